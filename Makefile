@@ -1,0 +1,65 @@
+# Corvantide: one-command set-up, build, run and test on Debian.
+SHELL := /bin/bash
+PACKAGES := $(shell grep -v '^\s*\#' packages.txt | grep -v '^\s*$$')
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps build release run test asan fuzz bench format clean
+
+all: build
+
+# Installs only what is missing, so a ready machine pays nothing.
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q '^install ok installed' || echo "$$p"; \
+	  done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing: $$missing"; \
+	  $(SUDO) apt-get update -q && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -q --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake --preset debug
+	cmake --build --preset debug -j $(JOBS)
+
+release: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
+
+run: build
+	./build/debug/corvantide
+
+test: build
+	@home=$$(mktemp -d); \
+	CORVANTIDE_HOME=$$home QT_QPA_PLATFORM=offscreen ctest --preset debug -j $(JOBS); rc=$$?; \
+	rm -rf "$$home"; exit $$rc
+
+asan: deps
+	cmake --preset asan
+	cmake --build --preset asan -j $(JOBS)
+	@home=$$(mktemp -d); \
+	CORVANTIDE_HOME=$$home QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --preset asan -j $(JOBS); rc=$$?; \
+	rm -rf "$$home"; exit $$rc
+
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+	@set -e; for f in build/fuzz/fuzz/fuzz_*; do \
+	  [ -x "$$f" ] || continue; \
+	  echo "== $$f ($(FUZZ_SECONDS) s)"; \
+	  mkdir -p build/fuzz/corpus/$$(basename $$f); \
+	  "$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 build/fuzz/corpus/$$(basename $$f) fuzz/seeds/$$(basename $$f); \
+	done
+
+bench: release
+	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+format:
+	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

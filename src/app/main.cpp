@@ -1,0 +1,35 @@
+// The entry routine.
+
+#include "foundation/ErrorForm.h"
+#include "foundation/Guard.h"
+#include "foundation/Program.h"
+#include "foundation/QtUserInterface.h"
+#include "mainwindow/MainDialog.h"
+
+int main(int argc, char** argv) {
+  // First, so that even a failure while starting is reported.
+  cv::InstallTerminationHandler();
+  cv::Program.SetArguments(argc, argv);
+
+  cv::TGuard guard("WinMain");
+  const int exitCode = guard.Run(1, [&] {
+    cv::TApplication app(argc, argv);
+    cv::TApplication::setApplicationName(QStringLiteral("Corvantide"));
+    cv::TApplication::setApplicationDisplayName(QStringLiteral("Corvantide"));
+    cv::TQtUserInterface ui;
+    cv::Program.CreateProgramDirectories();
+
+    cv::TMainForm mainForm;
+    cv::TErrorForm errorForm(&mainForm);
+    cv::ErrorForm = &errorForm;
+    mainForm.show();
+    return cv::TApplication::exec();
+  });
+  // By now the application is gone: the report goes to stderr and the log.
+  if (guard.Failed()) {
+    guard.Context().SetShowContext(__FILE__, "", __LINE__);
+    guard.Context().ShowError(guard.Context().Description);
+    return 1;
+  }
+  return exitCode;
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The program object: where the program is, what it was given, and where it
+// keeps its files.
+
+#include <string>
+#include <vector>
+
+namespace cv {
+
+class TProgram {
+public:
+  // Keeps the command line; main calls this before anything else asks.
+  void SetArguments(int argc, char** argv);
+
+  // Full title of the running program file, from /proc/self/exe.
+  std::string ProgramFileTitle() const;
+  // Its directory, with a trailing "/".
+  std::string ProgramPath() const;
+  std::string ProgramFileName() const;
+  // Argument n (0 is the program as started); empty when there is none.
+  std::string CommandLineArgument(int n) const;
+  int ArgumentCount() const { return static_cast<int>(Arguments.size()); }
+
+  static std::string CurrentDirectory();
+  // Makes the directory of `title` current before a file is run; falls back
+  // to the temporary directory and reports "Failed to set working path.".
+  static bool SetProgramWorkingPath(const std::string& title);
+
+  // Where the program keeps its writable files, with a trailing "/":
+  // $CORVANTIDE_HOME; else the program's directory when a writable
+  // "Options/" lies beside it (portable); else $XDG_DATA_HOME/corvantide/.
+  std::string DataRoot() const;
+  std::string OptionsPath() const;       // data root + "Options/"
+  std::string ContainersPath() const;    // + "Options/Containers/"
+  std::string LocationsPath() const;     // + "Options/Locations/"
+  std::string ToolsPath() const;         // + "Options/Tools/"
+  std::string SendPath() const;          // + "Options/Send/"
+  std::string SendDragPath() const;      // + "Options/SendDrag/"
+  std::string SkinsPath() const;         // + "Options/Skins/"
+  std::string BackPicturesPath() const;  // + "Options/BackPictures/"
+  std::string EditLinkTitle() const;     // + "Options/Edit.desktop"
+  std::string UserLogoPrefix() const;    // + "Options/UserLogo" (any extension follows)
+  std::string ErrorLogTitle() const;     // + "Errors.log"
+  // Plug-in directories, searched in this order.
+  std::vector<std::string> PluginsPaths() const;
+  // Directory of the "registry" store: $XDG_CONFIG_HOME/corvantide/.
+  static std::string ConfigPath();
+  static std::string TempPath();
+
+  // Creates the program's directories, ignoring every failure.
+  void CreateProgramDirectories() const;
+
+private:
+  std::vector<std::string> Arguments;
+};
+
+extern TProgram Program;
+
+// Installs the handler that reports an abnormal termination and exits with 1.
+void InstallTerminationHandler();
+// What the handler does, apart from exiting (tests call it).
+void ReportTermination();
+
+// $HOME, or the password database's home when it is unset.
+std::string HomePath();
+// An environment variable that holds an absolute path, else empty.
+std::string AbsoluteEnvPath(const char* name);
+// Creates a directory and its parents; true when it exists afterwards.
+bool ForceDirectories(const std::string& path);
+
+} // namespace cv

@@ -115,10 +115,9 @@ bool TProgram::SetProgramWorkingPath(const std::string& title) {
   });
 }
 
-std::string TProgram::DataRoot() const {
+std::string TProgram::ChooseDataRoot(const std::string& programPath) {
   if (std::string home = AbsoluteEnvPath("CORVANTIDE_HOME"); !home.empty())
     return WithDelimiter(home);
-  const std::string programPath = ProgramPath();
   if (!programPath.empty() && IsWritableDirectory(programPath + "Options")) return programPath;
   std::string data = AbsoluteEnvPath("XDG_DATA_HOME");
   if (data.empty()) data = WithDelimiter(HomePath()) + ".local/share";

@@ -29,7 +29,9 @@ public:
   // Where the program keeps its writable files, with a trailing "/":
   // $CORVANTIDE_HOME; else the program's directory when a writable
   // "Options/" lies beside it (portable); else $XDG_DATA_HOME/corvantide/.
-  std::string DataRoot() const;
+  std::string DataRoot() const { return ChooseDataRoot(ProgramPath()); }
+  // The same choice for a program living in `programPath`.
+  static std::string ChooseDataRoot(const std::string& programPath);
   std::string OptionsPath() const;       // data root + "Options/"
   std::string ContainersPath() const;    // + "Options/Containers/"
   std::string LocationsPath() const;     // + "Options/Locations/"

@@ -1,0 +1,152 @@
+#include "foundation/Program.h"
+
+#include "foundation/Registry.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <unistd.h>
+
+namespace cv {
+namespace {
+
+// Sets an environment variable for one scope.
+class TEnvOverride {
+public:
+  TEnvOverride(const char* name, std::optional<std::string> value) : Name(name) {
+    if (const char* old = std::getenv(name)) Old = old;
+    if (value) ::setenv(name, value->c_str(), 1);
+    else ::unsetenv(name);
+  }
+  ~TEnvOverride() {
+    if (Old) ::setenv(Name, Old->c_str(), 1);
+    else ::unsetenv(Name);
+  }
+
+private:
+  const char* Name;
+  std::optional<std::string> Old;
+};
+
+TEST(ProgramTest, ProgramFileComesFromTheKernel) {
+  const std::string title = Program.ProgramFileTitle();
+  EXPECT_EQ(title.front(), '/');
+  EXPECT_EQ(Program.ProgramFileName(), "corvantide_core_tests");
+  EXPECT_EQ(Program.ProgramPath() + Program.ProgramFileName(), title);
+  EXPECT_EQ(Program.ProgramPath().back(), '/');
+}
+
+TEST(ProgramTest, DataRootChoices) {
+  test::TTempDir dir;
+  // CORVANTIDE_HOME wins.
+  {
+    TEnvOverride home("CORVANTIDE_HOME", dir.Path + "/mine");
+    EXPECT_EQ(Program.DataRoot(), dir.Path + "/mine/");
+    EXPECT_EQ(Program.OptionsPath(), dir.Path + "/mine/Options/");
+    EXPECT_EQ(Program.ContainersPath(), dir.Path + "/mine/Options/Containers/");
+    EXPECT_EQ(Program.EditLinkTitle(), dir.Path + "/mine/Options/Edit.desktop");
+    EXPECT_EQ(Program.ErrorLogTitle(), dir.Path + "/mine/Errors.log");
+  }
+  // Then XDG_DATA_HOME, and a relative one is ignored for ~/.local/share.
+  {
+    TEnvOverride home("CORVANTIDE_HOME", std::nullopt);
+    TEnvOverride data("XDG_DATA_HOME", dir.Path + "/data");
+    EXPECT_EQ(Program.DataRoot(), dir.Path + "/data/corvantide/");
+    TEnvOverride relative("XDG_DATA_HOME", "relative/data");
+    TEnvOverride userHome("HOME", dir.Path + "/home");
+    EXPECT_EQ(Program.DataRoot(), dir.Path + "/home/.local/share/corvantide/");
+  }
+}
+
+TEST(ProgramTest, PortableOptionsBesideTheProgramWin) {
+  test::TTempDir dir;
+  const std::string programPath = dir.Path + "/bundle/";
+  TEnvOverride home("CORVANTIDE_HOME", std::nullopt);
+  TEnvOverride data("XDG_DATA_HOME", dir.Path + "/data");
+  std::filesystem::create_directories(programPath);
+  EXPECT_EQ(TProgram::ChooseDataRoot(programPath), dir.Path + "/data/corvantide/");
+  // A writable "Options/" beside the executable makes a portable bundle.
+  std::filesystem::create_directory(programPath + "Options");
+  EXPECT_EQ(TProgram::ChooseDataRoot(programPath), programPath);
+  // A read-only one does not (root writes anyway, so only checked as a user).
+  if (::geteuid() != 0) {
+    std::filesystem::permissions(programPath + "Options", std::filesystem::perms::owner_read |
+                                                              std::filesystem::perms::owner_exec);
+    EXPECT_EQ(TProgram::ChooseDataRoot(programPath), dir.Path + "/data/corvantide/");
+    std::filesystem::permissions(programPath + "Options", std::filesystem::perms::owner_all);
+  }
+}
+
+TEST(ProgramTest, CreateProgramDirectoriesMakesTheLayout) {
+  test::TTempDir dir;
+  TEnvOverride home("CORVANTIDE_HOME", dir.Path + "/a/b");
+  Program.CreateProgramDirectories();
+  for (const char* sub : {"Options", "Options/Containers", "Options/Locations", "Options/Tools",
+                          "Options/Send", "Options/SendDrag", "Options/Skins",
+                          "Options/BackPictures"})
+    EXPECT_TRUE(std::filesystem::is_directory(dir.Path + "/a/b/" + sub)) << sub;
+  // A data root that cannot be made is ignored, not fatal.
+  std::ofstream(dir.Path + "/file") << "x";
+  TEnvOverride blocked("CORVANTIDE_HOME", dir.Path + "/file/sub");
+  Program.CreateProgramDirectories();
+}
+
+TEST(ProgramTest, SetProgramWorkingPath) {
+  test::TTempDir dir;
+  const std::string before = TProgram::CurrentDirectory();
+  std::filesystem::create_directory(dir.Path + "/work");
+  EXPECT_TRUE(TProgram::SetProgramWorkingPath(dir.Path + "/work/file.txt"));
+  EXPECT_EQ(FunStatContext.Status, fsPerfect);
+  EXPECT_EQ(TProgram::CurrentDirectory(), dir.Path + "/work");
+
+  EXPECT_FALSE(TProgram::SetProgramWorkingPath(dir.Path + "/gone/file.txt"));
+  EXPECT_EQ(FunStatContext.Status, fsError);
+  EXPECT_EQ(FunStatContext.Description, "Failed to set working path.");
+  EXPECT_EQ(TProgram::CurrentDirectory(), std::filesystem::canonical(TProgram::TempPath()).string());
+
+  // A partition title has no parent: the temporary directory is used.
+  EXPECT_TRUE(TProgram::SetProgramWorkingPath(":/home"));
+  EXPECT_EQ(TProgram::CurrentDirectory(), std::filesystem::canonical(TProgram::TempPath()).string());
+  ASSERT_EQ(::chdir(before.c_str()), 0);
+}
+
+TEST(ProgramTest, TerminationReportText) {
+  test::TRecordingUserInterface ui;
+  ReportTermination();
+  ASSERT_EQ(ui.Errors.size(), 1u);
+  EXPECT_EQ(ui.Errors[0].Description, "Abort intercepted.\r\nProgram must be terminated.");
+  EXPECT_NE(ui.Errors[0].Report.find("* Function: \"TerminateProgramFun\""), std::string::npos);
+}
+
+TEST(RegistryTest, MissingKeyIsEmptyAndRoundTripKeepsOtherValues) {
+  test::TTempDir dir;
+  TEnvOverride config("XDG_CONFIG_HOME", dir.Path + "/config");
+  EXPECT_EQ(GetProgramRegistryText("NoSuchProduct", "", "OptionsPath"), "");
+  EXPECT_EQ(FunStatContext.Status, fsPerfect);
+
+  ASSERT_TRUE(SetProgramRegistryText("Corvantide", "", "OptionsPath", "/home/ann/opts"));
+  ASSERT_TRUE(SetProgramRegistryText("Corvantide", "", "Other", "x"));
+  ASSERT_TRUE(SetProgramRegistryText("Corvantide", "Sub", "Deep", "y"));
+  ASSERT_TRUE(SetProgramRegistryText("Corvantide", "", "OptionsPath", "/home/ann/new"));
+  EXPECT_EQ(GetProgramRegistryText("Corvantide", "", "OptionsPath"), "/home/ann/new");
+  EXPECT_EQ(GetProgramRegistryText("Corvantide", "", "Other"), "x");
+  EXPECT_EQ(GetProgramRegistryText("Corvantide", "Sub", "Deep"), "y");
+  EXPECT_EQ(RegistryFileTitle(), dir.Path + "/config/corvantide/Registry.ini");
+
+  std::ifstream in(RegistryFileTitle());
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "[Software\\Corvantide]");
+
+  // A line break would corrupt the store: refused, old value kept.
+  EXPECT_FALSE(SetProgramRegistryText("Corvantide", "", "OptionsPath", "a\nb"));
+  EXPECT_EQ(FunStatContext.Status, fsError);
+  EXPECT_EQ(GetProgramRegistryText("Corvantide", "", "OptionsPath"), "/home/ann/new");
+}
+
+} // namespace
+} // namespace cv

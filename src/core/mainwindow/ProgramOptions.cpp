@@ -1,0 +1,7 @@
+#include "mainwindow/ProgramOptions.h"
+
+namespace cv {
+
+TProgramOptions ProgramOptions;
+
+} // namespace cv

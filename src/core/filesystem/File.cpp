@@ -1,6 +1,21 @@
 #include "filesystem/File.h"
 
+#include "foundation/Guard.h"
+#include "foundation/Program.h"
+
+#include <QLocale>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace cv {
+
+TFileUnitLoader FileUnitLoader;
 
 namespace {
 
@@ -33,7 +48,151 @@ bool WildcardMatch(std::string_view text, std::string_view pattern) {
   return p == pattern.size();
 }
 
+std::string StripTrailingDelimiters(std::string_view title) {
+  while (title.size() > 1 && title.back() == PathDelimiter) title.remove_suffix(1);
+  return std::string(title);
+}
+
+// Resolves ".", ".." and repeated "/" of an absolute path; keeps a trailing "/".
+std::string NormalizeAbsolutePath(std::string_view path) {
+  std::vector<std::string_view> parts;
+  size_t pos = 0;
+  while (pos < path.size()) {
+    size_t end = path.find(PathDelimiter, pos);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view part = path.substr(pos, end - pos);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    pos = end + 1;
+  }
+  std::string result;
+  result.reserve(path.size());
+  for (const std::string_view part : parts) {
+    result += PathDelimiter;
+    result += part;
+  }
+  if (result.empty() || path.back() == PathDelimiter) result += PathDelimiter;
+  return result;
+}
+
+bool SameIdentity(const struct statx& a, const struct statx& b) {
+  return a.stx_ino == b.stx_ino && a.stx_dev_major == b.stx_dev_major &&
+         a.stx_dev_minor == b.stx_dev_minor;
+}
+
 } // namespace
+
+// ---- Pure title helpers ---------------------------------------------------
+
+bool IsPartitionTitle(std::string_view title) { return title.starts_with(RootPartitionTitle); }
+
+std::string PartitionTitleToPath(std::string_view title) {
+  if (!IsPartitionTitle(title)) return std::string(title);
+  return StripTrailingDelimiters(title.substr(1));
+}
+
+std::string PathToPartitionTitle(std::string_view mountPoint) {
+  if (mountPoint.empty()) return {};
+  return ":" + StripTrailingDelimiters(mountPoint);
+}
+
+std::string IncludeDelimiter(std::string_view title) {
+  if (title.empty()) return {};
+  std::string result = IsPartitionTitle(title) ? PartitionTitleToPath(title) : std::string(title);
+  if (result.back() != PathDelimiter) result += PathDelimiter;
+  return result;
+}
+
+std::string ExcludeDelimiter(std::string_view title) {
+  if (title.empty()) return {};
+  if (IsPartitionTitle(title)) return PathToPartitionTitle(title.substr(1));
+  while (!title.empty() && title.back() == PathDelimiter) title.remove_suffix(1);
+  if (title.empty()) return std::string(RootPartitionTitle);
+  return std::string(title);
+}
+
+std::string GetTitlePath(std::string_view title) {
+  if (IsPartitionTitle(title)) return {};
+  const size_t slash = title.rfind(PathDelimiter);
+  if (slash == std::string_view::npos) return {};
+  return std::string(title.substr(0, slash + 1));
+}
+
+std::string GetTitleName(std::string_view title) {
+  if (IsPartitionTitle(title)) return ExcludeDelimiter(title);
+  const size_t slash = title.rfind(PathDelimiter);
+  if (slash == std::string_view::npos) return std::string(title);
+  return std::string(title.substr(slash + 1));
+}
+
+std::string GetExtension(std::string_view title) {
+  if (IsPartitionTitle(title)) return {};
+  const size_t slash = title.rfind(PathDelimiter);
+  const std::string_view name = slash == std::string_view::npos ? title : title.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0) return {};
+  return std::string(name.substr(dot));
+}
+
+std::string GetExtensionNoDot(std::string_view title) {
+  const std::string extension = GetExtension(title);
+  return extension.empty() ? extension : extension.substr(1);
+}
+
+std::string CutFirstDirectory(std::string& path) {
+  const size_t slash = path.find(PathDelimiter);
+  std::string first;
+  if (slash == std::string::npos) {
+    first.swap(path);
+  } else {
+    first = path.substr(0, slash);
+    path.erase(0, slash + 1);
+  }
+  return first;
+}
+
+std::string GetLongTitle(std::string_view title) { return std::string(title); }
+
+std::string NormalizeTitle(std::string_view title) {
+  if (title.empty()) return {};
+  if (IsPartitionTitle(title))
+    return PathToPartitionTitle(NormalizeAbsolutePath(title.substr(1)));
+  if (title.front() == PathDelimiter) return NormalizeAbsolutePath(title);
+  const std::string current = TProgram::CurrentDirectory();
+  // Without a current directory a relative title cannot be placed: keep it
+  // relative rather than guess.
+  if (current.empty()) {
+    std::string normalized = NormalizeAbsolutePath("/" + std::string(title));
+    return normalized == "/" ? std::string(".") : normalized.substr(1);
+  }
+  return NormalizeAbsolutePath(current + "/" + std::string(title));
+}
+
+std::string GetFullTitle(std::string_view title) { return NormalizeTitle(title); }
+
+bool HasInvalidTitleCharacters(std::string_view title) {
+  return title.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos;
+}
+
+bool AreValidTitles(const std::vector<std::string>& titles) {
+  for (const std::string& title : titles) {
+    if (HasInvalidTitleCharacters(title)) return false;
+    if (!title.starts_with(PathDelimiter) && !IsPartitionTitle(title)) return false;
+  }
+  return true;
+}
+
+bool IsTitleInDirectory(std::string_view directory, std::string_view title) {
+  if (directory.empty() || title.empty()) return false;
+  const std::string dir = NormalizeTitle(PartitionTitleToPath(directory));
+  const std::string item = NormalizeTitle(PartitionTitleToPath(title));
+  if (!item.starts_with(dir)) return false;
+  return item.size() == dir.size() || dir.back() == PathDelimiter ||
+         item[dir.size()] == PathDelimiter;
+}
 
 bool MatchesNameFilter(std::string_view name, std::string_view spec) {
   if (spec.empty()) return true;
@@ -51,6 +210,248 @@ bool MatchesNameFilter(std::string_view name, std::string_view spec) {
     start = end + 1;
   }
   return false;
+}
+
+std::string FoldAsciiCase(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
+  return result;
+}
+
+bool SameTextFolded(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (FoldAscii(static_cast<unsigned char>(a[i])) != FoldAscii(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// ---- File tests -------------------------------------------------------------
+
+TTitleAt::TTitleAt(const std::string& title) : Directory(AT_FDCWD) {
+  if (title.size() < PATH_MAX) {
+    Name = title;
+    return;
+  }
+  size_t pos = 0;
+  while (title.size() - pos >= PATH_MAX) {
+    // The longest leading run of whole components that fits in one call.
+    const size_t cut = title.rfind(PathDelimiter, pos + PATH_MAX - 2);
+    if (cut == std::string::npos || cut < pos || (cut == pos && pos != 0)) {
+      Error = ENAMETOOLONG;
+      return;
+    }
+    const std::string part = cut == 0 ? std::string("/") : title.substr(pos, cut - pos);
+    const int fd = ::openat(Directory, part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      Error = errno;
+      return;
+    }
+    if (Directory != AT_FDCWD) ::close(Directory);
+    Directory = fd;
+    pos = cut + 1;
+  }
+  Name = title.substr(pos);
+  if (Name.empty()) Name = ".";
+}
+
+TTitleAt::~TTitleAt() {
+  if (Directory != AT_FDCWD) ::close(Directory);
+}
+
+int StatxTitle(const std::string& title, bool followLinks, unsigned mask, struct statx* out) {
+  if (title.empty()) return ENOENT;
+  const TTitleAt at(title);
+  if (at.Error != 0) return at.Error;
+  const int flags = AT_STATX_SYNC_AS_STAT | (followLinks ? 0 : AT_SYMLINK_NOFOLLOW);
+  if (::statx(at.Directory, at.Name.c_str(), flags, mask, out) != 0) return errno;
+  return 0;
+}
+
+bool TitleExists(const std::string& title) {
+  if (title.empty()) return false;
+  struct statx st {};
+  return StatxTitle(PartitionTitleToPath(title), false, STATX_TYPE, &st) == 0;
+}
+
+bool IsDirectoryTitle(const std::string& title) {
+  if (IsPartitionTitle(title)) return true;
+  struct statx st {};
+  return StatxTitle(title, true, STATX_TYPE, &st) == 0 && S_ISDIR(st.stx_mode);
+}
+
+bool IsSameFile(const std::string& a, const std::string& b) {
+  if (HasInvalidTitleCharacters(a) || HasInvalidTitleCharacters(b)) return false;
+  const std::string fullA = NormalizeTitle(a);
+  const std::string fullB = NormalizeTitle(b);
+  if (IsPartitionTitle(fullA) || IsPartitionTitle(fullB)) return fullA == fullB;
+  struct statx statA {}, statB {};
+  if (!fullA.empty() && !fullB.empty() && StatxTitle(fullA, true, STATX_INO, &statA) == 0 &&
+      StatxTitle(fullB, true, STATX_INO, &statB) == 0)
+    return SameIdentity(statA, statB);
+  return StripTrailingDelimiters(fullA) == StripTrailingDelimiters(fullB);
+}
+
+bool ClearReadOnly(const std::string& title) {
+  TGuard guard("ClearReadOnly");
+  return guard.Run(false, [&] {
+    struct statx st {};
+    if (const int code = StatxTitle(title, true, STATX_MODE, &st); code != 0)
+      guard.Raise("Failed to get attributes.", title, {}, static_cast<uint32_t>(code));
+    if (st.stx_mode & S_IWUSR) return true;
+    const TTitleAt at(title);
+    if (at.Error != 0)
+      guard.Raise("Failed to clear read-only attribute.", title, {}, static_cast<uint32_t>(at.Error));
+    const mode_t mode = static_cast<mode_t>((st.stx_mode & 07777) | S_IWUSR);
+    if (::fchmodat(at.Directory, at.Name.c_str(), mode, 0) != 0)
+      guard.Raise("Failed to clear read-only attribute.", title, {}, static_cast<uint32_t>(errno));
+    return true;
+  });
+}
+
+uint64_t GetFileSize(int fd) {
+  TGuard guard("GetFileSize");
+  return guard.Run(uint64_t{0}, [&] {
+    struct statx st {};
+    if (::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_SIZE, &st) != 0)
+      guard.Warn("Failed to get file size.", {}, {}, static_cast<uint32_t>(errno));
+    return static_cast<uint64_t>(st.stx_size);
+  });
+}
+
+uint64_t GetFileSize(const std::string& title) {
+  TGuard guard("GetFileSize");
+  return guard.Run(uint64_t{0}, [&] {
+    const TTitleAt at(title);
+    // O_PATH never opens the data: safe for FIFOs and devices.
+    const int fd = at.Error != 0 ? -1 : ::openat(at.Directory, at.Name.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0)
+      guard.Warn("Failed to access file.", title, {},
+                 static_cast<uint32_t>(at.Error != 0 ? at.Error : errno));
+    struct statx st {};
+    const int result = ::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_SIZE, &st);
+    const int code = errno;
+    ::close(fd);
+    if (result != 0) guard.Warn("Failed to get file size.", title, {}, static_cast<uint32_t>(code));
+    return static_cast<uint64_t>(st.stx_size);
+  });
+}
+
+uint64_t GetHardLinkCount(const std::string& title) {
+  TGuard guard("GetHardLinkCount");
+  return guard.Run(uint64_t{0}, [&] {
+    const TTitleAt at(title);
+    const int fd = at.Error != 0 ? -1 : ::openat(at.Directory, at.Name.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0)
+      guard.Warn("Invalid file handle.", title, {},
+                 static_cast<uint32_t>(at.Error != 0 ? at.Error : errno));
+    struct statx st {};
+    const int result = ::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_NLINK, &st);
+    const int code = errno;
+    ::close(fd);
+    if (result != 0)
+      guard.Warn("Failed to retrieve file information.", title, {}, static_cast<uint32_t>(code));
+    return static_cast<uint64_t>(st.stx_nlink);
+  });
+}
+
+// ---- Times and texts --------------------------------------------------------
+
+uint64_t UnixTimeToFileTime(int64_t seconds, uint32_t nanoseconds) {
+  if (seconds < -FileTimeUnixOffsetSeconds) return 0;
+  return static_cast<uint64_t>(seconds + FileTimeUnixOffsetSeconds) * 10000000u + nanoseconds / 100u;
+}
+
+TDateTime ConvertFileTime(uint64_t fileTime) {
+  TGuard guard("ConvertFileTime");
+  return guard.Run(TDateTime{0}, [&] {
+    constexpr int64_t MillisecondsPerDay = 86400000;
+    constexpr double UnixEpochDateTime = 25569.0; // 1970-01-01 in days since 1899-12-30
+    int64_t unixMs = static_cast<int64_t>(fileTime / 10000u) - FileTimeUnixOffsetSeconds * 1000;
+    if (FileUnitLoader.LocalFileTimes) {
+      const int64_t seconds = unixMs >= 0 ? unixMs / 1000 : -((-unixMs + 999) / 1000);
+      const time_t t = static_cast<time_t>(seconds);
+      struct tm local {};
+      if (!::localtime_r(&t, &local))
+        guard.Raise("Failed to convert time.", std::to_string(fileTime), {},
+                    static_cast<uint32_t>(errno));
+      unixMs += static_cast<int64_t>(local.tm_gmtoff) * 1000;
+    }
+    return UnixEpochDateTime + static_cast<double>(unixMs) / MillisecondsPerDay;
+  });
+}
+
+std::string GetAttributesText(uint32_t attributes) {
+  static constexpr struct {
+    uint32_t Bit;
+    const char* Letters;
+  } Letters[] = {{faArchive, "A"},     {faReadOnly, "R"},  {faHidden, "H"},
+                 {faSystem, "S"},      {faCompressed, "C"}, {faEncrypted, "E"},
+                 {faOffline, "O"},     {faTemporary, "T"}, {faReparsePoint, "Rp"},
+                 {faSparseFile, "Sf"}};
+  std::string text;
+  for (const auto& item : Letters)
+    if (attributes & item.Bit) text += item.Letters;
+  return text;
+}
+
+namespace {
+
+double RoundHalfUpTo(double value, int decimals) {
+  const double scale = std::pow(10.0, decimals);
+  const double scaled = std::fabs(value) * scale;
+  const double rounded = std::floor(scaled + 0.5) / scale;
+  return value < 0 ? -rounded : rounded;
+}
+
+// The locale's grouped number with `precision` significant digits and
+// `decimals` decimals.
+std::string NumberFormatText(double value, int precision, int decimals) {
+  if (value != 0) {
+    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    const int significantDecimals = precision - 1 - magnitude;
+    if (significantDecimals < decimals) value = RoundHalfUpTo(value, significantDecimals);
+  }
+  QLocale locale = QLocale::system();
+  locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
+  const QByteArray text = locale.toString(value, 'f', decimals).toUtf8();
+  return std::string(text.constData(), static_cast<size_t>(text.size()));
+}
+
+// Engineering notation with `digits` significant digits: grouped plain
+// numbers below 10^digits, else a mantissa and "e" with a power of 1000.
+std::string EngineeringText(int digits, int precision, double value) {
+  if (value == 0) return "0";
+  int exponent = static_cast<int>(std::trunc(std::log10(std::fabs(value))));
+  int power = exponent / 3 * 3;
+  double mantissa = value / std::pow(10.0, power);
+  const double roundedMantissa = std::floor(std::fabs(mantissa) + 0.5);
+  if (roundedMantissa == 1000) {
+    ++exponent;
+    power += 3;
+    mantissa = value < 0 ? -1.0 : 1.0;
+  }
+  if (exponent < digits) return NumberFormatText(value, digits, precision);
+  const int head = static_cast<int>(std::trunc(std::log10(roundedMantissa)));
+  std::string text = NumberFormatText(mantissa, digits, std::max(0, digits - head - 1));
+  if (power != 0) text += "e" + std::to_string(power);
+  return text;
+}
+
+} // namespace
+
+std::string GetSizeText(int digits, int precision, uint64_t size) {
+  if (digits <= 0 || precision < 0) return {};
+  if (!FileUnitLoader.SizeUnits) return EngineeringText(digits, precision, static_cast<double>(size));
+  if (size < 1024) return EngineeringText(5, 0, static_cast<double>(size)) + " B";
+  static constexpr const char* Units[] = {" KB", " MB", " GB", " TB"};
+  double value = static_cast<double>(size);
+  int divisions = 0;
+  while (value >= 1024 && divisions < 4) {
+    value /= 1024;
+    ++divisions;
+  }
+  return EngineeringText(5, 1, value) + Units[divisions - 1];
 }
 
 } // namespace cv

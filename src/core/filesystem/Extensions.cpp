@@ -1,0 +1,162 @@
+#include "filesystem/Extensions.h"
+
+#include "filesystem/File.h"
+#include "foundation/StoredTextList.h"
+
+#include <algorithm>
+
+namespace cv {
+
+TExtensionList ProgramFileExtensions;
+TExtensionList DocumentFileExtensions;
+TExtensionList AudioFileExtensions;
+TExtensionList VideoFileExtensions;
+TExtensionList TextFileExtensions;
+TExtensionList PictureFileExtensions;
+
+const char* const DefaultProgramExtensions =
+    ".bat\n.com\n.cpl\n.exe\n.js\n.msc\n.scf\n.vbs\n.wsf\n.wsh";
+const char* const DefaultDocumentExtensions =
+    ".ace\n.ani\n.arj\n.art\n.asc\n.asf\n.avi\n.bkf\n.bmp\n.bpr\n.c\n.cab\n.cal\n.cda\n.cpp\n"
+    ".crd\n.csv\n.cur\n.dhtml\n.dib\n.doc\n.dpr\n.dwg\n.dxf\n.emf\n.eml\n.gif\n.gz\n.h\n.hlp\n"
+    ".hpj\n.hpp\n.htm\n.html\n.htt\n.ico\n.img\n.imp\n.iwz\n.jfif\n.jpg\n.jpe\n.jpeg\n.lha\n"
+    ".lzh\n.mak\n.mid\n.midi\n.mov\n.mp3\n.mpa\n.mpeg\n.mpg\n.mpl\n.ogg\n.pas\n.pcx\n.pdf\n"
+    ".pfx\n.pgp\n.plt\n.png\n.ppg\n.qt\n.rar\n.reg\n.rle\n.rmi\n.rtf\n.sda\n.sdw\n.sgi\n.shb\n"
+    ".shtml\n.sig\n.snd\n.stc\n.sxw\n.sxd\n.tar\n.tga\n.theme\n.tif\n.tiff\n.txt\n.url\n.vqf\n"
+    ".wav\n.wma\n.wmf\n.wmv\n.wp\n.wpd\n.wpg\n.wri\n.xab\n.xls\n.xml\n.z\n.zip";
+const char* const DefaultAudioExtensions = ".mid\n.midi\n.mp3\n.rmi\n.vqf\n.wav\n.wma";
+const char* const DefaultVideoExtensions = ".ani\n.asf\n.avi\n.mov\n.mpa\n.mpeg\n.mpg\n.wmv";
+const char* const DefaultTextExtensions =
+    ".bat\n.c\n.cpp\n.dfm\n.dsk\n.eml\n.cvs\n.h\n.hpp\n.htm\n.html\n.ini\n.js\n.log\n.pas\n"
+    ".scf\n.theme\n.txt\n.url\n.vbs\n.xml\n.xhtm\n.xhtml";
+
+namespace {
+
+bool FoldedLess(std::string_view a, std::string_view b) { return FoldAsciiCase(a) < FoldAsciiCase(b); }
+
+struct TStoredList {
+  TExtensionList* List;
+  const char* Section;
+  const char* const* Default;
+};
+
+const TStoredList StoredLists[] = {
+    {&ProgramFileExtensions, "ProgramExtensions", &DefaultProgramExtensions},
+    {&DocumentFileExtensions, "DocumentExtensions", &DefaultDocumentExtensions},
+    {&AudioFileExtensions, "Viewer_AudioExtensions", &DefaultAudioExtensions},
+    {&VideoFileExtensions, "Viewer_VideoExtensions", &DefaultVideoExtensions},
+    {&TextFileExtensions, "Viewer_TextExtensions", &DefaultTextExtensions},
+};
+
+std::string PatternsOf(const TExtensionList& list) {
+  // An empty list must match nothing: an empty filter would match every name.
+  if (list.Empty()) return ";";
+  std::string patterns;
+  for (const std::string& extension : list.List()) {
+    if (!patterns.empty()) patterns += ';';
+    patterns += '*' + extension;
+  }
+  return patterns;
+}
+
+} // namespace
+
+bool TExtensionList::Contains(std::string_view extension) const {
+  if (extension.empty()) return false;
+  const std::string key = FoldAsciiCase(extension);
+  const auto found = std::lower_bound(Items.begin(), Items.end(), key,
+                                      [](const std::string& item, const std::string& k) {
+                                        return FoldAsciiCase(item) < k;
+                                      });
+  return found != Items.end() && FoldAsciiCase(*found) == key;
+}
+
+void TExtensionList::Add(std::string_view extension) {
+  if (extension.empty()) return;
+  const auto place = std::lower_bound(Items.begin(), Items.end(), extension,
+                                      [](const std::string& item, std::string_view e) {
+                                        return FoldedLess(item, e);
+                                      });
+  if (place != Items.end() && SameTextFolded(*place, extension)) return;
+  Items.insert(place, std::string(extension));
+}
+
+bool TExtensionList::Delete(std::string_view extension) {
+  const auto found = std::find_if(Items.begin(), Items.end(), [&](const std::string& item) {
+    return SameTextFolded(item, extension);
+  });
+  if (found == Items.end()) return false;
+  Items.erase(found);
+  return true;
+}
+
+void TExtensionList::SetList(const std::vector<std::string>& extensions) {
+  Items.clear();
+  for (const std::string& extension : extensions) Add(extension);
+}
+
+std::string TExtensionList::Text() const {
+  std::string text;
+  for (const std::string& item : Items) {
+    if (!text.empty()) text += '\n';
+    text += item;
+  }
+  return text;
+}
+
+void TExtensionList::SetText(std::string_view text) {
+  Items.clear();
+  size_t pos = 0;
+  while (pos <= text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    Add(line);
+    pos = end + 1;
+  }
+}
+
+bool IsExtensionInList(std::string_view title, const TExtensionList* list) {
+  if (!list || list->Empty()) return false;
+  return list->Contains(GetExtension(title));
+}
+
+bool IsProgramFile(std::string_view title) { return IsExtensionInList(title, &ProgramFileExtensions); }
+bool IsDocumentFile(std::string_view title) { return IsExtensionInList(title, &DocumentFileExtensions); }
+bool IsPictureFile(std::string_view title) { return IsExtensionInList(title, &PictureFileExtensions); }
+bool IsAudioFile(std::string_view title) { return IsExtensionInList(title, &AudioFileExtensions); }
+bool IsVideoFile(std::string_view title) { return IsExtensionInList(title, &VideoFileExtensions); }
+bool IsTextFile(std::string_view title) { return IsExtensionInList(title, &TextFileExtensions); }
+
+bool IsLinkFile(std::string_view title) { return SameTextFolded(GetExtension(title), LinkFileExtension); }
+bool IsLnkFile(std::string_view title) { return IsLinkFile(title); }
+
+bool IsPlayListExtension(std::string_view extension) {
+  return SameTextFolded(extension, PlayListExtension);
+}
+
+std::string ExpandNameFilter(std::string_view text) {
+  if (text == "Text files") return PatternsOf(TextFileExtensions);
+  if (text == "Picture files") return PatternsOf(PictureFileExtensions);
+  if (text == "Video files") return PatternsOf(VideoFileExtensions);
+  if (text == "Audio files") return PatternsOf(AudioFileExtensions);
+  if (text == "No backup files") return "*.exe;*.dll;*.obj;*.tds;*.tmp";
+  return std::string(text);
+}
+
+void LoadExtensionLists(const TStoredTextList& ini) {
+  for (const TStoredList& stored : StoredLists) {
+    std::vector<std::string> items;
+    ini.ReadList(stored.Section, items, 0);
+    stored.List->SetList(items);
+    if (stored.List->Empty()) stored.List->SetText(*stored.Default);
+  }
+}
+
+void SaveExtensionLists(TStoredTextList& ini) {
+  for (const TStoredList& stored : StoredLists) ini.WriteList(stored.Section, stored.List->List());
+}
+
+} // namespace cv

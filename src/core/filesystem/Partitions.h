@@ -1,0 +1,122 @@
+#pragma once
+// Partitions are the mounts of /proc/self/mountinfo that hold user files,
+// titled ":" + mount point (":/", ":/home", ":/media/ann/STICK"). The
+// partition of any title is the mount with the longest matching mount point.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cv {
+
+// Partition types.
+enum TPartitionType : int {
+  ptUnknown = 0,
+  ptInvalid = 1,
+  ptRemovable = 2,
+  ptFixed = 3,
+  ptRemote = 4,
+  ptCD = 5,
+  ptRAM = 6,
+};
+
+// Capability flags of TPartitionInfo::FileSystemFlags.
+enum TPartitionFlag : uint32_t {
+  pfCompression = 0x10,
+  pfQuotas = 0x20,
+  pfSparseFiles = 0x40,
+  pfReparsePoints = 0x80,
+  pfEncryption = 0x20000,
+  pfNamedStreams = 0x40000,
+  pfReadOnlyVolume = 0x80000,
+};
+
+// One line of mountinfo, unescaped.
+struct TMountEntry {
+  int MountId = 0;
+  int ParentId = 0;
+  unsigned Major = 0;
+  unsigned Minor = 0;
+  std::string Root;          // the mounted directory inside its file system
+  std::string MountPoint;
+  std::string MountOptions;
+  std::string FileSystem;
+  std::string Source;
+  std::string SuperOptions;
+};
+
+// Where the partition facts come from; tests point them at fixtures.
+struct TPartitionSources {
+  std::string MountInfoTitle = "/proc/self/mountinfo";
+  std::string SysRoot = "/sys";
+  std::string LabelRoot = "/dev/disk/by-label";
+};
+TPartitionSources& PartitionSources();
+
+// "\040" and the other octal escapes of mountinfo fields.
+std::string UnescapeMountField(std::string_view field);
+// Parses mountinfo text; lines that do not parse are skipped.
+std::vector<TMountEntry> ParseMountInfo(std::string_view text);
+// The mount table of PartitionSources(); empty with a failure when it
+// cannot be read.
+std::vector<TMountEntry> ReadMountTable();
+// The mounts one can see: of several mounts on one mount point the last.
+std::vector<TMountEntry> VisibleMounts(const std::vector<TMountEntry>& mounts);
+// The mounts that are partitions, sorted by mount point: no pseudo file
+// systems, nothing under /proc, /sys, /dev or /run (but /run/media), no bind
+// mounts of sub-trees and no repeated mounts of one device. The root mount
+// is always kept.
+std::vector<TMountEntry> FilterPartitions(const std::vector<TMountEntry>& mounts);
+// Type of a mount; `sysRoot` is where /sys is.
+int PartitionTypeOfMount(const TMountEntry& mount, const std::string& sysRoot);
+// The label of a mount from the by-label links, or empty.
+std::string PartitionLabelOfMount(const TMountEntry& mount, const std::string& labelRoot);
+// The mount with the longest mount point that holds the absolute path.
+const TMountEntry* FindMountOfPath(const std::vector<TMountEntry>& mounts, std::string_view path);
+
+// Appends the partition titles in mount point order and returns their count.
+int GetPartitionList(std::vector<std::string>& list);
+// The partition title that holds a title (":/" for most), empty when none.
+std::string GetPartitionOfTitle(const std::string& title);
+// 1-based place of the title's partition in the partition list, 0 if none.
+int GetPartitionNumber(const std::string& title);
+// The title is a partition title of a present mount.
+bool IsMountedPartition(const std::string& title);
+// The mount point of the title's partition exists.
+bool PartitionExists(const std::string& title);
+// Both titles lie on the same partition (a rename between them can work).
+bool IsSameRoot(const std::string& a, const std::string& b);
+
+int GetPartitionType(const std::string& title);
+// The text shown after a partition title in menus and lists; empty for a
+// title that is not the title of a mounted partition.
+std::string GetPartitionSuffix(const std::string& title);
+uint64_t GetPartitionTotalSize(const std::string& title);
+// Bytes an unprivileged user may still write.
+uint64_t GetPartitionFreeSize(const std::string& title);
+
+class TPartitionInfo {
+public:
+  std::string VolumeName;
+  std::string FileSystemName;
+  uint32_t SerialNumber = 0;
+  uint32_t MaximumComponentLength = 0;
+  uint32_t FileSystemFlags = 0;
+
+  void Reset();
+  // Fills the record for the partition that holds the title.
+  bool Load(const std::string& title);
+};
+
+// Capability flags of a mount, from its file system and options.
+uint32_t PartitionFlagsOfMount(const TMountEntry& mount);
+uint32_t GetPartitionFlags(const std::string& title);
+// Letters of the flags: C E Q R Rp S Sf, in that order.
+std::string PartitionFlagsText(uint32_t flags);
+std::string GetPartitionFlagsText(const std::string& title);
+bool PartitionSupportsStreams(const std::string& title);
+bool PartitionSupportsReparsePoints(const std::string& title);
+bool PartitionSupportsEncryption(const std::string& title);
+
+} // namespace cv

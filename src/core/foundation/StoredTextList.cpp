@@ -60,6 +60,9 @@ TReadResult ReadWholeFile(const std::string& title, std::string& text, int* erro
   } else if (!S_ISREG(st.st_mode)) {
     *error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     result = TReadResult::Failed;
+  } else if (st.st_size > CMaxStorageSize) {
+    *error = EFBIG;
+    result = TReadResult::Failed;
   }
   char buffer[65536];
   while (result == TReadResult::Read) {

@@ -1,0 +1,37 @@
+#pragma once
+// Clipboard texts and file lists, and the titles carried by a drop. Every
+// title read from a URL is the exact bytes of the local path (percent
+// escapes decoded byte for byte), so names that are not UTF-8 survive.
+
+#include <QList>
+#include <QUrl>
+#include <string>
+#include <vector>
+
+class QMimeData;
+
+namespace cv {
+
+// An empty text warns "There is no text to copy to clipboard." and gives
+// false. With `append` the text follows what the clipboard holds. A failure
+// is reported with `failureMessage` ("Failed to copy text to clipboard."
+// when empty).
+bool CopyTextToClipboard(const std::string& text, const std::string& failureMessage = {},
+                         bool beep = false, bool append = false);
+// Puts the text as it is (also an empty one).
+bool SetClipboardText(const std::string& text);
+// Empty, and "Failed to get text from clipboard.", when there is no clipboard.
+std::string CopyTextFromClipboard();
+// The clipboard's file list: its local file URLs, else its text's lines.
+bool ClipboardFilesToList(std::vector<std::string>& list);
+
+// The local path of a "file:" URL on this host; empty for anything else.
+std::string LocalFileTitleFromUrl(const QUrl& url);
+// The local files among the URLs, in their order.
+std::vector<std::string> LocalFileTitles(const QList<QUrl>& urls);
+
+// Local files carried by a drop (URLs of other schemes are left out).
+int DroppedFilesCount(const QMimeData* data);
+bool DroppedFilesToList(const QMimeData* data, std::vector<std::string>& list);
+
+} // namespace cv

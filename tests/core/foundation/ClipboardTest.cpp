@@ -1,0 +1,76 @@
+#include "foundation/Clipboard.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QMimeData>
+
+namespace cv {
+namespace {
+
+using Titles = std::vector<std::string>;
+
+TEST(ClipboardTest, UrlsBecomeExactLocalTitles) {
+  struct Case { const char* url; const char* title; } cases[] = {
+      {"file:///tmp/a%20b.txt", "/tmp/a b.txt"},
+      {"file:///tmp/%FF%FEraw", "/tmp/\xFF\xFEraw"}, // not UTF-8: the bytes as they are
+      {"file:///tmp/caf%C3%A9/", "/tmp/caf\xC3\xA9"},
+      {"file://localhost/etc/hosts", "/etc/hosts"},
+      {"file:///", "/"},
+      {"file://otherhost/share/x", ""},
+      {"https://example.invalid/x", ""},
+      {"file:///tmp/nul%00byte", ""},
+      {"relative/path", ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(LocalFileTitleFromUrl(QUrl::fromEncoded(c.url)), c.title) << c.url;
+}
+
+TEST(ClipboardTest, DroppedFilesAreLocalFullTitlesInOrder) {
+  const std::string longName(300, 'n');
+  const std::string longTitle = "/tmp/deep/" + longName + "/" + longName;
+  QMimeData data;
+  data.setData("text/uri-list", QByteArray::fromStdString(
+                                    "file:///tmp/one\r\nhttps://example.invalid/remote\r\n"
+                                    "file:///tmp/%FF\r\nfile://" + longTitle + "\r\n"));
+  std::vector<std::string> list = {"stale"};
+  EXPECT_TRUE(DroppedFilesToList(&data, list));
+  EXPECT_EQ(list, (Titles{"/tmp/one", "/tmp/\xFF", longTitle})); // never cut at 260 bytes
+  EXPECT_EQ(DroppedFilesCount(&data), 3);
+
+  QMimeData gnome;
+  gnome.setData("x-special/gnome-copied-files", "cut\nfile:///tmp/a\nfile:///tmp/b");
+  EXPECT_TRUE(DroppedFilesToList(&gnome, list));
+  EXPECT_EQ(list, (Titles{"/tmp/a", "/tmp/b"}));
+
+  QMimeData text;
+  text.setText("just text");
+  EXPECT_TRUE(DroppedFilesToList(&text, list));
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(DroppedFilesCount(nullptr), 0);
+}
+
+// The core tests run without a GUI application: there is no clipboard.
+TEST(ClipboardTest, WithoutClipboardEveryCallFailsWithItsMessage) {
+  test::TRecordingUserInterface ui;
+  EXPECT_FALSE(CopyTextToClipboard("x"));
+  EXPECT_EQ(FunStatContext.Description, "Failed to copy text to clipboard.");
+  EXPECT_EQ(FunStatContext.FunctionName, "CopyTextToClipboard");
+  EXPECT_FALSE(CopyTextToClipboard("x", "Failed to copy path."));
+  EXPECT_EQ(FunStatContext.Description, "Failed to copy path.");
+  EXPECT_EQ(CopyTextFromClipboard(), "");
+  EXPECT_EQ(FunStatContext.Description, "Failed to get text from clipboard.");
+  std::vector<std::string> list = {"stale"};
+  EXPECT_FALSE(ClipboardFilesToList(list));
+  EXPECT_TRUE(list.empty());
+  EXPECT_TRUE(ui.Errors.empty()); // reported to the caller, not shown here
+
+  EXPECT_FALSE(CopyTextToClipboard(""));
+  ASSERT_EQ(ui.Boxes.size(), 1u);
+  EXPECT_EQ(ui.Boxes[0].Text, "There is no text to copy to clipboard.");
+  EXPECT_FALSE(FunStatContext.Failed());
+}
+
+} // namespace
+} // namespace cv

@@ -1,13 +1,11 @@
 #include "filesystem/File.h"
 
 #include "foundation/Guard.h"
+#include "foundation/MyMath.h"
 #include "foundation/Program.h"
-
-#include <QLocale>
 
 #include <cerrno>
 #include <climits>
-#include <cmath>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -395,55 +393,10 @@ std::string GetAttributesText(uint32_t attributes) {
   return text;
 }
 
-namespace {
-
-double RoundHalfUpTo(double value, int decimals) {
-  const double scale = std::pow(10.0, decimals);
-  const double scaled = std::fabs(value) * scale;
-  const double rounded = std::floor(scaled + 0.5) / scale;
-  return value < 0 ? -rounded : rounded;
-}
-
-// The locale's grouped number with `precision` significant digits and
-// `decimals` decimals.
-std::string NumberFormatText(double value, int precision, int decimals) {
-  if (value != 0) {
-    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(value))));
-    const int significantDecimals = precision - 1 - magnitude;
-    if (significantDecimals < decimals) value = RoundHalfUpTo(value, significantDecimals);
-  }
-  QLocale locale = QLocale::system();
-  locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-  const QByteArray text = locale.toString(value, 'f', decimals).toUtf8();
-  return std::string(text.constData(), static_cast<size_t>(text.size()));
-}
-
-// Engineering notation with `digits` significant digits: grouped plain
-// numbers below 10^digits, else a mantissa and "e" with a power of 1000.
-std::string EngineeringText(int digits, int precision, double value) {
-  if (value == 0) return "0";
-  int exponent = static_cast<int>(std::trunc(std::log10(std::fabs(value))));
-  int power = exponent / 3 * 3;
-  double mantissa = value / std::pow(10.0, power);
-  const double roundedMantissa = std::floor(std::fabs(mantissa) + 0.5);
-  if (roundedMantissa == 1000) {
-    ++exponent;
-    power += 3;
-    mantissa = value < 0 ? -1.0 : 1.0;
-  }
-  if (exponent < digits) return NumberFormatText(value, digits, precision);
-  const int head = static_cast<int>(std::trunc(std::log10(roundedMantissa)));
-  std::string text = NumberFormatText(mantissa, digits, std::max(0, digits - head - 1));
-  if (power != 0) text += "e" + std::to_string(power);
-  return text;
-}
-
-} // namespace
-
 std::string GetSizeText(int digits, int precision, uint64_t size) {
-  if (digits <= 0 || precision < 0) return {};
-  if (!FileUnitLoader.SizeUnits) return EngineeringText(digits, precision, static_cast<double>(size));
-  if (size < 1024) return EngineeringText(5, 0, static_cast<double>(size)) + " B";
+  if (!FileUnitLoader.SizeUnits)
+    return AlignRealToTextPow(digits, precision, static_cast<double>(size));
+  if (size < 1024) return AlignRealToTextPow(5, 0, static_cast<double>(size)) + " B";
   static constexpr const char* Units[] = {" KB", " MB", " GB", " TB"};
   double value = static_cast<double>(size);
   int divisions = 0;
@@ -451,7 +404,7 @@ std::string GetSizeText(int digits, int precision, uint64_t size) {
     value /= 1024;
     ++divisions;
   }
-  return EngineeringText(5, 1, value) + Units[divisions - 1];
+  return AlignRealToTextPow(5, 1, value) + Units[divisions - 1];
 }
 
 } // namespace cv

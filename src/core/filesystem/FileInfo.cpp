@@ -96,4 +96,10 @@ bool TFileInfo::Load(const std::string& title) {
   });
 }
 
+uint64_t GetFileSizeByInfo(const std::string& title) {
+  TFileInfo info;
+  info.Load(title);
+  return info.Size;
+}
+
 } // namespace cv

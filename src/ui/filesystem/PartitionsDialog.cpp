@@ -24,7 +24,7 @@ QString MenuCaption(const std::string& text) {
 
 TPartitionsDialog::TPartitionsDialog(QObject* parent) : QObject(parent) {}
 
-void TPartitionsDialog::Setup(QMenu* menu, Qt::KeyboardModifiers shift,
+void TPartitionsDialog::Setup(QMenu* menu, TShiftState shift,
                               const std::string& operation, bool navigate,
                               const std::string& title) {
   Shift = shift;

@@ -2,8 +2,9 @@
 // The partition menus: "Partitions" (go to a partition) and the "Drop to
 // partition" submenus (copy or move the files to one).
 
+#include "foundation/ShiftState.h"
+
 #include <QObject>
-#include <Qt>
 
 #include <functional>
 #include <string>
@@ -18,7 +19,7 @@ public:
   explicit TPartitionsDialog(QObject* parent = nullptr);
 
   // Gets the chosen directory (with a trailing "/") and the remembered keys.
-  std::function<void(const std::string& root, Qt::KeyboardModifiers shift)> OnNavigate;
+  std::function<void(const std::string& root, TShiftState shift)> OnNavigate;
   // Gets the chosen directory and "Copy" or "Move".
   std::function<void(const std::string& root, const std::string& operation)> OnCopyMove;
 
@@ -26,15 +27,15 @@ public:
   // every partition with its suffix. A click navigates when `navigate` is
   // set, else copies or moves for the operations "Copy" and "Move"; other
   // operations do nothing.
-  void Setup(QMenu* menu, Qt::KeyboardModifiers shift, const std::string& operation,
+  void Setup(QMenu* menu, TShiftState shift, const std::string& operation,
              bool navigate, const std::string& title);
 
-  Qt::KeyboardModifiers ShiftState() const { return Shift; }
+  TShiftState ShiftState() const { return Shift; }
 
 private:
   void ItemClick(const std::string& root, const std::string& operation, bool navigate);
 
-  Qt::KeyboardModifiers Shift = Qt::NoModifier;
+  TShiftState Shift = 0;
 };
 
 } // namespace cv

@@ -1,0 +1,323 @@
+#include "foundation/Utilities.h"
+
+#include "filesystem/Extensions.h"
+#include "filesystem/File.h"
+#include "foundation/Guard.h"
+#include "foundation/QtText.h"
+#include "foundation/Text.h"
+#include "foundation/UserInterface.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCursor>
+#include <QFontMetrics>
+#include <QListWidget>
+#include <QMenu>
+#include <QStyle>
+#include <QWidget>
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace cv {
+
+namespace {
+
+const char* const TagProperty = "corvantideTag";
+constexpr int MaxMenuEntries = 30;
+
+// The caption as it reads: mnemonic marks gone, case folded.
+QString CaptionKey(const QString& caption) {
+  QString key;
+  key.reserve(caption.size());
+  for (qsizetype i = 0; i < caption.size(); ++i) {
+    if (caption[i] == QLatin1Char('&')) {
+      if (i + 1 < caption.size() && caption[i + 1] == QLatin1Char('&')) key += caption[++i];
+      continue;
+    }
+    key += caption[i];
+  }
+  return key.toCaseFolded();
+}
+
+struct TMenuEntry {
+  std::string Name;
+  QString Key;
+  bool IsDirectory;
+};
+
+class TDirCloser {
+public:
+  explicit TDirCloser(DIR* dir) : Dir(dir) {}
+  ~TDirCloser() { ::closedir(Dir); }
+  TDirCloser(const TDirCloser&) = delete;
+  TDirCloser& operator=(const TDirCloser&) = delete;
+
+private:
+  DIR* Dir;
+};
+
+bool ContainsAction(const QMenu* menu, const QAction* item) {
+  for (const QAction* action : menu->actions()) {
+    if (action == item) return true;
+    if (const QMenu* sub = action->menu(); sub && ContainsAction(sub, item)) return true;
+  }
+  return false;
+}
+
+void SetBoxText(QComboBox* box, const QString& text) {
+  if (box->isEditable()) box->setEditText(text);
+  else box->setCurrentText(text);
+}
+
+int FindItemNoCase(const QComboBox* box, std::string_view text) {
+  for (int i = 0; i < box->count(); ++i)
+    if (SameText(FromQString(box->itemText(i)), text)) return i;
+  return -1;
+}
+
+} // namespace
+
+int MenuItemTag(const QAction* action) {
+  return action ? action->property(TagProperty).toInt() : 0;
+}
+
+void SetMenuItemTag(QAction* action, int tag) { action->setProperty(TagProperty, tag); }
+
+std::string MenuItemTitle(const QAction* action) {
+  if (!action) return {};
+  const QByteArray bytes = action->data().toByteArray();
+  return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+void SetMenuItemTitle(QAction* action, const std::string& title) {
+  action->setData(QByteArray::fromStdString(title));
+}
+
+QString MenuCaption(std::string_view name) {
+  QString caption = ToQString(name);
+  caption.replace(QLatin1Char('&'), QLatin1String("&&"));
+  return caption;
+}
+
+QAction* FindMenuItemByTag(const QMenu* menu, int tag) {
+  if (!menu) return nullptr;
+  for (QAction* action : menu->actions())
+    if (MenuItemTag(action) == tag) return action;
+  return nullptr;
+}
+
+std::string GetMenuItemPath(const QMenu* root, const QAction* item) {
+  if (!root || !item || !ContainsAction(root, item)) return {};
+  return MenuItemTitle(item);
+}
+
+int MenuInsertPosition(const QString& caption, const QMenu* menu, bool isDirectory) {
+  const QList<QAction*> actions = menu->actions();
+  int blockEnd = 0;
+  while (blockEnd < actions.size() && MenuItemTag(actions[blockEnd]) != 0) ++blockEnd;
+  const int first = isDirectory ? 0 : blockEnd;
+  const int last = isDirectory ? blockEnd : static_cast<int>(actions.size());
+  const QString key = CaptionKey(caption);
+  for (int i = first; i < last; ++i)
+    if (QString::localeAwareCompare(CaptionKey(actions[i]->text()), key) > 0) return i;
+  return last;
+}
+
+bool LoadMenuWithFiles(QMenu* menu, const std::string& directory, const std::string& mask,
+                       const TMenuClickHandler& onClick, QObject* owner, const QString& hint,
+                       bool cutExtension, bool linksOnly, bool locations) {
+  TGuard guard("LoadMenuWithFiles");
+  return guard.Run(false, [&] {
+    if (mask.find_first_of("<>|\":\\/") != std::string::npos)
+      guard.Raise("Invalid file name filter.", mask);
+    const std::string spec = mask.empty() ? "*" : mask;
+    std::string path = directory;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const std::string prefix = path == "/" ? path : path + "/";
+
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir) {
+      const int error = errno;
+      if (IsFindEndCode(error)) return true;
+      guard.Raise("Can not find first item.", directory, {}, static_cast<uint32_t>(error));
+    }
+    TDirCloser closer(dir);
+    // Directory order is arbitrary here: read everything, sort by name,
+    // then take the first entries.
+    std::vector<TMenuEntry> entries;
+    while (true) {
+      errno = 0;
+      const dirent* entry = ::readdir(dir);
+      if (!entry) {
+        if (errno != 0) guard.Raise("Can not find next item.", directory, {}, static_cast<uint32_t>(errno));
+        break;
+      }
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      bool isDirectory = entry->d_type == DT_DIR;
+      if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        isDirectory = S_ISDIR(st.st_mode);
+        if (S_ISLNK(st.st_mode)) {
+          // A link to a directory is never entered (loops) and is no file either.
+          if (::fstatat(::dirfd(dir), name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode)) continue;
+        }
+      }
+      entries.push_back({name, CaptionKey(ToQString(name)), isDirectory});
+    }
+    std::sort(entries.begin(), entries.end(), [](const TMenuEntry& a, const TMenuEntry& b) {
+      const int order = QString::localeAwareCompare(a.Key, b.Key);
+      return order != 0 ? order < 0 : a.Name < b.Name;
+    });
+
+    const bool cut = cutExtension || linksOnly || locations;
+    int taken = 0;
+    for (const TMenuEntry& entry : entries) {
+      if (taken >= MaxMenuEntries) break;
+      if (entry.Name.front() == '.') continue;
+      const std::string title = prefix + entry.Name;
+      if (entry.IsDirectory) {
+        ++taken;
+        const QString caption = MenuCaption(entry.Name);
+        auto* sub = new QMenu(caption, menu);
+        SetMenuItemTag(sub->menuAction(), 1);
+        SetMenuItemTitle(sub->menuAction(), title);
+        const int index = MenuInsertPosition(caption, menu, true);
+        const QList<QAction*> actions = menu->actions();
+        menu->insertMenu(index < actions.size() ? actions[index] : nullptr, sub);
+        LoadMenuWithFiles(sub, title, mask, onClick, owner, hint, cutExtension, linksOnly, locations);
+        if (TGuard::CalleeFailed()) delete sub;
+        guard.TakeOver();
+        if (sub->actions().isEmpty()) delete sub;
+        continue;
+      }
+      if (!MatchesNameFilter(entry.Name, spec)) continue;
+      const std::string extension = GetExtension(entry.Name);
+      if ((linksOnly || locations) && !SameText(extension, LinkFileExtension)) continue;
+      ++taken;
+      const std::string shown =
+          cut ? entry.Name.substr(0, entry.Name.size() - extension.size()) : entry.Name;
+      const QString caption = MenuCaption(shown);
+      auto* action = new QAction(caption, menu);
+      SetMenuItemTag(action, 0);
+      SetMenuItemTitle(action, title);
+      action->setStatusTip(hint);
+      action->setToolTip(hint.isEmpty() ? caption : hint);
+      if (onClick)
+        QObject::connect(action, &QAction::triggered, owner ? owner : action,
+                         [onClick, action] { onClick(action); });
+      const int index = MenuInsertPosition(caption, menu, false);
+      const QList<QAction*> actions = menu->actions();
+      menu->insertAction(index < actions.size() ? actions[index] : nullptr, action);
+    }
+    return true;
+  });
+}
+
+int GetIntFromComboBox(QComboBox* box, int low, int high, int defaultValue) {
+  const std::string text = FromQString(box->currentText());
+  int value = defaultValue;
+  if (CheckIntFromText(text, low, high, value, defaultValue)) return value;
+  ShowWarning("Integer value outside limits.\nIt will be set to default.\n    * Minimum = " +
+              std::to_string(low) + "\n    * Maximum = " + std::to_string(high) +
+              "\n    * Default = " + std::to_string(defaultValue));
+  SetBoxText(box, QString::number(defaultValue));
+  box->setFocus();
+  return defaultValue;
+}
+
+int GetIntFromComboBox(QComboBox* box) { return GetIntFromComboBox(box, INT_MIN, INT_MAX, 0); }
+
+double GetRealFromComboBox(QComboBox* box, double defaultValue, double high, double low) {
+  const std::string text = FromQString(box->currentText());
+  bool defaulted = false;
+  const double value = GetRealFromText(text, &defaulted, defaultValue, high, low);
+  if (!defaulted || text.find_first_not_of(" \t") == std::string::npos) return value;
+  ShowWarning("Real value outside limits.\nIt will be set to default.\n    * Minimum = " +
+              RealToGeneralText(low) + "\n    * Maximum = " + RealToGeneralText(high) +
+              "\n    * Default = " + RealToGeneralText(defaultValue));
+  SetBoxText(box, ToQString(RealToGeneralText(defaultValue)));
+  box->setFocus();
+  return defaultValue;
+}
+
+void SetComboIndexByText(QComboBox* box, std::string_view text, std::string_view defaultText) {
+  int index = FindItemNoCase(box, text.empty() ? defaultText : text);
+  if (index < 0) index = defaultText.empty() ? 0 : FindItemNoCase(box, defaultText);
+  if (index < 0 || index >= box->count()) index = 0;
+  box->setCurrentIndex(box->count() > 0 ? index : -1);
+}
+
+void AddToComboHistory(QComboBox* box, std::string_view text) {
+  if (text.empty()) return;
+  const QString current = box->currentText();
+  const int index = FindItemNoCase(box, text);
+  if (index == 0) return;
+  const QSignalBlocker blocker(box);
+  if (index > 0) {
+    const QString item = box->itemText(index);
+    box->removeItem(index);
+    box->insertItem(0, item);
+  } else {
+    box->insertItem(0, ToQString(text));
+  }
+  SetBoxText(box, current);
+}
+
+void RecordComboHistory(QComboBox* box) { AddToComboHistory(box, FromQString(box->currentText())); }
+
+void ReselectListItem(QListWidget* list) {
+  const int row = list->currentRow();
+  list->setCurrentRow(-1);
+  list->setCurrentRow(row);
+}
+
+int SelectListItemAtPoint(QListWidget* list, int x, int y) {
+  QListWidgetItem* item = list->itemAt(QPoint(x, y));
+  if (!item) {
+    ReselectListItem(list);
+    return -1;
+  }
+  list->setCurrentItem(item);
+  return list->row(item);
+}
+
+int GetFontHeight(const QFont& font, QWidget* control) {
+  TGuard guard("GetFontHeight");
+  return guard.Run(0, [&] {
+    if (!control) guard.Raise("Failed to get device context.");
+    return QFontMetrics(font, control).height();
+  });
+}
+
+bool IsControlAtPoint(const QPoint& globalPoint, const QWidget* control) {
+  return control && QApplication::widgetAt(globalPoint) == control;
+}
+
+bool IsControlUnderMouse(const QWidget* control) {
+  return IsControlAtPoint(QCursor::pos(), control);
+}
+
+void ShowFormNormal(QWidget* window) {
+  if (!window) return;
+  window->setWindowState(window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized |
+                                                   Qt::WindowFullScreen));
+  window->show();
+  window->raise();
+  window->activateWindow();
+  window->setFocus(Qt::OtherFocusReason);
+}
+
+void FocusControlWindow(QWidget* control) {
+  if (control) control->setFocus(Qt::OtherFocusReason);
+}
+
+int ScrollThumbWidth() { return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarSliderMin); }
+
+} // namespace cv

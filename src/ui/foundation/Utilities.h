@@ -1,0 +1,78 @@
+#pragma once
+// Widget conveniences: menus filled from directories, combo box histories
+// and limits, list boxes, fonts, the control under the mouse, showing and
+// focusing windows.
+
+#include <QPoint>
+#include <QString>
+#include <functional>
+#include <string>
+#include <string_view>
+
+class QAction;
+class QComboBox;
+class QFont;
+class QListWidget;
+class QMenu;
+class QObject;
+class QWidget;
+
+namespace cv {
+
+// Menu items built from files keep a tag (1 for a directory submenu, 0 for
+// a file) and their full title; a title is never rebuilt from captions.
+int MenuItemTag(const QAction* action);
+void SetMenuItemTag(QAction* action, int tag);
+std::string MenuItemTitle(const QAction* action);
+void SetMenuItemTitle(QAction* action, const std::string& title);
+// A file name as a caption: "&" is doubled so it shows as itself.
+QString MenuCaption(std::string_view name);
+
+QAction* FindMenuItemByTag(const QMenu* menu, int tag);
+// The full title of an item built by LoadMenuWithFiles somewhere below
+// `root`; empty for an item that is not there.
+std::string GetMenuItemPath(const QMenu* root, const QAction* item);
+// Where a new item goes so that directories (the leading run of items with
+// a non-zero tag) come first and files after, each sorted by caption.
+int MenuInsertPosition(const QString& caption, const QMenu* menu, bool isDirectory);
+
+using TMenuClickHandler = std::function<void(QAction*)>;
+// Fills `menu` from `directory`: at most 30 entries a level, taken in name
+// order; hidden entries skipped; subdirectories become submenus (empty ones
+// are dropped; symbolic links are never followed into); files must match
+// `mask` and, with `linksOnly` or `locations`, be links. With any of the
+// three flags the captions lose their extension.
+bool LoadMenuWithFiles(QMenu* menu, const std::string& directory, const std::string& mask,
+                       const TMenuClickHandler& onClick, QObject* owner, const QString& hint,
+                       bool cutExtension, bool linksOnly, bool locations);
+
+// Integers and reals typed into a combo box. Empty gives the default
+// silently; anything else that is not a number within the limits warns,
+// puts the default into the box, focuses it and gives the default.
+int GetIntFromComboBox(QComboBox* box, int low, int high, int defaultValue);
+int GetIntFromComboBox(QComboBox* box);
+double GetRealFromComboBox(QComboBox* box, double defaultValue, double high, double low);
+
+// Selects the item equal to `text` (or to `defaultText` when the text is
+// empty or absent), else item 0.
+void SetComboIndexByText(QComboBox* box, std::string_view text, std::string_view defaultText);
+// Puts a non-empty text first among the items (moving it when present);
+// the box keeps its current text.
+void AddToComboHistory(QComboBox* box, std::string_view text);
+void RecordComboHistory(QComboBox* box);
+
+void ReselectListItem(QListWidget* list);
+// Selects the item at the point (viewport coordinates); its row, or -1.
+int SelectListItemAtPoint(QListWidget* list, int x, int y);
+
+// The font's line height on the control; 0 and "Failed to get device
+// context." without a control.
+int GetFontHeight(const QFont& font, QWidget* control);
+bool IsControlAtPoint(const QPoint& globalPoint, const QWidget* control);
+bool IsControlUnderMouse(const QWidget* control);
+void ShowFormNormal(QWidget* window);
+void FocusControlWindow(QWidget* control);
+// The smallest length of a scroll bar's thumb in the current style.
+int ScrollThumbWidth();
+
+} // namespace cv

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace cv {
@@ -44,10 +45,17 @@ uint32_t GetUInt32(const uint8_t* at) {
   return value;
 }
 
-uint64_t GetUInt64(const uint8_t* at) {
-  uint64_t value = 0;
-  for (int i = 0; i < 8; ++i) value |= uint64_t{at[i]} << (8 * i);
-  return value;
+// A little-endian signed number, taken only when inside [low, high]; its
+// bytes are consumed either way.
+template <typename T> void ReadNumber(TStreamStorage& storage, T& value, T low, T high) {
+  if (storage.Size() <= 0) return TGuard::EarlyExit();
+  uint8_t bytes[sizeof(T)];
+  storage.ReadObject(bytes, sizeof(T));
+  if (FunStatContext.Failed()) return;
+  std::make_unsigned_t<T> raw = 0;
+  for (size_t i = 0; i < sizeof(T); ++i) raw |= static_cast<decltype(raw)>(bytes[i]) << (8 * i);
+  const auto read = static_cast<T>(raw);
+  if (read >= low && read <= high) value = read;
 }
 
 // Smallest power of two strictly greater than `size` (size below 2^30).
@@ -215,12 +223,7 @@ void TStreamStorage::ReadObject(void* destination, int32_t count) {
 void TStreamStorage::ReadChar(char& value) { ReadObject(&value, 1); }
 
 void TStreamStorage::ReadInt(int32_t& value, int32_t low, int32_t high) {
-  if (Size() <= 0) return TGuard::EarlyExit();
-  uint8_t bytes[4];
-  ReadObject(bytes, 4);
-  if (FunStatContext.Failed()) return;
-  const auto read = static_cast<int32_t>(GetUInt32(bytes));
-  if (read >= low && read <= high) value = read;
+  ReadNumber(*this, value, low, high);
 }
 
 void TStreamStorage::WriteInt(int32_t value) {
@@ -230,12 +233,7 @@ void TStreamStorage::WriteInt(int32_t value) {
 }
 
 void TStreamStorage::ReadInt64(int64_t& value, int64_t low, int64_t high) {
-  if (Size() <= 0) return TGuard::EarlyExit();
-  uint8_t bytes[8];
-  ReadObject(bytes, 8);
-  if (FunStatContext.Failed()) return;
-  const auto read = static_cast<int64_t>(GetUInt64(bytes));
-  if (read >= low && read <= high) value = read;
+  ReadNumber(*this, value, low, high);
 }
 
 void TStreamStorage::WriteInt64(int64_t value) {

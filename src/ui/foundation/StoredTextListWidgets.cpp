@@ -31,11 +31,20 @@ std::string StoredOr(const TStoredTextList& list, std::string_view section, std:
 
 } // namespace
 
+namespace {
+
+void ReadButtonState(const TStoredTextList& list, std::string_view section, std::string_view key,
+                     QAbstractButton* button) {
+  bool checked = button->isChecked();
+  list.ReadBool(section, key, checked);
+  button->setChecked(checked);
+}
+
+} // namespace
+
 void ReadCheckBox(const TStoredTextList& list, std::string_view section, std::string_view key,
                   QCheckBox* box) {
-  bool checked = box->isChecked();
-  list.ReadBool(section, key, checked);
-  box->setChecked(checked);
+  ReadButtonState(list, section, key, box);
 }
 
 void WriteCheckBox(TStoredTextList& list, std::string_view section, std::string_view key,
@@ -45,9 +54,7 @@ void WriteCheckBox(TStoredTextList& list, std::string_view section, std::string_
 
 void ReadSpeedButton(const TStoredTextList& list, std::string_view section, std::string_view key,
                      QAbstractButton* button) {
-  bool down = button->isChecked();
-  list.ReadBool(section, key, down);
-  button->setChecked(down);
+  ReadButtonState(list, section, key, button);
 }
 
 void WriteSpeedButton(TStoredTextList& list, std::string_view section, std::string_view key,

@@ -2,90 +2,43 @@
 
 #include "foundation/Guard.h"
 #include "foundation/Program.h"
+#include "foundation/StoredTextList.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <fstream>
-#include <sstream>
-#include <strings.h>
-#include <unistd.h>
-#include <vector>
+#include <climits>
 
 namespace cv {
 
 namespace {
 
-struct TRegistryLine {
-  std::string Section; // section the line belongs to
-  std::string Text;
-};
+bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
 
-bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && ::strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+// The store trims blanks around values: such a value would come back changed.
+bool SurvivesStore(const std::string& text) {
+  if (HasLineBreak(text)) return false;
+  return text.empty() || (text.front() != ' ' && text.front() != '\t' && text.back() != ' ' &&
+                          text.back() != '\t');
 }
 
-std::vector<std::string> ReadLines(const std::string& title) {
-  std::vector<std::string> lines;
-  std::ifstream in(title, std::ios::binary);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
+bool ValidKey(const std::string& key) {
+  return !key.empty() && SurvivesStore(key) && key.find_first_of("[]") == std::string::npos;
 }
 
-// Value of `name` in `section`, when present.
-bool FindValue(const std::vector<std::string>& lines, const std::string& section,
-               const std::string& name, std::string* value, size_t* index) {
-  std::string current;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const std::string& line = lines[i];
-    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-      current = line.substr(1, line.size() - 2);
-      continue;
-    }
-    const size_t equal = line.find('=');
-    if (equal == std::string::npos || !SameName(current, section)) continue;
-    if (SameName(line.substr(0, equal), name)) {
-      if (value) *value = line.substr(equal + 1);
-      if (index) *index = i;
-      return true;
-    }
-  }
-  return false;
+bool ValidValueName(const std::string& name) {
+  return !name.empty() && SurvivesStore(name) && name.find('=') == std::string::npos &&
+         name.front() != ';' && name.front() != '[';
 }
 
-bool WriteFileAtomically(const std::string& title, const std::string& data, int* error) {
-  const std::string temp = title + ".tmp-XXXXXX";
-  std::vector<char> name(temp.begin(), temp.end());
-  name.push_back('\0');
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    *error = errno;
-    return false;
-  }
-  size_t written = 0;
-  bool ok = true;
-  while (ok && written < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) ok = false;
-    else written += static_cast<size_t>(n);
-  }
-  if (ok && ::fsync(fd) != 0) ok = false;
-  if (ok) *error = 0; else *error = errno ? errno : EIO;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    *error = errno;
-  }
-  if (ok && ::rename(name.data(), title.c_str()) != 0) {
-    ok = false;
-    *error = errno;
-  }
-  if (!ok) ::unlink(name.data());
-  return ok;
+// Loads the store, changes it and saves it; the list's own show points
+// report an unreadable or unwritable file once.
+template <typename Change> bool ChangeRegistry(TGuard& guard, Change&& change) {
+  if (!ForceDirectories(TProgram::ConfigPath()))
+    guard.Raise("Failed to set registry text.", TProgram::ConfigPath(), {}, ENOENT);
+  TStoredTextList store(RegistryFileTitle());
+  if (!store.Load()) return false;
+  change(store);
+  guard.TakeOver();
+  return store.Save(false);
 }
 
 } // namespace
@@ -95,8 +48,9 @@ std::string RegistryFileTitle() { return TProgram::ConfigPath() + "Registry.ini"
 std::string GetRegistryText(const std::string& key, const std::string& valueName) {
   TGuard guard("GetRegistryText");
   return guard.Run(std::string(), [&] {
+    TStoredTextList store(RegistryFileTitle());
     std::string value;
-    FindValue(ReadLines(RegistryFileTitle()), key, valueName, &value, nullptr);
+    if (store.Load()) store.ReadText(key, valueName, value, true, INT_MAX);
     return value;
   });
 }
@@ -105,46 +59,9 @@ bool SetRegistryText(const std::string& key, const std::string& valueName,
                      const std::string& text) {
   TGuard guard("SetRegistryText");
   return guard.Run(false, [&] {
-    // A line break would split the entry and corrupt the file.
-    if (text.find_first_of("\r\n") != std::string::npos ||
-        key.find_first_of("\r\n]") != std::string::npos ||
-        valueName.find_first_of("\r\n=") != std::string::npos || valueName.empty())
+    if (!ValidKey(key) || !ValidValueName(valueName) || !SurvivesStore(text))
       guard.Raise("Invalid registry value.", key, valueName);
-    const std::string title = RegistryFileTitle();
-    std::vector<std::string> lines = ReadLines(title);
-    size_t index = 0;
-    if (FindValue(lines, key, valueName, nullptr, &index)) {
-      lines[index] = valueName + "=" + text;
-    } else {
-      // Append to the section when it exists, else start a new one.
-      size_t insertAt = lines.size();
-      bool found = false;
-      for (size_t i = 0; i < lines.size(); ++i) {
-        const std::string& line = lines[i];
-        const bool isSection = line.size() >= 2 && line.front() == '[' && line.back() == ']';
-        if (isSection && found) {
-          insertAt = i;
-          while (insertAt > 0 && lines[insertAt - 1].empty()) --insertAt;
-          break;
-        }
-        if (isSection && SameName(line.substr(1, line.size() - 2), key)) found = true;
-      }
-      if (found) {
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), valueName + "=" + text);
-      } else {
-        if (!lines.empty() && !lines.back().empty()) lines.emplace_back();
-        lines.push_back("[" + key + "]");
-        lines.push_back(valueName + "=" + text);
-      }
-    }
-    std::string data;
-    for (const std::string& line : lines) data += line + "\n";
-    if (!ForceDirectories(TProgram::ConfigPath()))
-      guard.Raise("Failed to set registry text.", TProgram::ConfigPath(), {}, ENOENT);
-    int error = 0;
-    if (!WriteFileAtomically(title, data, &error))
-      guard.Raise("Failed to set registry text.", title, {}, static_cast<uint32_t>(error));
-    return true;
+    return ChangeRegistry(guard, [&](TStoredTextList& store) { store.WriteText(key, valueName, text); });
   });
 }
 
@@ -162,6 +79,32 @@ std::string GetProgramRegistryText(const std::string& product, const std::string
 bool SetProgramRegistryText(const std::string& product, const std::string& subkey,
                             const std::string& valueName, const std::string& text) {
   return SetRegistryText(ProgramRegistryKey(product, subkey), valueName, text);
+}
+
+std::string UninstallRegistryKey(const std::string& name) { return "Uninstall\\" + name; }
+
+bool SetUninstallRegistry(const std::string& name, const std::string& displayName,
+                          const std::string& uninstallCommand) {
+  TGuard guard("SetUninstallRegistry");
+  return guard.Run(false, [&] {
+    const std::string key = UninstallRegistryKey(name);
+    if (name.empty() || !ValidKey(key) || !SurvivesStore(displayName) ||
+        !SurvivesStore(uninstallCommand))
+      guard.Raise("Invalid registry value.", key);
+    return ChangeRegistry(guard, [&](TStoredTextList& store) {
+      store.WriteText(key, "DisplayName", displayName);
+      store.WriteText(key, "UninstallString", uninstallCommand);
+    });
+  });
+}
+
+bool DeleteUninstallerRegistry(const std::string& name) {
+  TGuard guard("DeleteUninstallerRegistry");
+  return guard.Run(false, [&] {
+    const std::string key = UninstallRegistryKey(name);
+    if (name.empty() || !ValidKey(key)) guard.Raise("Invalid registry value.", key);
+    return ChangeRegistry(guard, [&](TStoredTextList& store) { store.EraseSection(key); });
+  });
 }
 
 } // namespace cv

@@ -12,7 +12,7 @@ void DrawFrameRect(QPainter& canvas, int left, int top, uint32_t color, int heig
   if (color == NoColor) return;
   canvas.save();
   canvas.setRenderHint(QPainter::Antialiasing, false);
-  canvas.setPen(QPen(QColor(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF), 0));
+  canvas.setPen(QPen(ToQColor(color), 0));
   canvas.setBrush(Qt::NoBrush);
   const QPoint corners[] = {{left - 1, top - 1},
                             {left + width, top - 1},

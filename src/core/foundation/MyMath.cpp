@@ -90,8 +90,9 @@ uint32_t BlendColors(uint32_t colorA, double weightA, uint32_t colorB, double we
   uint32_t result = 0;
   for (int shift = 0; shift <= 16; shift += 8) {
     const double value = ((colorA >> shift) & 0xFF) * weightA + ((colorB >> shift) & 0xFF) * weightB;
-    // NaN and negative sums give 0.
-    const double clamped = value >= 0.0 ? std::min(std::trunc(value), 255.0) : 0.0;
+    // NaN and negative sums give 0; the nudge keeps 3 * 0.7 + 3 * 0.3 at 3,
+    // not 2.9999999999999996.
+    const double clamped = value >= 0.0 ? std::min(std::trunc(value + 1e-9), 255.0) : 0.0;
     result |= static_cast<uint32_t>(clamped) << shift;
   }
   return result;

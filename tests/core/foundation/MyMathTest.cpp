@@ -84,6 +84,7 @@ TEST(MyMathTest, BlendColorsClampsEachChannel) {
       {0x00FFFFFFu, 0.7, 0x00FFFFFFu, 0.7, 0x00FFFFFFu},   // 357 per channel: 255
       {0x00102030u, -1.0, 0x00000000u, 0.0, 0x00000000u},  // negative: 0
       {0x00102030u, 1.0, 0x00010101u, 1.0, 0x00112131u},
+      {0x00030617u, 0.7, 0x00030617u, 0.3, 0x00030617u},   // weights adding to 1 keep the colour
       {0xFF102030u, 1.0, 0xFF000000u, 1.0, 0x00102030u},   // the top byte is no channel
       {0x00FFFFFFu, NAN, 0, 0, 0},
   };

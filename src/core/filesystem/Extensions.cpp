@@ -32,8 +32,6 @@ const char* const DefaultTextExtensions =
 
 namespace {
 
-bool FoldedLess(std::string_view a, std::string_view b) { return FoldAsciiCase(a) < FoldAsciiCase(b); }
-
 struct TStoredList {
   TExtensionList* List;
   const char* Section;
@@ -64,34 +62,34 @@ std::string PatternsOf(const TExtensionList& list) {
 bool TExtensionList::Contains(std::string_view extension) const {
   if (extension.empty()) return false;
   const std::string key = FoldAsciiCase(extension);
-  const auto found = std::lower_bound(Items.begin(), Items.end(), key,
-                                      [](const std::string& item, const std::string& k) {
-                                        return FoldAsciiCase(item) < k;
-                                      });
-  return found != Items.end() && FoldAsciiCase(*found) == key;
+  return std::binary_search(Keys.begin(), Keys.end(), key);
 }
 
 void TExtensionList::Add(std::string_view extension) {
   if (extension.empty()) return;
-  const auto place = std::lower_bound(Items.begin(), Items.end(), extension,
-                                      [](const std::string& item, std::string_view e) {
-                                        return FoldedLess(item, e);
-                                      });
-  if (place != Items.end() && SameTextFolded(*place, extension)) return;
-  Items.insert(place, std::string(extension));
+  std::string key = FoldAsciiCase(extension);
+  const auto place = std::lower_bound(Keys.begin(), Keys.end(), key);
+  if (place != Keys.end() && *place == key) return;
+  Items.insert(Items.begin() + (place - Keys.begin()), std::string(extension));
+  Keys.insert(place, std::move(key));
 }
 
 bool TExtensionList::Delete(std::string_view extension) {
-  const auto found = std::find_if(Items.begin(), Items.end(), [&](const std::string& item) {
-    return SameTextFolded(item, extension);
-  });
-  if (found == Items.end()) return false;
-  Items.erase(found);
+  const std::string key = FoldAsciiCase(extension);
+  const auto found = std::lower_bound(Keys.begin(), Keys.end(), key);
+  if (found == Keys.end() || *found != key) return false;
+  Items.erase(Items.begin() + (found - Keys.begin()));
+  Keys.erase(found);
   return true;
 }
 
-void TExtensionList::SetList(const std::vector<std::string>& extensions) {
+void TExtensionList::Clear() {
   Items.clear();
+  Keys.clear();
+}
+
+void TExtensionList::SetList(const std::vector<std::string>& extensions) {
+  Clear();
   for (const std::string& extension : extensions) Add(extension);
 }
 
@@ -105,7 +103,7 @@ std::string TExtensionList::Text() const {
 }
 
 void TExtensionList::SetText(std::string_view text) {
-  Items.clear();
+  Clear();
   size_t pos = 0;
   while (pos <= text.size()) {
     size_t end = text.find('\n', pos);

@@ -18,7 +18,7 @@ public:
   // Duplicates (in any case) and empty texts are ignored.
   void Add(std::string_view extension);
   bool Delete(std::string_view extension);
-  void Clear() { Items.clear(); }
+  void Clear();
   bool Empty() const { return Items.empty(); }
   size_t Count() const { return Items.size(); }
   const std::vector<std::string>& List() const { return Items; }
@@ -29,6 +29,7 @@ public:
 
 private:
   std::vector<std::string> Items; // sorted by their folded form
+  std::vector<std::string> Keys;  // the folded forms, parallel to Items
 };
 
 extern TExtensionList ProgramFileExtensions;

@@ -1,0 +1,150 @@
+// Listing a large directory: the column's load against the kernel floor
+// (readdir + statx), `ls -l` and a typical Qt listing, in one run.
+//
+//   make bench                          (100,000 files)
+//   CORVANTIDE_BENCH_MILLION=1 make bench   (adds 1,000,000 files)
+//
+// The directories are made once under $CORVANTIDE_BENCH_DIR (default
+// /var/tmp/corvantide-bench) and kept for later runs.
+
+#include "columns/Column.h"
+#include "filesystem/Extensions.h"
+#include "foundation/BusyCount.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <malloc.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string BenchRoot() {
+  const char* root = std::getenv("CORVANTIDE_BENCH_DIR");
+  return root && *root ? root : "/var/tmp/corvantide-bench";
+}
+
+// A directory of `count` files with mixed extensions, sizes and times.
+std::string FixtureDirectory(int count) {
+  const std::string path = BenchRoot() + "/files-" + std::to_string(count);
+  const std::string done = path + ".done";
+  if (std::filesystem::exists(done)) return path;
+  std::filesystem::remove_all(path);
+  std::filesystem::create_directories(path);
+  static const char* const extensions[] = {".txt", ".bin", ".exe", ".jpg", ".desktop", ""};
+  unsigned seed = 12345;
+  for (int i = 0; i < count; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const std::string name = path + "/File_" + std::to_string(seed % 1000000) + "_" +
+                             std::to_string(i) + extensions[i % 6];
+    if (i % 50 == 0) {
+      ::mkdir(name.c_str(), 0755);
+      continue;
+    }
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) std::abort();
+    if (::ftruncate(fd, static_cast<off_t>(seed % 100000)) != 0) std::abort();
+    const timespec times[2] = {{static_cast<time_t>(seed % 1000000000), 0},
+                               {static_cast<time_t>(seed % 1000000000), 0}};
+    ::futimens(fd, times);
+    ::close(fd);
+  }
+  ::close(::open(done.c_str(), O_WRONLY | O_CREAT, 0644));
+  return path;
+}
+
+int Count(const benchmark::State& state) { return static_cast<int>(state.range(0)); }
+
+// The floor: what the kernel needs to hand over names and facts.
+void BM_Floor_ReaddirStatx(benchmark::State& state) {
+  const std::string path = FixtureDirectory(Count(state));
+  for (auto _ : state) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = ::fdopendir(fd);
+    int64_t total = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+      struct statx st {};
+      if (::statx(fd, entry->d_name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &st) ==
+          0)
+        total += static_cast<int64_t>(st.stx_size);
+    }
+    ::closedir(dir);
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_ColumnLoad(benchmark::State& state, const char* sortMode) {
+  const std::string path = FixtureDirectory(Count(state));
+  cv::ProgramFileExtensions.SetText(".exe");
+  cv::DocumentFileExtensions.SetText(".txt\n.jpg");
+  size_t bytesPerItem = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const size_t before = ::mallinfo2().uordblks;
+    {
+      cv::TColumn column(0);
+      column.SortMode = sortMode;
+      column.List.SetSize(400, 800);
+      state.ResumeTiming();
+      column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, path + "/");
+      state.PauseTiming();
+      if (column.Count() == 0) state.SkipWithError("nothing listed");
+      bytesPerItem = (::mallinfo2().uordblks - before) / static_cast<size_t>(column.Count() + 1);
+    }
+    state.ResumeTiming();
+  }
+  state.counters["bytes_per_item"] = static_cast<double>(bytesPerItem);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// What typical Qt programs do: a sorted QFileInfo listing that reads every
+// entry's size and modification time.
+void BM_QtEntryInfoList(benchmark::State& state) {
+  const QString path = QString::fromStdString(FixtureDirectory(Count(state)));
+  for (auto _ : state) {
+    const QFileInfoList list =
+        QDir(path).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                     QDir::System,
+                                 QDir::Name | QDir::DirsFirst | QDir::IgnoreCase);
+    qint64 total = 0;
+    for (const QFileInfo& info : list) total += info.size() + info.lastModified().toSecsSinceEpoch();
+    benchmark::DoNotOptimize(total);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_LsLong(benchmark::State& state) {
+  const std::string command = "ls -l " + FixtureDirectory(Count(state)) + " > /dev/null";
+  for (auto _ : state)
+    if (std::system(command.c_str()) != 0) state.SkipWithError("ls failed");
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+  b->Arg(100000);
+  if (std::getenv("CORVANTIDE_BENCH_MILLION")) b->Arg(1000000);
+  b->Unit(benchmark::kMillisecond)->MinTime(2.0);
+}
+
+BENCHMARK(BM_Floor_ReaddirStatx)->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_ColumnLoad, Name, "Name")->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_ColumnLoad, ModifiedNewOld, "Modified, new-old")->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_ColumnLoad, ModifiedOldNew, "Modified, old-new")->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_ColumnLoad, CreatedNewOld, "Created, new-old")->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_ColumnLoad, CreatedOldNew, "Created, old-new")->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_ColumnLoad, SizeBigSmall, "Size, big-small")->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_ColumnLoad, SizeSmallBig, "Size, small-big")->Apply(Sizes);
+BENCHMARK(BM_QtEntryInfoList)->Apply(Sizes);
+BENCHMARK(BM_LsLong)->Apply(Sizes);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,544 @@
+#include "columns/Column.h"
+
+#include "columns/History.h"
+#include "filesystem/DirectoryReader.h"
+#include "filesystem/File.h"
+#include "filesystem/FileInfo.h"
+#include "filesystem/Partitions.h"
+#include "foundation/BusyCount.h"
+#include "foundation/Guard.h"
+#include "foundation/MyTime.h"
+
+#include <algorithm>
+
+namespace cv {
+
+namespace {
+
+constexpr const char* SystemPartitionTitle = ":/";
+
+int64_t AsSigned(uint64_t value) {
+  return value > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(value);
+}
+
+// Shows a failure that a loop goes past, once, with its own description.
+void ShowTakenFailure(const char* function) {
+  if (!FunStatContext.Failed()) return;
+  TFunStatContext context = FunStatContext;
+  context.SetShowContext(__FILE__, function, __LINE__);
+  context.ShowError(context.Description);
+}
+
+} // namespace
+
+TColumn::TColumn(int index) : Index(index) {
+  ResetColumn(false);
+  PreviousTitle = ActiveTitle;
+  List.OnFocusChanged = [this](int) { SetInactiveFocus(); };
+}
+
+const TFileListData* TColumn::FocusedItem() const {
+  if (Items.empty()) return nullptr;
+  return &Items[static_cast<size_t>(std::clamp(List.FocusIndex(), 0, Count() - 1))];
+}
+
+TGroupOptions TColumn::Groups() const {
+  return GroupOptions ? *GroupOptions : TGroupOptions::FromProgramOptions();
+}
+
+void TColumn::ClearItems() {
+  Items.clear();
+  DirsCount = LinksCount = ProgsCount = DocsCount = GenericCount = 0;
+  EncryptedCount = 0;
+  TotalSize = 0;
+  SelCount = 0;
+  SelSize = 0;
+  List.EndUpdate(0);
+}
+
+void TColumn::CountItem(const TFileListData& item, bool isDirectory) {
+  switch (item.Type) {
+  case fltDirectory: ++DirsCount; break;
+  case fltLink: ++LinksCount; break;
+  case fltProgram: ++ProgsCount; break;
+  case fltDocument: ++DocsCount; break;
+  default: ++GenericCount; break;
+  }
+  if (item.Encrypted) ++EncryptedCount;
+  if (!isDirectory) TotalSize += item.Size;
+}
+
+void TColumn::ContentChanged() {
+  if (OnContentChanged) OnContentChanged();
+}
+
+void TColumn::ResetColumn(bool keepFixed) {
+  ClearItems();
+  ContainerIndex = -1;
+  if (!keepFixed) FixedAttr = false;
+  WidthAttr = 1;
+  SubcolumnsAttr = 1;
+  List.SetSubcolumns(1);
+  ThumbHeight = 3;
+  ThumbAttr = false;
+  SortMode = "Name";
+  ActiveTitle = SystemPartitionTitle;
+  ActiveType = 0;
+  TopOffset = 0;
+  ActiveKey = 0;
+  DefaultTitle = ActiveTitle;
+  HeaderChanged = false;
+  DirMonitor.Reset();
+}
+
+std::string TColumn::ShownPath() const {
+  return ContainerIndex >= 0 ? std::string() : GetTitlePath(ActiveTitle);
+}
+
+void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex,
+                            std::optional<int64_t> key, std::optional<int> topOffset,
+                            std::optional<int> type, std::string title) {
+  TGuard guard("TColumn::LoadDirectory");
+  {
+    TBusyScope busy(Busy ? *Busy : BusyCount);
+    guard.Run([&] {
+      SelCount = 0;
+      SelSize = 0;
+      if (ContainerIndex >= 0 && containerIndex == -1 && title.empty()) ActiveTitle = PreviousTitle;
+      if (title.empty()) title = ActiveTitle;
+      if (ContainerIndex < 0) {
+        if (containerIndex >= 0)
+          PreviousTitle = ActiveTitle;
+        else if (rememberPrevious && GetTitlePath(title) != GetTitlePath(ActiveTitle))
+          PreviousTitle = ActiveTitle;
+      }
+      ActiveTitle = title;
+      if (type) ActiveType = *type;
+      if (topOffset) TopOffset = *topOffset;
+      if (key) ActiveKey = *key;
+      if (containerIndex >= -1) ContainerIndex = containerIndex;
+
+      if (ContainerIndex < 0) {
+        if (!IsPartitionTitle(ActiveTitle) && GetPartitionOfTitle(ActiveTitle).empty())
+          ActiveTitle = SystemPartitionTitle;
+        // An unreadable directory climbs towards the partitions list; each
+        // failure is shown once on the way.
+        while (!LoadWithFiles(ActiveTitle, SortMode)) {
+          ShowTakenFailure("TColumn::LoadDirectory");
+          if (History) History->RemoveNewestHistory(ActiveTitle);
+          ActiveTitle = ExcludeDelimiter(GetTitlePath(ActiveTitle));
+          // What we climbed out of is a directory of the new listing.
+          ActiveType = fltDirectory;
+          if (ActiveTitle.empty()) {
+            LoadWithPartitions();
+            break;
+          }
+        }
+        FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
+        DirMonitor.Ini(ShownPath());
+      } else {
+        if (!SetWithContainer(ContainerIndex)) ShowTakenFailure("TColumn::LoadDirectory");
+        FocusByTitle(ActiveTitle, ActiveType, false, SortMode, ActiveKey, TopOffset);
+      }
+      HeaderChanged = false;
+    });
+  }
+  ContentChanged();
+}
+
+bool TColumn::LoadWithFiles(const std::string& title, const std::string& sortMode) {
+  TGuard guard("TColumn::LoadWithFiles");
+  return guard.Run(false, [&] {
+    ClearItems();
+    const std::string path = GetTitlePath(title);
+    if (title.empty() || path.empty()) {
+      const bool loaded = LoadWithPartitions();
+      guard.TakeOver();
+      return loaded;
+    }
+    std::vector<TFileListData> items;
+    bool opened = false;
+    const int error = ReadDirectory(
+        path,
+        [&](std::string_view name, const TFileInfo* info) {
+          TFileListData item;
+          item.Title.reserve(path.size() + name.size());
+          item.Title.append(path).append(name);
+          const bool isDirectory = info && (info->Attributes & faDirectory);
+          item.Type = GetFileListType(name, isDirectory);
+          if (info) {
+            item.Encrypted = (info->Attributes & faEncrypted) != 0;
+            item.Modified = AsSigned(info->ModifiedFileTime);
+            item.Created = AsSigned(info->CreatedFileTime);
+            if (!isDirectory) item.Size = AsSigned(info->Size);
+          } else {
+            item.Exists = false; // listed by name only
+          }
+          CountItem(item, isDirectory);
+          items.push_back(std::move(item));
+        },
+        &opened);
+    if (error != 0) {
+      ClearItems();
+      if (!opened)
+        guard.Raise("Failed to first find file.", path + "*", {}, static_cast<uint32_t>(error));
+      guard.Raise("Failed to find next file.", path, {}, static_cast<uint32_t>(error));
+    }
+    ArrangeFileList(items, sortMode, Groups());
+    Items = std::move(items);
+    List.EndUpdate(Count());
+    return true;
+  });
+}
+
+bool TColumn::LoadWithPartitions() {
+  TGuard guard("TColumn::LoadWithPartitions");
+  return guard.Run(false, [&] {
+    ClearItems();
+    std::vector<std::string> partitions;
+    GetPartitionList(partitions);
+    guard.TakeOver();
+    Items.reserve(partitions.size());
+    for (std::string& title : partitions) {
+      TFileListData item;
+      item.Title = std::move(title);
+      item.Type = fltDirectory;
+      CountItem(item, true);
+      Items.push_back(std::move(item));
+    }
+    List.EndUpdate(Count());
+    return true;
+  });
+}
+
+void TColumn::SetWithList(const std::vector<std::string>& titles, bool selectAll,
+                          const std::vector<int>* containerValues) {
+  TGuard guard("TColumn::SetWithList");
+  guard.Run([&] {
+    ClearItems();
+    Items.reserve(titles.size());
+    TFileInfo info;
+    for (size_t i = 0; i < titles.size(); ++i) {
+      TFileListData item;
+      item.Title = titles[i];
+      // An item whose facts cannot be read stays, marked missing; nothing is shown.
+      item.Exists = info.Load(item.Title);
+      const bool isDirectory =
+          IsPartitionTitle(item.Title) || (item.Exists && (info.Attributes & faDirectory));
+      item.Type = GetFileListType(item.Title, isDirectory);
+      if (item.Exists) {
+        item.Modified = AsSigned(info.ModifiedFileTime);
+        item.Created = AsSigned(info.CreatedFileTime);
+        if (!isDirectory) item.Size = AsSigned(info.Size);
+        item.Encrypted = (info.Attributes & faEncrypted) != 0;
+      }
+      if (containerValues && i < containerValues->size()) item.ContainerData = (*containerValues)[i];
+      CountItem(item, isDirectory);
+      if (selectAll) {
+        item.Selected = true;
+        ++SelCount;
+        SelSize += item.Size;
+      }
+      Items.push_back(std::move(item));
+    }
+    List.EndUpdate(Count());
+  });
+}
+
+bool TColumn::SetWithContainer(int containerIndex) {
+  TGuard guard("TColumn::SetWithContainer");
+  return guard.Run(false, [&] {
+    std::vector<std::string> titles;
+    std::vector<int> values;
+    if (ContainerItems && !ContainerItems(containerIndex, titles, values)) guard.TakeOver();
+    SetWithList(titles, false, &values);
+    return true;
+  });
+}
+
+void TColumn::SetWithColumn(const TColumn& other) {
+  Items = other.Items;
+  DirsCount = other.DirsCount;
+  LinksCount = other.LinksCount;
+  ProgsCount = other.ProgsCount;
+  DocsCount = other.DocsCount;
+  GenericCount = other.GenericCount;
+  EncryptedCount = other.EncryptedCount;
+  TotalSize = other.TotalSize;
+  SelCount = other.SelCount;
+  SelSize = other.SelSize;
+  List.EndUpdate(Count());
+  // Our own active file keeps the focus, not the other column's.
+  FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
+  HeaderChanged = false;
+  ContentChanged();
+}
+
+int TColumn::FindPlace(const std::string& name, int type, TSortMode mode, int64_t key) const {
+  const TGroupOptions groups = Groups();
+  const int rank = GroupRank(type, groups);
+  const int count = Count();
+  if (mode == TSortMode::Name || type == fltDirectory) {
+    const TNameCollator collator;
+    for (int i = 0; i < count; ++i) {
+      const TFileListData& item = Items[static_cast<size_t>(i)];
+      const int difference = rank - GroupRank(item.Type, groups);
+      if (difference < 0) return i;
+      if (difference == 0 && collator.Compare(name, GetTitleName(item.Title)) <= 0) return i;
+    }
+    return count - 1;
+  }
+  const bool descending = IsDescending(mode);
+  for (int i = 0; i < count; ++i) {
+    const TFileListData& item = Items[static_cast<size_t>(i)];
+    if (item.Type == fltDirectory) continue;
+    const int difference = rank - GroupRank(item.Type, groups);
+    if (difference < 0) return i;
+    const int64_t itemKey = GetSortKey(item, mode);
+    if (difference == 0 && (descending ? itemKey <= key : key <= itemKey)) return i;
+  }
+  return count - 1;
+}
+
+void TColumn::FocusByTitle(const std::string& title, int type, bool directoryMode,
+                           const std::string& sortMode, int64_t key, int topOffset) {
+  TGuard guard("TColumn::FocusByTitle");
+  guard.Run([&] {
+    const std::string name = GetTitleName(title);
+    if (Items.empty() || name.empty()) {
+      List.SetFocusAndOffset(0, 0);
+      List.SetTopIndex(0);
+      SetInactiveFocus();
+      return;
+    }
+    // The same name byte for byte first ("Data" and "data" may both exist),
+    // then the same name as the locale compares it.
+    int target = -1;
+    for (int i = 0; i < Count() && target < 0; ++i)
+      if (GetTitleName(Items[static_cast<size_t>(i)].Title) == name) target = i;
+    if (target < 0) {
+      const TNameCollator collator;
+      for (int i = 0; i < Count() && target < 0; ++i)
+        if (collator.Compare(GetTitleName(Items[static_cast<size_t>(i)].Title), name) == 0)
+          target = i;
+    }
+    if (target < 0 && directoryMode) target = FindPlace(name, type, ParseSortMode(sortMode), key);
+    if (target < 0) target = LastFocusIndex;
+    List.SetFocusAndOffset(target, topOffset);
+    SetInactiveFocus();
+  });
+}
+
+void TColumn::FocusByIndex(int index, int topOffset) {
+  TGuard guard("TColumn::FocusByIndex");
+  guard.Run([&] {
+    List.SetFocusAndOffset(index, topOffset);
+    SetInactiveFocus();
+  });
+}
+
+void TColumn::UpdateHeaderCaption() {
+  if (ContainerIndex >= 0) {
+    const std::string name = ContainerName ? ContainerName(ContainerIndex) : std::string();
+    const std::string number = std::to_string(ContainerIndex + 1);
+    HeaderCaption =
+        "Container \"" + (name.empty() ? number : name + " (" + number + ")") + "\"";
+    return;
+  }
+  const std::string path = GetTitlePath(ActiveTitle);
+  // The root directory keeps its "/"; any other path loses its delimiter.
+  HeaderCaption = path.size() > 1 ? path.substr(0, path.size() - 1) : path;
+}
+
+void TColumn::SetInactiveFocus() {
+  TGuard guard("TColumn::SetInactiveFocus");
+  guard.Run([&] {
+    if (Items.empty()) {
+      ActiveType = fltGeneric;
+      TopOffset = 0;
+      ActiveKey = 0;
+    } else {
+      const int focus = std::clamp(List.FocusIndex(), 0, Count() - 1);
+      const TFileListData& item = Items[static_cast<size_t>(focus)];
+      ActiveTitle = item.Title;
+      ActiveType = item.Type;
+      TopOffset = focus - List.TopIndex();
+      const TSortMode mode = ParseSortMode(SortMode);
+      if (mode != TSortMode::Name) ActiveKey = GetSortKey(item, mode);
+    }
+    UpdateHeaderCaption();
+    HeaderHint = HeaderCaption;
+    if (History && ContainerIndex < 0) History->AddHistory(ActiveTitle, ActiveType, ActiveKey, TopOffset);
+    LastFocusIndex = List.FocusIndex();
+    if (OnActiveFileChanged) OnActiveFileChanged();
+  });
+}
+
+void TColumn::EnterDirectory(const std::string& directoryTitle) {
+  std::string title = IncludeDelimiter(directoryTitle);
+  int type = ActiveType;
+  int64_t key = ActiveKey;
+  int offset = TopOffset;
+  if (History && History->FindHistory(title, type, key, offset) >= 0)
+    LoadDirectory(true, -1, key, offset, type, title);
+  else
+    LoadDirectory(true, -1, 0, 0, fltGeneric, title);
+}
+
+void TColumn::ParentDirectory() {
+  if (GetTitlePath(ActiveTitle).empty()) return;
+  std::string title = ActiveTitle;
+  int type = fltDirectory;
+  int64_t key = ActiveKey;
+  int offset = TopOffset;
+  if (History) History->FindHistoryForParent(title, type, key, offset);
+  else title = ExcludeDelimiter(GetTitlePath(ActiveTitle));
+  // The directory being left is focused: it is a directory, even when it
+  // vanished and the history knows nothing of it.
+  LoadDirectory(true, -1, key, offset, fltDirectory, title);
+}
+
+void TColumn::PreviousDirectory() {
+  ContainerIndex = -1;
+  std::swap(ActiveTitle, PreviousTitle);
+  std::string title = GetTitlePath(ActiveTitle);
+  int type = ActiveType;
+  int64_t key = ActiveKey;
+  int offset = TopOffset;
+  if (History && History->FindHistory(title, type, key, offset) >= 0)
+    LoadDirectory(false, -1, key, offset, type, title);
+  else
+    LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, ActiveTitle);
+}
+
+void TColumn::DefaultDirectory() {
+  std::string title = GetTitlePath(DefaultTitle);
+  int type = ActiveType;
+  int64_t key = ActiveKey;
+  int offset = TopOffset;
+  if (History && History->FindHistory(title, type, key, offset) >= 0)
+    LoadDirectory(true, -1, key, offset, type, title);
+  else
+    LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt, DefaultTitle);
+}
+
+void TColumn::PartitionRoot() {
+  const std::string partition = GetPartitionOfTitle(ActiveTitle);
+  EnterDirectory(partition.empty() ? std::string("/") : PartitionTitleToPath(partition));
+}
+
+void TColumn::TerminalRoot() {
+  const std::string partition = GetPartitionOfTitle(ActiveTitle);
+  LoadDirectory(true, -1, 0, 0, fltDirectory,
+                partition.empty() ? std::string(SystemPartitionTitle) : partition);
+}
+
+void TColumn::SetSortMode(const std::string& sortMode) {
+  SortMode = sortMode;
+  if (ContainerIndex < 0) LoadDirectory(false);
+}
+
+void TColumn::SetDescriptionInfo(const std::string& text) {
+  std::string shown;
+  for (char c : text.substr(0, 1000))
+    if (c != '\r' && c != '\n') shown += c;
+  Info.Description.Caption = "Desc \"" + shown + "\"";
+  Info.Description.Hint =
+      "Active file (information is extracted every time the active file is set). Description (to "
+      "add a description just add a stream with the name \"Description\"; only the first 1'000 "
+      "characters are displayed, line breaks are ignored): " +
+      Info.Description.Caption;
+}
+
+namespace {
+
+void SetField(TInfoField& field, const std::string& prefix, std::string caption) {
+  field.Caption = std::move(caption);
+  field.Hint = prefix + field.Caption;
+}
+
+const std::string ActiveColumnPart =
+    "Active column (information is extracted every time the active file is set). ";
+const std::string ActiveFilePart =
+    "Active file (information is extracted every time the active file is set). ";
+
+} // namespace
+
+void TColumn::ShowInfo() {
+  TGuard guard("TColumn::ShowInfo");
+  Info = TColumnInfo();
+  guard.Run([&] {
+    const int files = DirsCount + LinksCount + ProgsCount + DocsCount + GenericCount;
+    const bool filesShown = Groups().ShowFilesGroup;
+    SetField(Info.Files, "Active column. Files count (total number of files): ",
+             "Files " + std::to_string(files));
+    Info.Files.Hint += " (Directories " + std::to_string(DirsCount) + "; Links " +
+                       std::to_string(LinksCount) + "; Programs " + std::to_string(ProgsCount) +
+                       "; Documents " + std::to_string(DocsCount) +
+                       (filesShown ? "; Generic " : "; Invisible ") +
+                       std::to_string(GenericCount) + ")";
+    SetField(Info.Encrypted, "Active column. Encrypted files count: ",
+             "Encrypted " + std::to_string(EncryptedCount));
+    SetField(Info.SelNum, "Active column. Selected files count: ",
+             "SelNum " + std::to_string(SelCount));
+    SetField(Info.SelSz,
+             "Active column. Selected files size (only the size of the main stream is used): ",
+             "SelSz " + GetSizeText(6, 0, static_cast<uint64_t>(SelSize)));
+    SetField(Info.TotalSz,
+             "Active column. Total file size (only the size of the main stream is used): ",
+             "TotalSz " + GetSizeText(6, 0, static_cast<uint64_t>(TotalSize)));
+
+    // Partition and file facts only where the partition is there; of the
+    // partitions list only fixed, CD and RAM partitions are asked.
+    if (IsPartitionTitle(ActiveTitle)) {
+      const int type = GetPartitionType(ActiveTitle);
+      if (type != ptFixed && type != ptCD && type != ptRAM) return;
+    }
+    if (!PartitionExists(ActiveTitle)) return;
+    SetField(Info.PartSz, ActiveColumnPart + "Partition size (free, total): ",
+             "PartSz " + GetSizeText(3, 0, GetPartitionTotalSize(ActiveTitle)) + " (" +
+                 GetSizeText(3, 0, GetPartitionFreeSize(ActiveTitle)) + ")");
+    const std::string flags = GetPartitionFlagsText(ActiveTitle);
+    SetField(Info.PartAttr,
+             ActiveColumnPart + "Partition supports attributes (C = compression; E = encryption; "
+                                "Q = quotas; R = read-only; Rp = reparse point; S = streams; Sf = "
+                                "sparse file): ",
+             "PartAttr " + (flags.empty() ? std::string("none") : flags));
+
+    SetField(Info.Index, ActiveFilePart + "Index in column: ",
+             "Index " + std::to_string(List.FocusIndex() + 1));
+    TFileInfo info;
+    const bool known = !Items.empty() && info.Load(ActiveTitle);
+    int streams = 0;
+    uint64_t streamsSize = 0;
+    const bool streamsKnown =
+        known && Services.StreamsInfo && Services.StreamsInfo(ActiveTitle, streams, streamsSize);
+    SetField(Info.Size,
+             ActiveFilePart + "Size of main stream (size of all secondary streams); sometimes you "
+                              "might see a directory with a no null size, on CDs: ",
+             known ? "Sz " + GetSizeText(6, 0, info.Size) + " (" +
+                         (streamsKnown ? GetSizeText(6, 0, streamsSize) : std::string("?")) + ")"
+                   : std::string("?"));
+    const std::string attributes = known ? GetAttributesText(info.Attributes) : std::string();
+    SetField(Info.Attr,
+             ActiveFilePart + "Attributes (A = archive; C = compressed; E = encrypted; H = hidden; "
+                              "O = offline; R = read-only; Rp = reparse point; S = system; Sf = "
+                              "sparse file; T = temporary): ",
+             "Attr " + (attributes.empty() ? std::string("none") : attributes));
+    SetField(Info.HardLinks, ActiveFilePart + "Hard-links count: ",
+             "HL " + (known ? std::to_string(GetHardLinkCount(ActiveTitle)) : std::string("?")));
+    SetField(Info.Streams,
+             ActiveFilePart + "Streams count (except the main stream); all information displayed "
+                              "by the program refers only to data streams: ",
+             "SC " + (streamsKnown ? std::to_string(streams) : std::string("?")));
+    SetField(Info.Title, ActiveFilePart + "Title: ", "Title \"" + ActiveTitle + "\"");
+    SetField(Info.Modified, ActiveFilePart + "Last modification time (irrelevant for directories): ",
+             known ? "Mod " + ShortDateText(info.Modified) + "; " + LongTimeText(info.Modified)
+                   : std::string("?"));
+    if (known && Services.ReadDescription) SetDescriptionInfo(Services.ReadDescription(ActiveTitle));
+  });
+  // Information bars never show their errors.
+  guard.Context().Reset(fsPerfect);
+}
+
+} // namespace cv

@@ -1,0 +1,167 @@
+#pragma once
+// A column of the board: what it lists (a directory, the partitions, a
+// container or a given list of titles), its items in display order, which
+// item is active, and the texts of its header and information bars. The
+// widgets paint this model and feed it events; nothing here draws.
+//
+// A column never stores the directory it shows: it stores the title of its
+// active item (`ActiveTitle`) and shows that title's parent path. An empty
+// parent path means the partitions list.
+
+#include "columns/FileListData.h"
+#include "columns/FileListSort.h"
+#include "columns/ItemListState.h"
+#include "filesystem/DirMonitor.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cv {
+
+class THistory;
+class TBusyCounter;
+
+// One field of an information bar: a short caption and its long hint.
+struct TInfoField {
+  std::string Caption;
+  std::string Hint;
+};
+
+// The information bars of the active column.
+struct TColumnInfo {
+  // Column bar: files, encrypted, selected count and size, total size,
+  // partition sizes, partition flags.
+  TInfoField Files, Encrypted, SelNum, SelSz, TotalSz, PartSz, PartAttr;
+  // File bar: index, sizes, attributes, hard links, streams, title, time.
+  TInfoField Index, Size, Attr, HardLinks, Streams, Title, Modified;
+  TInfoField Description;
+};
+
+// What the column asks of the file layer beyond listings; the stream and
+// link units plug in here as they arrive.
+struct TColumnServices {
+  // The "Description" stream of a file, or empty.
+  std::function<std::string(const std::string& title)> ReadDescription;
+  // Count and total size of a file's secondary streams; false when unknown.
+  std::function<bool(const std::string& title, int& count, uint64_t& size)> StreamsInfo;
+};
+
+class TColumn {
+public:
+  explicit TColumn(int index);
+
+  // ---- Attributes ---------------------------------------------------------
+  int Index;
+  bool FixedAttr = false;
+  int WidthAttr = 1;
+  int SubcolumnsAttr = 1;
+  int ThumbHeight = 3;
+  bool ThumbAttr = false;
+  std::string SortMode = "Name"; // kept as stored, even when unknown
+  int ContainerIndex = -1;
+  std::string ActiveTitle;
+  int ActiveType = 0;
+  int TopOffset = 0;
+  int64_t ActiveKey = 0;
+  std::string PreviousTitle;
+  std::string DefaultTitle;
+  TDirectoryMonitor DirMonitor;
+
+  // ---- Counters -------------------------------------------------------------
+  int DirsCount = 0, LinksCount = 0, ProgsCount = 0, DocsCount = 0, GenericCount = 0;
+  int EncryptedCount = 0;
+  int64_t TotalSize = 0;
+  int SelCount = 0;
+  int64_t SelSize = 0;
+  int LastFocusIndex = 0;
+
+  // ---- Items and the list state ------------------------------------------------
+  std::vector<TFileListData> Items;
+  TItemListState List;
+  int Count() const { return static_cast<int>(Items.size()); }
+  // The focused item, or null for an empty list.
+  const TFileListData* FocusedItem() const;
+
+  // ---- Header ---------------------------------------------------------------------
+  std::string HeaderCaption;
+  std::string HeaderHint;
+  bool HeaderChanged = false; // the caption is struck through
+
+  // ---- Wiring (set by the owner) ------------------------------------------------------
+  THistory* History = nullptr;
+  TBusyCounter* Busy = nullptr;
+  TColumnServices Services;
+  // The content was replaced (reload, list, container).
+  std::function<void()> OnContentChanged;
+  // The active file changed (title or focus): the owner schedules the
+  // working-path and information-bar update once, after the change.
+  std::function<void()> OnActiveFileChanged;
+  // Container names for the header caption ("" when it has none).
+  std::function<std::string(int index)> ContainerName;
+  // Container contents: titles and their kept values.
+  std::function<bool(int index, std::vector<std::string>& titles, std::vector<int>& values)>
+      ContainerItems;
+
+  // ---- Loading ---------------------------------------------------------------------------
+  // Loads the column and focuses an item. `containerIndex` -2 keeps the
+  // current one; an unset key, top offset or type keeps the current value;
+  // an empty title means `ActiveTitle`.
+  void LoadDirectory(bool rememberPrevious, int containerIndex = -2,
+                     std::optional<int64_t> key = std::nullopt,
+                     std::optional<int> topOffset = std::nullopt,
+                     std::optional<int> type = std::nullopt, std::string title = {});
+  // Fills the list with the content of the title's parent path, or the
+  // partitions when that is empty. False (reported) when it cannot be read.
+  bool LoadWithFiles(const std::string& title, const std::string& sortMode);
+  bool LoadWithPartitions();
+  // The given titles in the given order; facts read one by one.
+  void SetWithList(const std::vector<std::string>& titles, bool selectAll,
+                   const std::vector<int>* containerValues = nullptr);
+  bool SetWithContainer(int containerIndex);
+  // Takes over another column's listing (a directory read once for two).
+  void SetWithColumn(const TColumn& other);
+
+  // ---- Focus --------------------------------------------------------------------------------
+  void FocusByTitle(const std::string& title, int type, bool directoryMode,
+                    const std::string& sortMode, int64_t key, int topOffset);
+  void FocusByIndex(int index, int topOffset);
+  // Bookkeeping after any focus change.
+  void SetInactiveFocus();
+  void ResetColumn(bool keepFixed);
+
+  // ---- Navigation ------------------------------------------------------------------------------
+  // Shown directory with a trailing "/" (empty for the partitions list).
+  std::string ShownPath() const;
+  bool ShowsDirectory() const { return ContainerIndex < 0; }
+  void EnterDirectory(const std::string& directoryTitle);
+  void ParentDirectory();
+  void PreviousDirectory();
+  void DefaultDirectory();
+  void PartitionRoot();
+  void TerminalRoot();
+  void SetSortMode(const std::string& sortMode);
+
+  // ---- Information bars --------------------------------------------------------------------------
+  // Fills `Info` for this column and its active file.
+  void ShowInfo();
+  TColumnInfo Info;
+  // Description bar text: first 1000 characters, line breaks removed.
+  void SetDescriptionInfo(const std::string& text);
+
+  // The group options in force (tests set them; else the program options).
+  std::optional<TGroupOptions> GroupOptions;
+
+private:
+  TGroupOptions Groups() const;
+  void ClearItems();
+  void CountItem(const TFileListData& item, bool isDirectory);
+  void UpdateHeaderCaption();
+  void ContentChanged();
+  // The index where a missing item would stand (directory mode).
+  int FindPlace(const std::string& name, int type, TSortMode mode, int64_t key) const;
+};
+
+} // namespace cv

@@ -1,0 +1,33 @@
+#pragma once
+// The periodic check of the columns' directory monitors: a changed column is
+// marked (its header caption struck through); a forced check reloads it, and
+// other columns that show the same directory take its listing, so each
+// changed directory is read from disk once.
+
+#include <cstddef>
+#include <vector>
+
+namespace cv {
+
+class TColumn;
+class TBusyCounter;
+
+struct TDirMonitorCheckState {
+  // Set at every activation of the application: the next check is forced.
+  bool Activated = false;
+};
+
+// `columns` are the visible columns in board order. Without force the check
+// runs only while the active column's list has the keyboard focus and the
+// program is idle (or was just activated); a forced check asked for while
+// the program is busy runs once the busy counter is back at 0. True when a
+// column changed (the owner focuses the active column again).
+bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool activeListFocused,
+                     TDirMonitorCheckState& state, TBusyCounter& busy);
+
+// Gives every column from `from` on, other than `source`, that shows the
+// same directory as `source`, the listing of `source`, and clears its
+// pending change.
+void CheckRestDirMonitor(const std::vector<TColumn*>& columns, std::size_t source, std::size_t from);
+
+} // namespace cv

@@ -1,0 +1,53 @@
+#include "columns/FileListData.h"
+
+#include "filesystem/Extensions.h"
+
+namespace cv {
+
+const char* const SortModeNames[7] = {
+    "Name",           "Modified, new-old", "Modified, old-new", "Created, new-old",
+    "Created, old-new", "Size, big-small",  "Size, small-big",
+};
+
+std::string_view GetFileListTypeLetter(int type) {
+  switch (type) {
+  case fltDirectory: return "D";
+  case fltLink: return "L";
+  case fltProgram: return "P";
+  case fltDocument: return "T";
+  default: return "G";
+  }
+}
+
+int GetFileListType(std::string_view title, bool isDirectory) {
+  if (isDirectory) return fltDirectory;
+  if (IsDocumentFile(title)) return fltDocument;
+  if (IsProgramFile(title)) return fltProgram;
+  if (IsLinkFile(title)) return fltLink;
+  return fltGeneric;
+}
+
+TSortMode ParseSortMode(std::string_view text) {
+  for (int i = 0; i < 7; ++i)
+    if (text == SortModeNames[i]) return static_cast<TSortMode>(i);
+  return TSortMode::Name;
+}
+
+bool IsDescending(TSortMode mode) {
+  return mode == TSortMode::ModifiedNewOld || mode == TSortMode::CreatedNewOld ||
+         mode == TSortMode::SizeBigSmall;
+}
+
+int64_t GetSortKey(const TFileListData& item, TSortMode mode) {
+  switch (mode) {
+  case TSortMode::ModifiedNewOld:
+  case TSortMode::ModifiedOldNew: return item.Modified;
+  case TSortMode::CreatedNewOld:
+  case TSortMode::CreatedOldNew: return item.Created;
+  case TSortMode::SizeBigSmall:
+  case TSortMode::SizeSmallBig: return item.Size;
+  default: return 0;
+  }
+}
+
+} // namespace cv

@@ -1,0 +1,51 @@
+#pragma once
+// Grouping and sorting of a directory listing. Names sort by precomputed
+// collation keys (locale-aware, case ignored), so the comparator never runs
+// the locale's collation; equal keys fall back to the titles' bytes.
+
+#include "columns/FileListData.h"
+
+#include <QCollator>
+#include <string_view>
+#include <vector>
+
+namespace cv {
+
+// The grouping options of the program options, as one value.
+struct TGroupOptions {
+  bool SeparateDirs = true;
+  bool DirsAtEnd = false;
+  bool SeparateLinks = true;
+  bool SeparateProgs = true;
+  bool SeparateDocs = true;
+  bool ShowFilesGroup = true;
+  static TGroupOptions FromProgramOptions();
+};
+
+// Display rank of a type: 0 directories first, 2 links, 3 programs,
+// 4 documents, 5 the common group, 6 directories at the end.
+int GroupRank(int type, const TGroupOptions& options);
+
+// Name comparison as the lists use it.
+class TNameCollator {
+public:
+  TNameCollator();
+  // <0, 0, >0; locale-aware with case ignored.
+  int Compare(std::string_view a, std::string_view b) const;
+  QCollatorSortKey Key(std::string_view name) const;
+
+private:
+  QCollator Collator;
+};
+
+// Puts the items in display order: the groups by rank, a separate directory
+// group by name, every other group by the mode; generic files are dropped
+// unless the files group is shown. Equal keys are ordered by title bytes.
+void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMode,
+                     const TGroupOptions& options);
+
+// Sorts a range of items by one mode (no grouping).
+void SortFileItems(std::vector<TFileListData>::iterator first,
+                   std::vector<TFileListData>::iterator last, TSortMode mode);
+
+} // namespace cv

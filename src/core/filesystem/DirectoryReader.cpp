@@ -1,0 +1,63 @@
+#include "filesystem/DirectoryReader.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cv {
+
+namespace {
+
+bool IsDotEntry(const char* name) {
+  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+} // namespace
+
+int ReadDirectory(const std::string& path, const TDirectoryEntrySink& sink, bool* opened) {
+  if (opened) *opened = false;
+  const int fd = ::open(path.empty() ? "/" : path.c_str(),
+                        O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno;
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    const int error = errno;
+    ::close(fd);
+    return error;
+  }
+  if (opened) *opened = true;
+  const unsigned mask = FileInfoStatxMask();
+  constexpr int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
+  TFileInfo info;
+  int result = 0;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (!entry) {
+      result = errno;
+      break;
+    }
+    if (IsDotEntry(entry->d_name)) continue;
+    struct statx own {};
+    if (::statx(fd, entry->d_name, flags, mask, &own) != 0) {
+      if (errno == ENOENT) continue; // gone since readdir
+      sink(entry->d_name, nullptr);
+      continue;
+    }
+    if (S_ISLNK(own.stx_mode)) {
+      struct statx target {};
+      const bool resolved =
+          ::statx(fd, entry->d_name, AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, mask, &target) == 0;
+      info.SetFromStatx(entry->d_name, own, resolved ? &target : nullptr);
+    } else {
+      info.SetFromStatx(entry->d_name, own, nullptr);
+    }
+    sink(entry->d_name, &info);
+  }
+  ::closedir(dir);
+  return result;
+}
+
+} // namespace cv

@@ -1,0 +1,310 @@
+#include "columns/Column.h"
+
+#include "columns/History.h"
+#include "filesystem/Extensions.h"
+#include "filesystem/File.h"
+#include "foundation/BusyCount.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <sys/time.h>
+#include <unistd.h>
+
+namespace cv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ColumnTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ProgramFileExtensions.SetText(".exe\n.sh");
+    DocumentFileExtensions.SetText(".txt\n.pdf");
+    BusyCount.Reset();
+    FunStatContext.Reset(fsPerfect);
+    Column.GroupOptions = TGroupOptions();
+    Column.List.SetSize(200, 2 * 5 + 20 * 15); // 20 visible rows
+  }
+
+  // A file with a size and a modification time (seconds since 1970).
+  void MakeFile(const std::string& name, size_t size, time_t mtime = 1000000000) {
+    const std::string title = Dir.Path + "/" + name;
+    std::ofstream(title, std::ios::binary) << std::string(size, 'x');
+    const timeval times[2] = {{mtime, 0}, {mtime, 0}};
+    ::utimes(title.c_str(), times);
+  }
+  void MakeDir(const std::string& name) { fs::create_directories(Dir.Path + "/" + name); }
+
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const TFileListData& item : Column.Items) names.push_back(GetTitleName(item.Title));
+    return names;
+  }
+
+  void Load(const std::string& sortMode = "Name") {
+    Column.SortMode = sortMode;
+    Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/");
+  }
+
+  test::TTempDir Dir;
+  test::TRecordingUserInterface Ui;
+  TColumn Column{0};
+};
+
+TEST_F(ColumnTest, GroupsAndSortModes) {
+  MakeDir("beta");
+  MakeDir("Alpha");
+  MakeFile("zeta.txt", 30, 3000);
+  MakeFile("able.txt", 10, 1000);
+  MakeFile("run.exe", 5, 2000);
+  MakeFile("go.desktop", 1, 500);
+  MakeFile("b.bin", 20, 4000);
+  MakeFile("A.bin", 20, 100);
+  MakeFile("c.bin", 7, 4000);
+
+  struct TCase {
+    std::string Mode;
+    TGroupOptions Options;
+    std::vector<std::string> Expected;
+  };
+  TGroupOptions separate; // the defaults: every group separate, dirs first
+  TGroupOptions dirsAtEnd;
+  dirsAtEnd.DirsAtEnd = true;
+  TGroupOptions common;
+  common.SeparateDirs = common.SeparateLinks = common.SeparateProgs = common.SeparateDocs = false;
+  TGroupOptions hidden;
+  hidden.ShowFilesGroup = false;
+  const TCase table[] = {
+      {"Name", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin"}},
+      {"Name", dirsAtEnd,
+       {"go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin", "Alpha", "beta"}},
+      {"Name", common,
+       {"A.bin", "able.txt", "Alpha", "b.bin", "beta", "c.bin", "go.desktop", "run.exe", "zeta.txt"}},
+      {"Name", hidden, {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt"}},
+      // Equal sizes order by title bytes: "A.bin" before "b.bin".
+      {"Size, big-small", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "zeta.txt", "able.txt", "A.bin", "b.bin", "c.bin"}},
+      {"Size, small-big", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "c.bin", "A.bin", "b.bin"}},
+      {"Modified, new-old", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "zeta.txt", "able.txt", "b.bin", "c.bin", "A.bin"}},
+      {"Modified, old-new", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin"}},
+      // An unknown mode sorts by name and is kept as it was stored.
+      {"Sideways", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin"}},
+  };
+  for (const TCase& c : table) {
+    Column.GroupOptions = c.Options;
+    Load(c.Mode);
+    EXPECT_EQ(Names(), c.Expected) << c.Mode;
+    EXPECT_EQ(Column.SortMode, c.Mode);
+    // Counters count everything, shown or not.
+    EXPECT_EQ(Column.DirsCount, 2);
+    EXPECT_EQ(Column.LinksCount, 1);
+    EXPECT_EQ(Column.ProgsCount, 1);
+    EXPECT_EQ(Column.DocsCount, 2);
+    EXPECT_EQ(Column.GenericCount, 3);
+    EXPECT_EQ(Column.TotalSize, 30 + 10 + 5 + 1 + 20 + 20 + 7);
+    EXPECT_EQ(Column.List.CheckInvariant(), "");
+  }
+}
+
+TEST_F(ColumnTest, CreatedModesUseTheBirthOrModificationTime) {
+  MakeFile("x.bin", 1);
+  Load("Created, new-old");
+  ASSERT_EQ(Column.Count(), 1);
+  EXPECT_GT(Column.Items[0].Created, 0);
+  EXPECT_EQ(Column.ActiveKey, Column.Items[0].Created);
+}
+
+TEST_F(ColumnTest, HiddenFilesGroupIsCountedAndSaidInTheHint) {
+  MakeFile("a.bin", 1);
+  MakeFile("b.txt", 1);
+  TGroupOptions options;
+  options.ShowFilesGroup = false;
+  Column.GroupOptions = options;
+  Load();
+  EXPECT_EQ(Names(), std::vector<std::string>{"b.txt"});
+  Column.ShowInfo();
+  EXPECT_EQ(Column.Info.Files.Caption, "Files 2");
+  EXPECT_EQ(Column.Info.Files.Hint,
+            "Active column. Files count (total number of files): Files 2 (Directories 0; Links 0; "
+            "Programs 0; Documents 1; Invisible 1)");
+}
+
+TEST_F(ColumnTest, EmptyDirectoryShowsItsHeaderAndGenericType) {
+  MakeDir("empty");
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/empty/");
+  EXPECT_EQ(Column.Count(), 0);
+  EXPECT_EQ(Column.ActiveType, fltGeneric);
+  EXPECT_EQ(Column.HeaderCaption, Dir.Path + "/empty");
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/empty/");
+  EXPECT_EQ(Column.List.CheckInvariant(), "");
+}
+
+TEST_F(ColumnTest, FocusFollowsTheTitleAndFallsToTheFreedPlace) {
+  for (const char* name : {"a.bin", "c.bin", "e.bin", "g.bin"}) MakeFile(name, 1);
+  Column.LoadDirectory(false, -1, 0, 2, fltGeneric, Dir.Path + "/e.bin");
+  EXPECT_EQ(Column.List.FocusIndex(), 2);
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/e.bin");
+
+  // Deleted outside the program: the focus goes where it stood.
+  fs::remove(Dir.Path + "/e.bin");
+  Column.LoadDirectory(false);
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/g.bin");
+  EXPECT_EQ(Column.List.CheckInvariant(), "");
+
+  // Exact bytes win over a case-insensitive match.
+  MakeFile("G.bin", 1);
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/g.bin");
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/g.bin");
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/G.bin");
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/G.bin");
+}
+
+TEST_F(ColumnTest, FocusPlaceInAKeyModeFollowsTheKey) {
+  MakeFile("big.bin", 300);
+  MakeFile("mid.bin", 200);
+  MakeFile("small.bin", 100);
+  Column.SortMode = "Size, big-small";
+  Column.LoadDirectory(false, -1, 250, 0, fltGeneric, Dir.Path + "/gone.bin");
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/mid.bin");
+}
+
+TEST_F(ColumnTest, BrokenDirectoryClimbsToItsParentWithOneError) {
+  MakeFile("plain.bin", 3);
+  MakeFile("other.bin", 3);
+  // A file taken for a directory cannot be listed.
+  Column.LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt,
+                       Dir.Path + "/plain.bin/inner");
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/plain.bin");
+  EXPECT_EQ(Column.Count(), 2);
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_EQ(Ui.Errors[0].Description, "Failed to first find file.");
+  EXPECT_NE(Ui.Errors[0].Report.find("* Parameter 1: \"" + Dir.Path + "/plain.bin/*\""),
+            std::string::npos);
+  EXPECT_EQ(BusyCount.Value(), 0);
+  EXPECT_EQ(FunStatContext.Status, fsPerfect);
+}
+
+TEST_F(ColumnTest, UnreadableDirectoryClimbs) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every directory";
+  MakeDir("locked");
+  fs::permissions(Dir.Path + "/locked", fs::perms::none);
+  Column.LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt,
+                       Dir.Path + "/locked/x");
+  fs::permissions(Dir.Path + "/locked", fs::perms::owner_all);
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/locked");
+  EXPECT_EQ(Ui.Errors.size(), 1u);
+}
+
+TEST_F(ColumnTest, PartitionsListFocusesThePartition) {
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, ":/");
+  ASSERT_GT(Column.Count(), 0);
+  EXPECT_EQ(Column.ActiveTitle, ":/");
+  EXPECT_EQ(Column.HeaderCaption, "");
+  for (const TFileListData& item : Column.Items) {
+    EXPECT_TRUE(IsPartitionTitle(item.Title)) << item.Title;
+    EXPECT_EQ(item.Type, fltDirectory);
+  }
+  // Up from the root directory reaches the partitions list.
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, "/tmp");
+  EXPECT_EQ(Column.HeaderCaption, "/");
+  Column.ParentDirectory();
+  EXPECT_EQ(Column.ActiveTitle, ":/");
+}
+
+TEST_F(ColumnTest, NamesThatAreNotUtf8AreListedByteForByte) {
+  const std::string name = "bad\xff\xfe.bin";
+  MakeFile(name, 4);
+  Load();
+  ASSERT_EQ(Column.Count(), 1);
+  EXPECT_EQ(Column.Items[0].Title, Dir.Path + "/" + name);
+  EXPECT_EQ(Column.Items[0].Size, 4);
+}
+
+TEST_F(ColumnTest, BrokenLinkIsAGenericFileAndLinkToDirectoryIsADirectory) {
+  MakeDir("target");
+  fs::create_symlink(Dir.Path + "/target", Dir.Path + "/to-dir");
+  fs::create_symlink(Dir.Path + "/nowhere", Dir.Path + "/broken");
+  Load();
+  EXPECT_EQ(Names(), (std::vector<std::string>{"target", "to-dir", "broken"}));
+  EXPECT_EQ(Column.Items[1].Type, fltDirectory);
+  EXPECT_EQ(Column.Items[2].Type, fltGeneric);
+}
+
+TEST_F(ColumnTest, SetWithListKeepsOrderAndMarksMissingItems) {
+  MakeFile("one.txt", 5);
+  MakeDir("sub");
+  const std::vector<std::string> titles{Dir.Path + "/sub", Dir.Path + "/missing.txt",
+                                        Dir.Path + "/one.txt"};
+  Column.SetWithList(titles, true);
+  ASSERT_EQ(Column.Count(), 3);
+  EXPECT_EQ(Column.Items[0].Type, fltDirectory);
+  EXPECT_FALSE(Column.Items[1].Exists);
+  EXPECT_EQ(Column.Items[1].Size, 0);
+  EXPECT_EQ(Column.Items[2].Size, 5);
+  EXPECT_EQ(Column.SelCount, 3);
+  EXPECT_EQ(Column.SelSize, 5);
+  EXPECT_EQ(FunStatContext.Status, fsPerfect) << "a missing item is not an error";
+}
+
+TEST_F(ColumnTest, SetWithColumnKeepsItsOwnFocus) {
+  for (const char* name : {"a.bin", "b.bin", "c.bin"}) MakeFile(name, 1);
+  TColumn other(1);
+  other.GroupOptions = TGroupOptions();
+  other.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/a.bin");
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/c.bin");
+  MakeFile("d.bin", 1);
+  other.LoadDirectory(false);
+  Column.SetWithColumn(other);
+  EXPECT_EQ(Column.Count(), 4);
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/c.bin");
+  EXPECT_EQ(other.ActiveTitle, Dir.Path + "/a.bin");
+}
+
+TEST_F(ColumnTest, HistoryRemembersTheFocusPerDirectory) {
+  THistory history;
+  Column.History = &history;
+  MakeDir("sub");
+  for (const char* name : {"sub/x.bin", "sub/y.bin", "sub/z.bin"}) MakeFile(name, 1);
+  Column.EnterDirectory(Dir.Path + "/sub");
+  Column.FocusByIndex(2, 0);
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/sub/z.bin");
+  Column.ParentDirectory();
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/sub");
+  EXPECT_EQ(Column.ActiveType, fltDirectory);
+  Column.EnterDirectory(Dir.Path + "/sub");
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/sub/z.bin") << "the remembered file is focused again";
+  // Previous directory toggles back.
+  Column.PreviousDirectory();
+  EXPECT_EQ(GetTitlePath(Column.ActiveTitle), Dir.Path + "/");
+}
+
+TEST_F(ColumnTest, ParentOfAVanishedDirectoryFocusesItAsADirectory) {
+  MakeDir("gone");
+  MakeDir("keep");
+  MakeFile("file.bin", 1);
+  MakeFile("gone/in.bin", 1);
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/gone/in.bin");
+  fs::remove_all(Dir.Path + "/gone");
+  Column.ParentDirectory();
+  // It stood among the directories; the focus stays in that group.
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/keep");
+}
+
+TEST_F(ColumnTest, BusyCounterReturnsToZeroEvenWhenTheBodyThrows) {
+  Column.OnActiveFileChanged = [] { throw std::runtime_error("owner broke"); };
+  MakeFile("a.bin", 1);
+  Load();
+  EXPECT_EQ(BusyCount.Value(), 0);
+}
+
+} // namespace
+} // namespace cv

@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     cv::TMainForm mainForm;
     cv::TErrorForm errorForm(&mainForm);
     cv::ErrorForm = &errorForm;
+    mainForm.Setup();
     mainForm.show();
     return cv::TApplication::exec();
   });

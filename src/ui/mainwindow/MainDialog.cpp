@@ -1,12 +1,297 @@
 #include "mainwindow/MainDialog.h"
 
+#include "columns/Column.h"
+#include "columns/ColumnView.h"
+#include "columns/History.h"
+#include "columns/MyPanel.h"
+#include "filesystem/Extensions.h"
+#include "filesystem/File.h"
+#include "filesystem/SpecialLocations.h"
+#include "foundation/BusyCount.h"
+#include "foundation/Guard.h"
+#include "foundation/Program.h"
+#include "foundation/Registry.h"
+#include "foundation/SystemInfo.h"
+#include "mainwindow/InfoBar.h"
+#include "mainwindow/ProgramOptions.h"
+#include "mainwindow/SkinOptions.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+#include <sys/stat.h>
+
 namespace cv {
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+namespace {
+
+bool DirectoryExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_unique<THistory>()) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Corvantide"));
+  BusyCount.Reset();
+  BusyCount.Raise(); // until the set-up ends
+  HoverCrono.Start();
+  VisibleColumns = 2;
+  ActiveColumn = 0;
+  // The panels read the skin and the fonts at every paint.
+  GMyPanelOptions.Bind(SkinOptions, ProgramOptions);
+
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(2, 2, 2, 2);
+  layout->setSpacing(2);
+  Board = new QWidget(central);
+  BoardLayout = new QHBoxLayout(Board);
+  BoardLayout->setContentsMargins(0, 0, 0, 0);
+  BoardLayout->setSpacing(2);
+  layout->addWidget(Board, 1);
+  ColumnInfoBar = new TInfoBar(7, central);
+  FileInfoBar = new TInfoBar(7, central);
+  DescriptionBar = new TInfoBar(1, central);
+  layout->addWidget(ColumnInfoBar);
+  layout->addWidget(FileInfoBar);
+  layout->addWidget(DescriptionBar);
+  setCentralWidget(central);
+
+  CreateColumns();
+  MainTimer.setInterval(200);
+  connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) ApplicationEventsActivate();
+  });
   setMinimumSize(790, 550);
   resize(1000, 700);
+}
+
+TMainForm::~TMainForm() {
+  MainTimer.stop();
+  BusyCount.Reset();
+}
+
+void TMainForm::CreateColumns() {
+  for (int i = 0; i < ColumnCount; ++i) {
+    Columns[static_cast<size_t>(i)] = std::make_unique<TColumn>(i);
+    BindColumn(*Columns[static_cast<size_t>(i)]);
+  }
+  // Columns 10 and 11 are never shown.
+  for (int i = 0; i < BoardColumns; ++i) {
+    auto* view = new TColumnView(Column(i), Board);
+    view->hide();
+    Views[static_cast<size_t>(i)] = view;
+    view->FileList->OnEnter = [this, i] {
+      if (ActiveColumn == i) return;
+      ActiveColumn = i;
+      UpdateActiveFile();
+    };
+  }
+}
+
+void TMainForm::BindColumn(TColumn& column) {
+  column.History = History.get();
+  column.Busy = &BusyCount;
+  column.OnContentChanged = [this, &column] {
+    if (column.Index < BoardColumns) Views[static_cast<size_t>(column.Index)]->Refresh();
+  };
+  column.OnActiveFileChanged = [this, &column] {
+    if (column.Index < BoardColumns && Views[static_cast<size_t>(column.Index)])
+      Views[static_cast<size_t>(column.Index)]->Refresh();
+    if (column.Index != ActiveColumn || ActiveFileUpdatePending) return;
+    // One update after the focus settled, never from inside a paint.
+    ActiveFileUpdatePending = true;
+    QTimer::singleShot(0, this, [this] {
+      ActiveFileUpdatePending = false;
+      UpdateActiveFile();
+    });
+  };
+}
+
+std::string TMainForm::OptionsDirectory() const {
+  std::string path = GetProgramRegistryText("Corvantide", "", "OptionsPath");
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (DirectoryExists(path)) return IncludeDelimiter(path);
+  return Program.OptionsPath();
+}
+
+void TMainForm::ApplyDefaultBoard() {
+  // Board "Main": column 1 fixed in the user's documents folder.
+  for (int i = 0; i < BoardColumns; ++i) Column(i).ResetColumn(false);
+  const std::string documents = GetUserDirectory("XDG_DOCUMENTS_DIR", "Documents");
+  const std::string home = HomePath();
+  const std::string second = DirectoryExists(documents) ? documents : home;
+  if (DirectoryExists(second)) {
+    Column(1).ActiveTitle = IncludeDelimiter(second);
+    Column(1).DefaultTitle = Column(1).ActiveTitle;
+  }
+  Column(1).FixedAttr = true;
+}
+
+void TMainForm::OptionsIniLoad(TStoredTextList& ini) { LoadExtensionLists(ini); }
+
+void TMainForm::OptionsIniSave(TStoredTextList& ini) {
+  ini.EraseAll();
+  SaveExtensionLists(ini);
+}
+
+void TMainForm::LoadOptions() {
+  const std::string directory = OptionsDirectory();
+  ForceDirectories(directory);
+  OptionsIni.FileName = directory + "Corvantide.ini";
+  OptionsIni.OnLoad = [this](TStoredTextList& ini) { OptionsIniLoad(ini); };
+  OptionsIni.OnSave = [this](TStoredTextList& ini) { OptionsIniSave(ini); };
+  OptionsIni.Load();
+  OptionsFile.FileName = directory + "Corvantide.cvo";
+  OptionsFile.Signature = "Corvantide Options";
+  OptionsFile.Version = 1;
+  OptionsFile.Load();
+}
+
+void TMainForm::SaveOptions() {
+  // The options directory may have been changed while the program ran.
+  const std::string directory = OptionsDirectory();
+  ForceDirectories(directory);
+  OptionsIni.FileName = directory + "Corvantide.ini";
+  OptionsFile.FileName = directory + "Corvantide.cvo";
+  OptionsIni.Save(false);
+  OptionsFile.Save(false);
+}
+
+void TMainForm::Setup() {
+  TGuard guard("TMainForm::Setup");
+  guard.Run([&] {
+    Program.CreateProgramDirectories();
+    ApplyDefaultBoard();
+    LoadOptions();
+    Reset(false);
+    BusyCount.Reset();
+    MonitorCrono.Start();
+    for (int i = 0; i < VisibleColumns; ++i) Column(i).LoadDirectory(false);
+    FocusColumn(ActiveColumn);
+    Created = true;
+  });
+  guard.Show("Failed to set up the main window.");
+}
+
+void TMainForm::Reset(bool reload) {
+  TGuard guard("TMainForm::Reset");
+  TBusyScope busy;
+  guard.Run([&] {
+    while (BoardLayout->count() > 0) BoardLayout->takeAt(0);
+    for (int i = 0; i < BoardColumns; ++i) {
+      TColumnView* view = ColumnView(i);
+      if (i < VisibleColumns) {
+        BoardLayout->addWidget(view, std::max(1, Column(i).WidthAttr));
+        view->show();
+        view->Refresh();
+        if (reload) Column(i).LoadDirectory(false);
+      } else {
+        view->hide();
+      }
+    }
+    ShowInfoBars();
+  });
+}
+
+void TMainForm::FocusColumn(int index) {
+  if (index < 0 || index >= VisibleColumns) index = 0;
+  ActiveColumn = index;
+  ColumnView(index)->FileList->setFocus(Qt::OtherFocusReason);
+  UpdateActiveFile();
+}
+
+void TMainForm::UpdateActiveFile() {
+  TColumn& column = Column(ActiveColumn);
+  TProgram::SetProgramWorkingPath(column.ActiveTitle);
+  column.ShowInfo();
+  ShowInfoBars();
+}
+
+void TMainForm::ShowInfoBars() {
+  const TColumnInfo& info = Column(ActiveColumn).Info;
+  ColumnInfoBar->SetFields({&info.Files, &info.Encrypted, &info.SelNum, &info.SelSz, &info.TotalSz,
+                            &info.PartSz, &info.PartAttr});
+  FileInfoBar->SetFields(
+      {&info.Index, &info.Size, &info.Attr, &info.HardLinks, &info.Streams, &info.Title, &info.Modified});
+  DescriptionBar->SetFields({&info.Description});
+  ColumnInfoBar->setVisible(ProgramOptions.ShowColumnInfo);
+  FileInfoBar->setVisible(ProgramOptions.ShowFileInfo);
+  DescriptionBar->setVisible(ProgramOptions.ShowFileDesc);
+}
+
+bool TMainForm::CheckDirMonitor(bool force) {
+  std::vector<TColumn*> visible;
+  for (int i = 0; i < VisibleColumns; ++i) visible.push_back(&Column(i));
+  const bool listFocused = ColumnView(ActiveColumn)->ListHasFocus();
+  const bool changed = cv::CheckDirMonitor(visible, force, listFocused, MonitorState, BusyCount);
+  for (int i = 0; i < VisibleColumns; ++i) ColumnView(i)->Refresh();
+  if (changed) FocusColumn(ActiveColumn);
+  return changed;
+}
+
+void TMainForm::ApplicationEventsActivate() {
+  MonitorState.Activated = true;
+  if (FirstActivation) {
+    FirstActivation = false;
+    MonitorCrono.Start();
+    MediaCrono.Start();
+    CaptionCrono.Start();
+    // The first tick updates the caption at once.
+    CaptionCrono.StartTime -= 5.0;
+    MainTimer.start();
+    MainTimerTimer();
+  }
+  HoverCrono.Start();
+}
+
+std::string TMainForm::CaptionText() const {
+  std::string caption = "Corvantide";
+  if (ProgramOptions.ShowSystemInfo) {
+    caption += " | " + ShortDateTimeText(" | ", NowDateTime());
+    caption += " | RAM " + GetSizeText(3, 0, GetAvailablePhysicalMemory()) + " (" +
+               GetSizeText(3, 0, GetTotalPhysicalMemory()) + ")";
+  }
+  return caption;
+}
+
+void TMainForm::MainTimerTimer() {
+  TGuard guard("TMainForm::MainTimerTimer");
+  guard.Run([&] {
+    if (BusyCount.Busy() || !isActiveWindow()) return;
+    if (MonitorCrono.IsPeriod(1.0)) CheckDirMonitor(false);
+    if (CaptionCrono.IsPeriod(5.0)) setWindowTitle(QString::fromStdString(CaptionText()));
+  });
+  guard.Show("Failed to run the main timer.");
+}
+
+void TMainForm::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (!Created) return;
+  if (FirstResize) {
+    FirstResize = false;
+    return;
+  }
+  // Only the layout: reading every column again at each step of a drag
+  // would stall on large directories; the monitor reports real changes.
+  Reset(false);
+  FocusColumn(ActiveColumn);
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  // Closing is never refused: what cannot be saved has been reported.
+  TGuard guard("TMainForm::FormCloseQuery");
+  guard.Run([&] {
+    MainTimer.stop();
+    SaveOptions();
+  });
+  guard.Show("Failed to save the options.");
+  event->accept();
 }
 
 } // namespace cv

@@ -1,15 +1,95 @@
 #pragma once
-// The main window. It holds the board, its columns and the menus; until
-// those arrive it is an empty frame with the program's caption.
+// The main window: the board of columns, the information bars, the main
+// timer, the options files, activation and the close sequence.
+
+#include "columns/DirMonitorCheck.h"
+#include "foundation/MemoryStorage.h"
+#include "foundation/MyTime.h"
+#include "foundation/StoredTextList.h"
 
 #include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <memory>
+#include <string>
+
+class QHBoxLayout;
 
 namespace cv {
+
+class TColumn;
+class TColumnView;
+class THistory;
+class TInfoBar;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
 public:
+  static constexpr int ColumnCount = 12; // 0..9 on the board, 10 drops, 11 inter-board source
+  static constexpr int BoardColumns = 10;
+
   explicit TMainForm(QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // Runs once every window exists: options, layout, columns, focus.
+  void Setup();
+
+  TColumn& Column(int index) { return *Columns.at(static_cast<size_t>(index)); }
+  TColumnView* ColumnView(int index) { return Views.at(static_cast<size_t>(index)); }
+  int VisibleColumns = 2;
+  int ActiveColumn = 0;
+  bool Created = false;
+  std::unique_ptr<THistory> History;
+
+  // Where "Corvantide.ini" and "Corvantide.cvo" live now.
+  std::string OptionsDirectory() const;
+  TStoredTextList OptionsIni;
+  TFileStorage OptionsFile;
+
+  // Lays the visible columns out; `reload` loads them again.
+  void Reset(bool reload);
+  void FocusColumn(int index);
+  // The directory-monitor check over the visible columns.
+  bool CheckDirMonitor(bool force);
+  TDirMonitorCheckState MonitorState;
+
+  void ApplicationEventsActivate();
+  void MainTimerTimer();
+  QTimer MainTimer;
+  std::string CaptionText() const;
+
+  // The active column's information bars, after its active file changed.
+  void UpdateActiveFile();
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+private:
+  void CreateColumns();
+  void BindColumn(TColumn& column);
+  void LoadOptions();
+  void SaveOptions();
+  void OptionsIniLoad(TStoredTextList& ini);
+  void OptionsIniSave(TStoredTextList& ini);
+  void ApplyDefaultBoard();
+  void ShowInfoBars();
+
+  std::array<std::unique_ptr<TColumn>, ColumnCount> Columns;
+  std::array<TColumnView*, BoardColumns> Views{};
+  QWidget* Board = nullptr;
+  QHBoxLayout* BoardLayout = nullptr;
+  TInfoBar* ColumnInfoBar = nullptr;
+  TInfoBar* FileInfoBar = nullptr;
+  TInfoBar* DescriptionBar = nullptr;
+
+  TCrono MonitorCrono;
+  TCrono CaptionCrono;
+  TCrono MediaCrono;
+  TCrono HoverCrono;
+  bool FirstActivation = true;
+  bool FirstResize = true;
+  bool ActiveFileUpdatePending = false;
 };
 
 } // namespace cv

@@ -1,0 +1,64 @@
+#include "columns/ColumnView.h"
+
+#include "columns/Column.h"
+#include "columns/MyPanel.h"
+#include "foundation/Guard.h"
+
+#include <QFontMetrics>
+#include <QVBoxLayout>
+
+namespace cv {
+
+TColumnView::TColumnView(TColumn& column, QWidget* parent)
+    : QWidget(parent), Column(column), Header(new MyTPanel(this, MyTPanel::pmPanel)),
+      FileList(new MyTPanel(this, MyTPanel::pmList)) {
+  setObjectName(QStringLiteral("Column%1").arg(column.Index));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  Header->setObjectName(QStringLiteral("Header"));
+  Header->SetColorScheme(0);
+  Header->SetButtonEffect(true);
+  Header->SetPathEllipsis(true);
+  Header->SetHotTrack(true);
+  Header->SetBorderWidth(3);
+  Header->SetFocusTarget(FileList);
+  layout->addWidget(Header);
+
+  FileList->setObjectName(QStringLiteral("FileList"));
+  FileList->SetColorScheme(1);
+  FileList->SetFrameScheme(2);
+  FileList->setFocusPolicy(Qt::StrongFocus);
+  FileList->SetListState(&Column.List);
+  FileList->OnDrawItem = [this](QPainter& canvas, const TItemPaint& paint) {
+    Painter.DrawAnItem(canvas, Column, paint);
+  };
+  layout->addWidget(FileList, 1);
+  Refresh();
+}
+
+TColumnView::~TColumnView() {
+  FileList->SetListState(nullptr);
+}
+
+void TColumnView::Refresh() {
+  const QFontMetrics metrics(ColumnItemsFont());
+  Header->setFixedHeight(metrics.height() + 2 * 3 + 6);
+  // A fixed column shows its header pressed, with the same caption.
+  Header->SetCaption(Column.HeaderCaption);
+  Header->SetDownCaption(Column.HeaderCaption);
+  Header->setToolTip(QString::fromStdString(Column.HeaderHint));
+  Header->SetDown(Column.FixedAttr);
+  Header->SetStrike(Column.HeaderChanged);
+  Column.List.SetSubcolumns(Column.SubcolumnsAttr);
+  Column.List.SetItemHeight(ColumnItemHeight(Column));
+  Header->update();
+  FileList->update();
+}
+
+bool TColumnView::ListHasFocus() const {
+  return FileList->hasFocus();
+}
+
+} // namespace cv

@@ -1,0 +1,30 @@
+#pragma once
+// The widgets of one column on the board: the header button above the item
+// list. It paints the column model and forwards events to it.
+
+#include "columns/ColumnPainter.h"
+
+#include <QWidget>
+
+namespace cv {
+
+class TColumn;
+class MyTPanel;
+
+class TColumnView : public QWidget {
+  Q_OBJECT
+public:
+  TColumnView(TColumn& column, QWidget* parent = nullptr);
+  ~TColumnView() override;
+
+  TColumn& Column;
+  MyTPanel* Header;
+  MyTPanel* FileList;
+  TColumnPainter Painter;
+
+  // Takes the model's header texts, item height and content.
+  void Refresh();
+  bool ListHasFocus() const;
+};
+
+} // namespace cv

@@ -1,0 +1,101 @@
+#include "mainwindow/MainDialog.h"
+
+#include "columns/Column.h"
+#include "columns/ColumnView.h"
+#include "columns/MyPanel.h"
+#include "filesystem/File.h"
+#include "foundation/BusyCount.h"
+#include "foundation/Program.h"
+#include "foundation/Registry.h"
+#include "mainwindow/ProgramOptions.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace cv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class MainDialogTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Documents = std::string(std::getenv("HOME")) + "/Documents";
+    fs::create_directories(Documents + "/sub");
+    std::ofstream(Documents + "/a.txt") << "x";
+  }
+  std::string Documents;
+  test::TRecordingUserInterface Ui;
+};
+
+TEST_F(MainDialogTest, StartsActivatesTicksAndCloses) {
+  const std::string options = Program.OptionsPath();
+  fs::remove(options + "Corvantide.cvo");
+  fs::remove(options + "Corvantide.ini");
+  {
+    TMainForm form;
+    EXPECT_EQ(BusyCount.Value(), 1) << "busy while the window is built";
+    form.Setup();
+    EXPECT_EQ(BusyCount.Value(), 0);
+    EXPECT_TRUE(form.Created);
+    EXPECT_TRUE(fs::exists(options + "Corvantide.cvo")) << "first run creates the board file";
+    EXPECT_EQ(form.windowTitle(), "Corvantide");
+    EXPECT_EQ(form.minimumSize(), QSize(790, 550));
+
+    // Column 0 lists the partitions, column 1 the documents folder.
+    EXPECT_EQ(form.Column(0).ActiveTitle, ":/");
+    EXPECT_GT(form.Column(0).Count(), 0);
+    EXPECT_EQ(form.Column(1).ShownPath(), Documents + "/");
+    EXPECT_EQ(form.Column(1).Count(), 2);
+    EXPECT_EQ(form.Column(1).HeaderCaption, Documents);
+    EXPECT_EQ(form.ColumnView(1)->Header->Caption(), Documents);
+    EXPECT_TRUE(form.ColumnView(1)->Header->Down()) << "column 1 is fixed";
+    EXPECT_TRUE(form.ColumnView(0)->isVisibleTo(&form));
+    EXPECT_FALSE(form.ColumnView(2)->isVisibleTo(&form));
+
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.ApplicationEventsActivate();
+    EXPECT_TRUE(form.MainTimer.isActive());
+    // A file created meanwhile is marked at the next monitor check and
+    // read at a forced one.
+    std::ofstream(Documents + "/new.txt") << "y";
+    EXPECT_TRUE(form.CheckDirMonitor(true));
+    EXPECT_EQ(form.Column(1).Count(), 3);
+    form.MainTimerTimer();
+    EXPECT_EQ(BusyCount.Value(), 0);
+    form.close();
+  }
+  EXPECT_TRUE(fs::exists(options + "Corvantide.ini"));
+  EXPECT_TRUE(Ui.Errors.empty());
+  fs::remove(Documents + "/new.txt");
+}
+
+TEST_F(MainDialogTest, OptionsDirectoryFollowsTheRegistryWhenItExists) {
+  TMainForm form;
+  EXPECT_EQ(form.OptionsDirectory(), Program.OptionsPath());
+  test::TTempDir dir;
+  ASSERT_TRUE(SetProgramRegistryText("Corvantide", "", "OptionsPath", dir.Path + "/"));
+  EXPECT_EQ(form.OptionsDirectory(), dir.Path + "/");
+  ASSERT_TRUE(SetProgramRegistryText("Corvantide", "", "OptionsPath", dir.Path + "/deleted"));
+  EXPECT_EQ(form.OptionsDirectory(), Program.OptionsPath());
+  SetProgramRegistryText("Corvantide", "", "OptionsPath", "");
+}
+
+TEST_F(MainDialogTest, CaptionCarriesSystemInformationWhenAsked) {
+  TMainForm form;
+  EXPECT_EQ(form.CaptionText(), "Corvantide");
+  ProgramOptions.ShowSystemInfo = true;
+  const std::string caption = form.CaptionText();
+  ProgramOptions.ShowSystemInfo = false;
+  EXPECT_EQ(caption.rfind("Corvantide | ", 0), 0u);
+  EXPECT_NE(caption.find(" | RAM "), std::string::npos);
+}
+
+} // namespace
+} // namespace cv

@@ -4,11 +4,28 @@
 #include "foundation/Error.h"
 #include "foundation/UserInterface.h"
 
+#include <QImage>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace cv::test {
+
+// The pixel at (x, y) as a 0x00BBGGRR colour.
+inline uint32_t PixelColor(const QImage& image, int x, int y) {
+  const QRgb pixel = image.pixel(x, y);
+  return static_cast<uint32_t>(qRed(pixel) | qGreen(pixel) << 8 | qBlue(pixel) << 16);
+}
+
+// The sum of the channel differences of two 0x00BBGGRR colours.
+inline int ColorDistance(uint32_t a, uint32_t b) {
+  int sum = 0;
+  for (int shift = 0; shift <= 16; shift += 8)
+    sum += std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+  return sum;
+}
 
 // The private directory the test program runs in (HOME, XDG_*, CORVANTIDE_HOME below it).
 const std::string& PrivateRoot();

@@ -49,7 +49,8 @@ void TSkinOptions::SetDefaults(bool all) {
     *this = defaults;
     return;
   }
-  for (const TSkinColorField& color : SkinColorFields) this->*color.Field = defaults.*color.Field;
+  for (const TSkinColorField& color : SkinColorFields)
+    this->*color.Field = defaults.*color.Field;
 }
 
 } // namespace cv

@@ -16,7 +16,7 @@ inline constexpr std::array<std::string_view, 4> CToolbarButtonsStyles{
     "Round corners", "Square corners", "Single oval", "Double oval"};
 // The texts of `NonOvalButtonsStyle`, in list order.
 inline constexpr std::array<std::string_view, 3> CNonOvalButtonsStyles{"No edge", "Top edge",
-                                                                      "Bottom edge"};
+                                                                       "Bottom edge"};
 
 class TSkinOptions {
 public:

@@ -69,8 +69,9 @@ TArgb ColorAt(std::span<const TStop> stops, int position) {
     if (position > high.Position) continue;
     const int part = position - low.Position;
     const int whole = high.Position - low.Position;
-    return {Mix(low.Color.A, high.Color.A, part, whole), Mix(low.Color.R, high.Color.R, part, whole),
-            Mix(low.Color.G, high.Color.G, part, whole), Mix(low.Color.B, high.Color.B, part, whole)};
+    return {
+        Mix(low.Color.A, high.Color.A, part, whole), Mix(low.Color.R, high.Color.R, part, whole),
+        Mix(low.Color.G, high.Color.G, part, whole), Mix(low.Color.B, high.Color.B, part, whole)};
   }
   return stops.back().Color;
 }
@@ -143,9 +144,15 @@ QImage RenderEffect(const TEffectKey& key) {
   const std::array<TStop, 5> doubleOvalStops{
       {{0, edge}, {250, body}, {350, edge}, {450, body}, {CPositionScale, centre}}};
   switch (key.Shape) {
-  case 2: stops = singleOvalStops; break;
-  case 3: stops = doubleOvalStops; break;
-  default: stops = plainStops; break;
+  case 2:
+    stops = singleOvalStops;
+    break;
+  case 3:
+    stops = doubleOvalStops;
+    break;
+  default:
+    stops = plainStops;
+    break;
   }
   static constexpr std::array<std::pair<double, double>, 4> focusScales{
       {{0.85, 0.15}, {0.9, 0.3}, {0.3, 0.25}, {0.4, 0.25}}};
@@ -239,8 +246,7 @@ int TransparencyToAlpha(int transparency) {
 
 void PaintButtonFX(QPainter& canvas, const QRect& rect, bool hot, bool flash,
                    std::string_view nonOvalStyle, int shape, int backTransparency,
-                   int marginTransparency, TColor tintColor, TColor fillColor,
-                   TColor marginColor) {
+                   int marginTransparency, TColor tintColor, TColor fillColor, TColor marginColor) {
   if (rect.isEmpty()) return TGuard::EarlyExit();
   TGuard guard("PaintButtonFX");
   guard.Run([&] {

@@ -23,8 +23,7 @@ int TransparencyToAlpha(int transparency);
 // body. Failures are reported under "PaintButtonFX"; nothing is drawn then.
 void PaintButtonFX(QPainter& canvas, const QRect& rect, bool hot, bool flash,
                    std::string_view nonOvalStyle, int shape, int backTransparency,
-                   int marginTransparency, TColor tintColor, TColor fillColor,
-                   TColor marginColor);
+                   int marginTransparency, TColor tintColor, TColor fillColor, TColor marginColor);
 
 // Three inner lines of a rounded (0) or square (1) panel of width x height
 // whose shape is inset by `shapeInset`, in shades between its fill and frame

@@ -11,24 +11,42 @@ namespace {
 
 TEST(SkinOptionsTest, ColourDefaultsInKeyOrder) {
   const std::pair<const char*, TColor> expected[] = {
-      {"FadeColor", 0xFFFFFF},          {"FillingColor", 0xE1F5F5},
-      {"ButtonMarginColor", 0xA0A0A0},  {"ButtonBackColor", 0xD7E6E6},
-      {"ButtonTextColor", 0x000000},    {"ButtonTintColor", 0xFFFFFF},
-      {"ButtonHotTrackTintColor", 0xD7FFFF}, {"PushedMarginColor", 0xA0A0A0},
-      {"PushedBackColor", 0xAFE1E1},    {"PushedTextColor", 0x000000},
-      {"PushedTintColor", 0xEBF5FA},    {"PushedHotTrackTintColor", 0xD7FFFF},
-      {"WindowMarginColor", 0xA0A0A0},  {"WindowBackColor", 0xFFFFFF},
-      {"WindowTextColor", 0x000000},    {"WindowTintColor", 0x000000},
-      {"MouseMenuBackColor", 0x87AAB9}, {"MouseMenuTextColor", 0xEBF5FA},
-      {"ActiveFocusBackColor", 0x9BCDFF}, {"ActiveFocusTextColor", 0x000000},
-      {"ActiveFocusTintColor", 0xD2F0FA}, {"SelectionBackColor", 0xD7E6E6},
-      {"SelectionTextColor", 0x0000D2}, {"SelectionTintColor", 0xFFFFFF},
-      {"GridColor", 0xBEBEBE},          {"ThumbTextColor", 0x418282},
-      {"DirsBackColor", 0xBEDCE6},      {"DirsTextColor", 0x000000},
-      {"LinksBackColor", 0x009600},     {"LinksTextColor", 0x000000},
-      {"ProgsBackColor", 0x2DC8F0},     {"ProgsTextColor", 0x000000},
-      {"DocsBackColor", 0x820000},      {"DocsTextColor", 0xFFFFFF},
-      {"FilesBackColor", 0xBEBEBE},     {"FilesTextColor", 0x000000},
+      {"FadeColor", 0xFFFFFF},
+      {"FillingColor", 0xE1F5F5},
+      {"ButtonMarginColor", 0xA0A0A0},
+      {"ButtonBackColor", 0xD7E6E6},
+      {"ButtonTextColor", 0x000000},
+      {"ButtonTintColor", 0xFFFFFF},
+      {"ButtonHotTrackTintColor", 0xD7FFFF},
+      {"PushedMarginColor", 0xA0A0A0},
+      {"PushedBackColor", 0xAFE1E1},
+      {"PushedTextColor", 0x000000},
+      {"PushedTintColor", 0xEBF5FA},
+      {"PushedHotTrackTintColor", 0xD7FFFF},
+      {"WindowMarginColor", 0xA0A0A0},
+      {"WindowBackColor", 0xFFFFFF},
+      {"WindowTextColor", 0x000000},
+      {"WindowTintColor", 0x000000},
+      {"MouseMenuBackColor", 0x87AAB9},
+      {"MouseMenuTextColor", 0xEBF5FA},
+      {"ActiveFocusBackColor", 0x9BCDFF},
+      {"ActiveFocusTextColor", 0x000000},
+      {"ActiveFocusTintColor", 0xD2F0FA},
+      {"SelectionBackColor", 0xD7E6E6},
+      {"SelectionTextColor", 0x0000D2},
+      {"SelectionTintColor", 0xFFFFFF},
+      {"GridColor", 0xBEBEBE},
+      {"ThumbTextColor", 0x418282},
+      {"DirsBackColor", 0xBEDCE6},
+      {"DirsTextColor", 0x000000},
+      {"LinksBackColor", 0x009600},
+      {"LinksTextColor", 0x000000},
+      {"ProgsBackColor", 0x2DC8F0},
+      {"ProgsTextColor", 0x000000},
+      {"DocsBackColor", 0x820000},
+      {"DocsTextColor", 0xFFFFFF},
+      {"FilesBackColor", 0xBEBEBE},
+      {"FilesTextColor", 0x000000},
   };
   static_assert(std::size(expected) == SkinColorFields.size());
   const TSkinOptions skin;
@@ -78,7 +96,8 @@ TSkinOptions ChangedSkin() {
   skin.ControlBackTransp = 70;
   skin.ToolbarButtonsStyle = "Square corners";
   skin.NonOvalButtonsStyle = "Top edge";
-  for (const TSkinColorField& color : SkinColorFields) skin.*color.Field ^= 0x123456;
+  for (const TSkinColorField& color : SkinColorFields)
+    skin.*color.Field ^= 0x123456;
   return skin;
 }
 

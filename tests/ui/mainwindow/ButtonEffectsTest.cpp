@@ -1,12 +1,12 @@
 #include "mainwindow/ButtonEffects.h"
 
+#include "TestSupport.h"
 #include "foundation/Error.h"
 
 #include <gtest/gtest.h>
 
 #include <QImage>
 #include <QPainter>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -17,18 +17,6 @@ constexpr TColor Background = 0xFF00FF;
 constexpr TColor Tint = 0x20C0F0;
 constexpr TColor Fill = 0x806040;
 constexpr TColor Margin = 0x102030;
-
-TColor ColorAt(const QImage& image, int x, int y) {
-  const QRgb pixel = image.pixel(x, y);
-  return static_cast<TColor>(qRed(pixel) | qGreen(pixel) << 8 | qBlue(pixel) << 16);
-}
-
-int Distance(TColor a, TColor b) {
-  int sum = 0;
-  for (int shift = 0; shift <= 16; shift += 8)
-    sum += std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
-  return sum;
-}
 
 QImage Canvas(int width, int height) {
   QImage image(width, height, QImage::Format_RGB32);
@@ -71,7 +59,7 @@ TEST_F(ButtonEffectsTest, ShapesCentresAndOutlines) {
     QImage image = Canvas(80, 50);
     Paint(image, rect, {.Shape = c.Shape});
     EXPECT_FALSE(FunStatContext.Failed());
-    EXPECT_EQ(ColorAt(image, 40, 24), c.Centre);
+    EXPECT_EQ(test::PixelColor(image, 40, 24), c.Centre);
     // Without the smoothed outline, left and right mirror exactly about the
     // centre at the middle of the even width.
     QImage plain = Canvas(80, 50);
@@ -79,21 +67,23 @@ TEST_F(ButtonEffectsTest, ShapesCentresAndOutlines) {
     for (int y = 0; y < image.height(); ++y)
       for (int x = 0; x < image.width(); ++x) {
         if (!rect.contains(x, y)) {
-          ASSERT_EQ(ColorAt(image, x, y), Background) << x << "," << y;
-          ASSERT_EQ(ColorAt(plain, x, y), Background) << x << "," << y;
+          ASSERT_EQ(test::PixelColor(image, x, y), Background) << x << "," << y;
+          ASSERT_EQ(test::PixelColor(plain, x, y), Background) << x << "," << y;
         } else {
-          ASSERT_EQ(ColorAt(plain, x, y), ColorAt(plain, 79 - x, y)) << x << "," << y;
+          ASSERT_EQ(test::PixelColor(plain, x, y), test::PixelColor(plain, 79 - x, y))
+              << x << "," << y;
         }
       }
     if (c.Oval) {
-      EXPECT_EQ(ColorAt(image, 10, 6), Background); // outside the ellipse
-      EXPECT_EQ(ColorAt(image, 69, 41), Background);
-      EXPECT_LT(Distance(ColorAt(image, 10, 24), Margin), 60); // outline at the left
+      EXPECT_EQ(test::PixelColor(image, 10, 6), Background); // outside the ellipse
+      EXPECT_EQ(test::PixelColor(image, 69, 41), Background);
+      EXPECT_LT(test::ColorDistance(test::PixelColor(image, 10, 24), Margin),
+                60); // outline at the left
     } else {
       // The corners are inside the path and close to the body colour.
       for (const QPoint corner : {QPoint(10, 6), QPoint(69, 41)})
-        EXPECT_LT(Distance(ColorAt(image, corner.x(), corner.y()), Fill),
-                  Distance(ColorAt(image, corner.x(), corner.y()), Tint));
+        EXPECT_LT(test::ColorDistance(test::PixelColor(image, corner.x(), corner.y()), Fill),
+                  test::ColorDistance(test::PixelColor(image, corner.x(), corner.y()), Tint));
     }
   }
 }
@@ -105,10 +95,17 @@ TEST_F(ButtonEffectsTest, CentreHeightFollowsStyleAndFlash) {
     bool Flash;
     int Percent;
   } cases[] = {
-      {0, "No edge", false, 50},     {0, "No edge", true, 65},     {1, "", false, 50},
-      {1, "", true, 65},             {0, "Top edge", false, 25},   {1, "Top edge", true, 40},
-      {0, "Bottom edge", false, 75}, {1, "Bottom edge", true, 60}, {0, "anything", true, 60},
-      {3, "Top edge", false, 50},    {3, "Bottom edge", true, 70},
+      {0, "No edge", false, 50},
+      {0, "No edge", true, 65},
+      {1, "", false, 50},
+      {1, "", true, 65},
+      {0, "Top edge", false, 25},
+      {1, "Top edge", true, 40},
+      {0, "Bottom edge", false, 75},
+      {1, "Bottom edge", true, 60},
+      {0, "anything", true, 60},
+      {3, "Top edge", false, 50},
+      {3, "Bottom edge", true, 70},
   };
   constexpr int W = 40;
   constexpr int H = 100;
@@ -119,11 +116,11 @@ TEST_F(ButtonEffectsTest, CentreHeightFollowsStyleAndFlash) {
     QImage image = Canvas(W, H);
     Paint(image, QRect(0, 0, W, H), effect);
     const int centre = H * c.Percent / 100;
-    EXPECT_EQ(ColorAt(image, W / 2, centre), Tint);
+    EXPECT_EQ(test::PixelColor(image, W / 2, centre), Tint);
     // The band of pure tint is the focus: the shape scaled about the centre.
     std::vector<int> rows;
     for (int y = 0; y < H; ++y)
-      if (ColorAt(image, W / 2, y) == Tint) rows.push_back(y);
+      if (test::PixelColor(image, W / 2, y) == Tint) rows.push_back(y);
     ASSERT_FALSE(rows.empty());
     const double focusY = c.Shape == 0 ? 0.15 : c.Shape == 1 ? 0.3 : 0.25;
     EXPECT_NEAR(rows.front() + 0.5, centre - focusY * centre, 1.0);
@@ -167,13 +164,13 @@ TEST_F(ButtonEffectsTest, TransparenciesActOnOvalsAndSpareTheHotBody) {
   // Only the body goes: the outline stays.
   QImage image = Canvas(40, 24);
   Paint(image, image.rect(), {.Shape = 2, .Back = 100, .MarginTransp = 0});
-  EXPECT_EQ(ColorAt(image, 20, 12), Background);
-  EXPECT_LT(Distance(ColorAt(image, 0, 12), Margin), 60);
+  EXPECT_EQ(test::PixelColor(image, 20, 12), Background);
+  EXPECT_LT(test::ColorDistance(test::PixelColor(image, 0, 12), Margin), 60);
 }
 
 TEST_F(ButtonEffectsTest, TransparencyToAlphaRoundsHalvesUp) {
-  const std::pair<int, int> cases[] = {{0, 255},  {5, 242},  {30, 179},  {50, 128}, {70, 77},
-                                       {90, 26},  {100, 0},  {-10, 255}, {250, 0}};
+  const std::pair<int, int> cases[] = {{0, 255}, {5, 242}, {30, 179},  {50, 128}, {70, 77},
+                                       {90, 26}, {100, 0}, {-10, 255}, {250, 0}};
   for (const auto& [transparency, alpha] : cases)
     EXPECT_EQ(TransparencyToAlpha(transparency), alpha) << transparency;
 }
@@ -240,10 +237,13 @@ QImage Expected(int width, int height, const std::vector<TSpan>& lines,
   };
   for (const TSpan& s : lines)
     for (int y = s.Y1; y <= s.Y2; ++y)
-      for (int x = s.X1; x <= s.X2; ++x) put(x, y, s.Color);
+      for (int x = s.X1; x <= s.X2; ++x)
+        put(x, y, s.Color);
   for (const TSpan& s : frames) {
-    for (int x = s.X1; x <= s.X2; ++x) put(x, s.Y1, s.Color), put(x, s.Y2, s.Color);
-    for (int y = s.Y1; y <= s.Y2; ++y) put(s.X1, y, s.Color), put(s.X2, y, s.Color);
+    for (int x = s.X1; x <= s.X2; ++x)
+      put(x, s.Y1, s.Color), put(x, s.Y2, s.Color);
+    for (int y = s.Y1; y <= s.Y2; ++y)
+      put(s.X1, y, s.Color), put(s.X2, y, s.Color);
   }
   return image;
 }
@@ -262,16 +262,16 @@ TEST_F(ButtonEffectsTest, BevelLinesAtExactCoordinates) {
   } cases[] = {
       // Rounded, inset 1: the lines keep 3 pixels off the corners.
       {0, 1,
-       Expected(30, 20,
-                {{5, 2, 24, 2, Line}, {5, 17, 24, 17, Line}, {2, 5, 2, 14, Line},
-                 {27, 5, 27, 14, Line}},
-                {{3, 3, 26, 16, Outer}, {4, 4, 25, 15, Inner}})},
+       Expected(
+           30, 20,
+           {{5, 2, 24, 2, Line}, {5, 17, 24, 17, Line}, {2, 5, 2, 14, Line}, {27, 5, 27, 14, Line}},
+           {{3, 3, 26, 16, Outer}, {4, 4, 25, 15, Inner}})},
       // Square, inset 0: the lines meet at the corners.
       {1, 0,
-       Expected(30, 20,
-                {{1, 1, 28, 1, Line}, {1, 18, 28, 18, Line}, {1, 1, 1, 18, Line},
-                 {28, 1, 28, 18, Line}},
-                {{2, 2, 27, 17, Outer}, {3, 3, 26, 16, Inner}})},
+       Expected(
+           30, 20,
+           {{1, 1, 28, 1, Line}, {1, 18, 28, 18, Line}, {1, 1, 1, 18, Line}, {28, 1, 28, 18, Line}},
+           {{2, 2, 27, 17, Outer}, {3, 3, 26, 16, Inner}})},
   };
   for (const Case& c : cases) {
     QImage image = Canvas(30, 20);
@@ -282,7 +282,7 @@ TEST_F(ButtonEffectsTest, BevelLinesAtExactCoordinates) {
     }
     for (int y = 0; y < 20; ++y)
       for (int x = 0; x < 30; ++x)
-        ASSERT_EQ(ColorAt(image, x, y), ColorAt(c.Expected, x, y))
+        ASSERT_EQ(test::PixelColor(image, x, y), test::PixelColor(c.Expected, x, y))
             << "shape " << c.Shape << " at " << x << "," << y;
   }
 }
@@ -304,7 +304,7 @@ TEST_F(ButtonEffectsTest, BevelOnlyInsideRoundedAndSquarePanels) {
     for (int y = 0; y < 7; ++y)
       for (int x = 0; x < 7; ++x)
         if (x < 2 || x > 4 || y < 2 || y > 4) {
-          EXPECT_EQ(ColorAt(image, x, y), Background) << shape << " at " << x << "," << y;
+          EXPECT_EQ(test::PixelColor(image, x, y), Background) << shape << " at " << x << "," << y;
         }
   }
 }

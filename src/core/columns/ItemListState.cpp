@@ -53,28 +53,23 @@ void TItemListState::SetScrollBarWidth(int width) {
   RepaintAll();
 }
 
-void TItemListState::SetBorderWidth(int width) {
-  if (width < 0) width = DefaultBorderWidth;
-  if (width == FBorderWidth) return;
-  FBorderWidth = width;
+void TItemListState::SetMeasure(int& field, int value) {
+  if (value == field) return;
+  field = value;
   ResetScrollBar();
   RepaintAll();
+}
+
+void TItemListState::SetBorderWidth(int width) {
+  SetMeasure(FBorderWidth, width < 0 ? DefaultBorderWidth : width);
 }
 
 void TItemListState::SetItemHeight(int height) {
-  height = std::max(1, height);
-  if (height == FItemHeight) return;
-  FItemHeight = height;
-  ResetScrollBar();
-  RepaintAll();
+  SetMeasure(FItemHeight, std::max(1, height));
 }
 
 void TItemListState::SetSubcolumns(int subcolumns) {
-  subcolumns = std::max(1, subcolumns);
-  if (subcolumns == FSubcolumns) return;
-  FSubcolumns = subcolumns;
-  ResetScrollBar();
-  RepaintAll();
+  SetMeasure(FSubcolumns, std::max(1, subcolumns));
 }
 
 // ---- Measures --------------------------------------------------------------

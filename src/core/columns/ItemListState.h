@@ -152,6 +152,8 @@ public:
 
 private:
   int ClampIndex(int index) const;
+  // Stores a measure that sets the rows; re-lays the list when it changed.
+  void SetMeasure(int& field, int value);
   TScrollBarState ExpectedScrollBar() const;
   void PublishScrollBar();
   void RepaintItem(int index);

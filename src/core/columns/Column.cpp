@@ -374,15 +374,21 @@ void TColumn::SetInactiveFocus() {
   });
 }
 
-void TColumn::EnterDirectory(const std::string& directoryTitle) {
-  std::string title = IncludeDelimiter(directoryTitle);
+void TColumn::LoadRemembered(const std::string& title, bool rememberPrevious,
+                             const TLoadDefaults& fallback) {
+  std::string found = GetTitlePath(title);
   int type = ActiveType;
   int64_t key = ActiveKey;
   int offset = TopOffset;
-  if (History && History->FindHistory(title, type, key, offset) >= 0)
-    LoadDirectory(true, -1, key, offset, type, title);
+  if (History && History->FindHistory(found, type, key, offset) >= 0)
+    LoadDirectory(rememberPrevious, -1, key, offset, type, found);
   else
-    LoadDirectory(true, -1, 0, 0, fltGeneric, title);
+    LoadDirectory(rememberPrevious, -1, fallback.Key, fallback.TopOffset, fallback.Type, title);
+}
+
+void TColumn::EnterDirectory(const std::string& directoryTitle) {
+  // Inside the directory, where nothing was focused before: the first item.
+  LoadRemembered(IncludeDelimiter(directoryTitle), true, {0, 0, fltGeneric});
 }
 
 void TColumn::ParentDirectory() {
@@ -401,26 +407,10 @@ void TColumn::ParentDirectory() {
 void TColumn::PreviousDirectory() {
   ContainerIndex = -1;
   std::swap(ActiveTitle, PreviousTitle);
-  std::string title = GetTitlePath(ActiveTitle);
-  int type = ActiveType;
-  int64_t key = ActiveKey;
-  int offset = TopOffset;
-  if (History && History->FindHistory(title, type, key, offset) >= 0)
-    LoadDirectory(false, -1, key, offset, type, title);
-  else
-    LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, ActiveTitle);
+  LoadRemembered(ActiveTitle, false, {});
 }
 
-void TColumn::DefaultDirectory() {
-  std::string title = GetTitlePath(DefaultTitle);
-  int type = ActiveType;
-  int64_t key = ActiveKey;
-  int offset = TopOffset;
-  if (History && History->FindHistory(title, type, key, offset) >= 0)
-    LoadDirectory(true, -1, key, offset, type, title);
-  else
-    LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt, DefaultTitle);
-}
+void TColumn::DefaultDirectory() { LoadRemembered(DefaultTitle, true, {}); }
 
 void TColumn::PartitionRoot() {
   const std::string partition = GetPartitionOfTitle(ActiveTitle);

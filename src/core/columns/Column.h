@@ -155,6 +155,15 @@ public:
   std::optional<TGroupOptions> GroupOptions;
 
 private:
+  // What a load keeps or sets when the history knows nothing of a directory.
+  struct TLoadDefaults {
+    std::optional<int64_t> Key;
+    std::optional<int> TopOffset;
+    std::optional<int> Type;
+  };
+  // Loads `title`, focusing what the history remembers of its directory.
+  void LoadRemembered(const std::string& title, bool rememberPrevious,
+                      const TLoadDefaults& fallback);
   TGroupOptions Groups() const;
   void ClearItems();
   void CountItem(const TFileListData& item, bool isDirectory);

@@ -50,9 +50,9 @@ int ReadDirectory(const std::string& path, const TDirectoryEntrySink& sink, bool
       struct statx target {};
       const bool resolved =
           ::statx(fd, entry->d_name, AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, mask, &target) == 0;
-      info.SetFromStatx(entry->d_name, own, resolved ? &target : nullptr);
+      info.SetFromStatx(entry->d_name, own, resolved ? &target : nullptr, false);
     } else {
-      info.SetFromStatx(entry->d_name, own, nullptr);
+      info.SetFromStatx(entry->d_name, own, nullptr, false);
     }
     sink(entry->d_name, &info);
   }

@@ -11,7 +11,8 @@
 
 namespace cv {
 
-// Called for every entry but "." and ".."; `info` is null when the entry's
+// Called for every entry but "." and ".."; `info` carries attributes, size
+// and the raw file times (not the date-time values); it is null when the entry's
 // facts could not be read (it still has its name). Entries that vanish
 // between readdir and statx are not reported.
 using TDirectoryEntrySink = std::function<void(std::string_view name, const TFileInfo* info)>;

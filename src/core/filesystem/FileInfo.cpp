@@ -38,8 +38,8 @@ void TFileInfo::Reset() {
   Created = Accessed = Modified = ZeroFileTimeDateTime();
 }
 
-void TFileInfo::SetFromStatx(const std::string& name, const struct statx& own,
-                             const struct statx* target) {
+void TFileInfo::SetFromStatx(std::string_view name, const struct statx& own,
+                             const struct statx* target, bool convertTimes) {
   const bool isLink = S_ISLNK(own.stx_mode);
   const struct statx& facts = (isLink && target) ? *target : own;
   const mode_t type = facts.stx_mode & S_IFMT;
@@ -66,6 +66,7 @@ void TFileInfo::SetFromStatx(const std::string& name, const struct statx& own,
   ModifiedFileTime = FileTimeOf(facts.stx_mtime);
   AccessedFileTime = FileTimeOf(facts.stx_atime);
   CreatedFileTime = (facts.stx_mask & STATX_BTIME) ? FileTimeOf(facts.stx_btime) : ModifiedFileTime;
+  if (!convertTimes) return;
   Created = ConvertFileTime(CreatedFileTime);
   Accessed = ConvertFileTime(AccessedFileTime);
   Modified = ConvertFileTime(ModifiedFileTime);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 struct statx;
 
@@ -36,7 +37,10 @@ public:
   // Fills the record from statx results already taken (a directory walk
   // does them relative to its descriptor): `own` without following links,
   // `target` the followed result for a link, null when it is broken.
-  void SetFromStatx(const std::string& name, const struct statx& own, const struct statx* target);
+  // A listing that needs only the raw times passes `convertTimes` false and
+  // leaves the date-time values as they were.
+  void SetFromStatx(std::string_view name, const struct statx& own, const struct statx* target,
+                    bool convertTimes = true);
 };
 
 // statx mask that TFileInfo needs.

@@ -287,6 +287,7 @@ std::vector<TMountEntry> FilterPartitions(const std::vector<TMountEntry>& all) {
 
 int PartitionTypeOfMount(const TMountEntry& mount, const std::string& sysRoot) {
   const std::string& fs = mount.FileSystem;
+  if (IsPseudoFileSystem(fs)) return ptUnknown;
   if (fs == "iso9660" || fs == "udf" || mount.Source.starts_with("/dev/sr")) return ptCD;
   if (IsRemoteFileSystem(fs)) return ptRemote;
   if (fs == "tmpfs" || fs == "ramfs" || mount.Source.starts_with("/dev/zram")) return ptRAM;
@@ -389,7 +390,9 @@ int GetPartitionType(const std::string& title) {
     const std::vector<TMountEntry> mounts = VisibleMountTable();
     const TMountEntry* mount = FindMountOfTitle(mounts, title);
     if (!mount) guard.Warn("Failed to get type.", title, {}, ENOENT);
-    return PartitionTypeOfMount(*mount, PartitionSources().SysRoot);
+    const int type = PartitionTypeOfMount(*mount, PartitionSources().SysRoot);
+    if (type == ptUnknown) guard.Warn("Failed to get type.", title);
+    return type;
   });
 }
 

@@ -160,6 +160,8 @@ TEST_F(PartitionsTest, PartitionOfATitle) {
   EXPECT_EQ(GetPartitionType("/home/ann/film.mkv"), ptFixed);
   EXPECT_EQ(GetPartitionType("/mnt/nas/film.mkv"), ptRemote);
   EXPECT_EQ(GetPartitionType("/tmp/x"), ptRAM);
+  EXPECT_EQ(GetPartitionType("/proc/self"), ptUnknown); // nothing there to list or poll
+  EXPECT_EQ(FunStatContext.Status, fsWarning);
   EXPECT_EQ(GetPartitionNumber("/home/ann"), 4);
   EXPECT_EQ(GetPartitionNumber("/etc"), 1);
   EXPECT_EQ(GetPartitionNumber("/srv/share/x"), 0); // a bind mount, not listed

@@ -317,39 +317,41 @@ uint64_t GetFileSize(int fd) {
   });
 }
 
+namespace {
+
+// statx through an O_PATH descriptor (never opens the data: safe for FIFOs
+// and devices). Leaves with `openFailure` or `statFailure` as warnings.
+struct statx StatxOpened(TGuard& guard, const std::string& title, unsigned mask,
+                         std::string_view openFailure, std::string_view statFailure) {
+  const TTitleAt at(title);
+  const int fd = at.Error != 0 ? -1 : ::openat(at.Directory, at.Name.c_str(), O_PATH | O_CLOEXEC);
+  if (fd < 0)
+    guard.Warn(openFailure, title, {}, static_cast<uint32_t>(at.Error != 0 ? at.Error : errno));
+  struct statx st {};
+  const int result = ::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, mask, &st);
+  const int code = errno;
+  ::close(fd);
+  if (result != 0) guard.Warn(statFailure, title, {}, static_cast<uint32_t>(code));
+  return st;
+}
+
+} // namespace
+
 uint64_t GetFileSize(const std::string& title) {
   TGuard guard("GetFileSize");
   return guard.Run(uint64_t{0}, [&] {
-    const TTitleAt at(title);
-    // O_PATH never opens the data: safe for FIFOs and devices.
-    const int fd = at.Error != 0 ? -1 : ::openat(at.Directory, at.Name.c_str(), O_PATH | O_CLOEXEC);
-    if (fd < 0)
-      guard.Warn("Failed to access file.", title, {},
-                 static_cast<uint32_t>(at.Error != 0 ? at.Error : errno));
-    struct statx st {};
-    const int result = ::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_SIZE, &st);
-    const int code = errno;
-    ::close(fd);
-    if (result != 0) guard.Warn("Failed to get file size.", title, {}, static_cast<uint32_t>(code));
-    return static_cast<uint64_t>(st.stx_size);
+    return static_cast<uint64_t>(
+        StatxOpened(guard, title, STATX_SIZE, "Failed to access file.", "Failed to get file size.")
+            .stx_size);
   });
 }
 
 uint64_t GetHardLinkCount(const std::string& title) {
   TGuard guard("GetHardLinkCount");
   return guard.Run(uint64_t{0}, [&] {
-    const TTitleAt at(title);
-    const int fd = at.Error != 0 ? -1 : ::openat(at.Directory, at.Name.c_str(), O_PATH | O_CLOEXEC);
-    if (fd < 0)
-      guard.Warn("Invalid file handle.", title, {},
-                 static_cast<uint32_t>(at.Error != 0 ? at.Error : errno));
-    struct statx st {};
-    const int result = ::statx(fd, "", AT_EMPTY_PATH | AT_STATX_SYNC_AS_STAT, STATX_NLINK, &st);
-    const int code = errno;
-    ::close(fd);
-    if (result != 0)
-      guard.Warn("Failed to retrieve file information.", title, {}, static_cast<uint32_t>(code));
-    return static_cast<uint64_t>(st.stx_nlink);
+    return static_cast<uint64_t>(StatxOpened(guard, title, STATX_NLINK, "Invalid file handle.",
+                                             "Failed to retrieve file information.")
+                                     .stx_nlink);
   });
 }
 

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -50,31 +51,23 @@ bool PathHolds(std::string_view directory, std::string_view path) {
          path[directory.size()] == '/';
 }
 
-bool HasOption(std::string_view options, std::string_view name) {
+// The option "name" or "name=value" of a comma-separated list.
+std::optional<std::string_view> FindOption(std::string_view options, std::string_view name) {
   size_t pos = 0;
   while (pos <= options.size()) {
     size_t end = options.find(',', pos);
     if (end == std::string_view::npos) end = options.size();
     const std::string_view option = options.substr(pos, end - pos);
-    if (option == name || (option.starts_with(name) && option.size() > name.size() &&
-                           option[name.size()] == '='))
-      return true;
+    if (option == name) return std::string_view();
+    if (option.starts_with(name) && option.size() > name.size() && option[name.size()] == '=')
+      return option.substr(name.size() + 1);
     pos = end + 1;
   }
-  return false;
+  return std::nullopt;
 }
 
-std::string OptionValue(std::string_view options, std::string_view name) {
-  size_t pos = 0;
-  while (pos <= options.size()) {
-    size_t end = options.find(',', pos);
-    if (end == std::string_view::npos) end = options.size();
-    const std::string_view option = options.substr(pos, end - pos);
-    if (option.starts_with(name) && option.size() > name.size() && option[name.size()] == '=')
-      return std::string(option.substr(name.size() + 1));
-    pos = end + 1;
-  }
-  return {};
+bool HasOption(std::string_view options, std::string_view name) {
+  return FindOption(options, name).has_value();
 }
 
 bool IsOneOf(std::string_view value, std::initializer_list<std::string_view> list) {
@@ -109,8 +102,8 @@ bool SameDevice(const TMountEntry& a, const TMountEntry& b) {
 // A btrfs subvolume mount names its subvolume as its root: a volume of its
 // own, not a bind mount of a sub-tree.
 bool IsSubvolumeMount(const TMountEntry& mount) {
-  const std::string subvolume = OptionValue(mount.SuperOptions, "subvol");
-  return !subvolume.empty() && subvolume == mount.Root;
+  const auto subvolume = FindOption(mount.SuperOptions, "subvol");
+  return subvolume && !subvolume->empty() && *subvolume == mount.Root;
 }
 
 bool ReadSmallFile(const std::string& title, std::string& text) {
@@ -425,13 +418,23 @@ int StatPartition(const std::string& title, struct statvfs& st, const TMountEntr
 
 } // namespace
 
+namespace {
+
+// The statvfs of the title's partition; leaves with "Failed to get size.".
+struct statvfs PartitionSpace(TGuard& guard, const std::string& title) {
+  struct statvfs st {};
+  std::vector<TMountEntry> mounts;
+  if (const int code = StatPartition(title, st, nullptr, mounts); code != 0)
+    guard.Raise("Failed to get size.", title, {}, static_cast<uint32_t>(code));
+  return st;
+}
+
+} // namespace
+
 uint64_t GetPartitionTotalSize(const std::string& title) {
   TGuard guard("GetPartitionTotalSize");
   return guard.Run(uint64_t{0}, [&] {
-    struct statvfs st {};
-    std::vector<TMountEntry> mounts;
-    if (const int code = StatPartition(title, st, nullptr, mounts); code != 0)
-      guard.Raise("Failed to get size.", title, {}, static_cast<uint32_t>(code));
+    const struct statvfs st = PartitionSpace(guard, title);
     const uint64_t size = static_cast<uint64_t>(st.f_blocks) * st.f_frsize;
     if (size == 0) guard.Raise("Failed to get size.", title);
     return size;
@@ -441,10 +444,7 @@ uint64_t GetPartitionTotalSize(const std::string& title) {
 uint64_t GetPartitionFreeSize(const std::string& title) {
   TGuard guard("GetPartitionFreeSize");
   return guard.Run(uint64_t{0}, [&] {
-    struct statvfs st {};
-    std::vector<TMountEntry> mounts;
-    if (const int code = StatPartition(title, st, nullptr, mounts); code != 0)
-      guard.Raise("Failed to get size.", title, {}, static_cast<uint32_t>(code));
+    const struct statvfs st = PartitionSpace(guard, title);
     return static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
   });
 }

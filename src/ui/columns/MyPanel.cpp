@@ -299,7 +299,8 @@ QFont MyTPanel::CaptionFont() const {
 }
 
 QString MyTPanel::ShownCaption() const {
-  const QString text = ToQString(FDown ? FDownCaption : FCaption);
+  // A button without a pressed caption keeps its caption when pressed.
+  const QString text = ToQString(FDown && !FDownCaption.empty() ? FDownCaption : FCaption);
   if (!FPathEllipsis) return text;
   const int inner = std::max(0, width() - 2 * FBorderWidth);
   return QFontMetrics(CaptionFont(), this).elidedText(text, Qt::ElideMiddle, inner);
@@ -462,6 +463,7 @@ void MyTPanel::PaintShape(QPainter& canvas, TColor background, bool pictureCopie
   // Over the picture only the outline is drawn, unless the control must stay solid.
   const bool outlineOnly =
       pictureCopied && !FButtonEffect && !(FColorScheme == 1 && !transparentColumns);
+  const bool effect = FButtonEffect && FDrawFrame && FColorScheme == 0;
   const QRect shape = rect().adjusted(FShapeInset, FShapeInset, -FShapeInset, -FShapeInset);
   if (shape.isEmpty()) return;
 
@@ -476,7 +478,15 @@ void MyTPanel::PaintShape(QPainter& canvas, TColor background, bool pictureCopie
     // Strokes run through pixel centres, so a one-pixel frame covers the
     // shape's outermost pixels exactly.
     const QRectF stroke = QRectF(shape).adjusted(0.5, 0.5, -0.5, -0.5);
-    if (outlineOnly) {
+    if (IsOval(FShape)) {
+      // With the button effect the effect is the oval: its body's own
+      // transparency must show what lies behind, so nothing is filled here.
+      if (!effect) {
+        canvas.setPen(FDrawFrame ? QPen(ToQColor(frame), 1) : QPen(Qt::NoPen));
+        canvas.setBrush(outlineOnly ? QBrush(Qt::NoBrush) : QBrush(ToQColor(fill)));
+        if (FDrawFrame || !outlineOnly) canvas.drawEllipse(stroke);
+      }
+    } else if (outlineOnly) {
       if (FDrawFrame) {
         canvas.setPen(QPen(ToQColor(frame), 1));
         canvas.setBrush(Qt::NoBrush);
@@ -485,9 +495,6 @@ void MyTPanel::PaintShape(QPainter& canvas, TColor background, bool pictureCopie
         else
           canvas.drawRect(stroke);
       }
-    } else if (IsOval(FShape)) {
-      // The button effect draws the oval and its outline.
-      canvas.fillRect(shape, ToQColor(fill));
     } else {
       canvas.setBrush(ToQColor(fill));
       if (FDrawFrame)
@@ -512,7 +519,7 @@ void MyTPanel::PaintShape(QPainter& canvas, TColor background, bool pictureCopie
   if (FDrawFrame && !IsOval(FShape))
     PaintFrameBevel(canvas, width(), height(), FShapeInset, FShape, fill, frame);
 
-  if (FButtonEffect && FDrawFrame && FColorScheme == 0) {
+  if (effect) {
     const int inset = IsOval(FShape) ? FShapeInset + 1 : FBorderWidth;
     const QRect effect = rect().adjusted(inset, inset, -inset, -inset);
     if (!effect.isEmpty()) {

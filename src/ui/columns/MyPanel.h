@@ -206,8 +206,8 @@ public:
   QWidget* FocusTarget() const { return FFocusTarget; }
   void SetFocusTarget(QWidget* target) { FFocusTarget = target; }
 
-  // The caption as it is drawn now (`DownCaption` when down, shortened like
-  // a path with `PathEllipsis`).
+  // The caption as it is drawn now (`DownCaption` when down and not empty,
+  // shortened like a path with `PathEllipsis`).
   QString ShownCaption() const;
   // The hot panel of `GMyPanelGlobal`, with hot-tracking on.
   bool IsHot() const;

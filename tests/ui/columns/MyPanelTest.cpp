@@ -510,9 +510,14 @@ TEST_F(MyPanelButtonTest, CaptionIsStruckOutShortenedLikeAPathAndSwappedWhenDown
   EXPECT_TRUE(shown.endsWith("Report.txt"));
   EXPECT_TRUE(shown.startsWith("/home"));
 
-  panel->SetDownCaption("pressed");
+  panel->SetPathEllipsis(false);
+  panel->SetCaption("up");
   panel->SetDown(true);
+  EXPECT_EQ(panel->ShownCaption(), "up"); // no pressed caption of its own
+  panel->SetDownCaption("pressed");
   EXPECT_EQ(panel->ShownCaption(), "pressed");
+  panel->SetDown(false);
+  EXPECT_EQ(panel->ShownCaption(), "up");
 }
 
 TEST_F(MyPanelButtonTest, TransparentPanelsShowTheBackPictureBehindThem) {
@@ -541,6 +546,22 @@ TEST_F(MyPanelButtonTest, TransparentPanelsShowTheBackPictureBehindThem) {
   EXPECT_EQ(ColorAt(panel->grab().toImage(), 50, 20), SkinOptions.WindowBackColor);
   SkinOptions.TransparentColumns = true;
   EXPECT_EQ(ColorAt(panel->grab().toImage(), 50, 20), behind);
+  // An oval button is drawn by its effect alone, so a fully transparent
+  // body shows the picture inside the oval as well as around it.
+  panel->SetColorScheme(0);
+  panel->SetButtonEffect(true);
+  panel->SetShape(2);
+  SkinOptions.ControlBackTransp = 100;
+  SkinOptions.ControlMarginTransp = 100;
+  EXPECT_EQ(ColorAt(panel->grab().toImage(), 50, 20), behind);
+  EXPECT_EQ(ColorAt(panel->grab().toImage(), 3, 3), (20 + 3) | (30 + 3) << 8 | 77 << 16);
+  SkinOptions.ControlBackTransp = 0;
+  EXPECT_NE(ColorAt(panel->grab().toImage(), 50, 20), behind);
+  EXPECT_EQ(ColorAt(panel->grab().toImage(), 3, 3), (20 + 3) | (30 + 3) << 8 | 77 << 16);
+  panel->SetButtonEffect(false);
+  panel->SetShape(0);
+  panel->SetColorScheme(1);
+
   // Without a picture the background is filled.
   GMyPanelOptions.BackPicture = nullptr;
   EXPECT_EQ(ColorAt(panel->grab().toImage(), 50, 20), SkinOptions.WindowBackColor);

@@ -521,12 +521,12 @@ void MyTPanel::PaintShape(QPainter& canvas, TColor background, bool pictureCopie
 
   if (effect) {
     const int inset = IsOval(FShape) ? FShapeInset + 1 : FBorderWidth;
-    const QRect effect = rect().adjusted(inset, inset, -inset, -inset);
-    if (!effect.isEmpty()) {
+    const QRect area = rect().adjusted(inset, inset, -inset, -inset);
+    if (!area.isEmpty()) {
       const bool hot = IsHot();
       const TColor tint = hot ? Value(FDown ? o.PushedHotTrackTintColor : o.ButtonHotTrackTintColor)
                               : Value(FDown ? o.PushedTintColor : o.ButtonTintColor);
-      PaintButtonFX(canvas, effect, hot, FFlash,
+      PaintButtonFX(canvas, area, hot, FFlash,
                     o.NonOvalButtonsStyle ? *o.NonOvalButtonsStyle : std::string(), FShape,
                     o.ControlBackTransp ? *o.ControlBackTransp : 0,
                     o.ControlMarginTransp ? *o.ControlMarginTransp : 0, tint, fill, frame);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <iterator>
 #include <numeric>
 
 namespace cv {
@@ -111,22 +112,19 @@ void SortFileItems(std::vector<TFileListData>::iterator first,
 
 void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMode,
                      const TGroupOptions& options) {
-  if (!options.ShowFilesGroup)
-    std::erase_if(items, [](const TFileListData& item) { return item.Type == fltGeneric; });
-  // Group by rank; the partition keeps each group together.
-  std::stable_sort(items.begin(), items.end(), [&](const TFileListData& a, const TFileListData& b) {
-    return GroupRank(a.Type, options) < GroupRank(b.Type, options);
-  });
+  // Ranks are 0..6: one pass into buckets keeps each group in listing order.
+  std::array<std::vector<TFileListData>, 7> groups;
+  for (TFileListData& item : items) {
+    if (item.Type == fltGeneric && !options.ShowFilesGroup) continue;
+    groups[static_cast<size_t>(GroupRank(item.Type, options))].push_back(std::move(item));
+  }
+  items.clear();
   const TSortMode mode = ParseSortMode(sortMode);
-  auto begin = items.begin();
-  while (begin != items.end()) {
-    const int rank = GroupRank(begin->Type, options);
-    auto end = std::find_if(begin, items.end(), [&](const TFileListData& item) {
-      return GroupRank(item.Type, options) != rank;
-    });
+  for (size_t rank = 0; rank < groups.size(); ++rank) {
+    std::vector<TFileListData>& group = groups[rank];
     // A separate directory group is always in name order.
-    SortFileItems(begin, end, rank == 0 || rank == 6 ? TSortMode::Name : mode);
-    begin = end;
+    SortFileItems(group.begin(), group.end(), rank == 0 || rank == 6 ? TSortMode::Name : mode);
+    std::move(group.begin(), group.end(), std::back_inserter(items));
   }
 }
 

@@ -73,6 +73,11 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
 
 TMainForm::~TMainForm() {
   MainTimer.stop();
+  // The views paint the columns' list states: they go before the columns do.
+  for (TColumnView*& view : Views) {
+    delete view;
+    view = nullptr;
+  }
   BusyCount.Reset();
 }
 

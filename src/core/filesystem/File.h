@@ -90,9 +90,9 @@ bool AreValidTitles(const std::vector<std::string>& titles);
 // The title lies in the directory (or is it): byte-exact prefix that ends
 // at a delimiter. False when either is empty.
 bool IsTitleInDirectory(std::string_view directory, std::string_view title);
-// True when the spec is empty or one of its ";"-separated patterns matches
+// True when the filter is empty or one of its ";"-separated patterns matches
 // the name ("*" any run, "?" one byte, ASCII case ignored, "*.*" matches all).
-bool MatchesNameFilter(std::string_view name, std::string_view spec);
+bool MatchesNameFilter(std::string_view name, std::string_view filter);
 // ASCII-only case folding, as names and extensions are compared.
 std::string FoldAsciiCase(std::string_view text);
 bool SameTextFolded(std::string_view a, std::string_view b);

@@ -28,6 +28,14 @@ std::string_view Trim(std::string_view text) {
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != text.npos; }
 
+// Why a value cannot be stored as it is, or null: a line break would split
+// the entry, and blanks at its ends would not come back (reading trims).
+const char* UnstorableValue(std::string_view value) {
+  if (HasLineBreak(value)) return "Value contains a line break.";
+  if (Trim(value).size() != value.size()) return "Value has blanks at its ends.";
+  return nullptr;
+}
+
 bool HasOuterBlank(std::string_view text) {
   return !text.empty() && (IsBlank(text.front()) || IsBlank(text.back()));
 }
@@ -428,9 +436,8 @@ void TStoredTextList::WriteText(std::string_view section, std::string_view key,
   guard.Run([&] {
     if (!ValidSectionName(section) || !ValidKey(key))
       guard.Raise("Invalid key.", std::string(section), std::string(key));
-    // A line break would split the entry and corrupt the rest of the file.
-    if (HasLineBreak(value))
-      guard.Warn("Value contains a line break.", std::string(section), std::string(key));
+    if (const char* reason = UnstorableValue(value))
+      guard.Warn(reason, std::string(section), std::string(key));
     Image.Write(section, key, value);
     Modified = true;
   });
@@ -455,10 +462,10 @@ void TStoredTextList::WriteList(std::string_view section, const std::vector<std:
     int32_t oldCount = 0;
     ReadInt(section, CCountKey, oldCount, INT32_MAX, 0);
     int32_t count = 0;
-    bool refused = false;
+    const char* refused = nullptr;
     for (const std::string& item : list) {
-      if (HasLineBreak(item)) {
-        refused = true;
+      if (const char* reason = UnstorableValue(item)) {
+        refused = reason;
         continue;
       }
       Image.Write(section, std::to_string(count), item);
@@ -473,7 +480,7 @@ void TStoredTextList::WriteList(std::string_view section, const std::vector<std:
              index >= count && index < oldCount;
     });
     Modified = true;
-    if (refused) guard.Warn("Value contains a line break.", std::string(section));
+    if (refused) guard.Warn(refused, std::string(section));
   });
 }
 

@@ -141,6 +141,9 @@ TEST_F(StoredTextListTest, RefusedWritesLeaveTheImageAlone) {
   } const cases[] = {
       {"S", "K", "two\nlines", fsWarning},
       {"S", "K", "carriage\rreturn", fsWarning},
+      // Reading trims, so a title ending in a blank would come back changed.
+      {"S", "K", "/home/ann/name ", fsWarning},
+      {"S", "K", "\tlead", fsWarning},
       {"S", "K=", "v", fsError},
       {"S", "", "v", fsError},
       {"S", "[K", "v]", fsError},

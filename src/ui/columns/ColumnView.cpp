@@ -42,18 +42,22 @@ TColumnView::~TColumnView() {
   FileList->SetListState(nullptr);
 }
 
-void TColumnView::Refresh() {
-  const QFontMetrics metrics(ColumnItemsFont());
-  Header->setFixedHeight(metrics.height() + 2 * 3 + 6);
-  // A fixed column shows its header pressed, with the same caption.
+void TColumnView::RefreshHeader() {
+  // A fixed column shows its header pressed, with the same caption. The
+  // panel repaints only what changed.
   Header->SetCaption(Column.HeaderCaption);
   Header->SetDownCaption(Column.HeaderCaption);
   Header->setToolTip(QString::fromStdString(Column.HeaderHint));
   Header->SetDown(Column.FixedAttr);
   Header->SetStrike(Column.HeaderChanged);
+}
+
+void TColumnView::Refresh() {
+  const QFontMetrics metrics(ColumnItemsFont());
+  Header->setFixedHeight(metrics.height() + 2 * 3 + 6);
+  RefreshHeader();
   Column.List.SetSubcolumns(Column.SubcolumnsAttr);
   Column.List.SetItemHeight(ColumnItemHeight(Column));
-  Header->update();
   FileList->update();
 }
 

@@ -24,6 +24,8 @@ public:
 
   // Takes the model's header texts, item height and content.
   void Refresh();
+  // Only the header: caption, pressed state and changed mark.
+  void RefreshHeader();
   bool ListHasFocus() const;
 };
 

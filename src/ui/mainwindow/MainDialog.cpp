@@ -106,8 +106,9 @@ void TMainForm::BindColumn(TColumn& column) {
     if (column.Index < BoardColumns) Views[static_cast<size_t>(column.Index)]->Refresh();
   };
   column.OnActiveFileChanged = [this, &column] {
+    // The list repaints the items it moved between; the header may change.
     if (column.Index < BoardColumns && Views[static_cast<size_t>(column.Index)])
-      Views[static_cast<size_t>(column.Index)]->Refresh();
+      Views[static_cast<size_t>(column.Index)]->RefreshHeader();
     if (column.Index != ActiveColumn || ActiveFileUpdatePending) return;
     // One update after the focus settled, never from inside a paint.
     ActiveFileUpdatePending = true;
@@ -235,7 +236,8 @@ bool TMainForm::CheckDirMonitor(bool force) {
   for (int i = 0; i < VisibleColumns; ++i) visible.push_back(&Column(i));
   const bool listFocused = ColumnView(ActiveColumn)->ListHasFocus();
   const bool changed = cv::CheckDirMonitor(visible, force, listFocused, MonitorState, BusyCount);
-  for (int i = 0; i < VisibleColumns; ++i) ColumnView(i)->Refresh();
+  // Reloaded columns refreshed themselves; the rest may only gain a mark.
+  for (int i = 0; i < VisibleColumns; ++i) ColumnView(i)->RefreshHeader();
   if (changed) FocusColumn(ActiveColumn);
   return changed;
 }

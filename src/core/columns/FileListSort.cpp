@@ -62,12 +62,6 @@ QCollatorSortKey TNameCollator::Key(std::string_view name) const {
 
 namespace {
 
-// The name part of a title, without a copy.
-std::string_view NameOf(const std::string& title) {
-  const size_t slash = title.rfind('/');
-  return slash == std::string::npos ? std::string_view(title) : std::string_view(title).substr(slash + 1);
-}
-
 int CompareBytes(const std::string& a, const std::string& b) {
   const int c = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
   if (c != 0) return c;
@@ -99,7 +93,7 @@ void SortFileItems(std::vector<TFileListData>::iterator first,
     const TNameCollator collator;
     std::vector<QCollatorSortKey> keys;
     keys.reserve(n);
-    for (size_t i = 0; i < n; ++i) keys.push_back(collator.Key(NameOf(first[i].Title)));
+    for (size_t i = 0; i < n; ++i) keys.push_back(collator.Key(TitleNamePart(first[i].Title)));
     SortByIndex(first, last, [&](uint32_t a, uint32_t b) {
       const int c = keys[a].compare(keys[b]);
       if (c != 0) return c < 0;

@@ -119,11 +119,14 @@ std::string GetTitlePath(std::string_view title) {
   return std::string(title.substr(0, slash + 1));
 }
 
+std::string_view TitleNamePart(std::string_view title) {
+  const size_t slash = title.rfind(PathDelimiter);
+  return slash == std::string_view::npos ? title : title.substr(slash + 1);
+}
+
 std::string GetTitleName(std::string_view title) {
   if (IsPartitionTitle(title)) return ExcludeDelimiter(title);
-  const size_t slash = title.rfind(PathDelimiter);
-  if (slash == std::string_view::npos) return std::string(title);
-  return std::string(title.substr(slash + 1));
+  return std::string(TitleNamePart(title));
 }
 
 std::string GetExtension(std::string_view title) {

@@ -168,8 +168,10 @@ bool TFunStatContext::ShowError(const std::string& text, bool* noMoreErrors) con
 
 void TFunStatContext::OnApplicationException(const std::string& message) {
   const std::string description = "Unhandled error.\r\n" + message;
+  // errno here belongs to whatever call ran last, not to this exception:
+  // reporting it would name a cause that is not one.
   FunStatContext.SetRaiseContext(fsError, __FILE__, "TFunStatContext::OnApplicationException",
-                                 __LINE__, description, "", "", static_cast<uint32_t>(errno));
+                                 __LINE__, description, "", "", 0);
   FunStatContext.SetShowContext(__FILE__, "TFunStatContext::OnApplicationException", __LINE__);
   FunStatContext.ShowError(description);
   FunStatContext.Reset(fsPerfect);

@@ -129,11 +129,13 @@ TEST(FunStatContextTest, ShowErrorWithoutAWindowGoesToTheLogAndFails) {
 
 TEST(FunStatContextTest, ApplicationExceptionIsReportedAndConsumed) {
   test::TRecordingUserInterface ui;
+  errno = ENOENT; // left over from an unrelated call
   TFunStatContext::OnApplicationException("boom");
   ASSERT_EQ(ui.Errors.size(), 1u);
   EXPECT_EQ(ui.Errors[0].Description, "Unhandled error.\r\nboom");
   EXPECT_NE(ui.Errors[0].Report.find("* Function: \"TFunStatContext::OnApplicationException\""),
             std::string::npos);
+  EXPECT_EQ(ui.Errors[0].Report.find("System error"), std::string::npos);
   EXPECT_EQ(FunStatContext.Status, fsPerfect);
 }
 

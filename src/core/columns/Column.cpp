@@ -368,7 +368,7 @@ void TColumn::SetInactiveFocus() {
     }
     UpdateHeaderCaption();
     HeaderHint = HeaderCaption;
-    if (History && ContainerIndex < 0) History->AddHistory(ActiveTitle, ActiveType, ActiveKey, TopOffset);
+    if (History) History->AddHistory(ActiveTitle, ActiveType, ActiveKey, TopOffset);
     LastFocusIndex = List.FocusIndex();
     if (OnActiveFileChanged) OnActiveFileChanged();
   });

@@ -1,16 +1,23 @@
 # Corvantide: one-command set-up, build, run and test on Debian.
 SHELL := /bin/bash
 PACKAGES := $(shell grep -v '^\s*\#' packages.txt | grep -v '^\s*$$')
+FUZZ_PACKAGES := $(shell grep -v '^\s*\#' packages-fuzz.txt | grep -v '^\s*$$')
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build release run test asan fuzz bench format clean
+.PHONY: all deps fuzz-deps install-packages build release run test asan fuzz bench format clean
 
 all: build
 
 # Installs only what is missing, so a ready machine pays nothing.
 deps:
-	@missing=$$(for p in $(PACKAGES); do \
+	@$(MAKE) --no-print-directory install-packages LIST="$(PACKAGES)"
+
+fuzz-deps: deps
+	@$(MAKE) --no-print-directory install-packages LIST="$(FUZZ_PACKAGES)"
+
+install-packages:
+	@missing=$$(for p in $(LIST); do \
 	    dpkg-query -W -f='$${Status}\n' "$$p" 2>/dev/null | grep -q '^install ok installed' || echo "$$p"; \
 	  done); \
 	if [ -n "$$missing" ]; then \
@@ -45,7 +52,7 @@ asan: deps
 	rm -rf "$$home"; exit $$rc
 
 FUZZ_SECONDS ?= 60
-fuzz: deps
+fuzz: fuzz-deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz -j $(JOBS)
 	@set -e; for f in build/fuzz/fuzz/fuzz_*; do \

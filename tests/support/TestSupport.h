@@ -5,11 +5,18 @@
 #include "foundation/UserInterface.h"
 
 #include <QImage>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace cv::test {
 
@@ -45,6 +52,68 @@ public:
   TTempDir& operator=(const TTempDir&) = delete;
   std::string Path;
 };
+
+// The user that permission tests run as when the tests run as root.
+constexpr uid_t UnprivilegedId = 65534;
+
+// Runs `body` in a child process that cannot override permission bits: as
+// root the child drops to uid and gid 65534 first (CI runs as root, where a
+// mode of 000 binds nobody), as any other user it keeps its rights. `paths`
+// (with everything below them) are handed to that user beforehand, and their
+// ancestors made traversable, so the child can work in them. Returns the
+// body's failure text, or "" when it passed. The child shares nothing with
+// the test after the fork: the body checks what it needs and reports it.
+inline std::string RunUnprivileged(const std::vector<std::string>& paths,
+                                   const std::function<std::string()>& body) {
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    for (const std::string& path : paths) {
+      std::error_code error;
+      for (std::filesystem::path up = std::filesystem::path(path).parent_path();
+           !up.empty() && up != up.root_path(); up = up.parent_path()) {
+        struct stat info {};
+        if (::stat(up.c_str(), &info) == 0) ::chmod(up.c_str(), (info.st_mode & 07777) | 0111);
+      }
+      if (::lchown(path.c_str(), UnprivilegedId, UnprivilegedId) != 0)
+        return "cannot hand " + path + " to the unprivileged user";
+      for (auto it = std::filesystem::recursive_directory_iterator(path, error);
+           !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+        ::lchown(it->path().c_str(), UnprivilegedId, UnprivilegedId);
+    }
+  }
+  int channel[2];
+  if (::pipe(channel) != 0) return "pipe failed";
+  const pid_t child = ::fork();
+  if (child < 0) return "fork failed";
+  if (child == 0) {
+    ::close(channel[0]);
+    std::string result;
+    if (root && (::setgroups(0, nullptr) != 0 || ::setgid(UnprivilegedId) != 0 ||
+                 ::setuid(UnprivilegedId) != 0 || ::geteuid() == 0))
+      result = "cannot drop to the unprivileged user";
+    else
+      result = body();
+    if (result.empty()) result = "\n"; // a child that dies says nothing at all
+    [[maybe_unused]] ssize_t written = ::write(channel[1], result.data(), result.size());
+    ::_exit(0);
+  }
+  ::close(channel[1]);
+  std::string result;
+  char buffer[512];
+  for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) != 0;) {
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    result.append(buffer, static_cast<size_t>(got));
+  }
+  ::close(channel[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || result.empty())
+    return "the unprivileged child ended abnormally: " + result;
+  return result == "\n" ? std::string() : result;
+}
 
 // Records every window the core asks for, answers from a script, and is
 // installed for its lifetime.

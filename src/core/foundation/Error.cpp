@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <string_view>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -260,7 +261,9 @@ std::string ReportFunctionName(const char* signature) {
   name.erase(std::min(name.find('('), name.size()));
   // What stands before the last space is the return type.
   if (const size_t space = name.rfind(' '); space != std::string::npos) name.erase(0, space + 1);
-  if (name.rfind("cv::", 0) == 0) name.erase(0, 4);
+  // The program's namespaces say nothing in a report.
+  for (const std::string_view noise : {"cv::", "{anonymous}::"})
+    while (name.rfind(noise, 0) == 0) name.erase(0, noise.size());
   return name;
 }
 

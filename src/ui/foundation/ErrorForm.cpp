@@ -103,7 +103,11 @@ bool TErrorForm::Execute(const std::string& caption, const std::string& descript
     MainMemo->setPlainText(shown);
     int result = this->result();
     if (!isVisible()) {
-      if (Owner) move(Owner->window()->frameGeometry().center() - rect().center());
+      if (Owner) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(Owner->window()->frameGeometry().center());
+        move(frame.topLeft());
+      }
       result = exec();
     }
     RecursionCount = 0;

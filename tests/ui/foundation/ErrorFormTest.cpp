@@ -146,6 +146,22 @@ TEST_F(ErrorFormTest, NestedReportsReachTheLogAndStderrAndLeaveTheDialogAlone) {
   EXPECT_NE(errors.find(third), std::string::npos) << errors;
 }
 
+TEST_F(ErrorFormTest, DialogIsCentredOnItsOwner) {
+  QWidget owner;
+  owner.setGeometry(300, 200, 600, 400);
+  owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+  Form.Owner = &owner;
+  QPoint offset;
+  WhenShown([&] {
+    offset = Form.frameGeometry().center() - owner.frameGeometry().center();
+    Form.OkayButton->click();
+  });
+  Form.Execute("Error", "Failed to copy.", nullptr, "R");
+  // The frame's width is not known before the first show: a few pixels off.
+  EXPECT_LE(offset.manhattanLength(), 8) << offset.x() << "," << offset.y();
+}
+
 TEST_F(ErrorFormTest, LogButtonRestartsAnOverlongLog) {
   test::TTempDir dir;
   Form.LogTitle = dir.Path + "/Errors.log";

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <string_view>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -263,7 +263,8 @@ std::string ReportFunctionName(const char* signature) {
   if (const size_t space = name.rfind(' '); space != std::string::npos) name.erase(0, space + 1);
   // The program's namespaces say nothing in a report.
   for (const std::string_view noise : {"cv::", "{anonymous}::"})
-    while (name.rfind(noise, 0) == 0) name.erase(0, noise.size());
+    while (name.rfind(noise, 0) == 0)
+      name.erase(0, noise.size());
   return name;
 }
 

@@ -25,11 +25,15 @@ void ReportWithoutWindow(const std::string& description, const std::string& repo
 
 void ReportWithoutWindowTo(const std::string& logTitle, const std::string& description,
                            const std::string& report) {
-  const std::string text = ComposeErrorText(description, report);
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputs("\n", stderr);
-  std::fflush(stderr);
-  AppendErrorLogTo(logTitle, text);
+  try {
+    const std::string text = ComposeErrorText(description, report);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputs("\n", stderr);
+    std::fflush(stderr);
+    AppendErrorLogTo(logTitle, text);
+  } catch (...) {
+    // Out of memory: the error machinery never raises.
+  }
 }
 
 int ShowMessageBox(const std::string& caption, const std::string& text, unsigned flags) {

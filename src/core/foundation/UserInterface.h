@@ -59,7 +59,7 @@ int AskYesNoCancel(const std::string& text);
 void ShowErrorCount(int count);
 
 // The report of a failure that could not be shown in a window: stderr and
-// the error log, so it is never lost.
+// the error log, so it is never lost. Never raises.
 void ReportWithoutWindow(const std::string& description, const std::string& report);
 // The same, to a given log file.
 void ReportWithoutWindowTo(const std::string& logTitle, const std::string& description,

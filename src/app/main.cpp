@@ -19,17 +19,20 @@ int main(int argc, char** argv) {
     cv::TQtUserInterface ui;
     cv::Program.CreateProgramDirectories();
 
-    cv::TMainForm mainForm;
-    cv::TErrorForm errorForm(&mainForm);
+    // Made before the main window and so gone after it: failures while the
+    // main window is built or torn down still reach the dialog.
+    cv::TErrorForm errorForm;
     cv::ErrorForm = &errorForm;
+    cv::TMainForm mainForm;
+    errorForm.Owner = &mainForm;
     mainForm.Setup();
     mainForm.show();
     return cv::TApplication::exec();
   });
   // By now the application is gone: the report goes to stderr and the log.
   if (guard.Failed()) {
-    guard.Context().SetShowContext(__FILE__, "", __LINE__);
-    guard.Context().ShowError(guard.Context().Description);
+    const std::string description = guard.Context().Description;
+    guard.Show(description);
     return 1;
   }
   return exitCode;

@@ -4,9 +4,11 @@
 #include "foundation/Program.h"
 #include "foundation/UserInterface.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -151,9 +153,17 @@ std::string TFunStatContext::GetReport() const {
   return r;
 }
 
-bool TFunStatContext::ShowError(const std::string& text, bool* noMoreErrors) const {
+bool TFunStatContext::ShowError(const std::string& text, bool* noMoreErrors,
+                                std::source_location where) const {
   try {
-    const std::string report = GetReport();
+    // A copy starts without a show context: fill in what the caller left out.
+    TFunStatContext shown(*this);
+    const bool located = !ShowFile.empty();
+    shown.SetShowContext(located ? ShowFile : where.file_name(),
+                         ShowFunction.empty() ? ReportFunctionName(where.function_name())
+                                              : ShowFunction,
+                         located ? ShowLine : static_cast<int32_t>(where.line()));
+    const std::string report = shown.GetReport();
     TUserInterface* ui = UserInterface();
     if (!ui) {
       if (noMoreErrors) *noMoreErrors = false;
@@ -194,27 +204,68 @@ bool AppendErrorLog(const std::string& text) {
   return AppendErrorLogTo(Program.ErrorLogTitle(), text);
 }
 
+namespace {
+
+constexpr off_t ErrorLogLimit = 10000;
+
+int OpenErrorLog(const std::string& title) {
+  return ::open(title.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+
+bool WriteAllTo(int fd, const std::string& data) {
+  size_t written = 0;
+  while (written < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+} // namespace
+
 bool AppendErrorLogTo(const std::string& title, const std::string& text) {
   try {
-    const int fd = ::open(title.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    bool ok = true;
-    struct stat st {};
-    // The log restarts instead of growing without end.
-    if (::fstat(fd, &st) == 0 && st.st_size > 10000) ok = ::ftruncate(fd, 0) == 0;
     const std::string record = "**********" + text + "\r\n**********\r\n";
-    size_t written = 0;
-    while (ok && written < record.size()) {
-      const ssize_t n = ::write(fd, record.data() + written, record.size() - written);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) ok = false;
-      else written += static_cast<size_t>(n);
+    int fd = OpenErrorLog(title);
+    if (fd < 0) return false;
+    struct stat st {};
+    // The log restarts instead of growing without end, but its records live
+    // on in the old log; when no new log can be made the record joins the old.
+    if (::fstat(fd, &st) == 0 && st.st_size > ErrorLogLimit &&
+        ::rename(title.c_str(), OldErrorLogTitle(title).c_str()) == 0) {
+      if (const int fresh = OpenErrorLog(title); fresh >= 0) {
+        ::close(fd);
+        fd = fresh;
+      }
     }
+    bool ok = WriteAllTo(fd, record);
     if (::close(fd) != 0) ok = false;
     return ok;
   } catch (...) {
     return false;
   }
+}
+
+std::string OldErrorLogTitle(const std::string& title) {
+  const std::string extension = ".log";
+  if (title.size() > extension.size() &&
+      title.compare(title.size() - extension.size(), extension.size(), extension) == 0)
+    return title.substr(0, title.size() - extension.size()) + ".old" + extension;
+  return title + ".old";
+}
+
+std::string ReportFunctionName(const char* signature) {
+  std::string name = signature ? signature : "";
+  name.erase(std::min(name.find('('), name.size()));
+  // What stands before the last space is the return type.
+  if (const size_t space = name.rfind(' '); space != std::string::npos) name.erase(0, space + 1);
+  // The program's namespaces say nothing in a report.
+  for (const std::string_view noise : {"cv::", "{anonymous}::"})
+    while (name.rfind(noise, 0) == 0)
+      name.erase(0, noise.size());
+  return name;
 }
 
 } // namespace cv

@@ -64,8 +64,10 @@ public:
 
   // Shows this context in the error dialog with `text` as its description.
   // True when the user chose to continue. `noMoreErrors` is set only when
-  // the dialog really asked (see TUserInterface::ExecuteErrorDialog).
-  bool ShowError(const std::string& text, bool* noMoreErrors = nullptr) const;
+  // the dialog really asked (see TUserInterface::ExecuteErrorDialog). A show
+  // context left without file or function is named after `where`.
+  bool ShowError(const std::string& text, bool* noMoreErrors = nullptr,
+                 std::source_location where = std::source_location::current()) const;
 
   // Handler for exceptions that reached the event loop: report and go on.
   static void OnApplicationException(const std::string& message);
@@ -96,10 +98,17 @@ std::string SystemErrorText(int code);
 // "DESCRIPTION\r\n" + description + "\r\n" + report: the error dialog's text.
 std::string ComposeErrorText(const std::string& description, const std::string& report);
 
-// Appends a record to "Errors.log" in the data root; restarts a log that
-// grew over 10000 bytes. False when the log could not be written.
+// Appends a record to "Errors.log" in the data root. A log that grew over
+// 10000 bytes is first kept as "Errors.old.log" and restarted. False when the
+// log could not be written.
 bool AppendErrorLog(const std::string& text);
 // The same, to a given file (tests, and callers that know better).
 bool AppendErrorLogTo(const std::string& title, const std::string& text);
+// Where a restarted log keeps its previous records: "Errors.log" gives
+// "Errors.old.log" beside it.
+std::string OldErrorLogTitle(const std::string& title);
+
+// "void cv::TMainForm::Setup()" gives "TMainForm::Setup": the name a report shows.
+std::string ReportFunctionName(const char* signature);
 
 } // namespace cv

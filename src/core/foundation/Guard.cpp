@@ -1,5 +1,7 @@
 #include "foundation/Guard.h"
 
+#include "foundation/UserInterface.h"
+
 #include <string>
 
 namespace cv {
@@ -47,7 +49,7 @@ void TGuard::Panic(std::string_view description, std::string parameter1, std::st
   const auto line = static_cast<int32_t>(where.line());
   Local.SetRaiseContext(fsPanic, File, Name, line, std::string(description), std::move(parameter1),
                         std::move(parameter2), 0);
-  Local.SetShowContext(File, "", line);
+  Local.SetShowContext(File, Name, line);
   Local.ShowError("PANIC: " + std::string(description));
   throw TGuardStop{};
 }
@@ -63,11 +65,15 @@ bool TGuard::Absorb() {
 }
 
 bool TGuard::Show(std::string_view sentence, bool* noMoreErrors, std::source_location where) {
-  if (!Local.Failed()) return false;
-  Local.SetShowContext(File, "", static_cast<int32_t>(where.line()));
-  Local.ShowError(std::string(sentence), noMoreErrors);
+  if (!Local.Failed()) return true;
+  Local.SetShowContext(File, Name, static_cast<int32_t>(where.line()));
+  bool goOn = true;
+  if (noMoreErrors && *noMoreErrors)
+    ReportWithoutWindow(std::string(sentence), Local.GetReport());
+  else
+    goOn = Local.ShowError(std::string(sentence), noMoreErrors);
   Local.Reset(fsPerfect);
-  return true;
+  return goOn;
 }
 
 void TGuard::Catch(std::exception_ptr error) noexcept {

@@ -22,6 +22,14 @@
 //     guard.Show("Failed to search.");
 //   }
 //
+// A loop that goes past failures stops when the user cancels:
+//
+//   bool noMoreErrors = false;
+//   for (...) {
+//     ...
+//     if (!guard.Show("Failed to copy file.", &noMoreErrors)) break;
+//   }
+//
 // Raise/Warn/Panic/TakeOver leave the body by throwing a private marker that
 // only Run catches: a body must not swallow it with its own catch (...).
 
@@ -94,7 +102,9 @@ public:
   bool Absorb();
 
   // The show point: shows a failure once with `sentence` and consumes it.
-  // True when there was a failure to show.
+  // False when the user chose to stop ("Cancel"), true to go on (also when
+  // nothing failed). Once *noMoreErrors is set, by the dialog's "no errors"
+  // answer, failures are consumed without a dialog and only logged.
   bool Show(std::string_view sentence, bool* noMoreErrors = nullptr,
             std::source_location where = std::source_location::current());
 

@@ -2,12 +2,14 @@
 
 #include "foundation/Error.h"
 #include "foundation/Guard.h"
+#include "foundation/UserInterface.h"
 
 #include <QDir>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <exception>
+#include <mutex>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -168,29 +170,51 @@ void TProgram::CreateProgramDirectories() const {
 namespace {
 
 [[noreturn]] void TerminateProgramFun() {
-  ReportTermination();
+  // A failure inside the report ends at once instead of starting it over;
+  // a second thread that gives up waits for the first report.
+  static std::mutex reporting;
+  thread_local bool inside = false;
+  if (!inside) {
+    inside = true;
+    const std::lock_guard lock(reporting);
+    ReportTermination();
+  }
   std::_Exit(1);
+}
+
+std::string ActiveExceptionText() {
+  std::exception_ptr current = std::current_exception();
+  if (!current) return {};
+  try {
+    std::rethrow_exception(current);
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unhandled generic exception.";
+  }
 }
 
 } // namespace
 
 void ReportTermination() {
-  // Whatever was active when the run time gave up goes into the report.
-  std::string what;
-  if (std::exception_ptr current = std::current_exception()) {
-    try {
-      std::rethrow_exception(current);
-    } catch (const std::exception& e) {
-      what = e.what();
-    } catch (...) {
-      what = "Unhandled generic exception.";
-    }
+  static constexpr char description[] = "Abort intercepted.\r\nProgram must be terminated.";
+  try {
+    // Whatever was active when the run time gave up goes into the report.
+    FunStatContext.SetRaiseContext(fsError, __FILE__, "TerminateProgramFun", __LINE__, description,
+                                   ActiveExceptionText(), "", 0);
+    FunStatContext.SetShowContext(__FILE__, "TerminateProgramFun", __LINE__);
+    const std::string report = FunStatContext.GetReport();
+    // The process ends right after: the report is kept before any window
+    // is tried, and a window that would have to wait is not tried at all.
+    ReportWithoutWindow(description, report);
+    TUserInterface* ui = UserInterface();
+    if (ui && ui->CanShowErrorDialogNow())
+      ui->ExecuteErrorDialog(TFunStatContext::GetStatusText(fsError), description, nullptr, report);
+  } catch (...) {
+    // No memory left for the report: the plain sentence still gets out.
+    [[maybe_unused]] const ssize_t written =
+        ::write(STDERR_FILENO, description, sizeof description - 1);
   }
-  const std::string description = "Abort intercepted.\r\nProgram must be terminated.";
-  FunStatContext.SetRaiseContext(fsError, __FILE__, "TerminateProgramFun", __LINE__, description,
-                                 what, "", 0);
-  FunStatContext.SetShowContext(__FILE__, "TerminateProgramFun", __LINE__);
-  FunStatContext.ShowError(description);
 }
 
 void InstallTerminationHandler() { std::set_terminate(TerminateProgramFun); }

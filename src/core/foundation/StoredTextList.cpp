@@ -349,7 +349,10 @@ bool TStoredTextList::SaveAs(const std::string& fileName, bool ask) {
       if (!ReadImage(FileName, &error))
         guard.Raise("Failed to read file.", FileName, {}, static_cast<uint32_t>(error));
     });
-    if (guard.Show("Failed to save file.")) return false;
+    if (guard.Failed()) {
+      guard.Show("Failed to save file.");
+      return false;
+    }
   }
   return Save(ask);
 }

@@ -1,6 +1,7 @@
 #include "foundation/UserInterface.h"
 
 #include "foundation/Error.h"
+#include "foundation/Program.h"
 
 #include <cstdio>
 
@@ -19,10 +20,20 @@ TUserInterface* SetUserInterface(TUserInterface* ui) {
 }
 
 void ReportWithoutWindow(const std::string& description, const std::string& report) {
-  const std::string text = ComposeErrorText(description, report);
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fputs("\n", stderr);
-  AppendErrorLog(text);
+  ReportWithoutWindowTo(Program.ErrorLogTitle(), description, report);
+}
+
+void ReportWithoutWindowTo(const std::string& logTitle, const std::string& description,
+                           const std::string& report) {
+  try {
+    const std::string text = ComposeErrorText(description, report);
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fputs("\n", stderr);
+    std::fflush(stderr);
+    AppendErrorLogTo(logTitle, text);
+  } catch (...) {
+    // Out of memory: the error machinery never raises.
+  }
 }
 
 int ShowMessageBox(const std::string& caption, const std::string& text, unsigned flags) {

@@ -35,6 +35,10 @@ public:
                                   bool* noMoreErrors, const std::string& report) = 0;
   // Nested attempts of the dialog now up, for the report (0 when idle).
   virtual int ErrorDialogRecursionCount() const = 0;
+  // True when ExecuteErrorDialog would show the dialog here and now: neither
+  // counted as nested, nor put off, nor refused. A host that shows nothing
+  // of its own can always take the request.
+  virtual bool CanShowErrorDialogNow() const { return true; }
   // 1 for OK or Yes, 7 for No, 2 for anything else.
   virtual int ShowMessageBox(const std::string& caption, const std::string& text,
                              unsigned flags) = 0;
@@ -55,7 +59,10 @@ int AskYesNoCancel(const std::string& text);
 void ShowErrorCount(int count);
 
 // The report of a failure that could not be shown in a window: stderr and
-// the error log, so it is never lost.
+// the error log, so it is never lost. Never raises.
 void ReportWithoutWindow(const std::string& description, const std::string& report);
+// The same, to a given log file.
+void ReportWithoutWindowTo(const std::string& logTitle, const std::string& description,
+                           const std::string& report);
 
 } // namespace cv

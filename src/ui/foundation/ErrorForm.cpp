@@ -4,6 +4,7 @@
 #include "foundation/Help.h"
 #include "foundation/Program.h"
 #include "foundation/QtText.h"
+#include "foundation/UserInterface.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -84,13 +85,16 @@ void TErrorForm::showEvent(QShowEvent* event) {
 bool TErrorForm::Execute(const std::string& caption, const std::string& description,
                          bool* noMoreErrors, const std::string& report) {
   try {
-    setWindowTitle(ToQString(caption));
     if (RecursionCount > 0) {
-      // An error arose while this dialog is up (a timer, a repaint): count it.
+      // An error arose while this dialog is up (a timer, a repaint): the
+      // dialog keeps its title and text, the count grows, and the report
+      // goes to stderr and the log.
       ++RecursionCount;
       RecursionLabel->setText(QStringLiteral("Recursive attempts = %1").arg(RecursionCount - 1));
+      ReportWithoutWindowTo(LogFile(), description, report);
       return true;
     }
+    setWindowTitle(ToQString(caption));
     RecursionCount = 1;
     RecursionLabel->setText(QStringLiteral("Recursive attempts = None"));
     MemoText = ComposeErrorText(description, report);
@@ -98,7 +102,14 @@ bool TErrorForm::Execute(const std::string& caption, const std::string& descript
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     MainMemo->setPlainText(shown);
     int result = this->result();
-    if (!isVisible()) result = exec();
+    if (!isVisible()) {
+      if (Owner) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(Owner->window()->frameGeometry().center());
+        move(frame.topLeft());
+      }
+      result = exec();
+    }
     RecursionCount = 0;
     if (result == mrOk) {
       if (noMoreErrors) *noMoreErrors = false;
@@ -118,10 +129,14 @@ bool TErrorForm::Execute(const std::string& caption, const std::string& descript
 
 bool TErrorForm::WriteLog() {
   try {
-    return AppendErrorLogTo(LogTitle.empty() ? Program.ErrorLogTitle() : LogTitle, MemoText);
+    return AppendErrorLogTo(LogFile(), MemoText);
   } catch (...) {
     return false;
   }
+}
+
+std::string TErrorForm::LogFile() const {
+  return LogTitle.empty() ? Program.ErrorLogTitle() : LogTitle;
 }
 
 void TErrorForm::TerminateButtonClick() {

@@ -4,6 +4,7 @@
 // running operation or end the program.
 
 #include <QDialog>
+#include <QPointer>
 #include <functional>
 #include <string>
 
@@ -25,8 +26,12 @@ public:
   bool Execute(const std::string& caption, const std::string& description, bool* noMoreErrors,
                const std::string& report);
   bool WriteLog();
-  // Where "&Log" writes; the data root's "Errors.log" unless a test says else.
+  // Where "&Log" and nested reports write; the data root's "Errors.log"
+  // unless a test says else.
   std::string LogTitle;
+  std::string LogFile() const;
+  // The window the dialog is centred on (the main window); it may go first.
+  QPointer<QWidget> Owner;
 
   int RecursionCount = 0;
   // The memo's text exactly as composed ("\r\n" line breaks), for the log.

@@ -46,14 +46,20 @@ bool TQtUserInterface::ExecuteErrorDialog(const std::string& caption,
   }
   if (!ErrorForm) {
     if (noMoreErrors) *noMoreErrors = false;
+    // The plain box cannot hold the report: keep it where it can be read.
+    ReportWithoutWindow(description, report);
     ShowMessageBox("Error", "The error-dialog form is not created. You must create it.", mbOk);
     return false;
   }
   if (CurrentPaintDepth > 0) {
     // A modal loop inside a paint handler would repaint re-entrantly; show
-    // the error once the paint is over and let the painter go on.
-    QTimer::singleShot(0, ErrorForm, [caption, description, report] {
-      if (ErrorForm) ErrorForm->Execute(caption, description, nullptr, report);
+    // the error once the paint is over and let the painter go on. Whatever
+    // host and dialog there are then take it, so it cannot be dropped.
+    QTimer::singleShot(0, qApp, [caption, description, report] {
+      if (TUserInterface* ui = UserInterface())
+        ui->ExecuteErrorDialog(caption, description, nullptr, report);
+      else
+        ReportWithoutWindow(description, report);
     });
     return true;
   }
@@ -62,6 +68,10 @@ bool TQtUserInterface::ExecuteErrorDialog(const std::string& caption,
 
 int TQtUserInterface::ErrorDialogRecursionCount() const {
   return ErrorForm ? ErrorForm->RecursionCount : 0;
+}
+
+bool TQtUserInterface::CanShowErrorDialogNow() const {
+  return CanShowWindow() && ErrorForm && ErrorForm->RecursionCount == 0 && CurrentPaintDepth == 0;
 }
 
 int TQtUserInterface::ShowMessageBox(const std::string& caption, const std::string& text,

@@ -17,6 +17,7 @@ public:
   bool ExecuteErrorDialog(const std::string& caption, const std::string& description,
                           bool* noMoreErrors, const std::string& report) override;
   int ErrorDialogRecursionCount() const override;
+  bool CanShowErrorDialogNow() const override;
   int ShowMessageBox(const std::string& caption, const std::string& text, unsigned flags) override;
   void Beep() override;
 

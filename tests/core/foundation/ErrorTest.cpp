@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -171,6 +172,92 @@ TEST(ErrorLogTest, RestartsOnlyAbove10000Bytes) {
     EXPECT_EQ(text.substr(text.size() - record.size()), record);
   }
   EXPECT_FALSE(AppendErrorLogTo(dir.Path + "/missing/Errors.log", "X"));
+}
+
+std::string FileText(const std::string& title) {
+  std::ifstream in(title, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+TEST(ErrorLogTest, RestartKeepsThePreviousLogAsTheOldOne) {
+  test::TTempDir dir;
+  const std::string log = dir.Path + "/Errors.log";
+  const std::string old = dir.Path + "/Errors.old.log";
+  EXPECT_EQ(OldErrorLogTitle(log), old);
+  EXPECT_EQ(OldErrorLogTitle(dir.Path + "/trace"), dir.Path + "/trace.old");
+  // Long records restart the log every few writes; none may vanish before
+  // the next restart has passed.
+  std::string previous;
+  for (int i = 0; i < 12; ++i) {
+    const std::string text = "record " + std::to_string(i) + std::string(3000, '.');
+    ASSERT_TRUE(AppendErrorLogTo(log, text)) << i;
+    const std::string kept = FileText(log) + FileText(old);
+    EXPECT_NE(kept.find(text), std::string::npos) << i;
+    if (!previous.empty()) {
+      EXPECT_NE(kept.find(previous), std::string::npos) << i;
+    }
+    EXPECT_LE(FileText(log).size(), 10000 + text.size() + 24) << i;
+    previous = text;
+  }
+  EXPECT_EQ(FileText(old).rfind("**********record ", 0), 0u) << "the old log is a whole log";
+}
+
+TEST(ErrorLogTest, LogThatCannotBeMovedAsideKeepsGrowing) {
+  test::TTempDir dir;
+  const std::string log = dir.Path + "/logs/Errors.log";
+  std::filesystem::create_directory(dir.Path + "/logs");
+  std::ofstream(log, std::ios::binary) << std::string(10001, 'a');
+  ::chmod(log.c_str(), 0666);
+  const std::string failure = test::RunUnprivileged({dir.Path + "/logs"}, [&]() -> std::string {
+    // The directory is read-only: no rename, but the record must still land.
+    if (::chmod((dir.Path + "/logs").c_str(), 0555) != 0) return "chmod failed";
+    const bool written = AppendErrorLogTo(log, "X");
+    ::chmod((dir.Path + "/logs").c_str(), 0755);
+    if (!written) return "the record was not written";
+    const std::string text = FileText(log);
+    if (text != std::string(10001, 'a') + "**********X\r\n**********\r\n")
+      return "the log lost records: " + std::to_string(text.size()) + " bytes";
+    return "";
+  });
+  EXPECT_EQ(failure, "");
+}
+
+TEST(ReportFunctionNameTest, SignaturesBecomeQualifiedNames) {
+  const std::pair<const char*, const char*> table[] = {
+      {"void cv::TMainForm::Setup()", "TMainForm::Setup"},
+      {"int main(int, char**)", "main"},
+      {"std::string cv::{anonymous}::Helper(const std::string&)", "Helper"},
+      {"cv::TColumn::LoadDirectory(bool)::<lambda()>", "TColumn::LoadDirectory"},
+      {"Plain", "Plain"},
+      {"", ""},
+  };
+  for (const auto& [signature, name] : table)
+    EXPECT_EQ(ReportFunctionName(signature), name);
+  EXPECT_EQ(ReportFunctionName(nullptr), "");
+}
+
+void ShowWithoutShowContext() {
+  TFunStatContext c = FilledContext();
+  c.SetShowContext("", "", 0);
+  c.ShowError("Failed to load.");
+}
+
+TEST(FunStatContextTest, ShowErrorNamesTheShowPointTheCallerLeftOut) {
+  test::TRecordingUserInterface ui;
+  ShowWithoutShowContext();
+  TFunStatContext named = FilledContext();
+  named.SetShowContext("/src/ui/Named.cpp", "TNamed::Click", 5);
+  named.ShowError("Failed to click.");
+  ASSERT_EQ(ui.Errors.size(), 2u);
+  EXPECT_NE(
+      ui.Errors[0].Report.find(
+          "SHOW CONTEXT\r\n* File: \"ErrorTest.cpp\"\r\n* Function: \"ShowWithoutShowContext\""),
+      std::string::npos)
+      << ui.Errors[0].Report;
+  EXPECT_NE(
+      ui.Errors[1].Report.find(
+          "SHOW CONTEXT\r\n* File: \"Named.cpp\"\r\n* Function: \"TNamed::Click\"\r\n* Line: 5"),
+      std::string::npos);
 }
 
 TEST(ComposeErrorTextTest, EmptyDescriptionBecomesFailedToPerform) {

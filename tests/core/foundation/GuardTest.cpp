@@ -1,10 +1,16 @@
 #include "foundation/Guard.h"
 
+#include "foundation/MemoryStorage.h"
+#include "foundation/StoredTextList.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace cv {
@@ -104,14 +110,15 @@ TEST_F(GuardTest, ShowPointShowsOnceAndConsumes) {
     TGuard guard("Test::MenuCommand");
     guard.Run([&] { FailingCallee(EACCES); guard.TakeOver(); });
     EXPECT_TRUE(guard.Show("Failed to run the command."));
-    EXPECT_FALSE(guard.Show("Failed to run the command.")) << "a shown error is consumed";
+    EXPECT_TRUE(guard.Show("Failed to run the command.")) << "nothing failed: go on";
   }
   EXPECT_EQ(FunStatContext.Status, fsPerfect) << "the caller of a show point sees success";
   ASSERT_EQ(Ui.Errors.size(), 1u);
   EXPECT_EQ(Ui.Errors[0].Caption, "Error");
   EXPECT_EQ(Ui.Errors[0].Description, "Failed to run the command.");
   EXPECT_NE(Ui.Errors[0].Report.find("* Function: \"Test::FailingCallee\""), std::string::npos);
-  EXPECT_NE(Ui.Errors[0].Report.find("SHOW CONTEXT\r\n* File: \"GuardTest.cpp\"\r\n* Function: \"\""),
+  EXPECT_NE(Ui.Errors[0].Report.find(
+                "SHOW CONTEXT\r\n* File: \"GuardTest.cpp\"\r\n* Function: \"Test::MenuCommand\""),
             std::string::npos);
 }
 
@@ -122,6 +129,79 @@ TEST_F(GuardTest, ShowPointPassesTheNoMoreErrorsAnswer) {
   guard.Run([&] { guard.Raise("Failed."); });
   guard.Show("Failed to copy.", &noMore);
   EXPECT_TRUE(noMore);
+}
+
+TEST_F(GuardTest, ShowPointAnswersWhetherToGoOn) {
+  struct TCase {
+    const char* Button;
+    bool Continue, NoMoreErrors;
+  };
+  const TCase table[] = {
+      {"Okay", true, false},
+      {"Okay (no errors)", true, true},
+      {"Cancel", false, false},
+  };
+  for (const TCase& c : table) {
+    Ui.ErrorAnswerContinue = c.Continue;
+    Ui.ErrorAnswerNoMoreErrors = c.NoMoreErrors;
+    bool noMore = false;
+    TGuard guard("Test::Loop");
+    guard.Run([&] { guard.Raise("Failed."); });
+    EXPECT_EQ(guard.Show("Failed to copy.", &noMore), c.Continue) << c.Button;
+    EXPECT_EQ(noMore, c.NoMoreErrors) << c.Button;
+  }
+}
+
+TEST_F(GuardTest, LoopStopsOnCancelAndStopsShowingAfterNoErrors) {
+  const std::string log = std::string(std::getenv("CORVANTIDE_HOME")) + "/Errors.log";
+  // Each run: three failing items, the dialog's answer, the items tried and the dialogs seen.
+  struct TCase {
+    bool Continue, NoMoreErrors;
+    int Tried, Shown;
+  };
+  const TCase table[] = {{true, false, 3, 3}, {false, false, 1, 1}, {true, true, 3, 1}};
+  for (const TCase& c : table) {
+    Ui.Errors.clear();
+    Ui.ErrorAnswerContinue = c.Continue;
+    Ui.ErrorAnswerNoMoreErrors = c.NoMoreErrors;
+    std::remove(log.c_str());
+    bool noMore = false;
+    int tried = 0;
+    TGuard guard("Test::CopyLoop");
+    for (const char* item : {"a", "b", "c"}) {
+      ++tried;
+      guard.Run([&] { guard.Raise("Failed to copy file.", item); });
+      if (!guard.Show("Failed to copy file.", &noMore)) break;
+    }
+    EXPECT_EQ(tried, c.Tried);
+    EXPECT_EQ(static_cast<int>(Ui.Errors.size()), c.Shown);
+    EXPECT_FALSE(guard.Failed()) << "every failure is consumed";
+    std::ifstream in(log, std::ios::binary);
+    const std::string logged((std::istreambuf_iterator<char>(in)), {});
+    // Failures the user asked not to see are still kept in the log.
+    EXPECT_EQ(logged.find("* Parameter 1: \"b\"") != std::string::npos, c.NoMoreErrors);
+    EXPECT_EQ(logged.find("* Parameter 1: \"c\"") != std::string::npos, c.NoMoreErrors);
+  }
+}
+
+TEST_F(GuardTest, LoadFailuresNameTheirShowPoint) {
+  test::TTempDir dir; // a directory cannot be loaded as a file
+  TStoredTextList list(dir.Path);
+  EXPECT_FALSE(list.Load());
+  TFileStorage storage;
+  storage.FileName = dir.Path;
+  EXPECT_FALSE(storage.Load());
+  const std::pair<const char*, const char*> showPoints[] = {
+      {"StoredTextList.cpp", "TStoredTextList::Load"},
+      {"MemoryStorage.cpp", "TFileStorage::Load"},
+  };
+  ASSERT_EQ(Ui.Errors.size(), std::size(showPoints));
+  for (size_t i = 0; i < std::size(showPoints); ++i)
+    EXPECT_NE(Ui.Errors[i].Report.find(std::string("SHOW CONTEXT\r\n* File: \"") +
+                                       showPoints[i].first + "\"\r\n* Function: \"" +
+                                       showPoints[i].second + "\""),
+              std::string::npos)
+        << Ui.Errors[i].Report;
 }
 
 TEST_F(GuardTest, PanicIsShownAtOnceAndTravelsUp) {

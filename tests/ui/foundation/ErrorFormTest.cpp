@@ -2,6 +2,7 @@
 
 #include "foundation/Error.h"
 #include "foundation/Guard.h"
+#include "foundation/Program.h"
 #include "foundation/QtUserInterface.h"
 #include "TestSupport.h"
 
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -117,6 +119,49 @@ TEST_F(ErrorFormTest, NestedAttemptsAreCountedNotShown) {
   EXPECT_EQ(Form.RecursionCount, 0);
 }
 
+std::string FileText(const std::string& title) {
+  std::ifstream in(title, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+TEST_F(ErrorFormTest, NestedReportsReachTheLogAndStderrAndLeaveTheDialogAlone) {
+  test::TTempDir dir;
+  Form.LogTitle = dir.Path + "/Errors.log";
+  std::string errors;
+  WhenShown([&] {
+    ::testing::internal::CaptureStderr();
+    Form.Execute("Warning", "Failed to refresh.", nullptr, "\r\nR2");
+    Form.Execute("Panic", "PANIC: Negative size.", nullptr, "\r\nR3");
+    errors = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Form.windowTitle(), "Error") << "the title stays with the text on screen";
+    EXPECT_EQ(Form.MemoText, "DESCRIPTION\r\nFailed to copy.\r\n\r\nR1");
+    Form.OkayButton->click();
+  });
+  Form.Execute("Error", "Failed to copy.", nullptr, "\r\nR1");
+  const std::string second = "DESCRIPTION\r\nFailed to refresh.\r\n\r\nR2";
+  const std::string third = "DESCRIPTION\r\nPANIC: Negative size.\r\n\r\nR3";
+  EXPECT_EQ(FileText(Form.LogTitle),
+            "**********" + second + "\r\n**********\r\n**********" + third + "\r\n**********\r\n");
+  EXPECT_NE(errors.find(second), std::string::npos) << errors;
+  EXPECT_NE(errors.find(third), std::string::npos) << errors;
+}
+
+TEST_F(ErrorFormTest, DialogIsCentredOnItsOwner) {
+  QWidget owner;
+  owner.setGeometry(300, 200, 600, 400);
+  owner.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&owner));
+  Form.Owner = &owner;
+  QPoint offset;
+  WhenShown([&] {
+    offset = Form.frameGeometry().center() - owner.frameGeometry().center();
+    Form.OkayButton->click();
+  });
+  Form.Execute("Error", "Failed to copy.", nullptr, "R");
+  // The frame's width is not known before the first show: a few pixels off.
+  EXPECT_LE(offset.manhattanLength(), 8) << offset.x() << "," << offset.y();
+}
+
 TEST_F(ErrorFormTest, LogButtonRestartsAnOverlongLog) {
   test::TTempDir dir;
   Form.LogTitle = dir.Path + "/Errors.log";
@@ -162,10 +207,15 @@ TEST_F(ErrorFormTest, MissingDialogFallsBackToAPlainBox) {
       box->accept();
     }
   });
+  const std::string log = Program.ErrorLogTitle();
+  std::remove(log.c_str());
   bool noMore = true;
-  EXPECT_FALSE(FunStatContext.ShowError("x", &noMore));
+  EXPECT_FALSE(FunStatContext.ShowError("Failed to close.", &noMore));
   EXPECT_FALSE(noMore);
   EXPECT_EQ(boxText, "The error-dialog form is not created. You must create it.");
+  // The plain box cannot hold the report: the log does.
+  EXPECT_EQ(
+      FileText(log).rfind("**********DESCRIPTION\r\nFailed to close.\r\n\r\nRAISE CONTEXT", 0), 0u);
 }
 
 TEST_F(ErrorFormTest, OffTheGuiThreadNothingIsShown) {

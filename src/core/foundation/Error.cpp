@@ -200,10 +200,6 @@ std::string ComposeErrorText(const std::string& description, const std::string& 
          "\r\n" + report;
 }
 
-bool AppendErrorLog(const std::string& text) {
-  return AppendErrorLogTo(Program.ErrorLogTitle(), text);
-}
-
 namespace {
 
 constexpr off_t ErrorLogLimit = 10000;

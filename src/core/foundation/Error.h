@@ -98,11 +98,9 @@ std::string SystemErrorText(int code);
 // "DESCRIPTION\r\n" + description + "\r\n" + report: the error dialog's text.
 std::string ComposeErrorText(const std::string& description, const std::string& report);
 
-// Appends a record to "Errors.log" in the data root. A log that grew over
-// 10000 bytes is first kept as "Errors.old.log" and restarted. False when the
-// log could not be written.
-bool AppendErrorLog(const std::string& text);
-// The same, to a given file (tests, and callers that know better).
+// Appends a record to an error log (the data root's "Errors.log" unless a
+// caller knows better). A log that grew over 10000 bytes is first kept as
+// "Errors.old.log" and restarted. False when the log could not be written.
 bool AppendErrorLogTo(const std::string& title, const std::string& text);
 // Where a restarted log keeps its previous records: "Errors.log" gives
 // "Errors.old.log" beside it.

@@ -493,9 +493,10 @@ std::string ResolveLinks(const std::string& path) {
 const TMountEntry* FindMountOfTitle(const TMountTable& table, const std::string& title) {
   if (title.empty()) return nullptr;
   const std::string path = NormalizeTitle(PartitionTitleToPath(title));
-  // Mount points are already resolved: a mount point is looked up as it is,
-  // without touching a mount that may not answer.
-  if (const TMountEntry* exact = table.MountAt(path)) return exact;
+  // A share may not answer: what lies on one is not resolved (its mount
+  // point, the part before it, holds no links).
+  const TMountEntry* written = table.MountOfPath(path);
+  if (written && table.TypeOf(*written) == ptRemote) return written;
   return table.MountOfPath(ResolveLinks(path));
 }
 

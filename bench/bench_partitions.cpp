@@ -148,6 +148,18 @@ void BM_ParseAndFilter(benchmark::State& state) {
 }
 BENCHMARK(BM_ParseAndFilter)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond);
 
+// A whole reading after the mounts changed: parse, filter, types, labels
+// and suffixes.
+void BM_BuildMountTable(benchmark::State& state) {
+  const cv::TPartitionSources sources = FixtureSources(Count(state));
+  const std::string text = MountInfoText(Count(state));
+  for (auto _ : state) {
+    const cv::TMountTable table(cv::ParseMountInfo(text), sources);
+    benchmark::DoNotOptimize(&table);
+  }
+}
+BENCHMARK(BM_BuildMountTable)->Arg(1000)->Arg(4000)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 
 int main(int argc, char** argv) {

@@ -311,8 +311,6 @@ int PartitionTypeOfMount(const TMountEntry& mount, const std::string& sysRoot) {
   return ptFixed;
 }
 
-namespace {
-
 // The by-label links of one directory, read in one pass.
 class TLabelIndex {
 public:
@@ -354,6 +352,8 @@ private:
   std::unordered_map<std::string, std::string> ByNodeName;
 };
 
+namespace {
+
 std::string SuffixOfType(int type, const std::string& label, const TMountEntry& mount) {
   switch (type) {
   case ptRemovable:
@@ -378,18 +378,31 @@ std::string PartitionLabelOfMount(const TMountEntry& mount, const std::string& l
 }
 
 TMountTable::TMountTable(const std::vector<TMountEntry>& mounts, const TPartitionSources& sources)
-    : Visible(VisibleMounts(mounts)), Listed(FilterPartitions(mounts)) {
-  const TLabelIndex labels(sources.LabelRoot);
-  Facts.reserve(Visible.size());
+    : Sources(sources), Visible(VisibleMounts(mounts)), Listed(FilterPartitions(mounts)),
+      Facts(std::make_unique<TFacts[]>(Visible.size())) {
   ByMountPoint.reserve(Visible.size());
-  for (const TMountEntry& mount : Visible) {
-    TFacts facts;
-    facts.Type = PartitionTypeOfMount(mount, sources.SysRoot);
-    facts.Label = labels.Find(mount);
-    facts.Suffix = SuffixOfType(facts.Type, facts.Label, mount);
-    Facts.push_back(std::move(facts));
-    ByMountPoint.emplace(mount.MountPoint, Facts.size() - 1);
-  }
+  for (size_t i = 0; i < Visible.size(); ++i)
+    ByMountPoint.emplace(Visible[i].MountPoint, i);
+}
+
+TMountTable::~TMountTable() = default;
+
+const TLabelIndex& TMountTable::Labels() const {
+  std::call_once(LabelsOnce,
+                 [&] { LabelIndex = std::make_unique<TLabelIndex>(Sources.LabelRoot); });
+  return *LabelIndex;
+}
+
+const TMountTable::TFacts& TMountTable::FactsOf(const TMountEntry& mount) const {
+  const size_t place = ByMountPoint.at(mount.MountPoint);
+  TFacts& facts = Facts[place];
+  std::call_once(facts.Once, [&] {
+    const TMountEntry& own = Visible[place];
+    facts.Type = PartitionTypeOfMount(own, Sources.SysRoot);
+    facts.Label = Labels().Find(own);
+    facts.Suffix = SuffixOfType(facts.Type, facts.Label, own);
+  });
+  return facts;
 }
 
 const TMountEntry* TMountTable::MountAt(std::string_view path) const {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -74,11 +75,15 @@ int PartitionTypeOfMount(const TMountEntry& mount, const std::string& sysRoot);
 // The label of a mount from the by-label links, or empty.
 std::string PartitionLabelOfMount(const TMountEntry& mount, const std::string& labelRoot);
 
+class TLabelIndex;
+
 // One reading of the mount table with everything painting and look-ups ask
-// of it, worked out once.
+// of it, each worked out once, when first asked (a type or label costs
+// reads in /sys and /dev; most of a large table is never asked about).
 class TMountTable {
 public:
   TMountTable(const std::vector<TMountEntry>& mounts, const TPartitionSources& sources);
+  ~TMountTable();
   TMountTable(const TMountTable&) = delete; // the index points into the mounts
   TMountTable& operator=(const TMountTable&) = delete;
 
@@ -99,18 +104,21 @@ public:
 
 private:
   struct TFacts {
+    std::once_flag Once;
     int Type = 0;
     std::string Label;
     std::string Suffix;
   };
-  const TFacts& FactsOf(const TMountEntry& mount) const {
-    return Facts[ByMountPoint.at(mount.MountPoint)];
-  }
+  const TFacts& FactsOf(const TMountEntry& mount) const;
+  const TLabelIndex& Labels() const;
 
+  TPartitionSources Sources;
   std::vector<TMountEntry> Visible;
   std::vector<TMountEntry> Listed;
-  std::vector<TFacts> Facts;                                 // by place in Visible
+  std::unique_ptr<TFacts[]> Facts;                           // by place in Visible
   std::unordered_map<std::string_view, size_t> ByMountPoint; // place in Visible
+  mutable std::once_flag LabelsOnce;
+  mutable std::unique_ptr<TLabelIndex> LabelIndex;
 };
 
 // The mount table of PartitionSources(), read at the first call and again

@@ -8,10 +8,10 @@
 #include <charconv>
 #include <climits>
 #include <cstdlib>
-#include <dirent.h>
-#include <fcntl.h>
 #include <mutex>
 #include <optional>
+#include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -27,9 +27,7 @@ TPartitionSources& PartitionSources() {
 
 namespace {
 
-bool IsOctal(char c) {
-  return c >= '0' && c <= '7';
-}
+bool IsOctal(char c) { return c >= '0' && c <= '7'; }
 
 std::vector<std::string_view> SplitFields(std::string_view line) {
   std::vector<std::string_view> fields;
@@ -79,11 +77,10 @@ bool IsOneOf(std::string_view value, std::initializer_list<std::string_view> lis
 }
 
 bool IsPseudoFileSystem(std::string_view fs) {
-  return IsOneOf(fs, {"proc",      "sysfs",       "devtmpfs",        "devpts",     "cgroup",
-                      "cgroup2",   "securityfs",  "pstore",          "bpf",        "debugfs",
-                      "tracefs",   "configfs",    "fusectl",         "mqueue",     "hugetlbfs",
-                      "autofs",    "binfmt_misc", "efivarfs",        "rpc_pipefs", "nsfs",
-                      "selinuxfs", "nfsd",        "fuse.gvfsd-fuse", "fuse.portal"});
+  return IsOneOf(fs, {"proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs",
+                      "pstore", "bpf", "debugfs", "tracefs", "configfs", "fusectl", "mqueue",
+                      "hugetlbfs", "autofs", "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",
+                      "selinuxfs", "nfsd", "fuse.gvfsd-fuse", "fuse.portal"});
 }
 
 // Read-only images and container layers hold no files of the user's own.
@@ -200,8 +197,7 @@ std::vector<TMountEntry> ParseMountInfo(std::string_view text) {
     const std::vector<std::string_view> fields = SplitFields(line);
     if (fields.size() < 9) continue;
     size_t separator = 6;
-    while (separator < fields.size() && fields[separator] != "-")
-      ++separator;
+    while (separator < fields.size() && fields[separator] != "-") ++separator;
     if (separator + 2 >= fields.size()) continue;
     TMountEntry mount;
     const std::string_view device = fields[2];
@@ -216,8 +212,7 @@ std::vector<TMountEntry> ParseMountInfo(std::string_view text) {
     mount.MountOptions = UnescapeMountField(fields[5]);
     mount.FileSystem = UnescapeMountField(fields[separator + 1]);
     mount.Source = UnescapeMountField(fields[separator + 2]);
-    if (separator + 3 < fields.size())
-      mount.SuperOptions = UnescapeMountField(fields[separator + 3]);
+    if (separator + 3 < fields.size()) mount.SuperOptions = UnescapeMountField(fields[separator + 3]);
     mounts.push_back(std::move(mount));
   }
   return mounts;

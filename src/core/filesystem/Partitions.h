@@ -42,7 +42,7 @@ struct TMountEntry {
   int ParentId = 0;
   unsigned Major = 0;
   unsigned Minor = 0;
-  std::string Root; // the mounted directory inside its file system
+  std::string Root;          // the mounted directory inside its file system
   std::string MountPoint;
   std::string MountOptions;
   std::string FileSystem;

@@ -75,18 +75,11 @@ TEST_F(PartitionsTest, UnescapesOctalFields) {
     const char* Field;
     const char* Text;
   } cases[] = {
-      {"My\\040Stick", "My Stick"},
-      {"a\\011b", "a\tb"},
-      {"a\\012b", "a\nb"},
-      {"back\\134slash", "back\\slash"},
-      {"no\\08", "no\\08"},
-      {"end\\04", "end\\04"},
-      {"\\", "\\"},
-      {"\\101\\102", "AB"},
-      {"\\377", "\xFF"},
+      {"My\\040Stick", "My Stick"}, {"a\\011b", "a\tb"},   {"a\\012b", "a\nb"},
+      {"back\\134slash", "back\\slash"}, {"no\\08", "no\\08"}, {"end\\04", "end\\04"},
+      {"\\", "\\"},                 {"\\101\\102", "AB"},  {"\\377", "\xFF"},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(UnescapeMountField(c.Field), c.Text) << c.Field;
+  for (const auto& c : cases) EXPECT_EQ(UnescapeMountField(c.Field), c.Text) << c.Field;
 }
 
 TEST_F(PartitionsTest, ParsesMountInfoLines) {
@@ -109,8 +102,7 @@ TEST_F(PartitionsTest, ParsesMountInfoLines) {
   EXPECT_EQ(mounts[22].MountPoint, "/mnt/tab\tdir\\x");
   // Optional fields may be absent or many.
   EXPECT_EQ(ParseMountInfo("1 0 8:1 / / rw - ext4 /dev/sda1 rw\n")[0].Source, "/dev/sda1");
-  EXPECT_EQ(ParseMountInfo("1 0 8:1 / / rw a:1 b:2 c:3 - ext4 /dev/sda1 rw\r\n")[0].FileSystem,
-            "ext4");
+  EXPECT_EQ(ParseMountInfo("1 0 8:1 / / rw a:1 b:2 c:3 - ext4 /dev/sda1 rw\r\n")[0].FileSystem, "ext4");
   EXPECT_TRUE(ParseMountInfo("1 0 8:1 / relative rw - ext4 /dev/sda1 rw\n").empty());
   EXPECT_TRUE(ParseMountInfo("1 0 81 / / rw - ext4 /dev/sda1 rw\n").empty());
   EXPECT_TRUE(ParseMountInfo("").empty());
@@ -151,14 +143,13 @@ TEST_F(PartitionsTest, Suffixes) {
       {":/tmp", " (RAM)"},
       {":/run/media/ann/My Stick", " (Removable)"},
       {":/mnt/usbdisk", " (Removable)"},
-      {"/home", ""}, // a directory title
+      {"/home", ""},       // a directory title
       {"/home/", ""},
-      {":/home/", ""},    // not a partition title form
-      {":/home/ann", ""}, // no mount there
+      {":/home/", ""},     // not a partition title form
+      {":/home/ann", ""},  // no mount there
       {"", ""},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(GetPartitionSuffix(c.Title), c.Suffix) << c.Title;
+  for (const auto& c : cases) EXPECT_EQ(GetPartitionSuffix(c.Title), c.Suffix) << c.Title;
 }
 
 TEST_F(PartitionsTest, PartitionOfATitle) {
@@ -218,8 +209,7 @@ TEST_F(PartitionsTest, FlagsOfMountsAndTheirLetters) {
            pfNamedStreams | pfSparseFiles,
        "CEQRRpSSf"},
   };
-  for (const auto& t : texts)
-    EXPECT_EQ(PartitionFlagsText(t.Flags), t.Text);
+  for (const auto& t : texts) EXPECT_EQ(PartitionFlagsText(t.Flags), t.Text);
 
   const TFixtureSources sources(Fixtures + "desktop.mountinfo");
   const std::shared_ptr<const TMountTable> table = CurrentMountTable();
@@ -228,8 +218,13 @@ TEST_F(PartitionsTest, FlagsOfMountsAndTheirLetters) {
     const char* MountPoint;
     const char* Text;
   } cases[] = {
-      {"/", "ERpSSf"},     {"/home", "EQRpSSf"},   {"/boot/efi", ""},    {"/media/cdrom", "R"},
-      {"/data", "CRpSSf"}, {"/mnt/ro", "ERRpSSf"}, {"/mnt/nas", "RpSf"},
+      {"/", "ERpSSf"},
+      {"/home", "EQRpSSf"},
+      {"/boot/efi", ""},
+      {"/media/cdrom", "R"},
+      {"/data", "CRpSSf"},
+      {"/mnt/ro", "ERRpSSf"},
+      {"/mnt/nas", "RpSf"},
   };
   for (const auto& c : cases) {
     const TMountEntry* mount = table->MountOfPath(c.MountPoint);

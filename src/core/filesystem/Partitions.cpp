@@ -250,8 +250,9 @@ template <typename F> bool AnyAncestor(std::string_view path, F&& test) {
 
 } // namespace
 
-std::vector<TMountEntry> FilterPartitions(const std::vector<TMountEntry>& all) {
-  const std::vector<TMountEntry> mounts = VisibleMounts(all);
+namespace {
+
+std::vector<TMountEntry> PartitionsOfVisible(const std::vector<TMountEntry>& mounts) {
   std::vector<const TMountEntry*> candidates;
   const TMountEntry* root = nullptr;
   for (const TMountEntry& mount : mounts) {
@@ -287,6 +288,12 @@ std::vector<TMountEntry> FilterPartitions(const std::vector<TMountEntry>& all) {
   std::sort(partitions.begin(), partitions.end(),
             [](const TMountEntry& a, const TMountEntry& b) { return a.MountPoint < b.MountPoint; });
   return partitions;
+}
+
+} // namespace
+
+std::vector<TMountEntry> FilterPartitions(const std::vector<TMountEntry>& mounts) {
+  return PartitionsOfVisible(VisibleMounts(mounts));
 }
 
 int PartitionTypeOfMount(const TMountEntry& mount, const std::string& sysRoot) {
@@ -373,7 +380,7 @@ std::string PartitionLabelOfMount(const TMountEntry& mount, const std::string& l
 }
 
 TMountTable::TMountTable(const std::vector<TMountEntry>& mounts, const TPartitionSources& sources)
-    : Sources(sources), Visible(VisibleMounts(mounts)), Listed(FilterPartitions(mounts)),
+    : Sources(sources), Visible(VisibleMounts(mounts)), Listed(PartitionsOfVisible(Visible)),
       Facts(std::make_unique<TFacts[]>(Visible.size())) {
   ByMountPoint.reserve(Visible.size());
   for (size_t i = 0; i < Visible.size(); ++i)

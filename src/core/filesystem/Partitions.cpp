@@ -271,7 +271,7 @@ std::vector<TMountEntry> PartitionsOfVisible(const std::vector<TMountEntry>& mou
   std::unordered_map<uint64_t, std::unordered_map<std::string_view, size_t>> roots;
   for (size_t i = 0; i < candidates.size(); ++i)
     roots[DeviceKey(*candidates[i])].try_emplace(candidates[i]->Root, i);
-  std::vector<TMountEntry> partitions;
+  std::vector<const TMountEntry*> kept;
   for (size_t i = 0; i < candidates.size(); ++i) {
     const TMountEntry& mount = *candidates[i];
     if (&mount != root) {
@@ -283,10 +283,14 @@ std::vector<TMountEntry> PartitionsOfVisible(const std::vector<TMountEntry>& mou
       if (AnyAncestor(mount.Root, [&](std::string_view up) { return shown.contains(up); }))
         continue;
     }
-    partitions.push_back(mount);
+    kept.push_back(&mount);
   }
-  std::sort(partitions.begin(), partitions.end(),
-            [](const TMountEntry& a, const TMountEntry& b) { return a.MountPoint < b.MountPoint; });
+  std::sort(kept.begin(), kept.end(), [](const TMountEntry* a, const TMountEntry* b) {
+    return a->MountPoint < b->MountPoint;
+  });
+  std::vector<TMountEntry> partitions;
+  partitions.reserve(kept.size());
+  for (const TMountEntry* mount : kept) partitions.push_back(*mount);
   return partitions;
 }
 

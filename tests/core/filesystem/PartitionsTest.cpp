@@ -343,9 +343,14 @@ TEST_F(PartitionsTest, LinkedTitlesLieOnTheTargetsPartition) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(GetPartitionOfTitle(c.Title), c.Partition) << c.Title;
-  // Flags, type and polling follow the stick, not the disk of the link.
+  // Facts, flags and polling follow the stick, not the disk of the link.
   EXPECT_EQ(GetPartitionType(home + "/stick/a.jpg"), ptRemovable);
   EXPECT_EQ(GetPartitionType(home + "/a.jpg"), ptFixed);
+  TPartitionInfo info;
+  ASSERT_TRUE(info.Load(home + "/stick/a.jpg"));
+  EXPECT_EQ(info.FileSystemName, "vfat");
+  EXPECT_EQ(GetPartitionFlagsText(home + "/pics"), "");
+  EXPECT_EQ(GetPartitionFlagsText(home + "/a.jpg"), "ERpSSf");
   EXPECT_TRUE(IsSameRoot(home + "/stick/a", stick + "/b"));
   EXPECT_FALSE(IsSameRoot(home + "/stick/a", home + "/b"));
 }

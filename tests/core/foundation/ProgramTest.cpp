@@ -124,7 +124,9 @@ TEST(ProgramTest, SetProgramWorkingPath) {
     EXPECT_EQ(TProgram::ProgramWorkingPath(), c.Path);
     EXPECT_EQ(TProgram::CurrentDirectory(), before);
     EXPECT_EQ(FunStatContext.Status, c.Set ? fsPerfect : fsError);
-    if (!c.Set) EXPECT_EQ(FunStatContext.Description, "Failed to set working path.");
+    if (!c.Set) {
+      EXPECT_EQ(FunStatContext.Description, "Failed to set working path.");
+    }
   }
 }
 

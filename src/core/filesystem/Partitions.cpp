@@ -8,9 +8,11 @@
 #include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
@@ -81,6 +83,11 @@ bool IsPseudoFileSystem(std::string_view fs) {
                       "selinuxfs", "nfsd", "fuse.gvfsd-fuse", "fuse.portal"});
 }
 
+// Read-only images and container layers hold no files of the user's own.
+bool IsSystemImage(std::string_view fs) {
+  return IsOneOf(fs, {"squashfs", "fuse.squashfuse", "overlay"});
+}
+
 bool IsRemoteFileSystem(std::string_view fs) {
   return fs.starts_with("nfs") ||
          IsOneOf(fs, {"cifs", "smb3", "smbfs", "ncpfs", "fuse.sshfs", "sshfs", "9p", "ceph",
@@ -106,25 +113,28 @@ bool IsSubvolumeMount(const TMountEntry& mount) {
   return subvolume && !subvolume->empty() && *subvolume == mount.Root;
 }
 
-bool ReadSmallFile(const std::string& title, std::string& text) {
-  const int fd = ::open(title.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return false;
+// Reads an open file from its start; false with errno set on failure.
+bool ReadWholeFile(int fd, std::string& text) {
   text.clear();
+  if (::lseek(fd, 0, SEEK_SET) < 0) return false;
   char buffer[8192];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      const int code = errno;
-      ::close(fd);
-      errno = code;
-      return false;
-    }
-    if (n == 0) break;
+    if (n < 0) return false;
+    if (n == 0) return true;
     text.append(buffer, static_cast<size_t>(n));
   }
+}
+
+bool ReadSmallFile(const std::string& title, std::string& text) {
+  const int fd = ::open(title.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return false;
+  const bool read = ReadWholeFile(fd, text);
+  const int code = errno;
   ::close(fd);
-  return true;
+  errno = code;
+  return read;
 }
 
 bool SysFlagSet(const std::string& title) {
@@ -155,22 +165,6 @@ std::string ReadLinkText(const std::string& title) {
   if (n <= 0) return {};
   buffer.resize(static_cast<size_t>(n));
   return buffer;
-}
-
-std::vector<TMountEntry> VisibleMountTable() { return VisibleMounts(ReadMountTable()); }
-
-const TMountEntry* FindMountOfTitle(const std::vector<TMountEntry>& mounts,
-                                    const std::string& title) {
-  if (title.empty()) return nullptr;
-  return FindMountOfPath(mounts, NormalizeTitle(PartitionTitleToPath(title)));
-}
-
-const TMountEntry* FindMountOfPartitionTitle(const std::vector<TMountEntry>& mounts,
-                                             const std::string& title) {
-  if (!IsPartitionTitle(title)) return nullptr;
-  for (const TMountEntry& mount : mounts)
-    if (PathToPartitionTitle(mount.MountPoint) == title) return &mount;
-  return nullptr;
 }
 
 } // namespace
@@ -224,58 +218,86 @@ std::vector<TMountEntry> ParseMountInfo(std::string_view text) {
   return mounts;
 }
 
-std::vector<TMountEntry> ReadMountTable() {
-  TGuard guard("ReadMountTable");
-  return guard.Run(std::vector<TMountEntry>{}, [&] {
-    const std::string& title = PartitionSources().MountInfoTitle;
-    std::string text;
-    if (!ReadSmallFile(title, text))
-      guard.Raise("Failed to read mount table.", title, {}, static_cast<uint32_t>(errno));
-    return ParseMountInfo(text);
-  });
-}
-
 std::vector<TMountEntry> VisibleMounts(const std::vector<TMountEntry>& mounts) {
+  std::unordered_map<std::string_view, size_t> last;
+  last.reserve(mounts.size());
+  for (size_t i = 0; i < mounts.size(); ++i)
+    last[mounts[i].MountPoint] = i;
   std::vector<TMountEntry> visible;
-  for (size_t i = 0; i < mounts.size(); ++i) {
-    bool hidden = false;
-    for (size_t j = i + 1; j < mounts.size() && !hidden; ++j)
-      hidden = mounts[j].MountPoint == mounts[i].MountPoint;
-    if (!hidden) visible.push_back(mounts[i]);
-  }
+  visible.reserve(last.size());
+  for (size_t i = 0; i < mounts.size(); ++i)
+    if (last[mounts[i].MountPoint] == i) visible.push_back(mounts[i]);
   return visible;
 }
 
-std::vector<TMountEntry> FilterPartitions(const std::vector<TMountEntry>& all) {
-  const std::vector<TMountEntry> mounts = VisibleMounts(all);
+namespace {
+
+uint64_t DeviceKey(const TMountEntry& mount) {
+  return uint64_t{mount.Major} << 32 | mount.Minor;
+}
+
+// Whole-component ancestors of an absolute path, nearest first: "/a/b"
+// gives "/a" and "/".
+template <typename F> bool AnyAncestor(std::string_view path, F&& test) {
+  for (size_t slash = path.rfind('/'); slash != std::string_view::npos && path.size() > 1;
+       slash = path.rfind('/', slash - 1)) {
+    path = path.substr(0, slash == 0 ? 1 : slash);
+    if (test(path)) return true;
+    if (slash == 0) break;
+  }
+  return false;
+}
+
+} // namespace
+
+namespace {
+
+std::vector<TMountEntry> PartitionsOfVisible(const std::vector<TMountEntry>& mounts) {
   std::vector<const TMountEntry*> candidates;
+  const TMountEntry* root = nullptr;
   for (const TMountEntry& mount : mounts) {
     if (mount.MountPoint == "/") {
+      root = &mount;
       candidates.push_back(&mount);
       continue;
     }
-    if (IsPseudoFileSystem(mount.FileSystem) || IsHiddenSystemPath(mount.MountPoint)) continue;
+    if (IsPseudoFileSystem(mount.FileSystem) || IsSystemImage(mount.FileSystem) ||
+        IsHiddenSystemPath(mount.MountPoint))
+      continue;
     if (mount.Root != "/" && !IsSubvolumeMount(mount)) continue;
     candidates.push_back(&mount);
   }
-  std::vector<TMountEntry> partitions;
+  // Per device, the first candidate that shows each of its roots.
+  std::unordered_map<uint64_t, std::unordered_map<std::string_view, size_t>> roots;
+  for (size_t i = 0; i < candidates.size(); ++i)
+    roots[DeviceKey(*candidates[i])].try_emplace(candidates[i]->Root, i);
+  std::vector<const TMountEntry*> kept;
   for (size_t i = 0; i < candidates.size(); ++i) {
     const TMountEntry& mount = *candidates[i];
-    bool repeated = false;
-    if (mount.MountPoint != "/") {
-      for (size_t j = 0; j < candidates.size() && !repeated; ++j) {
-        const TMountEntry& other = *candidates[j];
-        if (j == i || !SameDevice(mount, other)) continue;
-        // The root mount, or else the earlier one, stands for the device.
-        if (other.Root == mount.Root) repeated = other.MountPoint == "/" || j < i;
-        else repeated = PathHolds(other.Root, mount.Root);
-      }
+    if (&mount != root) {
+      // The root mount, or else the first one, stands for a device; a mount
+      // of a sub-tree of a shown root repeats it.
+      const auto& shown = roots[DeviceKey(mount)];
+      if (shown.at(mount.Root) < i) continue;
+      if (root && SameDevice(*root, mount) && root->Root == mount.Root) continue;
+      if (AnyAncestor(mount.Root, [&](std::string_view up) { return shown.contains(up); }))
+        continue;
     }
-    if (!repeated) partitions.push_back(mount);
+    kept.push_back(&mount);
   }
-  std::sort(partitions.begin(), partitions.end(),
-            [](const TMountEntry& a, const TMountEntry& b) { return a.MountPoint < b.MountPoint; });
+  std::sort(kept.begin(), kept.end(), [](const TMountEntry* a, const TMountEntry* b) {
+    return a->MountPoint < b->MountPoint;
+  });
+  std::vector<TMountEntry> partitions;
+  partitions.reserve(kept.size());
+  for (const TMountEntry* mount : kept) partitions.push_back(*mount);
   return partitions;
+}
+
+} // namespace
+
+std::vector<TMountEntry> FilterPartitions(const std::vector<TMountEntry>& mounts) {
+  return PartitionsOfVisible(VisibleMounts(mounts));
 }
 
 int PartitionTypeOfMount(const TMountEntry& mount, const std::string& sysRoot) {
@@ -295,74 +317,241 @@ int PartitionTypeOfMount(const TMountEntry& mount, const std::string& sysRoot) {
   return ptFixed;
 }
 
-std::string PartitionLabelOfMount(const TMountEntry& mount, const std::string& labelRoot) {
-  DIR* dir = ::opendir(labelRoot.c_str());
-  if (!dir) return {};
-  std::string label;
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    const std::string link = labelRoot + "/" + name;
-    struct stat st {};
-    bool matches = false;
-    if (::stat(link.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) {
-      matches = mount.Major != 0 && major(st.st_rdev) == mount.Major && minor(st.st_rdev) == mount.Minor;
-    } else {
-      // A link whose device node is not there: compare the node's name.
-      const std::string target = ReadLinkText(link);
-      matches = !target.empty() && !mount.Source.empty() &&
-                GetTitleName(target) == GetTitleName(mount.Source);
+// The by-label links of one directory, read in one pass.
+class TLabelIndex {
+public:
+  explicit TLabelIndex(const std::string& labelRoot) {
+    DIR* dir = ::opendir(labelRoot.c_str());
+    if (!dir) return;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir)) {
+      const std::string_view name = entry->d_name;
+      if (name != "." && name != "..") names.emplace_back(name);
     }
-    if (matches) {
-      label = UnescapeUdevName(name);
-      break;
+    ::closedir(dir);
+    // The first name wins, whatever order the directory hands them over in.
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+      const std::string link = labelRoot + "/" + name;
+      struct stat st {};
+      if (::stat(link.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) {
+        ByDevice.try_emplace(uint64_t{major(st.st_rdev)} << 32 | minor(st.st_rdev),
+                             UnescapeUdevName(name));
+      } else if (const std::string target = ReadLinkText(link); !target.empty()) {
+        // A link whose device node is not there: the node's name tells.
+        ByNodeName.try_emplace(GetTitleName(target), UnescapeUdevName(name));
+      }
     }
   }
-  ::closedir(dir);
-  return label;
+
+  std::string Find(const TMountEntry& mount) const {
+    if (mount.Major != 0)
+      if (const auto found = ByDevice.find(DeviceKey(mount)); found != ByDevice.end())
+        return found->second;
+    if (mount.Source.empty()) return {};
+    const auto found = ByNodeName.find(GetTitleName(mount.Source));
+    return found == ByNodeName.end() ? std::string() : found->second;
+  }
+
+private:
+  std::unordered_map<uint64_t, std::string> ByDevice;
+  std::unordered_map<std::string, std::string> ByNodeName;
+};
+
+namespace {
+
+std::string SuffixOfType(int type, const std::string& label, const TMountEntry& mount) {
+  switch (type) {
+  case ptRemovable:
+    return " (Removable)";
+  case ptFixed:
+    return " (Fixed: \"" + label + "\")";
+  case ptRemote:
+    return " (Remote: \"" + mount.Source + "\")";
+  case ptCD:
+    return " (CD)";
+  case ptRAM:
+    return " (RAM)";
+  default:
+    return {};
+  }
 }
 
-const TMountEntry* FindMountOfPath(const std::vector<TMountEntry>& mounts, std::string_view path) {
-  const TMountEntry* best = nullptr;
-  for (const TMountEntry& mount : mounts)
-    if (PathHolds(mount.MountPoint, path) &&
-        (!best || mount.MountPoint.size() > best->MountPoint.size()))
-      best = &mount;
-  return best;
+} // namespace
+
+std::string PartitionLabelOfMount(const TMountEntry& mount, const std::string& labelRoot) {
+  return TLabelIndex(labelRoot).Find(mount);
 }
+
+TMountTable::TMountTable(const std::vector<TMountEntry>& mounts, const TPartitionSources& sources)
+    : Sources(sources), Visible(VisibleMounts(mounts)), Listed(PartitionsOfVisible(Visible)),
+      Facts(std::make_unique<TFacts[]>(Visible.size())) {
+  ByMountPoint.reserve(Visible.size());
+  for (size_t i = 0; i < Visible.size(); ++i)
+    ByMountPoint.emplace(Visible[i].MountPoint, i);
+}
+
+TMountTable::~TMountTable() = default;
+
+const TLabelIndex& TMountTable::Labels() const {
+  std::call_once(LabelsOnce,
+                 [&] { LabelIndex = std::make_unique<TLabelIndex>(Sources.LabelRoot); });
+  return *LabelIndex;
+}
+
+const TMountTable::TFacts& TMountTable::FactsOf(const TMountEntry& mount) const {
+  const size_t place = ByMountPoint.at(mount.MountPoint);
+  TFacts& facts = Facts[place];
+  std::call_once(facts.Once, [&] {
+    const TMountEntry& own = Visible[place];
+    facts.Type = PartitionTypeOfMount(own, Sources.SysRoot);
+    facts.Label = Labels().Find(own);
+    facts.Suffix = SuffixOfType(facts.Type, facts.Label, own);
+  });
+  return facts;
+}
+
+const TMountEntry* TMountTable::MountAt(std::string_view path) const {
+  if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  const auto found = ByMountPoint.find(path);
+  return found == ByMountPoint.end() ? nullptr : &Visible[found->second];
+}
+
+const TMountEntry* TMountTable::MountOfPath(std::string_view path) const {
+  if (path.empty()) return nullptr;
+  const TMountEntry* found = MountAt(path);
+  if (!found)
+    AnyAncestor(path, [&](std::string_view up) { return (found = MountAt(up)) != nullptr; });
+  return found;
+}
+
+const TMountEntry* TMountTable::MountOfPartitionTitle(std::string_view title) const {
+  // ":/home/" is no partition title: only the exact form names a mount.
+  if (!IsPartitionTitle(title) || (title.size() > 2 && title.back() == '/')) return nullptr;
+  return MountAt(title.substr(1));
+}
+
+namespace {
+
+// One table for the process, kept with the descriptor that tells when the
+// mounts change.
+struct TMountTableCache {
+  std::mutex Lock;
+  TPartitionSources Sources;
+  int Fd = -1;
+  std::shared_ptr<const TMountTable> Table;
+
+  void Close() {
+    if (Fd >= 0) ::close(Fd);
+    Fd = -1;
+    Table.reset();
+  }
+};
+
+TMountTableCache& MountTableCache() {
+  static TMountTableCache cache;
+  return cache;
+}
+
+// The kernel flags a change of the mounts with POLLPRI (and POLLERR) on an
+// open mountinfo; an ordinary file never does.
+bool MountsChanged(int fd) {
+  pollfd watch{fd, POLLPRI, 0};
+  int ready = 0;
+  do
+    ready = ::poll(&watch, 1, 0);
+  while (ready < 0 && errno == EINTR);
+  return ready != 0 && (ready < 0 || (watch.revents & (POLLPRI | POLLERR | POLLNVAL)));
+}
+
+} // namespace
+
+std::shared_ptr<const TMountTable> CurrentMountTable() {
+  TGuard guard("ReadMountTable");
+  return guard.Run(std::shared_ptr<const TMountTable>(), [&] {
+    TMountTableCache& cache = MountTableCache();
+    const std::lock_guard lock(cache.Lock);
+    const TPartitionSources& sources = PartitionSources();
+    if (cache.Sources != sources) cache.Close();
+    if (cache.Table && !MountsChanged(cache.Fd)) return cache.Table;
+    cache.Sources = sources;
+    if (cache.Fd < 0) cache.Fd = ::open(sources.MountInfoTitle.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string text;
+    if (cache.Fd < 0 || !ReadWholeFile(cache.Fd, text)) {
+      const int code = errno;
+      cache.Close();
+      guard.Raise("Failed to read mount table.", sources.MountInfoTitle, {},
+                  static_cast<uint32_t>(code));
+    }
+    cache.Table = std::make_shared<const TMountTable>(ParseMountInfo(text), sources);
+    return cache.Table;
+  });
+}
+
+namespace {
+
+// Resolves the symbolic links of an absolute path; a path that does not
+// exist keeps its missing tail after its longest existing ancestor.
+std::string ResolveLinks(const std::string& path) {
+  std::string existing = path;
+  std::string tail;
+  for (;;) {
+    if (char* real = ::realpath(existing.c_str(), nullptr)) {
+      std::string resolved = real;
+      std::free(real);
+      if (resolved == "/" && !tail.empty()) return tail;
+      return resolved + tail;
+    }
+    const size_t slash = existing.rfind('/');
+    if (slash == std::string::npos || existing == "/") return path;
+    tail.insert(0, existing, slash);
+    existing.resize(slash == 0 ? 1 : slash);
+  }
+}
+
+const TMountEntry* FindMountOfTitle(const TMountTable& table, const std::string& title) {
+  if (title.empty()) return nullptr;
+  const std::string path = NormalizeTitle(PartitionTitleToPath(title));
+  // A share may not answer: what lies on one is not resolved (its mount
+  // point, the part before it, holds no links).
+  const TMountEntry* written = table.MountOfPath(path);
+  if (written && table.TypeOf(*written) == ptRemote) return written;
+  return table.MountOfPath(ResolveLinks(path));
+}
+
+} // namespace
 
 int GetPartitionList(std::vector<std::string>& list) {
   TGuard guard("GetPartitionList");
   return guard.Run(0, [&] {
-    const std::vector<TMountEntry> mounts = ReadMountTable();
+    const std::shared_ptr<const TMountTable> table = CurrentMountTable();
     guard.TakeOver();
-    int count = 0;
-    for (const TMountEntry& mount : FilterPartitions(mounts)) {
+    for (const TMountEntry& mount : table->Partitions())
       list.push_back(PathToPartitionTitle(mount.MountPoint));
-      ++count;
-    }
-    return count;
+    return static_cast<int>(table->Partitions().size());
   });
 }
 
 std::string GetPartitionOfTitle(const std::string& title) {
-  const std::vector<TMountEntry> mounts = VisibleMountTable();
-  const TMountEntry* mount = FindMountOfTitle(mounts, title);
+  const std::shared_ptr<const TMountTable> table = CurrentMountTable();
+  const TMountEntry* mount = table ? FindMountOfTitle(*table, title) : nullptr;
   return mount ? PathToPartitionTitle(mount->MountPoint) : std::string();
 }
 
 int GetPartitionNumber(const std::string& title) {
-  const std::string partition = GetPartitionOfTitle(title);
-  if (partition.empty()) return 0;
-  std::vector<std::string> list;
-  GetPartitionList(list);
-  const auto found = std::find(list.begin(), list.end(), partition);
-  return found == list.end() ? 0 : static_cast<int>(found - list.begin()) + 1;
+  const std::shared_ptr<const TMountTable> table = CurrentMountTable();
+  const TMountEntry* mount = table ? FindMountOfTitle(*table, title) : nullptr;
+  if (!mount) return 0;
+  const std::vector<TMountEntry>& listed = table->Partitions();
+  const auto found = std::find_if(listed.begin(), listed.end(), [&](const TMountEntry& partition) {
+    return partition.MountPoint == mount->MountPoint;
+  });
+  return found == listed.end() ? 0 : static_cast<int>(found - listed.begin()) + 1;
 }
 
 bool IsMountedPartition(const std::string& title) {
-  const std::vector<TMountEntry> mounts = VisibleMountTable();
-  return FindMountOfPartitionTitle(mounts, title) != nullptr;
+  const std::shared_ptr<const TMountTable> table = CurrentMountTable();
+  return table && table->MountOfPartitionTitle(title) != nullptr;
 }
 
 bool PartitionExists(const std::string& title) {
@@ -371,62 +560,57 @@ bool PartitionExists(const std::string& title) {
 }
 
 bool IsSameRoot(const std::string& a, const std::string& b) {
-  const std::vector<TMountEntry> mounts = VisibleMountTable();
-  const TMountEntry* mountA = FindMountOfTitle(mounts, a);
-  const TMountEntry* mountB = FindMountOfTitle(mounts, b);
-  return mountA && mountA == mountB;
+  const std::shared_ptr<const TMountTable> table = CurrentMountTable();
+  if (!table) return false;
+  const TMountEntry* mountA = FindMountOfTitle(*table, a);
+  return mountA && mountA == FindMountOfTitle(*table, b);
 }
 
 int GetPartitionType(const std::string& title) {
   TGuard guard("GetPartitionType");
   return guard.Run(int{ptUnknown}, [&] {
-    const std::vector<TMountEntry> mounts = VisibleMountTable();
-    const TMountEntry* mount = FindMountOfTitle(mounts, title);
+    const std::shared_ptr<const TMountTable> table = CurrentMountTable();
+    const TMountEntry* mount = table ? FindMountOfTitle(*table, title) : nullptr;
     if (!mount) guard.Warn("Failed to get type.", title, {}, ENOENT);
-    const int type = PartitionTypeOfMount(*mount, PartitionSources().SysRoot);
+    const int type = table->TypeOf(*mount);
     if (type == ptUnknown) guard.Warn("Failed to get type.", title);
     return type;
   });
 }
 
 std::string GetPartitionSuffix(const std::string& title) {
-  const std::vector<TMountEntry> mounts = VisibleMountTable();
-  const TMountEntry* mount = FindMountOfPartitionTitle(mounts, title);
-  if (!mount) return {};
-  switch (PartitionTypeOfMount(*mount, PartitionSources().SysRoot)) {
-  case ptRemovable: return " (Removable)";
-  case ptFixed:
-    return " (Fixed: \"" + PartitionLabelOfMount(*mount, PartitionSources().LabelRoot) + "\")";
-  case ptRemote: return " (Remote: \"" + mount->Source + "\")";
-  case ptCD: return " (CD)";
-  case ptRAM: return " (RAM)";
-  default: return {};
-  }
+  const std::shared_ptr<const TMountTable> table = CurrentMountTable();
+  const TMountEntry* mount = table ? table->MountOfPartitionTitle(title) : nullptr;
+  return mount ? table->SuffixOf(*mount) : std::string();
 }
 
 namespace {
 
-// statvfs of the mount point of the title's partition; 0 or the errno.
-int StatPartition(const std::string& title, struct statvfs& st, const TMountEntry** found,
-                  std::vector<TMountEntry>& mounts) {
-  mounts = VisibleMountTable();
-  const TMountEntry* mount = FindMountOfTitle(mounts, title);
-  if (found) *found = mount;
-  if (!mount) return ENOENT;
-  return ::statvfs(mount->MountPoint.c_str(), &st) == 0 ? 0 : errno;
+// The title's partition with its statvfs; the errno when there is none.
+struct TPartitionSpace {
+  std::shared_ptr<const TMountTable> Table;
+  const TMountEntry* Mount = nullptr;
+  struct statvfs Space {};
+  int Error = 0;
+};
+
+TPartitionSpace StatPartition(const std::string& title) {
+  TPartitionSpace result;
+  result.Table = CurrentMountTable();
+  result.Mount = result.Table ? FindMountOfTitle(*result.Table, title) : nullptr;
+  if (!result.Mount)
+    result.Error = ENOENT;
+  else if (::statvfs(result.Mount->MountPoint.c_str(), &result.Space) != 0)
+    result.Error = errno;
+  return result;
 }
-
-} // namespace
-
-namespace {
 
 // The statvfs of the title's partition; leaves with "Failed to get size.".
 struct statvfs PartitionSpace(TGuard& guard, const std::string& title) {
-  struct statvfs st {};
-  std::vector<TMountEntry> mounts;
-  if (const int code = StatPartition(title, st, nullptr, mounts); code != 0)
-    guard.Raise("Failed to get size.", title, {}, static_cast<uint32_t>(code));
-  return st;
+  const TPartitionSpace partition = StatPartition(title);
+  if (partition.Error != 0)
+    guard.Raise("Failed to get size.", title, {}, static_cast<uint32_t>(partition.Error));
+  return partition.Space;
 }
 
 } // namespace
@@ -461,16 +645,17 @@ bool TPartitionInfo::Load(const std::string& title) {
   TGuard guard("TPartitionInfo::Load");
   Reset();
   return guard.Run(false, [&] {
-    struct statvfs st {};
-    std::vector<TMountEntry> mounts;
-    const TMountEntry* mount = nullptr;
-    if (const int code = StatPartition(title, st, &mount, mounts); code != 0)
-      guard.Raise("Failed to load partition information.", title, {}, static_cast<uint32_t>(code));
-    VolumeName = PartitionLabelOfMount(*mount, PartitionSources().LabelRoot);
-    FileSystemName = mount->FileSystem;
+    const TPartitionSpace partition = StatPartition(title);
+    if (partition.Error != 0)
+      guard.Raise("Failed to load partition information.", title, {},
+                  static_cast<uint32_t>(partition.Error));
+    const TMountEntry& mount = *partition.Mount;
+    const struct statvfs& st = partition.Space;
+    VolumeName = partition.Table->LabelOf(mount);
+    FileSystemName = mount.FileSystem;
     SerialNumber = static_cast<uint32_t>(st.f_fsid);
     MaximumComponentLength = static_cast<uint32_t>(st.f_namemax);
-    FileSystemFlags = PartitionFlagsOfMount(*mount);
+    FileSystemFlags = PartitionFlagsOfMount(mount);
     if (st.f_flag & ST_RDONLY) FileSystemFlags |= pfReadOnlyVolume;
     return true;
   });
@@ -479,9 +664,9 @@ bool TPartitionInfo::Load(const std::string& title) {
 uint32_t PartitionFlagsOfMount(const TMountEntry& mount) {
   const std::string& fs = mount.FileSystem;
   uint32_t flags = 0;
-  if (IsOneOf(fs, {"ext2", "ext3", "ext4", "xfs", "btrfs", "f2fs", "jfs", "reiserfs", "zfs",
-                   "bcachefs", "nilfs2", "tmpfs", "overlay", "ntfs", "ntfs3", "fuseblk",
-                   "fuse.ntfs-3g"}))
+  if (IsOneOf(fs,
+              {"ext2", "ext3", "ext4", "xfs", "btrfs", "f2fs", "jfs", "reiserfs", "zfs", "bcachefs",
+               "nilfs2", "tmpfs", "overlay", "ntfs", "ntfs3", "fuseblk", "fuse.ntfs-3g"}))
     flags |= pfSparseFiles | pfReparsePoints | pfNamedStreams;
   if (fs.starts_with("nfs")) flags |= pfSparseFiles | pfReparsePoints;
   if (IsOneOf(fs, {"btrfs", "zfs", "bcachefs", "f2fs", "ntfs", "ntfs3", "fuseblk", "fuse.ntfs-3g"}))
@@ -507,7 +692,7 @@ std::string PartitionFlagsText(uint32_t flags) {
   static constexpr struct {
     uint32_t Bit;
     const char* Letters;
-  } Letters[] = {{pfCompression, "C"},    {pfEncryption, "E"},   {pfQuotas, "Q"},
+  } Letters[] = {{pfCompression, "C"},    {pfEncryption, "E"},     {pfQuotas, "Q"},
                  {pfReadOnlyVolume, "R"}, {pfReparsePoints, "Rp"}, {pfNamedStreams, "S"},
                  {pfSparseFiles, "Sf"}};
   std::string text;

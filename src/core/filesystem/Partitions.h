@@ -1,11 +1,15 @@
 #pragma once
 // Partitions are the mounts of /proc/self/mountinfo that hold user files,
 // titled ":" + mount point (":/", ":/home", ":/media/ann/STICK"). The
-// partition of any title is the mount with the longest matching mount point.
+// partition of any title is the mount with the longest matching mount point
+// of the title with its symbolic links resolved.
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace cv {
@@ -51,6 +55,7 @@ struct TPartitionSources {
   std::string MountInfoTitle = "/proc/self/mountinfo";
   std::string SysRoot = "/sys";
   std::string LabelRoot = "/dev/disk/by-label";
+  bool operator==(const TPartitionSources&) const = default;
 };
 TPartitionSources& PartitionSources();
 
@@ -58,22 +63,68 @@ TPartitionSources& PartitionSources();
 std::string UnescapeMountField(std::string_view field);
 // Parses mountinfo text; lines that do not parse are skipped.
 std::vector<TMountEntry> ParseMountInfo(std::string_view text);
-// The mount table of PartitionSources(); empty with a failure when it
-// cannot be read.
-std::vector<TMountEntry> ReadMountTable();
 // The mounts one can see: of several mounts on one mount point the last.
 std::vector<TMountEntry> VisibleMounts(const std::vector<TMountEntry>& mounts);
 // The mounts that are partitions, sorted by mount point: no pseudo file
-// systems, nothing under /proc, /sys, /dev or /run (but /run/media), no bind
-// mounts of sub-trees and no repeated mounts of one device. The root mount
-// is always kept.
+// systems or system images, nothing under /proc, /sys, /dev or /run (but
+// /run/media), no bind mounts of sub-trees and no repeated mounts of one
+// device. The root mount is always kept.
 std::vector<TMountEntry> FilterPartitions(const std::vector<TMountEntry>& mounts);
 // Type of a mount; `sysRoot` is where /sys is.
 int PartitionTypeOfMount(const TMountEntry& mount, const std::string& sysRoot);
 // The label of a mount from the by-label links, or empty.
 std::string PartitionLabelOfMount(const TMountEntry& mount, const std::string& labelRoot);
-// The mount with the longest mount point that holds the absolute path.
-const TMountEntry* FindMountOfPath(const std::vector<TMountEntry>& mounts, std::string_view path);
+
+class TLabelIndex;
+
+// One reading of the mount table with everything painting and look-ups ask
+// of it, each worked out once, when first asked (a type or label costs
+// reads in /sys and /dev; most of a large table is never asked about).
+class TMountTable {
+public:
+  TMountTable(const std::vector<TMountEntry>& mounts, const TPartitionSources& sources);
+  ~TMountTable();
+  TMountTable(const TMountTable&) = delete; // the index points into the mounts
+  TMountTable& operator=(const TMountTable&) = delete;
+
+  const std::vector<TMountEntry>& Mounts() const { return Visible; }
+  // The partitions, in mount point order.
+  const std::vector<TMountEntry>& Partitions() const { return Listed; }
+  // The mount whose mount point is the absolute path, or null.
+  const TMountEntry* MountAt(std::string_view path) const;
+  // The mount with the longest mount point that holds the absolute path.
+  const TMountEntry* MountOfPath(std::string_view path) const;
+  // The mount a partition title (":/home") names, or null.
+  const TMountEntry* MountOfPartitionTitle(std::string_view title) const;
+  // Facts of a mount of this table (or of its partitions list).
+  int TypeOf(const TMountEntry& mount) const { return FactsOf(mount).Type; }
+  const std::string& LabelOf(const TMountEntry& mount) const { return FactsOf(mount).Label; }
+  // The text shown after the mount's partition title.
+  const std::string& SuffixOf(const TMountEntry& mount) const { return FactsOf(mount).Suffix; }
+
+private:
+  struct TFacts {
+    std::once_flag Once;
+    int Type = 0;
+    std::string Label;
+    std::string Suffix;
+  };
+  const TFacts& FactsOf(const TMountEntry& mount) const;
+  const TLabelIndex& Labels() const;
+
+  TPartitionSources Sources;
+  std::vector<TMountEntry> Visible;
+  std::vector<TMountEntry> Listed;
+  std::unique_ptr<TFacts[]> Facts;                           // by place in Visible
+  std::unordered_map<std::string_view, size_t> ByMountPoint; // place in Visible
+  mutable std::once_flag LabelsOnce;
+  mutable std::unique_ptr<TLabelIndex> LabelIndex;
+};
+
+// The mount table of PartitionSources(), read at the first call and again
+// only when poll() on it reports a change (or the sources were replaced).
+// Null with "Failed to read mount table." when it cannot be read.
+std::shared_ptr<const TMountTable> CurrentMountTable();
 
 // Appends the partition titles in mount point order and returns their count.
 int GetPartitionList(std::vector<std::string>& list);

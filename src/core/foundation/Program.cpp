@@ -98,6 +98,18 @@ std::string TProgram::CurrentDirectory() {
   return buffer;
 }
 
+namespace {
+
+std::mutex WorkingPathLock;
+std::string WorkingPath;
+
+void SetWorkingPath(std::string path) {
+  const std::lock_guard lock(WorkingPathLock);
+  WorkingPath = std::move(path);
+}
+
+} // namespace
+
 bool TProgram::SetProgramWorkingPath(const std::string& title) {
   TGuard guard("SetProgramWorkingPath");
   return guard.Run(false, [&] {
@@ -108,13 +120,20 @@ bool TProgram::SetProgramWorkingPath(const std::string& title) {
       if (slash != std::string::npos) path = title.substr(0, slash == 0 ? 1 : slash);
     }
     if (path.empty()) path = TempPath();
-    if (::chdir(path.c_str()) != 0) {
-      const int code = errno;
-      [[maybe_unused]] const int ignored = ::chdir(TempPath().c_str());
+    // Only a value: changing the process's own directory would pin the
+    // medium it lies on against unmounting.
+    struct stat st {};
+    const int code = ::stat(path.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    SetWorkingPath(code == 0 ? path : TempPath());
+    if (code != 0)
       guard.Raise("Failed to set working path.", path, {}, static_cast<uint32_t>(code));
-    }
     return true;
   });
+}
+
+std::string TProgram::ProgramWorkingPath() {
+  const std::lock_guard lock(WorkingPathLock);
+  return WorkingPath.empty() ? TempPath() : WorkingPath;
 }
 
 std::string TProgram::ChooseDataRoot(const std::string& programPath) {

@@ -22,9 +22,12 @@ public:
   int ArgumentCount() const { return static_cast<int>(Arguments.size()); }
 
   static std::string CurrentDirectory();
-  // Makes the directory of `title` current before a file is run; falls back
+  // Keeps the directory of `title` as the working directory of the programs
+  // the user starts; the process's own directory never changes. Falls back
   // to the temporary directory and reports "Failed to set working path.".
   static bool SetProgramWorkingPath(const std::string& title);
+  // The kept working path (the temporary directory before any was set).
+  static std::string ProgramWorkingPath();
 
   // Where the program keeps its writable files, with a trailing "/":
   // $CORVANTIDE_HOME; else the program's directory when a writable

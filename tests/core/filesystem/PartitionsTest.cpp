@@ -9,9 +9,12 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <sched.h>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -106,7 +109,9 @@ TEST_F(PartitionsTest, ParsesMountInfoLines) {
 }
 
 TEST_F(PartitionsTest, FixtureListsAndTypes) {
-  for (const char* name : {"desktop", "container", "machine"}) {
+  // "layers": snaps, container layers and other system images are no
+  // partitions; btrfs subvolumes of a shown volume repeat it.
+  for (const char* name : {"desktop", "container", "machine", "layers"}) {
     SCOPED_TRACE(name);
     const TFixtureSources sources(Fixtures + name + ".mountinfo");
     const auto expected = ReadExpected(Fixtures + name + ".expected");
@@ -180,8 +185,9 @@ TEST_F(PartitionsTest, PartitionOfATitle) {
 
 TEST_F(PartitionsTest, LabelsByDeviceNumber) {
   const TFixtureSources sources(Fixtures + "desktop.mountinfo");
-  const std::vector<TMountEntry> mounts = VisibleMounts(ReadMountTable());
-  const TMountEntry* mapped = FindMountOfPath(mounts, "/mnt/ro");
+  const std::shared_ptr<const TMountTable> table = CurrentMountTable();
+  ASSERT_NE(table, nullptr);
+  const TMountEntry* mapped = table->MountOfPath("/mnt/ro");
   ASSERT_NE(mapped, nullptr);
   EXPECT_EQ(PartitionLabelOfMount(*mapped, sources.LabelRoot()), "");
   // A device-mapper node is named dm-N: only its device number matches.
@@ -206,7 +212,8 @@ TEST_F(PartitionsTest, FlagsOfMountsAndTheirLetters) {
   for (const auto& t : texts) EXPECT_EQ(PartitionFlagsText(t.Flags), t.Text);
 
   const TFixtureSources sources(Fixtures + "desktop.mountinfo");
-  const std::vector<TMountEntry> mounts = VisibleMounts(ReadMountTable());
+  const std::shared_ptr<const TMountTable> table = CurrentMountTable();
+  ASSERT_NE(table, nullptr);
   const struct {
     const char* MountPoint;
     const char* Text;
@@ -220,7 +227,7 @@ TEST_F(PartitionsTest, FlagsOfMountsAndTheirLetters) {
       {"/mnt/nas", "RpSf"},
   };
   for (const auto& c : cases) {
-    const TMountEntry* mount = FindMountOfPath(mounts, c.MountPoint);
+    const TMountEntry* mount = table->MountOfPath(c.MountPoint);
     ASSERT_NE(mount, nullptr) << c.MountPoint;
     EXPECT_EQ(PartitionFlagsText(PartitionFlagsOfMount(*mount)), c.Text) << c.MountPoint;
   }
@@ -237,6 +244,115 @@ TEST_F(PartitionsTest, UnreadableMountTableFails) {
   EXPECT_EQ(GetPartitionType("/x"), ptUnknown);
   EXPECT_EQ(FunStatContext.Description, "Failed to get type.");
   EXPECT_EQ(GetPartitionSuffix(":/"), "");
+}
+
+std::string RealPath(const std::string& path) {
+  return std::filesystem::canonical(path).string();
+}
+
+void WriteFile(const std::string& title, const std::string& text) {
+  std::ofstream(title, std::ios::binary | std::ios::trunc) << text;
+}
+
+// The table is read once: a changed file is not read again as long as the
+// kernel reports no change of the mounts (an ordinary file never does).
+TEST_F(PartitionsTest, MountTableIsKeptUntilTheMountsChange) {
+  const test::TTempDir dir;
+  const std::string title = dir.Path + "/mountinfo";
+  std::filesystem::copy_file(Fixtures + "desktop.mountinfo", title);
+  const TFixtureSources sources(title);
+  ASSERT_EQ(GetPartitionOfTitle("/mnt/nas/film.mkv"), ":/mnt/nas");
+  const std::shared_ptr<const TMountTable> first = CurrentMountTable();
+  WriteFile(title, "1 0 8:1 / / rw - ext4 /dev/sda1 rw\n");
+  EXPECT_EQ(GetPartitionOfTitle("/mnt/nas/film.mkv"), ":/mnt/nas");
+  EXPECT_EQ(GetPartitionSuffix(":/mnt/nas"), " (Remote: \"nas.local:/export/media\")");
+  EXPECT_EQ(GetPartitionType("/mnt/nas/film.mkv"), ptRemote);
+  EXPECT_EQ(CurrentMountTable(), first);
+  // Other sources are read at once.
+  PartitionSources().MountInfoTitle = Fixtures + "menu.mountinfo";
+  EXPECT_EQ(GetPartitionOfTitle("/mnt/nas/film.mkv"), ":/mnt/nas");
+  EXPECT_EQ(GetPartitionSuffix(":/mnt/nas"), " (Remote: \"nas:/export\")");
+}
+
+// A new mount in a mount namespace of our own: poll() reports it and the
+// next look-up sees it.
+TEST_F(PartitionsTest, MountTableFollowsMountChanges) {
+  const test::TTempDir dir;
+  const std::string point = RealPath(dir.Path);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::unshare(CLONE_NEWNS) != 0 ||
+        ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+      ::_exit(77);
+    // Opened here, in the new namespace.
+    PartitionSources().MountInfoTitle = "/proc/thread-self/mountinfo";
+    if (GetPartitionOfTitle(point + "/x") == ":" + point) ::_exit(1);
+    if (::mount("tmpfs", point.c_str(), "tmpfs", 0, "size=1m") != 0) ::_exit(77);
+    if (GetPartitionOfTitle(point + "/x") != ":" + point) ::_exit(2);
+    if (GetPartitionType(point + "/x") != ptRAM) ::_exit(3);
+    if (::umount(point.c_str()) != 0) ::_exit(4);
+    if (GetPartitionOfTitle(point + "/x") == ":" + point) ::_exit(5);
+    ::_exit(0);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no mount namespace of our own here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "failed at step " << WEXITSTATUS(status);
+}
+
+// The partition of a title is that of its symbolic links' target; a title
+// that does not exist takes the partition of its longest existing ancestor.
+TEST_F(PartitionsTest, LinkedTitlesLieOnTheTargetsPartition) {
+  const test::TTempDir dir;
+  const std::string root = RealPath(dir.Path);
+  const std::string stick = root + "/media/STICK";
+  const std::string home = root + "/home/ann";
+  std::filesystem::create_directories(stick + "/photos");
+  std::filesystem::create_directories(home);
+  std::filesystem::create_symlink(stick, home + "/stick");
+  std::filesystem::create_symlink("stick/photos", home + "/pics"); // relative, through a link
+  std::filesystem::create_symlink(root + "/nowhere", home + "/dangling");
+  std::filesystem::create_symlink("loop", home + "/loop");
+  const std::string share = root + "/nas";
+  std::filesystem::create_directories(share);
+  std::filesystem::create_symlink(stick, share + "/stick");
+  std::string table = "1 0 259:2 / / rw - ext4 /dev/nvme0n1p2 rw\n";
+  table += "2 1 8:33 / " + stick + " rw - vfat /dev/sdc1 rw\n";
+  table += "3 1 0:40 / " + share + " rw - nfs4 nas:/export rw\n";
+  WriteFile(root + "/mountinfo", table);
+  const TFixtureSources sources(root + "/mountinfo");
+  const std::string onStick = ":" + stick;
+  const struct {
+    std::string Title;
+    std::string Partition;
+  } cases[] = {
+      {home + "/stick", onStick},
+      {home + "/stick/", onStick},
+      {home + "/stick/photos/a.jpg", onStick},
+      {home + "/stick/new/deeper/a.jpg", onStick}, // not there yet
+      {home + "/pics/a.jpg", onStick},
+      {home + "/x/../stick/a", onStick},
+      {home + "/dangling/a", ":/"},
+      {home + "/loop/a", ":/"},
+      {home + "/a", ":/"},
+      {stick + "/a", onStick},
+      {share + "/stick/a", ":" + share}, // a share is not searched for links
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(GetPartitionOfTitle(c.Title), c.Partition) << c.Title;
+  // Facts, flags and polling follow the stick, not the disk of the link.
+  EXPECT_EQ(GetPartitionType(home + "/stick/a.jpg"), ptRemovable);
+  EXPECT_EQ(GetPartitionType(home + "/a.jpg"), ptFixed);
+  TPartitionInfo info;
+  ASSERT_TRUE(info.Load(home + "/stick/a.jpg"));
+  EXPECT_EQ(info.FileSystemName, "vfat");
+  EXPECT_EQ(GetPartitionFlagsText(home + "/pics"), "");
+  EXPECT_EQ(GetPartitionFlagsText(home + "/a.jpg"), "ERpSSf");
+  EXPECT_TRUE(IsSameRoot(home + "/stick/a", stick + "/b"));
+  EXPECT_FALSE(IsSameRoot(home + "/stick/a", home + "/b"));
 }
 
 // The machine's own mount table.

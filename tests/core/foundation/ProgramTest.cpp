@@ -95,23 +95,39 @@ TEST(ProgramTest, CreateProgramDirectoriesMakesTheLayout) {
   Program.CreateProgramDirectories();
 }
 
+// The working path is a value for started programs: the process's own
+// directory stays where it was, so no medium is held busy.
 TEST(ProgramTest, SetProgramWorkingPath) {
   test::TTempDir dir;
   const std::string before = TProgram::CurrentDirectory();
+  ASSERT_FALSE(before.empty());
   std::filesystem::create_directory(dir.Path + "/work");
-  EXPECT_TRUE(TProgram::SetProgramWorkingPath(dir.Path + "/work/file.txt"));
-  EXPECT_EQ(FunStatContext.Status, fsPerfect);
-  EXPECT_EQ(TProgram::CurrentDirectory(), dir.Path + "/work");
-
-  EXPECT_FALSE(TProgram::SetProgramWorkingPath(dir.Path + "/gone/file.txt"));
-  EXPECT_EQ(FunStatContext.Status, fsError);
-  EXPECT_EQ(FunStatContext.Description, "Failed to set working path.");
-  EXPECT_EQ(TProgram::CurrentDirectory(), std::filesystem::canonical(TProgram::TempPath()).string());
-
-  // A partition title has no parent: the temporary directory is used.
-  EXPECT_TRUE(TProgram::SetProgramWorkingPath(":/home"));
-  EXPECT_EQ(TProgram::CurrentDirectory(), std::filesystem::canonical(TProgram::TempPath()).string());
-  ASSERT_EQ(::chdir(before.c_str()), 0);
+  std::ofstream(dir.Path + "/plain") << "x";
+  const std::string temp = TProgram::TempPath();
+  const struct {
+    std::string Title;
+    bool Set;
+    std::string Path;
+  } cases[] = {
+      {dir.Path + "/work/file.txt", true, dir.Path + "/work"},
+      {dir.Path + "/work", true, dir.Path},
+      {"/etc", true, "/"},
+      {":/home", true, temp}, // a partition title has no parent
+      {"", true, temp},
+      {dir.Path + "/gone/file.txt", false, temp},
+      {dir.Path + "/plain/file.txt", false, temp},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Title);
+    FunStatContext.Reset(fsPerfect);
+    EXPECT_EQ(TProgram::SetProgramWorkingPath(c.Title), c.Set);
+    EXPECT_EQ(TProgram::ProgramWorkingPath(), c.Path);
+    EXPECT_EQ(TProgram::CurrentDirectory(), before);
+    EXPECT_EQ(FunStatContext.Status, c.Set ? fsPerfect : fsError);
+    if (!c.Set) {
+      EXPECT_EQ(FunStatContext.Description, "Failed to set working path.");
+    }
+  }
 }
 
 TEST(ProgramTest, TerminationReportText) {

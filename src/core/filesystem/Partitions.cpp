@@ -96,10 +96,20 @@ bool IsRemoteFileSystem(std::string_view fs) {
 }
 
 bool IsHiddenSystemPath(std::string_view mountPoint) {
-  if (PathHolds("/run/media", mountPoint)) return false;
+  if (PathHolds("/run/media", mountPoint) || PathHolds("/run/user", mountPoint)) return false;
   for (const std::string_view system : {"/proc", "/sys", "/dev", "/run"})
     if (PathHolds(system, mountPoint)) return true;
   return false;
+}
+
+// A RAM file system is a place for the user's files only where desktops put
+// them (temporary files, the session's runtime directory, media); elsewhere
+// it is the system's scratch space.
+bool IsSystemRamMount(const TMountEntry& mount) {
+  if (mount.FileSystem != "tmpfs" && mount.FileSystem != "ramfs") return false;
+  for (const std::string_view kept : {"/tmp", "/run/user", "/media", "/run/media"})
+    if (PathHolds(kept, mount.MountPoint)) return false;
+  return true;
 }
 
 bool SameDevice(const TMountEntry& a, const TMountEntry& b) {
@@ -262,7 +272,7 @@ std::vector<TMountEntry> PartitionsOfVisible(const std::vector<TMountEntry>& mou
       continue;
     }
     if (IsPseudoFileSystem(mount.FileSystem) || IsSystemImage(mount.FileSystem) ||
-        IsHiddenSystemPath(mount.MountPoint))
+        IsHiddenSystemPath(mount.MountPoint) || IsSystemRamMount(mount))
       continue;
     if (mount.Root != "/" && !IsSubvolumeMount(mount)) continue;
     candidates.push_back(&mount);

@@ -45,7 +45,7 @@ protected:
 TEST_F(PartitionsDialogTest, NavigationMenuWithDefaultItem) {
   Dialog.Setup(&Menu, ssCtrl, "", true, "/home/ann/R&D");
   const std::vector<std::string> expected = {"/home/ann/R&&D", ":/ (Fixed: \"\")",
-                                             ":/mnt/a&&b (RAM)",
+                                             ":/mnt/a&&b (Fixed: \"\")",
                                              ":/mnt/nas (Remote: \"nas:/export\")"};
   EXPECT_EQ(Captions(Menu), expected);
   ASSERT_EQ(Menu.defaultAction(), Menu.actions().front());

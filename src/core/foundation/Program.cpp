@@ -65,6 +65,7 @@ void TProgram::SetArguments(int argc, char** argv) {
 }
 
 std::string TProgram::ProgramFileTitle() const {
+  if (!ProgramFileOverride.empty()) return ProgramFileOverride;
   std::string buffer(PATH_MAX, '\0');
   const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
   if (length <= 0) return Arguments.empty() ? std::string() : Arguments[0];
@@ -125,6 +126,14 @@ std::string TProgram::ChooseDataRoot(const std::string& programPath) {
 }
 
 std::string TProgram::OptionsPath() const { return DataRoot() + "Options/"; }
+
+std::string TProgram::ChooseOptionsPath(std::string setting) const {
+  while (setting.size() > 1 && setting.back() == '/') setting.pop_back();
+  if (setting.empty()) return OptionsPath();
+  // Never the working directory: it follows the active column.
+  if (setting.front() != '/') setting = DataRoot() + setting;
+  return IsDirectory(setting) ? WithDelimiter(setting) : OptionsPath();
+}
 std::string TProgram::ContainersPath() const { return OptionsPath() + "Containers/"; }
 std::string TProgram::LocationsPath() const { return OptionsPath() + "Locations/"; }
 std::string TProgram::ToolsPath() const { return OptionsPath() + "Tools/"; }
@@ -161,8 +170,8 @@ void TProgram::CreateProgramDirectories() const {
        {DataRoot(), OptionsPath(), ContainersPath(), LocationsPath(), SendPath(), SendDragPath(),
         ToolsPath(), SkinsPath(), BackPicturesPath()})
     ForceDirectories(path);
-  // Plug-ins are optional and the program directory is often read-only.
-  ForceDirectories(PluginsPaths().front());
+  // An installed program's directory is the system's (as root, /usr/bin).
+  if (IsPortable()) ForceDirectories(PluginsPaths().front());
 }
 
 namespace {

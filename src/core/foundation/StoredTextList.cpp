@@ -6,14 +6,14 @@
 #include "mainwindow/StockColors.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <fcntl.h>
-#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace cv {
 

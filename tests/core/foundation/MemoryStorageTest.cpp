@@ -213,7 +213,8 @@ TEST_F(MemoryStorageTest, TextLimits) {
     std::string Expected;
     int32_t Position;
   } const cases[] = {
-      {"above the limit", std::string("\x2C\x01\0\0", 4) + std::string(300, 'x'), 255, "Text too long.", "old", 4},
+      {"above the limit", std::string("\x2C\x01\0\0", 4) + std::string(300, 'x'), 255,
+       "Text too long.", "old", 4},
       {"past the end", std::string("\x0A\0\0\0abc", 7), 255, "Invalid data.", "old", 4},
       {"at the limit", std::string("\x03\0\0\0abc", 7), 3, "", "abc", 7},
       {"zero byte inside", std::string("\x04\0\0\0a\0bc", 8), 10, "", "a", 8},

@@ -121,7 +121,8 @@ TEST(ProgramTest, RelativeOptionsSettingLiesBelowTheDataRoot) {
       {dir.Path + "/abs/", dir.Path + "/abs/"},
       {dir.Path + "/gone", options},
   };
-  for (const auto& c : cases) EXPECT_EQ(Program.ChooseOptionsPath(c.Setting), c.Expected) << c.Setting;
+  for (const auto& c : cases)
+    EXPECT_EQ(Program.ChooseOptionsPath(c.Setting), c.Expected) << c.Setting;
   ASSERT_EQ(::chdir(before.c_str()), 0);
 }
 
@@ -150,7 +151,8 @@ TEST(ProgramTest, CreateProgramDirectoriesMakesTheLayout) {
               if (::chmod((dir.Path + "/locked").c_str(), 0555) != 0) return "chmod failed";
               Program.CreateProgramDirectories();
               if (!ui.Errors.empty() || !ui.Boxes.empty()) return "a failure was shown";
-              return std::filesystem::exists(dir.Path + "/locked/root") ? "made below a locked directory" : "";
+              const bool made = std::filesystem::exists(dir.Path + "/locked/root");
+              return made ? "made below a locked directory" : "";
             }),
             "");
 }

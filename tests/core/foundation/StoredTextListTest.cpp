@@ -340,6 +340,8 @@ TEST_F(StoredTextListTest, UnreadableFileIsMovedAsideBeforeItIsWrittenOver) {
   struct stat st {};
   ASSERT_EQ(::stat((Title + ".bad").c_str(), &st), 0);
   EXPECT_EQ(st.st_size, off_t{1} << 30);
+  ASSERT_EQ(::stat(Title.c_str(), &st), 0);
+  ASSERT_LT(st.st_size, 100);
   EXPECT_EQ(ReadFileBytes(Title), "[Main]\nWidth=1\n\n");
   ASSERT_EQ(Ui.Boxes.size(), 1u);
   EXPECT_NE(Ui.Boxes[0].Text.find("\"" + Title + ".bad\""), std::string::npos) << Ui.Boxes[0].Text;

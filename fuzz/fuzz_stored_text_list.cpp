@@ -67,15 +67,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string value(rest.substr(2 * (rest.size() / 3)));
   list.WriteText(sectionName, key, value);
   const bool accepted = cv::FunStatContext.Status == cv::fsPerfect;
-  const std::vector<std::string> written{value, key, sectionName};
+  const std::vector<std::string> listItems{value, key, sectionName};
   std::vector<std::string> before;
   list.ReadList(sectionName + "L", before, 0);
-  list.WriteList(sectionName + "L", written);
+  list.WriteList(sectionName + "L", listItems);
   const bool listAccepted = cv::FunStatContext.Status == cv::fsPerfect;
   std::vector<std::string> after;
   list.ReadList(sectionName + "L", after, 0);
   std::vector<std::string> expected;
-  for (const std::string& item : written)
+  for (const std::string& item : listItems)
     if (!item.empty()) expected.push_back(item);
   if (after != (listAccepted ? expected : before)) std::abort();
   if (list.Save(false) != (accepted && listAccepted)) std::abort();

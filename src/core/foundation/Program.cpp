@@ -126,14 +126,6 @@ std::string TProgram::ChooseDataRoot(const std::string& programPath) {
 }
 
 std::string TProgram::OptionsPath() const { return DataRoot() + "Options/"; }
-
-std::string TProgram::ChooseOptionsPath(std::string setting) const {
-  while (setting.size() > 1 && setting.back() == '/') setting.pop_back();
-  if (setting.empty()) return OptionsPath();
-  // Never the working directory: it follows the active column.
-  if (setting.front() != '/') setting = DataRoot() + setting;
-  return IsDirectory(setting) ? WithDelimiter(setting) : OptionsPath();
-}
 std::string TProgram::ContainersPath() const { return OptionsPath() + "Containers/"; }
 std::string TProgram::LocationsPath() const { return OptionsPath() + "Locations/"; }
 std::string TProgram::ToolsPath() const { return OptionsPath() + "Tools/"; }
@@ -144,6 +136,14 @@ std::string TProgram::BackPicturesPath() const { return OptionsPath() + "BackPic
 std::string TProgram::EditLinkTitle() const { return OptionsPath() + "Edit.desktop"; }
 std::string TProgram::UserLogoPrefix() const { return OptionsPath() + "UserLogo"; }
 std::string TProgram::ErrorLogTitle() const { return DataRoot() + "Errors.log"; }
+
+std::string TProgram::ChooseOptionsPath(std::string setting) const {
+  while (setting.size() > 1 && setting.back() == '/') setting.pop_back();
+  if (setting.empty()) return OptionsPath();
+  // Never the working directory: it follows the active column.
+  if (setting.front() != '/') setting = DataRoot() + setting;
+  return IsDirectory(setting) ? WithDelimiter(setting) : OptionsPath();
+}
 
 std::vector<std::string> TProgram::PluginsPaths() const {
   std::vector<std::string> paths{ProgramPath() + "Plugins/"};

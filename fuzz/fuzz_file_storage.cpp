@@ -1,6 +1,7 @@
 // Loads arbitrary bytes as a binary storage file. Inputs whose first byte is
 // odd get a valid header, so the payload reaches the owner's reader; what it
-// read is saved and must load back the same.
+// read is saved and must load back the same. A file that fails to load must
+// be moved aside whole by the save that follows.
 
 #include "FuzzSupport.h"
 
@@ -135,7 +136,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     items = ReadItems(s);
     cv::FunStatContext.Reset(cv::fsPerfect);
   };
-  if (!storage.Load()) return 0;
+  if (!storage.Load()) {
+    if (!storage.Save(false)) std::abort();
+    std::string aside;
+    if (std::FILE* file = std::fopen((title + ".bad").c_str(), "rb")) {
+      for (int c; (c = std::fgetc(file)) != EOF;) aside += static_cast<char>(c);
+      std::fclose(file);
+    }
+    if (aside != bytes) std::abort();
+    return 0;
+  }
 
   storage.Version = version;
   storage.OnSave = [&](cv::TFileStorage& s) { WriteItems(s, items); };

@@ -1,6 +1,7 @@
 // Parses arbitrary bytes as a stored text list. Writing the image must be a
 // fixed point of parsing, every entry must be found again, and values written
-// through the typed writers must come back (or be refused).
+// through the typed writers must come back, or be refused leaving the old
+// ones and failing the save.
 
 #include "FuzzSupport.h"
 
@@ -66,8 +67,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string value(rest.substr(2 * (rest.size() / 3)));
   list.WriteText(sectionName, key, value);
   const bool accepted = cv::FunStatContext.Status == cv::fsPerfect;
-  list.WriteList(sectionName + "L", {value, key, sectionName});
-  if (!list.Save(false)) std::abort();
+  const std::vector<std::string> listItems{value, key, sectionName};
+  std::vector<std::string> before;
+  list.ReadList(sectionName + "L", before, 0);
+  list.WriteList(sectionName + "L", listItems);
+  const bool listAccepted = cv::FunStatContext.Status == cv::fsPerfect;
+  std::vector<std::string> after;
+  list.ReadList(sectionName + "L", after, 0);
+  std::vector<std::string> expected;
+  for (const std::string& item : listItems)
+    if (!item.empty()) expected.push_back(item);
+  if (after != (listAccepted ? expected : before)) std::abort();
+  if (list.Save(false) != (accepted && listAccepted)) std::abort();
 
   cv::TStoredTextList again;
   if (!again.LoadFrom(title)) std::abort();

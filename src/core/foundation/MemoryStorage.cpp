@@ -204,17 +204,19 @@ void TMemoryStorage::MakeUpperCase() {
 void TStreamStorage::Clear() {
   TMemoryStorage::Clear();
   PositionValue = 0;
+  Invalid = false;
 }
 
 void TStreamStorage::ReadObject(void* destination, int32_t count) {
   if (Size() <= 0) return TGuard::EarlyExit();
-  if (count >= 0 && PositionValue >= 0 && int64_t{PositionValue} + count <= Size()) {
+  if (!Invalid && count >= 0 && PositionValue >= 0 && int64_t{PositionValue} + count <= Size()) {
     if (count > 0) std::memcpy(destination, Data() + PositionValue, static_cast<size_t>(count));
     PositionValue += count;
     return TGuard::EarlyExit();
   }
   TGuard guard("TStreamStorage::ReadObject");
   guard.Run([&] {
+    if (Invalid) guard.Raise("Invalid data.");
     if (count < 0) guard.Panic("Count must be positive.", std::to_string(count));
     guard.Panic("Data too long.", std::to_string(count), std::to_string(Size()));
   });
@@ -244,24 +246,26 @@ void TStreamStorage::WriteInt64(int64_t value) {
 }
 
 void TStreamStorage::ReadText(std::string& value, int32_t maxLength) {
+  if (Size() <= 0) return TGuard::EarlyExit();
   TGuard guard("TStreamStorage::ReadText");
   guard.Run([&] {
-    int32_t length = -1;
-    if (Size() > 0) {
-      uint8_t bytes[4];
-      ReadObject(bytes, 4);
-      guard.TakeOver();
-      length = static_cast<int32_t>(GetUInt32(bytes));
+    uint8_t bytes[4];
+    ReadObject(bytes, 4);
+    guard.TakeOver();
+    // Unsigned, so a length of 2^31 or more is never taken for "no text".
+    const uint32_t length = GetUInt32(bytes);
+    const int64_t left = int64_t{Size()} - PositionValue;
+    if (length > left) {
+      Invalid = true;
+      guard.Raise("Invalid data.", std::to_string(length), std::to_string(left));
     }
-    if (length == 0) {
-      value.clear();
-    } else if (length > 0) {
-      if (int64_t{PositionValue} + length > Size() || length > maxLength)
-        guard.Raise("Text too long.", std::to_string(length), std::to_string(maxLength));
-      const char* start = reinterpret_cast<const char*>(Data() + PositionValue);
-      value.assign(start, ::strnlen(start, static_cast<size_t>(length)));
-      PositionValue += length;
+    if (length > 0 && int64_t{length} > maxLength) {
+      Invalid = true;
+      guard.Raise("Text too long.", std::to_string(length), std::to_string(maxLength));
     }
+    const char* start = reinterpret_cast<const char*>(Data() + PositionValue);
+    value.assign(start, ::strnlen(start, length));
+    PositionValue += static_cast<int32_t>(length);
   });
 }
 
@@ -309,19 +313,23 @@ uint32_t DataChecksum(const uint8_t* data, size_t count, uint32_t start) {
 bool TFileStorage::Load() {
   TGuard guard("TFileStorage::Load");
   Loaded = false;
+  FailedFile.clear();
   Clear();
   TFileHandle file;
+  bool present = false;
   guard.Run([&] {
     // Read-only: a write-protected options file is still read.
     file.Fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     int64_t size = 0;
     if (file.Fd < 0) {
       const int error = errno;
+      present = error != ENOENT;
       if (error != ENOENT) guard.Raise("Failed to read.", FileName, {}, static_cast<uint32_t>(error));
       // A missing file starts empty; when it cannot be created it still loads as empty.
       const int created = ::open(FileName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (created >= 0) ::close(created);
     } else {
+      present = true;
       struct stat st {};
       if (::fstat(file.Fd, &st) != 0)
         guard.Raise("Failed to read.", FileName, {}, static_cast<uint32_t>(errno));
@@ -356,14 +364,19 @@ bool TFileStorage::Load() {
                                           SignatureHash(Signature));
       if (check != GetUInt32(header)) guard.Raise("Invalid integrity check.", FileName);
       version = static_cast<int32_t>(GetUInt32(header + 36));
+      if (version > Version)
+        guard.Raise("Unsupported file version.", FileName, std::to_string(version));
     }
     if (OnLoad) {
       FunStatContext.Reset(fsPerfect);
       OnLoad(*this, version);
       guard.TakeOver();
+      // A read the owner did not check still fails the load.
+      if (DataInvalid()) guard.Raise("Invalid data.", FileName);
     }
     Loaded = true;
   });
+  if (!Loaded && present) FailedFile = FileName;
   guard.Show("Failed to load. Data is probably corrupted.");
   Clear();
   if (!Loaded && OnLoadFailed) OnLoadFailed(*this);
@@ -402,6 +415,11 @@ bool TFileStorage::Save(bool ask) {
       if ((st.st_mode & S_IWUSR) == 0) guard.Raise("Failed to save.", FileName, {}, EACCES);
     }
     int error = 0;
+    if (!FailedFile.empty() && FailedFile == FileName) {
+      if (!MoveAsideBadFile(FileName, &error))
+        guard.Raise("Failed to save.", FileName, {}, static_cast<uint32_t>(error));
+      FailedFile.clear();
+    }
     if (!SaveFileAtomically(FileName, View(), 0, &error))
       guard.Raise("Failed to save.", FileName, {}, static_cast<uint32_t>(error));
     return true;
@@ -411,6 +429,19 @@ bool TFileStorage::Save(bool ask) {
 }
 
 // ---------------------------------------------------------------- atomic save
+
+bool MoveAsideBadFile(const std::string& title, int* error) {
+  *error = 0;
+  const std::string aside = title + ".bad";
+  if (::rename(title.c_str(), aside.c_str()) != 0) {
+    if (errno == ENOENT) return true;
+    *error = errno;
+    return false;
+  }
+  ShowWarning("File \"" + title + "\" could not be loaded.\nIt was moved to \"" + aside +
+              "\" and a new file is saved in its place.");
+  return true;
+}
 
 bool SaveFileAtomically(const std::string& title, std::string_view data, mode_t addMode,
                         int* error) {

@@ -70,11 +70,16 @@ public:
   void WriteInt(int32_t value);
   void ReadInt64(int64_t& value, int64_t low, int64_t high);
   void WriteInt64(int64_t value);
+  // A length that does not fit the data or `maxLength` fails and makes the
+  // rest of the stream unreadable ("Invalid data."): every later field
+  // would be read misaligned.
   void ReadText(std::string& value, int32_t maxLength);
   void WriteText(std::string_view text);
+  bool DataInvalid() const { return Invalid; }
 
 private:
   int32_t PositionValue = 0;
+  bool Invalid = false;
 };
 
 uint32_t SignatureHash(std::string_view signature);
@@ -96,10 +101,23 @@ public:
   TStorageEvent OnLoadFailed;
   TStorageEvent OnSave;
 
+  // Fails, besides unreadable or damaged files, on a format version newer
+  // than `Version`: its payload is not this program's to read.
   bool Load();
-  // True when the file was written. The old file stays intact when writing fails.
+  // True when the file was written. The old file stays intact when writing
+  // fails. A file that failed to load is moved aside first (MoveAsideBadFile).
   bool Save(bool ask);
+
+private:
+  // The title whose existing file failed to load at the last Load.
+  std::string FailedFile;
 };
+
+// Renames a file that failed to load to `title` + ".bad", replacing an older
+// one, and tells the user where it went, so saving never writes over data
+// that could not be read. True when nothing is left at `title` (also when it
+// vanished meanwhile); false with the errno in *error when the move failed.
+bool MoveAsideBadFile(const std::string& title, int* error);
 
 // Writes `data` to a temporary file beside `title` and renames it over the
 // title, so the old file survives any failure. A symbolic link is followed

@@ -67,6 +67,7 @@ void TProgram::SetArguments(int argc, char** argv) {
 }
 
 std::string TProgram::ProgramFileTitle() const {
+  if (!ProgramFileOverride.empty()) return ProgramFileOverride;
   std::string buffer(PATH_MAX, '\0');
   const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
   if (length <= 0) return Arguments.empty() ? std::string() : Arguments[0];
@@ -157,6 +158,14 @@ std::string TProgram::EditLinkTitle() const { return OptionsPath() + "Edit.deskt
 std::string TProgram::UserLogoPrefix() const { return OptionsPath() + "UserLogo"; }
 std::string TProgram::ErrorLogTitle() const { return DataRoot() + "Errors.log"; }
 
+std::string TProgram::ChooseOptionsPath(std::string setting) const {
+  while (setting.size() > 1 && setting.back() == '/') setting.pop_back();
+  if (setting.empty()) return OptionsPath();
+  // Never the working directory: it follows the active column.
+  if (setting.front() != '/') setting = DataRoot() + setting;
+  return IsDirectory(setting) ? WithDelimiter(setting) : OptionsPath();
+}
+
 std::vector<std::string> TProgram::PluginsPaths() const {
   std::vector<std::string> paths{ProgramPath() + "Plugins/"};
   // An installed program looks in <prefix>/lib/corvantide/plugins/ as well.
@@ -182,8 +191,8 @@ void TProgram::CreateProgramDirectories() const {
        {DataRoot(), OptionsPath(), ContainersPath(), LocationsPath(), SendPath(), SendDragPath(),
         ToolsPath(), SkinsPath(), BackPicturesPath()})
     ForceDirectories(path);
-  // Plug-ins are optional and the program directory is often read-only.
-  ForceDirectories(PluginsPaths().front());
+  // An installed program's directory is the system's (as root, /usr/bin).
+  if (IsPortable()) ForceDirectories(PluginsPaths().front());
 }
 
 namespace {

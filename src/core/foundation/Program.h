@@ -3,12 +3,17 @@
 // keeps its files.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace cv {
 
 class TProgram {
 public:
+  // `programFileTitle` stands for the running program file when not empty.
+  explicit TProgram(std::string programFileTitle = {})
+      : ProgramFileOverride(std::move(programFileTitle)) {}
+
   // Keeps the command line; main calls this before anything else asks.
   void SetArguments(int argc, char** argv);
 
@@ -35,6 +40,8 @@ public:
   std::string DataRoot() const { return ChooseDataRoot(ProgramPath()); }
   // The same choice for a program living in `programPath`.
   static std::string ChooseDataRoot(const std::string& programPath);
+  // True when the data root is the program's own directory.
+  bool IsPortable() const { return DataRoot() == ProgramPath(); }
   std::string OptionsPath() const;       // data root + "Options/"
   std::string ContainersPath() const;    // + "Options/Containers/"
   std::string LocationsPath() const;     // + "Options/Locations/"
@@ -52,10 +59,17 @@ public:
   static std::string ConfigPath();
   static std::string TempPath();
 
-  // Creates the program's directories, ignoring every failure.
+  // The options directory a stored setting names, with a trailing "/": a
+  // relative setting lies below the data root; an empty one, or one that
+  // names no directory, gives OptionsPath().
+  std::string ChooseOptionsPath(std::string setting) const;
+
+  // Creates the program's directories, ignoring every failure. Nothing is
+  // made beside the program file unless it is a portable bundle.
   void CreateProgramDirectories() const;
 
 private:
+  std::string ProgramFileOverride;
   std::vector<std::string> Arguments;
 };
 

@@ -6,13 +6,14 @@
 #include "mainwindow/StockColors.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace cv {
 
@@ -281,11 +282,10 @@ bool TStoredTextList::ReadImage(const std::string& title, int* error) {
   std::string text;
   Image.Clear();
   ImageMade = true;
-  UnreadableFile.clear();
-  if (ReadWholeFile(title, text, error) == TReadResult::Failed) {
-    UnreadableFile = title;
-    return false;
-  }
+  Refused = {};
+  const TReadResult result = ReadWholeFile(title, text, error);
+  FilePresent = result != TReadResult::Missing;
+  if (result == TReadResult::Failed) return false;
   Image = TIniImage::Parse(text);
   return true;
 }
@@ -293,6 +293,7 @@ bool TStoredTextList::ReadImage(const std::string& title, int* error) {
 bool TStoredTextList::Load() {
   TGuard guard("TStoredTextList::Load");
   Loading = true;
+  FailedFile.clear();
   const bool loaded = guard.Run(false, [&] {
     int error = 0;
     if (!ReadImage(FileName, &error))
@@ -304,6 +305,8 @@ bool TStoredTextList::Load() {
   if (loaded) {
     Modified = false;
   } else {
+    // What the owner could not take from the file would be lost by a save.
+    if (FilePresent) FailedFile = FileName;
     if (OnLoadFailed) OnLoadFailed();
     guard.Show("Failed to load file.");
   }
@@ -320,8 +323,6 @@ bool TStoredTextList::Save(bool ask) {
   TGuard guard("TStoredTextList::Save");
   const bool saved = guard.Run(false, [&] {
     if (!ImageMade) guard.Raise("File was not loaded.", FileName);
-    if (!UnreadableFile.empty() && UnreadableFile == FileName)
-      guard.Raise("File could not be read; it is left unchanged.", FileName);
     struct stat st {};
     const bool exists = ::stat(FileName.c_str(), &st) == 0;
     if (exists && ask && !AskYesNo("File \"" + FileName + "\"already exists.\nOverwrite it?"))
@@ -330,10 +331,19 @@ bool TStoredTextList::Save(bool ask) {
     if (exists && !S_ISREG(st.st_mode))
       guard.Raise("Failed to write file.", FileName, {}, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     int error = 0;
+    if (!FailedFile.empty() && FailedFile == FileName) {
+      if (!MoveAsideBadFile(FileName, &error))
+        guard.Raise("Failed to write file.", FileName, {}, static_cast<uint32_t>(error));
+      FailedFile.clear();
+    }
     // Saving clears the read-only state of the file, as it always did.
     if (!SaveFileAtomically(FileName, Image.Text(), S_IWUSR, &error))
       guard.Raise("Failed to write file.", FileName, {}, static_cast<uint32_t>(error));
     Modified = false;
+    if (Refused.Failed()) {
+      const TFunStatContext refused = std::exchange(Refused, {});
+      guard.Raise(refused.Description, refused.Parameter1, refused.Parameter2);
+    }
     return true;
   });
   guard.Show("Failed to save file.");
@@ -440,10 +450,15 @@ void TStoredTextList::WriteText(std::string_view section, std::string_view key,
     if (!ValidSectionName(section) || !ValidKey(key))
       guard.Raise("Invalid key.", std::string(section), std::string(key));
     if (const char* reason = UnstorableValue(value))
-      guard.Warn(reason, std::string(section), std::string(key));
+      guard.Raise(reason, std::string(section), std::string(key));
     Image.Write(section, key, value);
     Modified = true;
   });
+  NoteRefusal(guard);
+}
+
+void TStoredTextList::NoteRefusal(const TGuard& guard) {
+  if (guard.Failed() && !Refused.Failed()) Refused = guard.Context();
 }
 
 void TStoredTextList::WriteInt(std::string_view section, std::string_view key, int32_t value) {
@@ -462,18 +477,15 @@ void TStoredTextList::WriteList(std::string_view section, const std::vector<std:
   TGuard guard("TStoredTextList::WriteList");
   guard.Run([&] {
     if (!ValidSectionName(section)) guard.Raise("Invalid key.", std::string(section), CCountKey);
+    // One refused item keeps the whole old list: the rest must not move up into its place.
+    for (size_t i = 0; i < list.size(); ++i)
+      if (const char* reason = UnstorableValue(list[i]))
+        guard.Raise(reason, std::string(section), std::to_string(i));
     int32_t oldCount = 0;
     ReadInt(section, CCountKey, oldCount, INT32_MAX, 0);
-    int32_t count = 0;
-    const char* refused = nullptr;
-    for (const std::string& item : list) {
-      if (const char* reason = UnstorableValue(item)) {
-        refused = reason;
-        continue;
-      }
-      Image.Write(section, std::to_string(count), item);
-      ++count;
-    }
+    const auto count = static_cast<int32_t>(list.size());
+    for (int32_t i = 0; i < count; ++i)
+      Image.Write(section, std::to_string(i), list[static_cast<size_t>(i)]);
     if (count > 0) Image.Write(section, CCountKey, std::to_string(count));
     else Image.EraseKey(section, CCountKey);
     // Items of a longer list written before would otherwise linger.
@@ -483,8 +495,8 @@ void TStoredTextList::WriteList(std::string_view section, const std::vector<std:
              index >= count && index < oldCount;
     });
     Modified = true;
-    if (refused) guard.Warn(refused, std::string(section));
   });
+  NoteRefusal(guard);
 }
 
 } // namespace cv

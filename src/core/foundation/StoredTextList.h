@@ -17,6 +17,8 @@
 //   ini.WriteInt("Main", "Width", width);
 //   ini.Save(false);                             // atomic: temporary file, then rename
 
+#include "foundation/Error.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -25,6 +27,8 @@
 #include <vector>
 
 namespace cv {
+
+class TGuard;
 
 struct TIniEntry {
   std::string Key;
@@ -88,13 +92,15 @@ public:
   TListEvent OnSave;
   std::function<void()> OnLoadFailed;
 
-  // A missing file loads as an empty list. A file that exists but cannot be
-  // read fails the load ("Failed to load file.") and is then never written
-  // over by Save, so the user's file is not replaced by defaults.
+  // A missing file loads as an empty list. A file that exists but fails to
+  // load ("Failed to load file.") is moved aside by the next Save of that
+  // title (MoveAsideBadFile), so the user's file is not replaced by defaults.
   bool Load();
   bool LoadFrom(const std::string& fileName);
   // Needs an image (a load or SaveAs before). Written atomically; false when
-  // the user declined to overwrite or the write failed (the old file stays).
+  // the user declined to overwrite or the write failed (the old file stays),
+  // and also when a write since the last load or save was refused: the file
+  // is then written without it and the refusal is reported.
   bool Save(bool ask);
   bool SaveAs(const std::string& fileName, bool ask);
   void EraseAll();
@@ -118,23 +124,29 @@ public:
   void ReadList(std::string_view section, std::vector<std::string>& list,
                 int32_t maxCount) const;
 
-  // Writers refuse a value with CR or LF (a warning in the status context) and
-  // a key or section name that the file form could not carry back (an error).
+  // Writers refuse (fsError, the image unchanged) a value with CR or LF or
+  // with blanks at its ends, and a key or section name that the file form
+  // could not carry back.
   void WriteText(std::string_view section, std::string_view key, std::string_view value);
   void WriteInt(std::string_view section, std::string_view key, int32_t value);
   void WriteBool(std::string_view section, std::string_view key, bool value);
   void WriteColor(std::string_view section, std::string_view key, uint32_t value);
   // Also removes item keys of a longer list written before; an empty list
-  // leaves no "Count".
+  // leaves no "Count". One refused item refuses the list: the old one stays.
   void WriteList(std::string_view section, const std::vector<std::string>& list);
 
 private:
   bool ReadImage(const std::string& title, int* error);
+  void NoteRefusal(const TGuard& guard);
 
   TIniImage Image;
   bool ImageMade = false;
-  // The title whose existing file could not be read at the last load.
-  std::string UnreadableFile;
+  // Whether the last load found a file at its title.
+  bool FilePresent = false;
+  // The title whose existing file failed to load at the last load.
+  std::string FailedFile;
+  // The first write refused since the last load or save, for Save to report.
+  TFunStatContext Refused;
 };
 
 } // namespace cv

@@ -120,10 +120,7 @@ void TMainForm::BindColumn(TColumn& column) {
 }
 
 std::string TMainForm::OptionsDirectory() const {
-  std::string path = GetProgramRegistryText("Corvantide", "", "OptionsPath");
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  if (DirectoryExists(path)) return IncludeDelimiter(path);
-  return Program.OptionsPath();
+  return Program.ChooseOptionsPath(GetProgramRegistryText("Corvantide", "", "OptionsPath"));
 }
 
 void TMainForm::ApplyDefaultBoard() {

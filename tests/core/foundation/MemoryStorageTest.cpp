@@ -203,30 +203,44 @@ TEST_F(MemoryStorageTest, ReadingPastTheEndPanicsAndKeepsThePosition) {
 }
 
 TEST_F(MemoryStorageTest, TextLimits) {
+  // Each text is followed by the number 7: after a refused length nothing
+  // more is read, as it would be read misaligned.
   struct {
     const char* Name;
     std::string Bytes;
     int32_t Limit;
-    int32_t Status;
+    const char* Failure; // "" when the text is read
     std::string Expected;
     int32_t Position;
   } const cases[] = {
-      {"above the limit", std::string("\x2C\x01\0\0", 4) + std::string(300, 'x'), 255, fsError, "old", 4},
-      {"past the end", std::string("\x0A\0\0\0abc", 7), 255, fsError, "old", 4},
-      {"at the limit", std::string("\x03\0\0\0abc", 7), 3, fsPerfect, "abc", 7},
-      {"zero byte inside", std::string("\x04\0\0\0a\0bc", 8), 10, fsPerfect, "a", 8},
-      {"negative length", std::string("\xFF\xFF\xFF\xFFxyz", 7), 10, fsPerfect, "old", 4},
+      {"above the limit", std::string("\x2C\x01\0\0", 4) + std::string(300, 'x'), 255,
+       "Text too long.", "old", 4},
+      {"past the end", std::string("\x0A\0\0\0abc", 7), 255, "Invalid data.", "old", 4},
+      {"at the limit", std::string("\x03\0\0\0abc", 7), 3, "", "abc", 7},
+      {"zero byte inside", std::string("\x04\0\0\0a\0bc", 8), 10, "", "a", 8},
+      {"empty", std::string("\0\0\0\0", 4), 0, "", "", 4},
+      {"negative length", std::string("\xFF\xFF\xFF\xFFxyz", 7), 10, "Invalid data.", "old", 4},
+      {"length 2^31", std::string("\0\0\0\x80xyz", 7), 10, "Invalid data.", "old", 4},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     TStreamStorage storage;
     storage.AddText(c.Bytes, false);
+    storage.WriteInt(7);
     std::string value = "old";
     storage.ReadText(value, c.Limit);
-    EXPECT_EQ(FunStatContext.Status, c.Status);
+    const bool read = std::string(c.Failure).empty();
+    EXPECT_EQ(FunStatContext.Status, read ? fsPerfect : fsError);
+    EXPECT_EQ(FunStatContext.Description, read ? "" : c.Failure);
     EXPECT_EQ(value, c.Expected);
     EXPECT_EQ(storage.Position(), c.Position);
+    EXPECT_EQ(storage.DataInvalid(), !read);
+    int32_t next = 5;
+    storage.ReadInt(next, INT32_MIN, INT32_MAX);
+    EXPECT_EQ(next, read ? 7 : 5);
+    EXPECT_EQ(FunStatContext.Description, read ? "" : "Invalid data.");
   }
+  for (const auto& shown : Ui.Errors) EXPECT_EQ(shown.Description.find("PANIC"), std::string::npos);
   FunStatContext.Reset(fsPerfect);
   TStreamStorage storage;
   storage.AddText(std::string("\x2C\x01\0\0", 4) + std::string(300, 'x'), false);
@@ -284,10 +298,20 @@ public:
     Storage.OnLoadFailed = [this](TFileStorage&) { ++LoadFailedCalls; };
   }
   std::string Golden() const { return ReadFileBytes(CORVANTIDE_FIXTURES "/storage/golden.cvo"); }
-  void ExpectOneLoadError(const std::string& cause) {
+  // The golden file with 4 bytes at `at` replaced and a valid integrity check.
+  std::string PatchedGolden(size_t at, uint32_t value) const {
+    std::string bytes = Golden();
+    for (size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+    const uint32_t check =
+        DataChecksum(reinterpret_cast<const uint8_t*>(bytes.data()) + CFileStorageHeaderSize,
+                     bytes.size() - CFileStorageHeaderSize, SignatureHash(Storage.Signature));
+    for (size_t i = 0; i < 4; ++i) bytes[i] = static_cast<char>(check >> (8 * i));
+    return bytes;
+  }
+  void ExpectOneLoadError(const std::string& cause, int loadCalls = 0) {
     EXPECT_FALSE(Storage.Load());
     EXPECT_FALSE(Storage.Loaded);
-    EXPECT_EQ(LoadCalls, 0);
+    EXPECT_EQ(LoadCalls, loadCalls);
     EXPECT_EQ(LoadFailedCalls, 1);
     EXPECT_EQ(FunStatContext.Status, fsPerfect);
     ASSERT_EQ(Ui.Errors.size(), 1u);
@@ -343,6 +367,91 @@ TEST_F(FileStorageTest, FileShorterThanTheHeaderIsOneSignatureError) {
   WriteFileBytes(Storage.FileName, Golden().substr(0, 20));
   ExpectOneLoadError("Invalid file signature.");
   for (const auto& shown : Ui.Errors) EXPECT_EQ(shown.Description.find("PANIC"), std::string::npos);
+}
+
+// Damage the integrity check cannot see: the header and the owner's reads must.
+TEST_F(FileStorageTest, NewerVersionsAndCorruptTextLengthsFailTheLoad) {
+  struct {
+    const char* Name;
+    size_t At;
+    uint32_t Value;
+    const char* Cause;
+    int LoadCalls;
+  } const cases[] = {
+      {"newer version", 36, 2, "Unsupported file version.", 0},
+      {"negative text length", 52, 0xFFFFFFFFu, "Invalid data.", 1},
+      {"text length 2^31", 52, 0x80000000u, "Invalid data.", 1},
+      {"text length past the end", 52, 0x10000u, "Invalid data.", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Ui.Errors.clear();
+    LoadCalls = LoadFailedCalls = 0;
+    WriteFileBytes(Storage.FileName, PatchedGolden(c.At, c.Value));
+    ExpectOneLoadError(c.Cause, c.LoadCalls);
+  }
+}
+
+TEST_F(FileStorageTest, FileThatFailedToLoadIsMovedAsideBeforeSaving) {
+  const std::string aside = Storage.FileName + ".bad";
+  struct {
+    const char* Name;
+    std::string Bytes;
+  } const cases[] = {
+      {"garbage", "not an options file at all, but text the user may want back"},
+      {"changed payload byte", [&] {
+         std::string bytes = Golden();
+         bytes[50] ^= 0x01;
+         return bytes;
+       }()},
+      {"newer version", PatchedGolden(36, 2)},
+      {"corrupt text length", PatchedGolden(52, 0xFFFFFFFFu)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Ui.Boxes.clear();
+    WriteFileBytes(aside, "an older damaged file");
+    WriteFileBytes(Storage.FileName, c.Bytes);
+    ASSERT_FALSE(Storage.Load());
+    Record = {42, "Board", -2, 'Z'};
+    ASSERT_TRUE(Storage.Save(false));
+    EXPECT_EQ(ReadFileBytes(aside), c.Bytes);
+    EXPECT_EQ(ReadFileBytes(Storage.FileName), Golden());
+    ASSERT_EQ(Ui.Boxes.size(), 1u);
+    EXPECT_NE(Ui.Boxes[0].Text.find("\"" + aside + "\""), std::string::npos) << Ui.Boxes[0].Text;
+    // Told once: the next save replaces the new file as usual.
+    ASSERT_TRUE(Storage.Save(false));
+    EXPECT_EQ(ReadFileBytes(aside), c.Bytes);
+    EXPECT_EQ(Ui.Boxes.size(), 1u);
+  }
+
+  // A file that loaded, or that vanished after its failed load, is simply saved.
+  ::unlink(aside.c_str());
+  Ui.Boxes.clear();
+  ASSERT_TRUE(Storage.Load());
+  ASSERT_TRUE(Storage.Save(false));
+  WriteFileBytes(Storage.FileName, "garbage");
+  ASSERT_FALSE(Storage.Load());
+  ::unlink(Storage.FileName.c_str());
+  ASSERT_TRUE(Storage.Save(false));
+  EXPECT_EQ(ReadFileBytes(Storage.FileName), Golden());
+  EXPECT_EQ(DirectoryNames(Dir.Path), std::vector<std::string>{"Corvantide.cvo"});
+  EXPECT_TRUE(Ui.Boxes.empty());
+}
+
+TEST_F(FileStorageTest, UnreadableFileIsMovedAsideBeforeSaving) {
+  WriteFileBytes(Storage.FileName, Golden());
+  ASSERT_EQ(::chmod(Storage.FileName.c_str(), 0200), 0);
+  Record = {1, "new", 1, '1'};
+  EXPECT_EQ(test::RunUnprivileged({Dir.Path}, [&]() -> std::string {
+              if (Storage.Load()) return "an unreadable file loaded";
+              if (!Storage.Save(false)) return "not saved";
+              if (Ui.Boxes.size() != 1) return "the move was not told once";
+              return "";
+            }),
+            "");
+  EXPECT_EQ(ReadFileBytes(Storage.FileName + ".bad"), Golden());
+  EXPECT_NE(ReadFileBytes(Storage.FileName), Golden());
 }
 
 TEST_F(FileStorageTest, VersionZeroFileHandsZeroToTheOwner) {
@@ -481,13 +590,24 @@ TEST_F(FileStorageTest, WriteProtectedFileAndDirectoryAreNotReplaced) {
 }
 
 TEST_F(FileStorageTest, ReadOnlyDirectoryFailsCleanly) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only directories";
-  WriteFileBytes(Storage.FileName, Golden());
-  ASSERT_EQ(::chmod(Dir.Path.c_str(), 0555), 0);
-  EXPECT_FALSE(Storage.Save(false));
-  ::chmod(Dir.Path.c_str(), 0755);
-  EXPECT_EQ(ReadFileBytes(Storage.FileName), Golden());
-  EXPECT_EQ(Ui.Errors.size(), 1u);
+  // A file that loaded, and one that failed to load and cannot be moved aside.
+  for (const std::string& bytes : {Golden(), std::string("garbage")}) {
+    SCOPED_TRACE(bytes.size());
+    WriteFileBytes(Storage.FileName, bytes);
+    EXPECT_EQ(test::RunUnprivileged({Dir.Path}, [&]() -> std::string {
+                Storage.Load();
+                Ui.Errors.clear();
+                if (::chmod(Dir.Path.c_str(), 0555) != 0) return "chmod failed";
+                const bool saved = Storage.Save(false);
+                ::chmod(Dir.Path.c_str(), 0755);
+                if (saved) return "saved into a read-only directory";
+                if (Ui.Errors.size() != 1) return "the failure was not shown once";
+                return "";
+              }),
+              "");
+    EXPECT_EQ(ReadFileBytes(Storage.FileName), bytes);
+    EXPECT_EQ(DirectoryNames(Dir.Path), std::vector<std::string>{"Corvantide.cvo"});
+  }
 }
 
 TEST_F(FileStorageTest, SavingThroughASymbolicLinkReplacesItsTarget) {

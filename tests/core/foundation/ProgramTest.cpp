@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <unistd.h>
 
@@ -72,13 +73,57 @@ TEST(ProgramTest, PortableOptionsBesideTheProgramWin) {
   // A writable "Options/" beside the executable makes a portable bundle.
   std::filesystem::create_directory(programPath + "Options");
   EXPECT_EQ(TProgram::ChooseDataRoot(programPath), programPath);
-  // A read-only one does not (root writes anyway, so only checked as a user).
-  if (::geteuid() != 0) {
-    std::filesystem::permissions(programPath + "Options", std::filesystem::perms::owner_read |
-                                                              std::filesystem::perms::owner_exec);
-    EXPECT_EQ(TProgram::ChooseDataRoot(programPath), dir.Path + "/data/corvantide/");
-    std::filesystem::permissions(programPath + "Options", std::filesystem::perms::owner_all);
-  }
+  // A read-only one does not.
+  std::filesystem::permissions(programPath + "Options", std::filesystem::perms::owner_read |
+                                                            std::filesystem::perms::owner_exec);
+  EXPECT_EQ(test::RunUnprivileged({programPath}, [&]() -> std::string {
+              const std::string root = TProgram::ChooseDataRoot(programPath);
+              return root == dir.Path + "/data/corvantide/" ? "" : "chose " + root;
+            }),
+            "");
+}
+
+TEST(ProgramTest, DirectoriesBesideTheProgramOnlyInAPortableBundle) {
+  test::TTempDir dir;
+  TEnvOverride home("CORVANTIDE_HOME", std::nullopt);
+  TEnvOverride data("XDG_DATA_HOME", dir.Path + "/data");
+  const std::string programPath = dir.Path + "/bin/";
+  std::filesystem::create_directories(programPath);
+  const TProgram installed(programPath + "corvantide");
+  EXPECT_FALSE(installed.IsPortable());
+  installed.CreateProgramDirectories();
+  EXPECT_TRUE(std::filesystem::is_directory(dir.Path + "/data/corvantide/Options/Skins"));
+  EXPECT_FALSE(std::filesystem::exists(programPath + "Plugins"));
+
+  std::filesystem::create_directory(programPath + "Options");
+  EXPECT_TRUE(installed.IsPortable());
+  installed.CreateProgramDirectories();
+  EXPECT_TRUE(std::filesystem::is_directory(programPath + "Plugins"));
+  EXPECT_TRUE(std::filesystem::is_directory(programPath + "Options/Skins"));
+}
+
+TEST(ProgramTest, RelativeOptionsSettingLiesBelowTheDataRoot) {
+  test::TTempDir dir;
+  TEnvOverride home("CORVANTIDE_HOME", dir.Path + "/root");
+  for (const char* made : {"/root/Options", "/root/mine", "/cwd/mine", "/cwd/only-here", "/abs"})
+    std::filesystem::create_directories(dir.Path + made);
+  const std::string before = TProgram::CurrentDirectory();
+  ASSERT_EQ(::chdir((dir.Path + "/cwd").c_str()), 0);
+  const std::string options = dir.Path + "/root/Options/";
+  struct {
+    std::string Setting;
+    std::string Expected;
+  } const cases[] = {
+      {"", options},
+      {"mine", dir.Path + "/root/mine/"},
+      {"mine//", dir.Path + "/root/mine/"},
+      {"only-here", options},
+      {dir.Path + "/abs/", dir.Path + "/abs/"},
+      {dir.Path + "/gone", options},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Program.ChooseOptionsPath(c.Setting), c.Expected) << c.Setting;
+  ASSERT_EQ(::chdir(before.c_str()), 0);
 }
 
 TEST(ProgramTest, CreateProgramDirectoriesMakesTheLayout) {
@@ -89,10 +134,27 @@ TEST(ProgramTest, CreateProgramDirectoriesMakesTheLayout) {
                           "Options/Send", "Options/SendDrag", "Options/Skins",
                           "Options/BackPictures"})
     EXPECT_TRUE(std::filesystem::is_directory(dir.Path + "/a/b/" + sub)) << sub;
-  // A data root that cannot be made is ignored, not fatal.
+  // A data root that cannot be made is ignored: nothing shown, nothing made, the file kept.
+  test::TRecordingUserInterface ui;
   std::ofstream(dir.Path + "/file") << "x";
   TEnvOverride blocked("CORVANTIDE_HOME", dir.Path + "/file/sub");
   Program.CreateProgramDirectories();
+  EXPECT_TRUE(ui.Errors.empty());
+  EXPECT_TRUE(ui.Boxes.empty());
+  EXPECT_TRUE(std::filesystem::is_regular_file(dir.Path + "/file"));
+  std::ifstream in(dir.Path + "/file");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "x");
+  // Nor does one that may not be written.
+  TEnvOverride denied("CORVANTIDE_HOME", dir.Path + "/locked/root");
+  std::filesystem::create_directory(dir.Path + "/locked");
+  EXPECT_EQ(test::RunUnprivileged({dir.Path + "/locked"}, [&]() -> std::string {
+              if (::chmod((dir.Path + "/locked").c_str(), 0555) != 0) return "chmod failed";
+              Program.CreateProgramDirectories();
+              if (!ui.Errors.empty() || !ui.Boxes.empty()) return "a failure was shown";
+              const bool made = std::filesystem::exists(dir.Path + "/locked/root");
+              return made ? "made below a locked directory" : "";
+            }),
+            "");
 }
 
 // The working path is a value for started programs: the process's own

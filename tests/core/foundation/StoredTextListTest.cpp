@@ -137,25 +137,26 @@ TEST_F(StoredTextListTest, RefusedWritesLeaveTheImageAlone) {
     const char* Section;
     const char* Key;
     const char* Value;
-    int32_t Status;
+    const char* Reason;
   } const cases[] = {
-      {"S", "K", "two\nlines", fsWarning},
-      {"S", "K", "carriage\rreturn", fsWarning},
+      {"S", "K", "two\nlines", "Value contains a line break."},
+      {"S", "K", "carriage\rreturn", "Value contains a line break."},
       // Reading trims, so a title ending in a blank would come back changed.
-      {"S", "K", "/home/ann/name ", fsWarning},
-      {"S", "K", "\tlead", fsWarning},
-      {"S", "K=", "v", fsError},
-      {"S", "", "v", fsError},
-      {"S", "[K", "v]", fsError},
-      {"S", ";K", "v", fsError},
-      {"S", " K", "v", fsError},
-      {"S\n[T]", "K", "v", fsError},
+      {"S", "K", "/home/ann/name ", "Value has blanks at its ends."},
+      {"S", "K", "\tlead", "Value has blanks at its ends."},
+      {"S", "K=", "v", "Invalid key."},
+      {"S", "", "v", "Invalid key."},
+      {"S", "[K", "v]", "Invalid key."},
+      {"S", ";K", "v", "Invalid key."},
+      {"S", " K", "v", "Invalid key."},
+      {"S\n[T]", "K", "v", "Invalid key."},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.Key);
+    SCOPED_TRACE(c.Value);
     List.Modified = false;
     List.WriteText(c.Section, c.Key, c.Value);
-    EXPECT_EQ(FunStatContext.Status, c.Status);
+    EXPECT_EQ(FunStatContext.Status, fsError);
+    EXPECT_EQ(FunStatContext.Description, c.Reason);
     EXPECT_FALSE(List.Modified);
     EXPECT_EQ(List.Ini().Text(), "[S]\nK=old\n\n");
   }
@@ -187,8 +188,17 @@ TEST_F(StoredTextListTest, ListsEdgeCases) {
 
 TEST_F(StoredTextListTest, WriteListReplacesTheOldListEntirely) {
   From("[L]\nCount=3\n0=a\n1=b\n2=c\nOther=x\n");
+  // One item the file cannot hold refuses the list; nothing moves up into its place.
+  List.Modified = false;
   List.WriteList("L", {"p", "two\nlines", "q"});
-  EXPECT_EQ(FunStatContext.Status, fsWarning);
+  EXPECT_EQ(FunStatContext.Status, fsError);
+  EXPECT_EQ(FunStatContext.Description, "Value contains a line break.");
+  EXPECT_EQ(FunStatContext.Parameter2, "1");
+  EXPECT_FALSE(List.Modified);
+  EXPECT_EQ(List.Ini().Text(), "[L]\nCount=3\n0=a\n1=b\n2=c\nOther=x\n\n");
+
+  List.WriteList("L", {"p", "q"});
+  EXPECT_EQ(FunStatContext.Status, fsPerfect);
   EXPECT_EQ(List.Ini().Text(), "[L]\nCount=2\n0=p\n1=q\nOther=x\n\n");
 
   List.WriteList("L", {});
@@ -202,6 +212,39 @@ TEST_F(StoredTextListTest, WriteListReplacesTheOldListEntirely) {
   List.WriteList("New", {"x", "y"});
   List.ReadList("new", items, 0);
   EXPECT_EQ(items, (std::vector<std::string>{"x", "y"}));
+}
+
+TEST_F(StoredTextListTest, SaveReportsARefusedValueOnce) {
+  struct {
+    const char* Name;
+    std::function<void(TStoredTextList&)> Write;
+    const char* Reason;
+  } const cases[] = {
+      {"value", [](TStoredTextList& l) { l.WriteText("S", "K", "two\nlines"); },
+       "Value contains a line break."},
+      {"list item", [](TStoredTextList& l) { l.WriteList("L", {"a", " b"}); },
+       "Value has blanks at its ends."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Ui.Errors.clear();
+    From("[S]\nK=old\n\n[L]\nCount=1\n0=x\n");
+    List.OnSave = [&](TStoredTextList& l) {
+      c.Write(l);
+      l.WriteInt("S", "Other", 1);
+    };
+    EXPECT_FALSE(List.Save(false));
+    // Written without the refused value, which keeps its old one.
+    EXPECT_EQ(ReadFileBytes(Title), "[S]\nK=old\nOther=1\n\n[L]\nCount=1\n0=x\n\n");
+    ASSERT_EQ(Ui.Errors.size(), 1u);
+    EXPECT_EQ(Ui.Errors[0].Description, "Failed to save file.");
+    EXPECT_NE(Ui.Errors[0].Report.find(std::string("* Description: \"") + c.Reason + "\""),
+              std::string::npos)
+        << Ui.Errors[0].Report;
+    List.OnSave = nullptr;
+    EXPECT_TRUE(List.Save(false));
+    EXPECT_EQ(Ui.Errors.size(), 1u);
+  }
 }
 
 TEST_F(StoredTextListTest, LoadCallsTheOwnerAndSaveWritesAtomically) {
@@ -275,7 +318,7 @@ TEST_F(StoredTextListTest, ReadOnlyFileIsSavedAndMadeWritable) {
   EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
-TEST_F(StoredTextListTest, UnreadableFileIsNeverOverwrittenByDefaults) {
+TEST_F(StoredTextListTest, UnreadableFileIsMovedAsideBeforeItIsWrittenOver) {
   // Larger than a stored text list may be: a real, regular file that cannot be read.
   const int fd = ::open(Title.c_str(), O_CREAT | O_WRONLY, 0644);
   ASSERT_GE(fd, 0);
@@ -291,12 +334,19 @@ TEST_F(StoredTextListTest, UnreadableFileIsNeverOverwrittenByDefaults) {
   ASSERT_EQ(Ui.Errors.size(), 1u);
   EXPECT_EQ(Ui.Errors[0].Description, "Failed to load file.");
 
-  EXPECT_FALSE(List.Save(false));
-  ASSERT_EQ(Ui.Errors.size(), 2u);
-  EXPECT_EQ(Ui.Errors[1].Description, "Failed to save file.");
+  WriteFileBytes(Title + ".bad", "an older unreadable file");
+  EXPECT_TRUE(List.Save(false));
+  EXPECT_EQ(Ui.Errors.size(), 1u);
   struct stat st {};
-  ASSERT_EQ(::stat(Title.c_str(), &st), 0);
+  ASSERT_EQ(::stat((Title + ".bad").c_str(), &st), 0);
   EXPECT_EQ(st.st_size, off_t{1} << 30);
+  ASSERT_EQ(::stat(Title.c_str(), &st), 0);
+  ASSERT_LT(st.st_size, 100);
+  EXPECT_EQ(ReadFileBytes(Title), "[Main]\nWidth=1\n\n");
+  ASSERT_EQ(Ui.Boxes.size(), 1u);
+  EXPECT_NE(Ui.Boxes[0].Text.find("\"" + Title + ".bad\""), std::string::npos) << Ui.Boxes[0].Text;
+  EXPECT_TRUE(List.Save(false));
+  EXPECT_EQ(Ui.Boxes.size(), 1u);
 
   // Saving elsewhere is still possible.
   EXPECT_TRUE(List.SaveAs(Dir.Path + "/copy.ini", false));
@@ -304,13 +354,19 @@ TEST_F(StoredTextListTest, UnreadableFileIsNeverOverwrittenByDefaults) {
 }
 
 TEST_F(StoredTextListTest, PermissionDeniedOnLoad) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root reads every file";
   WriteFileBytes(Title, "[S]\nK=1\n");
   ASSERT_EQ(::chmod(Title.c_str(), 0), 0);
-  EXPECT_FALSE(List.LoadFrom(Title));
-  EXPECT_FALSE(List.Save(false));
-  ::chmod(Title.c_str(), 0644);
-  EXPECT_EQ(ReadFileBytes(Title), "[S]\nK=1\n");
+  EXPECT_EQ(test::RunUnprivileged({Dir.Path}, [&]() -> std::string {
+              if (List.LoadFrom(Title)) return "an unreadable file loaded";
+              if (Ui.Errors.size() != 1 || Ui.Errors[0].Description != "Failed to load file.")
+                return "the load failure was not shown";
+              List.WriteInt("S", "K", 2);
+              if (!List.Save(false)) return "not saved";
+              return "";
+            }),
+            "");
+  EXPECT_EQ(ReadFileBytes(Title + ".bad"), "[S]\nK=1\n");
+  EXPECT_EQ(ReadFileBytes(Title), "[S]\nK=2\n\n");
 }
 
 TEST_F(StoredTextListTest, SaveNeedsAnImageAndSaveAsMakesOne) {
@@ -339,9 +395,10 @@ TEST_F(StoredTextListTest, ExceptionInTheOwnerEventFailsTheLoad) {
   EXPECT_EQ(failedCalls, 1);
   ASSERT_EQ(Ui.Errors.size(), 1u);
   EXPECT_NE(Ui.Errors[0].Report.find("Unhandled exception: bad owner"), std::string::npos);
-  // The file itself was read, so it may still be saved.
+  // The file was read, but what the owner missed in it is kept aside.
   List.OnLoad = nullptr;
   EXPECT_TRUE(List.Save(false));
+  EXPECT_EQ(ReadFileBytes(Title + ".bad"), "[S]\nK=1\n");
 }
 
 } // namespace

@@ -283,6 +283,7 @@ bool TStoredTextList::ReadImage(const std::string& title, int* error) {
   Image.Clear();
   ImageMade = true;
   Refused = {};
+  Erased.Clear();
   const TReadResult result = ReadWholeFile(title, text, error);
   FilePresent = result != TReadResult::Missing;
   if (result == TReadResult::Failed) return false;
@@ -340,6 +341,7 @@ bool TStoredTextList::Save(bool ask) {
     if (!SaveFileAtomically(FileName, Image.Text(), S_IWUSR, &error))
       guard.Raise("Failed to write file.", FileName, {}, static_cast<uint32_t>(error));
     Modified = false;
+    Erased.Clear();
     if (Refused.Failed()) {
       const TFunStatContext refused = std::exchange(Refused, {});
       guard.Raise(refused.Description, refused.Parameter1, refused.Parameter2);
@@ -368,6 +370,8 @@ bool TStoredTextList::SaveAs(const std::string& fileName, bool ask) {
 }
 
 void TStoredTextList::EraseAll() {
+  // A second erase before the save must not forget what the file held.
+  if (Erased.Sections().empty()) Erased = std::exchange(Image, {});
   Image.Clear();
   Modified = true;
 }
@@ -454,7 +458,23 @@ void TStoredTextList::WriteText(std::string_view section, std::string_view key,
     Image.Write(section, key, value);
     Modified = true;
   });
+  if (guard.Failed()) {
+    const std::string name(key);
+    KeepErased(section, &name);
+  }
   NoteRefusal(guard);
+}
+
+void TStoredTextList::KeepErased(std::string_view section, const std::string* key) {
+  const TIniSection* old = Erased.FindSection(section);
+  if (!old) return;
+  if (key) {
+    if (Image.Find(section, *key)) return;
+    if (const std::string* value = Erased.Find(section, *key)) Image.Write(section, *key, *value);
+    return;
+  }
+  if (Image.FindSection(section)) return;
+  for (const TIniEntry& entry : old->Entries) Image.Write(old->Name, entry.Key, entry.Value);
 }
 
 void TStoredTextList::NoteRefusal(const TGuard& guard) {
@@ -496,6 +516,7 @@ void TStoredTextList::WriteList(std::string_view section, const std::vector<std:
     });
     Modified = true;
   });
+  if (guard.Failed()) KeepErased(section, nullptr);
   NoteRefusal(guard);
 }
 

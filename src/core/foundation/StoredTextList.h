@@ -103,6 +103,8 @@ public:
   // is then written without it and the refusal is reported.
   bool Save(bool ask);
   bool SaveAs(const std::string& fileName, bool ask);
+  // Starts the image afresh; a write refused before the next save still
+  // finds the value it replaces and keeps it.
   void EraseAll();
 
   bool HasImage() const { return ImageMade; }
@@ -138,8 +140,13 @@ public:
 private:
   bool ReadImage(const std::string& title, int* error);
   void NoteRefusal(const TGuard& guard);
+  // After a refused write: the key (or, for a list, the section's items) as
+  // the image held it before EraseAll, when it is gone from the image now.
+  void KeepErased(std::string_view section, const std::string* key);
 
   TIniImage Image;
+  // The image as EraseAll found it, until the next save or load.
+  TIniImage Erased;
   bool ImageMade = false;
   // Whether the last load found a file at its title.
   bool FilePresent = false;

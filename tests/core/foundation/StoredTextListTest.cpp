@@ -247,6 +247,28 @@ TEST_F(StoredTextListTest, SaveReportsARefusedValueOnce) {
   }
 }
 
+// The main window starts its image afresh before writing: a refused value
+// must still keep the one the file had.
+TEST_F(StoredTextListTest, RefusedWritesAfterEraseAllKeepTheStoredValues) {
+  From("[S]\nK=old\n\n[L]\nCount=1\n0=x\n\n[Gone]\nA=1\n");
+  List.OnSave = [&](TStoredTextList& l) {
+    l.EraseAll();
+    l.WriteList("L", {"a", " b"});
+    l.WriteText("S", "K", "two\nlines");
+    l.WriteInt("S", "Other", 1);
+  };
+  EXPECT_FALSE(List.Save(false));
+  EXPECT_EQ(ReadFileBytes(Title), "[L]\nCount=1\n0=x\n\n[S]\nK=old\nOther=1\n\n");
+  // Erasing twice still remembers the saved file, not the empty image.
+  List.OnSave = [&](TStoredTextList& l) {
+    l.EraseAll();
+    l.EraseAll();
+    l.WriteText("S", "K", " padded");
+  };
+  EXPECT_FALSE(List.Save(false));
+  EXPECT_EQ(ReadFileBytes(Title), "[S]\nK=old\n\n");
+}
+
 TEST_F(StoredTextListTest, LoadCallsTheOwnerAndSaveWritesAtomically) {
   WriteFileBytes(Title, "[Main]\nWidth=640\n");
   int32_t width = 0;

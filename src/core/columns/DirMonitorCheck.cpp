@@ -49,14 +49,15 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
 }
 
 void CheckRestDirMonitor(const std::vector<TColumn*>& columns, size_t source, size_t from) {
-  const TColumn& origin = *columns[source];
+  TColumn& origin = *columns[source];
   const std::string path = origin.ShownPath();
   for (size_t k = from; k < columns.size(); ++k) {
     if (k == source) continue;
     TColumn& column = *columns[k];
     if (!column.ShowsDirectory() || column.ShownPath() != path) continue;
     column.SetWithColumn(origin);
-    column.DirMonitor.Next();
+    // A change the origin saw after its read stays pending here too.
+    column.DirMonitor.Follow(origin.DirMonitor);
   }
 }
 

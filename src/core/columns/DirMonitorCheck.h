@@ -26,8 +26,9 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
                      TDirMonitorCheckState& state, TBusyCounter& busy);
 
 // Gives every column from `from` on, other than `source`, that shows the
-// same directory as `source`, the listing of `source`, and clears its
-// pending change.
-void CheckRestDirMonitor(const std::vector<TColumn*>& columns, std::size_t source, std::size_t from);
+// same directory as `source`, the listing of `source` in its own sort mode;
+// its pending change becomes the one `source` saw since its read.
+void CheckRestDirMonitor(const std::vector<TColumn*>& columns, std::size_t source,
+                         std::size_t from);
 
 } // namespace cv

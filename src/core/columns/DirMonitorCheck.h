@@ -5,6 +5,8 @@
 // changed directory is read from disk once.
 
 #include <cstddef>
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace cv {
@@ -15,6 +17,9 @@ class TBusyCounter;
 struct TDirMonitorCheckState {
   // Set at every activation of the application: the next check is forced.
   bool Activated = false;
+  // Whether an unforced check reads the title's directory; unset: on fixed
+  // and RAM partitions only.
+  std::function<bool(const std::string& title)> Polled;
 };
 
 // `columns` are the visible columns in board order. Without force the check

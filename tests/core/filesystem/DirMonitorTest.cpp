@@ -344,7 +344,8 @@ TEST_F(DirMonitorTest, ATitleWhoseLastPartNearlyFillsPathMaxIsWatched) {
     head += 256;
   }
   // The first cut falls after the head; the tail is 15 full names and one of 244.
-  for (int i = 0; i < 15; ++i) components.emplace_back(255, static_cast<char>('a' + i));
+  for (int i = 0; i < 15; ++i)
+    components.emplace_back(255, static_cast<char>('a' + i));
   components.emplace_back(244, 'z');
   const test::TDeepDirectory deep(Dir, components);
   ASSERT_TRUE(deep.Built());

@@ -128,7 +128,8 @@ public:
     Levels.push_back(::open(base.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     for (const std::string& component : Components) {
       if (Levels.back() < 0 || ::mkdirat(Levels.back(), component.c_str(), 0755) != 0) return;
-      Levels.push_back(::openat(Levels.back(), component.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+      Levels.push_back(
+          ::openat(Levels.back(), component.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
       Title += "/" + component;
     }
   }

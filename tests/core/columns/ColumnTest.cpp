@@ -1,12 +1,12 @@
 #include "columns/Column.h"
 
-#include "TestSupport.h"
 #include "columns/History.h"
 #include "filesystem/DirectoryReader.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
 #include "foundation/BusyCount.h"
 #include "foundation/MyTime.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -47,8 +47,7 @@ protected:
 
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const TFileListData& item : Column.Items)
-      names.push_back(GetTitleName(item.Title));
+    for (const TFileListData& item : Column.Items) names.push_back(GetTitleName(item.Title));
     return names;
   }
 
@@ -86,41 +85,25 @@ TEST_F(ColumnTest, GroupsAndSortModes) {
   TGroupOptions hidden;
   hidden.ShowFilesGroup = false;
   const TCase table[] = {
-      {"Name",
-       separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin",
-        "c.bin"}},
-      {"Name",
-       dirsAtEnd,
-       {"go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin", "Alpha",
-        "beta"}},
-      {"Name",
-       common,
-       {"A.bin", "able.txt", "Alpha", "b.bin", "beta", "c.bin", "go.desktop", "run.exe",
-        "zeta.txt"}},
+      {"Name", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin"}},
+      {"Name", dirsAtEnd,
+       {"go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin", "Alpha", "beta"}},
+      {"Name", common,
+       {"A.bin", "able.txt", "Alpha", "b.bin", "beta", "c.bin", "go.desktop", "run.exe", "zeta.txt"}},
       {"Name", hidden, {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt"}},
       // Equal sizes order by title bytes: "A.bin" before "b.bin".
-      {"Size, big-small",
-       separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "zeta.txt", "able.txt", "A.bin", "b.bin",
-        "c.bin"}},
-      {"Size, small-big",
-       separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "c.bin", "A.bin",
-        "b.bin"}},
-      {"Modified, new-old",
-       separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "zeta.txt", "able.txt", "b.bin", "c.bin",
-        "A.bin"}},
-      {"Modified, old-new",
-       separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin",
-        "c.bin"}},
+      {"Size, big-small", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "zeta.txt", "able.txt", "A.bin", "b.bin", "c.bin"}},
+      {"Size, small-big", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "c.bin", "A.bin", "b.bin"}},
+      {"Modified, new-old", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "zeta.txt", "able.txt", "b.bin", "c.bin", "A.bin"}},
+      {"Modified, old-new", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin"}},
       // An unknown mode sorts by name and is kept as it was stored.
-      {"Sideways",
-       separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin",
-        "c.bin"}},
+      {"Sideways", separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin"}},
   };
   for (const TCase& c : table) {
     Column.GroupOptions = c.Options;
@@ -191,8 +174,7 @@ TEST_F(ColumnTest, EmptyDirectoryShowsItsHeaderAndGenericType) {
 }
 
 TEST_F(ColumnTest, FocusFollowsTheTitleAndFallsToTheFreedPlace) {
-  for (const char* name : {"a.bin", "c.bin", "e.bin", "g.bin"})
-    MakeFile(name, 1);
+  for (const char* name : {"a.bin", "c.bin", "e.bin", "g.bin"}) MakeFile(name, 1);
   Column.LoadDirectory(false, -1, 0, 2, fltGeneric, Dir.Path + "/e.bin");
   EXPECT_EQ(Column.List.FocusIndex(), 2);
   EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/e.bin");
@@ -239,16 +221,13 @@ TEST_F(ColumnTest, BrokenDirectoryClimbsToItsParentWithOneError) {
 TEST_F(ColumnTest, UnreadableDirectoryClimbs) {
   MakeDir("locked");
   fs::permissions(Dir.Path + "/locked", fs::perms::none);
-  EXPECT_EQ(test::RunUnprivileged({Dir.Path},
-                                  [&]() -> std::string {
-                                    Column.LoadDirectory(true, -1, std::nullopt, std::nullopt,
-                                                         std::nullopt, Dir.Path + "/locked/x");
-                                    if (Column.ActiveTitle != Dir.Path + "/locked")
-                                      return "climbed to " + Column.ActiveTitle;
-                                    if (Ui.Errors.size() != 1u)
-                                      return "errors shown: " + std::to_string(Ui.Errors.size());
-                                    return {};
-                                  }),
+  EXPECT_EQ(test::RunUnprivileged({Dir.Path}, [&]() -> std::string {
+    Column.LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt,
+                         Dir.Path + "/locked/x");
+    if (Column.ActiveTitle != Dir.Path + "/locked") return "climbed to " + Column.ActiveTitle;
+    if (Ui.Errors.size() != 1u) return "errors shown: " + std::to_string(Ui.Errors.size());
+    return {};
+  }),
             "");
 }
 
@@ -304,8 +283,7 @@ TEST_F(ColumnTest, SetWithListKeepsOrderAndMarksMissingItems) {
 }
 
 TEST_F(ColumnTest, SetWithColumnKeepsItsOwnFocus) {
-  for (const char* name : {"a.bin", "b.bin", "c.bin"})
-    MakeFile(name, 1);
+  for (const char* name : {"a.bin", "b.bin", "c.bin"}) MakeFile(name, 1);
   TColumn other(1);
   other.GroupOptions = TGroupOptions();
   other.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/a.bin");
@@ -322,8 +300,7 @@ TEST_F(ColumnTest, HistoryRemembersTheFocusPerDirectory) {
   THistory history;
   Column.History = &history;
   MakeDir("sub");
-  for (const char* name : {"sub/x.bin", "sub/y.bin", "sub/z.bin"})
-    MakeFile(name, 1);
+  for (const char* name : {"sub/x.bin", "sub/y.bin", "sub/z.bin"}) MakeFile(name, 1);
   Column.EnterDirectory(Dir.Path + "/sub");
   Column.FocusByIndex(2, 0);
   EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/sub/z.bin");
@@ -342,8 +319,7 @@ TEST_F(ColumnTest, ParentOfAVanishedDirectoryFocusesItAsADirectory) {
   MakeDir("keep");
   MakeFile("file.bin", 1);
   MakeFile("gone/in.bin", 1);
-  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt,
-                       Dir.Path + "/gone/in.bin");
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/gone/in.bin");
   fs::remove_all(Dir.Path + "/gone");
   Column.ParentDirectory();
   // It stood among the directories; the focus stays in that group.

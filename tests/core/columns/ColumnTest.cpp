@@ -465,6 +465,8 @@ TEST_F(ColumnTest, ContainerModeShowsItsCaptionAndReturnsToThePreviousTitle) {
       EXPECT_EQ(Column.Items[i].ContainerData, 7 + static_cast<int>(i));
     }
     EXPECT_FALSE(Column.Items[1].Exists);
+    Column.FocusByIndex(2, 0);
+    EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/a.bin");
     // Back to the directory: the title shown before the container is focused again.
     Column.LoadDirectory(false, -1);
     EXPECT_EQ(Column.ContainerIndex, -1);

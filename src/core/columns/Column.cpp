@@ -23,11 +23,11 @@ int64_t AsSigned(uint64_t value) {
 
 // Shows a failure that a loop goes past, once, with its own description.
 // False when the user cancelled: the loop stops.
-bool ShowTakenFailure(const char* function) {
+bool ShowTakenFailure(const char* function, bool* noMoreErrors = nullptr) {
   if (!FunStatContext.Failed()) return true;
   TFunStatContext context = FunStatContext;
   context.SetShowContext(__FILE__, function, __LINE__);
-  return context.ShowError(context.Description);
+  return context.ShowError(context.Description, noMoreErrors);
 }
 
 } // namespace
@@ -134,6 +134,17 @@ void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex, std::opti
   ContentChanged();
 }
 
+bool TColumn::ShowLoadFailure() {
+  if (FailureShows && FailureShows->Quiet) return true;
+  bool noMoreErrors = false;
+  const bool go = ShowTakenFailure("TColumn::LoadDirectory", &noMoreErrors);
+  if (FailureShows) {
+    FailureShows->Quiet = noMoreErrors;
+    FailureShows->Cancelled = !go;
+  }
+  return go;
+}
+
 void TColumn::ListOrClimb() {
   // The levels above an unreadable directory fail for the same reason:
   // only the first failure is shown, and Cancel stops the climb there.
@@ -145,7 +156,7 @@ void TColumn::ListOrClimb() {
     const bool listed = LoadWithFiles(ActiveTitle, SortMode);
     if (!shown) {
       shown = FunStatContext.Failed();
-      if (!ShowTakenFailure("TColumn::LoadDirectory")) return;
+      if (!ShowLoadFailure()) return;
     }
     if (listed) return;
     if (History) History->RemoveNewestHistory(ActiveTitle);

@@ -41,6 +41,13 @@ struct TColumnInfo {
   TInfoField Description;
 };
 
+// How a loop over several loads shows their failures: Cancel stops the
+// loop, "O&kay (no errors)" keeps the rest of it quiet.
+struct TFailureShows {
+  bool Cancelled = false;
+  bool Quiet = false;
+};
+
 // What the column asks of the file layer beyond listings; the stream and
 // link units plug in here as they arrive.
 struct TColumnServices {
@@ -108,6 +115,8 @@ public:
   // The active file changed (title or focus): the owner schedules the
   // working-path and information-bar update once, after the change.
   std::function<void()> OnActiveFileChanged;
+  // Set by a loop for the loads it runs; null: each load shows its own.
+  TFailureShows* FailureShows = nullptr;
   // Container names for the header caption ("" when it has none).
   std::function<std::string(int index)> ContainerName;
   // Container contents: titles and their kept values.
@@ -178,6 +187,8 @@ private:
   TGroupOptions Groups() const;
   // Lists the directory of `ActiveTitle`, climbing out of unreadable ones.
   void ListOrClimb();
+  // Shows the failure of the last load; false when the user cancelled.
+  bool ShowLoadFailure();
   void ClearItems();
   void CountItem(const TFileListData& item, bool isDirectory);
   void UpdateHeaderCaption();

@@ -31,6 +31,7 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
     if (state.Activated) force = true;
     state.Activated = false;
     bool anyChanged = false;
+    TFailureShows shows;
     for (size_t i = 0; i < columns.size(); ++i) {
       TColumn& column = *columns[i];
       if (!column.ShowsDirectory() || column.ShownPath().empty()) continue;
@@ -42,7 +43,10 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
       column.HeaderChanged = true;
       anyChanged = true;
       if (force) {
+        column.FailureShows = &shows;
         column.LoadDirectory(false);
+        column.FailureShows = nullptr;
+        if (shows.Cancelled) break;
         CheckRestDirMonitor(columns, i, i + 1);
       }
     }

@@ -160,5 +160,34 @@ TEST_F(DirMonitorCheckTest, AChangeAfterTheSharedReadIsNotLost) {
   EXPECT_FALSE(CheckDirMonitor(Columns, true, false, State, Busy));
 }
 
+TEST_F(DirMonitorCheckTest, CancelStopsTheCheckAndNoErrorsKeepsItQuiet) {
+  struct TCase {
+    const char* Name;
+    bool Continue, NoMoreErrors;
+    size_t Errors;
+    bool SecondClimbed;
+  };
+  const TCase cases[] = {
+      {"okay", true, false, 2, true},
+      {"okay (no errors)", true, true, 1, true},
+      {"cancel", false, false, 1, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    for (const char* name : {"x", "y"})
+      std::filesystem::create_directory(Dir.Path + "/" + name);
+    A.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/x/");
+    B.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/y/");
+    for (const char* name : {"x", "y"})
+      std::filesystem::remove(Dir.Path + "/" + name);
+    Ui.Errors.clear();
+    Ui.ErrorAnswerContinue = c.Continue;
+    Ui.ErrorAnswerNoMoreErrors = c.NoMoreErrors;
+    CheckDirMonitor(Columns, true, false, State, Busy);
+    EXPECT_EQ(Ui.Errors.size(), c.Errors);
+    EXPECT_EQ(B.ShownPath(), c.SecondClimbed ? Dir.Path + "/" : Dir.Path + "/y/");
+  }
+}
+
 } // namespace
 } // namespace cv

@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <thread>
+#include <type_traits>
 
 namespace cv {
 namespace {
@@ -325,6 +326,10 @@ TEST_F(ColumnTest, ParentOfAVanishedDirectoryFocusesItAsADirectory) {
   // It stood among the directories; the focus stays in that group.
   EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/keep");
 }
+
+// The list state's focus callback points at its column.
+static_assert(!std::is_copy_constructible_v<TColumn> && !std::is_copy_assignable_v<TColumn> &&
+              !std::is_move_constructible_v<TColumn> && !std::is_move_assignable_v<TColumn>);
 
 TEST_F(ColumnTest, BusyCounterReturnsToZeroEvenWhenTheBodyThrows) {
   int busyAtThrow = -1;

@@ -35,9 +35,9 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
     for (size_t i = 0; i < columns.size(); ++i) {
       TColumn& column = *columns[i];
       if (!column.ShowsDirectory() || column.ShownPath().empty()) continue;
-      const bool polled =
-          state.Polled ? state.Polled(column.ActiveTitle) : IsPolledPartition(column.ActiveTitle);
-      if (!force && !polled) continue;
+      if (!force && !(state.Polled ? state.Polled(column.ActiveTitle)
+                                   : IsPolledPartition(column.ActiveTitle)))
+        continue;
       const bool changed = column.DirMonitor.Next();
       if (!changed && !(force && column.HeaderChanged)) continue;
       column.HeaderChanged = true;

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -114,6 +116,69 @@ inline std::string RunUnprivileged(const std::vector<std::string>& paths,
     return "the unprivileged child ended abnormally: " + result;
   return result == "\n" ? std::string() : result;
 }
+
+// A chain of directories below `base`, built and removed through
+// descriptors, so it may be deeper than PATH_MAX. `Title` is the deepest
+// directory (no trailing "/"), `Deepest()` a descriptor of it for the *at
+// calls; the files made there are removed with the chain.
+class TDeepDirectory {
+public:
+  TDeepDirectory(const std::string& base, const std::vector<std::string>& components)
+      : Title(base), Components(components) {
+    Levels.push_back(::open(base.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    for (const std::string& component : Components) {
+      if (Levels.back() < 0 || ::mkdirat(Levels.back(), component.c_str(), 0755) != 0) return;
+      Levels.push_back(
+          ::openat(Levels.back(), component.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+      Title += "/" + component;
+    }
+  }
+  // Components of 200 bytes and a last shorter one that bring a title of
+  // `baseLength` bytes to exactly `length`.
+  static std::vector<std::string> ComponentsToLength(size_t baseLength, size_t length) {
+    std::vector<std::string> components;
+    for (size_t size = baseLength; size < length;) {
+      const size_t left = length - size - 1;
+      const size_t part = left > 200 + 1 + 50 ? 200 : left;
+      components.emplace_back(part, static_cast<char>('a' + components.size() % 26));
+      size += part + 1;
+    }
+    return components;
+  }
+  ~TDeepDirectory() {
+    if (Levels.size() == Components.size() + 1 && Levels.back() >= 0) {
+      const int fd = ::openat(Levels.back(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      if (DIR* dir = fd >= 0 ? ::fdopendir(fd) : nullptr) {
+        while (const dirent* entry = ::readdir(dir))
+          ::unlinkat(fd, entry->d_name, 0);
+        ::closedir(dir);
+      }
+    }
+    for (size_t level = Levels.size(); level-- > 0;) {
+      if (Levels[level] >= 0) ::close(Levels[level]);
+      if (level > 0 && Levels[level - 1] >= 0)
+        ::unlinkat(Levels[level - 1], Components[level - 1].c_str(), AT_REMOVEDIR);
+    }
+  }
+  TDeepDirectory(const TDeepDirectory&) = delete;
+  TDeepDirectory& operator=(const TDeepDirectory&) = delete;
+
+  bool Built() const { return Levels.size() == Components.size() + 1 && Levels.back() >= 0; }
+  int Deepest() const { return Levels.back(); }
+  // Creates an empty file in the deepest directory.
+  bool MakeFile(const std::string& name) const {
+    const int fd = ::openat(Deepest(), name.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+  }
+
+  std::string Title;
+
+private:
+  std::vector<std::string> Components;
+  std::vector<int> Levels;
+};
 
 // Records every window the core asks for, answers from a script, and is
 // installed for its lifetime.

@@ -22,11 +22,12 @@ int64_t AsSigned(uint64_t value) {
 }
 
 // Shows a failure that a loop goes past, once, with its own description.
-void ShowTakenFailure(const char* function) {
-  if (!FunStatContext.Failed()) return;
+// False when the user cancelled: the loop stops.
+bool ShowTakenFailure(const char* function, bool* noMoreErrors = nullptr) {
+  if (!FunStatContext.Failed()) return true;
   TFunStatContext context = FunStatContext;
   context.SetShowContext(__FILE__, function, __LINE__);
-  context.ShowError(context.Description);
+  return context.ShowError(context.Description, noMoreErrors);
 }
 
 } // namespace
@@ -95,9 +96,9 @@ std::string TColumn::ShownPath() const {
   return ContainerIndex >= 0 ? std::string() : GetTitlePath(ActiveTitle);
 }
 
-void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex,
-                            std::optional<int64_t> key, std::optional<int> topOffset,
-                            std::optional<int> type, std::string title) {
+void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex, std::optional<int64_t> key,
+                            std::optional<int> topOffset, std::optional<int> type,
+                            std::string title) {
   TGuard guard("TColumn::LoadDirectory");
   {
     TBusyScope busy(Busy ? *Busy : BusyCount);
@@ -121,21 +122,8 @@ void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex,
       if (ContainerIndex < 0) {
         if (!IsPartitionTitle(ActiveTitle) && GetPartitionOfTitle(ActiveTitle).empty())
           ActiveTitle = SystemPartitionTitle;
-        // An unreadable directory climbs towards the partitions list; each
-        // failure is shown once on the way.
-        while (!LoadWithFiles(ActiveTitle, SortMode)) {
-          ShowTakenFailure("TColumn::LoadDirectory");
-          if (History) History->RemoveNewestHistory(ActiveTitle);
-          ActiveTitle = ExcludeDelimiter(GetTitlePath(ActiveTitle));
-          // What we climbed out of is a directory of the new listing.
-          ActiveType = fltDirectory;
-          if (ActiveTitle.empty()) {
-            LoadWithPartitions();
-            break;
-          }
-        }
+        ListOrClimb();
         FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
-        DirMonitor.Ini(ShownPath());
       } else {
         if (!SetWithContainer(ContainerIndex)) ShowTakenFailure("TColumn::LoadDirectory");
         FocusByTitle(ActiveTitle, ActiveType, false, SortMode, ActiveKey, TopOffset);
@@ -146,49 +134,88 @@ void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex,
   ContentChanged();
 }
 
+bool TColumn::ShowLoadFailure() {
+  if (FailureShows && FailureShows->Quiet) return true;
+  bool noMoreErrors = false;
+  const bool go = ShowTakenFailure("TColumn::LoadDirectory", &noMoreErrors);
+  if (FailureShows) {
+    FailureShows->Quiet = noMoreErrors;
+    FailureShows->Cancelled = !go;
+  }
+  return go;
+}
+
+void TColumn::ListOrClimb() {
+  // The levels above an unreadable directory fail for the same reason:
+  // only the first failure is shown, and Cancel stops the climb there.
+  bool shown = false;
+  for (;;) {
+    // Armed before the read, so a change during it is reported: at worst
+    // one reload too many, never a file missed.
+    DirMonitor.Ini(ShownPath());
+    const bool listed = LoadWithFiles(ActiveTitle, SortMode);
+    if (!shown) {
+      shown = FunStatContext.Failed();
+      if (!ShowLoadFailure()) return;
+    }
+    if (listed) return;
+    if (History) History->RemoveNewestHistory(ActiveTitle);
+    ActiveTitle = ExcludeDelimiter(GetTitlePath(ActiveTitle));
+    // What we climbed out of is a directory of the new listing.
+    ActiveType = fltDirectory;
+    if (ActiveTitle.empty()) {
+      DirMonitor.Ini(ShownPath());
+      LoadWithPartitions();
+      return;
+    }
+  }
+}
+
 bool TColumn::LoadWithFiles(const std::string& title, const std::string& sortMode) {
   TGuard guard("TColumn::LoadWithFiles");
-  return guard.Run(false, [&] {
+  bool listed = false;
+  guard.Run([&] {
     ClearItems();
     const std::string path = GetTitlePath(title);
     if (title.empty() || path.empty()) {
-      const bool loaded = LoadWithPartitions();
+      listed = LoadWithPartitions();
       guard.TakeOver();
-      return loaded;
+      return;
     }
     std::vector<TFileListData> items;
+    const TDirectoryEntrySink sink = [&](std::string_view name, const TFileInfo* info) {
+      TFileListData item;
+      item.Title.reserve(path.size() + name.size());
+      item.Title.append(path).append(name);
+      const bool isDirectory = info && (info->Attributes & faDirectory);
+      item.Type = GetFileListType(name, isDirectory);
+      if (info) {
+        item.Encrypted = (info->Attributes & faEncrypted) != 0;
+        item.Modified = AsSigned(info->ModifiedFileTime);
+        item.Created = AsSigned(info->CreatedFileTime);
+        if (!isDirectory) item.Size = AsSigned(info->Size);
+      } else {
+        item.Exists = false; // listed by name only
+      }
+      CountItem(item, isDirectory);
+      items.push_back(std::move(item));
+    };
     bool opened = false;
-    const int error = ReadDirectory(
-        path,
-        [&](std::string_view name, const TFileInfo* info) {
-          TFileListData item;
-          item.Title.reserve(path.size() + name.size());
-          item.Title.append(path).append(name);
-          const bool isDirectory = info && (info->Attributes & faDirectory);
-          item.Type = GetFileListType(name, isDirectory);
-          if (info) {
-            item.Encrypted = (info->Attributes & faEncrypted) != 0;
-            item.Modified = AsSigned(info->ModifiedFileTime);
-            item.Created = AsSigned(info->CreatedFileTime);
-            if (!isDirectory) item.Size = AsSigned(info->Size);
-          } else {
-            item.Exists = false; // listed by name only
-          }
-          CountItem(item, isDirectory);
-          items.push_back(std::move(item));
-        },
-        &opened);
-    if (error != 0) {
+    const int error = Services.ListDirectory ? Services.ListDirectory(path, sink, &opened)
+                                             : ReadDirectory(path, sink, &opened);
+    if (error != 0 && !opened) {
       ClearItems();
-      if (!opened)
-        guard.Raise("Failed to first find file.", path + "*", {}, static_cast<uint32_t>(error));
-      guard.Raise("Failed to find next file.", path, {}, static_cast<uint32_t>(error));
+      guard.Raise("Failed to first find file.", path + "*", {}, static_cast<uint32_t>(error));
     }
     ArrangeFileList(items, sortMode, Groups());
     Items = std::move(items);
     List.EndUpdate(Count());
-    return true;
+    listed = true;
+    // A read that broke off keeps what it read: a flaky directory stays shown.
+    if (error != 0)
+      guard.Raise("Failed to find next file.", path, {}, static_cast<uint32_t>(error));
   });
+  return listed;
 }
 
 bool TColumn::LoadWithPartitions() {
@@ -232,7 +259,8 @@ void TColumn::SetWithList(const std::vector<std::string>& titles, bool selectAll
         if (!isDirectory) item.Size = AsSigned(info.Size);
         item.Encrypted = (info.Attributes & faEncrypted) != 0;
       }
-      if (containerValues && i < containerValues->size()) item.ContainerData = (*containerValues)[i];
+      if (containerValues && i < containerValues->size())
+        item.ContainerData = (*containerValues)[i];
       CountItem(item, isDirectory);
       if (selectAll) {
         item.Selected = true;
@@ -258,6 +286,7 @@ bool TColumn::SetWithContainer(int containerIndex) {
 
 void TColumn::SetWithColumn(const TColumn& other) {
   Items = other.Items;
+  if (other.SortMode != SortMode) ArrangeFileList(Items, SortMode, Groups());
   DirsCount = other.DirsCount;
   LinksCount = other.LinksCount;
   ProgsCount = other.ProgsCount;
@@ -462,15 +491,14 @@ void TColumn::ShowInfo() {
     const bool filesShown = Groups().ShowFilesGroup;
     SetField(Info.Files, "Active column. Files count (total number of files): ",
              "Files " + std::to_string(files));
-    Info.Files.Hint += " (Directories " + std::to_string(DirsCount) + "; Links " +
-                       std::to_string(LinksCount) + "; Programs " + std::to_string(ProgsCount) +
-                       "; Documents " + std::to_string(DocsCount) +
-                       (filesShown ? "; Generic " : "; Invisible ") +
-                       std::to_string(GenericCount) + ")";
+    Info.Files.Hint +=
+        " (Directories " + std::to_string(DirsCount) + "; Links " + std::to_string(LinksCount) +
+        "; Programs " + std::to_string(ProgsCount) + "; Documents " + std::to_string(DocsCount) +
+        (filesShown ? "; Generic " : "; Invisible ") + std::to_string(GenericCount) + ")";
     SetField(Info.Encrypted, "Active column. Encrypted files count: ",
              "Encrypted " + std::to_string(EncryptedCount));
-    SetField(Info.SelNum, "Active column. Selected files count: ",
-             "SelNum " + std::to_string(SelCount));
+    SetField(Info.SelNum,
+             "Active column. Selected files count: ", "SelNum " + std::to_string(SelCount));
     SetField(Info.SelSz,
              "Active column. Selected files size (only the size of the main stream is used): ",
              "SelSz " + GetSizeText(6, 0, static_cast<uint64_t>(SelSize)));
@@ -522,10 +550,12 @@ void TColumn::ShowInfo() {
                               "by the program refers only to data streams: ",
              "SC " + (streamsKnown ? std::to_string(streams) : std::string("?")));
     SetField(Info.Title, ActiveFilePart + "Title: ", "Title \"" + ActiveTitle + "\"");
-    SetField(Info.Modified, ActiveFilePart + "Last modification time (irrelevant for directories): ",
+    SetField(Info.Modified,
+             ActiveFilePart + "Last modification time (irrelevant for directories): ",
              known ? "Mod " + ShortDateText(info.Modified) + "; " + LongTimeText(info.Modified)
                    : std::string("?"));
-    if (known && Services.ReadDescription) SetDescriptionInfo(Services.ReadDescription(ActiveTitle));
+    if (known && Services.ReadDescription)
+      SetDescriptionInfo(Services.ReadDescription(ActiveTitle));
   });
   // Information bars never show their errors.
   guard.Context().Reset(fsPerfect);

@@ -12,6 +12,7 @@
 #include "columns/FileListSort.h"
 #include "columns/ItemListState.h"
 #include "filesystem/DirMonitor.h"
+#include "filesystem/DirectoryReader.h"
 
 #include <cstdint>
 #include <functional>
@@ -40,6 +41,13 @@ struct TColumnInfo {
   TInfoField Description;
 };
 
+// How a loop over several loads shows their failures: Cancel stops the
+// loop, "O&kay (no errors)" keeps the rest of it quiet.
+struct TFailureShows {
+  bool Cancelled = false;
+  bool Quiet = false;
+};
+
 // What the column asks of the file layer beyond listings; the stream and
 // link units plug in here as they arrive.
 struct TColumnServices {
@@ -47,11 +55,19 @@ struct TColumnServices {
   std::function<std::string(const std::string& title)> ReadDescription;
   // Count and total size of a file's secondary streams; false when unknown.
   std::function<bool(const std::string& title, int& count, uint64_t& size)> StreamsInfo;
+  // Lists a directory as ReadDirectory does; unset means ReadDirectory.
+  std::function<int(const std::string& path, const TDirectoryEntrySink& sink, bool* opened)>
+      ListDirectory;
 };
 
 class TColumn {
 public:
   explicit TColumn(int index);
+  // The list state's callback holds `this`: a column stays where it was made.
+  TColumn(const TColumn&) = delete;
+  TColumn& operator=(const TColumn&) = delete;
+  TColumn(TColumn&&) = delete;
+  TColumn& operator=(TColumn&&) = delete;
 
   // ---- Attributes ---------------------------------------------------------
   int Index;
@@ -99,6 +115,8 @@ public:
   // The active file changed (title or focus): the owner schedules the
   // working-path and information-bar update once, after the change.
   std::function<void()> OnActiveFileChanged;
+  // Set by a loop for the loads it runs; null: each load shows its own.
+  TFailureShows* FailureShows = nullptr;
   // Container names for the header caption ("" when it has none).
   std::function<std::string(int index)> ContainerName;
   // Container contents: titles and their kept values.
@@ -114,14 +132,16 @@ public:
                      std::optional<int> topOffset = std::nullopt,
                      std::optional<int> type = std::nullopt, std::string title = {});
   // Fills the list with the content of the title's parent path, or the
-  // partitions when that is empty. False (reported) when it cannot be read.
+  // partitions when that is empty. False (reported) when it cannot be read;
+  // true but reported when the read broke off: what was read stays.
   bool LoadWithFiles(const std::string& title, const std::string& sortMode);
   bool LoadWithPartitions();
   // The given titles in the given order; facts read one by one.
   void SetWithList(const std::vector<std::string>& titles, bool selectAll,
                    const std::vector<int>* containerValues = nullptr);
   bool SetWithContainer(int containerIndex);
-  // Takes over another column's listing (a directory read once for two).
+  // Takes over another column's listing (a directory read once for two),
+  // in this column's own sort mode.
   void SetWithColumn(const TColumn& other);
 
   // ---- Focus --------------------------------------------------------------------------------
@@ -165,6 +185,10 @@ private:
   void LoadRemembered(const std::string& title, bool rememberPrevious,
                       const TLoadDefaults& fallback);
   TGroupOptions Groups() const;
+  // Lists the directory of `ActiveTitle`, climbing out of unreadable ones.
+  void ListOrClimb();
+  // Shows the failure of the last load; false when the user cancelled.
+  bool ShowLoadFailure();
   void ClearItems();
   void CountItem(const TFileListData& item, bool isDirectory);
   void UpdateHeaderCaption();

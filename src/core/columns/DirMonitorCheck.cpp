@@ -31,16 +31,22 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
     if (state.Activated) force = true;
     state.Activated = false;
     bool anyChanged = false;
+    TFailureShows shows;
     for (size_t i = 0; i < columns.size(); ++i) {
       TColumn& column = *columns[i];
       if (!column.ShowsDirectory() || column.ShownPath().empty()) continue;
-      if (!force && !IsPolledPartition(column.ActiveTitle)) continue;
+      if (!force && !(state.Polled ? state.Polled(column.ActiveTitle)
+                                   : IsPolledPartition(column.ActiveTitle)))
+        continue;
       const bool changed = column.DirMonitor.Next();
       if (!changed && !(force && column.HeaderChanged)) continue;
       column.HeaderChanged = true;
       anyChanged = true;
       if (force) {
+        column.FailureShows = &shows;
         column.LoadDirectory(false);
+        column.FailureShows = nullptr;
+        if (shows.Cancelled) break;
         CheckRestDirMonitor(columns, i, i + 1);
       }
     }
@@ -49,14 +55,15 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
 }
 
 void CheckRestDirMonitor(const std::vector<TColumn*>& columns, size_t source, size_t from) {
-  const TColumn& origin = *columns[source];
+  TColumn& origin = *columns[source];
   const std::string path = origin.ShownPath();
   for (size_t k = from; k < columns.size(); ++k) {
     if (k == source) continue;
     TColumn& column = *columns[k];
     if (!column.ShowsDirectory() || column.ShownPath() != path) continue;
     column.SetWithColumn(origin);
-    column.DirMonitor.Next();
+    // A change the origin saw after its read stays pending here too.
+    column.DirMonitor.Follow(origin.DirMonitor);
   }
 }
 

@@ -5,6 +5,8 @@
 // changed directory is read from disk once.
 
 #include <cstddef>
+#include <functional>
+#include <string>
 #include <vector>
 
 namespace cv {
@@ -15,6 +17,9 @@ class TBusyCounter;
 struct TDirMonitorCheckState {
   // Set at every activation of the application: the next check is forced.
   bool Activated = false;
+  // Whether an unforced check reads the title's directory; unset: on fixed
+  // and RAM partitions only.
+  std::function<bool(const std::string& title)> Polled;
 };
 
 // `columns` are the visible columns in board order. Without force the check
@@ -26,8 +31,9 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
                      TDirMonitorCheckState& state, TBusyCounter& busy);
 
 // Gives every column from `from` on, other than `source`, that shows the
-// same directory as `source`, the listing of `source`, and clears its
-// pending change.
-void CheckRestDirMonitor(const std::vector<TColumn*>& columns, std::size_t source, std::size_t from);
+// same directory as `source`, the listing of `source` in its own sort mode;
+// its pending change becomes the one `source` saw since its read.
+void CheckRestDirMonitor(const std::vector<TColumn*>& columns, std::size_t source,
+                         std::size_t from);
 
 } // namespace cv

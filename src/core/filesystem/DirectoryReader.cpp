@@ -1,5 +1,7 @@
 #include "filesystem/DirectoryReader.h"
 
+#include "filesystem/File.h"
+
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,8 +20,12 @@ bool IsDotEntry(const char* name) {
 
 int ReadDirectory(const std::string& path, const TDirectoryEntrySink& sink, bool* opened) {
   if (opened) *opened = false;
-  const int fd = ::open(path.empty() ? "/" : path.c_str(),
-                        O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+  // Through the descriptor of the leading part, so a directory deeper than
+  // PATH_MAX is listed like any other.
+  const TTitleAt at(path.empty() ? std::string("/") : path);
+  if (at.Error != 0) return at.Error;
+  const int fd =
+      ::openat(at.Directory, at.Name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno;
   DIR* dir = ::fdopendir(fd);
   if (!dir) {

@@ -17,10 +17,9 @@ namespace cv {
 // between readdir and statx are not reported.
 using TDirectoryEntrySink = std::function<void(std::string_view name, const TFileInfo* info)>;
 
-// Lists `path` (with or without a trailing "/"). Returns 0, or the errno of
+// Lists `path` (with or without a trailing "/", of any length). Returns 0, or the errno of
 // the failed open or read; entries reported before a read error stay.
 // `opened` tells an open failure from a read failure.
-int ReadDirectory(const std::string& path, const TDirectoryEntrySink& sink,
-                  bool* opened = nullptr);
+int ReadDirectory(const std::string& path, const TDirectoryEntrySink& sink, bool* opened = nullptr);
 
 } // namespace cv

@@ -1,9 +1,11 @@
 #include "columns/Column.h"
 
 #include "columns/History.h"
+#include "filesystem/DirectoryReader.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
 #include "foundation/BusyCount.h"
+#include "foundation/MyTime.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +13,13 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <type_traits>
 
 namespace cv {
 namespace {
@@ -116,11 +123,30 @@ TEST_F(ColumnTest, GroupsAndSortModes) {
 }
 
 TEST_F(ColumnTest, CreatedModesUseTheBirthOrModificationTime) {
-  MakeFile("x.bin", 1);
-  Load("Created, new-old");
-  ASSERT_EQ(Column.Count(), 1);
-  EXPECT_GT(Column.Items[0].Created, 0);
-  EXPECT_EQ(Column.ActiveKey, Column.Items[0].Created);
+  // Made in the order c, a, b, modified in the order b, c, a: birth order,
+  // modification order and name order all differ.
+  for (const auto& [name, mtime] : {std::pair{"c.bin", 2000}, {"a.bin", 3000}, {"b.bin", 1000}}) {
+    MakeFile(name, 1, mtime);
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+  struct statx facts {};
+  ASSERT_EQ(::statx(AT_FDCWD, (Dir.Path + "/a.bin").c_str(), 0, STATX_BTIME, &facts), 0);
+  const bool births = (facts.stx_mask & STATX_BTIME) != 0;
+  struct TCase {
+    std::string Mode;
+    std::vector<std::string> WithBirths, WithoutBirths;
+  };
+  const TCase cases[] = {
+      {"Created, new-old", {"b.bin", "a.bin", "c.bin"}, {"a.bin", "c.bin", "b.bin"}},
+      {"Created, old-new", {"c.bin", "a.bin", "b.bin"}, {"b.bin", "c.bin", "a.bin"}},
+  };
+  for (const TCase& c : cases) {
+    Load(c.Mode);
+    EXPECT_EQ(Names(), births ? c.WithBirths : c.WithoutBirths) << c.Mode;
+    ASSERT_EQ(Column.Count(), 3);
+    EXPECT_GT(Column.Items[0].Created, 0);
+    EXPECT_EQ(Column.ActiveKey, Column.Items[0].Created);
+  }
 }
 
 TEST_F(ColumnTest, HiddenFilesGroupIsCountedAndSaidInTheHint) {
@@ -301,11 +327,218 @@ TEST_F(ColumnTest, ParentOfAVanishedDirectoryFocusesItAsADirectory) {
   EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/keep");
 }
 
+// The list state's focus callback points at its column.
+static_assert(!std::is_copy_constructible_v<TColumn> && !std::is_copy_assignable_v<TColumn> &&
+              !std::is_move_constructible_v<TColumn> && !std::is_move_assignable_v<TColumn>);
+
 TEST_F(ColumnTest, BusyCounterReturnsToZeroEvenWhenTheBodyThrows) {
-  Column.OnActiveFileChanged = [] { throw std::runtime_error("owner broke"); };
+  int busyAtThrow = -1;
+  Column.OnActiveFileChanged = [&] {
+    busyAtThrow = BusyCount.Value();
+    throw std::runtime_error("owner broke");
+  };
   MakeFile("a.bin", 1);
   Load();
+  EXPECT_EQ(busyAtThrow, 1) << "the load runs busy";
   EXPECT_EQ(BusyCount.Value(), 0);
+  EXPECT_EQ(Names(), std::vector<std::string>{"a.bin"}) << "the listing survives the owner";
+}
+
+// Lists through the kernel reader, running `between` after the entry
+// numbered `after`.
+TDirectoryEntrySink Interrupted(const TDirectoryEntrySink& sink, int after,
+                                const std::function<void()>& between) {
+  auto seen = std::make_shared<int>(0);
+  return [=](std::string_view name, const TFileInfo* info) {
+    sink(name, info);
+    if ((*seen)++ == after) between();
+  };
+}
+
+TEST_F(ColumnTest, AFileCreatedWhileListingIsReported) {
+  for (const char* name : {"a.bin", "b.bin", "c.bin"})
+    MakeFile(name, 1);
+  Column.Services.ListDirectory = [&](const std::string& path, const TDirectoryEntrySink& sink,
+                                      bool* opened) {
+    return ReadDirectory(path, Interrupted(sink, 0, [&] { MakeFile("late.bin", 1); }), opened);
+  };
+  Load();
+  EXPECT_TRUE(Column.DirMonitor.Next()) << "the file made during the read";
+  EXPECT_FALSE(Column.DirMonitor.Next());
+}
+
+TEST_F(ColumnTest, AReadThatBreaksOffKeepsWhatWasReadAndStays) {
+  for (const char* name : {"d.bin", "c.bin", "b.bin", "a.bin"})
+    MakeFile(name, 1);
+  Column.Services.ListDirectory = [](const std::string&, const TDirectoryEntrySink& sink,
+                                     bool* opened) {
+    *opened = true;
+    TFileInfo info;
+    sink("d.bin", &info);
+    sink("b.bin", &info);
+    return EIO;
+  };
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/b.bin");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"b.bin", "d.bin"}));
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/b.bin");
+  EXPECT_EQ(Column.GenericCount, 2);
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_EQ(Ui.Errors[0].Description, "Failed to find next file.");
+  EXPECT_NE(Ui.Errors[0].Report.find("* Parameter 1: \"" + Dir.Path + "/\""), std::string::npos);
+  EXPECT_EQ(FunStatContext.Status, fsPerfect);
+}
+
+TEST_F(ColumnTest, ClimbingShowsOneFailureAndStopsOnCancel) {
+  MakeFile("plain.bin", 3);
+  struct TCase {
+    const char* Name;
+    bool Continue, NoMoreErrors;
+    std::string Expected;
+  };
+  const TCase cases[] = {
+      {"okay", true, false, Dir.Path + "/plain.bin"},
+      {"okay (no errors)", true, true, Dir.Path + "/plain.bin"},
+      {"cancel", false, false, Dir.Path + "/plain.bin/a/b"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Ui.Errors.clear();
+    Ui.ErrorAnswerContinue = c.Continue;
+    Ui.ErrorAnswerNoMoreErrors = c.NoMoreErrors;
+    // Two levels fail ("plain.bin" is a file) before a readable one.
+    Column.LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt,
+                         Dir.Path + "/plain.bin/a/b");
+    EXPECT_EQ(Column.ActiveTitle, c.Expected);
+    ASSERT_EQ(Ui.Errors.size(), 1u);
+    EXPECT_EQ(Ui.Errors[0].Description, "Failed to first find file.");
+  }
+}
+
+TEST_F(ColumnTest, DirectoriesDeeperThanPathMaxAreListedFocusedAndWatched) {
+  for (const size_t length : {size_t{6000}, size_t{8000}}) {
+    SCOPED_TRACE(length);
+    const test::TDeepDirectory deep(
+        Dir.Path, test::TDeepDirectory::ComponentsToLength(Dir.Path.size(), length));
+    ASSERT_TRUE(deep.Built());
+    ASSERT_EQ(deep.Title.size(), length);
+    ASSERT_TRUE(deep.MakeFile("a.bin") && deep.MakeFile("b.bin"));
+    Ui.Errors.clear();
+    Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt,
+                         deep.Title + "/b.bin");
+    EXPECT_TRUE(Ui.Errors.empty()) << Ui.Errors.front().Description;
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.bin", "b.bin"}));
+    EXPECT_EQ(Column.ActiveTitle, deep.Title + "/b.bin");
+    EXPECT_EQ(Column.List.FocusIndex(), 1);
+    EXPECT_TRUE(Column.DirMonitor.Watching());
+    EXPECT_FALSE(Column.DirMonitor.Next());
+    ASSERT_TRUE(deep.MakeFile("c.bin"));
+    EXPECT_TRUE(Column.DirMonitor.Next());
+    Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/");
+  }
+}
+
+TEST_F(ColumnTest, ContainerModeShowsItsCaptionAndReturnsToThePreviousTitle) {
+  MakeFile("a.bin", 1);
+  MakeFile("b.bin", 1);
+  const std::vector<std::string> titles{Dir.Path + "/b.bin", Dir.Path + "/missing",
+                                        Dir.Path + "/a.bin"};
+  std::string name = "Work";
+  Column.ContainerName = [&](int index) { return index == 2 ? name : std::string("?"); };
+  Column.ContainerItems = [&](int index, std::vector<std::string>& items,
+                              std::vector<int>& values) {
+    if (index != 2) return false;
+    items = titles;
+    values = {7, 8, 9};
+    return true;
+  };
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/b.bin");
+  struct TCase {
+    std::string Name, Caption;
+  };
+  const TCase cases[] = {{"Work", "Container \"Work (3)\""}, {"", "Container \"3\""}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    name = c.Name;
+    Column.LoadDirectory(false, 2);
+    EXPECT_EQ(Column.ContainerIndex, 2);
+    EXPECT_FALSE(Column.ShowsDirectory());
+    EXPECT_EQ(Column.HeaderCaption, c.Caption);
+    EXPECT_EQ(Column.PreviousTitle, Dir.Path + "/b.bin");
+    ASSERT_EQ(Column.Count(), 3);
+    for (size_t i = 0; i < titles.size(); ++i) {
+      EXPECT_EQ(Column.Items[i].Title, titles[i]) << "kept in container order";
+      EXPECT_EQ(Column.Items[i].ContainerData, 7 + static_cast<int>(i));
+    }
+    EXPECT_FALSE(Column.Items[1].Exists);
+    Column.FocusByIndex(2, 0);
+    EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/a.bin");
+    // Back to the directory: the title shown before the container is focused again.
+    Column.LoadDirectory(false, -1);
+    EXPECT_EQ(Column.ContainerIndex, -1);
+    EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/b.bin");
+    EXPECT_EQ(Column.HeaderCaption, Dir.Path);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"a.bin", "b.bin"}));
+  }
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(ColumnTest, ShowInfoFillsEveryField) {
+  MakeFile("a.bin", 3);
+  MakeFile("b.txt", 5, 1000000000);
+  Column.Services.StreamsInfo = [](const std::string&, int& count, uint64_t& size) {
+    count = 2;
+    size = 7;
+    return true;
+  };
+  Column.Services.ReadDescription = [](const std::string&) { return std::string("one\ntwo"); };
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/b.txt");
+  Column.SelCount = 1;
+  Column.SelSize = 5;
+  Column.ShowInfo();
+  TFileInfo facts;
+  ASSERT_TRUE(facts.Load(Dir.Path + "/b.txt"));
+  const TColumnInfo& info = Column.Info;
+  const std::string file =
+      "Active file (information is extracted every time the active file is set). ";
+  const std::string column =
+      "Active column (information is extracted every time the active file is set). ";
+  struct TCase {
+    const char* Name;
+    const TInfoField& Field;
+    std::string Caption, HintStart;
+  };
+  const TCase cases[] = {
+      {"files", info.Files, "Files 2",
+       "Active column. Files count (total number of files): Files 2"},
+      {"encrypted", info.Encrypted, "Encrypted 0", "Active column. Encrypted files count: "},
+      {"selected", info.SelNum, "SelNum 1", "Active column. Selected files count: "},
+      {"selected size", info.SelSz, "SelSz " + GetSizeText(6, 0, 5),
+       "Active column. Selected files size (only the size of the main stream is used): "},
+      {"total size", info.TotalSz, "TotalSz " + GetSizeText(6, 0, 8),
+       "Active column. Total file size (only the size of the main stream is used): "},
+      {"index", info.Index, "Index 1", file + "Index in column: "},
+      {"size", info.Size, "Sz " + GetSizeText(6, 0, 5) + " (" + GetSizeText(6, 0, 7) + ")",
+       file + "Size of main stream (size of all secondary streams)"},
+      {"attributes", info.Attr, "Attr none", file + "Attributes (A = archive;"},
+      {"hard links", info.HardLinks, "HL 1", file + "Hard-links count: "},
+      {"streams", info.Streams, "SC 2", file + "Streams count (except the main stream)"},
+      {"title", info.Title, "Title \"" + Dir.Path + "/b.txt\"", file + "Title: "},
+      {"modified", info.Modified,
+       "Mod " + ShortDateText(facts.Modified) + "; " + LongTimeText(facts.Modified),
+       file + "Last modification time (irrelevant for directories): "},
+      {"description", info.Description, "Desc \"onetwo\"", file + "Description (to add"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(c.Field.Caption, c.Caption);
+    EXPECT_EQ(c.Field.Hint.rfind(c.HintStart, 0), 0u) << c.Field.Hint;
+    EXPECT_NE(c.Field.Hint.find(c.Field.Caption), std::string::npos) << c.Field.Hint;
+  }
+  // The partition fields name the sizes and flags of the partition.
+  EXPECT_EQ(info.PartSz.Caption.rfind("PartSz ", 0), 0u);
+  EXPECT_EQ(info.PartSz.Hint, column + "Partition size (free, total): " + info.PartSz.Caption);
+  EXPECT_EQ(info.PartAttr.Caption.rfind("PartAttr ", 0), 0u);
+  EXPECT_EQ(info.PartAttr.Hint.rfind(column + "Partition supports attributes", 0), 0u);
 }
 
 } // namespace

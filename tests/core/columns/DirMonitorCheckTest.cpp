@@ -1,10 +1,10 @@
 #include "columns/DirMonitorCheck.h"
 
-#include "columns/Column.h"
-#include "filesystem/File.h"
-#include "filesystem/Partitions.h"
-#include "foundation/BusyCount.h"
 #include "TestSupport.h"
+#include "columns/Column.h"
+#include "filesystem/DirectoryReader.h"
+#include "filesystem/File.h"
+#include "foundation/BusyCount.h"
 
 #include <gtest/gtest.h>
 
@@ -25,12 +25,25 @@ protected:
       column->LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/");
     }
     Columns = {&A, &B};
+    // Whatever partition the temporary directory is on, it is polled.
+    State.Polled = [](const std::string&) { return true; };
   }
-  void Touch(const std::string& name) { std::ofstream(Dir.Path + "/" + name) << "x"; }
-  // Polling without force only happens on fixed and RAM partitions.
-  bool Polled() const {
-    const int type = GetPartitionType(Dir.Path);
-    return type == ptFixed || type == ptRAM;
+  void Touch(const std::string& name, size_t size = 1) {
+    std::ofstream(Dir.Path + "/" + name) << std::string(size, 'x');
+  }
+  // Counts the reads of a column's directory.
+  void CountReads(TColumn& column, int& reads) {
+    column.Services.ListDirectory = [&reads](const std::string& path,
+                                             const TDirectoryEntrySink& sink, bool* opened) {
+      ++reads;
+      return ReadDirectory(path, sink, opened);
+    };
+  }
+  static std::vector<std::string> Names(const TColumn& column) {
+    std::vector<std::string> names;
+    for (const TFileListData& item : column.Items)
+      names.push_back(GetTitleName(item.Title));
+    return names;
   }
 
   test::TTempDir Dir;
@@ -42,7 +55,6 @@ protected:
 };
 
 TEST_F(DirMonitorCheckTest, UnforcedCheckMarksButDoesNotReload) {
-  if (!Polled()) GTEST_SKIP() << "temporary directory is not on a polled partition";
   Touch("new.bin");
   EXPECT_TRUE(CheckDirMonitor(Columns, false, true, State, Busy));
   EXPECT_TRUE(A.HeaderChanged);
@@ -63,9 +75,14 @@ TEST_F(DirMonitorCheckTest, NothingHappensWithoutFocusOrWhileBusy) {
 }
 
 TEST_F(DirMonitorCheckTest, ForcedCheckReloadsBothColumnsFromOneRead) {
+  int readsA = 0, readsB = 0;
+  CountReads(A, readsA);
+  CountReads(B, readsB);
   Touch("new.bin");
   A.FocusByIndex(0, 0);
   EXPECT_TRUE(CheckDirMonitor(Columns, true, false, State, Busy));
+  EXPECT_EQ(readsA, 1);
+  EXPECT_EQ(readsB, 0) << "the second column took the first one's listing";
   EXPECT_EQ(A.Count(), 1);
   EXPECT_EQ(B.Count(), 1);
   EXPECT_FALSE(A.HeaderChanged);
@@ -98,7 +115,78 @@ TEST_F(DirMonitorCheckTest, RenamedDirectoryClimbsAtTheForcedCheck) {
   std::filesystem::rename(Dir.Path + "/sub", Dir.Path + "/moved");
   CheckDirMonitor({&A}, true, false, State, Busy);
   EXPECT_EQ(A.ShownPath(), Dir.Path + "/");
-  EXPECT_EQ(Ui.Errors.size(), 2u) << "each failed level is shown once";
+  EXPECT_EQ(Ui.Errors.size(), 1u) << "one failure for the whole climb";
+}
+
+TEST_F(DirMonitorCheckTest, ASharedListingTakesTheReceiversSortMode) {
+  Touch("small.bin", 1);
+  Touch("big.bin", 300);
+  Touch("mid.bin", 20);
+  B.SortMode = "Size, big-small";
+  EXPECT_TRUE(CheckDirMonitor(Columns, true, false, State, Busy));
+  EXPECT_EQ(Names(A), (std::vector<std::string>{"big.bin", "mid.bin", "small.bin"}));
+  EXPECT_EQ(Names(B), (std::vector<std::string>{"big.bin", "mid.bin", "small.bin"}));
+  Touch("huge.bin", 900);
+  Touch("tiny.bin", 0);
+  A.SortMode = "Size, small-big";
+  B.SortMode = "Name";
+  EXPECT_TRUE(CheckDirMonitor(Columns, true, false, State, Busy));
+  EXPECT_EQ(Names(A),
+            (std::vector<std::string>{"tiny.bin", "small.bin", "mid.bin", "big.bin", "huge.bin"}));
+  EXPECT_EQ(Names(B),
+            (std::vector<std::string>{"big.bin", "huge.bin", "mid.bin", "small.bin", "tiny.bin"}));
+}
+
+TEST_F(DirMonitorCheckTest, AChangeAfterTheSharedReadIsNotLost) {
+  Touch("new.bin");
+  // The change lands while the first column reads, after its first entry.
+  bool made = false;
+  A.Services.ListDirectory = [&](const std::string& path, const TDirectoryEntrySink& sink,
+                                 bool* opened) {
+    return ReadDirectory(
+        path,
+        [&](std::string_view name, const TFileInfo* info) {
+          sink(name, info);
+          if (!made) Touch("late.bin");
+          made = true;
+        },
+        opened);
+  };
+  EXPECT_TRUE(CheckDirMonitor(Columns, true, false, State, Busy));
+  EXPECT_EQ(Names(B), (std::vector<std::string>{"late.bin", "new.bin"}))
+      << "the receiving column kept the change and read again";
+  EXPECT_TRUE(CheckDirMonitor(Columns, true, false, State, Busy));
+  EXPECT_EQ(Names(A), (std::vector<std::string>{"late.bin", "new.bin"}));
+  EXPECT_FALSE(CheckDirMonitor(Columns, true, false, State, Busy));
+}
+
+TEST_F(DirMonitorCheckTest, CancelStopsTheCheckAndNoErrorsKeepsItQuiet) {
+  struct TCase {
+    const char* Name;
+    bool Continue, NoMoreErrors;
+    size_t Errors;
+    bool SecondClimbed;
+  };
+  const TCase cases[] = {
+      {"okay", true, false, 2, true},
+      {"okay (no errors)", true, true, 1, true},
+      {"cancel", false, false, 1, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    for (const char* name : {"x", "y"})
+      std::filesystem::create_directory(Dir.Path + "/" + name);
+    A.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/x/");
+    B.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/y/");
+    for (const char* name : {"x", "y"})
+      std::filesystem::remove(Dir.Path + "/" + name);
+    Ui.Errors.clear();
+    Ui.ErrorAnswerContinue = c.Continue;
+    Ui.ErrorAnswerNoMoreErrors = c.NoMoreErrors;
+    CheckDirMonitor(Columns, true, false, State, Busy);
+    EXPECT_EQ(Ui.Errors.size(), c.Errors);
+    EXPECT_EQ(B.ShownPath(), c.SecondClimbed ? Dir.Path + "/" : Dir.Path + "/y/");
+  }
 }
 
 } // namespace

@@ -314,5 +314,52 @@ TEST_F(DirMonitorTest, NamesThatAreNotUtf8AndTitlesLongerThanPathMax) {
   ::close(levels.front());
 }
 
+TEST_F(DirMonitorTest, AChangeWhileTheQuestionRunsIsReportedByTheNext) {
+  TDirectoryMonitor monitor;
+  monitor.Ini(Dir + "/");
+  int changes = 0;
+  monitor.AfterRead = [&] {
+    if (changes++ == 0) WriteFile(Dir + "/during.txt", "");
+  };
+  EXPECT_FALSE(monitor.Next()) << "nothing happened before the first question read";
+  EXPECT_TRUE(monitor.Next()) << "the file made while the first question ran";
+  EXPECT_FALSE(monitor.Next());
+}
+
+TEST_F(DirMonitorTest, ARenamedAncestorReadsAsChanged) {
+  TDirectoryMonitor monitor;
+  monitor.Ini(Dir + "/sub/");
+  std::filesystem::rename(Dir, Temp.Path + "/renamed");
+  EXPECT_TRUE(monitor.Next()) << "the title no longer names the watched directory";
+  ExpectFailure("Failed set monitor.", ENOENT);
+}
+
+// The split of a long title leaves a last part close to PATH_MAX: naming it
+// through "/proc/self/fd/N/" would pass the limit.
+TEST_F(DirMonitorTest, ATitleWhoseLastPartNearlyFillsPathMaxIsWatched) {
+  std::vector<std::string> components;
+  size_t head = Dir.size();
+  while (head + 1 + 255 <= PATH_MAX - 2) {
+    components.emplace_back(255, 'h');
+    head += 256;
+  }
+  // The first cut falls after the head; the tail is 15 full names and one of 244.
+  for (int i = 0; i < 15; ++i)
+    components.emplace_back(255, static_cast<char>('a' + i));
+  components.emplace_back(244, 'z');
+  const test::TDeepDirectory deep(Dir, components);
+  ASSERT_TRUE(deep.Built());
+  ASSERT_GT(deep.Title.size() - head, static_cast<size_t>(PATH_MAX - 20));
+  ASSERT_LT(deep.Title.size() - head, static_cast<size_t>(PATH_MAX - 1));
+
+  TDirectoryMonitor monitor;
+  monitor.Ini(deep.Title + "/");
+  EXPECT_FALSE(FunStatContext.Failed()) << FunStatContext.Description;
+  EXPECT_TRUE(monitor.Watching());
+  ASSERT_TRUE(deep.MakeFile("new"));
+  EXPECT_TRUE(monitor.Next());
+  EXPECT_FALSE(monitor.Next());
+}
+
 } // namespace
 } // namespace cv

@@ -69,13 +69,23 @@ TEST_F(MainDialogTest, StartsActivatesTicksAndCloses) {
     std::ofstream(Documents + "/new.txt") << "y";
     EXPECT_TRUE(form.CheckDirMonitor(true));
     EXPECT_EQ(form.Column(1).Count(), 3);
+    EXPECT_FALSE(form.Column(1).HeaderChanged);
+    // The timer's own monitor check (once a second, the window active) marks
+    // a later change without reading it.
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    std::ofstream(Documents + "/newer.txt") << "z";
+    QTest::qWait(1100);
     form.MainTimerTimer();
+    EXPECT_TRUE(form.Column(1).HeaderChanged);
+    EXPECT_EQ(form.Column(1).Count(), 3);
     EXPECT_EQ(BusyCount.Value(), 0);
     form.close();
   }
   EXPECT_TRUE(fs::exists(options + "Corvantide.ini"));
   EXPECT_TRUE(Ui.Errors.empty());
   fs::remove(Documents + "/new.txt");
+  fs::remove(Documents + "/newer.txt");
 }
 
 TEST_F(MainDialogTest, ResetsLayOutTheVisibleColumnsWithoutGrowingTheHeap) {

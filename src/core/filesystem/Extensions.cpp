@@ -4,6 +4,7 @@
 #include "foundation/StoredTextList.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace cv {
 
@@ -14,8 +15,7 @@ TExtensionList VideoFileExtensions;
 TExtensionList TextFileExtensions;
 TExtensionList PictureFileExtensions;
 
-const char* const DefaultProgramExtensions =
-    ".bat\n.com\n.cpl\n.exe\n.js\n.msc\n.scf\n.vbs\n.wsf\n.wsh";
+const char* const DefaultProgramExtensions = ".AppImage\n.run\n.sh";
 const char* const DefaultDocumentExtensions =
     ".ace\n.ani\n.arj\n.art\n.asc\n.asf\n.avi\n.bkf\n.bmp\n.bpr\n.c\n.cab\n.cal\n.cda\n.cpp\n"
     ".crd\n.csv\n.cur\n.dhtml\n.dib\n.doc\n.dpr\n.dwg\n.dxf\n.emf\n.eml\n.gif\n.gz\n.h\n.hlp\n"
@@ -121,7 +121,18 @@ bool IsExtensionInList(std::string_view title, const TExtensionList* list) {
   return list->Contains(GetExtension(title));
 }
 
-bool IsProgramFile(std::string_view title) { return IsExtensionInList(title, &ProgramFileExtensions); }
+bool IsExecutableRegularFile(std::string_view title) {
+  // A relative name would be looked up in the working directory: not this file.
+  if (title.empty() || title.front() != '/') return false;
+  struct stat st {};
+  return ::stat(std::string(title).c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+         (st.st_mode & 0111) != 0;
+}
+
+bool IsProgramFile(std::string_view title) {
+  return IsExtensionInList(title, &ProgramFileExtensions) || IsExecutableRegularFile(title);
+}
+
 bool IsDocumentFile(std::string_view title) { return IsExtensionInList(title, &DocumentFileExtensions); }
 bool IsPictureFile(std::string_view title) { return IsExtensionInList(title, &PictureFileExtensions); }
 bool IsAudioFile(std::string_view title) { return IsExtensionInList(title, &AudioFileExtensions); }

@@ -53,6 +53,11 @@ constexpr std::string_view PlayListExtension = ".mpl";
 
 // The title's extension is in the list; false for a null or empty list.
 bool IsExtensionInList(std::string_view title, const TExtensionList* list);
+// A regular file with an execute bit (links followed); a relative title is
+// never looked up.
+bool IsExecutableRegularFile(std::string_view title);
+// A program: an executable regular file, or one whose extension is in the
+// program list.
 bool IsProgramFile(std::string_view title);
 bool IsDocumentFile(std::string_view title);
 bool IsPictureFile(std::string_view title);

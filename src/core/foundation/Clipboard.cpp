@@ -98,24 +98,30 @@ bool ClipboardFilesToList(std::vector<std::string>& list) {
   return guard.Run(false, [&] {
     QClipboard* clipboard = ClipboardOrNull();
     if (!clipboard) guard.Raise(GetFailure);
-    std::vector<std::string> titles = MimeFileTitles(clipboard->mimeData());
-    if (titles.empty()) {
-      for (std::string& line : SplitLines(FromQString(clipboard->text()))) {
-        if (line.rfind("file:", 0) == 0) {
-          const std::string title = LocalFileTitleFromUrl(QUrl::fromEncoded(QByteArray::fromStdString(line)));
-          if (!title.empty()) titles.push_back(title);
-        } else {
-          titles.push_back(std::move(line));
-        }
-      }
-    }
-    list = std::move(titles);
+    list = MimeFileTitles(clipboard->mimeData());
+    if (list.empty()) list = TitlesFromText(FromQString(clipboard->text()));
     return true;
   });
 }
 
+std::vector<std::string> TitlesFromText(const std::string& text) {
+  std::vector<std::string> titles;
+  for (std::string& line : SplitLines(text)) {
+    std::string title =
+        line.rfind("file:", 0) == 0
+            ? LocalFileTitleFromUrl(QUrl::fromEncoded(QByteArray::fromStdString(line)))
+            : std::move(line);
+    // A relative line would name whatever the working directory holds.
+    if (!title.empty() && title.front() == '/') titles.push_back(std::move(title));
+  }
+  return titles;
+}
+
 std::string LocalFileTitleFromUrl(const QUrl& url) {
   if (!url.isValid() || url.scheme() != QLatin1String("file")) return {};
+  // A "?" or "#" in a name is written %3F or %23: a query or fragment
+  // would cut the name short and point at another file.
+  if (url.hasQuery() || url.hasFragment()) return {};
   const QString host = url.host();
   if (!host.isEmpty() && host != QLatin1String("localhost")) return {};
   const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());

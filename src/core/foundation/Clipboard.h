@@ -25,7 +25,11 @@ std::string CopyTextFromClipboard();
 // The clipboard's file list: its local file URLs, else its text's lines.
 bool ClipboardFilesToList(std::vector<std::string>& list);
 
-// The local path of a "file:" URL on this host; empty for anything else.
+// The titles of a text's lines: "file:" URLs and absolute paths; other
+// lines are left out.
+std::vector<std::string> TitlesFromText(const std::string& text);
+// The local path of a "file:" URL on this host; empty for anything else,
+// also for a URL with a query or a fragment.
 std::string LocalFileTitleFromUrl(const QUrl& url);
 // The local files among the URLs, in their order.
 std::vector<std::string> LocalFileTitles(const QList<QUrl>& urls);

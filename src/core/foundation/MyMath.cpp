@@ -46,17 +46,22 @@ uint32_t SetBits(uint32_t value, uint32_t field, int shift, int count) {
 
 namespace {
 
-// `x` rounded to `digits` significant digits, written with `decimals`
-// decimals and the locale's separators.
-std::string NumberText(double x, int digits, int decimals) {
+// `x` rounded to `digits` significant digits (as its decimal text would be).
+double RoundToSignificant(double x, int digits) {
   char buffer[64];
   const auto [ptr, error] = std::to_chars(buffer, buffer + sizeof buffer, x,
                                           std::chars_format::scientific, std::min(digits, 17) - 1);
   double rounded = x;
   if (error == std::errc()) std::from_chars(buffer, ptr, rounded);
+  return rounded;
+}
+
+// `x` rounded to `digits` significant digits, written with `decimals`
+// decimals and the locale's separators.
+std::string NumberText(double x, int digits, int decimals) {
   QLocale locale = FormatLocale();
   locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-  return FromQString(locale.toString(rounded, 'f', decimals));
+  return FromQString(locale.toString(RoundToSignificant(x, digits), 'f', decimals));
 }
 
 } // namespace
@@ -70,10 +75,12 @@ std::string AlignRealToTextPow(int digits, int precision, double x) {
     int e = static_cast<int>(std::trunc(std::log10(std::fabs(x))));
     int q = e / 3 * 3;
     double m = x / std::pow(10.0, q);
-    const double r = std::trunc(RoundHalfUp(m));
+    // The mantissa as it will be written: its integer digits decide how
+    // many decimals the significant digits leave.
+    const double r = RoundToSignificant(m, digits);
     // A mantissa that rounds up to 1000 carries into the next group; the
     // sign of negative numbers is kept.
-    if (std::fabs(r) == 1000.0) {
+    if (std::fabs(r) >= 1000.0) {
       e += 1;
       q += 3;
       m = m < 0 ? -1.0 : 1.0;

@@ -6,7 +6,6 @@
 
 #include <QDateTime>
 #include <QLocale>
-#include <QRegularExpression>
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -38,15 +37,19 @@ TDateTime FromDateAndMsecs(const QDate& date, int msecs) {
   return static_cast<double>(EpochDate.daysTo(date)) + msecs / MillisecondsPerDay;
 }
 
-std::string TwoDigits(int value) { return IntToZeroText(value, 2); }
+std::string TwoDigits(int value) {
+  return IntToZeroText(value, 2);
+}
 
-const std::array<const char*, 12> EnglishMonths = {
-    "January", "February", "March",     "April",   "May",      "June",
-    "July",    "August",   "September", "October", "November", "December"};
+const std::array<const char*, 12> EnglishMonths = {"January",   "February", "March",    "April",
+                                                   "May",       "June",     "July",     "August",
+                                                   "September", "October",  "November", "December"};
 
 } // namespace
 
-TDateTime NowDateTime() { return DateTimeFromQt(QDateTime::currentDateTime()); }
+TDateTime NowDateTime() {
+  return DateTimeFromQt(QDateTime::currentDateTime());
+}
 
 TDateTime DateTimeFromQt(const QDateTime& value) {
   const QDateTime local = value.toLocalTime();
@@ -88,8 +91,8 @@ TDateTimeParts DecodeDateTime(TDateTime value) {
 namespace {
 
 TDateTime PartsToDateTime(const TDateTimeParts& parts) {
-  return EncodeDateTime(parts.Year, parts.Month, parts.Day, parts.Hour, parts.Minute,
-                        parts.Second, parts.Millisecond);
+  return EncodeDateTime(parts.Year, parts.Month, parts.Day, parts.Hour, parts.Minute, parts.Second,
+                        parts.Millisecond);
 }
 
 } // namespace
@@ -109,23 +112,30 @@ std::string FormatDateTimeText(std::string_view format, const TDateTimeParts& pa
     }
     const char letter = LowerCaseChar(c);
     size_t run = 1;
-    while (i + run < format.size() && LowerCaseChar(format[i + run]) == letter) ++run;
+    while (i + run < format.size() && LowerCaseChar(format[i + run]) == letter)
+      ++run;
     switch (letter) {
     case 'd':
-      if (run == 1) result += std::to_string(parts.Day);
-      else if (run == 2) result += TwoDigits(parts.Day);
+      if (run == 1)
+        result += std::to_string(parts.Day);
+      else if (run == 2)
+        result += TwoDigits(parts.Day);
       else if (run <= 4)
-        result += FromQString(locale.dayName(parts.DayOfWeek, run == 3 ? QLocale::ShortFormat
-                                                                       : QLocale::LongFormat));
-      else if (run == 5) result += ShortDateText(PartsToDateTime(parts));
-      else result += LongDateText(PartsToDateTime(parts));
+        result += FromQString(
+            locale.dayName(parts.DayOfWeek, run == 3 ? QLocale::ShortFormat : QLocale::LongFormat));
+      else if (run == 5)
+        result += ShortDateText(PartsToDateTime(parts));
+      else
+        result += LongDateText(PartsToDateTime(parts));
       break;
     case 'm':
-      if (run == 1) result += std::to_string(parts.Month);
-      else if (run == 2) result += TwoDigits(parts.Month);
+      if (run == 1)
+        result += std::to_string(parts.Month);
+      else if (run == 2)
+        result += TwoDigits(parts.Month);
       else
-        result += FromQString(locale.monthName(parts.Month, run == 3 ? QLocale::ShortFormat
-                                                                     : QLocale::LongFormat));
+        result += FromQString(
+            locale.monthName(parts.Month, run == 3 ? QLocale::ShortFormat : QLocale::LongFormat));
       break;
     case 'y':
       result += run <= 2 ? TwoDigits(parts.Year % 100) : IntToZeroText(parts.Year, 4);
@@ -173,18 +183,139 @@ std::string LongDateText(TDateTime value) {
   return FromQString(FormatLocale().toString(DateTimeToQt(value).date(), QLocale::LongFormat));
 }
 
-std::string LongTimeText(TDateTime value) {
-  const QLocale locale = FormatLocale();
-  QString format = locale.timeFormat(QLocale::LongFormat);
-  // Reports carry no time zone; the separator is always ":".
-  format.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")));
-  format.replace(QLatin1Char('.'), QLatin1Char(':'));
-  const TDateTimeParts parts = DecodeDateTime(value);
-  const QTime time(parts.Hour, parts.Minute, parts.Second, parts.Millisecond);
-  return FromQString(locale.toString(time, format.trimmed()).trimmed());
+namespace {
+
+// One piece of a Qt time format: a field Qt fills in, a field we leave out
+// (the time zone, and letters Qt would print as they are), or literal text.
+struct TTimeFormatToken {
+  enum TKind { Field, Dropped, Literal, Quoted } Kind;
+  QString Text;
+};
+
+std::vector<TTimeFormatToken> TokenizeTimeFormat(const QString& format) {
+  std::vector<TTimeFormatToken> tokens;
+  qsizetype i = 0;
+  while (i < format.size()) {
+    const QChar c = format[i];
+    if (c == QLatin1Char('\'')) {
+      if (i + 1 < format.size() && format[i + 1] == QLatin1Char('\'')) {
+        tokens.push_back({TTimeFormatToken::Literal, QStringLiteral("'")});
+        i += 2;
+        continue;
+      }
+      // Quoted text up to the closing quote, "''" standing for one quote.
+      QString text;
+      for (++i; i < format.size(); ++i) {
+        if (format[i] != QLatin1Char('\''))
+          text += format[i];
+        else if (i + 1 < format.size() && format[i + 1] == QLatin1Char('\''))
+          text += format[i++];
+        else
+          break;
+      }
+      ++i;
+      tokens.push_back({TTimeFormatToken::Quoted, text});
+      continue;
+    }
+    const char letter = c.isLetter() && c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : 0;
+    qsizetype run = 1;
+    if (letter == 'a' || letter == 'A') {
+      if (i + 1 < format.size() && LowerCaseChar(static_cast<char>(format[i + 1].unicode())) == 'p')
+        run = 2;
+    } else if (letter != 0) {
+      while (i + run < format.size() && format[i + run] == c)
+        ++run;
+    }
+    const bool field =
+        letter != 0 && std::string_view("hHmszaA").find(letter) != std::string_view::npos;
+    tokens.push_back({letter == 0 ? TTimeFormatToken::Literal
+                      : field     ? TTimeFormatToken::Field
+                                  : TTimeFormatToken::Dropped,
+                      format.mid(i, run)});
+    i += run;
+  }
+  return tokens;
 }
 
-int DayOfYear(TDateTime value) { return DateTimeToQt(value).date().dayOfYear(); }
+bool IsLiteralOf(const TTimeFormatToken& token, QStringView characters) {
+  return token.Kind == TTimeFormatToken::Literal && token.Text.size() == 1 &&
+         (token.Text[0].isSpace() || characters.contains(token.Text[0]));
+}
+
+// Leaves out each dropped field with the spaces, brackets and commas that
+// only frame it ("H:mm:ss (t)", "h:mm:ss AP, t", "t HH:mm:ss"); quoted
+// text stays.
+void DropTimeFormatFields(std::vector<TTimeFormatToken>& tokens) {
+  for (size_t k = 0; k < tokens.size();) {
+    if (tokens[k].Kind != TTimeFormatToken::Dropped) {
+      ++k;
+      continue;
+    }
+    size_t first = k, last = k + 1;
+    while (first > 0 && IsLiteralOf(tokens[first - 1], u"([{,;"))
+      --first;
+    while (last < tokens.size() && IsLiteralOf(tokens[last], u")]},;"))
+      ++last;
+    bool spaced = false;
+    for (size_t j = first; j < last; ++j)
+      spaced = spaced || tokens[j].Text[0].isSpace();
+    tokens.erase(tokens.begin() + static_cast<std::ptrdiff_t>(first),
+                 tokens.begin() + static_cast<std::ptrdiff_t>(last));
+    if (spaced && first > 0 && first < tokens.size())
+      tokens.insert(tokens.begin() + static_cast<std::ptrdiff_t>(first),
+                    {TTimeFormatToken::Literal, QStringLiteral(" ")});
+    k = first;
+  }
+}
+
+bool IsClockField(const TTimeFormatToken& token) {
+  return token.Kind == TTimeFormatToken::Field && QStringView(u"hHms").contains(token.Text[0]);
+}
+
+// The locale's long time format with ":" between the clock fields and no
+// time zone, in Qt's format syntax.
+QString ReportTimeFormat(const QString& localeFormat) {
+  std::vector<TTimeFormatToken> tokens = TokenizeTimeFormat(localeFormat);
+  DropTimeFormatFields(tokens);
+  QString format, literal;
+  // Literal text goes back in one quoted run, so no letter in it reads as
+  // a field and no two runs meet as an escaped quote.
+  auto flush = [&] {
+    if (literal.isEmpty()) return;
+    format += QLatin1Char('\'') + literal.replace(QLatin1Char('\''), QLatin1String("''")) +
+              QLatin1Char('\'');
+    literal.clear();
+  };
+  for (size_t k = 0; k < tokens.size(); ++k) {
+    const TTimeFormatToken& token = tokens[k];
+    if (token.Kind == TTimeFormatToken::Field) {
+      flush();
+      format += token.Text;
+    } else if (token.Kind == TTimeFormatToken::Literal && token.Text == QLatin1String(".") &&
+               k > 0 && k + 1 < tokens.size() && IsClockField(tokens[k - 1]) &&
+               IsClockField(tokens[k + 1])) {
+      literal += QLatin1Char(':');
+    } else {
+      literal += token.Text;
+    }
+  }
+  flush();
+  return format;
+}
+
+} // namespace
+
+std::string LongTimeText(TDateTime value) {
+  const QLocale locale = FormatLocale();
+  const QString format = ReportTimeFormat(locale.timeFormat(QLocale::LongFormat));
+  const TDateTimeParts parts = DecodeDateTime(value);
+  const QTime time(parts.Hour, parts.Minute, parts.Second, parts.Millisecond);
+  return FromQString(locale.toString(time, format).trimmed());
+}
+
+int DayOfYear(TDateTime value) {
+  return DateTimeToQt(value).date().dayOfYear();
+}
 
 int HundredsOfSecondsOfDay(TDateTime value) {
   const TDateTimeParts parts = DecodeDateTime(value);
@@ -204,7 +335,9 @@ std::string TimeStampText(TDateTime value) {
   return FormatDateTimeText("yyyymmddhhnnss", value);
 }
 
-std::string NowTimeStampText() { return TimeStampText(NowDateTime()); }
+std::string NowTimeStampText() {
+  return TimeStampText(NowDateTime());
+}
 
 std::string DurationText(int decimals, const std::string& daysSuffix,
                          const std::string& decimalSeparator, std::string_view timeFormat,
@@ -219,7 +352,8 @@ std::string DurationText(int decimals, const std::string& daysSuffix,
   // without decimals the seconds are cut, as a time of day is.
   const int kept = decimals > 0 ? decimals : 3;
   int64_t scale = 1;
-  for (int i = 0; i < kept; ++i) scale *= 10;
+  for (int i = 0; i < kept; ++i)
+    scale *= 10;
   auto units = static_cast<int64_t>(std::llround((magnitude - days * 86400.0) * scale));
   if (units >= 86400 * scale) {
     units -= 86400 * scale;
@@ -276,10 +410,12 @@ TDateTime ConvertTextToDate(std::string_view text, std::string_view format) {
       size_t start = 0;
       while (true) {
         const size_t slash = s.find('/', start);
-        std::string part = s.substr(start, slash == std::string::npos ? std::string::npos
-                                                                      : slash - start);
-        while (!part.empty() && part.front() == ' ') part.erase(part.begin());
-        while (!part.empty() && part.back() == ' ') part.pop_back();
+        std::string part =
+            s.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        while (!part.empty() && part.front() == ' ')
+          part.erase(part.begin());
+        while (!part.empty() && part.back() == ' ')
+          part.pop_back();
         parts.push_back(part);
         if (slash == std::string::npos) break;
         start = slash + 1;
@@ -308,11 +444,14 @@ TDateTime ConvertTextToDate(std::string_view text, std::string_view format) {
         if (!IsAsciiDigit(static_cast<unsigned char>(c))) throw invalid();
         value = value * 10 + (c - '0');
       }
-      if (kinds[i] == "d") day = value;
-      else if (kinds[i] == "m") month = value;
+      if (kinds[i] == "d")
+        day = value;
+      else if (kinds[i] == "m")
+        month = value;
       else if (kinds[i] == "y") {
         year = digits.size() <= 2 ? (value < 50 ? 2000 + value : 1900 + value) : value;
-      } else throw invalid();
+      } else
+        throw invalid();
     }
     const QDate date(year, month, day);
     if (!date.isValid() || year < 1) throw invalid();

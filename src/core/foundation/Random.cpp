@@ -77,7 +77,9 @@ uint32_t TRandomGenerator::Next() {
   const auto j = static_cast<uint8_t>(i + 1);
   ReadIndex = static_cast<uint8_t>(ReadIndex + 2);
   const uint32_t high = static_cast<uint32_t>(TableA[i] * 256 + TableB[i]) << 16;
-  const uint32_t low = Draw() + TableA[TableB[j]] * 256u + TableB[TableA[j]] + State;
+  // Only the sum's low half: its carries OR-ed into the high half would set
+  // those bits three times in four.
+  const uint32_t low = (Draw() + TableA[TableB[j]] * 256u + TableB[TableA[j]] + State) & 0xFFFFu;
   return high | low;
 }
 

@@ -37,7 +37,8 @@ bool MemInfoValue(std::string_view text, std::string_view key, uint64_t& bytes) 
     uint64_t value = 0;
     bool digits = false;
     size_t i = key.size() + 1;
-    while (i < line.size() && line[i] == ' ') ++i;
+    while (i < line.size() && line[i] == ' ')
+      ++i;
     for (; i < line.size() && IsAsciiDigit(static_cast<unsigned char>(line[i])); ++i) {
       value = value * 10 + static_cast<uint64_t>(line[i] - '0');
       digits = true;
@@ -69,7 +70,8 @@ std::string FileUrl(const std::string& title) {
   return "file://" + encoded.toStdString();
 }
 
-bool HasDesktop(const std::vector<std::string>& desktops, std::initializer_list<const char*> names) {
+bool HasDesktop(const std::vector<std::string>& desktops,
+                std::initializer_list<const char*> names) {
   for (const std::string& desktop : desktops)
     for (const char* name : names)
       if (desktop == name) return true;
@@ -104,7 +106,8 @@ bool GetMemoryStatus(TMemoryStatus& status) {
   status = TMemoryStatus();
   return guard.Run(false, [&] {
     std::ifstream in("/proc/meminfo");
-    if (!in) guard.Raise("Failed to get memory status.", "/proc/meminfo", {}, errno ? errno : ENOENT);
+    if (!in)
+      guard.Raise("Failed to get memory status.", "/proc/meminfo", {}, errno ? errno : ENOENT);
     std::stringstream text;
     text << in.rdbuf();
     if (!ParseMemoryStatus(text.str(), status))
@@ -142,10 +145,17 @@ TCommandResult RunCommand(const std::vector<std::string>& argv, int timeoutMs) {
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : argv)
+    args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
+  // A group of its own, so a timeout also ends whatever the program started.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attributes, 0);
   pid_t pid = 0;
-  const int spawnError = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  const int spawnError = ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   ::close(pipeFds[1]);
   if (spawnError != 0) {
@@ -158,7 +168,8 @@ TCommandResult RunCommand(const std::vector<std::string>& argv, int timeoutMs) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   auto remainingMs = [&] {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     return static_cast<int>(std::max<int64_t>(0, left.count()));
   };
   char buffer[4096];
@@ -170,8 +181,10 @@ TCommandResult RunCommand(const std::vector<std::string>& argv, int timeoutMs) {
     if (ready <= 0) break; // timed out (or poll failed): stop waiting for output
     const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) open = false;
-    else if (result.Output.size() < (1u << 20)) result.Output.append(buffer, static_cast<size_t>(n));
+    if (n <= 0)
+      open = false;
+    else if (result.Output.size() < (1u << 20))
+      result.Output.append(buffer, static_cast<size_t>(n));
   }
   ::close(pipeFds[0]);
 
@@ -179,9 +192,13 @@ TCommandResult RunCommand(const std::vector<std::string>& argv, int timeoutMs) {
   while (true) {
     const pid_t done = ::waitpid(pid, &status, WNOHANG);
     if (done == pid) break;
-    if (done < 0 && errno != EINTR) break;
+    if (done < 0 && errno != EINTR) {
+      // No status to judge by (ECHILD when SIGCHLD is ignored): not a success.
+      result.SystemError = errno;
+      return result;
+    }
     if (remainingMs() == 0) {
-      ::kill(pid, SIGKILL);
+      ::kill(-pid, SIGKILL);
       while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
       }
       result.TimedOut = true;
@@ -222,15 +239,18 @@ bool SetFileAsWallpaper(const std::string& fileName) {
     auto check = [&](const TCommandResult& result, const std::vector<std::string>& argv) {
       if (Succeeded(result)) return;
       std::string what = argv.front();
-      if (result.TimedOut) what += ": timed out";
-      else if (result.Started) what += ": exit code " + std::to_string(result.ExitCode);
+      if (result.TimedOut)
+        what += ": timed out";
+      else if (result.Started)
+        what += ": exit code " + std::to_string(result.ExitCode);
       guard.Raise("Failed to set wallpaper.", title, what,
-                  static_cast<uint32_t>(result.Started ? 0 : result.SystemError));
+                  static_cast<uint32_t>(result.SystemError));
     };
     auto run = [&](const std::vector<std::string>& argv) { check(Run(argv), argv); };
 
     const std::string url = FileUrl(title);
-    if (HasDesktop(desktops, {"gnome", "unity", "budgie", "budgie-desktop", "pantheon", "ubuntu"})) {
+    if (HasDesktop(desktops,
+                   {"gnome", "unity", "budgie", "budgie-desktop", "pantheon", "ubuntu"})) {
       run({"gsettings", "set", "org.gnome.desktop.background", "picture-uri", url});
       // Only newer GNOME has the dark-style key; its absence is no failure.
       Run({"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", url});
@@ -256,7 +276,8 @@ bool SetFileAsWallpaper(const std::string& fileName) {
       }
       if (set == 0)
         run({"xfconf-query", "-c", "xfce4-desktop", "-p",
-             "/backdrop/screen0/monitor0/workspace0/last-image", "-n", "-t", "string", "-s", title});
+             "/backdrop/screen0/monitor0/workspace0/last-image", "-n", "-t", "string", "-s",
+             title});
     } else if (HasDesktop(desktops, {"lxqt"})) {
       run({"pcmanfm-qt", "--set-wallpaper", title});
     } else {

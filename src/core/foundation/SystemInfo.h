@@ -29,11 +29,11 @@ struct TCommandResult {
   bool Started = false;
   bool TimedOut = false;
   int ExitCode = -1;   // -1 when it did not exit normally
-  int SystemError = 0; // errno of a failed start
+  int SystemError = 0; // errno of a failed start or of a failed wait
   std::string Output;  // standard output, at most 1 MiB
 };
-// Runs argv[0] (searched in PATH) with the arguments as they are; the
-// program is killed after `timeoutMs`.
+// Runs argv[0] (searched in PATH) with the arguments as they are, in a
+// process group of its own; the group is killed after `timeoutMs`.
 TCommandResult RunCommand(const std::vector<std::string>& argv, int timeoutMs);
 
 // Tests replace the runner the wallpaper uses; returns the previous one

@@ -88,11 +88,11 @@ void ReadComboInt(const TStoredTextList& list, std::string_view section, std::st
   value = chosen;
 }
 
-QRect FitFormBounds(const QRect& stored, const QRect& workArea) {
+QRect FitFormBounds(int64_t x, int64_t y, int64_t width, int64_t height, const QRect& workArea) {
   const int64_t left = workArea.left();
   const int64_t top = workArea.top();
-  const int64_t width = workArea.width();
-  const int64_t height = workArea.height();
+  const int64_t areaWidth = workArea.width();
+  const int64_t areaHeight = workArea.height();
   auto fitCoordinate = [](int64_t value, int64_t start, int64_t extent) {
     return value >= start && static_cast<double>(value) <= static_cast<double>(start) + 0.9 * static_cast<double>(extent)
                ? value
@@ -101,10 +101,10 @@ QRect FitFormBounds(const QRect& stored, const QRect& workArea) {
   auto fitExtent = [](int64_t value, int64_t extent) {
     return value >= 0 && value <= extent ? value : extent;
   };
-  return QRect(static_cast<int>(fitCoordinate(stored.x(), left, width)),
-               static_cast<int>(fitCoordinate(stored.y(), top, height)),
-               static_cast<int>(fitExtent(stored.width(), width)),
-               static_cast<int>(fitExtent(stored.height(), height)));
+  return QRect(static_cast<int>(fitCoordinate(x, left, areaWidth)),
+               static_cast<int>(fitCoordinate(y, top, areaHeight)),
+               static_cast<int>(fitExtent(width, areaWidth)),
+               static_cast<int>(fitExtent(height, areaHeight)));
 }
 
 void ReadFormBounds(const TStoredTextList& list, std::string_view section, QWidget* window,
@@ -117,7 +117,8 @@ void ReadFormBounds(const TStoredTextList& list, std::string_view section, QWidg
   list.ReadInt(section, keys.Y, y, INT32_MAX, INT32_MIN);
   list.ReadInt(section, keys.Width, width, INT32_MAX, INT32_MIN);
   list.ReadInt(section, keys.Height, height, INT32_MAX, INT32_MIN);
-  const QRect bounds = FitFormBounds(QRect(x, y, width, height), workArea);
+  // No QRect before the fit: stored values may overflow its right edge.
+  const QRect bounds = FitFormBounds(x, y, width, height, workArea);
   // Position and size as the window reports them (frame corner, client size).
   window->move(bounds.topLeft());
   window->resize(bounds.size());

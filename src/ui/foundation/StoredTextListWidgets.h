@@ -47,7 +47,8 @@ struct TFormBoundKeys {
 // Stored bounds checked against a work area: x stays when
 // left <= x <= left + 0.9 * (right - left), else it becomes left (y likewise);
 // a width outside 0 .. work-area width becomes that width (height likewise).
-QRect FitFormBounds(const QRect& stored, const QRect& workArea);
+// Taken in 64 bits: stored values need not make a valid rectangle.
+QRect FitFormBounds(int64_t x, int64_t y, int64_t width, int64_t height, const QRect& workArea);
 // Reads the bounds with the window's own as defaults and applies them at once.
 void ReadFormBounds(const TStoredTextList& list, std::string_view section, QWidget* window,
                     const TFormBoundKeys& keys, const QRect& workArea);

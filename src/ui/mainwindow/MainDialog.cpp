@@ -64,9 +64,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   CreateColumns();
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
-  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-    if (state == Qt::ApplicationActive) ApplicationEventsActivate();
-  });
+  connect(qApp, &QGuiApplication::applicationStateChanged, this,
+          [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive) ApplicationEventsActivate();
+          });
   setMinimumSize(790, 550);
   resize(1000, 700);
 }
@@ -125,7 +126,8 @@ std::string TMainForm::OptionsDirectory() const {
 
 void TMainForm::ApplyDefaultBoard() {
   // Board "Main": column 1 fixed in the user's documents folder.
-  for (int i = 0; i < BoardColumns; ++i) Column(i).ResetColumn(false);
+  for (int i = 0; i < BoardColumns; ++i)
+    Column(i).ResetColumn(false);
   const std::string documents = GetUserDirectory("XDG_DOCUMENTS_DIR", "Documents");
   const std::string home = HomePath();
   const std::string second = DirectoryExists(documents) ? documents : home;
@@ -136,7 +138,9 @@ void TMainForm::ApplyDefaultBoard() {
   Column(1).FixedAttr = true;
 }
 
-void TMainForm::OptionsIniLoad(TStoredTextList& ini) { LoadExtensionLists(ini); }
+void TMainForm::OptionsIniLoad(TStoredTextList& ini) {
+  LoadExtensionLists(ini);
+}
 
 void TMainForm::OptionsIniSave(TStoredTextList& ini) {
   ini.EraseAll();
@@ -175,7 +179,8 @@ void TMainForm::Setup() {
     Reset(false);
     BusyCount.Reset();
     MonitorCrono.Start();
-    for (int i = 0; i < VisibleColumns; ++i) Column(i).LoadDirectory(false);
+    for (int i = 0; i < VisibleColumns; ++i)
+      Column(i).LoadDirectory(false);
     FocusColumn(ActiveColumn);
     Created = true;
   });
@@ -186,7 +191,9 @@ void TMainForm::Reset(bool reload) {
   TGuard guard("TMainForm::Reset");
   TBusyScope busy;
   guard.Run([&] {
-    while (BoardLayout->count() > 0) BoardLayout->takeAt(0);
+    // The layout gives up its items; the views stay, the items are ours to free.
+    while (QLayoutItem* item = BoardLayout->takeAt(0))
+      delete item;
     for (int i = 0; i < BoardColumns; ++i) {
       TColumnView* view = ColumnView(i);
       if (i < VisibleColumns) {
@@ -220,8 +227,8 @@ void TMainForm::ShowInfoBars() {
   const TColumnInfo& info = Column(ActiveColumn).Info;
   ColumnInfoBar->SetFields({&info.Files, &info.Encrypted, &info.SelNum, &info.SelSz, &info.TotalSz,
                             &info.PartSz, &info.PartAttr});
-  FileInfoBar->SetFields(
-      {&info.Index, &info.Size, &info.Attr, &info.HardLinks, &info.Streams, &info.Title, &info.Modified});
+  FileInfoBar->SetFields({&info.Index, &info.Size, &info.Attr, &info.HardLinks, &info.Streams,
+                          &info.Title, &info.Modified});
   DescriptionBar->SetFields({&info.Description});
   ColumnInfoBar->setVisible(ProgramOptions.ShowColumnInfo);
   FileInfoBar->setVisible(ProgramOptions.ShowFileInfo);
@@ -230,11 +237,13 @@ void TMainForm::ShowInfoBars() {
 
 bool TMainForm::CheckDirMonitor(bool force) {
   std::vector<TColumn*> visible;
-  for (int i = 0; i < VisibleColumns; ++i) visible.push_back(&Column(i));
+  for (int i = 0; i < VisibleColumns; ++i)
+    visible.push_back(&Column(i));
   const bool listFocused = ColumnView(ActiveColumn)->ListHasFocus();
   const bool changed = cv::CheckDirMonitor(visible, force, listFocused, MonitorState, BusyCount);
   // Reloaded columns refreshed themselves; the rest may only gain a mark.
-  for (int i = 0; i < VisibleColumns; ++i) ColumnView(i)->RefreshHeader();
+  for (int i = 0; i < VisibleColumns; ++i)
+    ColumnView(i)->RefreshHeader();
   if (changed) FocusColumn(ActiveColumn);
   return changed;
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
 #include <random>
 #include <string>
@@ -158,6 +159,52 @@ TEST(ItemListState, SetFocusIndexClampsScrollsAndAlwaysNotifies) {
   EXPECT_EQ(list.TopIndex(), 16) << "the focus lands on the last visible row";
   EXPECT_EQ(list.ScrollBar().Position, 16);
   EXPECT_EQ(list.CheckInvariant(), "");
+}
+
+TEST(ItemListState, RepaintAllFiresWhenTheViewChangesAndOnlyThen) {
+  struct TCase {
+    const char* Name;
+    std::function<void(TItemListState&)> Action;
+    bool Fires;
+  };
+  const auto swap = [](int, int) {};
+  const TCase cases[] = {
+      {"new items", [](TItemListState& l) { l.EndUpdate(50); }, true},
+      {"items changed, same count", [](TItemListState& l) { l.EndUpdate(100); }, true},
+      {"resize", [](TItemListState& l) { l.SetSize(300, 100); }, true},
+      {"same size", [](TItemListState& l) { l.SetSize(l.Width(), l.Height()); }, false},
+      {"scroll bar width", [](TItemListState& l) { l.SetScrollBarWidth(20); }, true},
+      {"same scroll bar width", [](TItemListState& l) { l.SetScrollBarWidth(16); }, false},
+      {"item height", [](TItemListState& l) { l.SetItemHeight(20); }, true},
+      {"same item height", [](TItemListState& l) { l.SetItemHeight(RowHeight); }, false},
+      {"border width", [](TItemListState& l) { l.SetBorderWidth(2); }, true},
+      {"same border width", [](TItemListState& l) { l.SetBorderWidth(Border); }, false},
+      {"subcolumns", [](TItemListState& l) { l.SetSubcolumns(2); }, true},
+      {"same subcolumns", [](TItemListState& l) { l.SetSubcolumns(1); }, false},
+      {"scroll", [](TItemListState& l) { l.SetTopIndex(30); }, true},
+      {"same top", [](TItemListState& l) { l.SetTopIndex(0); }, false},
+      {"focus in view", [](TItemListState& l) { l.SetFocusIndex(3); }, false},
+      {"focus scrolls", [](TItemListState& l) { l.SetFocusIndex(50); }, true},
+      {"key in view", [](TItemListState& l) { l.KeyDown(Qt::Key_Down, Qt::NoModifier); }, false},
+      {"page down", [](TItemListState& l) { l.KeyDown(Qt::Key_PageDown, Qt::NoModifier); }, true},
+      {"wheel down", [](TItemListState& l) { l.WheelDown(); }, true},
+      {"wheel up at the top", [](TItemListState& l) { l.WheelUp(); }, false},
+      {"thumb moved", [](TItemListState& l) { l.ScrollBarMoved(5); }, true},
+      {"thumb kept", [](TItemListState& l) { l.ScrollBarMoved(0); }, false},
+      {"focus and offset", [](TItemListState& l) { l.SetFocusAndOffset(3, 3); }, true},
+      {"shuffle", [&](TItemListState& l) { l.Shuffle(1, swap); }, true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TItemListState list;
+    list.SetScrollBarWidth(16);
+    Shape(list, 100, 1, 10);
+    TScriptedRandom script({12345});
+    list.RandomSource = &script;
+    TEvents events(list);
+    c.Action(list);
+    EXPECT_EQ(events.All > 0, c.Fires);
+  }
 }
 
 TEST(ItemListState, EmptyListClampsToZero) {

@@ -9,6 +9,8 @@
 
 #include <fstream>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace cv {
@@ -63,8 +65,8 @@ TEST_F(ExtensionsTest, ListIsSortedSetWithoutCase) {
 
 TEST_F(ExtensionsTest, TypeTests) {
   LoadFrom("");
-  EXPECT_TRUE(IsProgramFile("/bin/setup.EXE"));
-  EXPECT_FALSE(IsProgramFile("/bin/setup.exe.txt"));
+  EXPECT_TRUE(IsProgramFile("/opt/tool.APPIMAGE"));
+  EXPECT_FALSE(IsProgramFile("/opt/tool.AppImage.txt"));
   EXPECT_TRUE(IsDocumentFile("/a/b.JPeG"));
   EXPECT_TRUE(IsDocumentFile("archive.tar.gz"));
   EXPECT_TRUE(IsTextFile("/a/skin.cvs"));
@@ -90,6 +92,37 @@ TEST_F(ExtensionsTest, TypeTests) {
   EXPECT_FALSE(IsLinkFile("/apps/.desktop"));
   EXPECT_TRUE(IsPlayListExtension(".MPL"));
   EXPECT_FALSE(IsPlayListExtension("mpl"));
+}
+
+TEST_F(ExtensionsTest, ProgramsAreExecutableFilesOrListedExtensions) {
+  LoadFrom("");
+  EXPECT_EQ(ProgramFileExtensions.List(), (std::vector<std::string>{".AppImage", ".run", ".sh"}));
+  const std::string executable = Dir.Path + "/tool";
+  std::ofstream(executable) << "#!/bin/sh\n";
+  ASSERT_EQ(::chmod(executable.c_str(), 0755), 0);
+  const std::string groupOnly = Dir.Path + "/group-tool";
+  std::ofstream(groupOnly) << "x";
+  ASSERT_EQ(::chmod(groupOnly.c_str(), 0610), 0);
+  std::ofstream(Dir.Path + "/notes") << "x";
+  ASSERT_EQ(::symlink(executable.c_str(), (Dir.Path + "/link").c_str()), 0);
+  ASSERT_EQ(::mkdir((Dir.Path + "/bin").c_str(), 0755), 0);
+  ASSERT_EQ(::mkfifo((Dir.Path + "/fifo").c_str(), 0777), 0);
+  struct Case {
+    std::string title;
+    bool program;
+  } cases[] = {
+      {executable, true},
+      {groupOnly, true},          // any execute bit
+      {Dir.Path + "/link", true}, // the link's target decides
+      {Dir.Path + "/notes", false},
+      {Dir.Path + "/bin", false},       // directories are not programs
+      {Dir.Path + "/fifo", false},      // nor special files
+      {Dir.Path + "/install.sh", true}, // listed extensions need no file
+      {Dir.Path + "/setup.exe", false},
+      {Dir.Path + "/missing", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(IsProgramFile(c.title), c.program) << c.title;
 }
 
 TEST_F(ExtensionsTest, ExpandNameFilter) {

@@ -241,7 +241,7 @@ TEST(FileTextsTest, SizeText) {
   FileUnitLoader.SizeUnits = false;
   EXPECT_EQ(GetSizeText(6, 0, 0), "0");
   EXPECT_EQ(GetSizeText(6, 0, 999499), "999,499");
-  EXPECT_EQ(GetSizeText(6, 0, 999999), "1.00e6");
+  EXPECT_EQ(GetSizeText(6, 0, 999999), "999,999"); // six digits hold it: no carry
   EXPECT_EQ(GetSizeText(6, 0, 1234567), "1.23457e6");
   EXPECT_EQ(GetSizeText(3, 0, 999999), "1e6"); // the mantissa carries to the next group
 }

@@ -22,9 +22,26 @@ TEST(ClipboardTest, UrlsBecomeExactLocalTitles) {
       {"https://example.invalid/x", ""},
       {"file:///tmp/nul%00byte", ""},
       {"relative/path", ""},
+      {"file:///tmp/report#2.txt", ""}, // never "/tmp/report"
+      {"file:///tmp/report?2.txt", ""},
+      {"file:///tmp/report%232.txt", "/tmp/report#2.txt"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(LocalFileTitleFromUrl(QUrl::fromEncoded(c.url)), c.title) << c.url;
+}
+
+TEST(ClipboardTest, TextLinesGiveOnlyAbsoluteTitles) {
+  struct Case {
+    const char* text;
+    Titles titles;
+  } cases[] = {
+      {"/tmp/a\r\n/tmp/b c\n\n", {"/tmp/a", "/tmp/b c"}},
+      {"file:///tmp/x%20y\nfile:///tmp/report#2.txt\n/tmp/z", {"/tmp/x y", "/tmp/z"}},
+      {"report.txt\n./a\n~/b\n /tmp/c", {}}, // never resolved against the working directory
+      {"file://otherhost/a\nhttps://example.invalid/b", {}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(TitlesFromText(c.text), c.titles) << c.text;
 }
 
 TEST(ClipboardTest, DroppedFilesAreLocalFullTitlesInOrder) {

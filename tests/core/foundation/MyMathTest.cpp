@@ -62,6 +62,12 @@ TEST(MyMathTest, EngineeringNotation) {
       {3, 0, -999999.7, "-1e6"},
       {3, 0, 999.7, "1e3"},
       {6, 0, 123456789, "123.457e6"},
+      // The mantissa is rounded to the significant digits before its
+      // integer digits are counted.
+      {3, 0, 9.6e6, "9.60e6"},
+      {4, 0, 999500, "999.5e3"},
+      {3, 0, 99.96e3, "100e3"},
+      {3, 0, -9.6e6, "-9.60e6"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(AlignRealToTextPow(c.digits, c.precision, c.x), c.text) << c.x << " d=" << c.digits;

@@ -37,7 +37,10 @@ TEST_F(MyTimeTest, EncodeDecodeAndTimeStamps) {
 
 TEST_F(MyTimeTest, OwnFormatLetters) {
   const TDateTime value = EncodeDateTime(2004, 3, 5, 7, 8, 9, 45);
-  struct Case { const char* format; const char* text; } cases[] = {
+  struct Case {
+    const char* format;
+    const char* text;
+  } cases[] = {
       {"hh:nn:ss", "07:08:09"},
       {"h:n:s.zzz", "7:8:9.045"},
       {"d/m/yy", "5/3/04"},
@@ -49,7 +52,8 @@ TEST_F(MyTimeTest, OwnFormatLetters) {
       {"ddddd | dddddd", "3/5/04 | Friday, March 5, 2004"},
       {"tt", "7:08:09 AM"},
   };
-  for (const auto& c : cases) EXPECT_EQ(FormatDateTimeText(c.format, value), c.text) << c.format;
+  for (const auto& c : cases)
+    EXPECT_EQ(FormatDateTimeText(c.format, value), c.text) << c.format;
 }
 
 TEST_F(MyTimeTest, LocaleTextsFollowThePinnedLocale) {
@@ -68,11 +72,39 @@ TEST_F(MyTimeTest, LocaleTextsFollowThePinnedLocale) {
   EXPECT_EQ(ShortDateText(value), "5.3.2004");
 }
 
+TEST_F(MyTimeTest, LongTimeTextLeavesOutTheTimeZoneInEveryLocale) {
+  const TDateTime value = EncodeDateTime(2004, 3, 5, 14, 7, 9);
+  struct Case {
+    const char* locale;
+    const char* text;
+  } cases[] = {
+      {"es_ES", "14:07:09"},           // H:mm:ss (t)
+      {"ca_ES", "14:07:09"},           // H:mm:ss (t)
+      {"eu_ES", "14:07:09"},           // HH:mm:ss (t)
+      {"fa_IR", "۱۴:۰۷:۰۹"},           // locale digits, H:mm:ss (t)
+      {"bg_BG", "14:07:09 ч."},        // H:mm:ss 'ч'. t: the full stop is the word's
+      {"en_US", "2:07:09 PM"},         // h:mm:ss AP t
+      {"sq_AL", "2:07:09 E PASDITES"}, // h:mm:ss AP, t
+      {"zh_CN", "14:07:09"},           // t HH:mm:ss
+      {"zh_TW", "14:07:09"},           // Bh:mm:ss [t]: Qt cannot fill B in
+      {"fi_FI", "14:07:09"},           // H.mm.ss t
+      {"fr_CA", "14 h 07 min 09 s"},   // HH 'h' mm 'min' ss 's' t
+  };
+  for (const auto& c : cases) {
+    TFormatLocalePin pin{QLocale(QString::fromLatin1(c.locale))};
+    EXPECT_EQ(LongTimeText(value), c.text) << c.locale;
+  }
+}
+
 TEST_F(MyTimeTest, DurationTexts) {
-  struct Case { int decimals; double seconds; const char* text; } cases[] = {
+  struct Case {
+    int decimals;
+    double seconds;
+    const char* text;
+  } cases[] = {
       {0, 3725.9, "01:02:05"},
       {2, 3725.257, "01:02:05,26"},
-      {3, 59.9996, "00:01:00,000"},       // the rounding carries into the seconds
+      {3, 59.9996, "00:01:00,000"}, // the rounding carries into the seconds
       {1, 0.3, "00:00:00,3"},
       {0, -90061, "-1 day 01:01:01"},
       {0, 2 * 86400 + 5, "2 day 00:00:05"},
@@ -85,13 +117,17 @@ TEST_F(MyTimeTest, DurationTexts) {
 
 TEST_F(MyTimeTest, ConvertTextToDate) {
   const int thisYear = QDate::currentDate().year();
-  struct Case { const char* text; const char* format; TDateTime expected; } cases[] = {
+  struct Case {
+    const char* text;
+    const char* format;
+    TDateTime expected;
+  } cases[] = {
       {"5/3/04", "d/m/yy", EncodeDateTime(2004, 3, 5)},
       {"5.3.1999", "d/m/yy", EncodeDateTime(1999, 3, 5)},
       {"5-3-49", "d/m/yy", EncodeDateTime(2049, 3, 5)},
       {"5-3-50", "d/m/yy", EncodeDateTime(1950, 3, 5)},
       {"05/MAR/04", "d/m/yy", EncodeDateTime(2004, 3, 5)},
-      {"5 march 2004", "d/m/yy", 0.0},     // blanks do not separate
+      {"5 march 2004", "d/m/yy", 0.0}, // blanks do not separate
       {"5/March/2004", "d/m/yy", EncodeDateTime(2004, 3, 5)},
       {"dec.31.99", "m/d/yy", EncodeDateTime(1999, 12, 31)},
       {"2004-03-05", "yyyy/mm/dd", EncodeDateTime(2004, 3, 5)},
@@ -114,7 +150,9 @@ TEST_F(MyTimeTest, ConvertTextToDate) {
 }
 
 double FakeNow = 0.0;
-double FakeClock() { return FakeNow; }
+double FakeClock() {
+  return FakeNow;
+}
 
 TEST_F(MyTimeTest, StopwatchPausesAndRepeats) {
   TCrono crono(&FakeClock);
@@ -172,8 +210,10 @@ TEST_F(MyTimeTest, DaylightSavingDayKeepsWallClock) {
   const QDateTime qt = DateTimeToQt(value);
   EXPECT_EQ(qt.time().hour(), 10);
   EXPECT_DOUBLE_EQ(DateTimeFromQt(qt), value);
-  if (old) ::setenv("TZ", saved.c_str(), 1);
-  else ::unsetenv("TZ");
+  if (old)
+    ::setenv("TZ", saved.c_str(), 1);
+  else
+    ::unsetenv("TZ");
   ::tzset();
 }
 

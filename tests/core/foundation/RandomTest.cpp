@@ -52,6 +52,30 @@ TEST(RandomTest, SeededGeneratorRepeatsAndEntropyChangesIt) {
   EXPECT_GT(differences, 0);
 }
 
+TEST(RandomTest, EveryBitIsSetAboutHalfTheTime) {
+  // The upper half comes from the tables, which repeat after 128 draws:
+  // several seeds give enough distinct entries.
+  constexpr int Seeds = 16, DrawsPerSeed = 1024, Draws = Seeds * DrawsPerSeed;
+  std::array<int, 32> set{};
+  int upperHalf = 0;
+  for (uint32_t seed = 1; seed <= Seeds; ++seed) {
+    TRandomGenerator generator(seed, 10, 20, &FixedTicks);
+    for (int i = 0; i < DrawsPerSeed; ++i) {
+      const uint32_t value = generator.Next();
+      for (int bit = 0; bit < 32; ++bit)
+        set[bit] += (value >> bit) & 1;
+      upperHalf += generator.NextBelow(131072) >= 65536;
+    }
+  }
+  // A biased bit is set three times in four.
+  for (int bit = 0; bit < 32; ++bit) {
+    EXPECT_GT(set[bit], Draws * 44 / 100) << "bit " << bit;
+    EXPECT_LT(set[bit], Draws * 56 / 100) << "bit " << bit;
+  }
+  EXPECT_GT(upperHalf, Draws * 44 / 100);
+  EXPECT_LT(upperHalf, Draws * 56 / 100);
+}
+
 TEST(RandomTest, ProgramGeneratorCoversSmallRanges) {
   std::set<uint32_t> seen;
   for (int i = 0; i < 2000; ++i) seen.insert(Random.NextBelow(10));

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
+
+#include <unistd.h>
 
 namespace cv {
 namespace {
@@ -23,9 +26,10 @@ TEST(SystemInfoTest, MemoryStatusFromMeminfo) {
   EXPECT_EQ(status.AvailablePageFile, (8388608ull + 1048576) * 1024);
 
   // Old kernels: free memory plus caches.
-  ASSERT_TRUE(ParseMemoryStatus("MemTotal: 1000 kB\nMemFree: 100 kB\nBuffers: 20 kB\nCached: 30 kB\n"
-                                "SwapCached: 999 kB\n",
-                                status));
+  ASSERT_TRUE(
+      ParseMemoryStatus("MemTotal: 1000 kB\nMemFree: 100 kB\nBuffers: 20 kB\nCached: 30 kB\n"
+                        "SwapCached: 999 kB\n",
+                        status));
   EXPECT_EQ(status.AvailablePhysical, 150u * 1024);
   EXPECT_EQ(status.TotalPageFile, 1000u * 1024);
   EXPECT_FALSE(ParseMemoryStatus("MemFree: 1 kB\n", status));
@@ -49,6 +53,54 @@ TEST(SystemInfoTest, RunCommandPassesArgumentsAsTheyAre) {
   result = RunCommand({"sleep", "10"}, 200);
   EXPECT_TRUE(result.TimedOut);
   EXPECT_FALSE(RunCommand({}, 100).Started);
+}
+
+// Sets a signal's disposition for the scope and restores it after.
+class TSignalDisposition {
+public:
+  TSignalDisposition(int signal, sighandler_t handler)
+      : Signal(signal), Previous(::signal(signal, handler)) {}
+  ~TSignalDisposition() { ::signal(Signal, Previous); }
+  TSignalDisposition(const TSignalDisposition&) = delete;
+  TSignalDisposition& operator=(const TSignalDisposition&) = delete;
+
+private:
+  int Signal;
+  sighandler_t Previous;
+};
+
+TEST(SystemInfoTest, RunCommandWithoutAnExitStatusIsNoSuccess) {
+  // An inherited ignored SIGCHLD reaps the child before we can wait for it.
+  TSignalDisposition ignored(SIGCHLD, SIG_IGN);
+  for (const char* program : {"false", "true"}) {
+    const TCommandResult result = RunCommand({program}, 5000);
+    EXPECT_TRUE(result.Started) << program;
+    EXPECT_FALSE(result.TimedOut) << program;
+    EXPECT_EQ(result.ExitCode, -1) << program;
+    EXPECT_EQ(result.SystemError, ECHILD) << program;
+  }
+}
+
+// True when `pid` is gone or only a zombie waiting for its new parent.
+bool ProcessEnded(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  if (!std::getline(stat, text)) return true;
+  const size_t close = text.rfind(')');
+  return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'Z';
+}
+
+TEST(SystemInfoTest, RunCommandTimeoutKillsWhatTheProgramStarted) {
+  // The shell waits for a background sleep that holds the output pipe open.
+  const TCommandResult result = RunCommand({"sh", "-c", "sleep 30 & echo $!; wait"}, 300);
+  EXPECT_TRUE(result.TimedOut);
+  const pid_t grandchild = static_cast<pid_t>(std::atoi(result.Output.c_str()));
+  ASSERT_GT(grandchild, 0) << result.Output;
+  bool ended = false;
+  for (int i = 0; i < 200 && !(ended = ProcessEnded(grandchild)); ++i)
+    ::usleep(10000);
+  EXPECT_TRUE(ended) << "the grandchild " << grandchild << " outlived the timeout";
+  if (!ended) ::kill(grandchild, SIGKILL);
 }
 
 class WallpaperTest : public ::testing::Test {
@@ -82,7 +134,10 @@ using Argv = std::vector<std::string>;
 
 TEST_F(WallpaperTest, EachDesktopGetsItsOwnTool) {
   const std::string url = "file://" + Dir.Path + "/Corvantide%20Wallpaper.bmp";
-  struct Case { const char* desktop; std::vector<Argv> calls; } cases[] = {
+  struct Case {
+    const char* desktop;
+    std::vector<Argv> calls;
+  } cases[] = {
       {"ubuntu:GNOME",
        {{"gsettings", "set", "org.gnome.desktop.background", "picture-uri", url},
         {"gsettings", "set", "org.gnome.desktop.background", "picture-uri-dark", url}}},

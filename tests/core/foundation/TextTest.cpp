@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 
 namespace cv {
 namespace {
@@ -239,8 +243,54 @@ TEST_F(TextTest, IntFromTextKeepsDefaultsAndReportsNonIntegers) {
   EXPECT_EQ(value, 4);
 }
 
+// Switches the C library's number format to one with a decimal comma for
+// its lifetime: an installed one, else one built from the locale sources.
+class TDecimalCommaNumbers {
+public:
+  TDecimalCommaNumbers() {
+    const char* previous = std::setlocale(LC_NUMERIC, nullptr);
+    Previous = previous ? previous : "C";
+    for (const char* name : {"de_DE.UTF-8", "fr_FR.UTF-8", "ru_RU.UTF-8", "de_DE.utf8"})
+      if (Switch(name)) return;
+    // The locales package has the sources; localedef builds one in a second.
+    const std::string built = Dir.Path + "/de_DE.UTF-8";
+    const std::string command = "localedef -i de_DE -f UTF-8 '" + built + "' >/dev/null 2>&1";
+    if (std::system(command.c_str()) != 0) return;
+    const char* locpath = std::getenv("LOCPATH");
+    if (locpath) PreviousLocPath = locpath;
+    ::setenv("LOCPATH", Dir.Path.c_str(), 1);
+    SetLocPath = true;
+    Switch("de_DE.UTF-8");
+  }
+  ~TDecimalCommaNumbers() {
+    std::setlocale(LC_NUMERIC, Previous.c_str());
+    if (!SetLocPath) return;
+    if (PreviousLocPath)
+      ::setenv("LOCPATH", PreviousLocPath->c_str(), 1);
+    else
+      ::unsetenv("LOCPATH");
+  }
+  TDecimalCommaNumbers(const TDecimalCommaNumbers&) = delete;
+  TDecimalCommaNumbers& operator=(const TDecimalCommaNumbers&) = delete;
+  bool Active = false;
+
+private:
+  bool Switch(const char* name) {
+    Active = std::setlocale(LC_NUMERIC, name) != nullptr &&
+             std::strcmp(std::localeconv()->decimal_point, ",") == 0;
+    return Active;
+  }
+  std::string Previous;
+  std::optional<std::string> PreviousLocPath;
+  bool SetLocPath = false;
+  test::TTempDir Dir;
+};
+
 TEST_F(TextTest, RealFromTextUsesFullStopWhateverTheLocale) {
   TFormatLocalePin german(QLocale(QLocale::German, QLocale::Germany));
+  TDecimalCommaNumbers numbers;
+  if (!numbers.Active)
+    GTEST_SKIP() << "no locale with a decimal comma is installed and none could be built";
   struct Case { const char* text; double expected; bool defaulted; } cases[] = {
       {"2.5", 2.5, false}, {" -1e3 ", -1000.0, false}, {"+.5", 0.5, false},
       {"2,5", 9.0, true},  {"", 9.0, true},            {"abc", 9.0, true},

@@ -60,6 +60,10 @@ protected:
     SavedSkin = SkinOptions;
     SavedOptions = ProgramOptions;
     SavedBackPicture = GMyPanelOptions.BackPicture;
+    // The skin's margins share one default: apart, a wrong one shows.
+    SkinOptions.ButtonMarginColor = 0x102030;
+    SkinOptions.PushedMarginColor = 0x405060;
+    SkinOptions.WindowMarginColor = 0x708090;
   }
   void TearDown() override {
     Window.reset();

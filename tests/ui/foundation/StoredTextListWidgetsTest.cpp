@@ -124,7 +124,8 @@ TEST_F(StoredTextListWidgetsTest, FormBoundsOnAWorkAreaAwayFromTheOrigin) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(QString("%1,%2").arg(c.Stored.x()).arg(c.Stored.y()).toStdString());
-    EXPECT_EQ(FitFormBounds(c.Stored, area), c.Expected);
+    EXPECT_EQ(FitFormBounds(c.Stored.x(), c.Stored.y(), c.Stored.width(), c.Stored.height(), area),
+              c.Expected);
   }
 
   QWidget window;
@@ -136,6 +137,29 @@ TEST_F(StoredTextListWidgetsTest, FormBoundsOnAWorkAreaAwayFromTheOrigin) {
   ReadFormBounds(List, "Form", &window, keys, area); // "Height" missing: keeps 240
   EXPECT_EQ(window.pos(), QPoint(100, 300));
   EXPECT_EQ(window.size(), QSize(640, 240));
+
+  // Edges beyond the int range are refused like any other, never wrapped.
+  struct {
+    int64_t Left, Top, Width, Height;
+    QRect Expected;
+  } const extremes[] = {
+      {2000000000, 2000000000, 2000000000, 2000000000, {100, 50, 1000, 700}},
+      {INT32_MAX, 60, INT32_MAX, 10, {100, 60, 1000, 10}},
+      {INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN, {100, 50, 1000, 700}},
+      {INT64_MAX, INT64_MIN, INT64_MAX, INT64_MIN, {100, 50, 1000, 700}},
+  };
+  for (const auto& e : extremes) {
+    SCOPED_TRACE(std::to_string(e.Left) + "," + std::to_string(e.Width));
+    EXPECT_EQ(FitFormBounds(e.Left, e.Top, e.Width, e.Height, area), e.Expected);
+    if (e.Left < INT32_MIN || e.Left > INT32_MAX) continue; // no stored int holds it
+    List.WriteInt("Form", "Left", static_cast<int32_t>(e.Left));
+    List.WriteInt("Form", "Top", static_cast<int32_t>(e.Top));
+    List.WriteInt("Form", "Width", static_cast<int32_t>(e.Width));
+    List.WriteInt("Form", "Height", static_cast<int32_t>(e.Height));
+    QWidget stored;
+    ReadFormBounds(List, "Form", &stored, keys, area);
+    EXPECT_EQ(QRect(stored.pos(), stored.size()), e.Expected);
+  }
 
   window.move(222, 333);
   window.resize(444, 155);

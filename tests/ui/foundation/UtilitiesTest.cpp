@@ -140,13 +140,22 @@ TEST_F(MenuFromFilesTest, FailuresAreReportedAndMissingDirectoriesAreEmpty) {
   EXPECT_EQ(FunStatContext.SystemErrorCode, static_cast<uint32_t>(ENOTDIR));
   EXPECT_EQ(FunStatContext.FunctionName, "LoadMenuWithFiles");
 
-  if (::geteuid() == 0) return; // root reads every directory
-  fs::create_directories(Dir.Path + "/top/locked");
-  Touch(Dir.Path + "/top/a.txt");
-  fs::permissions(Dir.Path + "/top/locked", fs::perms::none);
-  EXPECT_FALSE(LoadMenuWithFiles(&Menu, Dir.Path + "/top", "", {}, nullptr, "", false, false, false));
-  EXPECT_EQ(FunStatContext.SystemErrorCode, static_cast<uint32_t>(EACCES));
-  fs::permissions(Dir.Path + "/top/locked", fs::perms::owner_all);
+  // Root reads every directory: the locked one is read by an unprivileged child.
+  const std::string top = Dir.Path + "/top";
+  fs::create_directories(top + "/locked");
+  Touch(top + "/a.txt");
+  fs::permissions(top + "/locked", fs::perms::none);
+  EXPECT_EQ(test::RunUnprivileged(
+                {top},
+                [&]() -> std::string {
+                  if (LoadMenuWithFiles(&Menu, top, "", {}, nullptr, "", false, false, false))
+                    return "the locked directory was read";
+                  if (FunStatContext.SystemErrorCode != EACCES)
+                    return "system error " + std::to_string(FunStatContext.SystemErrorCode);
+                  return "";
+                }),
+            "");
+  fs::permissions(top + "/locked", fs::perms::owner_all);
 }
 
 TEST(MenuInsertPositionTest, DirectoriesFirstEachSortedIgnoringCase) {

@@ -1,5 +1,6 @@
 #include "mainwindow/MainDialog.h"
 
+#include "TestSupport.h"
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
@@ -8,14 +9,15 @@
 #include "foundation/Program.h"
 #include "foundation/Registry.h"
 #include "mainwindow/ProgramOptions.h"
-#include "TestSupport.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <malloc.h>
 
 namespace cv {
 namespace {
@@ -67,13 +69,43 @@ TEST_F(MainDialogTest, StartsActivatesTicksAndCloses) {
     std::ofstream(Documents + "/new.txt") << "y";
     EXPECT_TRUE(form.CheckDirMonitor(true));
     EXPECT_EQ(form.Column(1).Count(), 3);
+    EXPECT_FALSE(form.Column(1).HeaderChanged);
+    // The timer's own monitor check (once a second, the window active) marks
+    // a later change without reading it.
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    std::ofstream(Documents + "/newer.txt") << "z";
+    QTest::qWait(1100);
     form.MainTimerTimer();
+    EXPECT_TRUE(form.Column(1).HeaderChanged);
+    EXPECT_EQ(form.Column(1).Count(), 3);
     EXPECT_EQ(BusyCount.Value(), 0);
     form.close();
   }
   EXPECT_TRUE(fs::exists(options + "Corvantide.ini"));
   EXPECT_TRUE(Ui.Errors.empty());
   fs::remove(Documents + "/new.txt");
+  fs::remove(Documents + "/newer.txt");
+}
+
+TEST_F(MainDialogTest, ResetsLayOutTheVisibleColumnsWithoutGrowingTheHeap) {
+  TMainForm form;
+  form.Setup();
+  form.VisibleColumns = 3;
+  QLayout* board = form.ColumnView(0)->parentWidget()->layout();
+  ASSERT_NE(board, nullptr);
+  auto heapInUse = [] { return static_cast<long long>(::mallinfo2().uordblks); };
+  for (int i = 0; i < 20; ++i)
+    form.Reset(false); // lazy caches settle first
+  const long long before = heapInUse();
+  for (int i = 0; i < 500; ++i)
+    form.Reset(false);
+  // Each reset replaces one layout item per column: kept, they add up to
+  // well over 100 KB here.
+  EXPECT_LT(heapInUse() - before, 16 * 1024);
+  ASSERT_EQ(board->count(), 3);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(board->itemAt(i)->widget(), form.ColumnView(i)) << i;
 }
 
 TEST_F(MainDialogTest, OptionsDirectoryFollowsTheRegistryWhenItExists) {

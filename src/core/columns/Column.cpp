@@ -188,7 +188,7 @@ bool TColumn::LoadWithFiles(const std::string& title, const std::string& sortMod
       item.Title.reserve(path.size() + name.size());
       item.Title.append(path).append(name);
       const bool isDirectory = info && (info->Attributes & faDirectory);
-      item.Type = GetFileListType(name, isDirectory);
+      item.Type = GetFileListType(name, isDirectory, info && info->Executable);
       if (info) {
         item.Encrypted = (info->Attributes & faEncrypted) != 0;
         item.Modified = AsSigned(info->ModifiedFileTime);
@@ -252,7 +252,7 @@ void TColumn::SetWithList(const std::vector<std::string>& titles, bool selectAll
       item.Exists = info.Load(item.Title);
       const bool isDirectory =
           IsPartitionTitle(item.Title) || (item.Exists && (info.Attributes & faDirectory));
-      item.Type = GetFileListType(item.Title, isDirectory);
+      item.Type = GetFileListType(item.Title, isDirectory, item.Exists && info.Executable);
       if (item.Exists) {
         item.Modified = AsSigned(info.ModifiedFileTime);
         item.Created = AsSigned(info.CreatedFileTime);

@@ -19,10 +19,10 @@ std::string_view GetFileListTypeLetter(int type) {
   }
 }
 
-int GetFileListType(std::string_view title, bool isDirectory) {
+int GetFileListType(std::string_view title, bool isDirectory, bool executable) {
   if (isDirectory) return fltDirectory;
   if (IsDocumentFile(title)) return fltDocument;
-  if (IsProgramFile(title)) return fltProgram;
+  if (executable || IsExtensionInList(title, &ProgramFileExtensions)) return fltProgram;
   if (IsLinkFile(title)) return fltLink;
   return fltGeneric;
 }

@@ -31,9 +31,10 @@ struct TFileListData {
 
 // "D", "L", "P", "T" or "G".
 std::string_view GetFileListTypeLetter(int type);
-// Type of a listed entry: directory, else document, program, link by the
-// extension lists, else generic.
-int GetFileListType(std::string_view title, bool isDirectory);
+// Type of a listed entry: directory, else document by its extension, else
+// program when executable or by its extension, else link, else generic. The
+// listing knows the execute bits already, so nothing is looked up here.
+int GetFileListType(std::string_view title, bool isDirectory, bool executable);
 
 enum class TSortMode {
   Name,

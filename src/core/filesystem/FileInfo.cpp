@@ -33,6 +33,7 @@ TFileInfo::TFileInfo() { Reset(); }
 void TFileInfo::Reset() {
   Exists = false;
   Attributes = 0;
+  Executable = false;
   Size = 0;
   CreatedFileTime = AccessedFileTime = ModifiedFileTime = 0;
   Created = Accessed = Modified = ZeroFileTimeDateTime();
@@ -62,6 +63,7 @@ void TFileInfo::SetFromStatx(std::string_view name, const struct statx& own,
 
   Exists = true;
   Attributes = attributes;
+  Executable = type == S_IFREG && (facts.stx_mode & 0111) != 0;
   Size = facts.stx_size;
   ModifiedFileTime = FileTimeOf(facts.stx_mtime);
   AccessedFileTime = FileTimeOf(facts.stx_atime);

@@ -17,6 +17,8 @@ public:
   bool Exists = false;
   // faReadOnly, faHidden, ... (File.h).
   uint32_t Attributes = 0;
+  // A regular file (a link's target) with an execute bit: a program.
+  bool Executable = false;
   // Date-time values of the raw times below.
   TDateTime Created = 0;
   TDateTime Accessed = 0;

@@ -149,6 +149,46 @@ TEST_F(ColumnTest, CreatedModesUseTheBirthOrModificationTime) {
   }
 }
 
+// Execute bits make programs in a listing and in a list of titles alike; a
+// document stays a document whatever its bits.
+TEST_F(ColumnTest, ExecutableFilesArePrograms) {
+  struct {
+    const char* Name;
+    fs::perms Mode;
+    int Type;
+  } const cases[] = {
+      {"tool", fs::perms::owner_all, fltProgram},
+      {"group-only", fs::perms::owner_read | fs::perms::group_exec, fltProgram},
+      {"plain", fs::perms::owner_read | fs::perms::owner_write, fltGeneric},
+      {"run.sh", fs::perms::owner_read, fltProgram},
+      {"notes.txt", fs::perms::owner_all, fltDocument},
+  };
+  std::vector<std::string> titles;
+  for (const auto& c : cases) {
+    MakeFile(c.Name, 1);
+    fs::permissions(Dir.Path + "/" + c.Name, c.Mode);
+    titles.push_back(Dir.Path + "/" + c.Name);
+  }
+  fs::create_symlink("tool", Dir.Path + "/link-to-tool");
+  Load();
+  for (const auto& c : cases) {
+    const auto item = std::find_if(Column.Items.begin(), Column.Items.end(), [&](const auto& i) {
+      return GetTitleName(i.Title) == c.Name;
+    });
+    ASSERT_NE(item, Column.Items.end()) << c.Name;
+    EXPECT_EQ(item->Type, c.Type) << c.Name;
+  }
+  const auto link = std::find_if(Column.Items.begin(), Column.Items.end(), [](const auto& i) {
+    return GetTitleName(i.Title) == "link-to-tool";
+  });
+  ASSERT_NE(link, Column.Items.end());
+  EXPECT_EQ(link->Type, fltProgram);
+  Column.SetWithList(titles, false);
+  ASSERT_EQ(Column.Count(), static_cast<int>(std::size(cases)));
+  for (size_t i = 0; i < std::size(cases); ++i)
+    EXPECT_EQ(Column.Items[i].Type, cases[i].Type) << cases[i].Name;
+}
+
 TEST_F(ColumnTest, HiddenFilesGroupIsCountedAndSaidInTheHint) {
   MakeFile("a.bin", 1);
   MakeFile("b.txt", 1);

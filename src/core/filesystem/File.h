@@ -67,8 +67,8 @@ std::string GetTitlePath(std::string_view title);
 // Name part (after the last "/"); for a partition title the title without
 // a trailing delimiter.
 std::string GetTitleName(std::string_view title);
-// The text after the last "/", in place (no partition rule): for hot loops
-// over the items of one directory.
+// The same parts in place, for hot loops over many titles.
+std::string_view TitlePathPart(std::string_view title);
 std::string_view TitleNamePart(std::string_view title);
 // Extension of the name with its leading "." (".gz" of "a.tar.gz"); a name
 // that starts with its only "." (".bashrc") has none.

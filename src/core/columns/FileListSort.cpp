@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <iterator>
 #include <numeric>
 
 namespace cv {
@@ -28,14 +27,10 @@ int GroupRank(int type, const TGroupOptions& options) {
   case fltDirectory:
     if (options.SeparateDirs) return options.DirsAtEnd ? 6 : 0;
     return 5;
-  case fltLink:
-    return options.SeparateLinks ? 2 : 5;
-  case fltProgram:
-    return options.SeparateProgs ? 3 : 5;
-  case fltDocument:
-    return options.SeparateDocs ? 4 : 5;
-  default:
-    return 5;
+  case fltLink: return options.SeparateLinks ? 2 : 5;
+  case fltProgram: return options.SeparateProgs ? 3 : 5;
+  case fltDocument: return options.SeparateDocs ? 4 : 5;
+  default: return 5;
   }
 }
 
@@ -157,13 +152,22 @@ QCollatorSortKey TNameCollator::Key(std::string_view name) const {
 
 namespace {
 
-// Moves the items into the order of `order` (indexes from `first`).
+// Moves the items into the order of `order` (the source index of each
+// place), in place along the permutation's cycles.
 void ApplyOrder(std::vector<TFileListData>::iterator first, const std::vector<uint32_t>& order) {
-  std::vector<TFileListData> sorted;
-  sorted.reserve(order.size());
-  for (const uint32_t i : order)
-    sorted.push_back(std::move(first[i]));
-  std::move(sorted.begin(), sorted.end(), first);
+  std::vector<bool> placed(order.size(), false);
+  for (size_t start = 0; start < order.size(); ++start) {
+    if (placed[start] || order[start] == start) continue;
+    TFileListData held = std::move(first[start]);
+    size_t place = start;
+    while (order[place] != start) {
+      first[place] = std::move(first[order[place]]);
+      placed[place] = true;
+      place = order[place];
+    }
+    first[place] = std::move(held);
+    placed[place] = true;
+  }
 }
 
 // An ASCII name's key: its first 16 weights inline (zero-padded, so a
@@ -292,19 +296,32 @@ void SortFileItems(std::vector<TFileListData>::iterator first,
 
 void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMode,
                      const TGroupOptions& options) {
-  // Ranks are 0..6: one pass into buckets keeps each group in listing order.
-  std::array<std::vector<TFileListData>, 7> groups;
-  for (TFileListData& item : items) {
-    if (item.Type == fltGeneric && !options.ShowFilesGroup) continue;
-    groups[static_cast<size_t>(GroupRank(item.Type, options))].push_back(std::move(item));
+  // Ranks are 0..6: one counting pass puts each group in listing order.
+  constexpr int Hidden = 7;
+  std::vector<uint8_t> ranks(items.size());
+  std::array<size_t, Hidden + 1> counts{};
+  for (size_t i = 0; i < items.size(); ++i) {
+    const TFileListData& item = items[i];
+    ranks[i] = item.Type == fltGeneric && !options.ShowFilesGroup
+                   ? Hidden
+                   : static_cast<uint8_t>(GroupRank(item.Type, options));
+    ++counts[ranks[i]];
   }
-  items.clear();
+  std::vector<TFileListData> arranged;
+  arranged.reserve(items.size() - counts[Hidden]);
+  std::array<size_t, Hidden> starts{};
+  for (int rank = 0; rank < Hidden; ++rank) {
+    starts[static_cast<size_t>(rank)] = arranged.size();
+    for (size_t i = 0; i < items.size(); ++i)
+      if (ranks[i] == rank) arranged.push_back(std::move(items[i]));
+  }
+  items = std::move(arranged);
   const TSortMode mode = ParseSortMode(sortMode);
-  for (size_t rank = 0; rank < groups.size(); ++rank) {
-    std::vector<TFileListData>& group = groups[rank];
+  for (size_t rank = 0; rank < Hidden; ++rank) {
+    const auto begin = items.begin() + static_cast<ptrdiff_t>(starts[rank]);
+    const auto end = begin + static_cast<ptrdiff_t>(counts[rank]);
     // A separate directory group is always in name order.
-    SortFileItems(group.begin(), group.end(), rank == 0 || rank == 6 ? TSortMode::Name : mode);
-    std::move(group.begin(), group.end(), std::back_inserter(items));
+    SortFileItems(begin, end, rank == 0 || rank == 6 ? TSortMode::Name : mode);
   }
 }
 

@@ -8,6 +8,7 @@
 #include <climits>
 #include <ctime>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,14 +43,12 @@ bool WildcardMatch(std::string_view text, std::string_view pattern) {
       return false;
     }
   }
-  while (p < pattern.size() && pattern[p] == '*')
-    ++p;
+  while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
 }
 
 std::string StripTrailingDelimiters(std::string_view title) {
-  while (title.size() > 1 && title.back() == PathDelimiter)
-    title.remove_suffix(1);
+  while (title.size() > 1 && title.back() == PathDelimiter) title.remove_suffix(1);
   return std::string(title);
 }
 
@@ -87,9 +86,7 @@ bool SameIdentity(const struct statx& a, const struct statx& b) {
 
 // ---- Pure title helpers ---------------------------------------------------
 
-bool IsPartitionTitle(std::string_view title) {
-  return title.starts_with(RootPartitionTitle);
-}
+bool IsPartitionTitle(std::string_view title) { return title.starts_with(RootPartitionTitle); }
 
 std::string PartitionTitleToPath(std::string_view title) {
   if (!IsPartitionTitle(title)) return std::string(title);
@@ -111,8 +108,7 @@ std::string IncludeDelimiter(std::string_view title) {
 std::string ExcludeDelimiter(std::string_view title) {
   if (title.empty()) return {};
   if (IsPartitionTitle(title)) return PathToPartitionTitle(title.substr(1));
-  while (!title.empty() && title.back() == PathDelimiter)
-    title.remove_suffix(1);
+  while (!title.empty() && title.back() == PathDelimiter) title.remove_suffix(1);
   if (title.empty()) return std::string(RootPartitionTitle);
   return std::string(title);
 }
@@ -169,13 +165,12 @@ std::string CutFirstDirectory(std::string& path) {
   return first;
 }
 
-std::string GetLongTitle(std::string_view title) {
-  return std::string(title);
-}
+std::string GetLongTitle(std::string_view title) { return std::string(title); }
 
 std::string NormalizeTitle(std::string_view title) {
   if (title.empty()) return {};
-  if (IsPartitionTitle(title)) return PathToPartitionTitle(NormalizeAbsolutePath(title.substr(1)));
+  if (IsPartitionTitle(title))
+    return PathToPartitionTitle(NormalizeAbsolutePath(title.substr(1)));
   if (title.front() == PathDelimiter) return NormalizeAbsolutePath(title);
   const std::string current = TProgram::CurrentDirectory();
   // Without a current directory a relative title cannot be placed: keep it
@@ -187,9 +182,7 @@ std::string NormalizeTitle(std::string_view title) {
   return NormalizeAbsolutePath(current + "/" + std::string(title));
 }
 
-std::string GetFullTitle(std::string_view title) {
-  return NormalizeTitle(title);
-}
+std::string GetFullTitle(std::string_view title) { return NormalizeTitle(title); }
 
 bool HasInvalidTitleCharacters(std::string_view title) {
   return title.find_first_of(std::string_view("\0\r\n", 3)) != std::string_view::npos;
@@ -219,10 +212,8 @@ bool MatchesNameFilter(std::string_view name, std::string_view spec) {
     size_t end = spec.find(';', start);
     if (end == std::string_view::npos) end = spec.size();
     std::string_view pattern = spec.substr(start, end - start);
-    while (!pattern.empty() && pattern.front() == ' ')
-      pattern.remove_prefix(1);
-    while (!pattern.empty() && pattern.back() == ' ')
-      pattern.remove_suffix(1);
+    while (!pattern.empty() && pattern.front() == ' ') pattern.remove_prefix(1);
+    while (!pattern.empty() && pattern.back() == ' ') pattern.remove_suffix(1);
     if (!pattern.empty()) {
       // "*.*" has always meant "every file", also names without a dot.
       if (pattern == "*.*" || WildcardMatch(name, pattern)) return true;
@@ -234,8 +225,7 @@ bool MatchesNameFilter(std::string_view name, std::string_view spec) {
 
 std::string FoldAsciiCase(std::string_view text) {
   std::string result(text);
-  for (char& c : result)
-    c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
+  for (char& c : result) c = static_cast<char>(FoldAscii(static_cast<unsigned char>(c)));
   return result;
 }
 
@@ -306,8 +296,7 @@ bool IsSameFile(const std::string& a, const std::string& b) {
   const std::string fullA = NormalizeTitle(a);
   const std::string fullB = NormalizeTitle(b);
   if (IsPartitionTitle(fullA) || IsPartitionTitle(fullB)) return fullA == fullB;
-  struct statx statA {
-  }, statB{};
+  struct statx statA {}, statB {};
   if (!fullA.empty() && !fullB.empty() && StatxTitle(fullA, true, STATX_INO, &statA) == 0 &&
       StatxTitle(fullB, true, STATX_INO, &statB) == 0)
     return SameIdentity(statA, statB);
@@ -323,8 +312,7 @@ bool ClearReadOnly(const std::string& title) {
     if (st.stx_mode & S_IWUSR) return true;
     const TTitleAt at(title);
     if (at.Error != 0)
-      guard.Raise("Failed to clear read-only attribute.", title, {},
-                  static_cast<uint32_t>(at.Error));
+      guard.Raise("Failed to clear read-only attribute.", title, {}, static_cast<uint32_t>(at.Error));
     const mode_t mode = static_cast<mode_t>((st.stx_mode & 07777) | S_IWUSR);
     if (::fchmodat(at.Directory, at.Name.c_str(), mode, 0) != 0)
       guard.Raise("Failed to clear read-only attribute.", title, {}, static_cast<uint32_t>(errno));
@@ -383,9 +371,15 @@ uint64_t GetHardLinkCount(const std::string& title) {
 // ---- Times and texts --------------------------------------------------------
 
 uint64_t UnixTimeToFileTime(int64_t seconds, uint32_t nanoseconds) {
+  // Some file systems store any time_t: clamp to what a signed file time holds.
+  constexpr int64_t Latest = INT64_MAX;
   if (seconds < -FileTimeUnixOffsetSeconds) return 0;
-  return static_cast<uint64_t>(seconds + FileTimeUnixOffsetSeconds) * 10000000u +
-         nanoseconds / 100u;
+  int64_t units = 0;
+  if (__builtin_add_overflow(seconds, FileTimeUnixOffsetSeconds, &units) ||
+      __builtin_mul_overflow(units, int64_t{10000000}, &units) ||
+      __builtin_add_overflow(units, int64_t{nanoseconds / 100u}, &units))
+    return Latest;
+  return static_cast<uint64_t>(units);
 }
 
 TDateTime ConvertFileTime(uint64_t fileTime) {
@@ -411,9 +405,10 @@ std::string GetAttributesText(uint32_t attributes) {
   static constexpr struct {
     uint32_t Bit;
     const char* Letters;
-  } Letters[] = {{faArchive, "A"},       {faReadOnly, "R"},   {faHidden, "H"},  {faSystem, "S"},
-                 {faCompressed, "C"},    {faEncrypted, "E"},  {faOffline, "O"}, {faTemporary, "T"},
-                 {faReparsePoint, "Rp"}, {faSparseFile, "Sf"}};
+  } Letters[] = {{faArchive, "A"},     {faReadOnly, "R"},  {faHidden, "H"},
+                 {faSystem, "S"},      {faCompressed, "C"}, {faEncrypted, "E"},
+                 {faOffline, "O"},     {faTemporary, "T"}, {faReparsePoint, "Rp"},
+                 {faSparseFile, "Sf"}};
   std::string text;
   for (const auto& item : Letters)
     if (attributes & item.Bit) text += item.Letters;
@@ -424,10 +419,10 @@ std::string GetSizeText(int digits, int precision, uint64_t size) {
   if (!FileUnitLoader.SizeUnits)
     return AlignRealToTextPow(digits, precision, static_cast<double>(size));
   if (size < 1024) return AlignRealToTextPow(5, 0, static_cast<double>(size)) + " B";
-  static constexpr const char* Units[] = {" KB", " MB", " GB", " TB"};
+  static constexpr const char* Units[] = {" KB", " MB", " GB", " TB", " PB", " EB"};
   double value = static_cast<double>(size);
   int divisions = 0;
-  while (value >= 1024 && divisions < 4) {
+  while (value >= 1024 && divisions < static_cast<int>(std::size(Units))) {
     value /= 1024;
     ++divisions;
   }

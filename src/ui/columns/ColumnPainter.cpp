@@ -85,15 +85,42 @@ void VerticalLine(QPainter& canvas, int x, int top, int bottom, TColor color) {
 
 // ---- Measures ------------------------------------------------------------------
 
+namespace {
+
+// The items font and its height, made again only when the options name
+// another font: every painted row asks for them.
+struct TItemsFont {
+  std::string Name;
+  int Size = 0;
+  QFont Font;
+  int Height = 0;
+};
+
+const TItemsFont& ItemsFont(const TProgramOptions& options) {
+  // Painting happens on the GUI thread only; never destroyed, so no font
+  // outlives the application object at exit.
+  static TItemsFont& cached = *new TItemsFont;
+  const int size = options.ItemsFontSize > 0 ? options.ItemsFontSize : CDefaultFontSize;
+  if (cached.Height == 0 || cached.Size != size || cached.Name != options.ItemsFontName) {
+    cached.Name = options.ItemsFontName;
+    cached.Size = size;
+    cached.Font = QFont(ToQString(options.ItemsFontName));
+    cached.Font.setPointSize(size);
+    cached.Height = QFontMetrics(cached.Font).height();
+  }
+  return cached;
+}
+
+} // namespace
+
 QFont ColumnItemsFont(const TProgramOptions& options) {
-  QFont font(ToQString(options.ItemsFontName));
-  font.setPointSize(options.ItemsFontSize > 0 ? options.ItemsFontSize : CDefaultFontSize);
-  return font;
+  return ItemsFont(options).Font;
 }
 
 int ColumnRowHeight(const TProgramOptions& options) {
-  const int height = QFontMetrics(ColumnItemsFont(options)).height();
-  return std::max(1, height + options.ItemsExtraHeight + 1);
+  // The extra height is a stored option: add in a wider type.
+  const int64_t height = int64_t{ItemsFont(options).Height} + options.ItemsExtraHeight + 1;
+  return static_cast<int>(std::clamp<int64_t>(height, 1, INT32_MAX));
 }
 
 int ColumnTypeFieldWidth(int rowHeight, const TProgramOptions& options) {
@@ -106,7 +133,7 @@ int ColumnTypeFieldWidth(int rowHeight, const TProgramOptions& options) {
 int ColumnItemHeight(const TColumn& column, const TProgramOptions& options) {
   const int row = ColumnRowHeight(options);
   if (!column.ThumbAttr) return row;
-  const int64_t height = int64_t{row} * (std::max(0, column.ThumbHeight) + 2);
+  const int64_t height = int64_t{row} * (int64_t{std::max(0, column.ThumbHeight)} + 2);
   return static_cast<int>(std::min<int64_t>(height, INT32_MAX));
 }
 

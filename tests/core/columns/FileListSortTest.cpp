@@ -21,10 +21,8 @@ TEST(FileListSortTest, LargeNameSortIsOrderedByTheCollatorThenBytes) {
   for (int i = 0; i < 30000; ++i) {
     seed = seed * 1103515245u + 12345u;
     std::string name = std::to_string(seed % 5000);
-    if (seed & 1)
-      name[0] = static_cast<char>('A' + seed % 26);
-    else
-      name.insert(0, 1, static_cast<char>('a' + seed % 26));
+    if (seed & 1) name[0] = static_cast<char>('A' + seed % 26);
+    else name.insert(0, 1, static_cast<char>('a' + seed % 26));
     TFileListData item;
     item.Title = "/dir/" + name + ((seed & 4) ? "\xc3\xa9" : "");
     items.push_back(std::move(item));

@@ -13,7 +13,9 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <optional>
 
 namespace cv {
 
@@ -94,9 +96,13 @@ struct TItemsFont {
   int Size = 0;
   QFont Font;
   int Height = 0;
+  // The name row's styles, made on first use (index: TNameStyle bits).
+  std::array<std::optional<QFont>, 16> Styled;
 };
 
-const TItemsFont& ItemsFont(const TProgramOptions& options) {
+enum TNameStyle { nsBold = 1, nsItalic = 2, nsStrikeOut = 4, nsUnderline = 8 };
+
+TItemsFont& ItemsFont(const TProgramOptions& options) {
   // Painting happens on the GUI thread only; never destroyed, so no font
   // outlives the application object at exit.
   static TItemsFont& cached = *new TItemsFont;
@@ -107,8 +113,22 @@ const TItemsFont& ItemsFont(const TProgramOptions& options) {
     cached.Font = QFont(ToQString(options.ItemsFontName));
     cached.Font.setPointSize(size);
     cached.Height = QFontMetrics(cached.Font).height();
+    cached.Styled = {};
   }
   return cached;
+}
+
+const QFont& NameFont(const TProgramOptions& options, int style) {
+  TItemsFont& items = ItemsFont(options);
+  std::optional<QFont>& font = items.Styled[static_cast<size_t>(style & 15)];
+  if (!font) {
+    font = items.Font;
+    if (style & nsBold) font->setBold(true);
+    if (style & nsItalic) font->setItalic(true);
+    if (style & nsStrikeOut) font->setStrikeOut(true);
+    if (style & nsUnderline) font->setUnderline(true);
+  }
+  return *font;
 }
 
 } // namespace
@@ -243,18 +263,12 @@ void TColumnPainter::DrawAnItem(QPainter& canvas, const TColumn& column,
                       Skin.ControlBackTransp, Skin.ControlMarginTransp, colors.Tint, colors.Back,
                       colors.Back);
     }
-    QFont nameFont = baseFont;
-    if (item.Selected) {
-      nameFont.setBold(true);
-      nameFont.setItalic(true);
-    }
-    if (!item.Exists) nameFont.setStrikeOut(true);
-    if (paint.Hot && Options.HotTrackColumnItems) {
-      if (Options.UnderlineHotTrackItems)
-        nameFont.setUnderline(true);
-      else
-        nameFont.setBold(true);
-    }
+    int style = 0;
+    if (item.Selected) style |= nsBold | nsItalic;
+    if (!item.Exists) style |= nsStrikeOut;
+    if (paint.Hot && Options.HotTrackColumnItems)
+      style |= Options.UnderlineHotTrackItems ? nsUnderline : nsBold;
+    const QFont& nameFont = NameFont(Options, style);
     const std::string name =
         ColumnItemName(item, layout.TypeFieldWidth > 0,
                        layout.TypeFieldWidth > 0 && Options.ShowExtInType, PartitionSuffix);

@@ -66,7 +66,7 @@ void TColumn::CountItem(const TFileListData& item, bool isDirectory) {
   default: ++GenericCount; break;
   }
   if (item.Encrypted) ++EncryptedCount;
-  if (!isDirectory) TotalSize += item.Size;
+  if (!isDirectory) TotalSize = AddSizes(TotalSize, item.Size);
 }
 
 void TColumn::ContentChanged() {
@@ -265,7 +265,7 @@ void TColumn::SetWithList(const std::vector<std::string>& titles, bool selectAll
       if (selectAll) {
         item.Selected = true;
         ++SelCount;
-        SelSize += item.Size;
+        SelSize = AddSizes(SelSize, item.Size);
       }
       Items.push_back(std::move(item));
     }
@@ -303,7 +303,7 @@ void TColumn::SetWithColumn(const TColumn& other) {
   ContentChanged();
 }
 
-int TColumn::FindPlace(const std::string& name, int type, TSortMode mode, int64_t key) const {
+int TColumn::FindPlace(std::string_view name, int type, TSortMode mode, int64_t key) const {
   const TGroupOptions groups = Groups();
   const int rank = GroupRank(type, groups);
   const int count = Count();
@@ -313,7 +313,7 @@ int TColumn::FindPlace(const std::string& name, int type, TSortMode mode, int64_
       const TFileListData& item = Items[static_cast<size_t>(i)];
       const int difference = rank - GroupRank(item.Type, groups);
       if (difference < 0) return i;
-      if (difference == 0 && collator.Compare(name, GetTitleName(item.Title)) <= 0) return i;
+      if (difference == 0 && collator.Compare(name, TitleNamePart(item.Title)) <= 0) return i;
     }
     return count - 1;
   }
@@ -333,7 +333,9 @@ void TColumn::FocusByTitle(const std::string& title, int type, bool directoryMod
                            const std::string& sortMode, int64_t key, int topOffset) {
   TGuard guard("TColumn::FocusByTitle");
   guard.Run([&] {
-    const std::string name = GetTitleName(title);
+    // In place: the loops below run over every item. `title` may be our own
+    // `ActiveTitle`, so the name is used only before the focus moves.
+    const std::string_view name = TitleNamePart(title);
     if (Items.empty() || name.empty()) {
       List.SetFocusAndOffset(0, 0);
       List.SetTopIndex(0);
@@ -344,11 +346,11 @@ void TColumn::FocusByTitle(const std::string& title, int type, bool directoryMod
     // then the same name as the locale compares it.
     int target = -1;
     for (int i = 0; i < Count() && target < 0; ++i)
-      if (GetTitleName(Items[static_cast<size_t>(i)].Title) == name) target = i;
+      if (TitleNamePart(Items[static_cast<size_t>(i)].Title) == name) target = i;
     if (target < 0) {
       const TNameCollator collator;
       for (int i = 0; i < Count() && target < 0; ++i)
-        if (collator.Compare(GetTitleName(Items[static_cast<size_t>(i)].Title), name) == 0)
+        if (collator.Compare(TitleNamePart(Items[static_cast<size_t>(i)].Title), name) == 0)
           target = i;
     }
     if (target < 0 && directoryMode) target = FindPlace(name, type, ParseSortMode(sortMode), key);

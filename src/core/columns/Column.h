@@ -18,6 +18,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cv {
@@ -194,7 +195,7 @@ private:
   void UpdateHeaderCaption();
   void ContentChanged();
   // The index where a missing item would stand (directory mode).
-  int FindPlace(const std::string& name, int type, TSortMode mode, int64_t key) const;
+  int FindPlace(std::string_view name, int type, TSortMode mode, int64_t key) const;
 };
 
 } // namespace cv

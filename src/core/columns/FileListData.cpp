@@ -2,6 +2,8 @@
 
 #include "filesystem/Extensions.h"
 
+#include <cstdint>
+
 namespace cv {
 
 const char* const SortModeNames[7] = {
@@ -48,6 +50,12 @@ int64_t GetSortKey(const TFileListData& item, TSortMode mode) {
   case TSortMode::SizeSmallBig: return item.Size;
   default: return 0;
   }
+}
+
+int64_t AddSizes(int64_t total, int64_t size) {
+  int64_t sum = 0;
+  if (__builtin_add_overflow(total, size, &sum)) return size > 0 ? INT64_MAX : INT64_MIN;
+  return sum;
 }
 
 } // namespace cv

@@ -55,4 +55,8 @@ bool IsDescending(TSortMode mode);
 // The item's key in a mode: modified or created time, or size; 0 for "Name".
 int64_t GetSortKey(const TFileListData& item, TSortMode mode);
 
+// A sum of sizes that stops at the int64 limits instead of wrapping (sparse
+// files may each claim up to 8 EiB).
+int64_t AddSizes(int64_t total, int64_t size);
+
 } // namespace cv

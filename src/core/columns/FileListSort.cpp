@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <iterator>
 #include <numeric>
 
 namespace cv {
@@ -44,15 +43,106 @@ QLocale CollationLocale() {
   return system.language() == QLocale::C ? QLocale(QLocale::English) : system;
 }
 
-} // namespace
-
-TNameCollator::TNameCollator() : Collator(CollationLocale()) {
-  Collator.setCaseSensitivity(Qt::CaseInsensitive);
-  Collator.setNumericMode(false);
-  Collator.setIgnorePunctuation(false);
+QCollator MakeNameCollator() {
+  QCollator collator(CollationLocale());
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  collator.setNumericMode(false);
+  collator.setIgnorePunctuation(false);
+  return collator;
 }
 
+bool IsAscii(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+int CompareBytes(std::string_view a, std::string_view b) {
+  const int c = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
+  if (c != 0) return c;
+  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+int Sign(int value) {
+  return (value > 0) - (value < 0);
+}
+
+} // namespace
+
+TAsciiCollation::TAsciiCollation(const QCollator& collator) {
+  const auto text = [](int byte) { return QString(QChar(static_cast<char16_t>(byte))); };
+  // An empty text never reaches the collator (it sorts first), so a byte is
+  // ignorable when it changes nothing next to a letter.
+  const QString letter = QStringLiteral("a");
+  std::vector<int> bytes;
+  for (int byte = 1; byte < 0x80; ++byte)
+    if (collator.compare(text(byte) + letter, letter) != 0) bytes.push_back(byte);
+  std::stable_sort(bytes.begin(), bytes.end(),
+                   [&](int a, int b) { return collator.compare(text(a), text(b)) < 0; });
+  uint8_t rank = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (i == 0 || collator.compare(text(bytes[i - 1]), text(bytes[i])) != 0) ++rank;
+    Weight[bytes[i]] = rank;
+  }
+
+  // The table holds only if every name of one or two ASCII bytes sorts by it
+  // as the collator sorts it; a contraction or expansion breaks that.
+  Usable = true;
+  std::vector<std::string> names;
+  for (int a = 1; a < 0x80; ++a) {
+    names.emplace_back(1, static_cast<char>(a));
+    for (int b = 1; b < 0x80; ++b)
+      names.push_back({static_cast<char>(a), static_cast<char>(b)});
+  }
+  std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+    const int c = *Compare(a, b);
+    return c != 0 ? c < 0 : a < b;
+  });
+  for (size_t i = 1; i < names.size() && Usable; ++i)
+    Usable =
+        Sign(*Compare(names[i - 1], names[i])) ==
+        Sign(collator.compare(QString::fromLatin1(names[i - 1]), QString::fromLatin1(names[i])));
+}
+
+const TAsciiCollation& TAsciiCollation::Instance() {
+  static const TAsciiCollation instance(MakeNameCollator());
+  return instance;
+}
+
+bool TAsciiCollation::AppendKey(std::string_view name, std::string& out) const {
+  const size_t size = out.size();
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80) {
+      out.resize(size);
+      return false;
+    }
+    if (Weight[byte] != 0) out += static_cast<char>(Weight[byte]);
+  }
+  return true;
+}
+
+std::optional<int> TAsciiCollation::Compare(std::string_view a, std::string_view b) const {
+  if (!IsAscii(a) || !IsAscii(b)) return std::nullopt;
+  size_t i = 0, j = 0;
+  for (;;) {
+    while (i < a.size() && Weight[static_cast<unsigned char>(a[i])] == 0)
+      ++i;
+    while (j < b.size() && Weight[static_cast<unsigned char>(b[j])] == 0)
+      ++j;
+    if (i == a.size() || j == b.size()) return (j == b.size()) - (i == a.size());
+    const int c =
+        Weight[static_cast<unsigned char>(a[i++])] - Weight[static_cast<unsigned char>(b[j++])];
+    if (c != 0) return Sign(c);
+  }
+}
+
+TNameCollator::TNameCollator() : Collator(MakeNameCollator()) {}
+
 int TNameCollator::Compare(std::string_view a, std::string_view b) const {
+  const TAsciiCollation& ascii = TAsciiCollation::Instance();
+  if (ascii.Usable)
+    if (const std::optional<int> c = ascii.Compare(a, b)) return *c;
   return Collator.compare(ToQString(a), ToQString(b));
 }
 
@@ -62,25 +152,123 @@ QCollatorSortKey TNameCollator::Key(std::string_view name) const {
 
 namespace {
 
-int CompareBytes(const std::string& a, const std::string& b) {
-  const int c = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
-  if (c != 0) return c;
-  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+// Moves the items into the order of `order` (the source index of each
+// place), in place along the permutation's cycles.
+void ApplyOrder(std::vector<TFileListData>::iterator first, const std::vector<uint32_t>& order) {
+  std::vector<bool> placed(order.size(), false);
+  for (size_t start = 0; start < order.size(); ++start) {
+    if (placed[start] || order[start] == start) continue;
+    TFileListData held = std::move(first[start]);
+    size_t place = start;
+    while (order[place] != start) {
+      first[place] = std::move(first[order[place]]);
+      placed[place] = true;
+      place = order[place];
+    }
+    first[place] = std::move(held);
+    placed[place] = true;
+  }
 }
 
-// Sorts an index permutation, then moves the items into that order.
-template <typename Less>
-void SortByIndex(std::vector<TFileListData>::iterator first,
-                 std::vector<TFileListData>::iterator last, Less less) {
-  const size_t n = static_cast<size_t>(last - first);
-  if (n < 2) return;
-  std::vector<uint32_t> order(n);
-  std::iota(order.begin(), order.end(), 0u);
-  std::sort(order.begin(), order.end(), less);
-  std::vector<TFileListData> sorted;
-  sorted.reserve(n);
-  for (uint32_t i : order) sorted.push_back(std::move(first[i]));
-  std::move(sorted.begin(), sorted.end(), first);
+// An ASCII name's key: its first 16 weights inline (zero-padded, so a
+// shorter key sorts first), the rest in a shared pool.
+struct TAsciiSortEntry {
+  uint64_t Head[2];
+  uint32_t Offset;
+  uint32_t Length;
+  uint32_t Item;
+};
+constexpr uint32_t HeadBytes = sizeof(TAsciiSortEntry::Head);
+
+TAsciiSortEntry MakeAsciiEntry(const std::string& pool, uint32_t offset, uint32_t item) {
+  TAsciiSortEntry entry{{0, 0}, offset, static_cast<uint32_t>(pool.size()) - offset, item};
+  for (uint32_t i = 0; i < std::min(entry.Length, HeadBytes); ++i)
+    entry.Head[i / 8] |= uint64_t{static_cast<unsigned char>(pool[offset + i])}
+                         << (8 * (7 - i % 8));
+  return entry;
+}
+
+// The first position from `from` whose entry is not less than the target:
+// galloping, so that few targets among many entries cost little.
+template <typename LessThanTarget>
+size_t FirstNotLess(size_t from, size_t count, LessThanTarget lessThanTarget) {
+  size_t low = from;
+  size_t step = 1;
+  while (from + step - 1 < count && lessThanTarget(from + step - 1)) {
+    low = from + step;
+    step *= 2;
+  }
+  size_t high = std::min(count, from + step - 1);
+  while (low < high) {
+    const size_t middle = low + (high - low) / 2;
+    if (lessThanTarget(middle))
+      low = middle + 1;
+    else
+      high = middle;
+  }
+  return low;
+}
+
+// Name order: ASCII names by their weights, the others by collation keys,
+// then merged; only ASCII names that meet another name in the merge pay
+// for a collation key.
+std::vector<uint32_t> NameOrder(std::vector<TFileListData>::iterator first, size_t count) {
+  const TAsciiCollation& ascii = TAsciiCollation::Instance();
+  const TNameCollator collator;
+  const auto title = [&](uint32_t i) -> std::string_view { return first[i].Title; };
+  std::string pool;
+  std::vector<TAsciiSortEntry> fast;
+  std::vector<uint32_t> others;
+  fast.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    const auto offset = static_cast<uint32_t>(pool.size());
+    if (ascii.Usable && pool.size() < UINT32_MAX - first[i].Title.size() &&
+        ascii.AppendKey(TitleNamePart(first[i].Title), pool))
+      fast.push_back(MakeAsciiEntry(pool, offset, i));
+    else
+      others.push_back(i);
+  }
+  const auto tail = [&](const TAsciiSortEntry& e) {
+    return e.Length <= HeadBytes
+               ? std::string_view()
+               : std::string_view(pool).substr(e.Offset + HeadBytes, e.Length - HeadBytes);
+  };
+  std::sort(fast.begin(), fast.end(), [&](const TAsciiSortEntry& a, const TAsciiSortEntry& b) {
+    if (a.Head[0] != b.Head[0]) return a.Head[0] < b.Head[0];
+    if (a.Head[1] != b.Head[1]) return a.Head[1] < b.Head[1];
+    if (a.Length > HeadBytes || b.Length > HeadBytes)
+      if (const int c = CompareBytes(tail(a), tail(b)); c != 0) return c < 0;
+    return CompareBytes(title(a.Item), title(b.Item)) < 0;
+  });
+
+  std::vector<uint32_t> order;
+  order.reserve(count);
+  if (others.empty()) {
+    for (const TAsciiSortEntry& e : fast)
+      order.push_back(e.Item);
+    return order;
+  }
+  std::vector<std::optional<QCollatorSortKey>> keys(count);
+  const auto key = [&](uint32_t i) -> const QCollatorSortKey& {
+    if (!keys[i]) keys[i] = collator.Key(TitleNamePart(first[i].Title));
+    return *keys[i];
+  };
+  const auto less = [&](uint32_t a, uint32_t b) {
+    const int c = key(a).compare(key(b));
+    return c != 0 ? c < 0 : CompareBytes(title(a), title(b)) < 0;
+  };
+  std::sort(others.begin(), others.end(), less);
+  size_t next = 0;
+  for (const uint32_t other : others) {
+    const size_t end =
+        FirstNotLess(next, fast.size(), [&](size_t p) { return less(fast[p].Item, other); });
+    for (; next < end; ++next)
+      order.push_back(fast[next].Item);
+    order.push_back(other);
+  }
+  for (; next < fast.size(); ++next)
+    order.push_back(fast[next].Item);
+  return order;
 }
 
 } // namespace
@@ -90,41 +278,50 @@ void SortFileItems(std::vector<TFileListData>::iterator first,
   const size_t n = static_cast<size_t>(last - first);
   if (n < 2) return;
   if (mode == TSortMode::Name) {
-    const TNameCollator collator;
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(n);
-    for (size_t i = 0; i < n; ++i) keys.push_back(collator.Key(TitleNamePart(first[i].Title)));
-    SortByIndex(first, last, [&](uint32_t a, uint32_t b) {
-      const int c = keys[a].compare(keys[b]);
-      if (c != 0) return c < 0;
-      return CompareBytes(first[a].Title, first[b].Title) < 0;
-    });
+    ApplyOrder(first, NameOrder(first, n));
     return;
   }
   const bool descending = IsDescending(mode);
   std::vector<int64_t> keys(n);
-  for (size_t i = 0; i < n; ++i) keys[i] = GetSortKey(first[i], mode);
-  SortByIndex(first, last, [&](uint32_t a, uint32_t b) {
+  for (size_t i = 0; i < n; ++i)
+    keys[i] = GetSortKey(first[i], mode);
+  std::vector<uint32_t> order(n);
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
     if (keys[a] != keys[b]) return descending ? keys[a] > keys[b] : keys[a] < keys[b];
     return CompareBytes(first[a].Title, first[b].Title) < 0;
   });
+  ApplyOrder(first, order);
 }
 
 void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMode,
                      const TGroupOptions& options) {
-  // Ranks are 0..6: one pass into buckets keeps each group in listing order.
-  std::array<std::vector<TFileListData>, 7> groups;
-  for (TFileListData& item : items) {
-    if (item.Type == fltGeneric && !options.ShowFilesGroup) continue;
-    groups[static_cast<size_t>(GroupRank(item.Type, options))].push_back(std::move(item));
+  // Ranks are 0..6: one counting pass puts each group in listing order.
+  constexpr int Hidden = 7;
+  std::vector<uint8_t> ranks(items.size());
+  std::array<size_t, Hidden + 1> counts{};
+  for (size_t i = 0; i < items.size(); ++i) {
+    const TFileListData& item = items[i];
+    ranks[i] = item.Type == fltGeneric && !options.ShowFilesGroup
+                   ? Hidden
+                   : static_cast<uint8_t>(GroupRank(item.Type, options));
+    ++counts[ranks[i]];
   }
-  items.clear();
+  std::vector<TFileListData> arranged;
+  arranged.reserve(items.size() - counts[Hidden]);
+  std::array<size_t, Hidden> starts{};
+  for (int rank = 0; rank < Hidden; ++rank) {
+    starts[static_cast<size_t>(rank)] = arranged.size();
+    for (size_t i = 0; i < items.size(); ++i)
+      if (ranks[i] == rank) arranged.push_back(std::move(items[i]));
+  }
+  items = std::move(arranged);
   const TSortMode mode = ParseSortMode(sortMode);
-  for (size_t rank = 0; rank < groups.size(); ++rank) {
-    std::vector<TFileListData>& group = groups[rank];
+  for (size_t rank = 0; rank < Hidden; ++rank) {
+    const auto begin = items.begin() + static_cast<ptrdiff_t>(starts[rank]);
+    const auto end = begin + static_cast<ptrdiff_t>(counts[rank]);
     // A separate directory group is always in name order.
-    SortFileItems(group.begin(), group.end(), rank == 0 || rank == 6 ? TSortMode::Name : mode);
-    std::move(group.begin(), group.end(), std::back_inserter(items));
+    SortFileItems(begin, end, rank == 0 || rank == 6 ? TSortMode::Name : mode);
   }
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 // Grouping and sorting of a directory listing. Names sort by precomputed
 // collation keys (locale-aware, case ignored), so the comparator never runs
-// the locale's collation; equal keys fall back to the titles' bytes.
+// the locale's collation; equal keys fall back to the titles' bytes. Names
+// of ASCII bytes only get a cheap key from the collator's own weights.
 
 #include "columns/FileListData.h"
 
 #include <QCollator>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -30,12 +34,31 @@ int GroupRank(int type, const TGroupOptions& options);
 class TNameCollator {
 public:
   TNameCollator();
-  // <0, 0, >0; locale-aware with case ignored.
+  // <0, 0, >0; locale-aware with case ignored. Two ASCII names compare
+  // without allocating.
   int Compare(std::string_view a, std::string_view b) const;
   QCollatorSortKey Key(std::string_view name) const;
 
 private:
   QCollator Collator;
+};
+
+// The collator's weights of the ASCII bytes, derived once per process. When
+// the locale collates some ASCII pair other than byte by byte (contractions
+// such as "ch"), `Usable` is false and every name takes the collator.
+class TAsciiCollation {
+public:
+  static const TAsciiCollation& Instance();
+  explicit TAsciiCollation(const QCollator& collator);
+  bool Usable = false;
+  // 0 for bytes the collator ignores, else the rank of the byte's weight
+  // (case ignored); only meaningful below 0x80.
+  uint8_t Weight[128] = {};
+  // Appends the weights of a name of ASCII bytes; false (and `out` as it
+  // was) when the name has other bytes.
+  bool AppendKey(std::string_view name, std::string& out) const;
+  // <0, 0, >0 for two names of ASCII bytes; nullopt when either has others.
+  std::optional<int> Compare(std::string_view a, std::string_view b) const;
 };
 
 // Puts the items in display order: the groups by rank, a separate directory

@@ -21,26 +21,30 @@ std::string EscapeAmpersands(std::string_view text) {
 int THistory::FindDirectory(std::string_view directory) const {
   if (directory.empty()) return -1;
   for (int i = Count() - 1; i >= 0; --i)
-    if (GetTitlePath(Entries[static_cast<size_t>(i)].EntryTitle) == directory) return i;
+    if (TitlePathPart(Entries[static_cast<size_t>(i)].EntryTitle) == directory) return i;
   return -1;
 }
 
 void THistory::AddHistory(const std::string& title, int type, int64_t key, int topOffset) {
   if (title.empty() || IsPartitionTitle(title)) return;
-  const std::string directory = GetTitlePath(title);
+  const std::string_view directory = TitlePathPart(title);
   if (directory.empty()) return;
   // A bare directory must not wipe out the file remembered there.
   if (directory.size() == title.size() && FindDirectory(directory) >= 0) return;
 
-  const THistoryEntry entry{title, type, topOffset, key};
-  if (!Entries.empty() && GetTitlePath(Entries.back().EntryTitle) == directory) {
-    Entries.back() = entry;
-    return;
+  // Moving within the newest directory is the common case: the entry's
+  // storage is reused.
+  if (Entries.empty() || TitlePathPart(Entries.back().EntryTitle) != directory) {
+    if (const int older = FindDirectory(directory); older >= 0)
+      Entries.erase(Entries.begin() + older);
+    if (Count() >= Capacity) Entries.erase(Entries.begin());
+    Entries.emplace_back();
   }
-  if (const int older = FindDirectory(directory); older >= 0)
-    Entries.erase(Entries.begin() + older);
-  if (Count() >= Capacity) Entries.erase(Entries.begin());
-  Entries.push_back(entry);
+  THistoryEntry& entry = Entries.back();
+  entry.EntryTitle = title;
+  entry.EntryType = type;
+  entry.EntryTopOffset = topOffset;
+  entry.EntryKey = key;
 }
 
 int THistory::FindHistory(std::string& title, int& type, int64_t& key, int& topOffset) const {
@@ -71,7 +75,7 @@ int THistory::FindHistoryForParent(std::string& title, int& type, int64_t& key,
 }
 
 void THistory::RemoveNewestHistory(const std::string& title) {
-  if (Count() >= 2 && GetTitlePath(Entries.back().EntryTitle) == GetTitlePath(title))
+  if (Count() >= 2 && TitlePathPart(Entries.back().EntryTitle) == TitlePathPart(title))
     Entries.pop_back();
 }
 

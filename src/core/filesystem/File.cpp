@@ -8,6 +8,7 @@
 #include <climits>
 #include <ctime>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -112,20 +113,29 @@ std::string ExcludeDelimiter(std::string_view title) {
   return std::string(title);
 }
 
-std::string GetTitlePath(std::string_view title) {
+std::string_view TitlePathPart(std::string_view title) {
   if (IsPartitionTitle(title)) return {};
   const size_t slash = title.rfind(PathDelimiter);
   if (slash == std::string_view::npos) return {};
-  return std::string(title.substr(0, slash + 1));
+  return title.substr(0, slash + 1);
+}
+
+std::string GetTitlePath(std::string_view title) {
+  return std::string(TitlePathPart(title));
 }
 
 std::string_view TitleNamePart(std::string_view title) {
+  // A partition title is its own name, without trailing delimiters (":/" stays).
+  if (IsPartitionTitle(title)) {
+    while (title.size() > RootPartitionTitle.size() && title.back() == PathDelimiter)
+      title.remove_suffix(1);
+    return title;
+  }
   const size_t slash = title.rfind(PathDelimiter);
   return slash == std::string_view::npos ? title : title.substr(slash + 1);
 }
 
 std::string GetTitleName(std::string_view title) {
-  if (IsPartitionTitle(title)) return ExcludeDelimiter(title);
   return std::string(TitleNamePart(title));
 }
 
@@ -361,8 +371,15 @@ uint64_t GetHardLinkCount(const std::string& title) {
 // ---- Times and texts --------------------------------------------------------
 
 uint64_t UnixTimeToFileTime(int64_t seconds, uint32_t nanoseconds) {
+  // Some file systems store any time_t: clamp to what a signed file time holds.
+  constexpr int64_t Latest = INT64_MAX;
   if (seconds < -FileTimeUnixOffsetSeconds) return 0;
-  return static_cast<uint64_t>(seconds + FileTimeUnixOffsetSeconds) * 10000000u + nanoseconds / 100u;
+  int64_t units = 0;
+  if (__builtin_add_overflow(seconds, FileTimeUnixOffsetSeconds, &units) ||
+      __builtin_mul_overflow(units, int64_t{10000000}, &units) ||
+      __builtin_add_overflow(units, int64_t{nanoseconds / 100u}, &units))
+    return Latest;
+  return static_cast<uint64_t>(units);
 }
 
 TDateTime ConvertFileTime(uint64_t fileTime) {
@@ -402,10 +419,10 @@ std::string GetSizeText(int digits, int precision, uint64_t size) {
   if (!FileUnitLoader.SizeUnits)
     return AlignRealToTextPow(digits, precision, static_cast<double>(size));
   if (size < 1024) return AlignRealToTextPow(5, 0, static_cast<double>(size)) + " B";
-  static constexpr const char* Units[] = {" KB", " MB", " GB", " TB"};
+  static constexpr const char* Units[] = {" KB", " MB", " GB", " TB", " PB", " EB"};
   double value = static_cast<double>(size);
   int divisions = 0;
-  while (value >= 1024 && divisions < 4) {
+  while (value >= 1024 && divisions < static_cast<int>(std::size(Units))) {
     value /= 1024;
     ++divisions;
   }

@@ -21,7 +21,7 @@ class TFileUnitLoader {
 public:
   // Show file times in local time (else universal time).
   bool LocalFileTimes = true;
-  // Size texts with the units B, KB, MB, GB, TB.
+  // Size texts with the units B, KB, MB, GB, TB, PB, EB.
   bool SizeUnits = true;
   // Progress of a running copy or move: fraction done, false to cancel.
   std::function<bool(double)> OnProgress;
@@ -67,8 +67,8 @@ std::string GetTitlePath(std::string_view title);
 // Name part (after the last "/"); for a partition title the title without
 // a trailing delimiter.
 std::string GetTitleName(std::string_view title);
-// The text after the last "/", in place (no partition rule): for hot loops
-// over the items of one directory.
+// The same parts in place, for hot loops over many titles.
+std::string_view TitlePathPart(std::string_view title);
 std::string_view TitleNamePart(std::string_view title);
 // Extension of the name with its leading "." (".gz" of "a.tar.gz"); a name
 // that starts with its only "." (".bashrc") has none.
@@ -138,12 +138,14 @@ uint64_t GetHardLinkCount(const std::string& title);
 
 // File time: 100 ns units since 1601-01-01 UTC.
 constexpr int64_t FileTimeUnixOffsetSeconds = 11644473600LL;
+// Times before 1601 give 0, times past the year 30828 the largest signed
+// file time.
 uint64_t UnixTimeToFileTime(int64_t seconds, uint32_t nanoseconds);
 // The date-time value of a file time, in local time when `LocalFileTimes`.
 TDateTime ConvertFileTime(uint64_t fileTime);
 // The letters of the set bits: A R H S C E O T Rp Sf, in that order.
 std::string GetAttributesText(uint32_t attributes);
-// Size text: plain engineering number, or with the units B to TB.
+// Size text: plain engineering number, or with the units B to EB.
 std::string GetSizeText(int digits, int precision, uint64_t size);
 
 } // namespace cv

@@ -57,11 +57,11 @@ void TFunStatContext::ResetUserInfo() {
   UserReal = 0.0;
 }
 
-void TFunStatContext::BeginFunction(std::string sourceFile, std::string functionName,
+void TFunStatContext::BeginFunction(std::string_view sourceFile, std::string_view functionName,
                                     int32_t line) {
   Status = fsBeginFunctionError;
-  SourceFile = std::move(sourceFile);
-  FunctionName = std::move(functionName);
+  SourceFile.assign(sourceFile);
+  FunctionName.assign(functionName);
   Line = line;
   Description.clear();
   Parameter1.clear();

@@ -11,6 +11,7 @@
 #include <source_location>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace cv {
 
@@ -53,7 +54,8 @@ public:
 
   void Reset(int32_t status);
   void ResetUserInfo();
-  void BeginFunction(std::string sourceFile, std::string functionName, int32_t line);
+  // Reuses the texts' storage: a function that begins allocates nothing.
+  void BeginFunction(std::string_view sourceFile, std::string_view functionName, int32_t line);
   void SetRaiseContext(int32_t status, std::string sourceFile, std::string functionName,
                        int32_t line, std::string description, std::string parameter1,
                        std::string parameter2, uint32_t systemErrorCode);

@@ -13,7 +13,9 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <optional>
 
 namespace cv {
 
@@ -85,15 +87,60 @@ void VerticalLine(QPainter& canvas, int x, int top, int bottom, TColor color) {
 
 // ---- Measures ------------------------------------------------------------------
 
+namespace {
+
+// The items font and its height, made again only when the options name
+// another font: every painted row asks for them.
+struct TItemsFont {
+  std::string Name;
+  int Size = 0;
+  QFont Font;
+  int Height = 0;
+  // The name row's styles, made on first use (index: TNameStyle bits).
+  std::array<std::optional<QFont>, 16> Styled;
+};
+
+enum TNameStyle { nsBold = 1, nsItalic = 2, nsStrikeOut = 4, nsUnderline = 8 };
+
+TItemsFont& ItemsFont(const TProgramOptions& options) {
+  // Painting happens on the GUI thread only; never destroyed, so no font
+  // outlives the application object at exit.
+  static TItemsFont& cached = *new TItemsFont;
+  const int size = options.ItemsFontSize > 0 ? options.ItemsFontSize : CDefaultFontSize;
+  if (cached.Height == 0 || cached.Size != size || cached.Name != options.ItemsFontName) {
+    cached.Name = options.ItemsFontName;
+    cached.Size = size;
+    cached.Font = QFont(ToQString(options.ItemsFontName));
+    cached.Font.setPointSize(size);
+    cached.Height = QFontMetrics(cached.Font).height();
+    cached.Styled = {};
+  }
+  return cached;
+}
+
+const QFont& NameFont(const TProgramOptions& options, int style) {
+  TItemsFont& items = ItemsFont(options);
+  std::optional<QFont>& font = items.Styled[static_cast<size_t>(style & 15)];
+  if (!font) {
+    font = items.Font;
+    if (style & nsBold) font->setBold(true);
+    if (style & nsItalic) font->setItalic(true);
+    if (style & nsStrikeOut) font->setStrikeOut(true);
+    if (style & nsUnderline) font->setUnderline(true);
+  }
+  return *font;
+}
+
+} // namespace
+
 QFont ColumnItemsFont(const TProgramOptions& options) {
-  QFont font(ToQString(options.ItemsFontName));
-  font.setPointSize(options.ItemsFontSize > 0 ? options.ItemsFontSize : CDefaultFontSize);
-  return font;
+  return ItemsFont(options).Font;
 }
 
 int ColumnRowHeight(const TProgramOptions& options) {
-  const int height = QFontMetrics(ColumnItemsFont(options)).height();
-  return std::max(1, height + options.ItemsExtraHeight + 1);
+  // The extra height is a stored option: add in a wider type.
+  const int64_t height = int64_t{ItemsFont(options).Height} + options.ItemsExtraHeight + 1;
+  return static_cast<int>(std::clamp<int64_t>(height, 1, INT32_MAX));
 }
 
 int ColumnTypeFieldWidth(int rowHeight, const TProgramOptions& options) {
@@ -106,7 +153,7 @@ int ColumnTypeFieldWidth(int rowHeight, const TProgramOptions& options) {
 int ColumnItemHeight(const TColumn& column, const TProgramOptions& options) {
   const int row = ColumnRowHeight(options);
   if (!column.ThumbAttr) return row;
-  const int64_t height = int64_t{row} * (std::max(0, column.ThumbHeight) + 2);
+  const int64_t height = int64_t{row} * (int64_t{std::max(0, column.ThumbHeight)} + 2);
   return static_cast<int>(std::min<int64_t>(height, INT32_MAX));
 }
 
@@ -216,18 +263,12 @@ void TColumnPainter::DrawAnItem(QPainter& canvas, const TColumn& column,
                       Skin.ControlBackTransp, Skin.ControlMarginTransp, colors.Tint, colors.Back,
                       colors.Back);
     }
-    QFont nameFont = baseFont;
-    if (item.Selected) {
-      nameFont.setBold(true);
-      nameFont.setItalic(true);
-    }
-    if (!item.Exists) nameFont.setStrikeOut(true);
-    if (paint.Hot && Options.HotTrackColumnItems) {
-      if (Options.UnderlineHotTrackItems)
-        nameFont.setUnderline(true);
-      else
-        nameFont.setBold(true);
-    }
+    int style = 0;
+    if (item.Selected) style |= nsBold | nsItalic;
+    if (!item.Exists) style |= nsStrikeOut;
+    if (paint.Hot && Options.HotTrackColumnItems)
+      style |= Options.UnderlineHotTrackItems ? nsUnderline : nsBold;
+    const QFont& nameFont = NameFont(Options, style);
     const std::string name =
         ColumnItemName(item, layout.TypeFieldWidth > 0,
                        layout.TypeFieldWidth > 0 && Options.ShowExtInType, PartitionSuffix);

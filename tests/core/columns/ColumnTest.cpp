@@ -6,10 +6,13 @@
 #include "filesystem/File.h"
 #include "foundation/BusyCount.h"
 #include "foundation/MyTime.h"
+#include "AllocationCounter.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -579,6 +582,80 @@ TEST_F(ColumnTest, ShowInfoFillsEveryField) {
   EXPECT_EQ(info.PartSz.Hint, column + "Partition size (free, total): " + info.PartSz.Caption);
   EXPECT_EQ(info.PartAttr.Caption.rfind("PartAttr ", 0), 0u);
   EXPECT_EQ(info.PartAttr.Hint.rfind(column + "Partition supports attributes", 0), 0u);
+}
+
+TEST(SizeSumTest, SumsStopAtTheLimitsInsteadOfWrapping) {
+  const struct {
+    int64_t Total, Size, Sum;
+  } cases[] = {
+      {0, 0, 0},
+      {40, 2, 42},
+      {INT64_MAX - 1, 1, INT64_MAX},
+      {INT64_MAX, 1, INT64_MAX},
+      {INT64_MAX, INT64_MAX, INT64_MAX},
+      {INT64_MAX, -1, INT64_MAX - 1},
+      {INT64_MIN, -1, INT64_MIN},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(AddSizes(c.Total, c.Size), c.Sum) << c.Total << " + " << c.Size;
+}
+
+// Sparse files on tmpfs may each claim 8 EiB: two of them must not wrap the
+// total or the selection size into a negative or absurd figure.
+TEST_F(ColumnTest, SizesOfHugeSparseFilesSaturate) {
+  const std::string dir = "/dev/shm/corvantide-sums-" + std::to_string(::getpid());
+  struct TRemove {
+    std::string Path;
+    ~TRemove() { fs::remove_all(Path); }
+  } remove{dir};
+  if (::mkdir(dir.c_str(), 0700) != 0)
+    GTEST_SKIP() << "no tmpfs at /dev/shm: " << std::strerror(errno);
+  std::vector<std::string> titles;
+  for (const char* name : {"huge1.bin", "huge2.bin"}) {
+    titles.push_back(dir + "/" + name);
+    const int fd = ::open(titles.back().c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    const bool sized = fd >= 0 && ::ftruncate(fd, INT64_MAX) == 0;
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    if (!sized) GTEST_SKIP() << "cannot make an 8 EiB sparse file: " << std::strerror(error);
+  }
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, dir + "/");
+  ASSERT_EQ(Column.Count(), 2);
+  EXPECT_EQ(Column.TotalSize, INT64_MAX);
+  Column.SetWithList(titles, true);
+  EXPECT_EQ(Column.TotalSize, INT64_MAX);
+  EXPECT_EQ(Column.SelSize, INT64_MAX);
+  Column.ShowInfo();
+  EXPECT_EQ(Column.Info.TotalSz.Caption, "TotalSz 8.0 EB");
+  EXPECT_EQ(Column.Info.SelSz.Caption, "SelSz 8.0 EB");
+}
+
+// Focusing by title walks every item; that walk must not allocate, so a
+// long list costs no more allocations than a short one.
+TEST_F(ColumnTest, FocusByTitleAllocatesNothingPerItem) {
+  const auto allocationsFor = [&](int count) {
+    std::vector<std::string> titles;
+    for (int i = 0; i < count; ++i)
+      titles.push_back(Dir.Path + "/a-rather-long-item-name-" + std::to_string(100000 + i) +
+                       ".bin");
+    Column.SetWithList(titles, false);
+    // Only a case-blind match, then no match at all (the place in the list).
+    const std::string sameName =
+        Dir.Path + "/A-RATHER-LONG-ITEM-NAME-" + std::to_string(100000 + count - 1) + ".BIN";
+    const std::string missing = Dir.Path + "/zz-not-listed-anywhere-at-all.bin";
+    long allocations = 0;
+    {
+      test::TAllocationCounter counter;
+      Column.FocusByTitle(sameName, fltGeneric, false, "Name", 0, 0);
+      Column.FocusByTitle(missing, fltGeneric, true, "Name", 0, 0);
+      allocations = counter.Count();
+    }
+    EXPECT_EQ(Column.ActiveTitle, titles.back()) << count;
+    return allocations;
+  };
+  allocationsFor(100); // the first use sets up the collator
+  const long few = allocationsFor(100);
+  EXPECT_EQ(allocationsFor(2000), few);
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCollator>
+#include <QLocale>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -29,7 +32,91 @@ TEST(FileListSortTest, LargeNameSortIsOrderedByTheCollatorThenBytes) {
   for (size_t i = 1; i < items.size(); ++i) {
     const int c = collator.Compare(GetTitleName(items[i - 1].Title), GetTitleName(items[i].Title));
     ASSERT_LE(c, 0) << items[i - 1].Title << " / " << items[i].Title;
-    if (c == 0) ASSERT_LE(items[i - 1].Title, items[i].Title);
+    if (c == 0) {
+      ASSERT_LE(items[i - 1].Title, items[i].Title);
+    }
+  }
+}
+
+// A random name: mostly ASCII (letters of both cases, digits, punctuation,
+// control bytes the collator ignores); with `otherShare` probability it also
+// holds UTF-8 (accents, combining marks, other scripts) or invalid bytes.
+std::string RandomName(std::mt19937& random, double otherShare) {
+  static const char* const others[] = {"\xc3\xa9",     "\xc3\x89",     "e\xcc\x81", "\xc3\x9f",
+                                       "\xce\xa9",     "\xe6\x97\xa5", "\xff",      "\xc3",
+                                       "\xe2\x80\x8b", "\xc2\xad"};
+  static const std::string ascii = "aAbBzZeEsS09_-. ~!(),+=\x01\x7f\t";
+  std::uniform_int_distribution<int> length(1, 12);
+  std::uniform_int_distribution<size_t> pickAscii(0, ascii.size() - 1);
+  std::uniform_int_distribution<size_t> pickOther(0, std::size(others) - 1);
+  const bool withOther = std::uniform_real_distribution<double>(0, 1)(random) < otherShare;
+  std::string name;
+  for (int i = length(random); i > 0; --i)
+    name += ascii[pickAscii(random)];
+  if (withOther)
+    name.insert(std::uniform_int_distribution<size_t>(0, name.size())(random),
+                others[pickOther(random)]);
+  return name;
+}
+
+// The order must be the collator's own (its sort keys, then the bytes) for
+// any mix of names that take the weight table and names that take the
+// collator, and the two-name comparison must agree with it.
+TEST(FileListSortTest, NameOrderIsTheCollatorsForEveryMixOfNames) {
+  const struct {
+    int Count;
+    double OtherShare;
+  } cases[] = {{100000, 0.2}, {20000, 0.0}, {20000, 0.0005}, {20000, 1.0}};
+  const TNameCollator collator;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.Count << " names, share " << c.OtherShare);
+    std::mt19937 random(static_cast<unsigned>(c.Count) + 17);
+    std::vector<TFileListData> items(static_cast<size_t>(c.Count));
+    for (TFileListData& item : items)
+      item.Title = "/d/" + RandomName(random, c.OtherShare);
+    SortFileItems(items.begin(), items.end(), TSortMode::Name);
+    std::vector<QCollatorSortKey> keys;
+    for (const TFileListData& item : items)
+      keys.push_back(collator.Key(TitleNamePart(item.Title)));
+    for (size_t i = 1; i < items.size(); ++i) {
+      const std::string_view a = TitleNamePart(items[i - 1].Title);
+      const std::string_view b = TitleNamePart(items[i].Title);
+      const int byKey = keys[i - 1].compare(keys[i]);
+      ASSERT_TRUE(byKey < 0 || (byKey == 0 && items[i - 1].Title <= items[i].Title))
+          << testing::PrintToString(items[i - 1].Title) << " / "
+          << testing::PrintToString(items[i].Title);
+      const int compared = collator.Compare(a, b);
+      ASSERT_EQ((compared > 0) - (compared < 0), (byKey > 0) - (byKey < 0))
+          << testing::PrintToString(std::string(a)) << " / "
+          << testing::PrintToString(std::string(b));
+    }
+  }
+}
+
+QCollator CaseInsensitiveCollator(const char* locale) {
+  QCollator collator{QLocale(QString::fromLatin1(locale))};
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  return collator;
+}
+
+// The weights come from the collator; a locale that joins ASCII letters
+// ("ch" after "h") cannot be sorted byte by byte and gives the table up.
+TEST(FileListSortTest, WeightTableIsDerivedFromTheCollatorAndRefusesContractions) {
+  const TAsciiCollation english(CaseInsensitiveCollator("en_US"));
+  ASSERT_TRUE(english.Usable);
+  EXPECT_EQ(english.Weight['a'], english.Weight['A']);
+  EXPECT_LT(english.Weight['a'], english.Weight['b']);
+  EXPECT_LT(english.Weight['9'], english.Weight['a']);
+  EXPECT_EQ(english.Weight[1], 0); // a control byte the collator ignores
+  EXPECT_LT(*english.Compare("a\x01"
+                             "b",
+                             "AC"),
+            0);
+  EXPECT_EQ(english.Compare("a\xc3\xa9", "a"), std::nullopt);
+
+  for (const char* locale : {"cs_CZ", "da_DK"}) {
+    const TAsciiCollation joined(CaseInsensitiveCollator(locale));
+    EXPECT_FALSE(joined.Usable) << locale;
   }
 }
 

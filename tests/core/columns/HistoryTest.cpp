@@ -1,5 +1,7 @@
 #include "columns/History.h"
 
+#include "AllocationCounter.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -182,6 +184,30 @@ TEST(History, MenuItemsAreNewestFirstAndEscaped) {
   EXPECT_EQ(many[1].Caption, "/many29/");
   EXPECT_EQ(many[20].Caption, "/many10/");
   EXPECT_EQ(many[20].Index, 15);
+}
+
+// Looking up and moving within a directory happen on every focus change:
+// neither may allocate per entry (nor at all once the entry exists).
+TEST(History, LookupsAndMovesInTheNewestDirectoryAllocateNothing) {
+  THistory history;
+  for (int i = 0; i < THistory::Capacity; ++i)
+    history.AddHistory("/a/long/directory/number/" + std::to_string(i) + "/file.txt", 5, i, 0);
+  std::string title = "/a/long/directory/that/is/not/there/";
+  std::string moved = "/a/long/directory/number/299/next.txt"; // fits the old storage
+  int type = 0, offset = 0;
+  int64_t key = 0;
+  long allocations = 0;
+  int found = 0;
+  {
+    test::TAllocationCounter counter;
+    found = history.FindHistory(title, type, key, offset);
+    history.AddHistory(moved, 3, 42, 1);
+    allocations = counter.Count();
+  }
+  EXPECT_EQ(found, -1);
+  EXPECT_EQ(history.Entry(history.Count() - 1).EntryTitle, moved);
+  EXPECT_EQ(history.Count(), THistory::Capacity);
+  EXPECT_EQ(allocations, 0);
 }
 
 } // namespace

@@ -234,7 +234,10 @@ TEST(FileTextsTest, SizeText) {
       {1048576, "1.0 MB"},
       {5ull << 30, "5.0 GB"},
       {1ull << 40, "1.0 TB"},
-      {1ull << 50, "1,024.0 TB"}, // TB is the largest unit
+      {1ull << 50, "1.0 PB"},
+      {1ull << 60, "1.0 EB"},
+      {INT64_MAX, "8.0 EB"},   // what a saturated sum of sizes shows
+      {UINT64_MAX, "16.0 EB"}, // EB is the largest unit
   };
   for (const auto& c : withUnits) EXPECT_EQ(GetSizeText(6, 0, c.Size), c.Text) << c.Size;
 

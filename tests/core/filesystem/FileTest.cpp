@@ -1,11 +1,14 @@
 #include "filesystem/File.h"
 
+#include "filesystem/FileInfo.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -178,6 +181,49 @@ TEST_F(FileTest, StatxTitleRefusesOverlongComponents) {
   struct statx st {};
   EXPECT_EQ(StatxTitle("/" + std::string(PATH_MAX + 10, 'x'), true, STATX_TYPE, &st), ENAMETOOLONG);
   EXPECT_EQ(StatxTitle("", true, STATX_TYPE, &st), ENOENT);
+}
+
+// A time_t far from today (tmpfs keeps any) must not wrap into another
+// date: before 1601 is the first file time, past its range the last.
+TEST(FileTimeTest, ExtremeTimesAreClampedToTheFileTimeRange) {
+  constexpr uint64_t Last = INT64_MAX;
+  constexpr int64_t LastSecond = INT64_MAX / 10000000 - FileTimeUnixOffsetSeconds;
+  constexpr int64_t Year65000 = 1989000000000; // about 63,000 years after 1970
+  const struct {
+    int64_t Seconds;
+    uint32_t Nanoseconds;
+    uint64_t FileTime;
+  } cases[] = {
+      {INT64_MIN, 0, 0},
+      {-FileTimeUnixOffsetSeconds - 1, 999999999, 0}, // before 1601
+      {-FileTimeUnixOffsetSeconds, 100, 1},
+      {-1, 0, 116444735990000000u},
+      {0, 0, 116444736000000000u},
+      {LastSecond, 477580700, Last}, // exactly the last file time
+      {LastSecond, 477580800, Last},
+      {LastSecond + 1, 0, Last},
+      {Year65000, 0, Last},
+      {INT64_MAX, 999999999, Last},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(UnixTimeToFileTime(c.Seconds, c.Nanoseconds), c.FileTime)
+        << c.Seconds << " s " << c.Nanoseconds << " ns";
+}
+
+TEST(FileTimeTest, FileOnTmpfsFromTheYear65000KeepsTheLastFileTime) {
+  const std::string title = "/dev/shm/corvantide-time-" + std::to_string(::getpid());
+  const int fd = ::open(title.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) GTEST_SKIP() << "no tmpfs at /dev/shm to keep a far time: " << std::strerror(errno);
+  const timespec times[2] = {{1989000000000, 0}, {1989000000000, 0}};
+  const bool stored = ::futimens(fd, times) == 0;
+  ::close(fd);
+  TFileInfo info;
+  const bool loaded = stored && info.Load(title);
+  ::unlink(title.c_str());
+  if (!stored) GTEST_SKIP() << "the file system refuses the year 65000";
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(info.ModifiedFileTime, static_cast<uint64_t>(INT64_MAX));
+  EXPECT_GT(info.Modified, ConvertFileTime(UnixTimeToFileTime(253402300799, 0))); // past 9999
 }
 
 } // namespace

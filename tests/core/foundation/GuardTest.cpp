@@ -3,6 +3,7 @@
 #include "foundation/MemoryStorage.h"
 #include "foundation/StoredTextList.h"
 
+#include "AllocationCounter.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -254,6 +255,30 @@ TEST_F(GuardTest, RunningFunctionLeavesBeginFunctionErrorInTheGlobal) {
   TGuard guard("Test::Running");
   EXPECT_EQ(FunStatContext.Status, fsBeginFunctionError);
   EXPECT_EQ(FunStatContext.FunctionName, "Test::Running");
+}
+
+// Guarded functions sit on every hot path (painting, focus, sorting): one
+// that succeeds, nested or not, must not allocate.
+TEST_F(GuardTest, SucceedingGuardsAllocateNothing) {
+  const auto outer = [] {
+    TGuard guard("TSomeLongClassName::SomeLongFunctionName");
+    return guard.Run(0, [&] {
+      const int value = EarlyExitFunction(21);
+      guard.TakeOver();
+      return value;
+    });
+  };
+  outer(); // the global context's texts grow to their size once
+  int sum = 0;
+  long allocations = 0;
+  {
+    test::TAllocationCounter counter;
+    for (int i = 0; i < 100; ++i)
+      sum += outer();
+    allocations = counter.Count();
+  }
+  EXPECT_EQ(sum, 4200);
+  EXPECT_EQ(allocations, 0);
 }
 
 } // namespace

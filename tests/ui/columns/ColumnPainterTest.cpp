@@ -3,6 +3,8 @@
 #include "columns/Column.h"
 #include "columns/MyPanel.h"
 
+#include "AllocationCounter.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -84,6 +86,53 @@ TEST_F(ColumnPainterMeasureTest, RowHeightTypeFieldAndItemHeight) {
   EXPECT_EQ(ColumnItemHeight(column, Options), 5 * h);
   column.ThumbHeight = 30;
   EXPECT_EQ(ColumnItemHeight(column, Options), 32 * h);
+}
+
+// Stored values far out of range must not wrap the measures negative.
+TEST_F(ColumnPainterMeasureTest, HugeStoredHeightsStayInRange) {
+  const struct {
+    int ExtraHeight;
+    int ThumbHeight;
+    int64_t Row, Item; // -1: the font's own row height
+  } cases[] = {
+      {INT32_MAX, 3, INT32_MAX, INT32_MAX},
+      {0, INT32_MAX, -1, INT32_MAX},
+      {INT32_MIN, 3, 1, 5},
+  };
+  const int fontRow = QFontMetrics(ColumnItemsFont(Options)).height() + 1;
+  for (const auto& c : cases) {
+    Options.ItemsExtraHeight = c.ExtraHeight;
+    TColumn column(0);
+    column.ThumbAttr = true;
+    column.ThumbHeight = c.ThumbHeight;
+    EXPECT_EQ(ColumnRowHeight(Options), c.Row < 0 ? fontRow : c.Row) << c.ExtraHeight;
+    EXPECT_EQ(ColumnItemHeight(column, Options), c.Item) << c.ThumbHeight;
+  }
+}
+
+// Every painted row asks for the font and the measures: once made they
+// cost no allocation, and a new font size is still followed.
+TEST_F(ColumnPainterMeasureTest, RowMeasuresAllocateNothingAndFollowTheFont) {
+  const QRect row(0, 0, 200, 40);
+  ColumnItemLayout(row, Options);
+  long allocations = 0;
+  int height = 0;
+  {
+    test::TAllocationCounter counter;
+    for (int i = 0; i < 50; ++i) {
+      const QFont font = ColumnItemsFont(Options);
+      height += ColumnItemLayout(row, Options).RowHeight - ColumnRowHeight(Options);
+    }
+    allocations = counter.Count();
+  }
+  EXPECT_EQ(height, 0);
+  EXPECT_EQ(allocations, 0);
+
+  const int small = ColumnRowHeight(Options);
+  Options.ItemsFontSize = 40;
+  EXPECT_GT(ColumnRowHeight(Options), small);
+  EXPECT_EQ(ColumnRowHeight(Options),
+            QFontMetrics(ColumnItemsFont(Options)).height() + Options.ItemsExtraHeight + 1);
 }
 
 TEST(ColumnPainterTextTest, NameRowAndTypeFieldTexts) {

@@ -24,6 +24,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+
 namespace {
 
 std::string BenchRoot() {
@@ -63,21 +65,22 @@ std::string FixtureDirectory(int count) {
 int Count(const benchmark::State& state) { return static_cast<int>(state.range(0)); }
 
 // The floor: what the kernel needs to hand over names and facts.
+void ListFloor(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  DIR* dir = ::fdopendir(fd);
+  int64_t total = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    struct statx st {};
+    if (::statx(fd, entry->d_name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &st) == 0)
+      total += static_cast<int64_t>(st.stx_size);
+  }
+  ::closedir(dir);
+  benchmark::DoNotOptimize(total);
+}
+
 void BM_Floor_ReaddirStatx(benchmark::State& state) {
   const std::string path = FixtureDirectory(Count(state));
-  for (auto _ : state) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* dir = ::fdopendir(fd);
-    int64_t total = 0;
-    while (const dirent* entry = ::readdir(dir)) {
-      struct statx st {};
-      if (::statx(fd, entry->d_name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &st) ==
-          0)
-        total += static_cast<int64_t>(st.stx_size);
-    }
-    ::closedir(dir);
-    benchmark::DoNotOptimize(total);
-  }
+  for (auto _ : state) ListFloor(path);
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
@@ -102,6 +105,52 @@ void BM_ColumnLoad(benchmark::State& state, const char* sortMode) {
     state.ResumeTiming();
   }
   state.counters["bytes_per_item"] = static_cast<double>(bytesPerItem);
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The column against the floor in the same iteration, so that the ratio does
+// not depend on what the machine or the caches did between two benchmarks.
+void BM_ColumnToFloor(benchmark::State& state, const char* sortMode) {
+  using Clock = std::chrono::steady_clock;
+  const std::string path = FixtureDirectory(Count(state));
+  cv::ProgramFileExtensions.SetText(".exe");
+  cv::DocumentFileExtensions.SetText(".txt\n.jpg");
+  double floorSeconds = 0, columnSeconds = 0;
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    ListFloor(path);
+    const auto middle = Clock::now();
+    double seconds = 0;
+    {
+      cv::TColumn column(0);
+      column.SortMode = sortMode;
+      column.List.SetSize(400, 800);
+      const auto begin = Clock::now();
+      column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, path + "/");
+      seconds = std::chrono::duration<double>(Clock::now() - begin).count();
+    }
+    floorSeconds += std::chrono::duration<double>(middle - start).count();
+    columnSeconds += seconds;
+    state.SetIterationTime(seconds);
+  }
+  state.counters["ratio_to_floor"] = floorSeconds > 0 ? columnSeconds / floorSeconds : 0;
+}
+
+// Grouping and ordering alone, on the items of a listing.
+void BM_Arrange(benchmark::State& state, const char* sortMode) {
+  const std::string path = FixtureDirectory(Count(state));
+  cv::ProgramFileExtensions.SetText(".exe");
+  cv::DocumentFileExtensions.SetText(".txt\n.jpg");
+  cv::TColumn column(0);
+  column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, path + "/");
+  const cv::TGroupOptions options;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::vector<cv::TFileListData> items = column.Items;
+    state.ResumeTiming();
+    cv::ArrangeFileList(items, sortMode, options);
+    benchmark::DoNotOptimize(items.data());
+  }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
@@ -143,6 +192,16 @@ BENCHMARK_CAPTURE(BM_ColumnLoad, CreatedNewOld, "Created, new-old")->Apply(Sizes
 BENCHMARK_CAPTURE(BM_ColumnLoad, CreatedOldNew, "Created, old-new")->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_ColumnLoad, SizeBigSmall, "Size, big-small")->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_ColumnLoad, SizeSmallBig, "Size, small-big")->Apply(Sizes);
+void PairedSizes(benchmark::internal::Benchmark* b) {
+  b->Arg(100000);
+  if (std::getenv("CORVANTIDE_BENCH_MILLION")) b->Arg(1000000);
+  b->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseManualTime();
+}
+
+BENCHMARK_CAPTURE(BM_ColumnToFloor, Name, "Name")->Apply(PairedSizes);
+BENCHMARK_CAPTURE(BM_ColumnToFloor, SizeSmallBig, "Size, small-big")->Apply(PairedSizes);
+BENCHMARK_CAPTURE(BM_Arrange, Name, "Name")->Apply(Sizes);
+BENCHMARK_CAPTURE(BM_Arrange, SizeSmallBig, "Size, small-big")->Apply(Sizes);
 BENCHMARK(BM_QtEntryInfoList)->Apply(Sizes);
 BENCHMARK(BM_LsLong)->Apply(Sizes);
 

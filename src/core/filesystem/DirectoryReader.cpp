@@ -2,6 +2,7 @@
 
 #include "filesystem/File.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,7 +19,13 @@ bool IsDotEntry(const char* name) {
 
 } // namespace
 
-int ReadDirectory(const std::string& path, const TDirectoryEntrySink& sink, bool* opened) {
+size_t ExpectedEntryCount(uint64_t directorySize) {
+  constexpr uint64_t Cap = uint64_t{1} << 21;
+  return static_cast<size_t>(std::min<uint64_t>(directorySize / 16 + 16, Cap));
+}
+
+int ReadDirectory(const std::string& path, const TDirectoryEntrySink& sink, bool* opened,
+                  const std::function<void(size_t)>& expect) {
   if (opened) *opened = false;
   // Through the descriptor of the leading part, so a directory deeper than
   // PATH_MAX is listed like any other.
@@ -34,6 +41,11 @@ int ReadDirectory(const std::string& path, const TDirectoryEntrySink& sink, bool
     return error;
   }
   if (opened) *opened = true;
+  if (expect) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_size > 0)
+      expect(ExpectedEntryCount(static_cast<uint64_t>(st.st_size)));
+  }
   const unsigned mask = FileInfoStatxMask();
   constexpr int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
   TFileInfo info;

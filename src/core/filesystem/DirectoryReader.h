@@ -19,7 +19,14 @@ using TDirectoryEntrySink = std::function<void(std::string_view name, const TFil
 
 // Lists `path` (with or without a trailing "/", of any length). Returns 0, or the errno of
 // the failed open or read; entries reported before a read error stay.
-// `opened` tells an open failure from a read failure.
-int ReadDirectory(const std::string& path, const TDirectoryEntrySink& sink, bool* opened = nullptr);
+// `opened` tells an open failure from a read failure. `expect`, when given,
+// hears a generous guess of the entry count (from the directory's size)
+// before the first entry, so a caller can reserve once instead of growing.
+int ReadDirectory(const std::string& path, const TDirectoryEntrySink& sink, bool* opened = nullptr,
+                  const std::function<void(size_t)>& expect = {});
+
+// The entry count a directory of `directorySize` bytes may hold: generous
+// for ext4, tmpfs and btrfs, capped so a strange size reserves little.
+size_t ExpectedEntryCount(uint64_t directorySize);
 
 } // namespace cv

@@ -410,6 +410,26 @@ TEST_F(ColumnTest, AFileCreatedWhileListingIsReported) {
   EXPECT_FALSE(Column.DirMonitor.Next());
 }
 
+// The guess that a listing reserves from comes before the first entry and
+// holds every entry, so the column never grows its vector on this disk.
+TEST_F(ColumnTest, TheReaderGuessesEnoughEntriesBeforeTheFirst) {
+  for (int i = 0; i < 3000; ++i) MakeFile("entry-" + std::to_string(i) + ".bin", 0);
+  size_t guess = 0;
+  size_t seen = 0;
+  bool guessFirst = false;
+  ASSERT_EQ(ReadDirectory(
+                Dir.Path, [&](std::string_view, const TFileInfo*) { ++seen; }, nullptr,
+                [&](size_t count) {
+                  guess = count;
+                  guessFirst = seen == 0;
+                }),
+            0);
+  EXPECT_EQ(seen, 3000u);
+  EXPECT_TRUE(guessFirst);
+  EXPECT_GE(guess, seen);
+  EXPECT_LE(ExpectedEntryCount(UINT64_MAX), size_t{1} << 21);
+}
+
 TEST_F(ColumnTest, AReadThatBreaksOffKeepsWhatWasReadAndStays) {
   for (const char* name : {"d.bin", "c.bin", "b.bin", "a.bin"})
     MakeFile(name, 1);

@@ -113,7 +113,10 @@ QRect TItemListState::ItemRect(int index) const {
   const int row = FloorDiv(relative, FSubcolumns);
   const int column = relative - row * FSubcolumns;
   const int width = ItemWidth();
-  return QRect(FBorderWidth + column * width, FBorderWidth + row * FItemHeight, width, FItemHeight);
+  // Rows far below a tall view (thumbnail heights come from stored options)
+  // pass the int range: they stay far below instead of wrapping above.
+  return QRect(Saturate(int64_t{FBorderWidth} + int64_t{column} * width),
+               Saturate(int64_t{FBorderWidth} + int64_t{row} * FItemHeight), width, FItemHeight);
 }
 
 int TItemListState::ItemAtPoint(int x, int y) const {

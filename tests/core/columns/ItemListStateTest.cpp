@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <functional>
 #include <numeric>
 #include <random>
@@ -115,6 +116,15 @@ TEST(ItemListState, ItemRectAndItemAtPoint) {
   list.SetTopIndex(6);
   EXPECT_EQ(list.ItemAtPoint(97, 15), -1);
   EXPECT_EQ(list.ItemAtPoint(0, 15), 9);
+
+  // A million rows of a tall stored height lie below the view, never above.
+  TItemListState tall;
+  tall.SetBorderWidth(0);
+  tall.SetItemHeight(1 << 20);
+  tall.SetSize(300, 3 << 20);
+  tall.EndUpdate(1000000);
+  EXPECT_EQ(tall.ItemRect(999999).y(), INT_MAX);
+  EXPECT_EQ(tall.ItemRect(2).y(), (2 << 20));
 }
 
 TEST(ItemListState, SetTopIndexAlignsAndClamps) {

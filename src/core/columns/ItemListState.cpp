@@ -115,8 +115,13 @@ QRect TItemListState::ItemRect(int index) const {
   const int width = ItemWidth();
   // Rows far below a tall view (thumbnail heights come from stored options)
   // pass the int range: they stay far below instead of wrapping above.
-  return QRect(Saturate(int64_t{FBorderWidth} + int64_t{column} * width),
-               Saturate(int64_t{FBorderWidth} + int64_t{row} * FItemHeight), width, FItemHeight);
+  // The rectangle's far edges must fit too.
+  const auto place = [](int64_t start, int size) {
+    return static_cast<int>(std::clamp<int64_t>(start, INT_MIN, int64_t{INT_MAX} - size));
+  };
+  return QRect(place(int64_t{FBorderWidth} + int64_t{column} * width, width),
+               place(int64_t{FBorderWidth} + int64_t{row} * FItemHeight, FItemHeight), width,
+               FItemHeight);
 }
 
 int TItemListState::ItemAtPoint(int x, int y) const {

@@ -123,7 +123,8 @@ TEST(ItemListState, ItemRectAndItemAtPoint) {
   tall.SetItemHeight(1 << 20);
   tall.SetSize(300, 3 << 20);
   tall.EndUpdate(1000000);
-  EXPECT_EQ(tall.ItemRect(999999).y(), INT_MAX);
+  EXPECT_EQ(tall.ItemRect(999999).y(), INT_MAX - (1 << 20));
+  EXPECT_EQ(tall.ItemRect(999999).bottom(), INT_MAX - 1);
   EXPECT_EQ(tall.ItemRect(2).y(), (2 << 20));
 }
 

@@ -307,15 +307,17 @@ void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMod
                    : static_cast<uint8_t>(GroupRank(item.Type, options));
     ++counts[ranks[i]];
   }
-  std::vector<TFileListData> arranged;
-  arranged.reserve(items.size() - counts[Hidden]);
-  std::array<size_t, Hidden> starts{};
-  for (int rank = 0; rank < Hidden; ++rank) {
-    starts[static_cast<size_t>(rank)] = arranged.size();
-    for (size_t i = 0; i < items.size(); ++i)
-      if (ranks[i] == rank) arranged.push_back(std::move(items[i]));
+  // Grouped in place along the permutation's cycles: a second vector of
+  // every record would cost as many fresh pages as the listing itself.
+  std::array<size_t, Hidden + 1> starts{};
+  for (size_t rank = 1; rank <= Hidden; ++rank) starts[rank] = starts[rank - 1] + counts[rank - 1];
+  std::vector<uint32_t> order(items.size());
+  {
+    std::array<size_t, Hidden + 1> next = starts;
+    for (size_t i = 0; i < items.size(); ++i) order[next[ranks[i]]++] = static_cast<uint32_t>(i);
   }
-  items = std::move(arranged);
+  ApplyOrder(items.begin(), order);
+  items.resize(starts[Hidden]);
   const TSortMode mode = ParseSortMode(sortMode);
   for (size_t rank = 0; rank < Hidden; ++rank) {
     const auto begin = items.begin() + static_cast<ptrdiff_t>(starts[rank]);

@@ -2,7 +2,7 @@
 
 #include "filesystem/File.h"
 #include "foundation/QtText.h"
-#include "mainwindow/ProgramOptions.h"
+#include "options/ProgramOptions.h"
 
 #include <algorithm>
 #include <array>

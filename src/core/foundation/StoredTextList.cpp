@@ -2,8 +2,8 @@
 
 #include "foundation/Guard.h"
 #include "foundation/MemoryStorage.h"
+#include "foundation/StockColors.h"
 #include "foundation/UserInterface.h"
-#include "mainwindow/StockColors.h"
 
 #include <algorithm>
 #include <cctype>

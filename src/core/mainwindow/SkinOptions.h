@@ -2,7 +2,7 @@
 // The current skin: background picture, transparencies, button styles and
 // the 36 named colours. Field order is the key order of skin files.
 
-#include "mainwindow/StockColors.h"
+#include "foundation/StockColors.h"
 
 #include <array>
 #include <string>

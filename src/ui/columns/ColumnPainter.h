@@ -7,8 +7,8 @@
 // column's focus event, never from here.
 
 #include "columns/MyPanel.h"
-#include "mainwindow/ProgramOptions.h"
 #include "mainwindow/SkinOptions.h"
+#include "options/ProgramOptions.h"
 
 #include <QFont>
 #include <QRect>

@@ -5,8 +5,8 @@
 #include "foundation/Guard.h"
 #include "foundation/QtText.h"
 #include "mainwindow/ButtonEffects.h"
-#include "mainwindow/ProgramOptions.h"
 #include "mainwindow/SkinOptions.h"
+#include "options/ProgramOptions.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -14,7 +14,7 @@
 // hot-tracking share the 200 ms timer of `GMyPanelGlobal`.
 
 #include "foundation/MyTime.h"
-#include "mainwindow/StockColors.h"
+#include "foundation/StockColors.h"
 
 #include <QPointer>
 #include <QRect>

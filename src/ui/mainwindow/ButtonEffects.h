@@ -2,7 +2,7 @@
 // The skin's button effect and the bevel inside the frame of rounded and
 // square panels. Colours are 0x00BBGGRR values.
 
-#include "mainwindow/StockColors.h"
+#include "foundation/StockColors.h"
 
 #include <QRect>
 #include <string_view>

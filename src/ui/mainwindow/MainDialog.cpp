@@ -13,8 +13,8 @@
 #include "foundation/Registry.h"
 #include "foundation/SystemInfo.h"
 #include "mainwindow/InfoBar.h"
-#include "mainwindow/ProgramOptions.h"
 #include "mainwindow/SkinOptions.h"
+#include "options/ProgramOptions.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -2,8 +2,8 @@
 
 #include "columns/ItemListState.h"
 #include "foundation/MyTime.h"
-#include "mainwindow/ProgramOptions.h"
 #include "mainwindow/SkinOptions.h"
+#include "options/ProgramOptions.h"
 
 #include <gtest/gtest.h>
 

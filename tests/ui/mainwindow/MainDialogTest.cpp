@@ -8,7 +8,7 @@
 #include "foundation/BusyCount.h"
 #include "foundation/Program.h"
 #include "foundation/Registry.h"
-#include "mainwindow/ProgramOptions.h"
+#include "options/ProgramOptions.h"
 
 #include <QApplication>
 #include <QLayout>

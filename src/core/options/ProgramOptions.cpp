@@ -1,4 +1,4 @@
-#include "mainwindow/ProgramOptions.h"
+#include "options/ProgramOptions.h"
 
 namespace cv {
 

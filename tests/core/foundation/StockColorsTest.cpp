@@ -1,4 +1,4 @@
-#include "mainwindow/StockColors.h"
+#include "foundation/StockColors.h"
 
 #include "foundation/StoredTextList.h"
 

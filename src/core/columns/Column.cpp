@@ -27,7 +27,7 @@ bool ShowTakenFailure(const char* function, bool* noMoreErrors = nullptr) {
   if (!FunStatContext.Failed()) return true;
   TFunStatContext context = FunStatContext;
   context.SetShowContext(__FILE__, function, __LINE__);
-  return context.ShowError(context.Description, noMoreErrors);
+  return context.ShowInLoop(context.Description, noMoreErrors);
 }
 
 } // namespace
@@ -135,8 +135,8 @@ void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex, std::opti
 }
 
 bool TColumn::ShowLoadFailure() {
-  if (FailureShows && FailureShows->Quiet) return true;
-  bool noMoreErrors = false;
+  // Quiet after "no errors": logged, not shown.
+  bool noMoreErrors = FailureShows && FailureShows->Quiet;
   const bool go = ShowTakenFailure("TColumn::LoadDirectory", &noMoreErrors);
   if (FailureShows) {
     FailureShows->Quiet = noMoreErrors;

@@ -176,6 +176,13 @@ bool TFunStatContext::ShowError(const std::string& text, bool* noMoreErrors,
   }
 }
 
+bool TFunStatContext::ShowInLoop(const std::string& text, bool* noMoreErrors,
+                                 std::source_location where) const {
+  if (!noMoreErrors || !*noMoreErrors) return ShowError(text, noMoreErrors, where);
+  ReportWithoutWindow(text, GetReport());
+  return true;
+}
+
 void TFunStatContext::OnApplicationException(const std::string& message) {
   const std::string description = "Unhandled error.\r\n" + message;
   // errno here belongs to whatever call ran last, not to this exception:

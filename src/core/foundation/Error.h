@@ -70,6 +70,11 @@ public:
   // context left without file or function is named after `where`.
   bool ShowError(const std::string& text, bool* noMoreErrors = nullptr,
                  std::source_location where = std::source_location::current()) const;
+  // The show of a loop that goes past failures: once *noMoreErrors is set
+  // (the dialog's "no errors"), the failure is only logged and the loop goes
+  // on; else as ShowError.
+  bool ShowInLoop(const std::string& text, bool* noMoreErrors,
+                  std::source_location where = std::source_location::current()) const;
 
   // Handler for exceptions that reached the event loop: report and go on.
   static void OnApplicationException(const std::string& message);

@@ -1,7 +1,5 @@
 #include "foundation/Guard.h"
 
-#include "foundation/UserInterface.h"
-
 #include <string>
 
 namespace cv {
@@ -67,11 +65,7 @@ bool TGuard::Absorb() {
 bool TGuard::Show(std::string_view sentence, bool* noMoreErrors, std::source_location where) {
   if (!Local.Failed()) return true;
   Local.SetShowContext(File, Name, static_cast<int32_t>(where.line()));
-  bool goOn = true;
-  if (noMoreErrors && *noMoreErrors)
-    ReportWithoutWindow(std::string(sentence), Local.GetReport());
-  else
-    goOn = Local.ShowError(std::string(sentence), noMoreErrors);
+  const bool goOn = Local.ShowInLoop(std::string(sentence), noMoreErrors, where);
   Local.Reset(fsPerfect);
   return goOn;
 }

@@ -5,6 +5,7 @@
 #include "filesystem/DirectoryReader.h"
 #include "filesystem/File.h"
 #include "foundation/BusyCount.h"
+#include "foundation/Program.h"
 
 #include <gtest/gtest.h>
 
@@ -183,8 +184,14 @@ TEST_F(DirMonitorCheckTest, CancelStopsTheCheckAndNoErrorsKeepsItQuiet) {
     Ui.Errors.clear();
     Ui.ErrorAnswerContinue = c.Continue;
     Ui.ErrorAnswerNoMoreErrors = c.NoMoreErrors;
+    const std::string log = Program.ErrorLogTitle();
+    std::filesystem::remove(log);
     CheckDirMonitor(Columns, true, false, State, Busy);
     EXPECT_EQ(Ui.Errors.size(), c.Errors);
+    // A failure kept quiet is still in the log.
+    std::ifstream in(log, std::ios::binary);
+    const std::string logged((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(logged.find(Dir.Path + "/y/") != std::string::npos, c.NoMoreErrors) << logged;
     EXPECT_EQ(B.ShownPath(), c.SecondClimbed ? Dir.Path + "/" : Dir.Path + "/y/");
   }
 }

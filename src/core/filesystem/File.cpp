@@ -3,6 +3,7 @@
 #include "foundation/Guard.h"
 #include "foundation/MyMath.h"
 #include "foundation/Program.h"
+#include "options/ProgramOptions.h"
 
 #include <cerrno>
 #include <climits>
@@ -15,6 +16,11 @@
 namespace cv {
 
 TFileUnitLoader FileUnitLoader;
+
+void ApplyFileDisplayOptions(const TProgramOptions& options) {
+  FileUnitLoader.LocalFileTimes = !options.ShowUniversalFileTime;
+  FileUnitLoader.SizeUnits = options.ClassicFileSize;
+}
 
 namespace {
 

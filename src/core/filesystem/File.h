@@ -29,6 +29,10 @@ public:
 
 extern TFileUnitLoader FileUnitLoader;
 
+class TProgramOptions;
+// Sets the time and size display of the file layer from the options.
+void ApplyFileDisplayOptions(const TProgramOptions& options);
+
 // File attribute bits, as stored in `TFileInfo::Attributes`.
 enum TFileAttribute : uint32_t {
   faReadOnly = 0x1,

@@ -506,4 +506,45 @@ bool SaveFileAtomically(const std::string& title, std::string_view data, mode_t 
   return true;
 }
 
+TReadResult ReadWholeFile(const std::string& title, std::string& text, int* error) {
+  text.clear();
+  const int fd = ::open(title.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    *error = errno;
+    return *error == ENOENT ? TReadResult::Missing : TReadResult::Failed;
+  }
+  struct stat st {};
+  TReadResult result = TReadResult::Read;
+  if (::fstat(fd, &st) != 0) {
+    *error = errno;
+    result = TReadResult::Failed;
+  } else if (!S_ISREG(st.st_mode)) {
+    *error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    result = TReadResult::Failed;
+  } else if (st.st_size > CMaxStorageSize) {
+    *error = EFBIG;
+    result = TReadResult::Failed;
+  }
+  char buffer[65536];
+  while (result == TReadResult::Read) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      *error = errno;
+      result = TReadResult::Failed;
+    } else if (n == 0) {
+      break;
+    } else if (text.size() + static_cast<size_t>(n) > static_cast<size_t>(CMaxStorageSize)) {
+      *error = EFBIG;
+      result = TReadResult::Failed;
+    } else {
+      text.append(buffer, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  if (result != TReadResult::Read) text.clear();
+  return result;
+}
+
+
 } // namespace cv

@@ -127,4 +127,10 @@ bool MoveAsideBadFile(const std::string& title, int* error);
 bool SaveFileAtomically(const std::string& title, std::string_view data, mode_t addMode,
                         int* error);
 
+enum class TReadResult { Read, Missing, Failed };
+
+// Reads a whole regular file of at most the storage limit; never opens FIFOs
+// or devices for reading. On failure the text is empty and *error is set.
+TReadResult ReadWholeFile(const std::string& title, std::string& text, int* error);
+
 } // namespace cv

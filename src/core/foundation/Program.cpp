@@ -178,11 +178,13 @@ std::vector<std::string> TProgram::PluginsPaths() const {
   return paths;
 }
 
-std::string TProgram::ConfigPath() {
+std::string XdgConfigHome() {
   std::string config = AbsoluteEnvPath("XDG_CONFIG_HOME");
   if (config.empty()) config = WithDelimiter(HomePath()) + ".config";
-  return WithDelimiter(config) + "corvantide/";
+  return WithDelimiter(config);
 }
+
+std::string TProgram::ConfigPath() { return XdgConfigHome() + "corvantide/"; }
 
 std::string TProgram::TempPath() { return QDir::tempPath().toStdString(); }
 

@@ -84,6 +84,8 @@ void ReportTermination();
 std::string HomePath();
 // An environment variable that holds an absolute path, else empty.
 std::string AbsoluteEnvPath(const char* name);
+// $XDG_CONFIG_HOME (else ~/.config), with a trailing "/".
+std::string XdgConfigHome();
 // Creates a directory and its parents; true when it exists afterwards.
 bool ForceDirectories(const std::string& path);
 

@@ -11,7 +11,9 @@
 #include "foundation/Guard.h"
 #include "foundation/Program.h"
 #include "foundation/Registry.h"
+#include "foundation/StoredTextListWidgets.h"
 #include "foundation/SystemInfo.h"
+#include "mainwindow/Autorun.h"
 #include "mainwindow/InfoBar.h"
 #include "mainwindow/SkinOptions.h"
 #include "options/ProgramOptions.h"
@@ -62,6 +64,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   setCentralWidget(central);
 
   CreateColumns();
+  RegisterIniSteps();
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -138,21 +141,51 @@ void TMainForm::ApplyDefaultBoard() {
   Column(1).FixedAttr = true;
 }
 
-void TMainForm::OptionsIniLoad(TStoredTextList& ini) {
-  LoadExtensionLists(ini);
+namespace {
+const TFormBoundKeys CMainBoundKeys{"XPos", "YPos", "XSize", "YSize"};
+} // namespace
+
+void TMainForm::ReadWindowPlace(const TStoredTextList& ini) {
+  ReadFormBounds(ini, "Main", this, CMainBoundKeys);
+  // The side panels may take a third of the client width each at most.
+  const QSize client = size();
+  ini.ReadInt("Main", "TreeNavigatorWidth", TreeNavigatorWidth, client.width() / 3, 100);
+  ini.ReadInt("Main", "MPLWidth", MPLWidth, client.width() / 3, 100);
+  ini.ReadInt("Main", "ViewerHeight", ViewerHeight, client.height(), 50);
 }
 
-void TMainForm::OptionsIniSave(TStoredTextList& ini) {
-  ini.EraseAll();
-  SaveExtensionLists(ini);
+void TMainForm::WriteWindowPlace(TStoredTextList& ini) const {
+  WriteFormBounds(ini, "Main", this, CMainBoundKeys);
+  ini.WriteInt("Main", "TreeNavigatorWidth", TreeNavigatorWidth);
+  ini.WriteInt("Main", "MPLWidth", MPLWidth);
+  ini.WriteInt("Main", "ViewerHeight", ViewerHeight);
+}
+
+void TMainForm::RegisterIniSteps() {
+  IniSteps.Add(
+      TIniStep::Window, [this](const TStoredTextList& ini) { ReadWindowPlace(ini); },
+      [this](TStoredTextList& ini) { WriteWindowPlace(ini); });
+  IniSteps.Add(
+      TIniStep::Options,
+      [](const TStoredTextList& ini) { LoadProgramOptions(ini, ProgramOptions); },
+      [](TStoredTextList& ini) { SaveProgramOptions(ini, ProgramOptions); });
+  IniSteps.Add(TIniStep::Extensions, LoadExtensionLists, SaveExtensionLists);
+}
+
+void TMainForm::ApplyOptions() {
+  ApplyFileDisplayOptions(ProgramOptions);
+  setWindowTitle(QString::fromStdString(CaptionText()));
+  for (TColumnView* view : Views)
+    view->Refresh();
+  Reset(false);
 }
 
 void TMainForm::LoadOptions() {
   const std::string directory = OptionsDirectory();
   ForceDirectories(directory);
   OptionsIni.FileName = directory + "Corvantide.ini";
-  OptionsIni.OnLoad = [this](TStoredTextList& ini) { OptionsIniLoad(ini); };
-  OptionsIni.OnSave = [this](TStoredTextList& ini) { OptionsIniSave(ini); };
+  OptionsIni.OnLoad = [this](TStoredTextList& ini) { IniSteps.Read(ini); };
+  OptionsIni.OnSave = [this](TStoredTextList& ini) { IniSteps.Write(ini); };
   OptionsIni.Load();
   OptionsFile.FileName = directory + "Corvantide.cvo";
   OptionsFile.Signature = "Corvantide Options";
@@ -168,6 +201,12 @@ void TMainForm::SaveOptions() {
   OptionsFile.FileName = directory + "Corvantide.cvo";
   OptionsIni.Save(false);
   OptionsFile.Save(false);
+  TGuard guard("TMainForm::SaveOptions");
+  guard.Run([&] {
+    UpdateAutorun(ProgramOptions.Autorun, Program.ProgramFileTitle(), AutostartEntryTitle());
+    guard.TakeOver();
+  });
+  guard.Show("Failed to create link.");
 }
 
 void TMainForm::Setup() {
@@ -176,7 +215,7 @@ void TMainForm::Setup() {
     Program.CreateProgramDirectories();
     ApplyDefaultBoard();
     LoadOptions();
-    Reset(false);
+    ApplyOptions();
     BusyCount.Reset();
     MonitorCrono.Start();
     for (int i = 0; i < VisibleColumns; ++i)

@@ -6,6 +6,7 @@
 #include "foundation/MemoryStorage.h"
 #include "foundation/MyTime.h"
 #include "foundation/StoredTextList.h"
+#include "options/OptionsIni.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -45,6 +46,21 @@ public:
   std::string OptionsDirectory() const;
   TStoredTextList OptionsIni;
   TFileStorage OptionsFile;
+  // Who reads and writes which part of "Corvantide.ini", in file order.
+  TOptionsIni IniSteps;
+
+  // Side panel and viewer sizes, kept with the window's bounds.
+  int TreeNavigatorWidth = 300;
+  int MPLWidth = 240;
+  int ViewerHeight = 250;
+  // Until boards exist, the one board's tree navigator flag.
+  bool ShowTreeNavigator = false;
+
+  // Applies the options to the file layer and the window, after loading
+  // them and after the options dialog.
+  void ApplyOptions();
+  // The "Options" command: the dialog, then the options applied.
+  void OptionsCommand();
 
   // Lays the visible columns out; `reload` loads them again.
   void Reset(bool reload);
@@ -70,8 +86,9 @@ private:
   void BindColumn(TColumn& column);
   void LoadOptions();
   void SaveOptions();
-  void OptionsIniLoad(TStoredTextList& ini);
-  void OptionsIniSave(TStoredTextList& ini);
+  void RegisterIniSteps();
+  void ReadWindowPlace(const TStoredTextList& ini);
+  void WriteWindowPlace(TStoredTextList& ini) const;
   void ApplyDefaultBoard();
   void ShowInfoBars();
 

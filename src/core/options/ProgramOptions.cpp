@@ -52,8 +52,7 @@ constexpr auto CMediaStartShifts =
 constexpr auto CHoverSensitivities = Steps<3, 10, 1, 15, 20>();
 constexpr auto CHoverWidths = Join(Steps<50, 150, 10, 180, 200>(), Steps<250, 400, 50, 500>());
 constexpr auto CHoverHeights = Steps<1, 10, 1, 12, 15, 18, 20>();
-constexpr std::array<int, 8> CMaxTextSizes{-1,     10000,  50000,   100000,
-                                           200000, 500000, 1000000, 2000000};
+constexpr std::array<int, 7> CMaxTextSizes{-1, 10000, 50000, 100000, 200000, 500000, 1000000};
 
 template <auto Member> bool& BoolOf(TProgramOptions& o) {
   return o.*Member;

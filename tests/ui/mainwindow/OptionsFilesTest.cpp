@@ -6,6 +6,7 @@
 #include "foundation/MemoryStorage.h"
 #include "foundation/Program.h"
 #include "foundation/Registry.h"
+#include "options/ProgramOptions.h"
 #include "TestSupport.h"
 #include "../../core/foundation/StorageTestSupport.h"
 
@@ -33,8 +34,10 @@ protected:
     ::setenv("CORVANTIDE_HOME", Root.Path.c_str(), 1);
     Options = Root.Path + "/Options/";
     fs::create_directories(Options);
+    ProgramOptions.SetDefaults();
   }
   void TearDown() override {
+    ProgramOptions.SetDefaults();
     ::setenv("CORVANTIDE_HOME", OldHome.c_str(), 1);
     SetProgramRegistryText("Corvantide", "", "OptionsPath", "");
   }
@@ -126,6 +129,47 @@ TEST_F(OptionsFilesTest, RelativeOptionsDirectoryLiesBelowTheDataRoot) {
   EXPECT_TRUE(fs::is_regular_file(Root.Path + "/custom/Corvantide.cvo"));
   EXPECT_TRUE(fs::is_empty(elsewhere.Path + "/custom"));
   EXPECT_FALSE(fs::exists(Options + "Corvantide.ini"));
+}
+
+TEST_F(OptionsFilesTest, WindowPlaceAndOptionsAreAsTheUserLeftThem) {
+  {
+    Program.CreateProgramDirectories();
+    TMainForm form;
+    form.Setup();
+    form.show();
+    EXPECT_TRUE(ProgramOptions.FirstRun);
+    form.move(6, 9);
+    form.resize(795, 560);
+    form.TreeNavigatorWidth = 180;
+    form.MPLWidth = 99; // below its range: read back as the default
+    form.ViewerHeight = 120;
+    ProgramOptions.ShowFileInfo = true;
+    ProgramOptions.FileHoverDelay = 12;
+    form.close();
+  }
+  const std::string ini = ReadFileBytes(Options + "Corvantide.ini");
+  EXPECT_NE(ini.find("FirstRun=FALSE\n"), std::string::npos);
+  ProgramOptions.SetDefaults();
+
+  TMainForm form;
+  form.Setup();
+  EXPECT_EQ(form.pos(), QPoint(6, 9));
+  EXPECT_EQ(form.size(), QSize(795, 560));
+  EXPECT_EQ(form.TreeNavigatorWidth, 180);
+  EXPECT_EQ(form.MPLWidth, 240);
+  EXPECT_EQ(form.ViewerHeight, 120);
+  EXPECT_FALSE(ProgramOptions.FirstRun);
+  EXPECT_TRUE(ProgramOptions.ShowFileInfo);
+  EXPECT_EQ(ProgramOptions.FileHoverDelay, 12);
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(OptionsFilesTest, OptionsPathNamingNoDirectoryMeansTheDefaultOne) {
+  ASSERT_TRUE(SetProgramRegistryText("Corvantide", "", "OptionsPath", Root.Path + "/gone"));
+  StartAndClose();
+  EXPECT_TRUE(fs::is_regular_file(Options + "Corvantide.ini"));
+  EXPECT_TRUE(fs::is_regular_file(Options + "Corvantide.cvo"));
+  EXPECT_FALSE(fs::exists(Root.Path + "/gone"));
 }
 
 } // namespace

@@ -47,7 +47,9 @@ constexpr int CMaxGroupLines = 10;
 // A page with more lines puts its frames in two columns.
 constexpr int CMaxPageLines = 14;
 constexpr int CGroupColumnGap = 16;
+constexpr int CNumberWidth = 11;
 constexpr int CFontNameWidth = 20;
+constexpr int CPluginNameWidth = 40;
 // Checked as soon as the user leaves them, not only on "&Okay".
 constexpr std::string_view CCheckedOnLeave[] = {"NormalizeThumbWidthTo", "NormalizeThumbHeightTo"};
 constexpr std::string_view CShowFailure = "Failed to show options.";
@@ -204,6 +206,9 @@ std::vector<QGroupBox*> TOptionsForm::BuildGroups(TOptionsPage page) {
     auto* grid = new QGridLayout(group);
     const bool twoColumns = members[g].size() > CMaxGroupLines;
     if (twoColumns) grid->setColumnMinimumWidth(2, CGroupColumnGap);
+    // Spare width goes to an empty last column: controls stay beside their
+    // labels at the width of the widest one.
+    grid->setColumnStretch(twoColumns ? 5 : 2, 1);
     for (size_t i = 0; i < members[g].size(); ++i) {
       const int line = static_cast<int>(twoColumns ? i / 2 : i);
       const int column = twoColumns ? static_cast<int>(i % 2) * 3 : 0;
@@ -230,6 +235,9 @@ void TOptionsForm::AddControl(QGridLayout* grid, int line, int column, const TOp
     auto* box = new QComboBox;
     if (row.Kind == TOptionKind::Int) {
       box->setEditable(true);
+      // One width for every number box, room for the longest number.
+      box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+      box->setMinimumContentsLength(CNumberWidth);
       // Never offer a value that "&Okay" would refuse.
       for (int value : row.Values)
         if (row.Accepts(value)) box->addItem(QString::number(value));
@@ -266,6 +274,7 @@ QWidget* TOptionsForm::AddPluginSlot(QGridLayout* grid, int line, int column,
   const QString number = QString::number(slot);
   auto* name = new QLineEdit;
   name->setMaxLength(row.MaxLength);
+  name->setMinimumWidth(name->fontMetrics().averageCharWidth() * CPluginNameWidth);
   auto* load = new QPushButton("Load");
   load->setObjectName("Load" + number);
   connect(load, &QPushButton::clicked, this, [this, slot] { LoadPlugin(slot); });

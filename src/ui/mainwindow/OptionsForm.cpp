@@ -177,12 +177,12 @@ QWidget* TOptionsForm::BuildPage(TOptionsPage page) {
   if (page == TOptionsPage::General) {
     ShowTreeNavigatorBox = new QCheckBox("Show directory tree navigator");
     ShowTreeNavigatorBox->setObjectName("ShowTreeNavigator");
-    AppendRow(GridOf("SynchronizeColumn"), ShowTreeNavigatorBox);
+    AppendRow(GridOf("SynchronizeColumn", groups), ShowTreeNavigatorBox);
   } else if (page == TOptionsPage::Viewer) {
     auto* cacheInfo = new QPushButton("Cache info");
     cacheInfo->setObjectName("CacheInfo");
     connect(cacheInfo, &QPushButton::clicked, this, &TOptionsForm::ShowCacheInfo);
-    AppendRow(GridOf("MaxPictureCacheSize"), cacheInfo, Qt::AlignLeft);
+    AppendRow(GridOf("MaxPictureCacheSize", groups), cacheInfo, Qt::AlignLeft);
   }
   return LayOutPage(groups);
 }
@@ -294,11 +294,13 @@ QWidget* TOptionsForm::AddPluginSlot(QGridLayout* grid, int line, int column,
   return name;
 }
 
-QGridLayout* TOptionsForm::GridOf(std::string_view key) const {
+QGridLayout* TOptionsForm::GridOf(std::string_view key, std::vector<QGroupBox*>& groups) const {
   for (const TControl& control : Controls)
     if (control.Row->Key == key)
       return static_cast<QGridLayout*>(control.Widget->parentWidget()->layout());
-  return nullptr;
+  // The row moved away: the page's last frame, or a frame of its own.
+  if (groups.empty()) new QGridLayout(groups.emplace_back(new QGroupBox));
+  return static_cast<QGridLayout*>(groups.back()->layout());
 }
 
 void TOptionsForm::FillFontLists() {

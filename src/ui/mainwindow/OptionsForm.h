@@ -61,7 +61,8 @@ private:
   std::vector<QGroupBox*> BuildGroups(TOptionsPage page);
   void AddControl(QGridLayout* grid, int line, int column, const TOptionRow& row);
   QWidget* AddPluginSlot(QGridLayout* grid, int line, int column, const TOptionRow& row);
-  QGridLayout* GridOf(std::string_view key) const;
+  // The frame grid of the row with `key`, for a control that belongs beside it.
+  QGridLayout* GridOf(std::string_view key, std::vector<QGroupBox*>& groups) const;
   void FillFontLists();
   void ClearFontLists();
   void OkayClick();

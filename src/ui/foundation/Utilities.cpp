@@ -224,6 +224,10 @@ int GetIntFromComboBox(QComboBox* box, int low, int high, int defaultValue) {
   const std::string text = FromQString(box->currentText());
   int value = defaultValue;
   if (CheckIntFromText(text, low, high, value, defaultValue)) return value;
+  return RefuseIntInComboBox(box, low, high, defaultValue);
+}
+
+int RefuseIntInComboBox(QComboBox* box, int low, int high, int defaultValue) {
   ShowWarning("Integer value outside limits.\nIt will be set to default.\n    * Minimum = " +
               std::to_string(low) + "\n    * Maximum = " + std::to_string(high) +
               "\n    * Default = " + std::to_string(defaultValue));

@@ -50,6 +50,10 @@ bool LoadMenuWithFiles(QMenu* menu, const std::string& directory, const std::str
 // silently; anything else that is not a number within the limits warns,
 // puts the default into the box, focuses it and gives the default.
 int GetIntFromComboBox(QComboBox* box, int low, int high, int defaultValue);
+// The refusal of GetIntFromComboBox, for a value its caller rejects on
+// other grounds (not in a list): warns with the limits, puts the default
+// into the box, focuses it and gives the default.
+int RefuseIntInComboBox(QComboBox* box, int low, int high, int defaultValue);
 int GetIntFromComboBox(QComboBox* box);
 double GetRealFromComboBox(QComboBox* box, double defaultValue, double high, double low);
 

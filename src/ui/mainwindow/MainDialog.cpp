@@ -15,12 +15,14 @@
 #include "foundation/SystemInfo.h"
 #include "mainwindow/Autorun.h"
 #include "mainwindow/InfoBar.h"
+#include "mainwindow/OptionsForm.h"
 #include "mainwindow/SkinOptions.h"
 #include "options/ProgramOptions.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 #include <sys/stat.h>
 
@@ -58,6 +60,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   ColumnInfoBar = new TInfoBar(7, central);
   FileInfoBar = new TInfoBar(7, central);
   DescriptionBar = new TInfoBar(1, central);
+  ColumnInfoBar->setObjectName(QStringLiteral("ColumnInfoBar"));
+  FileInfoBar->setObjectName(QStringLiteral("FileInfoBar"));
+  DescriptionBar->setObjectName(QStringLiteral("DescriptionBar"));
   layout->addWidget(ColumnInfoBar);
   layout->addWidget(FileInfoBar);
   layout->addWidget(DescriptionBar);
@@ -65,6 +70,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
 
   CreateColumns();
   RegisterIniSteps();
+  OptionsForm = new TOptionsForm(this);
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -94,6 +100,7 @@ void TMainForm::CreateColumns() {
   for (int i = 0; i < BoardColumns; ++i) {
     auto* view = new TColumnView(Column(i), Board);
     view->hide();
+    view->FileList->installEventFilter(this);
     Views[static_cast<size_t>(i)] = view;
     view->FileList->OnEnter = [this, i] {
       if (ActiveColumn == i) return;
@@ -170,6 +177,24 @@ void TMainForm::RegisterIniSteps() {
       [](const TStoredTextList& ini) { LoadProgramOptions(ini, ProgramOptions); },
       [](TStoredTextList& ini) { SaveProgramOptions(ini, ProgramOptions); });
   IniSteps.Add(TIniStep::Extensions, LoadExtensionLists, SaveExtensionLists);
+}
+
+void TMainForm::OptionsCommand() {
+  if (BusyCount.Busy()) return;
+  if (OptionsForm->Dialog(ProgramOptions, ShowTreeNavigator)) ApplyOptions();
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers held =
+        key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (key->key() == Qt::Key_O && held == Qt::NoModifier) {
+      OptionsCommand();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TMainForm::ApplyOptions() {

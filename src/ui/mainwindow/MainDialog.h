@@ -22,6 +22,7 @@ class TColumn;
 class TColumnView;
 class THistory;
 class TInfoBar;
+class TOptionsForm;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -77,7 +78,11 @@ public:
   // The active column's information bars, after its active file changed.
   void UpdateActiveFile();
 
+  TOptionsForm* OptionsForm = nullptr;
+
 protected:
+  // The main window's keys come before the columns'.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 

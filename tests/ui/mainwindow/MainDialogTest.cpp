@@ -8,11 +8,15 @@
 #include "foundation/BusyCount.h"
 #include "foundation/Program.h"
 #include "foundation/Registry.h"
+#include "mainwindow/OptionsForm.h"
 #include "options/ProgramOptions.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLayout>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -127,6 +131,44 @@ TEST_F(MainDialogTest, CaptionCarriesSystemInformationWhenAsked) {
   ProgramOptions.ShowSystemInfo = false;
   EXPECT_EQ(caption.rfind("Corvantide | ", 0), 0u);
   EXPECT_NE(caption.find(" | RAM "), std::string::npos);
+}
+
+// "O" on a column opens the options; what Okay changed reaches the window
+// and the file layer at once.
+TEST_F(MainDialogTest, OptionsKeyOpensTheDialogAndOkayAppliesIt) {
+  ProgramOptions.SetDefaults();
+  TMainForm form;
+  form.Setup();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  auto* fileBar = form.findChild<QWidget*>(QStringLiteral("FileInfoBar"));
+  ASSERT_NE(fileBar, nullptr);
+  EXPECT_FALSE(fileBar->isVisible());
+  ASSERT_TRUE(FileUnitLoader.LocalFileTimes);
+
+  bool opened = false;
+  QTimer::singleShot(0, form.OptionsForm, [&] {
+    opened = form.OptionsForm->isVisible();
+    form.OptionsForm->findChild<QCheckBox*>(QStringLiteral("ShowFileInfo"))->setChecked(true);
+    form.OptionsForm->findChild<QCheckBox*>(QStringLiteral("ShowUniversalFileTime"))
+        ->setChecked(true);
+    form.OptionsForm->findChild<QPushButton*>(QStringLiteral("Okay"))->click();
+  });
+  QTest::keyClick(form.ColumnView(0)->FileList, Qt::Key_O);
+  EXPECT_TRUE(opened);
+  EXPECT_TRUE(ProgramOptions.ShowFileInfo);
+  EXPECT_TRUE(fileBar->isVisible());
+  EXPECT_FALSE(FileUnitLoader.LocalFileTimes);
+
+  // Cancel leaves everything as it was.
+  QTimer::singleShot(0, form.OptionsForm, [&] {
+    form.OptionsForm->findChild<QCheckBox*>(QStringLiteral("ShowFileInfo"))->setChecked(false);
+    form.OptionsForm->findChild<QPushButton*>(QStringLiteral("Cancel"))->click();
+  });
+  QTest::keyClick(form.ColumnView(0)->FileList, Qt::Key_O);
+  EXPECT_TRUE(fileBar->isVisible());
+  ProgramOptions.SetDefaults();
+  ApplyFileDisplayOptions(ProgramOptions);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "filesystem/SpecialLocations.h"
 #include "foundation/MemoryStorage.h"
 #include "foundation/Program.h"
+#include "BoardTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,21 +20,6 @@ namespace cv {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Twelve columns and the board model over them.
-struct TColumnSet {
-  TColumnSet() : Board(Pointers()) {}
-  std::array<TColumn*, TBoardColumns::ColumnCount> Pointers() {
-    std::array<TColumn*, TBoardColumns::ColumnCount> pointers{};
-    for (int i = 0; i < TBoardColumns::ColumnCount; ++i) {
-      Owned[static_cast<size_t>(i)] = std::make_unique<TColumn>(i);
-      pointers[static_cast<size_t>(i)] = Owned[static_cast<size_t>(i)].get();
-    }
-    return pointers;
-  }
-  std::array<std::unique_ptr<TColumn>, TBoardColumns::ColumnCount> Owned;
-  TBoardColumns Board;
-};
 
 // A board whose every field differs from the default and from the others.
 TBoardData Distinct(int b) {
@@ -100,7 +86,7 @@ protected:
   }
 
   TBoardSet Set;
-  TColumnSet Columns;
+  test::TColumnSet Columns;
   THistory History;
   test::TRecordingUserInterface Ui;
 };

@@ -39,20 +39,34 @@ enum class TFolder {
 
 std::string FolderPath(TFolder folder) {
   switch (folder) {
-  case TFolder::Documents: return GetSystemDirectoryPath(sfDocuments);
-  case TFolder::SharedDocuments: return GetSystemDirectoryPath(sfSharedDocuments);
-  case TFolder::Pictures: return GetSystemDirectoryPath(sfPictures);
-  case TFolder::Videos: return GetSystemDirectoryPath(sfVideos);
-  case TFolder::Music: return GetSystemDirectoryPath(sfMusic);
-  case TFolder::Favorites: return GetSystemDirectoryPath(sfFavorites);
-  case TFolder::SharedFavorites: return GetSystemDirectoryPath(sfSharedFavorites);
-  case TFolder::ProgramFiles: return GetSystemDirectoryPath(sfProgramFiles);
-  case TFolder::ProgramLinks: return GetSystemDirectoryPath(sfProgramLinks);
-  case TFolder::Temporary: return GetTempPathA();
-  case TFolder::OperatingSystem: return GetOperatorPath();
-  case TFolder::System: return GetSystemPath();
-  case TFolder::Program: return Program.ProgramPath();
-  case TFolder::Options: return Program.OptionsPath();
+  case TFolder::Documents:
+    return GetSystemDirectoryPath(sfDocuments);
+  case TFolder::SharedDocuments:
+    return GetSystemDirectoryPath(sfSharedDocuments);
+  case TFolder::Pictures:
+    return GetSystemDirectoryPath(sfPictures);
+  case TFolder::Videos:
+    return GetSystemDirectoryPath(sfVideos);
+  case TFolder::Music:
+    return GetSystemDirectoryPath(sfMusic);
+  case TFolder::Favorites:
+    return GetSystemDirectoryPath(sfFavorites);
+  case TFolder::SharedFavorites:
+    return GetSystemDirectoryPath(sfSharedFavorites);
+  case TFolder::ProgramFiles:
+    return GetSystemDirectoryPath(sfProgramFiles);
+  case TFolder::ProgramLinks:
+    return GetSystemDirectoryPath(sfProgramLinks);
+  case TFolder::Temporary:
+    return GetTempPathA();
+  case TFolder::OperatingSystem:
+    return GetOperatorPath();
+  case TFolder::System:
+    return GetSystemPath();
+  case TFolder::Program:
+    return Program.ProgramPath();
+  case TFolder::Options:
+    return Program.OptionsPath();
   }
   return {};
 }
@@ -118,7 +132,8 @@ std::string FitTitle(std::string title) {
 std::string FitName(const std::string& name) {
   size_t size = std::min(name.size(), static_cast<size_t>(TBoardData::MaxName));
   if (size < name.size())
-    while (size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80) --size;
+    while (size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80)
+      --size;
   return name.substr(0, size);
 }
 
@@ -197,14 +212,17 @@ void ReadBoards(TStreamStorage& storage, int32_t version,
   });
 }
 
-void WriteBool(TStreamStorage& storage, bool value) { storage.WriteChar(value ? 1 : 0); }
+void WriteBool(TStreamStorage& storage, bool value) {
+  storage.WriteChar(value ? 1 : 0);
+}
 
 } // namespace
 
 // ---- TBoardSet --------------------------------------------------------------------------------
 
 TBoardSet::TBoardSet() {
-  for (int i = 0; i < BoardCount; ++i) Boards[static_cast<size_t>(i)].BoardIndex = i;
+  for (int i = 0; i < BoardCount; ++i)
+    Boards[static_cast<size_t>(i)].BoardIndex = i;
 }
 
 bool TBoardSet::SetActiveBoard(int index) {
@@ -339,7 +357,8 @@ void LoadBoards(TFileStorage& storage, int32_t version, TBoardSet& boards, TBoar
                                 column.TopOffset);
     }
     for (TBoardData& board : boards.Boards)
-      for (TBoardColumn& column : board.Column) column.DefaultTitle = column.ActiveTitle;
+      for (TBoardColumn& column : board.Column)
+        column.DefaultTitle = column.ActiveTitle;
     boards.LoadActiveBoard(columns, false);
     if (failure.Failed()) {
       FunStatContext = failure;

@@ -13,14 +13,18 @@ namespace {
 
 constexpr int MaxColumnAttr = 10;
 
-int ClampAttr(int value) { return std::clamp(value, 1, MaxColumnAttr); }
+int ClampAttr(int value) {
+  return std::clamp(value, 1, MaxColumnAttr);
+}
 
 // The share a column asks for: subcolumns need room even in a narrow column.
 int ShareOf(const TColumnShare& column) {
   return std::max(ClampAttr(column.WidthAttr), ClampAttr(column.SubcolumnsAttr));
 }
 
-bool ValidThumbHeight(int height) { return (height >= 1 && height <= 25) || height == 30; }
+bool ValidThumbHeight(int height) {
+  return (height >= 1 && height <= 25) || height == 30;
+}
 
 // The column shows a partition's root (or the partitions list): nothing
 // above it is worth opening in the next column.
@@ -40,7 +44,8 @@ std::vector<TColumnPlace> LayoutColumnWidths(const std::vector<TColumnShare>& co
     if (count < 1 || count > TBoardColumns::BoardColumns)
       guard.Raise("Invalid number of columns.", std::to_string(count));
     int64_t sum = 0;
-    for (const TColumnShare& column : columns) sum += ShareOf(column);
+    for (const TColumnShare& column : columns)
+      sum += ShareOf(column);
     std::vector<TColumnPlace> places(columns.size());
     int total = 0;
     for (int j = 0; j < count; ++j) {
@@ -59,8 +64,7 @@ std::vector<TColumnPlace> LayoutColumnWidths(const std::vector<TColumnShare>& co
   });
 }
 
-TBoardColumns::TBoardColumns(const std::array<TColumn*, ColumnCount>& columns)
-    : Columns(columns) {}
+TBoardColumns::TBoardColumns(const std::array<TColumn*, ColumnCount>& columns) : Columns(columns) {}
 
 bool TBoardColumns::SetVisibleColumns(int count) {
   if (count < 1 || count > BoardColumns) return false;
@@ -74,13 +78,15 @@ void TBoardColumns::SetActiveColumn(int index) {
 }
 
 int TBoardColumns::GroupStart(int index) const {
-  while (index > 0 && !Column(index).FixedAttr) --index;
+  while (index > 0 && !Column(index).FixedAttr)
+    --index;
   return index;
 }
 
 int TBoardColumns::GroupEnd(int index) const {
   int end = index;
-  for (int i = index + 1; i < Visible && !Column(i).FixedAttr; ++i) end = i;
+  for (int i = index + 1; i < Visible && !Column(i).FixedAttr; ++i)
+    end = i;
   return end;
 }
 
@@ -159,7 +165,8 @@ void TBoardColumns::ToggleThumbnails() {
 void TBoardColumns::ChangeVisibleColumns(int count) {
   if (!SetVisibleColumns(count)) return;
   Layout();
-  for (int i = 0; i < Visible; ++i) ReloadColumn(i);
+  for (int i = 0; i < Visible; ++i)
+    ReloadColumn(i);
   Focus();
 }
 
@@ -262,10 +269,9 @@ bool TBoardColumns::RotateLeft() {
     spare.SetWithAllColumn(Column(0), true, {.ClearOnly = true});
     step.TakeOver();
     for (int i = 0; i < BoardColumns - 1; ++i) {
-      Column(i).SetWithAllColumn(Column(i + 1), true,
-                                 {.ClearOnly = !Shown(i),
-                                  .Refocus = i != Visible - 1,
-                                  .TargetVisible = Shown(i)});
+      Column(i).SetWithAllColumn(
+          Column(i + 1), true,
+          {.ClearOnly = !Shown(i), .Refocus = i != Visible - 1, .TargetVisible = Shown(i)});
       step.TakeOver();
     }
     Column(BoardColumns - 1).SetWithAllColumn(spare, true, {.ClearOnly = true});
@@ -278,10 +284,9 @@ bool TBoardColumns::RotateLeft() {
 }
 
 void TBoardColumns::MoveContent(int to, int from) {
-  Column(to).SetWithColumn(Column(from), {.CopyActive = true,
-                                          .RememberPrevious = true,
-                                          .Refocus = true,
-                                          .TargetVisible = Shown(to)});
+  Column(to).SetWithColumn(
+      Column(from),
+      {.CopyActive = true, .RememberPrevious = true, .Refocus = true, .TargetVisible = Shown(to)});
 }
 
 void TBoardColumns::EnterDirectory(int index, const std::string& directory, TGroupKeys keys) {
@@ -293,7 +298,8 @@ void TBoardColumns::EnterDirectory(int index, const std::string& directory, TGro
     const int end = GroupEnd(index);
     if (keys.Ctrl || (!keys.Alt && Active == end)) {
       // Automove: the group moves left and the directory opens here.
-      for (int k = start; k < Active; ++k) MoveContent(k, k + 1);
+      for (int k = start; k < Active; ++k)
+        MoveContent(k, k + 1);
     } else if (!keys.Alt) {
       ++Active; // autoopen in the next column of the group
     }
@@ -310,8 +316,7 @@ void TBoardColumns::EnterDirectory(int index, const std::string& directory, TGro
 }
 
 void TBoardColumns::ParentDirectory(int index, TGroupKeys keys) {
-  if (!Shown(index) || GetTitlePath(Column(index).ActiveTitle).empty())
-    return TGuard::EarlyExit();
+  if (!Shown(index) || GetTitlePath(Column(index).ActiveTitle).empty()) return TGuard::EarlyExit();
   TGuard guard("TBoardColumns::ParentDirectory");
   guard.Run([&] {
     const std::string left = Column(index).ActiveTitle;
@@ -320,7 +325,8 @@ void TBoardColumns::ParentDirectory(int index, TGroupKeys keys) {
     const int end = GroupEnd(index);
     if (keys.Ctrl || (!keys.Alt && Active == start)) {
       // Automove: the group moves right and the parent opens here.
-      for (int k = end; k > Active; --k) MoveContent(k, k - 1);
+      for (int k = end; k > Active; --k)
+        MoveContent(k, k - 1);
     } else if (!keys.Alt) {
       --Active;
     }
@@ -347,10 +353,9 @@ void TBoardColumns::MarkSourceColumn() {
 void TBoardColumns::SetWithSourceColumn() {
   TGuard guard("TBoardColumns::SetWithSourceColumn");
   guard.Run([&] {
-    Column(Active).SetWithColumn(Column(SourceColumn), {.CopyActive = true,
-                                                        .RememberPrevious = true,
-                                                        .Refocus = true,
-                                                        .TargetVisible = true});
+    Column(Active).SetWithColumn(
+        Column(SourceColumn),
+        {.CopyActive = true, .RememberPrevious = true, .Refocus = true, .TargetVisible = true});
   });
   Focus();
 }

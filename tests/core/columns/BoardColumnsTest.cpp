@@ -1,10 +1,10 @@
 #include "columns/BoardColumns.h"
 
+#include "BoardTestSupport.h"
+#include "TestSupport.h"
 #include "columns/Column.h"
 #include "columns/History.h"
 #include "filesystem/File.h"
-#include "BoardTestSupport.h"
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -60,7 +60,8 @@ class BoardColumnsTest : public ::testing::Test {
 protected:
   void SetUp() override {
     FunStatContext.Reset(fsPerfect);
-    for (int i = 0; i < TBoardColumns::ColumnCount; ++i) Column(i).History = &History;
+    for (int i = 0; i < TBoardColumns::ColumnCount; ++i)
+      Column(i).History = &History;
     Board().Host.Layout = [this] { ++Layouts; };
     Board().Host.ShowArea = [this](bool shown) { Shows.push_back(shown); };
     Board().Host.Focus = [this](int index) { Focused.push_back(index); };
@@ -90,7 +91,8 @@ protected:
       const std::string letter(1, static_cast<char>('A' + i));
       MakeFile(letter + "/f");
       Column(i).ActiveTitle = Title(letter + "/f");
-      Column(i).FixedAttr = static_cast<size_t>(i) < fixed.size() && fixed[static_cast<size_t>(i)] == '1';
+      Column(i).FixedAttr =
+          static_cast<size_t>(i) < fixed.size() && fixed[static_cast<size_t>(i)] == '1';
       if (i < visible) Column(i).LoadDirectory(false);
     }
     Board().SetActiveColumn(active);
@@ -149,18 +151,17 @@ TEST_F(BoardColumnsTest, InsertCutAndRotateMoveTheColumns) {
       {"insert at a fixed column", 4, "1010", 2, insertHere, true, "A* B -* C D E F G H I", 2},
       {"insert at a mobile column", 4, "1010", 1, insertHere, true, "A* - B C* D E F G H I", 1},
       {"insert at the group's end", 4, "1010", 0, insertAtEnd, true, "A* B - C* D E F G H I", 0},
-      {"insert at the last group's end", 4, "1010", 3, insertAtEnd, false,
-       "A* B C* D E F G H I J", 3},
+      {"insert at the last group's end", 4, "1010", 3, insertAtEnd, false, "A* B C* D E F G H I J",
+       3},
       {"insert in a full board", 10, "1", 8, insertHere, true, "A* B C D E F G H - I", 8},
       {"insert at column 9", 10, "1", 9, insertHere, false, "A* B C D E F G H I J", 9},
       {"cut the active end", 4, "1010", 1, cutHere, true, "A* C* D E F G H I J -", 0},
-      {"cut the only column of a group", 4, "1011", 2, cutHere, false, "A* B C* D* E F G H I J",
-       2},
+      {"cut the only column of a group", 4, "1011", 2, cutHere, false, "A* B C* D* E F G H I J", 2},
       {"cut a fixed group start", 4, "1010", 2, cutHere, true, "A* B D* E F G H I J -", 2},
       {"cut the group's last", 4, "1010", 2, [](TBoardColumns& b) { return b.CutLastColumn(); },
        true, "A* B C* E F G H I J -", 2},
-      {"rotate right", 3, "1000000001", 1, [](TBoardColumns& b) { return b.RotateRight(); },
-       true, "J* A* B C D E F G H I", 1},
+      {"rotate right", 3, "1000000001", 1, [](TBoardColumns& b) { return b.RotateRight(); }, true,
+       "J* A* B C D E F G H I", 1},
       {"rotate left", 3, "1000000001", 1, [](TBoardColumns& b) { return b.RotateLeft(); }, true,
        "B C D E F G H I J* A*", 1},
   };
@@ -212,7 +213,8 @@ TEST_F(BoardColumnsTest, TenRotationsBringEveryColumnBack) {
     return fields;
   };
   const std::vector<std::string> before = snapshot();
-  for (int k = 0; k < 10; ++k) ASSERT_TRUE(Board().RotateRight());
+  for (int k = 0; k < 10; ++k)
+    ASSERT_TRUE(Board().RotateRight());
   EXPECT_EQ(snapshot(), before);
   EXPECT_EQ(Board().ActiveColumn(), 4);
   // The widths differ: each rotation laid the board out again.
@@ -271,8 +273,8 @@ TEST_F(BoardColumnsTest, AttributeCommandsChangeTheActiveColumn) {
     int Width, Old, New;
     bool Layout;
   };
-  const TCase cases[] = {{3, 1, 2, false}, {1, 1, 2, true}, {2, 2, 2, false}, {2, 3, 1, true},
-                         {4, 4, 3, false}};
+  const TCase cases[] = {
+      {3, 1, 2, false}, {1, 1, 2, true}, {2, 2, 2, false}, {2, 3, 1, true}, {4, 4, 3, false}};
   for (const TCase& c : cases) {
     active.WidthAttr = c.Width;
     active.SubcolumnsAttr = c.Old;
@@ -306,18 +308,34 @@ TEST_F(BoardColumnsTest, ChangingTheVisibleColumnsReloadsThemAndKeepsTheActiveOn
   EXPECT_EQ(Board().VisibleColumns(), 5);
   EXPECT_EQ(Layouts, 1);
   EXPECT_GT(Column(4).Count(), 0);
+  EXPECT_TRUE(Column(4).DirMonitor.Watching());
   Board().ChangeVisibleColumns(11);
   EXPECT_EQ(Board().VisibleColumns(), 5);
   Board().ChangeVisibleColumns(1);
   EXPECT_EQ(Board().ActiveColumn(), 0);
   EXPECT_EQ(Focused.back(), 0);
+  for (int i = 1; i < 5; ++i) {
+    EXPECT_FALSE(Column(i).DirMonitor.Watching()) << i;
+    EXPECT_TRUE(Column(i).DirMonitor.Title().empty()) << i;
+  }
+}
+
+TEST_F(BoardColumnsTest, OnlyAVisibleTargetWatchesTheDirectoryItTook) {
+  Lettered(3, "1", 0);
+  Column(2).SetWithColumn(Column(0), {.CopyActive = true});
+  EXPECT_TRUE(Column(2).DirMonitor.Title().empty());
+  EXPECT_FALSE(Column(2).DirMonitor.Watching());
+  Column(1).SetWithColumn(Column(0), {.CopyActive = true, .TargetVisible = true});
+  EXPECT_EQ(Column(1).DirMonitor.Title(), Title("A/"));
+  EXPECT_TRUE(Column(1).DirMonitor.Watching());
 }
 
 // r/a/a1/f, r/b/g, r/c/h: column 0 in r (b focused), 1 in r/a, 2 in r/c.
 class GroupNavigationTest : public BoardColumnsTest {
 protected:
   void Arrange(int visible, const std::string& fixed) {
-    for (const char* file : {"r/a/a1/f", "r/b/g", "r/c/h"}) MakeFile(file);
+    for (const char* file : {"r/a/a1/f", "r/b/g", "r/c/h"})
+      MakeFile(file);
     Board().SetVisibleColumns(visible);
     const char* titles[] = {"r/b", "r/a/a1", "r/c/h"};
     for (int i = 0; i < 3; ++i) {
@@ -328,7 +346,8 @@ protected:
   }
   std::vector<std::string> Titles(int visible) {
     std::vector<std::string> titles;
-    for (int i = 0; i < visible; ++i) titles.push_back(Relative(Column(i).ActiveTitle));
+    for (int i = 0; i < visible; ++i)
+      titles.push_back(Relative(Column(i).ActiveTitle));
     return titles;
   }
 };
@@ -352,10 +371,15 @@ TEST_F(GroupNavigationTest, EnterOpensTheDirectoryInTheGroup) {
       {"Ctrl at the group start", 2, "10", 0, {.Ctrl = true}, "r/b", {"r/b/g", "r/a/a1"}, 0},
       {"Ctrl with Alt", 2, "10", 1, {.Ctrl = true, .Alt = true}, "r/b", {"r/a/a1", "r/b/g"}, 1},
       {"automove stays in its group", 3, "101", 1, {}, "r/b", {"r/a/a1", "r/b/g", "r/c/h"}, 1},
-      {"Shift opens directories to the right", 3, "100", 0, {.Shift = true}, "r/a",
-       {"r/b", "r/a/a1", "r/a/a1/f"}, 1},
-      {"Shift stops at a file", 3, "100", 0, {.Shift = true}, "r/b", {"r/b", "r/b/g", "r/c/h"},
+      {"Shift opens directories to the right",
+       3,
+       "100",
+       0,
+       {.Shift = true},
+       "r/a",
+       {"r/b", "r/a/a1", "r/a/a1/f"},
        1},
+      {"Shift stops at a file", 3, "100", 0, {.Shift = true}, "r/b", {"r/b", "r/b/g", "r/c/h"}, 1},
   };
   for (const TCase& c : cases) {
     Arrange(c.Visible, c.Fixed);
@@ -382,8 +406,13 @@ TEST_F(GroupNavigationTest, ParentOpensTheParentInTheGroup) {
       {"Alt: the same column", 2, "10", 1, {.Alt = true}, {"r/b", "r/a"}, 1},
       {"Ctrl: automove", 2, "10", 0, {.Ctrl = true}, {"r", "r/b"}, 0},
       {"Ctrl at the group end", 2, "10", 1, {.Ctrl = true}, {"r/b", "r/a"}, 1},
-      {"Shift: parents to the left", 3, "100", 2, {.Alt = true, .Shift = true},
-       {"<dir>", "r", "r/c"}, 2},
+      {"Shift: parents to the left",
+       3,
+       "100",
+       2,
+       {.Alt = true, .Shift = true},
+       {"<dir>", "r", "r/c"},
+       2},
       {"automove stays in its group", 3, "110", 1, {}, {"r/b", "r/a", "r/a/a1"}, 1},
   };
   for (const TCase& c : cases) {

@@ -1,5 +1,7 @@
 #include "columns/Board.h"
 
+#include "BoardTestSupport.h"
+#include "TestSupport.h"
 #include "columns/BoardColumns.h"
 #include "columns/Column.h"
 #include "columns/History.h"
@@ -7,8 +9,6 @@
 #include "filesystem/SpecialLocations.h"
 #include "foundation/MemoryStorage.h"
 #include "foundation/Program.h"
-#include "BoardTestSupport.h"
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -94,7 +94,8 @@ protected:
 TEST_F(BoardTest, EveryFieldMakesTheRoundTripThroughTheOptionsFile) {
   test::TTempDir dir;
   TBoardSet saved;
-  for (int b = 0; b < TBoardSet::BoardCount; ++b) saved.Boards[static_cast<size_t>(b)] = Distinct(b);
+  for (int b = 0; b < TBoardSet::BoardCount; ++b)
+    saved.Boards[static_cast<size_t>(b)] = Distinct(b);
   saved.SetActiveBoard(4);
   saved.LoadActiveBoard(Columns.Board, false);
 
@@ -133,7 +134,8 @@ TEST_F(BoardTest, EveryFieldMakesTheRoundTripThroughTheOptionsFile) {
 
 TEST_F(BoardTest, AVersion0FileKeepsTheDefaultMediaListAndTreeNavigator) {
   TFileStorage storage;
-  for (int b = TBoardSet::BoardCount - 1; b >= 0; --b) WriteBoard(storage, Distinct(b), 0);
+  for (int b = TBoardSet::BoardCount - 1; b >= 0; --b)
+    WriteBoard(storage, Distinct(b), 0);
   Set.Boards[7].ShowMPL = true;
   Set.Boards[7].TreeNavigatorPath = "/kept/";
   ASSERT_TRUE(Load(storage, 0));
@@ -215,7 +217,8 @@ TEST_F(BoardTest, APayloadThatCannotBeReadWholeChangesNoBoard) {
       {"cut inside the last number",
        [](TFileStorage& storage) {
          TFileStorage whole;
-         for (int b = TBoardSet::BoardCount - 1; b >= 0; --b) WriteBoard(whole, Distinct(b), 1);
+         for (int b = TBoardSet::BoardCount - 1; b >= 0; --b)
+           WriteBoard(whole, Distinct(b), 1);
          // Without board 0's last sort mode (8 bytes) and half its last key.
          storage.AddObject(whole.Data(), whole.Size() - 12);
        },
@@ -238,10 +241,12 @@ TEST_F(BoardTest, TheWriterNeverWritesWhatItsReaderRefuses) {
   TBoardSet written;
   // 200 two-byte characters: 400 bytes, cut at a character boundary.
   std::string name;
-  for (int i = 0; i < 200; ++i) name += "\xC3\xA9";
+  for (int i = 0; i < 200; ++i)
+    name += "\xC3\xA9";
   written.Boards[5].Name = name;
   std::string deep = "/deep";
-  while (deep.size() <= 5000) deep += "/directory";
+  while (deep.size() <= 5000)
+    deep += "/directory";
   written.Boards[5].Column[0].ActiveTitle = deep + "/file";
   written.Boards[5].TreeNavigatorPath = deep + "/";
   written.Boards[5].Column[1].SortMode = std::string(40, 's');
@@ -332,10 +337,10 @@ TEST_F(BoardTest, NamedDefaultBoardsTakeTheFoldersThatExist) {
   Set.IniPaths();
   fs::remove_all(pictures);
 
-  const char* names[] = {"Main",      "Temp",      "CD",        "Search",        "Containers",
-                         "Backup",    "Documents", "Pictures",  "Videos",        "Music",
-                         "Books",     "Kits",      "Downloads", "Favorites",     "Program Files",
-                         "OS",        "This"};
+  const char* names[] = {"Main",   "Temp",      "CD",        "Search",    "Containers",
+                         "Backup", "Documents", "Pictures",  "Videos",    "Music",
+                         "Books",  "Kits",      "Downloads", "Favorites", "Program Files",
+                         "OS",     "This"};
   for (size_t b = 0; b < TBoardSet::BoardCount; ++b)
     EXPECT_EQ(Set.Boards[b].Name, b < std::size(names) ? names[b] : "") << b;
   const TBoardData& main = Set.Boards[0];

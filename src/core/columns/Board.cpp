@@ -11,7 +11,6 @@
 #include "foundation/Program.h"
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
 namespace cv {
@@ -20,61 +19,36 @@ namespace {
 
 // ---- Named default boards -----------------------------------------------------------
 
-enum class TFolder {
-  Documents,
-  SharedDocuments,
-  Pictures,
-  Videos,
-  Music,
-  Favorites,
-  SharedFavorites,
-  ProgramFiles,
-  ProgramLinks,
-  Temporary,
-  OperatingSystem,
-  System,
-  Program,
-  Options,
+// Default folders that are not shell folders; 0 is no folder.
+enum TOwnFolder : int {
+  ofTemporary = -1,
+  ofOperatingSystem = -2,
+  ofSystem = -3,
+  ofProgram = -4,
+  ofOptions = -5,
 };
 
-std::string FolderPath(TFolder folder) {
+std::string FolderPath(int folder) {
   switch (folder) {
-  case TFolder::Documents:
-    return GetSystemDirectoryPath(sfDocuments);
-  case TFolder::SharedDocuments:
-    return GetSystemDirectoryPath(sfSharedDocuments);
-  case TFolder::Pictures:
-    return GetSystemDirectoryPath(sfPictures);
-  case TFolder::Videos:
-    return GetSystemDirectoryPath(sfVideos);
-  case TFolder::Music:
-    return GetSystemDirectoryPath(sfMusic);
-  case TFolder::Favorites:
-    return GetSystemDirectoryPath(sfFavorites);
-  case TFolder::SharedFavorites:
-    return GetSystemDirectoryPath(sfSharedFavorites);
-  case TFolder::ProgramFiles:
-    return GetSystemDirectoryPath(sfProgramFiles);
-  case TFolder::ProgramLinks:
-    return GetSystemDirectoryPath(sfProgramLinks);
-  case TFolder::Temporary:
+  case ofTemporary:
     return GetTempPathA();
-  case TFolder::OperatingSystem:
+  case ofOperatingSystem:
     return GetOperatorPath();
-  case TFolder::System:
+  case ofSystem:
     return GetSystemPath();
-  case TFolder::Program:
+  case ofProgram:
     return Program.ProgramPath();
-  case TFolder::Options:
+  case ofOptions:
     return Program.OptionsPath();
+  default:
+    return GetSystemDirectoryPath(folder);
   }
-  return {};
 }
 
 struct TDefaultColumn {
   int Index;
   bool Fixed = false;
-  std::optional<TFolder> Folder;
+  int Folder = 0;
   int Container = -1;
   bool Thumbnails = false;
 };
@@ -87,25 +61,24 @@ struct TDefaultBoard {
 };
 
 const std::vector<TDefaultBoard>& DefaultBoards() {
-  using enum TFolder;
   static const std::vector<TDefaultBoard> boards = {
-      {"Main", 2, false, {{1, true, Documents}}},
-      {"Temp", 2, false, {{0, false, Temporary}, {1, true}}},
-      {"CD", 3, false, {{2, true, Temporary}}},
-      {"Search", 3, false, {{0, false, Documents}, {1, true}, {2, true, {}, 0}}},
-      {"Containers", 3, false, {{0, false, Documents}, {1, true, {}, 0}, {2, true, {}, 1}}},
-      {"Backup", 2, false, {{0, false, Documents}, {1, true}}},
-      {"Documents", 2, false, {{0, false, Documents}, {1, true, SharedDocuments}}},
-      {"Pictures", 2, false, {{0, false, Pictures}, {1, false, {}, -1, true}}},
-      {"Videos", 2, true, {{0, false, Videos}}},
-      {"Music", 2, true, {{0, false, Music}}},
-      {"Books", 2, false, {{0, false, Documents}}},
-      {"Kits", 2, false, {{1, true, ProgramFiles}}},
-      {"Downloads", 2, false, {{0, false, Documents}, {1, true}}},
-      {"Favorites", 2, false, {{0, false, Favorites}, {1, true, SharedFavorites}}},
-      {"Program Files", 3, false, {{0, false, ProgramFiles}, {2, true, ProgramLinks}}},
-      {"OS", 2, false, {{0, false, OperatingSystem}, {1, true, System}}},
-      {"This", 2, false, {{0, false, Program}, {1, false, Options}}},
+      {"Main", 2, false, {{1, true, sfDocuments}}},
+      {"Temp", 2, false, {{0, false, ofTemporary}, {1, true}}},
+      {"CD", 3, false, {{2, true, ofTemporary}}},
+      {"Search", 3, false, {{0, false, sfDocuments}, {1, true}, {2, true, 0, 0}}},
+      {"Containers", 3, false, {{0, false, sfDocuments}, {1, true, 0, 0}, {2, true, 0, 1}}},
+      {"Backup", 2, false, {{0, false, sfDocuments}, {1, true}}},
+      {"Documents", 2, false, {{0, false, sfDocuments}, {1, true, sfSharedDocuments}}},
+      {"Pictures", 2, false, {{0, false, sfPictures}, {1, false, 0, -1, true}}},
+      {"Videos", 2, true, {{0, false, sfVideos}}},
+      {"Music", 2, true, {{0, false, sfMusic}}},
+      {"Books", 2, false, {{0, false, sfDocuments}}},
+      {"Kits", 2, false, {{1, true, sfProgramFiles}}},
+      {"Downloads", 2, false, {{0, false, sfDocuments}, {1, true}}},
+      {"Favorites", 2, false, {{0, false, sfFavorites}, {1, true, sfSharedFavorites}}},
+      {"Program Files", 3, false, {{0, false, sfProgramFiles}, {2, true, sfProgramLinks}}},
+      {"OS", 2, false, {{0, false, ofOperatingSystem}, {1, true, ofSystem}}},
+      {"This", 2, false, {{0, false, ofProgram}, {1, false, ofOptions}}},
   };
   return boards;
 }
@@ -249,9 +222,9 @@ void TBoardSet::IniPaths() {
         column.FixedAttr = setting.Fixed;
         column.ContainerIndex = setting.Container;
         column.ThumbAttr = setting.Thumbnails;
-        if (!setting.Folder) continue;
+        if (setting.Folder == 0) continue;
         // A folder that is not there (or has no counterpart here) keeps the default.
-        const std::string path = FolderPath(*setting.Folder);
+        const std::string path = FolderPath(setting.Folder);
         if (path.empty() || !IsDirectoryTitle(path)) continue;
         column.ActiveTitle = IncludeDelimiter(path);
         column.DefaultTitle = column.ActiveTitle;

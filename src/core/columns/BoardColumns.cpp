@@ -70,6 +70,9 @@ bool TBoardColumns::SetVisibleColumns(int count) {
   if (count < 1 || count > BoardColumns) return false;
   Visible = count;
   Active = std::min(Active, Visible - 1);
+  // A hidden column watches nothing.
+  for (int i = Visible; i < BoardColumns; ++i)
+    Column(i).DirMonitor.Reset();
   return true;
 }
 

@@ -344,6 +344,16 @@ protected:
       if (i < visible) Column(i).LoadDirectory(false);
     }
   }
+  struct TCase {
+    const char* What;
+    int Visible;
+    const char* Fixed;
+    int Index;
+    TGroupKeys Keys;
+    std::vector<std::string> After;
+    int Active;
+    const char* Directory = ""; // what Enter opens
+  };
   std::vector<std::string> Titles(int visible) {
     std::vector<std::string> titles;
     for (int i = 0; i < visible; ++i)
@@ -353,33 +363,23 @@ protected:
 };
 
 TEST_F(GroupNavigationTest, EnterOpensTheDirectoryInTheGroup) {
-  struct TCase {
-    const char* What;
-    int Visible;
-    const char* Fixed;
-    int Index;
-    TGroupKeys Keys;
-    const char* Directory;
-    std::vector<std::string> After;
-    int Active;
-  };
   const TCase cases[] = {
-      {"last column: automove", 2, "10", 1, {}, "r/b", {"r/a/a1", "r/b/g"}, 1},
-      {"autoopen in the next column", 2, "10", 0, {}, "r/b", {"r/b", "r/b/g"}, 1},
-      {"Alt: autohold", 2, "10", 0, {.Alt = true}, "r/b", {"r/b/g", "r/a/a1"}, 0},
-      {"Ctrl: automove", 2, "10", 1, {.Ctrl = true}, "r/b", {"r/a/a1", "r/b/g"}, 1},
-      {"Ctrl at the group start", 2, "10", 0, {.Ctrl = true}, "r/b", {"r/b/g", "r/a/a1"}, 0},
-      {"Ctrl with Alt", 2, "10", 1, {.Ctrl = true, .Alt = true}, "r/b", {"r/a/a1", "r/b/g"}, 1},
-      {"automove stays in its group", 3, "101", 1, {}, "r/b", {"r/a/a1", "r/b/g", "r/c/h"}, 1},
+      {"last column: automove", 2, "10", 1, {}, {"r/a/a1", "r/b/g"}, 1, "r/b"},
+      {"autoopen in the next column", 2, "10", 0, {}, {"r/b", "r/b/g"}, 1, "r/b"},
+      {"Alt: autohold", 2, "10", 0, {.Alt = true}, {"r/b/g", "r/a/a1"}, 0, "r/b"},
+      {"Ctrl: automove", 2, "10", 1, {.Ctrl = true}, {"r/a/a1", "r/b/g"}, 1, "r/b"},
+      {"Ctrl at the group start", 2, "10", 0, {.Ctrl = true}, {"r/b/g", "r/a/a1"}, 0, "r/b"},
+      {"Ctrl with Alt", 2, "10", 1, {.Ctrl = true, .Alt = true}, {"r/a/a1", "r/b/g"}, 1, "r/b"},
+      {"automove stays in its group", 3, "101", 1, {}, {"r/a/a1", "r/b/g", "r/c/h"}, 1, "r/b"},
       {"Shift opens directories to the right",
        3,
        "100",
        0,
        {.Shift = true},
-       "r/a",
        {"r/b", "r/a/a1", "r/a/a1/f"},
-       1},
-      {"Shift stops at a file", 3, "100", 0, {.Shift = true}, "r/b", {"r/b", "r/b/g", "r/c/h"}, 1},
+       1,
+       "r/a"},
+      {"Shift stops at a file", 3, "100", 0, {.Shift = true}, {"r/b", "r/b/g", "r/c/h"}, 1, "r/b"},
   };
   for (const TCase& c : cases) {
     Arrange(c.Visible, c.Fixed);
@@ -391,15 +391,6 @@ TEST_F(GroupNavigationTest, EnterOpensTheDirectoryInTheGroup) {
 }
 
 TEST_F(GroupNavigationTest, ParentOpensTheParentInTheGroup) {
-  struct TCase {
-    const char* What;
-    int Visible;
-    const char* Fixed;
-    int Index;
-    TGroupKeys Keys;
-    std::vector<std::string> After;
-    int Active;
-  };
   const TCase cases[] = {
       {"in the previous column", 2, "10", 1, {}, {"r/a", "r/a/a1"}, 0},
       {"group start: automove", 2, "10", 0, {}, {"r", "r/b"}, 0},

@@ -185,6 +185,22 @@ void ReadBoards(TStreamStorage& storage, int32_t version,
   });
 }
 
+// The fields a board keeps of a column, either way.
+template <typename TFrom, typename TTo> void CopyColumnFields(const TFrom& from, TTo& to) {
+  to.ContainerIndex = from.ContainerIndex;
+  to.FixedAttr = from.FixedAttr;
+  to.WidthAttr = from.WidthAttr;
+  to.SubcolumnsAttr = from.SubcolumnsAttr;
+  to.ThumbHeight = from.ThumbHeight;
+  to.ThumbAttr = from.ThumbAttr;
+  to.ActiveTitle = from.ActiveTitle;
+  to.ActiveType = from.ActiveType;
+  to.TopOffset = from.TopOffset;
+  to.ActiveKey = from.ActiveKey;
+  to.SortMode = from.SortMode;
+  to.DefaultTitle = from.DefaultTitle;
+}
+
 void WriteBool(TStreamStorage& storage, bool value) {
   storage.WriteChar(value ? 1 : 0);
 }
@@ -240,18 +256,7 @@ void TBoardSet::StoreActiveBoard(const TBoardColumns& columns) {
   for (int i = 0; i < TBoardData::Columns; ++i) {
     const TColumn& from = columns.Column(i);
     TBoardColumn& to = board.Column[static_cast<size_t>(i)];
-    to.ContainerIndex = from.ContainerIndex;
-    to.FixedAttr = from.FixedAttr;
-    to.WidthAttr = from.WidthAttr;
-    to.SubcolumnsAttr = from.SubcolumnsAttr;
-    to.ThumbHeight = from.ThumbHeight;
-    to.ThumbAttr = from.ThumbAttr;
-    to.ActiveTitle = from.ActiveTitle;
-    to.ActiveType = from.ActiveType;
-    to.TopOffset = from.TopOffset;
-    to.ActiveKey = from.ActiveKey;
-    to.SortMode = from.SortMode;
-    to.DefaultTitle = from.DefaultTitle;
+    CopyColumnFields(from, to);
   }
 }
 
@@ -264,20 +269,9 @@ void TBoardSet::LoadActiveBoard(TBoardColumns& columns, bool updateHeaders) cons
   for (int i = 0; i < TBoardData::Columns; ++i) {
     const TBoardColumn& from = board.Column[static_cast<size_t>(i)];
     TColumn& to = columns.Column(i);
-    to.ContainerIndex = from.ContainerIndex;
-    to.FixedAttr = from.FixedAttr;
-    to.WidthAttr = from.WidthAttr;
-    to.SubcolumnsAttr = from.SubcolumnsAttr;
-    to.List.SetSubcolumns(from.SubcolumnsAttr);
-    to.ThumbHeight = from.ThumbHeight;
-    to.ThumbAttr = from.ThumbAttr;
     to.PreviousTitle = to.ActiveTitle;
-    to.ActiveTitle = from.ActiveTitle;
-    to.ActiveType = from.ActiveType;
-    to.TopOffset = from.TopOffset;
-    to.ActiveKey = from.ActiveKey;
-    to.SortMode = from.SortMode;
-    to.DefaultTitle = from.DefaultTitle;
+    CopyColumnFields(from, to);
+    to.List.SetSubcolumns(from.SubcolumnsAttr);
     if (updateHeaders && i < columns.VisibleColumns() && columns.Host.AttributesChanged)
       columns.Host.AttributesChanged(i);
   }

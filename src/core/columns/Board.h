@@ -4,6 +4,8 @@
 // columns, the others only here until they are shown. The boards are the
 // payload of the binary options file, board 29 first.
 
+#include "filesystem/File.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -23,12 +25,12 @@ struct TBoardColumn {
   int SubcolumnsAttr = 1;
   int ThumbHeight = 3;
   bool ThumbAttr = false;
-  std::string ActiveTitle = ":/";
+  std::string ActiveTitle{RootPartitionTitle};
   int ActiveType = 0;
   int TopOffset = 0;
   int64_t ActiveKey = 0;
   std::string SortMode = "Name";
-  std::string DefaultTitle = ":/";
+  std::string DefaultTitle{RootPartitionTitle};
 
   bool operator==(const TBoardColumn&) const = default;
 };
@@ -44,7 +46,7 @@ struct TBoardData {
   std::string Name;
   bool ShowMPL = false;
   bool ShowTreeNavigator = false;
-  std::string TreeNavigatorPath = ":/";
+  std::string TreeNavigatorPath{RootPartitionTitle};
   int VisibleColumns = 2;
   int ActiveColumn = 0;
   std::array<TBoardColumn, Columns> Column;

@@ -38,7 +38,7 @@ bool ShowsPartitionRoot(const TColumn& column) {
 
 std::vector<TColumnPlace> LayoutColumnWidths(const std::vector<TColumnShare>& columns,
                                              int clientWidth) {
-  TGuard guard("TMainForm::Reset");
+  TGuard guard("LayoutColumnWidths");
   return guard.Run(std::vector<TColumnPlace>(), [&] {
     const int count = static_cast<int>(columns.size());
     if (count < 1 || count > TBoardColumns::BoardColumns)

@@ -30,18 +30,12 @@ enum TOwnFolder : int {
 
 std::string FolderPath(int folder) {
   switch (folder) {
-  case ofTemporary:
-    return GetTempPathA();
-  case ofOperatingSystem:
-    return GetOperatorPath();
-  case ofSystem:
-    return GetSystemPath();
-  case ofProgram:
-    return Program.ProgramPath();
-  case ofOptions:
-    return Program.OptionsPath();
-  default:
-    return GetSystemDirectoryPath(folder);
+  case ofTemporary: return GetTempPathA();
+  case ofOperatingSystem: return GetOperatorPath();
+  case ofSystem: return GetSystemPath();
+  case ofProgram: return Program.ProgramPath();
+  case ofOptions: return Program.OptionsPath();
+  default: return GetSystemDirectoryPath(folder);
   }
 }
 

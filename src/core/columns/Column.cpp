@@ -287,7 +287,7 @@ bool TColumn::SetWithContainer(int containerIndex) {
   });
 }
 
-void TColumn::SetWithColumn(const TColumn& other) {
+void TColumn::CopyListing(const TColumn& other) {
   Items = other.Items;
   if (other.SortMode != SortMode) ArrangeFileList(Items, SortMode, Groups());
   DirsCount = other.DirsCount;
@@ -300,10 +300,63 @@ void TColumn::SetWithColumn(const TColumn& other) {
   SelCount = other.SelCount;
   SelSize = other.SelSize;
   List.EndUpdate(Count());
+}
+
+void TColumn::SetWithColumn(const TColumn& other) {
+  CopyListing(other);
   // Our own active file keeps the focus, not the other column's.
   FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
   HeaderChanged = false;
   ContentChanged();
+}
+
+void TColumn::SetWithColumn(TColumn& source, const TColumnCopy& how) {
+  TGuard guard("TColumn::SetWithColumn");
+  guard.Run([&] {
+    ContainerIndex = source.ContainerIndex;
+    if (how.RememberPrevious) PreviousTitle = ActiveTitle;
+    if (how.CopyActive) {
+      ActiveTitle = source.ActiveTitle;
+      ActiveType = source.ActiveType;
+      TopOffset = source.TopOffset;
+      ActiveKey = source.ActiveKey;
+    }
+    SortMode = source.SortMode;
+    // A change the source saw travels with its content as the changed mark.
+    if (source.DirMonitor.Next()) source.HeaderChanged = true;
+    if (how.TargetVisible)
+      DirMonitor.Ini(ShownPath());
+    else
+      DirMonitor.Reset();
+    HeaderChanged = source.HeaderChanged;
+    if (how.ClearOnly) {
+      ClearItems();
+    } else {
+      CopyListing(source);
+      if (how.Refocus)
+        FocusByTitle(ActiveTitle, ActiveType, ShowsDirectory(), SortMode, ActiveKey, TopOffset);
+    }
+  });
+  ContentChanged();
+}
+
+void TColumn::SetWithAllColumn(TColumn& source, bool copyFixed, const TColumnCopy& how) {
+  TGuard guard("TColumn::SetWithAllColumn");
+  guard.Run([&] {
+    WidthAttr = source.WidthAttr;
+    SubcolumnsAttr = source.SubcolumnsAttr;
+    List.SetSubcolumns(SubcolumnsAttr);
+    ThumbHeight = source.ThumbHeight;
+    ThumbAttr = source.ThumbAttr;
+    TColumnCopy all = how;
+    all.CopyActive = true;
+    all.RememberPrevious = true;
+    SetWithColumn(source, all);
+    guard.TakeOver();
+    if (copyFixed) FixedAttr = source.FixedAttr;
+    PreviousTitle = source.PreviousTitle;
+    DefaultTitle = source.DefaultTitle;
+  });
 }
 
 int TColumn::FindPlace(std::string_view name, int type, TSortMode mode, int64_t key) const {
@@ -425,14 +478,16 @@ void TColumn::EnterDirectory(const std::string& directoryTitle) {
   LoadRemembered(IncludeDelimiter(directoryTitle), true, {0, 0, fltGeneric});
 }
 
-void TColumn::ParentDirectory() {
-  if (GetTitlePath(ActiveTitle).empty()) return;
-  std::string title = ActiveTitle;
+void TColumn::ParentDirectory() { ParentDirectoryOf(ActiveTitle); }
+
+void TColumn::ParentDirectoryOf(const std::string& left) {
+  if (GetTitlePath(left).empty()) return;
+  std::string title = left;
   int type = fltDirectory;
   int64_t key = ActiveKey;
   int offset = TopOffset;
   if (History) History->FindHistoryForParent(title, type, key, offset);
-  else title = ExcludeDelimiter(GetTitlePath(ActiveTitle));
+  else title = ExcludeDelimiter(GetTitlePath(left));
   // The directory being left is focused: it is a directory, even when it
   // vanished and the history knows nothing of it.
   LoadDirectory(true, -1, key, offset, fltDirectory, title);

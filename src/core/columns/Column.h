@@ -49,6 +49,15 @@ struct TFailureShows {
   bool Quiet = false;
 };
 
+// How one column takes over another's content.
+struct TColumnCopy {
+  bool ClearOnly = false;        // attributes and titles only, an empty list
+  bool CopyActive = false;       // the active file and its place
+  bool RememberPrevious = false; // the target's title becomes its previous one
+  bool Refocus = false;          // focus the active file as after a load
+  bool TargetVisible = false;    // a visible target watches its new directory
+};
+
 // What the column asks of the file layer beyond listings; the stream and
 // link units plug in here as they arrive.
 struct TColumnServices {
@@ -144,6 +153,12 @@ public:
   // Takes over another column's listing (a directory read once for two),
   // in this column's own sort mode.
   void SetWithColumn(const TColumn& other);
+  // Takes another column's content: container, sort mode, the change mark
+  // and the items; `source` gives up its pending directory change.
+  void SetWithColumn(TColumn& source, const TColumnCopy& how);
+  // The same with the width, subcolumn and thumbnail attributes, the
+  // previous and default titles, and the fixed attribute when asked.
+  void SetWithAllColumn(TColumn& source, bool copyFixed, const TColumnCopy& how);
 
   // ---- Focus --------------------------------------------------------------------------------
   void FocusByTitle(const std::string& title, int type, bool directoryMode,
@@ -159,6 +174,8 @@ public:
   bool ShowsDirectory() const { return ContainerIndex < 0; }
   void EnterDirectory(const std::string& directoryTitle);
   void ParentDirectory();
+  // Loads the parent of `title`'s directory with that directory focused.
+  void ParentDirectoryOf(const std::string& title);
   void PreviousDirectory();
   void DefaultDirectory();
   void PartitionRoot();
@@ -191,6 +208,8 @@ private:
   // Shows the failure of the last load; false when the user cancelled.
   bool ShowLoadFailure();
   void ClearItems();
+  // Items and counters of another column, arranged in our sort mode.
+  void CopyListing(const TColumn& other);
   void CountItem(const TFileListData& item, bool isDirectory);
   void UpdateHeaderCaption();
   void ContentChanged();

@@ -140,8 +140,9 @@ void TBoardColumns::SetSubcolumnsAttr(int subcolumns) {
   const int old = column.SubcolumnsAttr;
   column.SubcolumnsAttr = subcolumns;
   column.List.SetSubcolumns(subcolumns);
-  // The column's share stays the same: only its list changes.
-  if (subcolumns == old || (column.WidthAttr >= old && column.WidthAttr >= subcolumns))
+  // Even with the share unchanged the width is rounded to whole subcolumns:
+  // a new count needs the layout, or the subcolumns come out uneven.
+  if (subcolumns == old)
     AttributesChanged(Active);
   else
     Layout();
@@ -248,7 +249,8 @@ bool TBoardColumns::CutColumn(int index) {
 
 bool TBoardColumns::RotateRight() {
   return MoveColumns("TColumn::RotateColumns", "Failed to rotate column.", [&](TGuard& step) {
-    TColumn& spare = Column(DropColumn);
+    // A spare of our own: the drop column may hold files dropped from outside.
+    TColumn spare(DropColumn);
     spare.SetWithAllColumn(Column(BoardColumns - 1), true, {.ClearOnly = true});
     step.TakeOver();
     for (int i = BoardColumns - 1; i > 0; --i) {
@@ -259,7 +261,6 @@ bool TBoardColumns::RotateRight() {
     }
     Column(0).SetWithAllColumn(spare, true, {.ClearOnly = true, .TargetVisible = true});
     step.TakeOver();
-    spare.ResetColumn(false);
     LayoutAfterMove();
     ReloadColumn(0);
     step.TakeOver();
@@ -268,7 +269,7 @@ bool TBoardColumns::RotateRight() {
 
 bool TBoardColumns::RotateLeft() {
   return MoveColumns("TColumn::RotateColumns", "Failed to rotate column.", [&](TGuard& step) {
-    TColumn& spare = Column(DropColumn);
+    TColumn spare(DropColumn);
     spare.SetWithAllColumn(Column(0), true, {.ClearOnly = true});
     step.TakeOver();
     for (int i = 0; i < BoardColumns - 1; ++i) {
@@ -279,7 +280,6 @@ bool TBoardColumns::RotateLeft() {
     }
     Column(BoardColumns - 1).SetWithAllColumn(spare, true, {.ClearOnly = true});
     step.TakeOver();
-    spare.ResetColumn(false);
     LayoutAfterMove();
     ReloadColumn(Visible - 1);
     step.TakeOver();

@@ -167,6 +167,7 @@ TEST_F(BoardColumnsTest, InsertCutAndRotateMoveTheColumns) {
   };
   for (const TCase& c : cases) {
     Lettered(c.Visible, c.Fixed, c.Active);
+    Column(TBoardColumns::DropColumn).ActiveTitle = "/dropped/";
     Shows.clear();
     EXPECT_EQ(c.Run(Board()), c.Done) << c.What;
     EXPECT_FALSE(FunStatContext.Failed()) << c.What;
@@ -177,7 +178,8 @@ TEST_F(BoardColumnsTest, InsertCutAndRotateMoveTheColumns) {
     // column, the listing of the rest.
     for (int i = 0; i < c.Visible; ++i)
       EXPECT_GT(Column(i).Count(), 0) << c.What << " column " << i;
-    EXPECT_EQ(Column(TBoardColumns::DropColumn).ActiveTitle, ":/") << c.What;
+    EXPECT_EQ(Column(TBoardColumns::DropColumn).ActiveTitle, "/dropped/")
+        << c.What << ": the drop column is never a spare";
   }
 }
 
@@ -268,13 +270,14 @@ TEST_F(BoardColumnsTest, AttributeCommandsChangeTheActiveColumn) {
   Board().SetWidthAttr(11);
   EXPECT_EQ(active.WidthAttr, 4);
 
-  // Only the list changes while the share (the larger of the two) stays.
+  // A new subcolumn count always lays out: even with the share (the larger
+  // of the two) unchanged, the width is rounded to whole subcolumns.
   struct TCase {
     int Width, Old, New;
     bool Layout;
   };
   const TCase cases[] = {
-      {3, 1, 2, false}, {1, 1, 2, true}, {2, 2, 2, false}, {2, 3, 1, true}, {4, 4, 3, false}};
+      {3, 1, 2, true}, {1, 1, 2, true}, {2, 2, 2, false}, {2, 3, 1, true}, {4, 4, 3, true}};
   for (const TCase& c : cases) {
     active.WidthAttr = c.Width;
     active.SubcolumnsAttr = c.Old;

@@ -589,6 +589,12 @@ void MyTPanel::resizeEvent(QResizeEvent* event) {
   LayScrollBar();
 }
 
+void MyTPanel::mouseDoubleClickEvent(QMouseEvent* event) {
+  // The press of the second click has run already (Qt sends it before this).
+  mousePressEvent(event);
+  if (OnDblClick) OnDblClick(*event, event->position().toPoint() - InnerOrigin());
+}
+
 void MyTPanel::mousePressEvent(QMouseEvent* event) {
   const QPointer<MyTPanel> alive(this);
   if (FFocusTarget) FFocusTarget->setFocus(Qt::MouseFocusReason);

@@ -245,6 +245,7 @@ public:
   std::function<void(const QMouseEvent&, const QPoint& inner)> OnMouseDown;
   std::function<void(const QMouseEvent&, const QPoint& inner)> OnMouseUp;
   std::function<void(const QMouseEvent&, const QPoint& inner)> OnMouseMove;
+  std::function<void(const QMouseEvent&, const QPoint& inner)> OnDblClick;
   std::function<void(const QPoint& inner)> OnWheelDown;
   std::function<void(const QPoint& inner)> OnWheelUp;
   // Runs for every key, after the list's own keys.
@@ -260,6 +261,7 @@ protected:
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;

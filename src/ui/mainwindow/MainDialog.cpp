@@ -24,18 +24,8 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
-#include <sys/stat.h>
 
 namespace cv {
-
-namespace {
-
-bool DirectoryExists(const std::string& path) {
-  struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-} // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_unique<THistory>()) {
   setObjectName(QStringLiteral("MainForm"));
@@ -43,8 +33,6 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   BusyCount.Reset();
   BusyCount.Raise(); // until the set-up ends
   HoverCrono.Start();
-  VisibleColumns = 2;
-  ActiveColumn = 0;
   // The panels read the skin and the fonts at every paint.
   GMyPanelOptions.Bind(SkinOptions, ProgramOptions);
 
@@ -53,9 +41,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);
   Board = new QWidget(central);
-  BoardLayout = new QHBoxLayout(Board);
-  BoardLayout->setContentsMargins(0, 0, 0, 0);
-  BoardLayout->setSpacing(2);
+  Board->setObjectName(QStringLiteral("BoardArea"));
+  Board->installEventFilter(this);
   layout->addWidget(Board, 1);
   ColumnInfoBar = new TInfoBar(7, central);
   FileInfoBar = new TInfoBar(7, central);
@@ -68,6 +55,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   layout->addWidget(DescriptionBar);
   setCentralWidget(central);
 
+  // The thirty boards with their defaults, before the options replace them.
+  Boards.IniPaths();
   CreateColumns();
   RegisterIniSteps();
   OptionsForm = new TOptionsForm(this);
@@ -103,11 +92,27 @@ void TMainForm::CreateColumns() {
     view->FileList->installEventFilter(this);
     Views[static_cast<size_t>(i)] = view;
     view->FileList->OnEnter = [this, i] {
-      if (ActiveColumn == i) return;
-      ActiveColumn = i;
+      if (ActiveColumn() == i || i >= VisibleColumns()) return;
+      BoardModel->SetActiveColumn(i);
       UpdateActiveFile();
     };
+    view->FileList->OnDblClick = [this, i](const QMouseEvent& event, const QPoint& inner) {
+      // Only on an item: the press has focused it.
+      if (event.button() == Qt::LeftButton && Column(i).List.ItemAtPoint(inner.x(), inner.y()) >= 0)
+        EnterActiveItem(i, event.modifiers());
+    };
   }
+  std::array<TColumn*, ColumnCount> pointers{};
+  for (int i = 0; i < ColumnCount; ++i)
+    pointers[static_cast<size_t>(i)] = &Column(i);
+  BoardModel = std::make_unique<TBoardColumns>(pointers);
+  BoardModel->Host.Layout = [this] { LayoutBoard(); };
+  // Hidden while columns move, so the user never sees them half copied.
+  BoardModel->Host.ShowArea = [this](bool shown) { Board->setVisible(shown); };
+  BoardModel->Host.Focus = [this](int column) { FocusColumn(column); };
+  BoardModel->Host.AttributesChanged = [this](int column) {
+    if (column >= 0 && column < BoardColumns) ColumnView(column)->Refresh();
+  };
 }
 
 void TMainForm::BindColumn(TColumn& column) {
@@ -120,7 +125,7 @@ void TMainForm::BindColumn(TColumn& column) {
     // The list repaints the items it moved between; the header may change.
     if (column.Index < BoardColumns && Views[static_cast<size_t>(column.Index)])
       Views[static_cast<size_t>(column.Index)]->RefreshHeader();
-    if (column.Index != ActiveColumn || ActiveFileUpdatePending) return;
+    if (!BoardModel || column.Index != ActiveColumn() || ActiveFileUpdatePending) return;
     // One update after the focus settled, never from inside a paint.
     ActiveFileUpdatePending = true;
     QTimer::singleShot(0, this, [this] {
@@ -132,20 +137,6 @@ void TMainForm::BindColumn(TColumn& column) {
 
 std::string TMainForm::OptionsDirectory() const {
   return Program.ChooseOptionsPath(GetProgramRegistryText("Corvantide", "", "OptionsPath"));
-}
-
-void TMainForm::ApplyDefaultBoard() {
-  // Board "Main": column 1 fixed in the user's documents folder.
-  for (int i = 0; i < BoardColumns; ++i)
-    Column(i).ResetColumn(false);
-  const std::string documents = GetUserDirectory("XDG_DOCUMENTS_DIR", "Documents");
-  const std::string home = HomePath();
-  const std::string second = DirectoryExists(documents) ? documents : home;
-  if (DirectoryExists(second)) {
-    Column(1).ActiveTitle = IncludeDelimiter(second);
-    Column(1).DefaultTitle = Column(1).ActiveTitle;
-  }
-  Column(1).FixedAttr = true;
 }
 
 namespace {
@@ -176,16 +167,39 @@ void TMainForm::RegisterIniSteps() {
       TIniStep::Options,
       [](const TStoredTextList& ini) { LoadProgramOptions(ini, ProgramOptions); },
       [](TStoredTextList& ini) { SaveProgramOptions(ini, ProgramOptions); });
+  IniSteps.Add(
+      TIniStep::ActiveBoard,
+      [this](const TStoredTextList& ini) {
+        int32_t active = Boards.ActiveBoard();
+        ini.ReadInt("Main", "ActiveBoard", active, TBoardSet::BoardCount - 1, 0);
+        // A board without a button could not be left again.
+        if (active >= ProgramOptions.VisibleBoards) active = 0;
+        Boards.SetActiveBoard(active);
+      },
+      [this](TStoredTextList& ini) { ini.WriteInt("Main", "ActiveBoard", Boards.ActiveBoard()); });
   IniSteps.Add(TIniStep::Extensions, LoadExtensionLists, SaveExtensionLists);
 }
 
 void TMainForm::OptionsCommand() {
   if (BusyCount.Busy()) return;
-  if (OptionsForm->Dialog(ProgramOptions, ShowTreeNavigator)) ApplyOptions();
+  // The tree navigator is shown or hidden per board.
+  if (OptionsForm->Dialog(ProgramOptions, Boards.Active().ShowTreeNavigator)) ApplyOptions();
 }
 
+namespace {
+
+TGroupKeys GroupKeys(Qt::KeyboardModifiers modifiers) {
+  return {.Ctrl = modifiers.testFlag(Qt::ControlModifier),
+          .Alt = modifiers.testFlag(Qt::AltModifier),
+          .Shift = modifiers.testFlag(Qt::ShiftModifier)};
+}
+
+} // namespace
+
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
+  if (watched == Board && event->type() == QEvent::Resize) {
+    LayoutBoard();
+  } else if (event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers held =
         key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
@@ -193,8 +207,46 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
       OptionsCommand();
       return true;
     }
+    for (int i = 0; i < BoardColumns; ++i)
+      if (watched == ColumnView(i)->FileList &&
+          (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
+           key->key() == Qt::Key_Backspace)) {
+        ListKey(i, *key);
+        return true;
+      }
   }
   return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::ListKey(int column, const QKeyEvent& key) {
+  if (key.key() == Qt::Key_Backspace)
+    ParentDirectory(column, key.modifiers());
+  else
+    EnterActiveItem(column, key.modifiers());
+}
+
+void TMainForm::EnterActiveItem(int column, Qt::KeyboardModifiers modifiers) {
+  if (BusyCount.Busy() || column >= VisibleColumns()) return;
+  const TFileListData* item = Column(column).FocusedItem();
+  // Running files comes with the run commands; directories and partitions open here.
+  if (!item || item->Type != fltDirectory) return;
+  const std::string title = Column(column).ActiveTitle;
+  TGuard guard("TMainForm::EnterActiveItem");
+  guard.Run([&] {
+    BoardModel->EnterDirectory(column, title, GroupKeys(modifiers));
+    guard.TakeOver();
+  });
+  guard.Show("Failed to load directory.");
+}
+
+void TMainForm::ParentDirectory(int column, Qt::KeyboardModifiers modifiers) {
+  if (BusyCount.Busy() || column >= VisibleColumns()) return;
+  TGuard guard("TMainForm::ParentDirectory");
+  guard.Run([&] {
+    BoardModel->ParentDirectory(column, GroupKeys(modifiers));
+    guard.TakeOver();
+  });
+  guard.Show("Failed to load directory.");
 }
 
 void TMainForm::ApplyOptions() {
@@ -214,8 +266,21 @@ void TMainForm::LoadOptions() {
   OptionsIni.Load();
   OptionsFile.FileName = directory + "Corvantide.cvo";
   OptionsFile.Signature = "Corvantide Options";
-  OptionsFile.Version = 1;
+  OptionsFile.Version = TBoardSet::FileVersion;
+  OptionsFile.OnLoad = [this](TFileStorage& storage, int32_t version) {
+    LoadBoardFile(storage, version);
+  };
+  OptionsFile.OnSave = [this](TFileStorage& storage) { SaveBoards(storage, Boards, *BoardModel); };
+  BoardLoaded = false;
   OptionsFile.Load();
+  // A first run, or a file that was refused: the columns show the active
+  // board's defaults.
+  if (!BoardLoaded) Boards.LoadActiveBoard(*BoardModel, false);
+}
+
+void TMainForm::LoadBoardFile(TFileStorage& storage, int32_t version) {
+  BoardLoaded = true;
+  LoadBoards(storage, version, Boards, *BoardModel, History.get());
 }
 
 void TMainForm::SaveOptions() {
@@ -238,14 +303,13 @@ void TMainForm::Setup() {
   TGuard guard("TMainForm::Setup");
   guard.Run([&] {
     Program.CreateProgramDirectories();
-    ApplyDefaultBoard();
     LoadOptions();
     ApplyOptions();
     BusyCount.Reset();
     MonitorCrono.Start();
-    for (int i = 0; i < VisibleColumns; ++i)
+    for (int i = 0; i < VisibleColumns(); ++i)
       Column(i).LoadDirectory(false);
-    FocusColumn(ActiveColumn);
+    FocusColumn(ActiveColumn());
     Created = true;
   });
   guard.Show("Failed to set up the main window.");
@@ -255,40 +319,53 @@ void TMainForm::Reset(bool reload) {
   TGuard guard("TMainForm::Reset");
   TBusyScope busy;
   guard.Run([&] {
-    // The layout gives up its items; the views stay, the items are ours to free.
-    while (QLayoutItem* item = BoardLayout->takeAt(0))
-      delete item;
-    for (int i = 0; i < BoardColumns; ++i) {
-      TColumnView* view = ColumnView(i);
-      if (i < VisibleColumns) {
-        BoardLayout->addWidget(view, std::max(1, Column(i).WidthAttr));
-        view->show();
-        view->Refresh();
-        if (reload) Column(i).LoadDirectory(false);
-      } else {
-        view->hide();
-      }
-    }
+    LayoutBoard();
+    guard.TakeOver();
+    if (reload)
+      for (int i = 0; i < VisibleColumns(); ++i)
+        Column(i).LoadDirectory(false);
     ShowInfoBars();
   });
 }
 
+void TMainForm::LayoutBoard() {
+  if (!BoardModel) return;
+  TGuard guard("TMainForm::LayoutBoard");
+  guard.Run([&] {
+    const std::vector<TColumnPlace> places = LayoutColumnWidths(
+        BoardModel->Shares(ColumnView(0)->FileList->BorderWidth()), Board->width());
+    guard.TakeOver();
+    for (int i = 0; i < BoardColumns; ++i) {
+      TColumnView* view = ColumnView(i);
+      if (i < static_cast<int>(places.size())) {
+        const TColumnPlace& place = places[static_cast<size_t>(i)];
+        view->setGeometry(place.Left, 0, place.Width, Board->height());
+        view->show();
+        view->Refresh();
+      } else {
+        view->hide();
+        view->setGeometry(Board->width(), 0, 0, Board->height());
+      }
+    }
+  });
+}
+
 void TMainForm::FocusColumn(int index) {
-  if (index < 0 || index >= VisibleColumns) index = 0;
-  ActiveColumn = index;
+  if (index < 0 || index >= VisibleColumns()) index = 0;
+  BoardModel->SetActiveColumn(index);
   ColumnView(index)->FileList->setFocus(Qt::OtherFocusReason);
   UpdateActiveFile();
 }
 
 void TMainForm::UpdateActiveFile() {
-  TColumn& column = Column(ActiveColumn);
+  TColumn& column = Column(ActiveColumn());
   TProgram::SetProgramWorkingPath(column.ActiveTitle);
   column.ShowInfo();
   ShowInfoBars();
 }
 
 void TMainForm::ShowInfoBars() {
-  const TColumnInfo& info = Column(ActiveColumn).Info;
+  const TColumnInfo& info = Column(ActiveColumn()).Info;
   ColumnInfoBar->SetFields({&info.Files, &info.Encrypted, &info.SelNum, &info.SelSz, &info.TotalSz,
                             &info.PartSz, &info.PartAttr});
   FileInfoBar->SetFields({&info.Index, &info.Size, &info.Attr, &info.HardLinks, &info.Streams,
@@ -301,14 +378,14 @@ void TMainForm::ShowInfoBars() {
 
 bool TMainForm::CheckDirMonitor(bool force) {
   std::vector<TColumn*> visible;
-  for (int i = 0; i < VisibleColumns; ++i)
+  for (int i = 0; i < VisibleColumns(); ++i)
     visible.push_back(&Column(i));
-  const bool listFocused = ColumnView(ActiveColumn)->ListHasFocus();
+  const bool listFocused = ColumnView(ActiveColumn())->ListHasFocus();
   const bool changed = cv::CheckDirMonitor(visible, force, listFocused, MonitorState, BusyCount);
   // Reloaded columns refreshed themselves; the rest may only gain a mark.
-  for (int i = 0; i < VisibleColumns; ++i)
+  for (int i = 0; i < VisibleColumns(); ++i)
     ColumnView(i)->RefreshHeader();
-  if (changed) FocusColumn(ActiveColumn);
+  if (changed) FocusColumn(ActiveColumn());
   return changed;
 }
 
@@ -357,7 +434,7 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
   // Only the layout: reading every column again at each step of a drag
   // would stall on large directories; the monitor reports real changes.
   Reset(false);
-  FocusColumn(ActiveColumn);
+  FocusColumn(ActiveColumn());
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -2,6 +2,8 @@
 // The main window: the board of columns, the information bars, the main
 // timer, the options files, activation and the close sequence.
 
+#include "columns/Board.h"
+#include "columns/BoardColumns.h"
 #include "columns/DirMonitorCheck.h"
 #include "foundation/MemoryStorage.h"
 #include "foundation/MyTime.h"
@@ -14,7 +16,7 @@
 #include <memory>
 #include <string>
 
-class QHBoxLayout;
+class QKeyEvent;
 
 namespace cv {
 
@@ -38,8 +40,13 @@ public:
 
   TColumn& Column(int index) { return *Columns.at(static_cast<size_t>(index)); }
   TColumnView* ColumnView(int index) { return Views.at(static_cast<size_t>(index)); }
-  int VisibleColumns = 2;
-  int ActiveColumn = 0;
+  // The thirty boards and the columns of the active one.
+  TBoardSet Boards;
+  std::unique_ptr<TBoardColumns> BoardModel;
+  int VisibleColumns() const { return BoardModel->VisibleColumns(); }
+  int ActiveColumn() const { return BoardModel->ActiveColumn(); }
+  // The board area that holds the column views.
+  QWidget* BoardArea() const { return Board; }
   bool Created = false;
   std::unique_ptr<THistory> History;
 
@@ -54,8 +61,6 @@ public:
   int TreeNavigatorWidth = 300;
   int MPLWidth = 240;
   int ViewerHeight = 250;
-  // Until boards exist, the one board's tree navigator flag.
-  bool ShowTreeNavigator = false;
 
   // Applies the options to the file layer and the window, after loading
   // them and after the options dialog.
@@ -65,6 +70,11 @@ public:
 
   // Lays the visible columns out; `reload` loads them again.
   void Reset(bool reload);
+  // Places the column views across the board area.
+  void LayoutBoard();
+  // Enter on the active item, Backspace: browsing inside the column's group.
+  void EnterActiveItem(int column, Qt::KeyboardModifiers modifiers);
+  void ParentDirectory(int column, Qt::KeyboardModifiers modifiers);
   void FocusColumn(int index);
   // The directory-monitor check over the visible columns.
   bool CheckDirMonitor(bool force);
@@ -94,13 +104,14 @@ private:
   void RegisterIniSteps();
   void ReadWindowPlace(const TStoredTextList& ini);
   void WriteWindowPlace(TStoredTextList& ini) const;
-  void ApplyDefaultBoard();
+  void LoadBoardFile(TFileStorage& storage, int32_t version);
+  void ListKey(int column, const QKeyEvent& key);
   void ShowInfoBars();
 
   std::array<std::unique_ptr<TColumn>, ColumnCount> Columns;
   std::array<TColumnView*, BoardColumns> Views{};
   QWidget* Board = nullptr;
-  QHBoxLayout* BoardLayout = nullptr;
+  bool BoardLoaded = false;
   TInfoBar* ColumnInfoBar = nullptr;
   TInfoBar* FileInfoBar = nullptr;
   TInfoBar* DescriptionBar = nullptr;

@@ -95,21 +95,31 @@ TEST_F(MainDialogTest, StartsActivatesTicksAndCloses) {
 TEST_F(MainDialogTest, ResetsLayOutTheVisibleColumnsWithoutGrowingTheHeap) {
   TMainForm form;
   form.Setup();
-  form.VisibleColumns = 3;
-  QLayout* board = form.ColumnView(0)->parentWidget()->layout();
-  ASSERT_NE(board, nullptr);
+  form.BoardModel->SetVisibleColumns(3);
+  form.Column(1).WidthAttr = 2;
   auto heapInUse = [] { return static_cast<long long>(::mallinfo2().uordblks); };
   for (int i = 0; i < 20; ++i)
     form.Reset(false); // lazy caches settle first
   const long long before = heapInUse();
   for (int i = 0; i < 500; ++i)
     form.Reset(false);
-  // Each reset replaces one layout item per column: kept, they add up to
-  // well over 100 KB here.
   EXPECT_LT(heapInUse() - before, 16 * 1024);
-  ASSERT_EQ(board->count(), 3);
-  for (int i = 0; i < 3; ++i)
-    EXPECT_EQ(board->itemAt(i)->widget(), form.ColumnView(i)) << i;
+  // The views sit where the board's width arithmetic puts them, edge to edge.
+  const int width = form.BoardArea()->width();
+  const std::vector<TColumnPlace> places = LayoutColumnWidths(
+      form.BoardModel->Shares(form.ColumnView(0)->FileList->BorderWidth()), width);
+  ASSERT_EQ(places.size(), 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(form.ColumnView(i)->isVisibleTo(&form)) << i;
+    EXPECT_EQ(form.ColumnView(i)->geometry(),
+              QRect(places[static_cast<size_t>(i)].Left, 0, places[static_cast<size_t>(i)].Width,
+                    form.BoardArea()->height()))
+        << i;
+  }
+  EXPECT_EQ(form.ColumnView(2)->geometry().right(), width - 1);
+  EXPECT_GT(form.ColumnView(1)->width(), form.ColumnView(0)->width() * 3 / 2);
+  for (int i = 3; i < TMainForm::BoardColumns; ++i)
+    EXPECT_FALSE(form.ColumnView(i)->isVisibleTo(&form)) << i;
 }
 
 TEST_F(MainDialogTest, OptionsDirectoryFollowsTheRegistryWhenItExists) {

@@ -10,6 +10,8 @@
 #include "foundation/MemoryStorage.h"
 #include "foundation/Program.h"
 
+#include "../foundation/StorageTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -130,6 +132,49 @@ TEST_F(BoardTest, EveryFieldMakesTheRoundTripThroughTheOptionsFile) {
   EXPECT_EQ(Columns.Board.Column(3).SortMode, "Size");
   EXPECT_EQ(Columns.Board.Column(3).SubcolumnsAttr, 2);
   EXPECT_EQ(Columns.Board.Column(3).List.Subcolumns(), 2);
+}
+
+// A file written by this version, kept in the fixtures: what the program
+// reads and writes must not drift. Long UTF-8 and non-UTF-8 titles included.
+TEST_F(BoardTest, TheGoldenFileLoadsAndSavesByteForByte) {
+  const std::string golden = std::string(CORVANTIDE_FIXTURES) + "/storage/boards.cvo";
+  TBoardSet boards;
+  for (int b = 0; b < TBoardSet::BoardCount; ++b)
+    boards.Boards[static_cast<size_t>(b)] = Distinct(b);
+  std::string deep = "/home";
+  while (deep.size() < 300)
+    deep += "/\xC3\xA9t\xC3\xA9 \xE2\x80\x94 d\xC3\xA9j\xC3\xA0";
+  boards.Boards[7].Column[0].ActiveTitle = deep;
+  boards.Boards[7].Column[1].ActiveTitle = "/latin1/caf\xE9/\xFF\xFE";
+  boards.Boards[7].TreeNavigatorPath = deep;
+  boards.Boards[7].Name = "\xE6\x9D\xBF \xE2\x80\x94 board";
+  for (TBoardColumn& column : boards.Boards[7].Column)
+    column.DefaultTitle = column.ActiveTitle;
+  ASSERT_TRUE(boards.SetActiveBoard(7)); // its active column is visible
+  auto storage = [&](const std::string& title, TBoardSet& set) {
+    auto file = std::make_unique<TFileStorage>();
+    file->FileName = title;
+    file->Signature = "Corvantide Options";
+    file->Version = TBoardSet::FileVersion;
+    file->OnSave = [&](TFileStorage& s) { SaveBoards(s, set, Columns.Board); };
+    file->OnLoad = [&](TFileStorage& s, int32_t version) {
+      LoadBoards(s, version, set, Columns.Board, &History);
+    };
+    return file;
+  };
+  if (std::getenv("CORVANTIDE_WRITE_GOLDEN")) {
+    boards.LoadActiveBoard(Columns.Board, false);
+    ASSERT_TRUE(storage(golden, boards)->Save(false));
+  }
+
+  ASSERT_TRUE(Set.SetActiveBoard(7));
+  ASSERT_TRUE(storage(golden, Set)->Load());
+  for (int b = 0; b < TBoardSet::BoardCount; ++b)
+    EXPECT_EQ(Set.Boards[static_cast<size_t>(b)], boards.Boards[static_cast<size_t>(b)]) << b;
+  EXPECT_EQ(Columns.Board.Column(0).ActiveTitle, deep);
+  test::TTempDir dir;
+  ASSERT_TRUE(storage(dir.Path + "/Corvantide.cvo", Set)->Save(false));
+  EXPECT_EQ(test::ReadFileBytes(dir.Path + "/Corvantide.cvo"), test::ReadFileBytes(golden));
 }
 
 TEST_F(BoardTest, AVersion0FileKeepsTheDefaultMediaListAndTreeNavigator) {

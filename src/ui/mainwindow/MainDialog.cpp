@@ -13,13 +13,20 @@
 #include "foundation/Registry.h"
 #include "foundation/StoredTextListWidgets.h"
 #include "foundation/SystemInfo.h"
+#include "foundation/UserInterface.h"
+#include "filesystem/Partitions.h"
+#include "foundation/Help.h"
 #include "mainwindow/Autorun.h"
 #include "mainwindow/InfoBar.h"
+#include "mainwindow/MainMenus.h"
 #include "mainwindow/OptionsForm.h"
 #include "mainwindow/SkinOptions.h"
 #include "options/ProgramOptions.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QUrl>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -60,6 +67,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   CreateColumns();
   RegisterIniSteps();
   OptionsForm = new TOptionsForm(this);
+  Menus = new TMainMenus(this);
+  RegisterCommands();
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -90,6 +99,16 @@ void TMainForm::CreateColumns() {
     auto* view = new TColumnView(Column(i), Board);
     view->hide();
     view->FileList->installEventFilter(this);
+    // A right click on a list opens the "File" menu there (the default of
+    // the right button's mouse operation).
+    view->FileList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view->FileList, &QWidget::customContextMenuRequested, this,
+            [this, i](const QPoint& at) {
+              if (i >= VisibleColumns()) return;
+              FocusColumn(i);
+              const QPoint global = ColumnView(i)->FileList->mapToGlobal(at);
+              ShowFileMenu(global.x(), global.y(), QGuiApplication::keyboardModifiers());
+            });
     Views[static_cast<size_t>(i)] = view;
     view->FileList->OnEnter = [this, i] {
       if (ActiveColumn() == i || i >= VisibleColumns()) return;
@@ -203,10 +222,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers held =
         key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    if (key->key() == Qt::Key_O && held == Qt::NoModifier) {
-      OptionsCommand();
-      return true;
-    }
+    (void)held;
+    if (MainKey(*key)) return true;
     for (int i = 0; i < BoardColumns; ++i)
       if (watched == ColumnView(i)->FileList &&
           (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
@@ -446,6 +463,297 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   });
   guard.Show("Failed to save the options.");
   event->accept();
+}
+
+// ---- Commands ----------------------------------------------------------------------------
+
+namespace {
+
+uint32_t KeySet(Qt::KeyboardModifiers modifiers) {
+  uint32_t set = kmNone;
+  if (modifiers.testFlag(Qt::ShiftModifier)) set |= kmShift;
+  if (modifiers.testFlag(Qt::ControlModifier)) set |= kmCtrl;
+  if (modifiers.testFlag(Qt::AltModifier)) set |= kmAlt;
+  return set;
+}
+
+// "Go to" from a menu: none holds the column, Ctrl moves the group left,
+// Shift opens in the next column, Ctrl+Shift does both.
+TGroupKeys GoToKeys(Qt::KeyboardModifiers modifiers) {
+  const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
+  const bool shift = modifiers.testFlag(Qt::ShiftModifier);
+  if (!ctrl && !shift) return {.Alt = true};
+  return {.Ctrl = ctrl, .Shift = ctrl && shift};
+}
+
+const char* const COnlineHelp = "https://corvantide.org/help";
+
+} // namespace
+
+bool TMainForm::MainKey(const QKeyEvent& key) {
+  const int code = key.key();
+  if (code == Qt::Key_Shift || code == Qt::Key_Control || code == Qt::Key_Alt ||
+      code == Qt::Key_Meta)
+    return true;
+  const TMainKey* row = FindMainKey(code, KeySet(key.modifiers()));
+  if (!row || row->Action == TKeyAction::PassOn) return false;
+  if (windowState().testFlag(Qt::WindowMinimized)) showNormal();
+  if (row->Action == TKeyAction::Consume) return true;
+  if (row->Action == TKeyAction::Run) {
+    RunCommand(row->Path, key.modifiers());
+    return true;
+  }
+  // What the window does itself.
+  if (row->Path == "File menu") {
+    ShowFileMenu(-1, -1, key.modifiers());
+  } else if (row->Path == "Help under the mouse") {
+    ShowHelp(100);
+  }
+  return true;
+}
+
+bool TMainForm::RunCommand(std::string_view path, Qt::KeyboardModifiers modifiers) {
+  if (BusyCount.Busy()) return false;
+  EnableFileMenuItems(modifiers);
+  return Menus->Run(path);
+}
+
+void TMainForm::EnableFileMenuItems(Qt::KeyboardModifiers modifiers) {
+  MenuShift = modifiers;
+  const TColumn& column = Column(ActiveColumn());
+  Menus->Enable(CommandTerms(column));
+  const std::string extension = GetExtension(column.ActiveTitle);
+  const int type = column.ActiveType;
+  Menus->SetChecked("File/Miscellaneous/Associate extension/Program", type == fltProgram);
+  Menus->SetChecked("File/Miscellaneous/Associate extension/Document", type == fltDocument);
+  Menus->SetChecked("File/Miscellaneous/Associate extension/Generic", type == fltGeneric);
+  const bool audio = AudioFileExtensions.Contains(extension);
+  const bool video = VideoFileExtensions.Contains(extension);
+  const bool text = TextFileExtensions.Contains(extension);
+  Menus->SetChecked("File/Miscellaneous/Associate extension/Audio", audio);
+  Menus->SetChecked("File/Miscellaneous/Associate extension/Video", video);
+  Menus->SetChecked("File/Miscellaneous/Associate extension/Text", text);
+  Menus->SetChecked("File/Miscellaneous/Associate extension/None", !audio && !video && !text);
+}
+
+void TMainForm::ShowFileMenu(int x, int y, Qt::KeyboardModifiers modifiers) {
+  TGuard guard("TMainForm::ShowFileMenu");
+  guard.Run([&] {
+    if (BusyCount.Busy()) return;
+    EnableFileMenuItems(modifiers);
+    const int active = ActiveColumn();
+    TColumn& column = Column(active);
+    Menus->Check("File/Visible columns", std::to_string(VisibleColumns()));
+    Menus->SetChecked("File/Attributes/Fixed", column.FixedAttr);
+    Menus->SetChecked("File/Attributes/Thumbnails", column.ThumbAttr);
+    Menus->Check("File/Attributes/Width", std::to_string(column.WidthAttr));
+    Menus->Check("File/Attributes/Subcolumns", std::to_string(column.SubcolumnsAttr));
+    Menus->Check("File/Attributes/Thumbnail height", std::to_string(column.ThumbHeight));
+    Menus->Check("File/Attributes/Sort", column.SortMode);
+    const bool all = KeySet(modifiers) == kmCtrl;
+    if (QAction* heading = Menus->Action("File/Attributes/Thumbnail height/This")) {
+      heading->setText(all ? QStringLiteral("All") : QStringLiteral("This"));
+      heading->setStatusTip(all ? QStringLiteral("Set the thumb height for all columns of this board")
+                                : QStringLiteral("Set the thumb height for this column"));
+    }
+    const std::string setting = GetProgramRegistryText("Corvantide", "", "OptionsPath");
+    Menus->SetChecked("File/Attributes/Special paths/Default \"Options\"", setting.empty());
+    Menus->SetChecked("File/Attributes/Special paths/Mark \"Options\"",
+                      !setting.empty() &&
+                          ExcludeDelimiter(setting) ==
+                              ExcludeDelimiter(GetTitlePath(column.ActiveTitle)));
+    QPoint at(x, y);
+    MyTPanel* list = ColumnView(active)->FileList;
+    if (x == -1)
+      at.setX(list->mapToGlobal(QPoint(list->BorderWidth() + list->width() / 2, 0)).x());
+    if (y == -1) {
+      const int below = list->BorderWidth() + column.List.ItemHeight() *
+                                                  (column.List.FocusIndex() - column.List.TopIndex() + 1);
+      at.setY(list->mapToGlobal(QPoint(0, below)).y());
+    }
+    Menus->Top("File")->popup(at);
+  });
+  guard.Show("Unhandled exception: " + guard.Context().Description);
+}
+
+void TMainForm::GoTo(const std::string& directory) {
+  BoardModel->EnterDirectory(ActiveColumn(), ExcludeDelimiter(directory), GoToKeys(MenuShift));
+}
+
+void TMainForm::SortActiveColumn(const std::string& mode) {
+  TColumn& column = Column(ActiveColumn());
+  column.SortMode = mode;
+  column.LoadDirectory(false);
+  FocusColumn(ActiveColumn());
+}
+
+void TMainForm::AssociateExtension(const std::string& group) {
+  const std::string extension = GetExtension(Column(ActiveColumn()).ActiveTitle);
+  if (extension.empty()) return;
+  if (group == "Program" || group == "Document" || group == "Generic") {
+    ProgramFileExtensions.Delete(extension);
+    DocumentFileExtensions.Delete(extension);
+    if (group == "Program") ProgramFileExtensions.Add(extension);
+    if (group == "Document") DocumentFileExtensions.Add(extension);
+    return;
+  }
+  AudioFileExtensions.Delete(extension);
+  VideoFileExtensions.Delete(extension);
+  TextFileExtensions.Delete(extension);
+  if (group == "Audio") AudioFileExtensions.Add(extension);
+  if (group == "Video") VideoFileExtensions.Add(extension);
+  if (group == "Text") TextFileExtensions.Add(extension);
+}
+
+void TMainForm::ToggleOption(bool& option) {
+  option = !option;
+  Reset(false);
+  FocusColumn(ActiveColumn());
+}
+
+void TMainForm::FillHistoryMenu(QMenu& menu) {
+  for (const THistoryMenuItem& item : History->MenuItems()) {
+    QAction* action = menu.addAction(QString::fromStdString(item.Caption));
+    if (item.Default) {
+      QFont font = action->font();
+      font.setBold(true);
+      action->setFont(font);
+      continue;
+    }
+    const int index = item.Index;
+    connect(action, &QAction::triggered, this, [this, index] {
+      if (index < 0 || index >= History->Count()) return;
+      const THistoryEntry entry = History->Entry(index);
+      Column(ActiveColumn()).LoadDirectory(true, -1, entry.EntryKey, entry.EntryTopOffset,
+                                           entry.EntryType, entry.EntryTitle);
+      FocusColumn(ActiveColumn());
+    });
+  }
+}
+
+void TMainForm::FillPartitionsMenu(QMenu& menu) {
+  std::vector<std::string> partitions;
+  GetPartitionList(partitions);
+  for (const std::string& partition : partitions) {
+    QAction* action = menu.addAction(QString::fromStdString(partition).replace(
+        QLatin1Char('&'), QStringLiteral("&&")));
+    connect(action, &QAction::triggered, this, [this, partition] {
+      GoTo(PartitionTitleToPath(partition));
+    });
+  }
+}
+
+void TMainForm::RegisterCommands() {
+  TMainMenus& m = *Menus;
+  auto board = [this] { return BoardModel.get(); };
+  // Attributes
+  m.On("File/Attributes/Fixed", [board] { board()->ToggleFixed(); });
+  m.On("File/Attributes/Thumbnails", [board] { board()->ToggleThumbnails(); });
+  m.OnNumber("File/Attributes/Width", [board](int n) { board()->SetWidthAttr(n); });
+  m.OnNumber("File/Attributes/Subcolumns", [board](int n) { board()->SetSubcolumnsAttr(n); });
+  m.OnNumber("File/Attributes/Thumbnail height", [this, board](int n) {
+    board()->SetThumbHeight(n, KeySet(MenuShift) == kmCtrl);
+  });
+  for (const char* mode : SortModeNames)
+    m.On(std::string("File/Attributes/Sort/") + mode, [this, mode] { SortActiveColumn(mode); });
+  m.On("File/Attributes/Special paths/Mark \"Options\"", [this] {
+    const std::string shown = GetTitlePath(Column(ActiveColumn()).ActiveTitle);
+    if (!shown.empty()) SetProgramRegistryText("Corvantide", "", "OptionsPath", shown);
+  });
+  m.On("File/Attributes/Special paths/Default \"Options\"",
+       [] { SetProgramRegistryText("Corvantide", "", "OptionsPath", ""); });
+  m.On("File/Attributes/Special paths/Go to \"Options\"", [this] {
+    std::string setting = GetProgramRegistryText("Corvantide", "", "OptionsPath");
+    while (setting.size() > 1 && setting.back() == '/')
+      setting.pop_back();
+    const std::string directory = setting.empty() ? Program.OptionsPath() : setting;
+    if (!IsDirectoryTitle(ExcludeDelimiter(directory))) {
+      ShowWarning("There is no such directory.");
+      return;
+    }
+    BoardModel->EnterDirectory(ActiveColumn(), ExcludeDelimiter(directory), {.Alt = true});
+  });
+  // Navigate
+  const std::pair<const char*, std::function<std::string()>> programPlaces[] = {
+      {"Containers", [] { return Program.ContainersPath(); }},
+      {"Locations", [] { return Program.LocationsPath(); }},
+      {"Plugins", [] { return Program.PluginsPaths().front(); }},
+      {"Send", [] { return Program.SendPath(); }},
+      {"Send Drag", [] { return Program.SendDragPath(); }},
+      {"Skins", [] { return Program.SkinsPath(); }},
+      {"This Program", [] { return Program.ProgramPath(); }},
+      {"Tools", [] { return Program.ToolsPath(); }},
+  };
+  for (const auto& [name, place] : programPlaces)
+    m.On(std::string("File/Navigate/Program locations/") + name,
+         [this, place] { GoTo(place()); });
+  m.OnFill("File/Navigate/History", [this](QMenu& menu) { FillHistoryMenu(menu); });
+  m.OnFill("File/Partitions", [this](QMenu& menu) { FillPartitionsMenu(menu); });
+  auto onActive = [this](void (TColumn::*command)()) {
+    return [this, command] {
+      (Column(ActiveColumn()).*command)();
+      FocusColumn(ActiveColumn());
+    };
+  };
+  m.On("File/Navigate/Previous directory", onActive(&TColumn::PreviousDirectory));
+  m.On("File/Navigate/Partition root", onActive(&TColumn::PartitionRoot));
+  m.On("File/Navigate/Default directory", onActive(&TColumn::DefaultDirectory));
+  m.On("File/Navigate/Parent directory", onActive(&TColumn::ParentDirectory));
+  m.On("File/Navigate/Load directory", [this] {
+    Column(ActiveColumn()).LoadDirectory(false);
+    FocusColumn(ActiveColumn());
+  });
+  m.On("File/Navigate/Load all directories", [this] {
+    for (int i = 0; i < VisibleColumns(); ++i)
+      Column(i).LoadDirectory(false);
+    FocusColumn(ActiveColumn());
+  });
+  // Columns
+  m.OnNumber("File/Visible columns", [board](int n) { board()->ChangeVisibleColumns(n); });
+  m.On("File/Group of columns/Insert column at end", [board] { board()->InsertColumnAtEnd(); });
+  m.On("File/Group of columns/Delete last column", [board] { board()->CutLastColumn(); });
+  m.On("File/Group of columns/Insert column here", [board] { board()->InsertColumnHere(); });
+  m.On("File/Group of columns/Delete this column", [board] { board()->CutColumnHere(); });
+  m.On("File/Group of columns/Rotate columns to right", [board] { board()->RotateRight(); });
+  m.On("File/Group of columns/Rotate columns to left", [board] { board()->RotateLeft(); });
+  // Extensions
+  for (const char* group : {"Program", "Document", "Generic", "Audio", "Video", "Text", "None"})
+    m.On(std::string("File/Miscellaneous/Associate extension/") + group,
+         [this, group] { AssociateExtension(group); });
+  m.On("File/Miscellaneous/Associate extension/Save and update", [this] {
+    const std::string directory = OptionsDirectory();
+    OptionsIni.FileName = directory + "Corvantide.ini";
+    OptionsIni.Save(false);
+    RunCommand("File/Navigate/Load all directories");
+  });
+  // Work
+  m.On("Work/Options", [this] { OptionsCommand(); });
+  m.On("Work/Layout/Maximize columns height", [this] {
+    ProgramOptions.ShowBoardsBar = false;
+    ProgramOptions.ShowColumnInfo = false;
+    ProgramOptions.ShowFileDesc = false;
+    ProgramOptions.ShowReferenceInfo = false;
+    ProgramOptions.ShowHintBar = false;
+    Reset(false);
+    FocusColumn(ActiveColumn());
+  });
+  m.On("Work/Layout/Toggle column info bar", [this] { ToggleOption(ProgramOptions.ShowColumnInfo); });
+  m.On("Work/Layout/Toggle file info bar", [this] { ToggleOption(ProgramOptions.ShowFileInfo); });
+  m.On("Work/Layout/Toggle hover info",
+       [] { ProgramOptions.FileHoverActive = !ProgramOptions.FileHoverActive; });
+  m.On("Work/Hide", [this] { showMinimized(); });
+  m.On("Work/Close program", [this] { close(); });
+  // Help
+  m.On("Help/Main", [] { ShowHelp(100); });
+  m.On("Help/Keyboard, mouse", [] { ShowHelp(301); });
+  m.On("Help/Online", [] {
+    TGuard guard("TMainForm::OnlineClick");
+    guard.Run([&] {
+      if (!QDesktopServices::openUrl(QUrl(QString::fromLatin1(COnlineHelp))))
+        guard.Raise("Failed to open site.", COnlineHelp);
+    });
+    guard.Show("Failed to open site.");
+  });
 }
 
 } // namespace cv

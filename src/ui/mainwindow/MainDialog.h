@@ -17,6 +17,7 @@
 #include <string>
 
 class QKeyEvent;
+class QMenu;
 
 namespace cv {
 
@@ -24,6 +25,7 @@ class TColumn;
 class TColumnView;
 class THistory;
 class TInfoBar;
+class TMainMenus;
 class TOptionsForm;
 
 class TMainForm : public QMainWindow {
@@ -89,6 +91,17 @@ public:
   void UpdateActiveFile();
 
   TOptionsForm* OptionsForm = nullptr;
+  TMainMenus* Menus = nullptr;
+
+  // The enabled, checked and title states of the menus, from the active
+  // column; run before every command key, mouse operation and menu.
+  void EnableFileMenuItems(Qt::KeyboardModifiers modifiers);
+  // The "File" menu at a screen point; -1 places it at the active item.
+  void ShowFileMenu(int x, int y, Qt::KeyboardModifiers modifiers);
+  // Runs a command through its menu item; false when it is disabled.
+  bool RunCommand(std::string_view path, Qt::KeyboardModifiers modifiers = {});
+  // The modifiers held when the last menu opened or command key came.
+  Qt::KeyboardModifiers MenuShift;
 
 protected:
   // The main window's keys come before the columns'.
@@ -106,6 +119,15 @@ private:
   void WriteWindowPlace(TStoredTextList& ini) const;
   void LoadBoardFile(TFileStorage& storage, int32_t version);
   void ListKey(int column, const QKeyEvent& key);
+  // The main window's key table; true when the key went no further.
+  bool MainKey(const QKeyEvent& key);
+  void RegisterCommands();
+  void GoTo(const std::string& directory);
+  void SortActiveColumn(const std::string& mode);
+  void AssociateExtension(const std::string& group);
+  void ToggleOption(bool& option);
+  void FillHistoryMenu(QMenu& menu);
+  void FillPartitionsMenu(QMenu& menu);
   void ShowInfoBars();
 
   std::array<std::unique_ptr<TColumn>, ColumnCount> Columns;

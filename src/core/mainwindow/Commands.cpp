@@ -1,0 +1,458 @@
+#include "mainwindow/Commands.h"
+
+#include "columns/Column.h"
+#include "filesystem/Extensions.h"
+#include "filesystem/File.h"
+
+#include <Qt>
+
+namespace cv {
+
+namespace {
+
+using K = TCommandKind;
+
+constexpr TCommandRule rItems{ctItems, 0};
+constexpr TCommandRule rNewFile{0, ctPartition | ctContainer};
+constexpr TCommandRule rLinkAs{ctItems, ctPartition};
+// Without an extension there is nothing to keep: an empty item would vanish
+// from the stored list at the next start.
+constexpr TCommandRule rAssociate{ctItems | ctExtension, ctPartition | ctDirectory | ctLink};
+constexpr TCommandRule rNotProgram{0, ctProgram};
+constexpr TCommandRule rLocate{ctMoreThanOne, 0};
+constexpr TCommandRule rCommonText{ctTwoSelected, ctPartition | ctDirectory};
+constexpr TCommandRule rReference{ctLink, 0};
+constexpr TCommandRule rGoReference{ctLink, ctPartition};
+constexpr TCommandRule rFile{ctItems, ctPartition};
+constexpr TCommandRule rMultiRename{ctItems | ctSelection, ctPartition};
+constexpr TCommandRule rNotDirectory{ctItems, ctPartition | ctDirectory};
+constexpr TCommandRule rPicture{ctItems | ctPicture, ctPartition | ctDirectory};
+constexpr TCommandRule rNotContainer{0, ctContainer};
+constexpr TCommandRule rContainer{ctContainer, 0};
+constexpr TCommandRule rContainerItems{ctContainer | ctItems, 0};
+constexpr TCommandRule rMultiRenameItem{ctContainer | ctItems | ctSelection, 0};
+constexpr TCommandRule rRelocate{ctContainer | ctSelection, ctFocusedSelected};
+
+constexpr TCommand Menu(int level, std::string_view caption, std::string_view hint = {},
+                        TCommandRule rule = {}, int help = 0) {
+  return {.Level = level,
+          .Kind = K::Submenu,
+          .Caption = caption,
+          .Hint = hint,
+          .HelpContext = help,
+          .Rule = rule};
+}
+constexpr TCommand Item(int level, std::string_view caption, std::string_view shortcut,
+                        std::string_view hint, TCommandRule rule = {}, bool built = true,
+                        int help = 0) {
+  return {.Level = level,
+          .Caption = caption,
+          .Shortcut = shortcut,
+          .Hint = hint,
+          .HelpContext = help,
+          .Rule = rule,
+          .Built = built};
+}
+// A command whose part of the program is not built yet.
+constexpr TCommand Later(int level, std::string_view caption, std::string_view shortcut,
+                         std::string_view hint, TCommandRule rule = {}, int help = 0) {
+  return Item(level, caption, shortcut, hint, rule, false, help);
+}
+constexpr TCommand Separator(int level) {
+  return {.Level = level, .Kind = K::Separator};
+}
+constexpr TCommand Title(int level, std::string_view caption, std::string_view hint = {}) {
+  return {.Level = level, .Kind = K::Title, .Caption = caption, .Hint = hint};
+}
+constexpr TCommand Numbers(int level, std::string_view caption, int low, int high,
+                           std::string_view hint, std::string_view extra = {},
+                           std::string_view heading = {}) {
+  return {.Level = level,
+          .Kind = K::Numbers,
+          .Caption = caption,
+          .Hint = hint,
+          .Low = low,
+          .High = high,
+          .Extra = extra,
+          .Heading = heading};
+}
+constexpr TCommand Dynamic(int level, std::string_view caption, std::string_view hint, bool built,
+                           TCommandRule rule = {}, int help = 0) {
+  return {.Level = level,
+          .Kind = K::Dynamic,
+          .Caption = caption,
+          .Hint = hint,
+          .HelpContext = help,
+          .Rule = rule,
+          .Built = built};
+}
+
+constexpr TCommand CCommands[] = {
+    Menu(0, "File"),
+    Title(1, "File"),
+    Menu(1, "Attributes", "Attributes of the active column."),
+    Item(2, "Fixed", "F10", "Fix the active column: it starts a group of columns.", {}, true,
+         20600),
+    Item(2, "Thumbnails", "Ctrl+F10", "Show thumbnails of pictures in the active column."),
+    Numbers(2, "Width", 1, 10, "Width of the active column, relative to the other columns."),
+    Numbers(2, "Subcolumns", 1, 10, "Number of subcolumns of the active column."),
+    Numbers(2, "Thumbnail height", 1, 25, "Thumbnail height, in items.", "30", "This"),
+    Menu(2, "Sort", "Sort order of the active column.", rNotContainer),
+    Item(3, "Name", "", "Sort by name."),
+    Item(3, "Modified, new-old", "", "Sort by modification time, newest first."),
+    Item(3, "Modified, old-new", "", "Sort by modification time, oldest first."),
+    Item(3, "Created, new-old", "", "Sort by creation time, newest first."),
+    Item(3, "Created, old-new", "", "Sort by creation time, oldest first."),
+    Item(3, "Size, big-small", "", "Sort by size, biggest first."),
+    Item(3, "Size, small-big", "", "Sort by size, smallest first."),
+    Separator(2),
+    Menu(2, "Special paths", "Where the program keeps its options files."),
+    Item(3, "Mark \"Options\"", "",
+         "Keep the options files in the directory shown in the active column (from the next "
+         "save)."),
+    Item(3, "Default \"Options\"", "", "Keep the options files in the program's own directory."),
+    Item(3, "Go to \"Options\"", "", "Show the directory of the options files."),
+    Menu(1, "Navigate", "Go to other directories."),
+    Menu(2, "Program locations", "Directories of the program."),
+    Title(3, "Program locations"),
+    Item(3, "Containers", "", "Directory of the containers' files."),
+    Item(3, "Locations", "", "Directory of the saved locations."),
+    Item(3, "Plugins", "", "Directory of the viewer plugins."),
+    Item(3, "Send", "", "Directory of the Send menu's items."),
+    Item(3, "Send Drag", "", "Directory of the Send-drag menu's items."),
+    Item(3, "Skins", "", "Directory of the skins."),
+    Item(3, "This Program", "", "Directory of the program file."),
+    Item(3, "Tools", "", "Directory of the Tools menu's items."),
+    Dynamic(2, "Locations", "Saved locations.", false),
+    Dynamic(2, "History", "Directories visited lately.", true),
+    Later(2, "Tree navigator dialog", "I", "Choose a directory in the directory tree."),
+    Later(2, "Navigate to directory", "Ctrl+I",
+          "Show the active column's directory in the tree navigator."),
+    Separator(2),
+    Item(2, "Previous directory", "\\", "Go back to the directory shown before."),
+    Item(2, "Partition root", "Ctrl+\\", "Go to the root of the active column's partition."),
+    Later(2, "Terminal root", "Shift+\\", "Go to the root directory of the file system."),
+    Item(2, "Default directory", "Num/", "Go to the active column's default directory."),
+    Item(2, "Parent directory", "BkSp", "Go to the parent directory."),
+    Separator(2),
+    Item(2, "Load directory", "L", "Read the active column's directory again.", {}, true, 304),
+    Item(2, "Load all directories", "Ctrl+L", "Read every visible column's directory again."),
+    Later(2, "Set as active file", "Shift+L", "Make a typed title the active file."),
+    Menu(1, "Inter-board", "Copy and move between boards."),
+    Title(2, "Inter-board"),
+    Later(2, "Rename board", "B", "Rename the active board."),
+    Separator(2),
+    Later(2, "Mark source column", "Ctrl+B",
+          "Mark the active column as the source for another board."),
+    Later(2, "Show File-drag menu", "Shift+B", "File-drag menu from the marked source column."),
+    Separator(2),
+    Later(2, "Set with source column", "", "Show the marked source column here."),
+    Later(2, "Copy *", "", "Copy from the marked source column here."),
+    Later(2, "Convert picture *", "", "Convert pictures from the marked source column here."),
+    Later(2, "Move *", "", "Move from the marked source column here."),
+    Dynamic(1, "Partitions", "Go to a partition.", true),
+    Menu(1, "System locations", "Directories of the system and the desktop."),
+    Title(2, "System locations"),
+    Later(2, "Desktop", "", "The desktop directory."),
+    Later(2, "Documents", "", "The documents directory."),
+    Later(2, "Favorites", "", "The bookmarks."),
+    Later(2, "Music", "", "The music directory."),
+    Later(2, "Pictures", "", "The pictures directory."),
+    Later(2, "Program Files", "", "Where programs are installed."),
+    Later(2, "Program Links", "", "The application menu entries."),
+    Later(2, "Recent", "", "Recently used files."),
+    Later(2, "Temporary", "", "The temporary directory."),
+    Later(2, "Videos", "", "The videos directory."),
+    Menu(2, "Miscellaneous", "More system directories."),
+    Later(3, "Application Data", "", "Settings of applications."),
+    Later(3, "Cookies", "", "Cookies of the browsers."),
+    Later(3, "Fonts", "", "The user's fonts."),
+    Later(3, "Host files", "", "The host name files."),
+    Later(3, "Internet Cache", "", "Caches of applications."),
+    Later(3, "Operating System", "", "The operating system's directory."),
+    Later(3, "Quick Launch", "", "Quick launch entries."),
+    Later(3, "Startup", "", "Programs started with the session."),
+    Menu(2, "Shared", "Directories shared by all users."),
+    Later(3, "Desktop", "", "The shared desktop."),
+    Later(3, "Documents", "", "The shared documents."),
+    Later(3, "Favorites", "", "The shared bookmarks."),
+    Later(3, "Program Links", "", "The shared application menu entries."),
+    Later(3, "Startup", "", "Programs started with every session."),
+    Separator(1),
+    Numbers(1, "Visible columns", 1, 10, "Number of columns shown on this board."),
+    Menu(1, "Group of columns", "Insert, delete and rotate columns."),
+    Item(2, "Insert column at end", "Ctrl+Right", "Insert an empty column after this group."),
+    Item(2, "Delete last column", "Ctrl+Left", "Delete the last column of this group."),
+    Item(2, "Insert column here", "Shift+Right", "Insert an empty column here."),
+    Item(2, "Delete this column", "Shift+Left", "Delete the active column."),
+    Item(2, "Rotate columns to right", "Alt+Right", "Move every column one place to the right."),
+    Item(2, "Rotate columns to left", "Alt+Left", "Move every column one place to the left."),
+    Separator(1),
+    Menu(1, "Drop to partition", "Copy or move to a partition.", rFile),
+    Dynamic(2, "Copy *", "Copy to a partition.", false),
+    Dynamic(2, "Move *", "Move to a partition.", false),
+    Dynamic(1, "Send", "Send to a program.", false, rItems, 103),
+    Later(1, "System menu", "", "The desktop's menu for the active file.", rItems),
+    Separator(1),
+    Menu(1, "Often", "Commands used often."),
+    Later(2, "Recycle file *", "F11", "Move to the trash.", rFile),
+    Later(2, "Delete file *", "F12", "Delete for good.", rFile),
+    Later(2, "New directory", "D", "Make a new directory here.", rNewFile),
+    Later(2, "New file", "F", "Make a new empty file here.", rNewFile),
+    Later(2, "Rename file", "N", "Rename the active file.", rFile),
+    Later(2, "Multi-rename file *", "Ctrl+N", "Rename the selected files by a pattern.",
+          rMultiRename),
+    Later(2, "Properties", "P", "Properties of the active file.", rItems),
+    Later(2, "Reference properties", "Ctrl+P", "Properties of the file a link refers to.",
+          rGoReference),
+    Menu(1, "Miscellaneous", "More commands."),
+    Menu(2, "Associate extension", "Which group the active file's extension belongs to.",
+         rAssociate),
+    Item(3, "Program", "", "Files with this extension are programs.", {}, true, 206),
+    Item(3, "Document", "X", "Files with this extension are documents.", {}, true, 206),
+    Item(3, "Generic", "Ctrl+X", "Files with this extension are neither programs nor documents.",
+         {}, true, 206),
+    Separator(3),
+    Item(3, "Audio", "", "The viewer plays files with this extension as audio.", rNotProgram, true,
+         207),
+    Item(3, "Video", "", "The viewer plays files with this extension as video.", rNotProgram, true,
+         207),
+    Item(3, "Text", "", "The viewer shows files with this extension as text.", {}, true, 207),
+    Item(3, "None", "", "The viewer has no special way for this extension."),
+    Separator(3),
+    Item(3, "Save and update", "Shift+X", "Save the extension lists and read every column again."),
+    Menu(2, "Link as item in", "Make a link to the active file in a menu or place.", rLinkAs),
+    Later(3, "Tool", "Shift+Ctrl+T", "In the Tools menu."),
+    Later(3, "Location", "Shift+Ctrl+L", "In the Locations menu."),
+    Later(3, "Send", "Shift+Ctrl+S", "In the Send menu."),
+    Later(3, "Send-drag", "Shift+Ctrl+E", "In the Send-drag menu."),
+    Separator(3),
+    Later(3, "Desktop", "Shift+Ctrl+D", "On the desktop."),
+    Later(3, "Quick launch", "Shift+Ctrl+Q", "In the quick launch bar."),
+    Later(3, "Startup", "Shift+Ctrl+A", "Started with the session."),
+    Menu(2, "Clip active file", "Put a part of the active title on the clipboard."),
+    Later(3, "Name", "F2", "The name."),
+    Later(3, "Path", "Ctrl+F2", "The directory."),
+    Later(3, "Title", "Shift+F2", "The whole title."),
+    Later(3, "Reference", "Alt+F2", "The title a link refers to.", rReference),
+    Later(2, "Clip titles *", "C", "Put the titles on the clipboard.", rItems),
+    Separator(2),
+    Later(2, "Go to reference", "G", "Go to the file a link refers to.", rGoReference),
+    Later(2, "Open with", "Q", "Open with a chosen application.", rNotDirectory),
+    Later(2, "Print", "", "Print the active file.", rNotDirectory),
+    Later(2, "Manual run", "R", "Run a program with arguments."),
+    Separator(2),
+    Later(2, "Set as background", "W", "Use the picture as the program's background.", rPicture),
+    Later(2, "Set as wallpaper", "Ctrl+W", "Use the picture as the desktop's wallpaper.", rPicture),
+    Later(2, "Paste picture", "U", "Save the clipboard's picture here.", rNotContainer),
+    Menu(1, "View && Edit", "View and edit files.", {}, 207),
+    Later(2, "View next", "F3", "View the next file.", rFile),
+    Later(2, "View previous", "F4", "View the previous file.", rFile),
+    Later(2, "View", "F5", "View the active file.", rFile),
+    Later(2, "View clipboard picture", "Ctrl+F5", "View the clipboard's picture."),
+    Later(2, "View steg noise", "Shift+F5", "View the noise of a picture.", rPicture),
+    Later(2, "View media in directory", "F6", "Play the media files of this directory.", rFile,
+          202),
+    Later(2, "View this media in directory", "Ctrl+F6",
+          "Play this directory's media files from the active one."),
+    Separator(2),
+    Later(2, "Edit", "E", "Edit the active file.", rFile),
+    Later(2, "Edit streams", "A", "Edit the active file's data streams.", rNotDirectory),
+    Later(2, "Edit streams (autoload)", "Ctrl+A", "Edit the streams, loading the first one.",
+          rNotDirectory),
+    Later(2, "Edit description", "Shift+A", "Edit the active file's description.", rNotDirectory),
+    Separator(2),
+    Later(2, "Activate auto steg-out", "", "Extract hidden data from pictures as they are viewed."),
+    Menu(1, "Search", "Find files."),
+    Later(2, "Locate file", "T", "Find a file in this column by its name.", rLocate),
+    Later(2, "Locate next file", "Ctrl+T", "The next file found.", rLocate),
+    Later(2, "Locate previous file", "Shift+T", "The previous file found.", rLocate),
+    Separator(2),
+    Later(2, "Search file *", "S", "Search files.", rItems),
+    Later(2, "Search file in home *", "Ctrl+S", "Search files from the search board.", rItems),
+    Later(2, "Search file in home 2 *", "Shift+S",
+          "Search files from the search board's second column.", rItems),
+    Later(2, "Find common text *", "Alt+S", "Find the text the selected files share.", rCommonText,
+          205),
+    Menu(1, "Select", "Select items.", rItems),
+    Later(2, "Select files", "Shift+Num+", "Select every file."),
+    Later(2, "Select all", "Ctrl+Num+", "Select every item."),
+    Later(2, "Filtered select all", "Num+", "Select the items that match a pattern."),
+    Separator(2),
+    Later(2, "Deselect files", "Shift+Num-", "Deselect every file."),
+    Later(2, "Deselect all", "Ctrl+Num-", "Deselect every item."),
+    Later(2, "Filtered deselect all", "Num-", "Deselect the items that match a pattern."),
+    Separator(2),
+    Later(2, "Toggle files", "Num*", "Toggle the selection of every file."),
+    Later(2, "Toggle all", "Ctrl+Num*", "Toggle the selection of every item."),
+    Separator(2),
+    Later(2, "Toggle this", "Ins", "Toggle the selection of the active item."),
+    Later(2, "Toggle up", "Ctrl+Ins", "Toggle a block of items upward."),
+    Later(2, "Toggle down", "Shift+Ins", "Toggle a block of items downward."),
+    Separator(1),
+    Dynamic(1, "Show container", "Show a container in the active column.", false, {}, 305),
+    Menu(1, "Container", "The container shown in the active column."),
+    Later(2, "Rename", "", "Rename the container.", rContainer),
+    Later(2, "Clear", "", "Remove every item.", rContainerItems),
+    Later(2, "Remove duplicates", "", "Remove repeated titles.", rContainerItems),
+    Separator(2),
+    Later(2, "Recycle item *", "Del", "Remove the items from the container.", rFile),
+    Later(2, "Rename item", "M", "Rename the active item's file.", rContainerItems),
+    Later(2, "Multi-rename item *", "Ctrl+M", "Rename the selected items' files by a pattern.",
+          rMultiRenameItem),
+    Later(2, "Relocate item *", "V", "Move the selected items before the active one.", rRelocate),
+    Later(2, "Add to this container", "Ctrl+V", "Add titles from the clipboard.", rContainer, 305),
+    Separator(2),
+    Later(2, "Go to file", "Ctrl+G", "Show the active item's file in its directory.",
+          rContainerItems),
+    Dynamic(2, "Add to container *", "Add the items to a container.", false, rItems, 305),
+
+    Menu(0, "Work"),
+    Title(1, "Work"),
+    Dynamic(1, "Tools", "Programs of the Tools directory.", false),
+    Dynamic(1, "MPLs", "Media play-lists played lately.", false, {}, 202),
+    Menu(1, "Gizmos", "Small tools."),
+    Later(2, "Password generator", "Z", "Make passwords."),
+    Later(2, "Text to code", "Ctrl+Z", "Turn text into program code."),
+    Separator(1),
+    Later(1, "Connect partition", "", "Connect a network disk."),
+    Later(1, "Disconnect partition", "", "Disconnect a network disk."),
+    Separator(1),
+    Item(1, "Options", "O", "Program options.", {}, true, 101),
+    Menu(1, "Layout", "Bars and panels of the window."),
+    Later(2, "Toggle media play-list", "F7", "Show or hide the media play-list."),
+    Later(2, "Close viewer", "Ctrl+F7", "Stop playing and close the viewer."),
+    Later(2, "Hide viewer", "Esc", "Hide the viewer."),
+    Later(2, "Maximize viewer height", "Shift+F7", "Give the viewer the most room."),
+    Item(2, "Maximize columns height", "", "Hide the bars that take room from the columns."),
+    Separator(2),
+    Later(2, "Toggle boards bar", "F8", "Show or hide the boards bar."),
+    Later(2, "Toggle hint bar", "Ctrl+F8", "Show or hide the hint bar."),
+    Item(2, "Toggle column info bar", "Shift+F8", "Show or hide the column information bar."),
+    Item(2, "Toggle file info bar", "Alt+F8", "Show or hide the file information bar."),
+    Later(2, "Toggle tree navigator", "F9", "Show or hide the directory tree navigator."),
+    Separator(2),
+    Item(2, "Toggle hover info", "H", "Turn the file hover window on or off."),
+    Separator(1),
+    Item(1, "Hide", "Space", "Minimize the program."),
+    Item(1, "Close program", "Alt+F4", "Save the options and close the program."),
+
+    Menu(0, "Help"),
+    Title(1, "Help"),
+    Later(1, "Wizard", "", "The first-run wizard."),
+    Item(1, "Main", "F1", "The program's help."),
+    Item(1, "Keyboard, mouse", "", "Keys and mouse operations."),
+    Item(1, "Online", "", "The program's help on the web."),
+    Separator(1),
+    Later(1, "About", "", "About the program."),
+};
+
+constexpr TMainKey CKeys[] = {
+    {Qt::Key_Space, kmNone, TKeyAction::Run, "Work/Hide"},
+    {Qt::Key_Space, kmOther, TKeyAction::Run, "Work/Hide"},
+    {Qt::Key_B, kmNone, TKeyAction::Run, "File/Inter-board/Rename board"},
+    {Qt::Key_B, kmCtrl, TKeyAction::Special, "Mark source column"},
+    {Qt::Key_B, kmShift, TKeyAction::Special, "Show File-drag menu"},
+    {Qt::Key_B, kmOther, TKeyAction::Consume, {}},
+    {Qt::Key_H, kmNone, TKeyAction::Run, "Work/Layout/Toggle hover info"},
+    {Qt::Key_H, kmOther, TKeyAction::Consume, {}},
+    {Qt::Key_O, kmNone, TKeyAction::Run, "Work/Options"},
+    {Qt::Key_O, kmOther, TKeyAction::Run, "Work/Options"},
+    {Qt::Key_R, kmNone, TKeyAction::Run, "File/Miscellaneous/Manual run"},
+    {Qt::Key_R, kmOther, TKeyAction::Run, "File/Miscellaneous/Manual run"},
+    {Qt::Key_Z, kmNone, TKeyAction::Run, "Work/Gizmos/Password generator"},
+    {Qt::Key_Z, kmCtrl, TKeyAction::Run, "Work/Gizmos/Text to code"},
+    {Qt::Key_Z, kmOther, TKeyAction::Consume, {}},
+    {Qt::Key_Menu, kmNone, TKeyAction::Special, "File menu"},
+    {Qt::Key_Menu, kmOther, TKeyAction::Special, "File menu"},
+    {Qt::Key_F1, kmAlt, TKeyAction::Special, "Help under the mouse"},
+    {Qt::Key_F1, kmOther, TKeyAction::PassOn, {}},
+    {Qt::Key_F4, kmAlt, TKeyAction::Run, "Work/Close program"},
+    {Qt::Key_F4, kmOther, TKeyAction::PassOn, {}},
+    {Qt::Key_F7, kmNone, TKeyAction::Run, "Work/Layout/Toggle media play-list"},
+    {Qt::Key_F7, kmCtrl, TKeyAction::Run, "Work/Layout/Close viewer"},
+    {Qt::Key_F7, kmShift, TKeyAction::Run, "Work/Layout/Maximize viewer height"},
+    {Qt::Key_F7, kmOther, TKeyAction::Consume, {}},
+    {Qt::Key_F8, kmNone, TKeyAction::Run, "Work/Layout/Toggle boards bar"},
+    {Qt::Key_F8, kmCtrl, TKeyAction::Run, "Work/Layout/Toggle hint bar"},
+    {Qt::Key_F8, kmShift, TKeyAction::Run, "Work/Layout/Toggle column info bar"},
+    {Qt::Key_F8, kmAlt, TKeyAction::Run, "Work/Layout/Toggle file info bar"},
+    {Qt::Key_F8, kmOther, TKeyAction::Consume, {}},
+    {Qt::Key_F9, kmNone, TKeyAction::Run, "Work/Layout/Toggle tree navigator"},
+    {Qt::Key_F9, kmOther, TKeyAction::Run, "Work/Layout/Toggle tree navigator"},
+    {Qt::Key_F10, kmNone, TKeyAction::Run, "File/Attributes/Fixed"},
+    {Qt::Key_F10, kmCtrl, TKeyAction::Run, "File/Attributes/Thumbnails"},
+    {Qt::Key_F10, kmOther, TKeyAction::Consume, {}},
+    {Qt::Key_Escape, kmNone, TKeyAction::Run, "Work/Layout/Hide viewer"},
+    {Qt::Key_Escape, kmOther, TKeyAction::Run, "Work/Layout/Hide viewer"},
+};
+
+} // namespace
+
+std::span<const TCommand> MainCommands() {
+  return CCommands;
+}
+std::span<const TMainKey> MainKeys() {
+  return CKeys;
+}
+
+std::string PlainCaption(std::string_view caption) {
+  std::string plain;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+    plain += caption[i];
+  }
+  return plain;
+}
+
+std::string CommandPath(const TCommand& command) {
+  const TCommand* first = CCommands;
+  const TCommand* row = &command;
+  std::string path = PlainCaption(row->Caption);
+  int level = row->Level;
+  for (const TCommand* up = row; up > first && level > 0;) {
+    --up;
+    if (up->Level == level - 1) {
+      path = PlainCaption(up->Caption) + "/" + path;
+      level = up->Level;
+    }
+  }
+  return path;
+}
+
+const TCommand* FindCommand(std::string_view path) {
+  for (const TCommand& command : CCommands)
+    if (command.Kind != TCommandKind::Separator && CommandPath(command) == path) return &command;
+  return nullptr;
+}
+
+const TMainKey* FindMainKey(int key, uint32_t modifiers) {
+  const TMainKey* other = nullptr;
+  for (const TMainKey& row : CKeys) {
+    if (row.Key != key) continue;
+    if (row.Modifiers == modifiers) return &row;
+    if (row.Modifiers == kmOther) other = &row;
+  }
+  return other;
+}
+
+uint32_t CommandTerms(const TColumn& column) {
+  uint32_t terms = 0;
+  const int count = column.Count();
+  if (count > 0) terms |= ctItems;
+  if (count > 1) terms |= ctMoreThanOne;
+  if (IsPartitionTitle(column.ActiveTitle)) terms |= ctPartition;
+  if (column.ActiveType == fltDirectory) terms |= ctDirectory;
+  if (count > 0 && column.ActiveType == fltLink) terms |= ctLink;
+  if (column.ActiveType == fltProgram) terms |= ctProgram;
+  if (!column.ShowsDirectory()) terms |= ctContainer;
+  if (column.SelCount > 0) terms |= ctSelection;
+  if (column.SelCount >= 2) terms |= ctTwoSelected;
+  if (IsExtensionInList(column.ActiveTitle, &PictureFileExtensions)) terms |= ctPicture;
+  if (!GetExtension(column.ActiveTitle).empty()) terms |= ctExtension;
+  if (const TFileListData* item = column.FocusedItem(); item && item->Selected)
+    terms |= ctFocusedSelected;
+  return terms;
+}
+
+} // namespace cv

@@ -1,0 +1,258 @@
+// The menus as the user meets them, and commands reached by key.
+
+#include "mainwindow/MainMenus.h"
+
+#include "TestSupport.h"
+#include "columns/Column.h"
+#include "columns/ColumnView.h"
+#include "columns/MyPanel.h"
+#include "mainwindow/MainDialog.h"
+#include "options/ProgramOptions.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+
+namespace cv {
+namespace {
+
+// Every command whose part of the program is not built yet. Each later
+// piece of work removes its rows; nothing here is silently missing.
+const std::set<std::string> CNotBuilt = {
+    "File/Container/Add to container *",
+    "File/Container/Add to this container",
+    "File/Container/Clear",
+    "File/Container/Go to file",
+    "File/Container/Multi-rename item *",
+    "File/Container/Recycle item *",
+    "File/Container/Relocate item *",
+    "File/Container/Remove duplicates",
+    "File/Container/Rename",
+    "File/Container/Rename item",
+    "File/Drop to partition/Copy *",
+    "File/Drop to partition/Move *",
+    "File/Inter-board/Convert picture *",
+    "File/Inter-board/Copy *",
+    "File/Inter-board/Mark source column",
+    "File/Inter-board/Move *",
+    "File/Inter-board/Rename board",
+    "File/Inter-board/Set with source column",
+    "File/Inter-board/Show File-drag menu",
+    "File/Miscellaneous/Clip active file/Name",
+    "File/Miscellaneous/Clip active file/Path",
+    "File/Miscellaneous/Clip active file/Reference",
+    "File/Miscellaneous/Clip active file/Title",
+    "File/Miscellaneous/Clip titles *",
+    "File/Miscellaneous/Go to reference",
+    "File/Miscellaneous/Link as item in/Desktop",
+    "File/Miscellaneous/Link as item in/Location",
+    "File/Miscellaneous/Link as item in/Quick launch",
+    "File/Miscellaneous/Link as item in/Send",
+    "File/Miscellaneous/Link as item in/Send-drag",
+    "File/Miscellaneous/Link as item in/Startup",
+    "File/Miscellaneous/Link as item in/Tool",
+    "File/Miscellaneous/Manual run",
+    "File/Miscellaneous/Open with",
+    "File/Miscellaneous/Paste picture",
+    "File/Miscellaneous/Print",
+    "File/Miscellaneous/Set as background",
+    "File/Miscellaneous/Set as wallpaper",
+    "File/Navigate/Locations",
+    "File/Navigate/Navigate to directory",
+    "File/Navigate/Set as active file",
+    "File/Navigate/Terminal root",
+    "File/Navigate/Tree navigator dialog",
+    "File/Often/Delete file *",
+    "File/Often/Multi-rename file *",
+    "File/Often/New directory",
+    "File/Often/New file",
+    "File/Often/Properties",
+    "File/Often/Recycle file *",
+    "File/Often/Reference properties",
+    "File/Often/Rename file",
+    "File/Search/Find common text *",
+    "File/Search/Locate file",
+    "File/Search/Locate next file",
+    "File/Search/Locate previous file",
+    "File/Search/Search file *",
+    "File/Search/Search file in home *",
+    "File/Search/Search file in home 2 *",
+    "File/Select/Deselect all",
+    "File/Select/Deselect files",
+    "File/Select/Filtered deselect all",
+    "File/Select/Filtered select all",
+    "File/Select/Select all",
+    "File/Select/Select files",
+    "File/Select/Toggle all",
+    "File/Select/Toggle down",
+    "File/Select/Toggle files",
+    "File/Select/Toggle this",
+    "File/Select/Toggle up",
+    "File/Send",
+    "File/Show container",
+    "File/System locations/Desktop",
+    "File/System locations/Documents",
+    "File/System locations/Favorites",
+    "File/System locations/Miscellaneous/Application Data",
+    "File/System locations/Miscellaneous/Cookies",
+    "File/System locations/Miscellaneous/Fonts",
+    "File/System locations/Miscellaneous/Host files",
+    "File/System locations/Miscellaneous/Internet Cache",
+    "File/System locations/Miscellaneous/Operating System",
+    "File/System locations/Miscellaneous/Quick Launch",
+    "File/System locations/Miscellaneous/Startup",
+    "File/System locations/Music",
+    "File/System locations/Pictures",
+    "File/System locations/Program Files",
+    "File/System locations/Program Links",
+    "File/System locations/Recent",
+    "File/System locations/Shared/Desktop",
+    "File/System locations/Shared/Documents",
+    "File/System locations/Shared/Favorites",
+    "File/System locations/Shared/Program Links",
+    "File/System locations/Shared/Startup",
+    "File/System locations/Temporary",
+    "File/System locations/Videos",
+    "File/System menu",
+    "File/View & Edit/Activate auto steg-out",
+    "File/View & Edit/Edit",
+    "File/View & Edit/Edit description",
+    "File/View & Edit/Edit streams",
+    "File/View & Edit/Edit streams (autoload)",
+    "File/View & Edit/View",
+    "File/View & Edit/View clipboard picture",
+    "File/View & Edit/View media in directory",
+    "File/View & Edit/View next",
+    "File/View & Edit/View previous",
+    "File/View & Edit/View steg noise",
+    "File/View & Edit/View this media in directory",
+    "Help/About",
+    "Help/Wizard",
+    "Work/Connect partition",
+    "Work/Disconnect partition",
+    "Work/Gizmos/Password generator",
+    "Work/Gizmos/Text to code",
+    "Work/Layout/Close viewer",
+    "Work/Layout/Hide viewer",
+    "Work/Layout/Maximize viewer height",
+    "Work/Layout/Toggle boards bar",
+    "Work/Layout/Toggle hint bar",
+    "Work/Layout/Toggle media play-list",
+    "Work/Layout/Toggle tree navigator",
+    "Work/MPLs",
+    "Work/Tools",
+};
+
+TEST(MainMenus, CaptionsShortcutsAndHintsComeFromTheTable) {
+  QWidget owner;
+  TMainMenus menus(&owner);
+  for (const char* top : {"File", "Work", "Help"}) {
+    QMenu* menu = menus.Top(top);
+    ASSERT_NE(menu, nullptr) << top;
+    EXPECT_EQ(menu->title(), top);
+    ASSERT_FALSE(menu->actions().isEmpty());
+    EXPECT_EQ(menu->actions().front()->text(), top) << "the title item";
+    EXPECT_TRUE(menu->actions().front()->font().bold());
+  }
+  EXPECT_EQ(menus.Action("File/Attributes/Fixed")->text(), "Fixed\tF10");
+  EXPECT_EQ(menus.Action("File/View & Edit")->text(), "View && Edit");
+  EXPECT_EQ(menus.Action("Work/Layout/Toggle file info bar")->text(),
+            "Toggle file info bar\tAlt+F8");
+  EXPECT_EQ(menus.Action("File/Attributes/Thumbnail height/30")->text(), "30");
+  EXPECT_EQ(menus.Action("File/Attributes/Width/10")->text(), "10");
+  EXPECT_EQ(menus.Action("File/Attributes/Width/11"), nullptr);
+  EXPECT_FALSE(menus.Action("File/Navigate/Load directory")->statusTip().isEmpty());
+  EXPECT_EQ(menus.HelpContextOf(menus.Action("File/Navigate/Load directory")), 304);
+  EXPECT_EQ(menus.HelpContextOf(menus.Action("File/View & Edit/View")), 207) << "its submenu's";
+  // Every row of the table has its action, in menu order.
+  size_t rows = 0;
+  for (const TCommand& command : MainCommands())
+    if (command.Kind != TCommandKind::Separator) {
+      ++rows;
+      EXPECT_NE(menus.Action(CommandPath(command)), nullptr) << CommandPath(command);
+    }
+  EXPECT_GE(menus.Paths().size(), rows);
+}
+
+TEST(MainMenus, CommandsNotBuiltYetAreShownDisabled) {
+  QWidget owner;
+  TMainMenus menus(&owner);
+  std::set<std::string> notBuilt;
+  for (const TCommand& command : MainCommands())
+    if (command.Kind != TCommandKind::Separator && !command.Built)
+      notBuilt.insert(CommandPath(command));
+  EXPECT_EQ(notBuilt, CNotBuilt);
+  menus.Enable(~0u & ~(ctPartition | ctContainer | ctDirectory));
+  for (const std::string& path : notBuilt) {
+    EXPECT_FALSE(menus.Action(path)->isEnabled()) << path;
+    EXPECT_TRUE(menus.Action(path)->statusTip().endsWith("(Not available in this version yet.)"))
+        << path;
+  }
+}
+
+class MainMenusWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ProgramOptions.SetDefaults();
+    Form.Setup();
+    Form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+  }
+  test::TRecordingUserInterface Ui;
+  TMainForm Form;
+};
+
+TEST_F(MainMenusWindowTest, KeysRunTheirCommandsThroughTheMenus) {
+  Form.FocusColumn(0);
+  MyTPanel* list = Form.ColumnView(0)->FileList;
+  TColumn& column = Form.Column(0);
+  const bool fixed = column.FixedAttr;
+  QTest::keyClick(list, Qt::Key_F10);
+  EXPECT_NE(column.FixedAttr, fixed);
+  EXPECT_EQ(Form.ColumnView(0)->Header->Down(), column.FixedAttr);
+  const bool thumbs = column.ThumbAttr;
+  QTest::keyClick(list, Qt::Key_F10, Qt::ControlModifier);
+  EXPECT_NE(column.ThumbAttr, thumbs);
+  EXPECT_NE(column.FixedAttr, fixed) << "Ctrl+F10 leaves the fixed attribute";
+  QTest::keyClick(list, Qt::Key_F10, Qt::ShiftModifier);
+  EXPECT_NE(column.ThumbAttr, thumbs) << "Shift+F10 is consumed and does nothing";
+
+  const bool fileBar = ProgramOptions.ShowFileInfo;
+  QTest::keyClick(list, Qt::Key_F8, Qt::AltModifier);
+  EXPECT_NE(ProgramOptions.ShowFileInfo, fileBar);
+  QTest::keyClick(list, Qt::Key_F8, Qt::AltModifier);
+  EXPECT_EQ(ProgramOptions.ShowFileInfo, fileBar);
+
+  // Through the menu item of a numbered submenu.
+  EXPECT_TRUE(Form.RunCommand("File/Visible columns/4"));
+  EXPECT_EQ(Form.VisibleColumns(), 4);
+  EXPECT_TRUE(Form.ColumnView(3)->isVisibleTo(&Form));
+  // A command whose part is not built does nothing.
+  EXPECT_FALSE(Form.RunCommand("File/Often/New directory"));
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(MainMenusWindowTest, FileMenuOpensAtTheActiveItemWithTheColumnsState) {
+  Form.FocusColumn(1);
+  bool shown = false;
+  QTimer::singleShot(0, &Form, [&] {
+    QMenu* file = Form.Menus->Top("File");
+    shown = file->isVisible();
+    EXPECT_TRUE(Form.Menus->Action("File/Visible columns/2")->isChecked());
+    EXPECT_FALSE(Form.Menus->Action("File/Visible columns/3")->isChecked());
+    EXPECT_EQ(Form.Menus->Action("File/Attributes/Fixed")->isChecked(), Form.Column(1).FixedAttr);
+    EXPECT_TRUE(Form.Menus->Action("File/Attributes/Sort/Name")->isChecked());
+    file->close();
+  });
+  QTest::keyClick(Form.ColumnView(1)->FileList, Qt::Key_Menu);
+  QTest::qWait(20);
+  EXPECT_TRUE(shown);
+}
+
+} // namespace
+} // namespace cv

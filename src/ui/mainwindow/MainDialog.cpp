@@ -28,6 +28,7 @@
 #include <QMenu>
 #include <QUrl>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
@@ -47,6 +48,39 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   auto* layout = new QVBoxLayout(central);
   layout->setContentsMargins(2, 2, 2, 2);
   layout->setSpacing(2);
+  // The toolbar: "Work", "Board", "Skins" and "Help"; its exact layout
+  // comes with the window layout.
+  auto* toolbar = new QWidget(central);
+  toolbar->setObjectName(QStringLiteral("Toolbar"));
+  toolbar->setToolTip(QStringLiteral("Toolbar"));
+  auto* buttons = new QHBoxLayout(toolbar);
+  buttons->setContentsMargins(0, 0, 0, 0);
+  buttons->setSpacing(2);
+  for (const char* caption : {"Work", "Board", "Skins", "Help"}) {
+    auto* button = new MyTPanel(toolbar);
+    button->setObjectName(QString::fromLatin1(caption) + QStringLiteral("Button"));
+    button->SetColorScheme(0);
+    button->SetButtonEffect(true);
+    button->SetHotTrack(true);
+    button->SetBorderWidth(3);
+    button->SetCaption(caption);
+    button->SetDownCaption(caption);
+    button->setFixedSize(90, 26);
+    buttons->addWidget(button);
+    ToolbarButtons.push_back(button);
+  }
+  buttons->addStretch(1);
+  layout->addWidget(toolbar);
+  ToolbarButtons[0]->OnMouseDown = [this](const QMouseEvent&, const QPoint&) {
+    ShowMenuBelow("Work", ToolbarButtons[0]);
+  };
+  ToolbarButtons[3]->OnMouseDown = [this](const QMouseEvent&, const QPoint&) {
+    ShowMenuBelow("Help", ToolbarButtons[3]);
+  };
+  // The boards menu and the skins menu arrive with the boards bar and skins.
+  ToolbarButtons[1]->setEnabled(false);
+  ToolbarButtons[2]->setEnabled(false);
+
   Board = new QWidget(central);
   Board->setObjectName(QStringLiteral("BoardArea"));
   Board->installEventFilter(this);
@@ -99,16 +133,7 @@ void TMainForm::CreateColumns() {
     auto* view = new TColumnView(Column(i), Board);
     view->hide();
     view->FileList->installEventFilter(this);
-    // A right click on a list opens the "File" menu there (the default of
-    // the right button's mouse operation).
-    view->FileList->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(view->FileList, &QWidget::customContextMenuRequested, this,
-            [this, i](const QPoint& at) {
-              if (i >= VisibleColumns()) return;
-              FocusColumn(i);
-              const QPoint global = ColumnView(i)->FileList->mapToGlobal(at);
-              ShowFileMenu(global.x(), global.y(), QGuiApplication::keyboardModifiers());
-            });
+
     Views[static_cast<size_t>(i)] = view;
     view->FileList->OnEnter = [this, i] {
       if (ActiveColumn() == i || i >= VisibleColumns()) return;
@@ -218,6 +243,18 @@ TGroupKeys GroupKeys(Qt::KeyboardModifiers modifiers) {
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Board && event->type() == QEvent::Resize) {
     LayoutBoard();
+  } else if (event->type() == QEvent::ContextMenu) {
+    // A right click on a list opens the "File" menu there (the default of the
+    // right button's mouse operation); the Applications key has its own row.
+    const auto* menu = static_cast<QContextMenuEvent*>(event);
+    for (int i = 0; i < VisibleColumns(); ++i)
+      if (watched == ColumnView(i)->FileList) {
+        if (menu->reason() == QContextMenuEvent::Mouse) {
+          FocusColumn(i);
+          ShowFileMenu(menu->globalPos().x(), menu->globalPos().y(), menu->modifiers());
+        }
+        return true;
+      }
   } else if (event->type() == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers held =
@@ -572,6 +609,15 @@ void TMainForm::ShowFileMenu(int x, int y, Qt::KeyboardModifiers modifiers) {
       at.setY(list->mapToGlobal(QPoint(0, below)).y());
     }
     Menus->Top("File")->popup(at);
+  });
+  guard.Show("Unhandled exception: " + guard.Context().Description);
+}
+
+void TMainForm::ShowMenuBelow(std::string_view name, QWidget* button) {
+  TGuard guard("TMainForm::WorkMenuButtonMouseDown");
+  guard.Run([&] {
+    EnableFileMenuItems(QGuiApplication::keyboardModifiers());
+    Menus->Top(name)->popup(button->mapToGlobal(QPoint(0, button->height())));
   });
   guard.Show("Unhandled exception: " + guard.Context().Description);
 }

@@ -15,6 +15,8 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 class QKeyEvent;
 class QMenu;
@@ -123,6 +125,7 @@ private:
   bool MainKey(const QKeyEvent& key);
   void RegisterCommands();
   void GoTo(const std::string& directory);
+  void ShowMenuBelow(std::string_view name, QWidget* button);
   void SortActiveColumn(const std::string& mode);
   void AssociateExtension(const std::string& group);
   void ToggleOption(bool& option);
@@ -134,6 +137,7 @@ private:
   std::array<TColumnView*, BoardColumns> Views{};
   QWidget* Board = nullptr;
   bool BoardLoaded = false;
+  std::vector<class MyTPanel*> ToolbarButtons;
   TInfoBar* ColumnInfoBar = nullptr;
   TInfoBar* FileInfoBar = nullptr;
   TInfoBar* DescriptionBar = nullptr;

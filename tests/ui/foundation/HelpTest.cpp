@@ -1,0 +1,31 @@
+// The help pages and the help window.
+
+#include "foundation/Help.h"
+
+#include <QTest>
+#include <QTextBrowser>
+#include <gtest/gtest.h>
+
+namespace cv {
+namespace {
+
+TEST(Help, EveryContextGetsAPageAndTheWindowShowsIt) {
+  EXPECT_TRUE(HelpPageText(100).contains("Browsing"));
+  EXPECT_TRUE(HelpPageText(101).contains("Program options"));
+  EXPECT_TRUE(HelpPageText(20600).contains("automove"));
+  const QString missing = HelpPageText(30300);
+  EXPECT_TRUE(missing.contains("Help topic 30300")) << missing.toStdString();
+
+  ShowHelp(301);
+  auto* window = qobject_cast<QTextBrowser*>(HelpWindow());
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_TRUE(window->toPlainText().contains("Keys and mouse"));
+  ShowHelp(205); // no page yet: one window, the missing-topic page
+  EXPECT_EQ(HelpWindow(), window);
+  EXPECT_TRUE(window->toPlainText().contains("Help topic 205"));
+  window->close();
+}
+
+} // namespace
+} // namespace cv

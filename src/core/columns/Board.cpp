@@ -337,4 +337,16 @@ void SaveBoards(TFileStorage& storage, TBoardSet& boards, const TBoardColumns& c
   });
 }
 
+int FindSearchBoard(const TBoardSet& boards) {
+  for (int i = 0; i < TBoardSet::BoardCount; ++i) {
+    const std::string name = FoldAsciiCase(boards.Boards[static_cast<size_t>(i)].Name);
+    if (name == "search" || name == "find") return i;
+  }
+  return -1;
+}
+
+int SearchHomeColumn(int homeColumn, int visibleColumns) {
+  return std::clamp(homeColumn, 0, std::max(0, visibleColumns - 1));
+}
+
 } // namespace cv

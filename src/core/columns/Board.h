@@ -86,6 +86,13 @@ private:
   int ActiveIndex = 0;
 };
 
+// The board the search commands go to: the first named "Search" or "Find"
+// (either case), -1 when there is none.
+int FindSearchBoard(const TBoardSet& boards);
+// The column a search starts in on that board: its home column, or the last
+// visible one when the board shows fewer columns.
+int SearchHomeColumn(int homeColumn, int visibleColumns);
+
 // The load handler of the options file: reads all boards of a payload in
 // `version`, adds their titles to the history, makes every default title
 // the active title and loads the active board into the columns. A payload

@@ -622,6 +622,19 @@ void TMainForm::ShowMenuBelow(std::string_view name, QWidget* button) {
   guard.Show("Unhandled exception: " + guard.Context().Description);
 }
 
+void TMainForm::ShowBoard(int index) {
+  if (index < 0 || index >= TBoardSet::BoardCount || index == Boards.ActiveBoard()) return;
+  TGuard guard("TBoardsBar::Show");
+  guard.Run([&] {
+    Boards.StoreActiveBoard(*BoardModel);
+    Boards.SetActiveBoard(index);
+    Boards.LoadActiveBoard(*BoardModel, true);
+    Reset(true);
+    FocusColumn(ActiveColumn());
+  });
+  guard.Show("Unhandled exception: " + guard.Context().Description);
+}
+
 void TMainForm::GoTo(const std::string& directory) {
   BoardModel->EnterDirectory(ActiveColumn(), ExcludeDelimiter(directory), GoToKeys(MenuShift));
 }

@@ -125,6 +125,11 @@ private:
   bool MainKey(const QKeyEvent& key);
   void RegisterCommands();
   void GoTo(const std::string& directory);
+public:
+  // Shows board `index` (the number keys, the boards menu, the search board).
+  void ShowBoard(int index);
+
+private:
   void ShowMenuBelow(std::string_view name, QWidget* button);
   void SortActiveColumn(const std::string& mode);
   void AssociateExtension(const std::string& group);

@@ -177,6 +177,24 @@ TEST_F(BoardTest, TheGoldenFileLoadsAndSavesByteForByte) {
   EXPECT_EQ(test::ReadFileBytes(dir.Path + "/Corvantide.cvo"), test::ReadFileBytes(golden));
 }
 
+TEST(SearchBoard, TheFirstBoardNamedSearchOrFindAndAHomeColumnThatIsShown) {
+  TBoardSet boards;
+  boards.IniPaths();
+  EXPECT_EQ(FindSearchBoard(boards), 3) << "the default board \"Search\"";
+  boards.Boards[3].Name = "Elsewhere";
+  boards.Boards[12].Name = "FIND";
+  boards.Boards[20].Name = "search";
+  EXPECT_EQ(FindSearchBoard(boards), 12);
+  boards.Boards[12].Name = "Finder";
+  EXPECT_EQ(FindSearchBoard(boards), 20);
+  boards.Boards[20].Name.clear();
+  EXPECT_EQ(FindSearchBoard(boards), -1);
+  // A board showing fewer columns than the home column uses its last one.
+  EXPECT_EQ(SearchHomeColumn(1, 3), 1);
+  EXPECT_EQ(SearchHomeColumn(1, 1), 0);
+  EXPECT_EQ(SearchHomeColumn(0, 1), 0);
+}
+
 TEST_F(BoardTest, AVersion0FileKeepsTheDefaultMediaListAndTreeNavigator) {
   TFileStorage storage;
   for (int b = TBoardSet::BoardCount - 1; b >= 0; --b)

@@ -109,6 +109,25 @@ TEST_F(BoardsFileTest, ABoardIsAsTheUserLeftItAfterARestart) {
   EXPECT_TRUE(Ui.Errors.empty());
 }
 
+TEST_F(BoardsFileTest, ShowingABoardKeepsTheOneLeft) {
+  TMainForm form;
+  form.Setup();
+  form.show();
+  Show(form, 0, Tree + "/a/deep");
+  const std::string left = form.Column(0).ActiveTitle;
+  form.ShowBoard(2);
+  EXPECT_EQ(form.Boards.ActiveBoard(), 2);
+  EXPECT_EQ(form.VisibleColumns(), 3) << "board \"CD\" shows three columns";
+  EXPECT_TRUE(form.ColumnView(2)->isVisibleTo(&form));
+  form.ShowBoard(30); // no such board
+  EXPECT_EQ(form.Boards.ActiveBoard(), 2);
+  form.ShowBoard(0);
+  EXPECT_EQ(form.VisibleColumns(), 2);
+  EXPECT_EQ(form.Column(0).ActiveTitle, left);
+  EXPECT_FALSE(form.ColumnView(2)->isVisibleTo(&form));
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
 // Enter, Backspace and a double click, in a group of two columns.
 TEST_F(BoardsFileTest, KeysAndDoubleClickBrowseInsideAGroup) {
   TMainForm form;

@@ -29,6 +29,7 @@
 #include <QUrl>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QVBoxLayout>
@@ -37,6 +38,7 @@ namespace cv {
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_unique<THistory>()) {
   setObjectName(QStringLiteral("MainForm"));
+  setProperty("HelpContext", 100);
   setWindowTitle(QStringLiteral("Corvantide"));
   BusyCount.Reset();
   BusyCount.Raise(); // until the set-up ends
@@ -544,7 +546,15 @@ bool TMainForm::MainKey(const QKeyEvent& key) {
   if (row->Path == "File menu") {
     ShowFileMenu(-1, -1, key.modifiers());
   } else if (row->Path == "Help under the mouse") {
-    ShowHelp(100);
+    // The help of the control under the mouse, not of the focused one.
+    int context = 100;
+    for (const QWidget* widget = QApplication::widgetAt(QCursor::pos()); widget;
+         widget = widget->parentWidget())
+      if (const QVariant help = widget->property("HelpContext"); help.isValid()) {
+        context = help.toInt();
+        break;
+      }
+    ShowHelp(context);
   }
   return true;
 }

@@ -14,6 +14,7 @@
 #include "foundation/StoredTextListWidgets.h"
 #include "foundation/SystemInfo.h"
 #include "foundation/UserInterface.h"
+#include "filesystem/NetworkMounts.h"
 #include "filesystem/Partitions.h"
 #include "foundation/Help.h"
 #include "mainwindow/Autorun.h"
@@ -25,6 +26,8 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
 #include <QUrl>
 #include <QCloseEvent>
@@ -796,6 +799,47 @@ void TMainForm::RegisterCommands() {
     RunCommand("File/Navigate/Load all directories");
   });
   // Work
+  m.On("Work/Connect partition", [this] {
+    bool ok = false;
+    const QString address = QInputDialog::getText(
+        this, QStringLiteral("Connect partition"),
+        QStringLiteral("Address of the network disk (smb://server/share, sftp://user@host/, ...):"),
+        QLineEdit::Normal, {}, &ok);
+    if (!ok || address.trimmed().isEmpty()) return;
+    TBusyScope busy; // the answer may take a while; commands wait for it
+    TGuard guard("TMainForm::ConnectPartitionClick");
+    guard.Run([&] {
+      ConnectPartition(address.trimmed().toStdString());
+      guard.TakeOver();
+    });
+    const bool connected = !guard.Failed();
+    guard.Show("Failed to connect partition.");
+    // The new partition shows in a partitions list at once.
+    if (connected && IsPartitionTitle(Column(ActiveColumn()).ActiveTitle))
+      Column(ActiveColumn()).LoadDirectory(false);
+  });
+  m.On("Work/Disconnect partition", [this] {
+    const std::vector<TNetworkMount> mounts = NetworkMounts();
+    if (mounts.empty()) {
+      ShowInformation("There is no partition to disconnect.");
+      return;
+    }
+    QStringList names;
+    for (const TNetworkMount& mount : mounts)
+      names << QString::fromStdString(mount.Name + (mount.Root.empty() ? "" : "  (" + mount.Root + ")"));
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(this, QStringLiteral("Disconnect partition"),
+                                                 QStringLiteral("Partition:"), names, 0, false, &ok);
+    if (!ok) return;
+    const std::string uri = mounts[static_cast<size_t>(names.indexOf(chosen))].Uri;
+    TBusyScope busy;
+    TGuard guard("TMainForm::DisconnectPartitionClick");
+    guard.Run([&] {
+      DisconnectPartition(uri);
+      guard.TakeOver();
+    });
+    guard.Show("Failed to disconnect partition.");
+  });
   m.On("Work/Options", [this] { OptionsCommand(); });
   m.On("Work/Layout/Maximize columns height", [this] {
     ProgramOptions.ShowBoardsBar = false;

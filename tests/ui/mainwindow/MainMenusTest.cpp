@@ -133,8 +133,6 @@ const std::set<std::string> CNotBuilt = {
     "File/View & Edit/View this media in directory",
     "Help/About",
     "Help/Wizard",
-    "Work/Connect partition",
-    "Work/Disconnect partition",
     "Work/Gizmos/Password generator",
     "Work/Gizmos/Text to code",
     "Work/Layout/Close viewer",

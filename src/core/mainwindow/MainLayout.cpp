@@ -19,10 +19,14 @@ constexpr int CBaseFontSize = 9;
 
 std::span<const TInfoField> InfoBarFields(size_t bar) {
   switch (bar) {
-  case 0: return CColumnBarFields;
-  case 1: return CFileBarFields;
-  case 2: return CDescriptionBarFields;
-  default: return CReferenceBarFields;
+  case 0:
+    return CColumnBarFields;
+  case 1:
+    return CFileBarFields;
+  case 2:
+    return CDescriptionBarFields;
+  default:
+    return CReferenceBarFields;
   }
 }
 
@@ -35,8 +39,9 @@ void PlaceToolbar(const TLayoutInput& input, TMainLayout& layout) {
   const TLayoutOptions& options = input.Options;
   const TLayoutMetrics& metrics = input.Metrics;
   const int border = metrics.ToolbarBorder;
-  const TToolbarButtonSize size = ToolbarButtonSize(
-      options.CaptionFontSize, options.OvalButtons, metrics.CaptionTextHeight, metrics.ButtonBorder);
+  const TToolbarButtonSize size =
+      ToolbarButtonSize(options.CaptionFontSize, options.OvalButtons, metrics.CaptionTextHeight,
+                        metrics.ButtonBorder);
   layout.Toolbar = Place(0, 0, input.Client.width(), size.Height + 2 * border);
   const int innerWidth = input.Client.width() - 2 * border;
   int left = 0;
@@ -115,8 +120,8 @@ int PlaceInfoBars(const TLayoutInput& input, int bottom, TMainLayout& layout) {
     TInfoBarPlace& bar = layout.InfoBar[i];
     bar.Shown = input.Options.ShowInfoBar[i];
     bar.Bar = Place(containerBorder, top, barWidth, barHeight);
-    bar.Fields =
-        LayoutInfoFields(InfoBarFields(i), barWidth, metrics.InfoBarBorder, metrics.CaptionTextHeight);
+    bar.Fields = LayoutInfoFields(InfoBarFields(i), barWidth, metrics.InfoBarBorder,
+                                  metrics.CaptionTextHeight);
     if (bar.Shown) top += barHeight;
   }
   layout.InfoBarsShown = top > containerBorder;
@@ -213,9 +218,9 @@ std::optional<TMainLayout> LayoutMainWindow(const TLayoutInput& input) {
 
     int top = layout.Toolbar.bottom() + 1;
     layout.BoardsBarShown = options.ShowBoardsBar;
-    const std::optional<TBoardsBarPlace> boardsBar =
-        LayoutBoardsBar(options.VisibleBoards, options.BoardsBarRows, clientWidth,
-                        metrics.CaptionTextHeight + 2 * metrics.ButtonBorder, metrics.BoardsBarBorder);
+    const std::optional<TBoardsBarPlace> boardsBar = LayoutBoardsBar(
+        options.VisibleBoards, options.BoardsBarRows, clientWidth,
+        metrics.CaptionTextHeight + 2 * metrics.ButtonBorder, metrics.BoardsBarBorder);
     guard.TakeOver();
     layout.BoardsBar = Place(0, top, clientWidth, boardsBar->Height);
     layout.BoardButtons = boardsBar->Buttons;
@@ -224,8 +229,8 @@ std::optional<TMainLayout> LayoutMainWindow(const TLayoutInput& input) {
     layout.HintBarShown = options.ShowHintBar;
     const int hintHeight = metrics.HintTextHeight * options.HintLines + 2 * metrics.HintBarBorder;
     layout.HintBar = Place(0, clientHeight - hintHeight, clientWidth, hintHeight);
-    const int bottom = PlaceInfoBars(input, layout.HintBarShown ? layout.HintBar.y() : clientHeight,
-                                     layout);
+    const int bottom =
+        PlaceInfoBars(input, layout.HintBarShown ? layout.HintBar.y() : clientHeight, layout);
 
     layout.WorkArea = Place(0, top, clientWidth, bottom - top);
     PlaceWorkArea(input, layout);

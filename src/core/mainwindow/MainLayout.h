@@ -93,9 +93,13 @@ struct TInfoField {
   std::string_view Name;
   int Percent;
 };
-inline constexpr std::array<TInfoField, 7> CColumnBarFields{
-    {{"Files", 10}, {"Encrypted", 13}, {"SelNum", 13}, {"SelSz", 16}, {"TotalSz", 16},
-     {"PartSz", 18}, {"PartAttr", 0}}};
+inline constexpr std::array<TInfoField, 7> CColumnBarFields{{{"Files", 10},
+                                                             {"Encrypted", 13},
+                                                             {"SelNum", 13},
+                                                             {"SelSz", 16},
+                                                             {"TotalSz", 16},
+                                                             {"PartSz", 18},
+                                                             {"PartAttr", 0}}};
 inline constexpr std::array<TInfoField, 7> CFileBarFields{
     {{"Index", 7}, {"Sz", 9}, {"Attr", 7}, {"HL", 4}, {"SC", 4}, {"Title", 40}, {"Mod", 0}}};
 inline constexpr std::array<TInfoField, 1> CDescriptionBarFields{{{"Desc", 0}}};

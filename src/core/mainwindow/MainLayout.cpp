@@ -257,13 +257,16 @@ int LargestViewerHeight(int boardAreaInnerBottom, int firstRowBottom, int listBo
   return std::max(0, boardAreaInnerBottom - firstRowBottom - 3 * listBorder);
 }
 
-int ClampViewerHeight(int height, int currentHeight, int largestHeight) {
-  if (height <= 0) height = currentHeight;
+int LimitViewerHeight(int height, int largestHeight) {
   return std::min(std::max(height, CMinViewerHeight), largestHeight);
 }
 
+int ClampViewerHeight(int height, int currentHeight, int largestHeight) {
+  return LimitViewerHeight(height <= 0 ? currentHeight : height, largestHeight);
+}
+
 int DragViewerSplitter(int currentHeight, int dy, int largestHeight) {
-  return ClampViewerHeight(currentHeight - dy, currentHeight, largestHeight);
+  return LimitViewerHeight(currentHeight - dy, largestHeight);
 }
 
 std::string HintBarText(std::string_view hint) {

@@ -189,6 +189,8 @@ std::optional<int> DragPlayListSplitter(bool shown, int width, int dx, int clien
 // bottom of the first column's first item row, both in board-area
 // coordinates, less three list borders; never below 0.
 int LargestViewerHeight(int boardAreaInnerBottom, int firstRowBottom, int listBorder);
+// At least 50, at most the largest (the largest wins below 50).
+int LimitViewerHeight(int height, int largestHeight);
 // The height "set viewer height" applies: 0 or less keeps the current one;
 // raised to 50, then lowered to the largest (the largest wins below 50).
 int ClampViewerHeight(int height, int currentHeight, int largestHeight);

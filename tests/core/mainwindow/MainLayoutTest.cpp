@@ -392,6 +392,7 @@ TEST(MainLayoutTest, ViewerHeightLimits) {
       {"drag up grows", DragViewerSplitter(250, -100, 500), 350},
       {"drag down stops at 50", DragViewerSplitter(250, 230, 500), 50},
       {"drag up stops at the first row", DragViewerSplitter(250, -400, 500), 500},
+      {"drag below the bottom stops at 50", DragViewerSplitter(250, 260, 500), 50},
   };
   for (const TCase& c : cases)
     EXPECT_EQ(c.Result, c.Expected) << c.What;

@@ -209,8 +209,9 @@ public:
   void TerminalRoot();
   void SetSortMode(const std::string& sortMode);
 
-  // ---- Information bars --------------------------------------------------------------------------
-  // Fills `Info` for this column and its active file.
+  // ---- Information bars
+  // -------------------------------------------------------------------------- Fills `Info` for
+  // this column and its active file.
   void ShowInfo();
   TColumnInfo Info;
   // Description bar text: first 1000 characters, line breaks removed.

@@ -15,8 +15,7 @@ constexpr Qt::KeyboardModifiers CShift = Qt::ShiftModifier;
 constexpr Qt::KeyboardModifiers CAlt = Qt::AltModifier;
 constexpr Qt::KeyboardModifiers CCtrlShift = Qt::ControlModifier | Qt::ShiftModifier;
 // The sets a "=" cell of the table covers.
-constexpr std::array<Qt::KeyboardModifiers, 5> CEverySet = {CNone, CCtrl, CShift, CAlt,
-                                                              CCtrlShift};
+constexpr std::array<Qt::KeyboardModifiers, 5> CEverySet = {CNone, CCtrl, CShift, CAlt, CCtrlShift};
 
 // XKB keycodes of the digit row "1".."9", "0" and of the two punctuation keys.
 constexpr uint32_t CScanDigit1 = 10;
@@ -45,12 +44,13 @@ constexpr std::array<TShifted, 12> CUsShifted = {{
 }};
 
 bool IsKeypadOwnKey(int key) {
-  return (key >= Qt::Key_0 && key <= Qt::Key_9) || key == Qt::Key_Asterisk ||
-         key == Qt::Key_Plus || key == Qt::Key_Minus || key == Qt::Key_Slash;
+  return (key >= Qt::Key_0 && key <= Qt::Key_9) || key == Qt::Key_Asterisk || key == Qt::Key_Plus ||
+         key == Qt::Key_Minus || key == Qt::Key_Slash;
 }
 
 int KeyAtPosition(uint32_t scanCode) {
-  if (scanCode >= CScanDigit1 && scanCode < CScanDigit0) return Qt::Key_1 + int(scanCode - CScanDigit1);
+  if (scanCode >= CScanDigit1 && scanCode < CScanDigit0)
+    return Qt::Key_1 + int(scanCode - CScanDigit1);
   if (scanCode == CScanDigit0) return Qt::Key_0;
   if (scanCode == CScanSlash) return Qt::Key_Slash;
   if (scanCode == CScanBackslash) return Qt::Key_Backslash;
@@ -61,8 +61,8 @@ class TTableBuilder {
 public:
   std::vector<TColumnKeyRow> Rows;
 
-  void Command(int key, Qt::KeyboardModifiers set, std::string_view menu,
-               std::string_view caption, bool keypad = false) {
+  void Command(int key, Qt::KeyboardModifiers set, std::string_view menu, std::string_view caption,
+               bool keypad = false) {
     Rows.push_back({key, keypad, set, TColumnKeyAction::Command, menu, caption, 0});
   }
   // A "=" row: the same command with every modifier set.
@@ -234,6 +234,8 @@ const TColumnKeyRow* FindColumnKey(int key, Qt::KeyboardModifiers modifiers, uin
   return nullptr;
 }
 
-bool ColumnKeyConsumed(int key) { return key != Qt::Key_Insert; }
+bool ColumnKeyConsumed(int key) {
+  return key != Qt::Key_Insert;
+}
 
 } // namespace cv

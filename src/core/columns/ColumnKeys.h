@@ -39,7 +39,7 @@ enum class TColumnKeyAction {
 };
 
 struct TColumnKeyRow {
-  int Key = 0;       // a Qt::Key after position mapping
+  int Key = 0; // a Qt::Key after position mapping
   bool Keypad = false;
   // Exactly these of Shift, Ctrl and Alt are held (others are ignored).
   Qt::KeyboardModifiers Modifiers;

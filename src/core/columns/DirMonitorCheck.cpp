@@ -30,8 +30,7 @@ bool ReloadShared(const std::vector<TColumn*>& columns, size_t source, TFailureS
 
 // The same, each of those columns keeping its focus, top row and the titles
 // it had selected.
-bool ReloadKeepingPlace(const std::vector<TColumn*>& columns, size_t source,
-                        TFailureShows& shows) {
+bool ReloadKeepingPlace(const std::vector<TColumn*>& columns, size_t source, TFailureShows& shows) {
   const std::string path = columns[source]->ShownPath();
   std::vector<std::vector<std::string>> selected(columns.size());
   for (size_t k = source; k < columns.size(); ++k) {

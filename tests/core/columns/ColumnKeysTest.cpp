@@ -18,11 +18,16 @@ std::string Describe(const TColumnKeyRow* row) {
   case TColumnKeyAction::Command:
     return std::string(row->Menu) + " > " +
            (row->Caption.empty() ? std::to_string(row->Number) : std::string(row->Caption));
-  case TColumnKeyAction::ParentDirectory: return "<parent>";
-  case TColumnKeyAction::EnterActiveItem: return "<enter>";
-  case TColumnKeyAction::PreviousColumn: return "<previous column>";
-  case TColumnKeyAction::NextColumn: return "<next column>";
-  case TColumnKeyAction::ShowBoard: return "<board " + std::to_string(row->Number) + ">";
+  case TColumnKeyAction::ParentDirectory:
+    return "<parent>";
+  case TColumnKeyAction::EnterActiveItem:
+    return "<enter>";
+  case TColumnKeyAction::PreviousColumn:
+    return "<previous column>";
+  case TColumnKeyAction::NextColumn:
+    return "<next column>";
+  case TColumnKeyAction::ShowBoard:
+    return "<board " + std::to_string(row->Number) + ">";
   }
   return "?";
 }
@@ -42,26 +47,33 @@ struct TExpectedRow {
   std::array<std::string, 5> Cells;
 };
 
-std::array<std::string, 5> Same(const std::string& cell) { return {cell, cell, cell, cell, cell}; }
+std::array<std::string, 5> Same(const std::string& cell) {
+  return {cell, cell, cell, cell, cell};
+}
 
 std::vector<TExpectedRow> ExpectedTable() {
-  const std::string group = "Group of columns > ", select = "Select > ", link = "Link as item in > ",
-                    view = "View && Edit > ", misc = "Miscellaneous > ", often = "Often > ",
-                    nav = "Navigate > ", search = "Search > ", container = "Container > ",
+  const std::string group = "Group of columns > ", select = "Select > ",
+                    link = "Link as item in > ", view = "View && Edit > ",
+                    misc = "Miscellaneous > ", often = "Often > ", nav = "Navigate > ",
+                    search = "Search > ", container = "Container > ",
                     assoc = "Associate extension > ", clip = "Clip active file > ";
   std::vector<TExpectedRow> rows = {
       {Qt::Key_Backspace, false, Same("<parent>")},
       {Qt::Key_Return, false, Same("<enter>")},
-      {Qt::Key_Left, false,
+      {Qt::Key_Left,
+       false,
        {"<previous column>", group + "Delete last column", group + "Delete this column",
         group + "Rotate columns to left", ""}},
-      {Qt::Key_Right, false,
+      {Qt::Key_Right,
+       false,
        {"<next column>", group + "Insert column at end", group + "Insert column here",
         group + "Rotate columns to right", ""}},
-      {Qt::Key_Insert, false,
+      {Qt::Key_Insert,
+       false,
        {select + "Toggle this", select + "Toggle up", select + "Toggle down", "", ""}},
       {Qt::Key_Delete, false, Same(container + "Recycle item *")},
-      {Qt::Key_A, false,
+      {Qt::Key_A,
+       false,
        {view + "Edit streams", view + "Edit streams (autoload)", view + "Edit description", "",
         link + "Startup"}},
       {Qt::Key_C, false, Same(misc + "Clip titles *")},
@@ -69,46 +81,60 @@ std::vector<TExpectedRow> ExpectedTable() {
       {Qt::Key_E, false, {view + "Edit", "", "", "", link + "Send-drag"}},
       {Qt::Key_F, false, Same(often + "New file")},
       {Qt::Key_G, false, {misc + "Go to reference", container + "Go to file", "", "", ""}},
-      {Qt::Key_I, false,
+      {Qt::Key_I,
+       false,
        {nav + "Tree navigator dialog", nav + "Navigate to directory", "", "", ""}},
-      {Qt::Key_L, false,
+      {Qt::Key_L,
+       false,
        {nav + "Load directory", nav + "Load all directories", nav + "Set as active file", "",
         link + "Location"}},
-      {Qt::Key_M, false, {container + "Rename item", container + "Multi-rename item *", "", "", ""}},
+      {Qt::Key_M,
+       false,
+       {container + "Rename item", container + "Multi-rename item *", "", "", ""}},
       {Qt::Key_N, false, {often + "Rename file", often + "Multi-rename file *", "", "", ""}},
       {Qt::Key_P, false, {often + "Properties", often + "Reference properties", "", "", ""}},
       {Qt::Key_Q, false, {misc + "Open with", "", "", "", link + "Quick launch"}},
-      {Qt::Key_S, false,
+      {Qt::Key_S,
+       false,
        {search + "Search file *", search + "Search file in home *",
         search + "Search file in home 2 *", search + "Find common text *", link + "Send"}},
-      {Qt::Key_T, false,
+      {Qt::Key_T,
+       false,
        {search + "Locate file", search + "Locate next file", search + "Locate previous file", "",
         link + "Tool"}},
       {Qt::Key_U, false, Same(misc + "Paste picture")},
-      {Qt::Key_V, false,
+      {Qt::Key_V,
+       false,
        {container + "Relocate item *", container + "Add to this container", "", "", ""}},
       {Qt::Key_W, false, {misc + "Set as background", misc + "Set as wallpaper", "", "", ""}},
-      {Qt::Key_X, false,
+      {Qt::Key_X,
+       false,
        {assoc + "Document", assoc + "Generic", assoc + "Save and update", "", ""}},
       {Qt::Key_Asterisk, true, {select + "Toggle files", select + "Toggle all", "", "", ""}},
-      {Qt::Key_Plus, true,
+      {Qt::Key_Plus,
+       true,
        {select + "Filtered select all", select + "Select all", select + "Select files", "", ""}},
-      {Qt::Key_Minus, true,
+      {Qt::Key_Minus,
+       true,
        {select + "Filtered deselect all", select + "Deselect all", select + "Deselect files", "",
         ""}},
       {Qt::Key_F2, false, {clip + "Name", clip + "Path", clip + "Title", clip + "Reference", ""}},
       {Qt::Key_F3, false, Same(view + "View next")},
       {Qt::Key_F4, false, Same(view + "View previous")},
-      {Qt::Key_F5, false,
+      {Qt::Key_F5,
+       false,
        {view + "View", view + "View clipboard picture", view + "View steg noise", "", ""}},
-      {Qt::Key_F6, false,
+      {Qt::Key_F6,
+       false,
        {view + "View media in directory", view + "View this media in directory", "", "", ""}},
       {Qt::Key_F11, false, Same(often + "Recycle file *")},
       {Qt::Key_F12, false, Same(often + "Delete file *")},
-      {Qt::Key_Slash, false,
+      {Qt::Key_Slash,
+       false,
        {nav + "Default directory", nav + "Partition root", nav + "Terminal root", "", ""}},
       {Qt::Key_Slash, true, {nav + "Default directory", "", "", "", ""}},
-      {Qt::Key_Backslash, false,
+      {Qt::Key_Backslash,
+       false,
        {nav + "Previous directory", nav + "Partition root", nav + "Terminal root", "", ""}},
   };
   for (int n = 1; n <= 10; ++n) {
@@ -128,8 +154,8 @@ std::string Lookup(int key, bool keypad, Qt::KeyboardModifiers set, uint32_t sca
 TEST(ColumnKeysTest, EveryRowWithEveryModifierSetComparedExactly) {
   for (const TExpectedRow& row : ExpectedTable()) {
     for (size_t s = 0; s < CSets.size(); ++s) {
-      SCOPED_TRACE(testing::Message() << "key 0x" << std::hex << row.Key << " keypad "
-                                      << row.Keypad << " set 0x" << CSets[s].toInt());
+      SCOPED_TRACE(testing::Message() << "key 0x" << std::hex << row.Key << " keypad " << row.Keypad
+                                      << " set 0x" << CSets[s].toInt());
       const std::string expected = s < row.Cells.size() ? row.Cells[s] : "";
       EXPECT_EQ(Lookup(row.Key, row.Keypad, CSets[s]), expected);
       // Meta is not one of the compared modifiers.

@@ -75,14 +75,25 @@ TEST_F(MainDialogTest, StartsActivatesTicksAndCloses) {
     EXPECT_EQ(form.Column(1).Count(), 3);
     EXPECT_FALSE(form.Column(1).HeaderChanged);
     // The timer's own monitor check (once a second, the window active) marks
-    // a later change without reading it.
+    // a later change without reading it while changed directories are not
+    // reloaded...
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    const TProgramOptions saved = ProgramOptions;
+    ProgramOptions.ReloadChangedDirectories = false;
     std::ofstream(Documents + "/newer.txt") << "z";
     QTest::qWait(1100);
     form.MainTimerTimer();
     EXPECT_TRUE(form.Column(1).HeaderChanged);
     EXPECT_EQ(form.Column(1).Count(), 3);
+    // ... and reads the next change at once when they are.
+    ProgramOptions.ReloadChangedDirectories = true;
+    std::ofstream(Documents + "/newest.txt") << "w";
+    QTest::qWait(1100);
+    form.MainTimerTimer();
+    EXPECT_FALSE(form.Column(1).HeaderChanged);
+    EXPECT_EQ(form.Column(1).Count(), 5);
+    ProgramOptions = saved;
     EXPECT_EQ(BusyCount.Value(), 0);
     form.close();
   }
@@ -90,6 +101,7 @@ TEST_F(MainDialogTest, StartsActivatesTicksAndCloses) {
   EXPECT_TRUE(Ui.Errors.empty());
   fs::remove(Documents + "/new.txt");
   fs::remove(Documents + "/newer.txt");
+  fs::remove(Documents + "/newest.txt");
 }
 
 TEST_F(MainDialogTest, ResetsLayOutTheVisibleColumnsWithoutGrowingTheHeap) {

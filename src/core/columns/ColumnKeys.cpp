@@ -57,144 +57,122 @@ int KeyAtPosition(uint32_t scanCode) {
   return 0;
 }
 
-class TTableBuilder {
-public:
-  std::vector<TColumnKeyRow> Rows;
-
-  void Command(int key, Qt::KeyboardModifiers set, std::string_view menu, std::string_view caption,
-               bool keypad = false) {
-    Rows.push_back({key, keypad, set, TColumnKeyAction::Command, menu, caption, 0});
-  }
-  // A "=" row: the same command with every modifier set.
-  void Always(int key, std::string_view menu, std::string_view caption) {
-    for (Qt::KeyboardModifiers set : CEverySet)
-      Command(key, set, menu, caption);
-  }
-  void Action(int key, Qt::KeyboardModifiers set, TColumnKeyAction action, int number = 0) {
-    Rows.push_back({key, false, set, action, {}, {}, number});
-  }
-  void Numbered(int key, Qt::KeyboardModifiers set, std::string_view menu, int number) {
-    Rows.push_back({key, false, set, TColumnKeyAction::Command, menu, {}, number});
-  }
+// A command cell of the table: the submenu and the caption of a menu item.
+// An empty cell does nothing.
+struct TCell {
+  std::string_view Menu;
+  std::string_view Caption;
 };
+
+// One line of the table: the cells for none, Ctrl, Shift, Alt and Ctrl+Shift.
+struct TLine {
+  int Key;
+  bool Keypad;
+  std::array<TCell, CEverySet.size()> Cells;
+};
+
+// A "=" line: the same command with every modifier set.
+constexpr std::array<TCell, CEverySet.size()> Same(TCell cell) {
+  return {cell, cell, cell, cell, cell};
+}
+
+constexpr std::string_view Group = "Group of columns";
+constexpr std::string_view Select = "Select";
+constexpr std::string_view Container = "Container";
+constexpr std::string_view ViewEdit = "View && Edit";
+constexpr std::string_view LinkAs = "Link as item in";
+constexpr std::string_view Misc = "Miscellaneous";
+constexpr std::string_view Often = "Often";
+constexpr std::string_view Navigate = "Navigate";
+constexpr std::string_view Search = "Search";
+constexpr std::string_view Associate = "Associate extension";
+constexpr std::string_view Clip = "Clip active file";
+
+// The command lines; the column's own actions are added in BuildTable.
+// clang-format off
+constexpr TLine CLines[] = {
+  {Qt::Key_Left, false, {{{}, {Group, "Delete last column"}, {Group, "Delete this column"},
+                          {Group, "Rotate columns to left"}, {}}}},
+  {Qt::Key_Right, false, {{{}, {Group, "Insert column at end"}, {Group, "Insert column here"},
+                           {Group, "Rotate columns to right"}, {}}}},
+  {Qt::Key_Insert, false, {{{Select, "Toggle this"}, {Select, "Toggle up"},
+                            {Select, "Toggle down"}, {}, {}}}},
+  {Qt::Key_Delete, false, Same({Container, "Recycle item *"})},
+  {Qt::Key_A, false, {{{ViewEdit, "Edit streams"}, {ViewEdit, "Edit streams (autoload)"},
+                       {ViewEdit, "Edit description"}, {}, {LinkAs, "Startup"}}}},
+  {Qt::Key_C, false, Same({Misc, "Clip titles *"})},
+  {Qt::Key_D, false, {{{Often, "New directory"}, {}, {}, {}, {LinkAs, "Desktop"}}}},
+  {Qt::Key_E, false, {{{ViewEdit, "Edit"}, {}, {}, {}, {LinkAs, "Send-drag"}}}},
+  {Qt::Key_F, false, Same({Often, "New file"})},
+  {Qt::Key_G, false, {{{Misc, "Go to reference"}, {Container, "Go to file"}, {}, {}, {}}}},
+  {Qt::Key_I, false, {{{Navigate, "Tree navigator dialog"}, {Navigate, "Navigate to directory"},
+                       {}, {}, {}}}},
+  {Qt::Key_L, false, {{{Navigate, "Load directory"}, {Navigate, "Load all directories"},
+                       {Navigate, "Set as active file"}, {}, {LinkAs, "Location"}}}},
+  {Qt::Key_M, false, {{{Container, "Rename item"}, {Container, "Multi-rename item *"},
+                       {}, {}, {}}}},
+  {Qt::Key_N, false, {{{Often, "Rename file"}, {Often, "Multi-rename file *"}, {}, {}, {}}}},
+  {Qt::Key_P, false, {{{Often, "Properties"}, {Often, "Reference properties"}, {}, {}, {}}}},
+  {Qt::Key_Q, false, {{{Misc, "Open with"}, {}, {}, {}, {LinkAs, "Quick launch"}}}},
+  {Qt::Key_S, false, {{{Search, "Search file *"}, {Search, "Search file in home *"},
+                       {Search, "Search file in home 2 *"}, {Search, "Find common text *"},
+                       {LinkAs, "Send"}}}},
+  {Qt::Key_T, false, {{{Search, "Locate file"}, {Search, "Locate next file"},
+                       {Search, "Locate previous file"}, {}, {LinkAs, "Tool"}}}},
+  {Qt::Key_U, false, Same({Misc, "Paste picture"})},
+  {Qt::Key_V, false, {{{Container, "Relocate item *"}, {Container, "Add to this container"},
+                       {}, {}, {}}}},
+  {Qt::Key_W, false, {{{Misc, "Set as background"}, {Misc, "Set as wallpaper"}, {}, {}, {}}}},
+  {Qt::Key_X, false, {{{Associate, "Document"}, {Associate, "Generic"},
+                       {Associate, "Save and update"}, {}, {}}}},
+  {Qt::Key_Asterisk, true, {{{Select, "Toggle files"}, {Select, "Toggle all"}, {}, {}, {}}}},
+  {Qt::Key_Plus, true, {{{Select, "Filtered select all"}, {Select, "Select all"},
+                         {Select, "Select files"}, {}, {}}}},
+  {Qt::Key_Minus, true, {{{Select, "Filtered deselect all"}, {Select, "Deselect all"},
+                          {Select, "Deselect files"}, {}, {}}}},
+  {Qt::Key_F2, false, {{{Clip, "Name"}, {Clip, "Path"}, {Clip, "Title"}, {Clip, "Reference"},
+                        {}}}},
+  {Qt::Key_F3, false, Same({ViewEdit, "View next"})},
+  {Qt::Key_F4, false, Same({ViewEdit, "View previous"})},
+  {Qt::Key_F5, false, {{{ViewEdit, "View"}, {ViewEdit, "View clipboard picture"},
+                        {ViewEdit, "View steg noise"}, {}, {}}}},
+  {Qt::Key_F6, false, {{{ViewEdit, "View media in directory"},
+                        {ViewEdit, "View this media in directory"}, {}, {}, {}}}},
+  {Qt::Key_F11, false, Same({Often, "Recycle file *"})},
+  {Qt::Key_F12, false, Same({Often, "Delete file *"})},
+  {Qt::Key_Slash, false, {{{Navigate, "Default directory"}, {Navigate, "Partition root"},
+                           {Navigate, "Terminal root"}, {}, {}}}},
+  // The menu shows "Default directory" on the pad's "/" as well.
+  {Qt::Key_Slash, true, {{{Navigate, "Default directory"}, {}, {}, {}, {}}}},
+  {Qt::Key_Backslash, false, {{{Navigate, "Previous directory"}, {Navigate, "Partition root"},
+                               {Navigate, "Terminal root"}, {}, {}}}},
+};
+// clang-format on
 
 std::vector<TColumnKeyRow> BuildTable() {
   using A = TColumnKeyAction;
-  TTableBuilder t;
+  std::vector<TColumnKeyRow> rows;
+  const auto action = [&rows](int key, Qt::KeyboardModifiers set, A what, int number = 0) {
+    rows.push_back({key, false, set, what, {}, {}, number});
+  };
   for (Qt::KeyboardModifiers set : CEverySet) {
-    t.Action(Qt::Key_Backspace, set, A::ParentDirectory);
-    t.Action(Qt::Key_Return, set, A::EnterActiveItem);
+    action(Qt::Key_Backspace, set, A::ParentDirectory);
+    action(Qt::Key_Return, set, A::EnterActiveItem);
   }
-
-  constexpr std::string_view Group = "Group of columns";
-  t.Action(Qt::Key_Left, CNone, A::PreviousColumn);
-  t.Command(Qt::Key_Left, CCtrl, Group, "Delete last column");
-  t.Command(Qt::Key_Left, CShift, Group, "Delete this column");
-  t.Command(Qt::Key_Left, CAlt, Group, "Rotate columns to left");
-  t.Action(Qt::Key_Right, CNone, A::NextColumn);
-  t.Command(Qt::Key_Right, CCtrl, Group, "Insert column at end");
-  t.Command(Qt::Key_Right, CShift, Group, "Insert column here");
-  t.Command(Qt::Key_Right, CAlt, Group, "Rotate columns to right");
-
-  constexpr std::string_view Select = "Select";
-  t.Command(Qt::Key_Insert, CNone, Select, "Toggle this");
-  t.Command(Qt::Key_Insert, CCtrl, Select, "Toggle up");
-  t.Command(Qt::Key_Insert, CShift, Select, "Toggle down");
-
-  constexpr std::string_view Container = "Container";
-  t.Always(Qt::Key_Delete, Container, "Recycle item *");
-
+  action(Qt::Key_Left, CNone, A::PreviousColumn);
+  action(Qt::Key_Right, CNone, A::NextColumn);
   for (int n = 1; n <= 10; ++n) {
     const int key = n == 10 ? Qt::Key_0 : Qt::Key_0 + n;
-    t.Action(key, CNone, A::ShowBoard, n);
-    t.Numbered(key, CCtrl, "Show container", n);
-    t.Numbered(key, CShift, "Add to container *", n);
+    action(key, CNone, A::ShowBoard, n);
+    rows.push_back({key, false, CCtrl, A::Command, "Show container", {}, n});
+    rows.push_back({key, false, CShift, A::Command, "Add to container *", {}, n});
   }
-
-  constexpr std::string_view ViewEdit = "View && Edit";
-  constexpr std::string_view LinkAs = "Link as item in";
-  constexpr std::string_view Misc = "Miscellaneous";
-  constexpr std::string_view Often = "Often";
-  constexpr std::string_view Navigate = "Navigate";
-  constexpr std::string_view Search = "Search";
-
-  t.Command(Qt::Key_A, CNone, ViewEdit, "Edit streams");
-  t.Command(Qt::Key_A, CCtrl, ViewEdit, "Edit streams (autoload)");
-  t.Command(Qt::Key_A, CShift, ViewEdit, "Edit description");
-  t.Command(Qt::Key_A, CCtrlShift, LinkAs, "Startup");
-  t.Always(Qt::Key_C, Misc, "Clip titles *");
-  t.Command(Qt::Key_D, CNone, Often, "New directory");
-  t.Command(Qt::Key_D, CCtrlShift, LinkAs, "Desktop");
-  t.Command(Qt::Key_E, CNone, ViewEdit, "Edit");
-  t.Command(Qt::Key_E, CCtrlShift, LinkAs, "Send-drag");
-  t.Always(Qt::Key_F, Often, "New file");
-  t.Command(Qt::Key_G, CNone, Misc, "Go to reference");
-  t.Command(Qt::Key_G, CCtrl, Container, "Go to file");
-  t.Command(Qt::Key_I, CNone, Navigate, "Tree navigator dialog");
-  t.Command(Qt::Key_I, CCtrl, Navigate, "Navigate to directory");
-  t.Command(Qt::Key_L, CNone, Navigate, "Load directory");
-  t.Command(Qt::Key_L, CCtrl, Navigate, "Load all directories");
-  t.Command(Qt::Key_L, CShift, Navigate, "Set as active file");
-  t.Command(Qt::Key_L, CCtrlShift, LinkAs, "Location");
-  t.Command(Qt::Key_M, CNone, Container, "Rename item");
-  t.Command(Qt::Key_M, CCtrl, Container, "Multi-rename item *");
-  t.Command(Qt::Key_N, CNone, Often, "Rename file");
-  t.Command(Qt::Key_N, CCtrl, Often, "Multi-rename file *");
-  t.Command(Qt::Key_P, CNone, Often, "Properties");
-  t.Command(Qt::Key_P, CCtrl, Often, "Reference properties");
-  t.Command(Qt::Key_Q, CNone, Misc, "Open with");
-  t.Command(Qt::Key_Q, CCtrlShift, LinkAs, "Quick launch");
-  t.Command(Qt::Key_S, CNone, Search, "Search file *");
-  t.Command(Qt::Key_S, CCtrl, Search, "Search file in home *");
-  t.Command(Qt::Key_S, CShift, Search, "Search file in home 2 *");
-  t.Command(Qt::Key_S, CAlt, Search, "Find common text *");
-  t.Command(Qt::Key_S, CCtrlShift, LinkAs, "Send");
-  t.Command(Qt::Key_T, CNone, Search, "Locate file");
-  t.Command(Qt::Key_T, CCtrl, Search, "Locate next file");
-  t.Command(Qt::Key_T, CShift, Search, "Locate previous file");
-  t.Command(Qt::Key_T, CCtrlShift, LinkAs, "Tool");
-  t.Always(Qt::Key_U, Misc, "Paste picture");
-  t.Command(Qt::Key_V, CNone, Container, "Relocate item *");
-  t.Command(Qt::Key_V, CCtrl, Container, "Add to this container");
-  t.Command(Qt::Key_W, CNone, Misc, "Set as background");
-  t.Command(Qt::Key_W, CCtrl, Misc, "Set as wallpaper");
-  t.Command(Qt::Key_X, CNone, "Associate extension", "Document");
-  t.Command(Qt::Key_X, CCtrl, "Associate extension", "Generic");
-  t.Command(Qt::Key_X, CShift, "Associate extension", "Save and update");
-
-  t.Command(Qt::Key_Asterisk, CNone, Select, "Toggle files", true);
-  t.Command(Qt::Key_Asterisk, CCtrl, Select, "Toggle all", true);
-  t.Command(Qt::Key_Plus, CNone, Select, "Filtered select all", true);
-  t.Command(Qt::Key_Plus, CCtrl, Select, "Select all", true);
-  t.Command(Qt::Key_Plus, CShift, Select, "Select files", true);
-  t.Command(Qt::Key_Minus, CNone, Select, "Filtered deselect all", true);
-  t.Command(Qt::Key_Minus, CCtrl, Select, "Deselect all", true);
-  t.Command(Qt::Key_Minus, CShift, Select, "Deselect files", true);
-
-  constexpr std::string_view Clip = "Clip active file";
-  t.Command(Qt::Key_F2, CNone, Clip, "Name");
-  t.Command(Qt::Key_F2, CCtrl, Clip, "Path");
-  t.Command(Qt::Key_F2, CShift, Clip, "Title");
-  t.Command(Qt::Key_F2, CAlt, Clip, "Reference");
-  t.Always(Qt::Key_F3, ViewEdit, "View next");
-  t.Always(Qt::Key_F4, ViewEdit, "View previous");
-  t.Command(Qt::Key_F5, CNone, ViewEdit, "View");
-  t.Command(Qt::Key_F5, CCtrl, ViewEdit, "View clipboard picture");
-  t.Command(Qt::Key_F5, CShift, ViewEdit, "View steg noise");
-  t.Command(Qt::Key_F6, CNone, ViewEdit, "View media in directory");
-  t.Command(Qt::Key_F6, CCtrl, ViewEdit, "View this media in directory");
-  t.Always(Qt::Key_F11, Often, "Recycle file *");
-  t.Always(Qt::Key_F12, Often, "Delete file *");
-
-  t.Command(Qt::Key_Slash, CNone, Navigate, "Default directory");
-  t.Command(Qt::Key_Slash, CCtrl, Navigate, "Partition root");
-  t.Command(Qt::Key_Slash, CShift, Navigate, "Terminal root");
-  // The menu shows "Default directory" on the pad's "/" as well.
-  t.Command(Qt::Key_Slash, CNone, Navigate, "Default directory", true);
-  t.Command(Qt::Key_Backslash, CNone, Navigate, "Previous directory");
-  t.Command(Qt::Key_Backslash, CCtrl, Navigate, "Partition root");
-  t.Command(Qt::Key_Backslash, CShift, Navigate, "Terminal root");
-  return t.Rows;
+  for (const TLine& line : CLines)
+    for (size_t i = 0; i < CEverySet.size(); ++i)
+      if (!line.Cells[i].Caption.empty())
+        rows.push_back({line.Key, line.Keypad, CEverySet[i], A::Command, line.Cells[i].Menu,
+                        line.Cells[i].Caption, 0});
+  return rows;
 }
 
 } // namespace

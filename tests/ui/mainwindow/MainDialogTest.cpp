@@ -80,17 +80,18 @@ TEST_F(MainDialogTest, StartsActivatesTicksAndCloses) {
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     const TProgramOptions saved = ProgramOptions;
-    ProgramOptions.ReloadChangedDirectories = false;
-    std::ofstream(Documents + "/newer.txt") << "z";
-    QTest::qWait(1100);
-    form.MainTimerTimer();
+    // A file made a second after the last check, then the timer's tick.
+    const auto tickAfter = [&](bool reload, const char* name) {
+      ProgramOptions.ReloadChangedDirectories = reload;
+      std::ofstream(Documents + "/" + name) << "z";
+      QTest::qWait(1100);
+      form.MainTimerTimer();
+    };
+    tickAfter(false, "newer.txt");
     EXPECT_TRUE(form.Column(1).HeaderChanged);
     EXPECT_EQ(form.Column(1).Count(), 3);
     // ... and reads the next change at once when they are.
-    ProgramOptions.ReloadChangedDirectories = true;
-    std::ofstream(Documents + "/newest.txt") << "w";
-    QTest::qWait(1100);
-    form.MainTimerTimer();
+    tickAfter(true, "newest.txt");
     EXPECT_FALSE(form.Column(1).HeaderChanged);
     EXPECT_EQ(form.Column(1).Count(), 5);
     ProgramOptions = saved;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <vector>
 
 namespace cv {
@@ -57,7 +58,9 @@ int KeyAtPosition(uint32_t scanCode) {
   return 0;
 }
 
-// A command cell of the table: the submenu and the caption of a menu item.
+// A command cell of the table: the path of the submenu ("File/Often", the
+// captions from the top menu down without accelerator marks) and the caption
+// of a menu item.
 // An empty cell does nothing.
 struct TCell {
   std::string_view Menu;
@@ -76,17 +79,17 @@ constexpr std::array<TCell, CEverySet.size()> Same(TCell cell) {
   return {cell, cell, cell, cell, cell};
 }
 
-constexpr std::string_view Group = "Group of columns";
-constexpr std::string_view Select = "Select";
-constexpr std::string_view Container = "Container";
-constexpr std::string_view ViewEdit = "View && Edit";
-constexpr std::string_view LinkAs = "Link as item in";
-constexpr std::string_view Misc = "Miscellaneous";
-constexpr std::string_view Often = "Often";
-constexpr std::string_view Navigate = "Navigate";
-constexpr std::string_view Search = "Search";
-constexpr std::string_view Associate = "Associate extension";
-constexpr std::string_view Clip = "Clip active file";
+constexpr std::string_view Group = "File/Group of columns";
+constexpr std::string_view Select = "File/Select";
+constexpr std::string_view Container = "File/Container";
+constexpr std::string_view ViewEdit = "File/View & Edit";
+constexpr std::string_view LinkAs = "File/Miscellaneous/Link as item in";
+constexpr std::string_view Misc = "File/Miscellaneous";
+constexpr std::string_view Often = "File/Often";
+constexpr std::string_view Navigate = "File/Navigate";
+constexpr std::string_view Search = "File/Search";
+constexpr std::string_view Associate = "File/Miscellaneous/Associate extension";
+constexpr std::string_view Clip = "File/Miscellaneous/Clip active file";
 
 // The command lines; the column's own actions are added in BuildTable.
 // clang-format off
@@ -164,8 +167,8 @@ std::vector<TColumnKeyRow> BuildTable() {
   for (int n = 1; n <= 10; ++n) {
     const int key = n == 10 ? Qt::Key_0 : Qt::Key_0 + n;
     action(key, CNone, A::ShowBoard, n);
-    rows.push_back({key, false, CCtrl, A::Command, "Show container", {}, n});
-    rows.push_back({key, false, CShift, A::Command, "Add to container *", {}, n});
+    rows.push_back({key, false, CCtrl, A::Command, "File/Show container", {}, n});
+    rows.push_back({key, false, CShift, A::Command, "File/Container/Add to container *", {}, n});
   }
   for (const TLine& line : CLines)
     for (size_t i = 0; i < CEverySet.size(); ++i)
@@ -210,6 +213,12 @@ const TColumnKeyRow* FindColumnKey(int key, Qt::KeyboardModifiers modifiers, uin
     if (row.Key == wanted.Key && row.Keypad == wanted.Keypad && row.Modifiers == wanted.Modifiers)
       return &row;
   return nullptr;
+}
+
+std::string ColumnKeyCommandPath(const TColumnKeyRow& row) {
+  if (row.Action != TColumnKeyAction::Command) return {};
+  return std::string(row.Menu) + "/" +
+         (row.Caption.empty() ? std::to_string(row.Number) : std::string(row.Caption));
 }
 
 bool ColumnKeyConsumed(int key) {

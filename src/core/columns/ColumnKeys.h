@@ -19,13 +19,14 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace cv {
 
 enum class TColumnKeyAction {
-  // The menu command `Menu` ▸ `Caption`; in the numbered submenus "Show
-  // container" and "Add to container *", item `Number` (1..10).
+  // The menu item `Caption` in the submenu `Menu`; in the numbered submenus
+  // "Show container" and "Add to container *", item `Number` (1..10).
   Command,
   // The parent directory, with the modifiers passed on (automove, autoopen,
   // autohold inside the column's group).
@@ -44,8 +45,10 @@ struct TColumnKeyRow {
   // Exactly these of Shift, Ctrl and Alt are held (others are ignored).
   Qt::KeyboardModifiers Modifiers;
   TColumnKeyAction Action = TColumnKeyAction::Command;
-  std::string_view Menu;    // the submenu that holds the command
-  std::string_view Caption; // empty for a numbered submenu item
+  // The submenu's path: the captions from the top menu down, without
+  // accelerator marks ("File/View & Edit").
+  std::string_view Menu;
+  std::string_view Caption; // as the menu shows it; empty for a numbered item
   int Number = 0;
 };
 
@@ -65,6 +68,10 @@ std::span<const TColumnKeyRow> ColumnKeyTable();
 
 // The row of a key, or null when the combination does nothing.
 const TColumnKeyRow* FindColumnKey(int key, Qt::KeyboardModifiers modifiers, uint32_t scanCode);
+
+// The command's path, "File/Often/New file" or "File/Show container/3";
+// empty for the column's own actions.
+std::string ColumnKeyCommandPath(const TColumnKeyRow& row);
 
 // Whether the list keeps the key after the table ran: every key except
 // Insert, which goes on to the list's parent.

@@ -10,14 +10,14 @@
 namespace cv {
 namespace {
 
-// A row as text: "Menu > Caption", "Menu > n" for a numbered item,
+// A row as text: the command's path ("File/Often/New file", "File/Show
+// container/3"),
 // "<action>" for the column's own actions, "" for nothing.
 std::string Describe(const TColumnKeyRow* row) {
   if (!row) return "";
   switch (row->Action) {
   case TColumnKeyAction::Command:
-    return std::string(row->Menu) + " > " +
-           (row->Caption.empty() ? std::to_string(row->Number) : std::string(row->Caption));
+    return ColumnKeyCommandPath(*row);
   case TColumnKeyAction::ParentDirectory:
     return "<parent>";
   case TColumnKeyAction::EnterActiveItem:
@@ -52,11 +52,12 @@ std::array<std::string, 5> Same(const std::string& cell) {
 }
 
 std::vector<TExpectedRow> ExpectedTable() {
-  const std::string group = "Group of columns > ", select = "Select > ",
-                    link = "Link as item in > ", view = "View && Edit > ",
-                    misc = "Miscellaneous > ", often = "Often > ", nav = "Navigate > ",
-                    search = "Search > ", container = "Container > ",
-                    assoc = "Associate extension > ", clip = "Clip active file > ";
+  const std::string group = "File/Group of columns/", select = "File/Select/",
+                    link = "File/Miscellaneous/Link as item in/", view = "File/View & Edit/",
+                    misc = "File/Miscellaneous/", often = "File/Often/", nav = "File/Navigate/",
+                    search = "File/Search/", container = "File/Container/",
+                    assoc = "File/Miscellaneous/Associate extension/",
+                    clip = "File/Miscellaneous/Clip active file/";
   std::vector<TExpectedRow> rows = {
       {Qt::Key_Backspace, false, Same("<parent>")},
       {Qt::Key_Return, false, Same("<enter>")},
@@ -141,8 +142,8 @@ std::vector<TExpectedRow> ExpectedTable() {
     const std::string number = std::to_string(n);
     rows.push_back({n == 10 ? Qt::Key_0 : Qt::Key_0 + n,
                     false,
-                    {"<board " + number + ">", "Show container > " + number,
-                     "Add to container * > " + number, "", ""}});
+                    {"<board " + number + ">", "File/Show container/" + number,
+                     container + "Add to container */" + number, "", ""}});
   }
   return rows;
 }
@@ -191,31 +192,33 @@ TEST(ColumnKeysTest, KeysAreFoundByPositionAndThePadKeysAreTheirOwn) {
   };
   const Qt::KeyboardModifiers pad = Qt::KeypadModifier;
   const TCase cases[] = {
-      {"Shift+1 arrives as !", Qt::Key_Exclam, Shift, 0, "Add to container * > 1"},
-      {"Shift+0 arrives as )", Qt::Key_ParenRight, Shift, 0, "Add to container * > 10"},
-      {"Shift+8 arrives as *", Qt::Key_Asterisk, Shift, 0, "Add to container * > 8"},
-      {"the digit row by keycode", Qt::Key_Exclam, Shift, 10, "Add to container * > 1"},
+      {"Shift+1 arrives as !", Qt::Key_Exclam, Shift, 0, "File/Container/Add to container */1"},
+      {"Shift+0 arrives as )", Qt::Key_ParenRight, Shift, 0,
+       "File/Container/Add to container */10"},
+      {"Shift+8 arrives as *", Qt::Key_Asterisk, Shift, 0, "File/Container/Add to container */8"},
+      {"the digit row by keycode", Qt::Key_Exclam, Shift, 10,
+       "File/Container/Add to container */1"},
       {"an AZERTY 1 key unshifted", Qt::Key_Ampersand, Qt::NoModifier, 10, "<board 1>"},
-      {"an AZERTY 0 key with Ctrl", Qt::Key_Agrave, Ctrl, 19, "Show container > 10"},
-      {"Shift+/ arrives as ?", Qt::Key_Question, Shift, 0, "Navigate > Terminal root"},
-      {"Shift+\\ arrives as |", Qt::Key_Bar, Shift, 0, "Navigate > Terminal root"},
-      {"the key above Enter by keycode", Qt::Key_Bar, Shift, 51, "Navigate > Terminal root"},
+      {"an AZERTY 0 key with Ctrl", Qt::Key_Agrave, Ctrl, 19, "File/Show container/10"},
+      {"Shift+/ arrives as ?", Qt::Key_Question, Shift, 0, "File/Navigate/Terminal root"},
+      {"Shift+\\ arrives as |", Qt::Key_Bar, Shift, 0, "File/Navigate/Terminal root"},
+      {"the key above Enter by keycode", Qt::Key_Bar, Shift, 51, "File/Navigate/Terminal root"},
       {"the key left of right Shift on a German layout", Qt::Key_Minus, Qt::NoModifier, 61,
-       "Navigate > Default directory"},
+       "File/Navigate/Default directory"},
       {"an unshifted ! is no digit", Qt::Key_Exclam, Qt::NoModifier, 0, ""},
       {"a symbol with a keycode elsewhere", Qt::Key_Exclam, Shift, 42, ""},
       {"pad 1 is not digit 1", Qt::Key_1, pad, 87, ""},
       {"pad 0 is not digit 0", Qt::Key_0, pad | Ctrl, 90, ""},
       {"the main - is not the pad's", Qt::Key_Minus, Qt::NoModifier, 0, ""},
       {"the main + is not the pad's", Qt::Key_Plus, Shift, 21, ""},
-      {"the pad's * is its own", Qt::Key_Asterisk, pad, 63, "Select > Toggle files"},
+      {"the pad's * is its own", Qt::Key_Asterisk, pad, 63, "File/Select/Toggle files"},
       {"the pad's / with Ctrl", Qt::Key_Slash, pad | Ctrl, 106, ""},
       {"the pad's Enter", Qt::Key_Enter, pad | Alt, 104, "<enter>"},
       {"the pad's Left with Num Lock off", Qt::Key_Left, pad, 83, "<previous column>"},
       {"the pad's Insert with Num Lock off", Qt::Key_Insert, pad | Shift, 90,
-       "Select > Toggle down"},
+       "File/Select/Toggle down"},
       {"the pad's Delete with Num Lock off", Qt::Key_Delete, pad | Ctrl, 91,
-       "Container > Recycle item *"},
+       "File/Container/Recycle item *"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);

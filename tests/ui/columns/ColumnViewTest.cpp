@@ -17,7 +17,7 @@ TEST(ColumnViewKeyTest, KeyEventsFindTheirRowByPosition) {
   // Shift+1 as X11 and Wayland deliver it: "!" with the digit's keycode.
   const TColumnKeyRow* row = ColumnKeyRow(Press(Qt::Key_Exclam, Qt::ShiftModifier, 10, "!"));
   ASSERT_NE(row, nullptr);
-  EXPECT_EQ(row->Menu, "Add to container *");
+  EXPECT_EQ(ColumnKeyCommandPath(*row), "File/Container/Add to container */1");
   EXPECT_EQ(row->Number, 1);
   // The AZERTY "1" key without Shift.
   row = ColumnKeyRow(Press(Qt::Key_Ampersand, Qt::NoModifier, 10, "&"));

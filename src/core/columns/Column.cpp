@@ -59,21 +59,11 @@ void TColumn::ClearItems() {
 
 void TColumn::CountItem(const TFileListData& item, bool isDirectory) {
   switch (item.Type) {
-  case fltDirectory:
-    ++DirsCount;
-    break;
-  case fltLink:
-    ++LinksCount;
-    break;
-  case fltProgram:
-    ++ProgsCount;
-    break;
-  case fltDocument:
-    ++DocsCount;
-    break;
-  default:
-    ++GenericCount;
-    break;
+  case fltDirectory: ++DirsCount; break;
+  case fltLink: ++LinksCount; break;
+  case fltProgram: ++ProgsCount; break;
+  case fltDocument: ++DocsCount; break;
+  default: ++GenericCount; break;
   }
   if (item.Encrypted) ++EncryptedCount;
   if (!isDirectory) TotalSize = AddSizes(TotalSize, item.Size);
@@ -539,7 +529,8 @@ void TColumn::UpdateHeaderCaption() {
   if (ContainerIndex >= 0) {
     const std::string name = ContainerName ? ContainerName(ContainerIndex) : std::string();
     const std::string number = std::to_string(ContainerIndex + 1);
-    HeaderCaption = "Container \"" + (name.empty() ? number : name + " (" + number + ")") + "\"";
+    HeaderCaption =
+        "Container \"" + (name.empty() ? number : name + " (" + number + ")") + "\"";
     return;
   }
   const std::string path = GetTitlePath(ActiveTitle);
@@ -588,9 +579,7 @@ void TColumn::EnterDirectory(const std::string& directoryTitle) {
   LoadRemembered(IncludeDelimiter(directoryTitle), true, {0, 0, fltGeneric});
 }
 
-void TColumn::ParentDirectory() {
-  ParentDirectoryOf(ActiveTitle);
-}
+void TColumn::ParentDirectory() { ParentDirectoryOf(ActiveTitle); }
 
 void TColumn::ParentDirectoryOf(const std::string& left) {
   if (GetTitlePath(left).empty()) return;
@@ -598,10 +587,8 @@ void TColumn::ParentDirectoryOf(const std::string& left) {
   int type = fltDirectory;
   int64_t key = ActiveKey;
   int offset = TopOffset;
-  if (History)
-    History->FindHistoryForParent(title, type, key, offset);
-  else
-    title = ExcludeDelimiter(GetTitlePath(left));
+  if (History) History->FindHistoryForParent(title, type, key, offset);
+  else title = ExcludeDelimiter(GetTitlePath(left));
   // The directory being left is focused: it is a directory, even when it
   // vanished and the history knows nothing of it.
   LoadDirectory(true, -1, key, offset, fltDirectory, title);
@@ -613,9 +600,7 @@ void TColumn::PreviousDirectory() {
   LoadRemembered(ActiveTitle, false, {});
 }
 
-void TColumn::DefaultDirectory() {
-  LoadRemembered(DefaultTitle, true, {});
-}
+void TColumn::DefaultDirectory() { LoadRemembered(DefaultTitle, true, {}); }
 
 void TColumn::PartitionRoot() {
   const std::string partition = GetPartitionOfTitle(ActiveTitle);

@@ -170,7 +170,7 @@ public:
   void SetInactiveFocus();
   void ResetColumn(bool keepFixed);
 
-  // ---- Selection ----------------------------------------------------------------------------
+  // ---- Selection -------------------------------------------------------------------------
   // The items' `Selected` flags; `SelCount` and `SelSize` follow every
   // change. Nothing is selected in an empty list or in the partitions list.
   bool CanSelect() const;
@@ -209,9 +209,8 @@ public:
   void TerminalRoot();
   void SetSortMode(const std::string& sortMode);
 
-  // ---- Information bars
-  // -------------------------------------------------------------------------- Fills `Info` for
-  // this column and its active file.
+  // ---- Information bars --------------------------------------------------------------------------
+  // Fills `Info` for this column and its active file.
   void ShowInfo();
   TColumnInfo Info;
   // Description bar text: first 1000 characters, line breaks removed.
@@ -241,7 +240,7 @@ private:
   void CountItem(const TFileListData& item, bool isDirectory);
   void UpdateHeaderCaption();
   void SetSelected(TFileListData& item, bool selected);
-  // Applies `change` to every item (or every file) and repaints once.
+  // Gives every item (or every file) the state `selected` says; one repaint.
   void ChangeEvery(bool filesOnly, const std::function<bool(const TFileListData&)>& selected);
   void GroupToggle(int step);
   void SelectionChanged();

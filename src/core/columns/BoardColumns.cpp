@@ -80,6 +80,11 @@ void TBoardColumns::SetActiveColumn(int index) {
   if (Shown(index)) Active = index;
 }
 
+int TBoardColumns::NeighbourColumn(int step) const {
+  if (Visible < 1) return 0;
+  return ((Active + step) % Visible + Visible) % Visible;
+}
+
 int TBoardColumns::GroupStart(int index) const {
   while (index > 0 && !Column(index).FixedAttr)
     --index;

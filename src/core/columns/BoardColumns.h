@@ -71,6 +71,9 @@ public:
   bool SetVisibleColumns(int count);
   // Only a visible column can become active.
   void SetActiveColumn(int index);
+  // The visible column `step` places from the active one, wrapping at both
+  // ends (previous column: -1, next column: 1).
+  int NeighbourColumn(int step) const;
   TBoardHost Host;
 
   // ---- Groups ----------------------------------------------------------------

@@ -92,6 +92,107 @@ void TColumn::ResetColumn(bool keepFixed) {
   DirMonitor.Reset();
 }
 
+// ---- Selection ----------------------------------------------------------------
+
+bool TColumn::CanSelect() const {
+  return !Items.empty() && !(ShowsDirectory() && ShownPath().empty());
+}
+
+void TColumn::SetSelected(TFileListData& item, bool selected) {
+  if (item.Selected == selected) return;
+  item.Selected = selected;
+  SelCount += selected ? 1 : -1;
+  SelSize = selected ? AddSizes(SelSize, item.Size) : std::max<int64_t>(0, SelSize - item.Size);
+}
+
+void TColumn::SelectionChanged() {
+  if (OnSelectionChanged) OnSelectionChanged();
+}
+
+void TColumn::SelectItem(int index) {
+  if (!CanSelect() || index < 0 || index >= Count()) return;
+  SetSelected(Items[static_cast<size_t>(index)], true);
+  List.RepaintItem(index);
+  SelectionChanged();
+}
+
+void TColumn::DeselectItem(int index) {
+  if (!CanSelect() || index < 0 || index >= Count()) return;
+  SetSelected(Items[static_cast<size_t>(index)], false);
+  List.RepaintItem(index);
+  SelectionChanged();
+}
+
+void TColumn::ToggleItem(int index) {
+  if (!CanSelect() || index < 0 || index >= Count()) return;
+  TFileListData& item = Items[static_cast<size_t>(index)];
+  SetSelected(item, !item.Selected);
+  List.RepaintItem(index);
+  SelectionChanged();
+}
+
+void TColumn::ChangeEvery(bool filesOnly,
+                          const std::function<bool(const TFileListData&)>& selected) {
+  if (!CanSelect()) return;
+  for (TFileListData& item : Items)
+    if (!filesOnly || item.Type != fltDirectory) SetSelected(item, selected(item));
+  List.RepaintAll();
+  SelectionChanged();
+}
+
+void TColumn::SelectAll(bool filesOnly) {
+  ChangeEvery(filesOnly, [](const TFileListData&) { return true; });
+}
+
+void TColumn::DeselectAll(bool filesOnly) {
+  ChangeEvery(filesOnly, [](const TFileListData&) { return false; });
+}
+
+void TColumn::ToggleAll(bool filesOnly) {
+  ChangeEvery(filesOnly, [](const TFileListData& item) { return !item.Selected; });
+}
+
+void TColumn::ToggleThis() {
+  if (!CanSelect()) return;
+  const int focus = List.FocusIndex();
+  ToggleItem(focus);
+  if (focus < Count() - 1) List.SetFocusIndex(focus + 1);
+}
+
+void TColumn::GroupToggle(int step) {
+  if (!CanSelect()) return;
+  const int focus = List.FocusIndex();
+  // The block the focused item starts takes the opposite state.
+  const bool from = Items[static_cast<size_t>(focus)].Selected;
+  for (int i = focus; i >= 0 && i < Count(); i += step) {
+    TFileListData& item = Items[static_cast<size_t>(i)];
+    if (item.Selected != from) break;
+    SetSelected(item, !from);
+  }
+  List.RepaintAll();
+  SelectionChanged();
+}
+
+std::vector<std::string> TColumn::SelectedTitles() const {
+  std::vector<std::string> titles;
+  titles.reserve(static_cast<size_t>(SelCount));
+  for (const TFileListData& item : Items)
+    if (item.Selected) titles.push_back(item.Title);
+  return titles;
+}
+
+void TColumn::SelectTitles(const std::vector<std::string>& titles) {
+  if (titles.empty() || !CanSelect()) return;
+  // Titles are compared byte for byte: "Data" and "data" are two files.
+  std::vector<std::string_view> wanted(titles.begin(), titles.end());
+  std::sort(wanted.begin(), wanted.end());
+  for (TFileListData& item : Items)
+    if (std::binary_search(wanted.begin(), wanted.end(), std::string_view(item.Title)))
+      SetSelected(item, true);
+  List.RepaintAll();
+  SelectionChanged();
+}
+
 std::string TColumn::ShownPath() const {
   return ContainerIndex >= 0 ? std::string() : GetTitlePath(ActiveTitle);
 }

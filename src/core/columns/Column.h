@@ -125,6 +125,8 @@ public:
   // The active file changed (title or focus): the owner schedules the
   // working-path and information-bar update once, after the change.
   std::function<void()> OnActiveFileChanged;
+  // `SelCount` or `SelSize` changed: the information bars are out of date.
+  std::function<void()> OnSelectionChanged;
   // Set by a loop for the loads it runs; null: each load shows its own.
   TFailureShows* FailureShows = nullptr;
   // Container names for the header caption ("" when it has none).
@@ -167,6 +169,31 @@ public:
   // Bookkeeping after any focus change.
   void SetInactiveFocus();
   void ResetColumn(bool keepFixed);
+
+  // ---- Selection -------------------------------------------------------------------------
+  // The items' `Selected` flags; `SelCount` and `SelSize` follow every
+  // change. Nothing is selected in an empty list or in the partitions list.
+  bool CanSelect() const;
+  void SelectItem(int index);
+  void DeselectItem(int index);
+  void ToggleItem(int index);
+  // Every item, or only files (directories and partitions are left as they
+  // are); one repaint at the end.
+  void SelectAll(bool filesOnly);
+  void DeselectAll(bool filesOnly);
+  void ToggleAll(bool filesOnly);
+  // Toggles the focused item and moves the focus down one item; the last
+  // item keeps it.
+  void ToggleThis();
+  // From the focused item toward the top (bottom): a selected item
+  // deselects the block it belongs to, an unselected one selects up to the
+  // next selected item. The focus stays.
+  void ToggleUp() { GroupToggle(-1); }
+  void ToggleDown() { GroupToggle(1); }
+  // The selection by title, to carry it across a reload of the same
+  // directory.
+  std::vector<std::string> SelectedTitles() const;
+  void SelectTitles(const std::vector<std::string>& titles);
 
   // ---- Navigation ------------------------------------------------------------------------------
   // Shown directory with a trailing "/" (empty for the partitions list).
@@ -212,6 +239,11 @@ private:
   void CopyListing(const TColumn& other);
   void CountItem(const TFileListData& item, bool isDirectory);
   void UpdateHeaderCaption();
+  void SetSelected(TFileListData& item, bool selected);
+  // Gives every item (or every file) the state `selected` says; one repaint.
+  void ChangeEvery(bool filesOnly, const std::function<bool(const TFileListData&)>& selected);
+  void GroupToggle(int step);
+  void SelectionChanged();
   void ContentChanged();
   // The index where a missing item would stand (directory mode).
   int FindPlace(std::string_view name, int type, TSortMode mode, int64_t key) const;

@@ -4,6 +4,7 @@
 #include "filesystem/Partitions.h"
 #include "foundation/BusyCount.h"
 #include "foundation/Guard.h"
+#include "options/ProgramOptions.h"
 
 namespace cv {
 
@@ -13,6 +14,37 @@ namespace {
 bool IsPolledPartition(const std::string& title) {
   const int type = GetPartitionType(title);
   return type == ptFixed || type == ptRAM;
+}
+
+// Reloads `columns[source]` and gives its listing to the later columns that
+// show the same directory. False when the user cancelled a failure.
+bool ReloadShared(const std::vector<TColumn*>& columns, size_t source, TFailureShows& shows) {
+  TColumn& column = *columns[source];
+  column.FailureShows = &shows;
+  column.LoadDirectory(false);
+  column.FailureShows = nullptr;
+  if (shows.Cancelled) return false;
+  CheckRestDirMonitor(columns, source, source + 1);
+  return true;
+}
+
+// The same, each of those columns keeping its focus, top row and the titles
+// it had selected.
+bool ReloadKeepingPlace(const std::vector<TColumn*>& columns, size_t source, TFailureShows& shows) {
+  const std::string path = columns[source]->ShownPath();
+  std::vector<std::vector<std::string>> selected(columns.size());
+  for (size_t k = source; k < columns.size(); ++k) {
+    TColumn& column = *columns[k];
+    if (!column.ShowsDirectory() || column.ShownPath() != path) continue;
+    selected[k] = column.SelectedTitles();
+    // Scrolling leaves the stored offset behind; the reload places the focus by it.
+    if (!column.Items.empty()) column.TopOffset = column.List.FocusIndex() - column.List.TopIndex();
+  }
+  if (!ReloadShared(columns, source, shows)) return false;
+  for (size_t k = source; k < columns.size(); ++k)
+    // A column that climbed out of a vanished directory selects nothing there.
+    if (columns[k]->ShownPath() == path) columns[k]->SelectTitles(selected[k]);
+  return true;
 }
 
 } // namespace
@@ -43,11 +75,9 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
       column.HeaderChanged = true;
       anyChanged = true;
       if (force) {
-        column.FailureShows = &shows;
-        column.LoadDirectory(false);
-        column.FailureShows = nullptr;
-        if (shows.Cancelled) break;
-        CheckRestDirMonitor(columns, i, i + 1);
+        if (!ReloadShared(columns, i, shows)) break;
+      } else if (ProgramOptions.ReloadChangedDirectories && !(state.Held && state.Held(column))) {
+        if (!ReloadKeepingPlace(columns, i, shows)) break;
       }
     }
     return anyChanged;

@@ -2,7 +2,9 @@
 // The periodic check of the columns' directory monitors: a changed column is
 // marked (its header caption struck through); a forced check reloads it, and
 // other columns that show the same directory take its listing, so each
-// changed directory is read from disk once.
+// changed directory is read from disk once. With the option "Reload changed
+// directories" an unforced check reloads a changed column too, keeping its
+// focus, its top row and its selection by title.
 
 #include <cstddef>
 #include <functional>
@@ -20,6 +22,9 @@ struct TDirMonitorCheckState {
   // Whether an unforced check reads the title's directory; unset: on fixed
   // and RAM partitions only.
   std::function<bool(const std::string& title)> Polled;
+  // A column the user is dragging from or editing in: it is only marked,
+  // never reloaded by an unforced check. Unset: none.
+  std::function<bool(const TColumn& column)> Held;
 };
 
 // `columns` are the visible columns in board order. Without force the check

@@ -203,13 +203,8 @@ void TItemListState::ScrollRows(int rows) {
   MoveFocusWithTop(oldTop);
 }
 
-void TItemListState::WheelDown() {
-  SetTopIndex(Saturate(int64_t{FTopIndex} + FSubcolumns));
-  KeepFocusInView();
-}
-
-void TItemListState::WheelUp() {
-  SetTopIndex(Saturate(int64_t{FTopIndex} - FSubcolumns));
+void TItemListState::Wheel(int rows) {
+  SetTopIndex(Saturate(int64_t{FTopIndex} + int64_t{rows} * FSubcolumns));
   KeepFocusInView();
 }
 

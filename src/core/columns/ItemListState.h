@@ -119,8 +119,8 @@ public:
   // Ctrl, Alt); keypad digits carry Qt::KeypadModifier and differ from the
   // main digits, keypad arrows act like arrows.
   bool KeyDown(int key, Qt::KeyboardModifiers modifiers);
-  void WheelDown();
-  void WheelUp();
+  // Scrolls by whole rows (down for positive), then keeps the focus in view.
+  void Wheel(int rows);
   // The view's scroll bar moved to a row (thumb drag, arrows, page clicks).
   void ScrollBarMoved(int position);
   // A scroll-bar action ended (thumb released, click finished).
@@ -128,6 +128,11 @@ public:
   const TScrollBarState& ScrollBar() const { return FScrollBar; }
   // Recomputes the scroll bar from the rows (also keeps top and focus valid).
   void ResetScrollBar();
+
+  // ---- Repaint -------------------------------------------------------------
+  // A visible item (the owner changed how it looks), or every visible item.
+  void RepaintItem(int index);
+  void RepaintAll();
 
   // ---- Shuffle -------------------------------------------------------------
   // For each round, exchanges every index with a random index through the
@@ -156,8 +161,6 @@ private:
   void SetMeasure(int& field, int value);
   TScrollBarState ExpectedScrollBar() const;
   void PublishScrollBar();
-  void RepaintItem(int index);
-  void RepaintAll();
   // Scrolls by rows; the focus keeps its place on screen.
   void ScrollRows(int rows);
   void MoveFocusWithTop(int oldTop);

@@ -380,6 +380,8 @@ constexpr TOptionRow CRows[] = {
            "Items font size"),
     Listed("FileList", "ItemsExtraHeight", IntOf<&P::ItemsExtraHeight>, 4, CExtraHeights, Column,
            CItems, "Items extra height (pixels)"),
+    Flag("FileList", "ReloadChangedDirectories", BoolOf<&P::ReloadChangedDirectories>, true, Column,
+         CItems, "Reload changed directories"),
 
     // "Main", then "ViewerPlugins"
     Flag("Main", "ActivatePlugins", BoolOf<&P::ActivatePlugins>, true, Plugins, CPlugins,

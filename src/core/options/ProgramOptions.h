@@ -51,6 +51,7 @@ public:
 
   // Section "FileList".
   bool ShowGrid;
+  bool ReloadChangedDirectories;
   bool ShowFilesGroup;
   bool DirsAtEnd;
   bool SeparateDirs;

@@ -1,13 +1,19 @@
 #include "columns/ColumnView.h"
 
 #include "columns/Column.h"
+#include "columns/ColumnKeys.h"
 #include "columns/MyPanel.h"
 #include "foundation/Guard.h"
 
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 
 namespace cv {
+
+const TColumnKeyRow* ColumnKeyRow(const QKeyEvent& event) {
+  return FindColumnKey(event.key(), event.modifiers(), event.nativeScanCode());
+}
 
 TColumnView::TColumnView(TColumn& column, QWidget* parent)
     : QWidget(parent), Column(column), Header(new MyTPanel(this, MyTPanel::pmPanel)),

@@ -6,10 +6,17 @@
 
 #include <QWidget>
 
+class QKeyEvent;
+
 namespace cv {
 
 class TColumn;
 class MyTPanel;
+struct TColumnKeyRow;
+
+// The column key table's row for a key event of a column's list (matched by
+// key position through the event's native scan code), or null.
+const TColumnKeyRow* ColumnKeyRow(const QKeyEvent& event);
 
 class TColumnView : public QWidget {
   Q_OBJECT

@@ -680,23 +680,21 @@ void MyTPanel::wheelEvent(QWheelEvent* event) {
     return;
   }
   event->accept();
-  FWheelRemainder += event->angleDelta().y();
-  int steps = FWheelRemainder / CWheelStep;
-  FWheelRemainder -= steps * CWheelStep;
-  if (steps == 0) return;
+  const int delta = event->angleDelta().y();
+  if (delta == 0) return;
+  // A notch (120) scrolls the desktop's lines; the finer steps of smooth
+  // wheels and touchpads add up to rows in the same measure.
+  FWheelRemainder += delta * std::max(0, QApplication::wheelScrollLines());
+  const int rows = FWheelRemainder / CWheelStep;
+  FWheelRemainder -= rows * CWheelStep;
+  if (rows == 0) return;
   const QPointer<MyTPanel> alive(this);
   const QPoint inner = event->position().toPoint() - InnerOrigin();
   // The list under the wheel scrolls and takes the keyboard focus.
   if (!hasFocus()) setFocus(Qt::MouseFocusReason);
-  for (; steps != 0 && alive; steps += steps > 0 ? -1 : 1) {
-    if (steps < 0) {
-      if (OnWheelDown) OnWheelDown(inner);
-      if (alive) FList->WheelDown();
-    } else {
-      if (OnWheelUp) OnWheelUp(inner);
-      if (alive) FList->WheelUp();
-    }
-  }
+  if (rows < 0 && OnWheelDown) OnWheelDown(inner);
+  if (rows > 0 && OnWheelUp) OnWheelUp(inner);
+  if (alive) FList->Wheel(-rows);
 }
 
 void MyTPanel::keyPressEvent(QKeyEvent* event) {

@@ -246,6 +246,7 @@ public:
   std::function<void(const QMouseEvent&, const QPoint& inner)> OnMouseUp;
   std::function<void(const QMouseEvent&, const QPoint& inner)> OnMouseMove;
   std::function<void(const QMouseEvent&, const QPoint& inner)> OnDblClick;
+  // Once per wheel event that scrolls, before the list scrolls.
   std::function<void(const QPoint& inner)> OnWheelDown;
   std::function<void(const QPoint& inner)> OnWheelUp;
   // Runs for every key, after the list's own keys.
@@ -324,6 +325,7 @@ private:
   QScrollBar* FScrollBar = nullptr;
   bool FSyncingScrollBar = false;
   int FHotItem = -1;
+  // Wheel angle times scroll lines not yet turned into a row.
   int FWheelRemainder = 0;
 };
 

@@ -133,6 +133,23 @@ TEST_F(BoardColumnsTest, GroupsStartAtFixedColumnsAndEndAtTheLastVisible) {
   }
 }
 
+TEST_F(BoardColumnsTest, NeighbourColumnsWrapAtBothEndsOfTheVisibleOnes) {
+  struct TCase {
+    int Visible, Active, Step, Expected;
+  };
+  const TCase cases[] = {
+      {3, 0, -1, 2}, // left on the first: the last visible
+      {3, 2, 1, 0},  // right on the last visible: the first
+      {3, 1, 1, 2},  {3, 1, -1, 0}, {10, 9, 1, 0}, {10, 0, -1, 9}, {1, 0, 1, 0}, {1, 0, -1, 0},
+  };
+  for (const TCase& c : cases) {
+    ASSERT_TRUE(Board().SetVisibleColumns(c.Visible));
+    Board().SetActiveColumn(c.Active);
+    EXPECT_EQ(Board().NeighbourColumn(c.Step), c.Expected)
+        << c.Visible << " visible, active " << c.Active << ", step " << c.Step;
+  }
+}
+
 TEST_F(BoardColumnsTest, InsertCutAndRotateMoveTheColumns) {
   struct TCase {
     const char* What;

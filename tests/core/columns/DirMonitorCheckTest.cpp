@@ -6,6 +6,7 @@
 #include "filesystem/File.h"
 #include "foundation/BusyCount.h"
 #include "foundation/Program.h"
+#include "options/ProgramOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@ namespace {
 class DirMonitorCheckTest : public ::testing::Test {
 protected:
   void SetUp() override {
+    SavedOptions = ProgramOptions;
     BusyCount.Reset();
     for (TColumn* column : {&A, &B}) {
       column->GroupOptions = TGroupOptions();
@@ -29,6 +31,7 @@ protected:
     // Whatever partition the temporary directory is on, it is polled.
     State.Polled = [](const std::string&) { return true; };
   }
+  void TearDown() override { ProgramOptions = SavedOptions; }
   void Touch(const std::string& name, size_t size = 1) {
     std::ofstream(Dir.Path + "/" + name) << std::string(size, 'x');
   }
@@ -47,6 +50,14 @@ protected:
     return names;
   }
 
+  static std::vector<std::string> SelectedNames(const TColumn& column) {
+    std::vector<std::string> names;
+    for (const TFileListData& item : column.Items)
+      if (item.Selected) names.push_back(GetTitleName(item.Title));
+    return names;
+  }
+
+  TProgramOptions SavedOptions;
   test::TTempDir Dir;
   test::TRecordingUserInterface Ui;
   TBusyCounter Busy;
@@ -56,6 +67,7 @@ protected:
 };
 
 TEST_F(DirMonitorCheckTest, UnforcedCheckMarksButDoesNotReload) {
+  ProgramOptions.ReloadChangedDirectories = false;
   Touch("new.bin");
   EXPECT_TRUE(CheckDirMonitor(Columns, false, true, State, Busy));
   EXPECT_TRUE(A.HeaderChanged);
@@ -64,6 +76,74 @@ TEST_F(DirMonitorCheckTest, UnforcedCheckMarksButDoesNotReload) {
   EXPECT_FALSE(CheckDirMonitor(Columns, false, true, State, Busy)) << "the change was taken";
   EXPECT_TRUE(A.HeaderChanged) << "the mark stays until a reload";
   EXPECT_EQ(Busy.Value(), 0);
+}
+
+TEST_F(DirMonitorCheckTest, ChangedColumnsReloadKeepingFocusTopRowAndSelection) {
+  ASSERT_TRUE(ProgramOptions.ReloadChangedDirectories) << "on by default";
+  for (const char* name : {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"})
+    Touch(name);
+  A.List.SetSize(200, 2 * 5 + 4 * 15); // four rows
+  ASSERT_TRUE(CheckDirMonitor(Columns, true, false, State, Busy));
+  A.FocusByIndex(4, 2); // "e", two rows below the top "c"
+  A.List.Wheel(1);      // scrolled since: "d" at the top
+  ASSERT_EQ(A.List.TopIndex(), 3);
+  for (int i : {1, 5, 7})
+    A.SelectItem(i); // b, f, h
+  B.FocusByIndex(9, 0);
+  B.SelectItem(9); // j
+
+  // A shell deletes and creates files beside the running columns.
+  std::filesystem::remove(Dir.Path + "/c");
+  std::filesystem::remove(Dir.Path + "/h");
+  Touch("ca", 7);
+  Touch("k");
+  const std::vector<std::string> now = {"a", "b", "ca", "d", "e", "f", "g", "i", "j", "k"};
+  for (int tick = 0; tick < 2 && Names(A) != now; ++tick)
+    CheckDirMonitor(Columns, false, true, State, Busy);
+
+  EXPECT_EQ(Names(A), now);
+  EXPECT_EQ(Names(B), now);
+  EXPECT_EQ(A.ActiveTitle, Dir.Path + "/e");
+  EXPECT_EQ(A.FocusedItem()->Title, Dir.Path + "/e");
+  EXPECT_EQ(A.List.FocusIndex() - A.List.TopIndex(), 1) << "the rows stay where they were";
+  EXPECT_EQ(SelectedNames(A), (std::vector<std::string>{"b", "f"}));
+  EXPECT_EQ(A.SelCount, 2);
+  EXPECT_EQ(A.SelSize, 2);
+  EXPECT_EQ(SelectedNames(B), (std::vector<std::string>{"j"})) << "each column its own";
+  EXPECT_EQ(B.FocusedItem()->Title, Dir.Path + "/j");
+  EXPECT_FALSE(A.HeaderChanged);
+  EXPECT_FALSE(B.HeaderChanged);
+  EXPECT_EQ(A.List.CheckInvariant(), "");
+  EXPECT_EQ(Busy.Value(), 0);
+}
+
+TEST_F(DirMonitorCheckTest, AHeldColumnOrTheOptionOffOnlyMarks) {
+  struct TCase {
+    const char* Name;
+    bool Option;
+    bool HeldA;
+    int CountA, CountB;
+  };
+  const TCase cases[] = {
+      {"option off", false, false, 0, 0},
+      {"the first column held", true, true, 0, 1},
+  };
+  int made = 0;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    CheckDirMonitor(Columns, true, false, State, Busy);
+    A.DeselectAll(false);
+    B.SetWithColumn(A); // both start from the same listing
+    const int before = A.Count();
+    ProgramOptions.ReloadChangedDirectories = c.Option;
+    State.Held = [&](const TColumn& column) { return c.HeldA && &column == &A; };
+    Touch("new" + std::to_string(made++));
+    EXPECT_TRUE(CheckDirMonitor(Columns, false, true, State, Busy));
+    EXPECT_EQ(A.Count(), before + c.CountA);
+    EXPECT_EQ(B.Count(), before + c.CountB);
+    EXPECT_EQ(A.HeaderChanged, c.CountA == 0);
+    EXPECT_EQ(B.HeaderChanged, c.CountB == 0);
+  }
 }
 
 TEST_F(DirMonitorCheckTest, NothingHappensWithoutFocusOrWhileBusy) {

@@ -198,8 +198,8 @@ TEST(ItemListState, RepaintAllFiresWhenTheViewChangesAndOnlyThen) {
       {"focus scrolls", [](TItemListState& l) { l.SetFocusIndex(50); }, true},
       {"key in view", [](TItemListState& l) { l.KeyDown(Qt::Key_Down, Qt::NoModifier); }, false},
       {"page down", [](TItemListState& l) { l.KeyDown(Qt::Key_PageDown, Qt::NoModifier); }, true},
-      {"wheel down", [](TItemListState& l) { l.WheelDown(); }, true},
-      {"wheel up at the top", [](TItemListState& l) { l.WheelUp(); }, false},
+      {"wheel down", [](TItemListState& l) { l.Wheel(1); }, true},
+      {"wheel up at the top", [](TItemListState& l) { l.Wheel(-1); }, false},
       {"thumb moved", [](TItemListState& l) { l.ScrollBarMoved(5); }, true},
       {"thumb kept", [](TItemListState& l) { l.ScrollBarMoved(0); }, false},
       {"focus and offset", [](TItemListState& l) { l.SetFocusAndOffset(3, 3); }, true},
@@ -240,7 +240,7 @@ TEST(ItemListState, EmptyListClampsToZero) {
   }
   for (int key : {Qt::Key_2, Qt::Key_4, Qt::Key_6, Qt::Key_8})
     list.KeyDown(key, Qt::KeypadModifier);
-  list.WheelDown();
+  list.Wheel(1);
   list.ScrollBarMoved(5);
   list.ScrollBarReleased();
   EXPECT_EQ(list.FocusIndex(), 0);
@@ -404,19 +404,19 @@ TEST(ItemListState, WheelScrollsAndKeepsTheFocusInView) {
   Shape(list, 100, 2, 5);
   list.SetFocusIndex(0);
   TEvents events(list);
-  list.WheelDown();
+  list.Wheel(1);
   EXPECT_EQ(list.TopIndex(), 2);
   EXPECT_EQ(list.FocusIndex(), 2);
   EXPECT_EQ(events.FocusChanges, std::vector<int>{0});
   EXPECT_EQ(events.Tops, std::vector<int>{2});
-  list.WheelUp();
-  list.WheelUp();
+  list.Wheel(-1);
+  list.Wheel(-1);
   EXPECT_EQ(list.TopIndex(), 0);
   EXPECT_EQ(list.FocusIndex(), 2);
   list.SetFocusIndex(99);
-  list.WheelDown();
+  list.Wheel(1);
   EXPECT_EQ(list.TopIndex(), 90) << "no scrolling past the last row";
-  list.WheelUp();
+  list.Wheel(-1);
   EXPECT_EQ(list.TopIndex(), 88);
   EXPECT_EQ(list.FocusIndex(), 97);
   EXPECT_EQ(list.CheckInvariant(), "");
@@ -587,7 +587,7 @@ TEST(ItemListState, RandomOperationsKeepTheInvariant) {
         break;
       }
       case 13:
-        below(2) ? list.WheelDown() : list.WheelUp();
+        below(2) ? list.Wheel(1) : list.Wheel(-1);
         break;
       case 14:
         list.SetScrollBarWidth(between(0, 30));

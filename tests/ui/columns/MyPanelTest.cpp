@@ -160,7 +160,20 @@ TEST_F(MyPanelListTest, KeysMoveFocusAndTopAsTheModelSaysThenReachTheOwner) {
   EXPECT_GT(twin.TopIndex(), 0);
 }
 
+// The desktop's wheel setting, given back after the test.
+class TWheelLines {
+public:
+  explicit TWheelLines(int lines) : Saved(QApplication::wheelScrollLines()) {
+    QApplication::setWheelScrollLines(lines);
+  }
+  ~TWheelLines() { QApplication::setWheelScrollLines(Saved); }
+
+private:
+  int Saved;
+};
+
 TEST_F(MyPanelListTest, WheelScrollsByRowsAndTakesTheKeyboardFocus) {
+  const TWheelLines lines(1);
   auto* other = new QLineEdit(Window.get());
   other->setGeometry(250, 0, 100, 20);
   other->show();
@@ -187,8 +200,43 @@ TEST_F(MyPanelListTest, WheelScrollsByRowsAndTakesTheKeyboardFocus) {
   EXPECT_EQ(List->List().TopIndex(), 4);
   SendWheel(List, QPoint(20, 30), 600);
   EXPECT_EQ(List->List().TopIndex(), 0);
-  EXPECT_EQ(ups, 5);
+  EXPECT_EQ(downs.size(), 3u) << "once per event that scrolls";
+  EXPECT_EQ(ups, 1);
   EXPECT_EQ(List->ScrollBar()->value(), 0);
+}
+
+TEST_F(MyPanelListTest, WheelScrollsTheDesktopsLinesTimesTheSubcolumns) {
+  struct TCase {
+    const char* Name;
+    int Lines;
+    int Subcolumns;
+    std::vector<int> Deltas;
+    int Top;
+  };
+  const TCase cases[] = {
+      {"a notch scrolls three rows", 3, 1, {-120}, 3},
+      {"rows of two subcolumns", 3, 2, {-120}, 6},
+      {"two notches at once", 3, 1, {-240}, 6},
+      {"a third of a notch is a row", 3, 1, {-40}, 1},
+      {"eighths of a notch add up", 3, 1, {-15, -15, -15, -15, -15, -15, -15, -15}, 3},
+      {"single units add up, none lost", 1, 1, std::vector<int>(120, -1), 1},
+      {"fine steps are not multiplied", 5, 1, {-24, -24, -24, -24, -24}, 5},
+      {"back up again", 3, 1, {-240, 40, 40, 40}, 3},
+      {"horizontal only", 3, 1, {0}, 0},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TWheelLines lines(c.Lines);
+    MyTPanel* list = MakePanel(MyTPanel::pmList, QRect(0, 0, ListWidth, ListHeight));
+    list->List().SetSubcolumns(c.Subcolumns);
+    list->List().EndUpdate(100);
+    list->show();
+    for (int delta : c.Deltas)
+      SendWheel(list, QPoint(20, 30), delta);
+    EXPECT_EQ(list->List().TopIndex(), c.Top);
+    EXPECT_EQ(list->List().CheckInvariant(), "");
+    delete list;
+  }
 }
 
 TEST_F(MyPanelListTest, ScrollBarHidesWhenEverythingFitsAndTracksTheTop) {

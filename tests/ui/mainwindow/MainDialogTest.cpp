@@ -75,14 +75,26 @@ TEST_F(MainDialogTest, StartsActivatesTicksAndCloses) {
     EXPECT_EQ(form.Column(1).Count(), 3);
     EXPECT_FALSE(form.Column(1).HeaderChanged);
     // The timer's own monitor check (once a second, the window active) marks
-    // a later change without reading it.
+    // a later change without reading it while changed directories are not
+    // reloaded...
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    std::ofstream(Documents + "/newer.txt") << "z";
-    QTest::qWait(1100);
-    form.MainTimerTimer();
+    const TProgramOptions saved = ProgramOptions;
+    // A file made a second after the last check, then the timer's tick.
+    const auto tickAfter = [&](bool reload, const char* name) {
+      ProgramOptions.ReloadChangedDirectories = reload;
+      std::ofstream(Documents + "/" + name) << "z";
+      QTest::qWait(1100);
+      form.MainTimerTimer();
+    };
+    tickAfter(false, "newer.txt");
     EXPECT_TRUE(form.Column(1).HeaderChanged);
     EXPECT_EQ(form.Column(1).Count(), 3);
+    // ... and reads the next change at once when they are.
+    tickAfter(true, "newest.txt");
+    EXPECT_FALSE(form.Column(1).HeaderChanged);
+    EXPECT_EQ(form.Column(1).Count(), 5);
+    ProgramOptions = saved;
     EXPECT_EQ(BusyCount.Value(), 0);
     form.close();
   }
@@ -90,6 +102,7 @@ TEST_F(MainDialogTest, StartsActivatesTicksAndCloses) {
   EXPECT_TRUE(Ui.Errors.empty());
   fs::remove(Documents + "/new.txt");
   fs::remove(Documents + "/newer.txt");
+  fs::remove(Documents + "/newest.txt");
 }
 
 TEST_F(MainDialogTest, ResetsLayOutTheVisibleColumnsWithoutGrowingTheHeap) {

@@ -1,6 +1,7 @@
 #include "mainwindow/MainDialog.h"
 
 #include "columns/Column.h"
+#include "columns/ColumnKeys.h"
 #include "columns/ColumnView.h"
 #include "columns/History.h"
 #include "columns/MyPanel.h"
@@ -138,6 +139,8 @@ void TMainForm::CreateColumns() {
     auto* view = new TColumnView(Column(i), Board);
     view->hide();
     view->FileList->installEventFilter(this);
+    // The column's key table runs after the list moved its focus.
+    view->FileList->OnKeyDown = [this, i](QKeyEvent& key) { ColumnKey(i, key); };
 
     Views[static_cast<size_t>(i)] = view;
     view->FileList->OnEnter = [this, i] {
@@ -169,6 +172,11 @@ void TMainForm::BindColumn(TColumn& column) {
   column.Busy = &BusyCount;
   column.OnContentChanged = [this, &column] {
     if (column.Index < BoardColumns) Views[static_cast<size_t>(column.Index)]->Refresh();
+  };
+  column.OnSelectionChanged = [this, &column] {
+    if (!BoardModel || column.Index != ActiveColumn()) return;
+    column.ShowInfo();
+    ShowInfoBars();
   };
   column.OnActiveFileChanged = [this, &column] {
     // The list repaints the items it moved between; the header may change.
@@ -266,22 +274,35 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     (void)held;
     if (MainKey(*key)) return true;
-    for (int i = 0; i < BoardColumns; ++i)
-      if (watched == ColumnView(i)->FileList &&
-          (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter ||
-           key->key() == Qt::Key_Backspace)) {
-        ListKey(i, *key);
-        return true;
-      }
   }
   return QMainWindow::eventFilter(watched, event);
 }
 
-void TMainForm::ListKey(int column, const QKeyEvent& key) {
-  if (key.key() == Qt::Key_Backspace)
-    ParentDirectory(column, key.modifiers());
-  else
-    EnterActiveItem(column, key.modifiers());
+void TMainForm::ColumnKey(int column, const QKeyEvent& key) {
+  const TColumnKeyRow* row = ColumnKeyRow(key);
+  if (!row || column >= VisibleColumns()) return;
+  const Qt::KeyboardModifiers modifiers = key.modifiers();
+  switch (row->Action) {
+  case TColumnKeyAction::Command:
+    RunCommand(ColumnKeyCommandPath(*row), modifiers);
+    break;
+  case TColumnKeyAction::ParentDirectory:
+    ParentDirectory(column, modifiers);
+    break;
+  case TColumnKeyAction::EnterActiveItem:
+    EnterActiveItem(column, modifiers);
+    break;
+  case TColumnKeyAction::PreviousColumn:
+    FocusColumn(BoardModel->NeighbourColumn(-1));
+    break;
+  case TColumnKeyAction::NextColumn:
+    FocusColumn(BoardModel->NeighbourColumn(1));
+    break;
+  case TColumnKeyAction::ShowBoard:
+    // Only the boards that have a button can be shown.
+    if (row->Number <= ProgramOptions.VisibleBoards) ShowBoard(row->Number - 1);
+    break;
+  }
 }
 
 void TMainForm::EnterActiveItem(int column, Qt::KeyboardModifiers modifiers) {
@@ -798,6 +819,19 @@ void TMainForm::RegisterCommands() {
     OptionsIni.Save(false);
     RunCommand("File/Navigate/Load all directories");
   });
+  // Select
+  auto onSelection = [this](void (TColumn::*command)(bool), bool filesOnly) {
+    return [this, command, filesOnly] { (Column(ActiveColumn()).*command)(filesOnly); };
+  };
+  m.On("File/Select/Select files", onSelection(&TColumn::SelectAll, true));
+  m.On("File/Select/Select all", onSelection(&TColumn::SelectAll, false));
+  m.On("File/Select/Deselect files", onSelection(&TColumn::DeselectAll, true));
+  m.On("File/Select/Deselect all", onSelection(&TColumn::DeselectAll, false));
+  m.On("File/Select/Toggle files", onSelection(&TColumn::ToggleAll, true));
+  m.On("File/Select/Toggle all", onSelection(&TColumn::ToggleAll, false));
+  m.On("File/Select/Toggle this", [this] { Column(ActiveColumn()).ToggleThis(); });
+  m.On("File/Select/Toggle up", [this] { Column(ActiveColumn()).ToggleUp(); });
+  m.On("File/Select/Toggle down", [this] { Column(ActiveColumn()).ToggleDown(); });
   // Work
   m.On("Work/Connect partition", [this] {
     bool ok = false;

@@ -120,7 +120,8 @@ private:
   void ReadWindowPlace(const TStoredTextList& ini);
   void WriteWindowPlace(TStoredTextList& ini) const;
   void LoadBoardFile(TFileStorage& storage, int32_t version);
-  void ListKey(int column, const QKeyEvent& key);
+  // The column's key table, after the list's own keys.
+  void ColumnKey(int column, const QKeyEvent& key);
   // The main window's key table; true when the key went no further.
   bool MainKey(const QKeyEvent& key);
   void RegisterCommands();

@@ -226,6 +226,29 @@ TEST_F(MainMenusWindowTest, KeysRunTheirCommandsThroughTheMenus) {
   EXPECT_TRUE(Ui.Errors.empty());
 }
 
+// The column key table: selection, neighbour columns and boards.
+TEST_F(MainMenusWindowTest, ColumnKeysSelectMoveBetweenColumnsAndShowBoards) {
+  Form.FocusColumn(0);
+  TColumn& column = Form.Column(0);
+  ASSERT_GT(column.Count(), 0) << "the partitions";
+  // Nothing to select in the partitions list.
+  QTest::keyClick(Form.ColumnView(0)->FileList, Qt::Key_Insert);
+  EXPECT_EQ(column.SelCount, 0);
+
+  // Left from the first column wraps to the last visible one.
+  QTest::keyClick(Form.ColumnView(0)->FileList, Qt::Key_Left);
+  EXPECT_EQ(Form.ActiveColumn(), Form.VisibleColumns() - 1);
+  QTest::keyClick(Form.ColumnView(Form.ActiveColumn())->FileList, Qt::Key_Right);
+  EXPECT_EQ(Form.ActiveColumn(), 0);
+
+  // "3" shows board 3 (index 2); "0" board 10 while ten boards have buttons.
+  QTest::keyClick(Form.ColumnView(0)->FileList, Qt::Key_3);
+  EXPECT_EQ(Form.Boards.ActiveBoard(), 2);
+  QTest::keyClick(Form.ColumnView(Form.ActiveColumn())->FileList, Qt::Key_0);
+  EXPECT_EQ(Form.Boards.ActiveBoard(), 9);
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
 TEST_F(MainMenusWindowTest, FileMenuOpensAtTheActiveItemWithTheColumnsState) {
   Form.FocusColumn(1);
   bool shown = false;

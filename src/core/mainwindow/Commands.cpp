@@ -348,6 +348,16 @@ constexpr TCommand CCommands[] = {
 };
 
 constexpr TMainKey CKeys[] = {
+    // The player's keys, whatever the modifiers; they never reach a column.
+    {Qt::Key_Equal, kmOther, TKeyAction::Special, "Media"},
+    {Qt::Key_Minus, kmOther, TKeyAction::Special, "Media"},
+    {Qt::Key_BracketLeft, kmOther, TKeyAction::Special, "Media"},
+    {Qt::Key_BracketRight, kmOther, TKeyAction::Special, "Media"},
+    // The same keys with Shift on a US layout.
+    {Qt::Key_Plus, kmOther, TKeyAction::Special, "Media"},
+    {Qt::Key_Underscore, kmOther, TKeyAction::Special, "Media"},
+    {Qt::Key_BraceLeft, kmOther, TKeyAction::Special, "Media"},
+    {Qt::Key_BraceRight, kmOther, TKeyAction::Special, "Media"},
     {Qt::Key_Space, kmNone, TKeyAction::Run, "Work/Hide"},
     {Qt::Key_Space, kmOther, TKeyAction::Run, "Work/Hide"},
     {Qt::Key_B, kmNone, TKeyAction::Run, "File/Inter-board/Rename board"},

@@ -87,6 +87,21 @@ struct TMainKey {
 };
 
 std::span<const TMainKey> MainKeys();
+
+// The last press, file menu or drop, shared by the menus and the mouse
+// operations: every drag command reads it.
+struct TDragState {
+  int DragButton = 0;      // Qt::MouseButton of the press
+  uint32_t DragShift = 0;  // modifier set at the press (or when the menu opened by key)
+  int DragSourceColumn = -1;
+  int DragIndex = -1;      // the pressed item, -1 when none
+  std::string DragTitle;
+  int DragPointX = -1, DragPointY = -1;
+  int DropIndex = -1;
+  uint32_t MarkedShift = 0; // taken when a column is marked as the inter-board source
+  int MarkedIndex = -1;
+  std::string MarkedTitle;
+};
 // The row for a key and an exact modifier set; none when the key is not in
 // the table (the key is then passed on).
 const TMainKey* FindMainKey(int key, uint32_t modifiers);

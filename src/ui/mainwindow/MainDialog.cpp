@@ -280,6 +280,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TMainForm::ColumnKey(int column, const QKeyEvent& key) {
   const TColumnKeyRow* row = ColumnKeyRow(key);
+  if (!row && key.key() == Qt::Key_F1 && !key.modifiers().testFlag(Qt::AltModifier)) {
+    ShowHelp(100); // the help of the focused control: the columns are the main window's
+    return;
+  }
   if (!row || column >= VisibleColumns()) return;
   const Qt::KeyboardModifiers modifiers = key.modifiers();
   switch (row->Action) {
@@ -560,6 +564,8 @@ bool TMainForm::MainKey(const QKeyEvent& key) {
     return true;
   const TMainKey* row = FindMainKey(code, KeySet(key.modifiers()));
   if (!row || row->Action == TKeyAction::PassOn) return false;
+  // The pad's "+" and "-" are the column's selection keys, not the player's.
+  if (row->Path == "Media" && key.modifiers().testFlag(Qt::KeypadModifier)) return false;
   if (windowState().testFlag(Qt::WindowMinimized)) showNormal();
   if (row->Action == TKeyAction::Consume) return true;
   if (row->Action == TKeyAction::Run) {
@@ -567,7 +573,15 @@ bool TMainForm::MainKey(const QKeyEvent& key) {
     return true;
   }
   // What the window does itself.
-  if (row->Path == "File menu") {
+  if (row->Path == "Media") {
+    // Volume and seeking belong to the media player, which is not built yet.
+  } else if (row->Path == "File menu") {
+    const int active = ActiveColumn();
+    Drag.DragSourceColumn = active;
+    Drag.DragShift = KeySet(key.modifiers());
+    Drag.DragIndex = Column(active).List.FocusIndex();
+    Drag.DropIndex = Drag.DragIndex;
+    Drag.DragTitle = Column(active).ActiveTitle;
     ShowFileMenu(-1, -1, key.modifiers());
   } else if (row->Path == "Help under the mouse") {
     // The help of the control under the mouse, not of the focused one.

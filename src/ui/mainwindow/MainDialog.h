@@ -8,6 +8,7 @@
 #include "foundation/MemoryStorage.h"
 #include "foundation/MyTime.h"
 #include "foundation/StoredTextList.h"
+#include "mainwindow/Commands.h"
 #include "options/OptionsIni.h"
 
 #include <QMainWindow>
@@ -104,6 +105,7 @@ public:
   bool RunCommand(std::string_view path, Qt::KeyboardModifiers modifiers = {});
   // The modifiers held when the last menu opened or command key came.
   Qt::KeyboardModifiers MenuShift;
+  TDragState Drag;
 
 protected:
   // The main window's keys come before the columns'.

@@ -70,6 +70,8 @@ TEST(CommandTable, MainKeysCompareModifierSetsExactly) {
       {Qt::Key_F4, kmShift, TKeyAction::PassOn, ""},
       {Qt::Key_Z, kmShift, TKeyAction::Consume, ""},
       {Qt::Key_Escape, kmCtrl, TKeyAction::Run, "Work/Layout/Hide viewer"},
+      {Qt::Key_Equal, kmNone, TKeyAction::Special, "Media"},
+      {Qt::Key_Minus, kmCtrl | kmAlt, TKeyAction::Special, "Media"},
   };
   for (const TCase& c : cases) {
     const TMainKey* key = FindMainKey(c.Key, c.Modifiers);

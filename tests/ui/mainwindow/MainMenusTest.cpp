@@ -231,6 +231,13 @@ TEST_F(MainMenusWindowTest, ColumnKeysSelectMoveBetweenColumnsAndShowBoards) {
   Form.FocusColumn(0);
   TColumn& column = Form.Column(0);
   ASSERT_GT(column.Count(), 0) << "the partitions";
+  // The player's keys never reach the column; the pad's "-" does.
+  EXPECT_TRUE(Form.Menus->Action("File/Select/Filtered deselect all"));
+  const int focus = column.List.FocusIndex();
+  QTest::keyClick(Form.ColumnView(0)->FileList, Qt::Key_Minus);
+  QTest::keyClick(Form.ColumnView(0)->FileList, Qt::Key_BracketRight, Qt::ShiftModifier);
+  EXPECT_EQ(column.List.FocusIndex(), focus);
+  EXPECT_EQ(Form.ActiveColumn(), 0);
   // Nothing to select in the partitions list.
   QTest::keyClick(Form.ColumnView(0)->FileList, Qt::Key_Insert);
   EXPECT_EQ(column.SelCount, 0);

@@ -17,7 +17,7 @@ namespace {
 constexpr std::array<int, 4> CButtonBaseWidths{45, 50, 50, 45};
 constexpr int CBaseFontSize = 9;
 
-std::span<const TInfoField> InfoBarFields(size_t bar) {
+std::span<const TInfoFieldShare> InfoBarFields(size_t bar) {
   switch (bar) {
   case 0:
     return CColumnBarFields;
@@ -151,7 +151,7 @@ TLayoutOptions LayoutOptionsOf(const TProgramOptions& options, const TSkinOption
   return layout;
 }
 
-std::vector<QRect> LayoutInfoFields(std::span<const TInfoField> fields, int outerWidth, int border,
+std::vector<QRect> LayoutInfoFields(std::span<const TInfoFieldShare> fields, int outerWidth, int border,
                                     int height) {
   const int inner = outerWidth - 2 * border;
   std::vector<QRect> rects;

@@ -89,26 +89,26 @@ inline constexpr std::array<std::string_view, 4> CToolbarButtons{"Work", "Board"
 
 // Field names of the information bars, left to right; the fraction of the
 // bar's inner width in hundredths, 0 for the last field (it takes the rest).
-struct TInfoField {
+struct TInfoFieldShare {
   std::string_view Name;
   int Percent;
 };
-inline constexpr std::array<TInfoField, 7> CColumnBarFields{{{"Files", 10},
+inline constexpr std::array<TInfoFieldShare, 7> CColumnBarFields{{{"Files", 10},
                                                              {"Encrypted", 13},
                                                              {"SelNum", 13},
                                                              {"SelSz", 16},
                                                              {"TotalSz", 16},
                                                              {"PartSz", 18},
                                                              {"PartAttr", 0}}};
-inline constexpr std::array<TInfoField, 7> CFileBarFields{
+inline constexpr std::array<TInfoFieldShare, 7> CFileBarFields{
     {{"Index", 7}, {"Sz", 9}, {"Attr", 7}, {"HL", 4}, {"SC", 4}, {"Title", 40}, {"Mod", 0}}};
-inline constexpr std::array<TInfoField, 1> CDescriptionBarFields{{{"Desc", 0}}};
-inline constexpr std::array<TInfoField, 7> CReferenceBarFields{
+inline constexpr std::array<TInfoFieldShare, 1> CDescriptionBarFields{{{"Desc", 0}}};
+inline constexpr std::array<TInfoFieldShare, 7> CReferenceBarFields{
     {{"Type", 5}, {"Sz", 9}, {"Attr", 6}, {"Title", 34}, {"Mod", 29}, {"Param", 9}, {"Work", 0}}};
 
 // Field rectangles across a bar of `outerWidth` with `border`, each
 // truncated to whole pixels, the last taking the rest.
-std::vector<QRect> LayoutInfoFields(std::span<const TInfoField> fields, int outerWidth, int border,
+std::vector<QRect> LayoutInfoFields(std::span<const TInfoFieldShare> fields, int outerWidth, int border,
                                     int height);
 
 struct TInfoBarPlace {

@@ -4,6 +4,7 @@
 
 #include "columns/Column.h"
 
+#include <QRect>
 #include <QWidget>
 #include <vector>
 
@@ -17,6 +18,8 @@ public:
   explicit TInfoBar(int fields, QWidget* parent = nullptr);
   // Shows the fields in order; missing ones are emptied.
   void SetFields(const std::vector<const TInfoField*>& fields);
+  // Places the fields (rectangles inside the bar).
+  void Place(const std::vector<QRect>& fields);
   MyTPanel* Field(int index) const { return Fields.at(static_cast<size_t>(index)); }
   int FieldCount() const { return static_cast<int>(Fields.size()); }
 

@@ -20,6 +20,8 @@
 #include "foundation/Help.h"
 #include "mainwindow/Autorun.h"
 #include "mainwindow/InfoBar.h"
+#include "mainwindow/MainLayout.h"
+#include "columns/ColumnPainter.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/OptionsForm.h"
 #include "mainwindow/SkinOptions.h"
@@ -34,11 +36,22 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
-#include <QHBoxLayout>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QStatusTipEvent>
 #include <QKeyEvent>
-#include <QVBoxLayout>
 
 namespace cv {
+
+namespace {
+const char* const CHintBarHint =
+    "Hint bar. When you move the mouse over a control (button, label, list), a description of "
+    "that control (and what it does when used) is displayed here. You can hide this bar from the "
+    "options dialog, or just press \"Ctrl + F8\". You can change the number of text lines "
+    "displayed here, from the options dialog (the height of the bar is proportional with the "
+    "number of text lines displayed).";
+} // namespace
 
 TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_unique<THistory>()) {
   setObjectName(QStringLiteral("MainForm"));
@@ -50,33 +63,31 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   // The panels read the skin and the fonts at every paint.
   GMyPanelOptions.Bind(SkinOptions, ProgramOptions);
 
-  auto* central = new QWidget(this);
-  auto* layout = new QVBoxLayout(central);
-  layout->setContentsMargins(2, 2, 2, 2);
-  layout->setSpacing(2);
-  // The toolbar: "Work", "Board", "Skins" and "Help"; its exact layout
-  // comes with the window layout.
-  auto* toolbar = new QWidget(central);
-  toolbar->setObjectName(QStringLiteral("Toolbar"));
-  toolbar->setToolTip(QStringLiteral("Toolbar"));
-  auto* buttons = new QHBoxLayout(toolbar);
-  buttons->setContentsMargins(0, 0, 0, 0);
-  buttons->setSpacing(2);
-  for (const char* caption : {"Work", "Board", "Skins", "Help"}) {
-    auto* button = new MyTPanel(toolbar);
-    button->setObjectName(QString::fromLatin1(caption) + QStringLiteral("Button"));
+  // Every panel is placed by the layout routine (Reset); no Qt layouts.
+  Client = new QWidget(this);
+  Client->setObjectName(QStringLiteral("ClientPanel"));
+  setCentralWidget(Client);
+  auto panel = [](QWidget* parent, const char* name, const char* hint, int scheme = 0) {
+    auto* made = new MyTPanel(parent);
+    made->setObjectName(QString::fromLatin1(name));
+    made->SetColorScheme(scheme);
+    made->SetBorderWidth(2);
+    if (hint) made->setToolTip(QString::fromUtf8(hint));
+    return made;
+  };
+  Toolbar = panel(Client, "Toolbar", "Toolbar");
+  for (const std::string_view caption : CToolbarButtons) {
+    auto* button = new MyTPanel(Toolbar);
+    button->setObjectName(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())) +
+                          QStringLiteral("Button"));
     button->SetColorScheme(0);
     button->SetButtonEffect(true);
     button->SetHotTrack(true);
     button->SetBorderWidth(3);
-    button->SetCaption(caption);
-    button->SetDownCaption(caption);
-    button->setFixedSize(90, 26);
-    buttons->addWidget(button);
+    button->SetCaption(std::string(caption));
+    button->SetDownCaption(std::string(caption));
     ToolbarButtons.push_back(button);
   }
-  buttons->addStretch(1);
-  layout->addWidget(toolbar);
   ToolbarButtons[0]->OnMouseDown = [this](const QMouseEvent&, const QPoint&) {
     ShowMenuBelow("Work", ToolbarButtons[0]);
   };
@@ -86,21 +97,78 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   // The boards menu and the skins menu arrive with the boards bar and skins.
   ToolbarButtons[1]->setEnabled(false);
   ToolbarButtons[2]->setEnabled(false);
-
-  Board = new QWidget(central);
+  UserLogo = new QLabel(Toolbar);
+  UserLogo->setObjectName(QStringLiteral("UserLogo"));
+  UserLogo->setScaledContents(true);
+  UserLogo->setToolTip(QStringLiteral(
+      "User logo. Here is displayed the first picture with the name \"UserLogo\" and any "
+      "extension, from the options directory of the program."));
+  BoardsBar = panel(Client, "BoardsBar", nullptr);
+  WorkArea = new QWidget(Client);
+  WorkArea->setObjectName(QStringLiteral("WorkArea"));
+  TreePanel = panel(WorkArea, "TreePanel", "Directory tree navigator");
+  TreeTitle = panel(TreePanel, "TreeTitle", "Directory tree navigator");
+  TreeTitle->SetCaption("Directory tree navigator");
+  Tree = new QWidget(TreePanel);
+  TreeSplitter = panel(TreePanel, "TreeSplitter",
+                       "Drag this bar horizontally to set a new width for the directory tree "
+                       "navigator. [RMB] = hide the directory tree navigator.");
+  TreeSplitter->SetMode(MyTPanel::pmSplitter);
+  TreeSplitter->OnSplitterClick = [this](int offset) {
+    if (const auto width = DragTreeSplitter(Boards.Active().ShowTreeNavigator, TreeNavigatorWidth,
+                                            offset, Client->width())) {
+      TreeNavigatorWidth = *width;
+      Reset(false);
+    }
+  };
+  TreeSplitter->OnMouseUp = [this](const QMouseEvent& event, const QPoint&) {
+    if (event.button() != Qt::RightButton) return;
+    Boards.Active().ShowTreeNavigator = false;
+    Reset(false);
+    FocusColumn(ActiveColumn());
+  };
+  PlayList = panel(WorkArea, "PlayList", "Media play-list");
+  PlayList->setProperty("HelpContext", 202);
+  Board = new QWidget(WorkArea);
   Board->setObjectName(QStringLiteral("BoardArea"));
-  Board->installEventFilter(this);
-  layout->addWidget(Board, 1);
-  ColumnInfoBar = new TInfoBar(7, central);
-  FileInfoBar = new TInfoBar(7, central);
-  DescriptionBar = new TInfoBar(1, central);
+  ColumnsArea = new QWidget(Board);
+  ColumnsArea->setObjectName(QStringLiteral("ColumnsArea"));
+  Viewer = new QWidget(Board);
+  Viewer->setObjectName(QStringLiteral("Viewer"));
+  Viewer->setProperty("HelpContext", 207);
+  ViewerSplitter = panel(Viewer, "ViewerSplitter",
+                         "Drag this bar vertically to set a new height for the columns and viewer. "
+                         "[RMB] or [Esc] = hide the viewer panel. [Ctrl + F7] = close the viewer.");
+  ViewerSplitter->SetMode(MyTPanel::pmSplitter);
+  ViewerSplitter->OnSplitterClick = [this](int offset) {
+    ViewerHeight = DragViewerSplitter(ViewerHeight, offset, LargestViewerHeightNow());
+    Reset(false);
+  };
+  ViewerSplitter->OnMouseUp = [this](const QMouseEvent& event, const QPoint&) {
+    if (event.button() != Qt::RightButton) return;
+    ViewerShown = false;
+    Reset(false);
+    FocusColumn(ActiveColumn());
+  };
+  ViewerClient = new QPlainTextEdit(Viewer);
+  ViewerClient->setObjectName(QStringLiteral("ViewerClient"));
+  ViewerClient->setReadOnly(true);
+  ViewerClient->setFrameShape(QFrame::NoFrame);
+  InfoBars = new QWidget(Client);
+  InfoBars->setObjectName(QStringLiteral("InfoBars"));
+  ColumnInfoBar = new TInfoBar(7, InfoBars);
+  FileInfoBar = new TInfoBar(7, InfoBars);
+  DescriptionBar = new TInfoBar(1, InfoBars);
+  ReferenceBar = new TInfoBar(7, InfoBars);
   ColumnInfoBar->setObjectName(QStringLiteral("ColumnInfoBar"));
   FileInfoBar->setObjectName(QStringLiteral("FileInfoBar"));
   DescriptionBar->setObjectName(QStringLiteral("DescriptionBar"));
-  layout->addWidget(ColumnInfoBar);
-  layout->addWidget(FileInfoBar);
-  layout->addWidget(DescriptionBar);
-  setCentralWidget(central);
+  ReferenceBar->setObjectName(QStringLiteral("ReferenceBar"));
+  HintBar = panel(Client, "HintBar", CHintBarHint);
+  HintBar->SetCaption(HintBarText(CHintBarHint));
+  // Every hint reaches the hint bar: menus send status tips, controls show
+  // theirs when the mouse enters them.
+  qApp->installEventFilter(this);
 
   // The thirty boards with their defaults, before the options replace them.
   Boards.IniPaths();
@@ -136,7 +204,7 @@ void TMainForm::CreateColumns() {
   }
   // Columns 10 and 11 are never shown.
   for (int i = 0; i < BoardColumns; ++i) {
-    auto* view = new TColumnView(Column(i), Board);
+    auto* view = new TColumnView(Column(i), ColumnsArea);
     view->hide();
     view->FileList->installEventFilter(this);
     // The column's key table runs after the list moved its focus.
@@ -254,9 +322,15 @@ TGroupKeys GroupKeys(Qt::KeyboardModifiers modifiers) {
 } // namespace
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Board && event->type() == QEvent::Resize) {
-    LayoutBoard();
-  } else if (event->type() == QEvent::ContextMenu) {
+  if (event->type() == QEvent::Enter && watched->isWidgetType()) {
+    const auto* widget = static_cast<const QWidget*>(watched);
+    if (widget->window() == this) {
+      const QString hint = !widget->statusTip().isEmpty() ? widget->statusTip() : widget->toolTip();
+      if (!hint.isEmpty()) ShowHint(hint);
+    }
+    return QMainWindow::eventFilter(watched, event);
+  }
+  if (event->type() == QEvent::ContextMenu) {
     // A right click on a list opens the "File" menu there (the default of the
     // right button's mouse operation); the Applications key has its own row.
     const auto* menu = static_cast<QContextMenuEvent*>(event);
@@ -401,10 +475,41 @@ void TMainForm::Setup() {
 
 void TMainForm::Reset(bool reload) {
   TGuard guard("TMainForm::Reset");
+  // Lowered again on every way out.
   TBusyScope busy;
   guard.Run([&] {
-    LayoutBoard();
+    if (!BoardModel) return;
+    // The window's own size: before the first show its layout has not yet
+    // sized the client panel, and the columns' first loads need real sizes.
+    Client->setGeometry(rect());
+    TLayoutInput input;
+    input.Client = rect().size();
+    input.Options = LayoutOptionsOf(ProgramOptions, SkinOptions);
+    const QFontMetrics caption(QFont(QString::fromStdString(ProgramOptions.CaptionFontName),
+                                     ProgramOptions.CaptionFontSize));
+    const int listBorder = ColumnView(0)->FileList->BorderWidth();
+    input.Metrics = {.CaptionTextHeight = caption.height(),
+                     .HintTextHeight = caption.height(),
+                     .ItemsTextHeight = QFontMetrics(ColumnItemsFont()).height(),
+                     .ButtonBorder = 3,
+                     .ToolbarBorder = 2,
+                     .BoardsBarBorder = 2,
+                     .HintBarBorder = 2,
+                     .InfoContainerBorder = 0,
+                     .InfoBarBorder = 0,
+                     .TreeTitleBorder = 2};
+    const TBoardData& board = Boards.Active();
+    input.Board = {.ShowTreeNavigator = board.ShowTreeNavigator,
+                   .ShowMPL = board.ShowMPL,
+                   .ShowViewer = ViewerShown,
+                   .Columns = BoardModel->Shares(listBorder),
+                   .TreeNavigatorWidth = TreeNavigatorWidth,
+                   .MPLWidth = MPLWidth,
+                   .ViewerHeight = ViewerHeight};
+    const std::optional<TMainLayout> layout = LayoutMainWindow(input);
     guard.TakeOver();
+    if (!layout) return;
+    ApplyLayout(*layout);
     if (reload)
       for (int i = 0; i < VisibleColumns(); ++i)
         Column(i).LoadDirectory(false);
@@ -412,27 +517,65 @@ void TMainForm::Reset(bool reload) {
   });
 }
 
-void TMainForm::LayoutBoard() {
-  if (!BoardModel) return;
-  TGuard guard("TMainForm::LayoutBoard");
-  guard.Run([&] {
-    const std::vector<TColumnPlace> places = LayoutColumnWidths(
-        BoardModel->Shares(ColumnView(0)->FileList->BorderWidth()), Board->width());
-    guard.TakeOver();
-    for (int i = 0; i < BoardColumns; ++i) {
-      TColumnView* view = ColumnView(i);
-      if (i < static_cast<int>(places.size())) {
-        const TColumnPlace& place = places[static_cast<size_t>(i)];
-        view->setGeometry(place.Left, 0, place.Width, Board->height());
-        view->show();
-        view->Refresh();
-      } else {
-        view->hide();
-        view->setGeometry(Board->width(), 0, 0, Board->height());
-      }
-    }
-  });
+void TMainForm::ApplyLayout(const TMainLayout& layout) {
+  auto place = [](QWidget* widget, const QRect& rect, bool shown) {
+    widget->setGeometry(rect);
+    widget->setVisible(shown);
+  };
+  place(Toolbar, layout.Toolbar, true);
+  for (size_t i = 0; i < ToolbarButtons.size(); ++i)
+    place(ToolbarButtons[i], layout.Buttons[i], true);
+  const std::string logo = layout.UserLogoShown ? FindUserLogo(Program.OptionsPath()) : "";
+  if (!logo.empty()) UserLogo->setPixmap(QPixmap(QString::fromStdString(logo)));
+  place(UserLogo, layout.UserLogo, !logo.empty());
+  place(BoardsBar, layout.BoardsBar, layout.BoardsBarShown);
+  place(WorkArea, layout.WorkArea, true);
+  place(TreePanel, layout.TreePanel, layout.TreePanelShown);
+  place(TreeSplitter, layout.TreeSplitter, layout.TreePanelShown);
+  place(TreeTitle, layout.TreeTitle, layout.TreePanelShown);
+  place(Tree, layout.Tree, layout.TreePanelShown);
+  place(PlayList, layout.PlayList, layout.PlayListShown);
+  place(Board, layout.BoardArea, true);
+  place(ColumnsArea, layout.ColumnsArea, true);
+  for (int i = 0; i < BoardColumns; ++i) {
+    const QRect& rect = layout.Columns[static_cast<size_t>(i)];
+    TColumnView* view = ColumnView(i);
+    const bool shown = i < VisibleColumns();
+    place(view, rect, shown);
+    if (shown) view->Refresh();
+  }
+  place(Viewer, layout.Viewer, layout.ViewerShown);
+  place(ViewerSplitter, layout.ViewerSplitter, layout.ViewerShown);
+  place(ViewerClient, layout.ViewerClient, layout.ViewerShown);
+  place(InfoBars, layout.InfoBars, layout.InfoBarsShown);
+  TInfoBar* bars[] = {ColumnInfoBar, FileInfoBar, DescriptionBar, ReferenceBar};
+  for (size_t i = 0; i < std::size(bars); ++i) {
+    place(bars[i], layout.InfoBar[i].Bar, layout.InfoBar[i].Shown);
+    bars[i]->Place(layout.InfoBar[i].Fields);
+  }
+  place(HintBar, layout.HintBar, layout.HintBarShown);
 }
+
+int TMainForm::LargestViewerHeightNow() const {
+  const MyTPanel* list = Views[0]->FileList;
+  const int firstRow = list->mapTo(Board, QPoint(0, Columns[0]->List.ItemHeight())).y();
+  return LargestViewerHeight(Board->height(), firstRow, list->BorderWidth());
+}
+
+void TMainForm::ShowHint(const QString& hint) {
+  HintBar->SetCaption(HintBarText(hint.toStdString()));
+}
+
+bool TMainForm::event(QEvent* event) {
+  if (event->type() == QEvent::StatusTip) {
+    const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+    if (!tip.isEmpty()) ShowHint(tip);
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+void TMainForm::LayoutBoard() { Reset(false); }
 
 void TMainForm::FocusColumn(int index) {
   if (index < 0 || index >= VisibleColumns()) index = 0;
@@ -455,9 +598,6 @@ void TMainForm::ShowInfoBars() {
   FileInfoBar->SetFields({&info.Index, &info.Size, &info.Attr, &info.HardLinks, &info.Streams,
                           &info.Title, &info.Modified});
   DescriptionBar->SetFields({&info.Description});
-  ColumnInfoBar->setVisible(ProgramOptions.ShowColumnInfo);
-  FileInfoBar->setVisible(ProgramOptions.ShowFileInfo);
-  DescriptionBar->setVisible(ProgramOptions.ShowFileDesc);
 }
 
 bool TMainForm::CheckDirMonitor(bool force) {

@@ -20,6 +20,8 @@
 #include <vector>
 
 class QKeyEvent;
+class QLabel;
+class QPlainTextEdit;
 class QMenu;
 
 namespace cv {
@@ -28,6 +30,7 @@ class TColumn;
 class TColumnView;
 class THistory;
 class TInfoBar;
+class MyTPanel;
 class TMainMenus;
 class TOptionsForm;
 
@@ -107,7 +110,11 @@ public:
   Qt::KeyboardModifiers MenuShift;
   TDragState Drag;
 
+  // The viewer panel is shown (the viewer fills it later).
+  bool ViewerShown = false;
+
 protected:
+  bool event(QEvent* event) override;
   // The main window's keys come before the columns'.
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -143,12 +150,33 @@ private:
 
   std::array<std::unique_ptr<TColumn>, ColumnCount> Columns;
   std::array<TColumnView*, BoardColumns> Views{};
+  void ApplyLayout(const struct TMainLayout& layout);
+  int LargestViewerHeightNow() const;
+  void ShowHint(const QString& hint);
+
+  QWidget* Client = nullptr;
+  MyTPanel* Toolbar = nullptr;
+  std::vector<MyTPanel*> ToolbarButtons;
+  QLabel* UserLogo = nullptr;
+  MyTPanel* BoardsBar = nullptr;
+  QWidget* WorkArea = nullptr;
+  MyTPanel* TreePanel = nullptr;
+  MyTPanel* TreeTitle = nullptr;
+  MyTPanel* TreeSplitter = nullptr;
+  QWidget* Tree = nullptr;
+  MyTPanel* PlayList = nullptr;
   QWidget* Board = nullptr;
+  QWidget* ColumnsArea = nullptr;
+  QWidget* Viewer = nullptr;
+  MyTPanel* ViewerSplitter = nullptr;
+  QPlainTextEdit* ViewerClient = nullptr;
+  QWidget* InfoBars = nullptr;
+  MyTPanel* HintBar = nullptr;
   bool BoardLoaded = false;
-  std::vector<class MyTPanel*> ToolbarButtons;
   TInfoBar* ColumnInfoBar = nullptr;
   TInfoBar* FileInfoBar = nullptr;
   TInfoBar* DescriptionBar = nullptr;
+  TInfoBar* ReferenceBar = nullptr;
 
   TCrono MonitorCrono;
   TCrono CaptionCrono;

@@ -268,7 +268,7 @@ TEST(MainLayoutTest, ANarrowWindowShowsSidePanelsAtAThirdOfItsWidth) {
 TEST(MainLayoutTest, InformationBarFieldsAreTruncatedAndTheLastTakesTheRest) {
   struct TCase {
     const char* What;
-    std::span<const TInfoField> Fields;
+    std::span<const TInfoFieldShare> Fields;
     int Width;
     std::vector<int> Lefts, Widths;
   };

@@ -1,0 +1,84 @@
+// The window's panels as the layout places them.
+
+#include "mainwindow/MainDialog.h"
+
+#include "columns/MyPanel.h"
+#include "options/ProgramOptions.h"
+#include "TestSupport.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace cv {
+namespace {
+
+class MainLayoutWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ProgramOptions.SetDefaults();
+    Form.Setup();
+    Form.resize(1000, 700);
+    Form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+    Form.Reset(false);
+  }
+  void TearDown() override { ProgramOptions.SetDefaults(); }
+  QWidget* Find(const char* name) { return Form.findChild<QWidget*>(QString::fromLatin1(name)); }
+
+  test::TRecordingUserInterface Ui;
+  TMainForm Form;
+};
+
+TEST_F(MainLayoutWindowTest, BarsTakeTheirRoomFromTheWorkArea) {
+  QWidget* work = Find("WorkArea");
+  QWidget* hint = Find("HintBar");
+  ASSERT_TRUE(work && hint);
+  EXPECT_TRUE(hint->isVisible());
+  EXPECT_EQ(work->geometry().bottom() + 1 <= hint->geometry().top(), true);
+  const int height = work->height();
+
+  EXPECT_TRUE(Form.RunCommand("Work/Layout/Toggle column info bar"));
+  EXPECT_TRUE(Find("ColumnInfoBar")->isVisible());
+  EXPECT_LT(work->height(), height);
+  EXPECT_TRUE(Form.RunCommand("Work/Layout/Toggle column info bar"));
+  EXPECT_EQ(work->height(), height);
+
+  ProgramOptions.ShowBoardsBar = true;
+  Form.Reset(false);
+  EXPECT_TRUE(Find("BoardsBar")->isVisible());
+  EXPECT_LT(work->height(), height);
+  EXPECT_GT(work->y(), Find("Toolbar")->geometry().bottom());
+  EXPECT_TRUE(Form.RunCommand("Work/Layout/Maximize columns height"));
+  EXPECT_FALSE(Find("BoardsBar")->isVisible());
+  EXPECT_FALSE(hint->isVisible());
+  EXPECT_GT(work->height(), height);
+}
+
+TEST_F(MainLayoutWindowTest, TheTreeSplitterResizesWithinItsLimits) {
+  Form.Boards.Active().ShowTreeNavigator = true;
+  Form.Reset(false);
+  auto* tree = Find("TreePanel");
+  auto* splitter = qobject_cast<MyTPanel*>(Find("TreeSplitter"));
+  ASSERT_TRUE(tree && splitter);
+  EXPECT_TRUE(tree->isVisible());
+  EXPECT_EQ(tree->width(), Form.TreeNavigatorWidth);
+  const int third = Form.width() / 3;
+  struct TDrag {
+    int Offset;
+    int Width;
+  } const drags[] = {{-40, 260}, {-500, 100}, {+1000, third}, {-1, third - 1}};
+  for (const TDrag& drag : drags) {
+    splitter->OnSplitterClick(drag.Offset);
+    EXPECT_EQ(Form.TreeNavigatorWidth, drag.Width) << drag.Offset;
+    EXPECT_EQ(tree->width(), drag.Width) << drag.Offset;
+    EXPECT_EQ(Find("BoardArea")->x(), drag.Width) << "the board area follows";
+  }
+  // A right click on the splitter hides the navigator.
+  QTest::mouseClick(splitter, Qt::RightButton, {}, QPoint(3, 20));
+  EXPECT_FALSE(Form.Boards.Active().ShowTreeNavigator);
+  EXPECT_FALSE(tree->isVisible());
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+} // namespace
+} // namespace cv

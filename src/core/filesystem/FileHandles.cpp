@@ -58,7 +58,9 @@ TParentDirectory::TParentDirectory(const std::string& title) {
 
 std::string DescriptorPath(int directory, std::string_view name) {
   if (directory == AT_FDCWD) return std::string(name);
-  return "/proc/self/fd/" + std::to_string(directory) + "/" + std::string(name);
+  std::string path = "/proc/self/fd/" + std::to_string(directory);
+  if (!name.empty()) path += "/" + std::string(name);
+  return path;
 }
 
 int OpenRegularForReading(const std::string& title, bool followLinks, TFileHandle& out) {

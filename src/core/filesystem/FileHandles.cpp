@@ -261,7 +261,7 @@ int TTemporaryFile::Commit(bool overwrite) {
 }
 
 int ReplaceFileContent(const std::string& title, std::string_view data, bool mustExist,
-                       bool* created) {
+                       bool* created, mode_t addMode) {
   if (created) *created = false;
   std::string target = title;
   struct stat old {};
@@ -294,7 +294,8 @@ int ReplaceFileContent(const std::string& title, std::string_view data, bool mus
   if (const int code = WriteAll(temp.Fd(), data); code != 0) return code;
   const mode_t mask = ::umask(0);
   ::umask(mask);
-  if (::fchmod(temp.Fd(), exists ? (old.st_mode & 07777) : (0666 & ~mask)) != 0) return errno;
+  const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~mask);
+  if (::fchmod(temp.Fd(), mode | addMode) != 0) return errno;
   return temp.Commit(true);
 }
 

@@ -107,7 +107,8 @@ private:
 // streams; `mustExist` refuses a missing file with ENOENT. A symbolic link
 // is followed and its target replaced. `created` tells whether the failure
 // came after the temporary file was made (a write rather than an open).
+// `addMode` joins the kept (or new) mode.
 int ReplaceFileContent(const std::string& title, std::string_view data, bool mustExist,
-                       bool* created = nullptr);
+                       bool* created = nullptr, mode_t addMode = 0);
 
 } // namespace cv

@@ -3,13 +3,13 @@
 #include "filesystem/File.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <random>
-#include <vector>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace cv {
 
@@ -59,15 +59,15 @@ TParentDirectory::TParentDirectory(const std::string& title) {
 std::string DescriptorPath(int directory, std::string_view name) {
   if (directory == AT_FDCWD) return std::string(name);
   std::string path = "/proc/self/fd/" + std::to_string(directory);
-  if (!name.empty()) path += "/" + std::string(name);
+  if (!name.empty()) path.append("/").append(name);
   return path;
 }
 
 int OpenRegularForReading(const std::string& title, bool followLinks, TFileHandle& out) {
   const TTitleAt at(title);
   if (at.Error != 0) return at.Error;
-  TFileHandle path(::openat(at.Directory, at.Name.c_str(),
-                            O_PATH | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW)));
+  TFileHandle path(
+      ::openat(at.Directory, at.Name.c_str(), O_PATH | O_CLOEXEC | (followLinks ? 0 : O_NOFOLLOW)));
   if (!path.Valid()) return errno;
   struct stat st {};
   if (::fstat(path.Get(), &st) != 0) return errno;
@@ -81,22 +81,30 @@ int OpenRegularForReading(const std::string& title, bool followLinks, TFileHandl
 
 std::string NewTemporaryName() {
   static thread_local std::mt19937_64 generator{std::random_device{}()};
-  static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  static constexpr char Letters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
   // A short hidden name, so a destination near the name length limit still has room.
   std::string name = ".cv-copy-";
-  for (int i = 0; i < 8; ++i) name += Letters[generator() % (sizeof Letters - 1)];
+  for (int i = 0; i < 8; ++i)
+    name += Letters[generator() % (sizeof Letters - 1)];
   return name;
 }
 
-int CreateTemporaryAt(int directory, std::string& name, TFileHandle& out) {
+int MakeWithTemporaryName(std::string& name, const std::function<int(const char*)>& make) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = NewTemporaryName();
-    out = TFileHandle(
-        ::openat(directory, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (out.Valid()) return 0;
-    if (errno != EEXIST) return errno;
+    const int code = make(name.c_str());
+    if (code != EEXIST) return code;
   }
   return EEXIST;
+}
+
+int CreateTemporaryAt(int directory, std::string& name, TFileHandle& out) {
+  return MakeWithTemporaryName(name, [&](const char* candidate) {
+    out = TFileHandle(
+        ::openat(directory, candidate, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    return out.Valid() ? 0 : errno;
+  });
 }
 
 int WriteAll(int fd, std::string_view data) {
@@ -168,6 +176,12 @@ int CopyData(int from, int to, const std::function<bool(uint64_t)>& progress) {
   }
 }
 
+int UnlinkTitle(const std::string& title, int flags) {
+  const TParentDirectory parent(title);
+  if (parent.Error != 0) return parent.Error;
+  return ::unlinkat(parent.Handle.Get(), parent.Name.c_str(), flags) == 0 ? 0 : errno;
+}
+
 void SyncDirectory(int directory) {
   const TFileHandle readable(::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (readable.Valid()) ::fsync(readable.Get());
@@ -195,7 +209,8 @@ int ListStreamAttributes(int fd, std::vector<std::string>& names) {
   }
   for (size_t pos = 0; pos < buffer.size();) {
     const size_t end = buffer.find('\0', pos);
-    const std::string_view name(buffer.data() + pos, (end == std::string::npos ? buffer.size() : end) - pos);
+    const std::string_view name(buffer.data() + pos,
+                                (end == std::string::npos ? buffer.size() : end) - pos);
     if (name.starts_with("user.")) names.emplace_back(name);
     pos = end == std::string::npos ? buffer.size() : end + 1;
   }
@@ -247,8 +262,9 @@ int TTemporaryFile::Commit(bool overwrite) {
   if (::fsync(Handle.Get()) != 0) return errno;
   if (const int code = Handle.Close(); code != 0) return code;
   const int dir = Parent.Handle.Get();
-  int result = overwrite ? ::renameat(dir, Name.c_str(), dir, Parent.Name.c_str())
-                         : ::renameat2(dir, Name.c_str(), dir, Parent.Name.c_str(), RENAME_NOREPLACE);
+  int result = overwrite
+                   ? ::renameat(dir, Name.c_str(), dir, Parent.Name.c_str())
+                   : ::renameat2(dir, Name.c_str(), dir, Parent.Name.c_str(), RENAME_NOREPLACE);
   if (result != 0 && !overwrite && errno == EINVAL) {
     // File systems without the no-replace rename still refuse a link onto an existing name.
     result = ::linkat(dir, Name.c_str(), dir, Parent.Name.c_str(), 0);

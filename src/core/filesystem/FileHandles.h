@@ -4,10 +4,10 @@
 // which message a failure gets.
 
 #include <cstdint>
-#include <sys/types.h>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace cv {
 
@@ -55,6 +55,9 @@ int OpenRegularForReading(const std::string& title, bool followLinks, TFileHandl
 
 // A fresh hidden name for a temporary entry.
 std::string NewTemporaryName();
+// Tries fresh temporary names until `make` (returning 0 or the errno)
+// succeeds with one that was not taken; `name` is the one used.
+int MakeWithTemporaryName(std::string& name, const std::function<int(const char*)>& make);
 // Creates an empty private file with a fresh hidden name in `directory`.
 int CreateTemporaryAt(int directory, std::string& name, TFileHandle& out);
 
@@ -67,6 +70,9 @@ int ReadAll(int fd, uint64_t limit, std::string& out);
 // chunks; `progress` hears the bytes done after each chunk and returns false
 // to cancel (ECANCELED).
 int CopyData(int from, int to, const std::function<bool(uint64_t)>& progress);
+
+// unlinkat of a title of any length (AT_REMOVEDIR for a directory).
+int UnlinkTitle(const std::string& title, int flags);
 
 // fsync of the directory itself (the entry of a rename or link is durable).
 void SyncDirectory(int directory);

@@ -19,7 +19,9 @@ namespace cv {
 
 namespace {
 
-uint32_t Code(int code) { return static_cast<uint32_t>(code); }
+uint32_t Code(int code) {
+  return static_cast<uint32_t>(code);
+}
 
 // The errno given when an operation would act on a file through a second
 // name of itself.
@@ -31,11 +33,11 @@ bool SameInode(const struct stat& a, const struct stat& b) {
 
 // EINVAL when the destination (links followed) is the open source itself.
 int RefuseSameFile(int source, const std::string& destination) {
-  struct stat from {}, to {};
+  struct stat from {
+  }, to{};
   if (::fstat(source, &from) != 0) return errno;
   const TTitleAt at(destination);
-  if (at.Error == 0 && ::fstatat(at.Directory, at.Name.c_str(), &to, 0) == 0 &&
-      SameInode(from, to))
+  if (at.Error == 0 && ::fstatat(at.Directory, at.Name.c_str(), &to, 0) == 0 && SameInode(from, to))
     return SameFileCode;
   return 0;
 }
@@ -56,7 +58,8 @@ int RenameEntry(const std::string& source, const std::string& destination, bool 
   const TParentDirectory from(source), to(destination);
   if (from.Error != 0) return from.Error;
   if (to.Error != 0) return to.Error;
-  struct stat own {}, other {};
+  struct stat own {
+  }, other{};
   if (::fstatat(from.Handle.Get(), from.Name.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0) return errno;
   if (::fstatat(to.Handle.Get(), to.Name.c_str(), &other, AT_SYMLINK_NOFOLLOW) == 0 &&
       SameInode(own, other))
@@ -83,11 +86,10 @@ int CopySymbolicLink(const std::string& source, const std::string& destination, 
   if (size < 0) return errno;
   target.resize(static_cast<size_t>(size));
   std::string temp;
-  for (int attempt = 0;; ++attempt) {
-    temp = NewTemporaryName();
-    if (::symlinkat(target.c_str(), to.Handle.Get(), temp.c_str()) == 0) break;
-    if (errno != EEXIST || attempt == 100) return errno;
-  }
+  if (const int code = MakeWithTemporaryName(temp, [&](const char* name) {
+        return ::symlinkat(target.c_str(), to.Handle.Get(), name) == 0 ? 0 : errno;
+      }))
+    return code;
   const unsigned flags = overwrite ? 0 : RENAME_NOREPLACE;
   if (::renameat2(to.Handle.Get(), temp.c_str(), to.Handle.Get(), to.Name.c_str(), flags) != 0) {
     const int code = errno;
@@ -104,12 +106,6 @@ std::function<bool(uint64_t)> ProgressOf(uint64_t total) {
   return [total](uint64_t done) {
     return FileUnitLoader.OnProgress(std::min(1.0, static_cast<double>(done) / total));
   };
-}
-
-int UnlinkTitle(const std::string& title, int flags) {
-  const TParentDirectory parent(title);
-  if (parent.Error != 0) return parent.Error;
-  return ::unlinkat(parent.Handle.Get(), parent.Name.c_str(), flags) == 0 ? 0 : errno;
 }
 
 struct TTreeEntry {
@@ -147,7 +143,7 @@ void ProcessTree(const std::string& source, const std::string& destination, bool
   if (copy) {
     struct stat st {};
     const TTitleAt at(source);
-    const int code = at.Error != 0 ? at.Error
+    const int code = at.Error != 0                                           ? at.Error
                      : ::fstatat(at.Directory, at.Name.c_str(), &st, 0) != 0 ? errno
                                                                              : 0;
     const TParentDirectory target(destination);
@@ -169,8 +165,10 @@ void ProcessTree(const std::string& source, const std::string& destination, bool
     const std::string from = Child(source, entry.Name);
     const std::string to = Child(destination, entry.Name);
     if (entry.Attributes & faReparsePoint) {
-      if (copy) CopySymbolicLink(from, to, true);
-      else UnlinkTitle(from, 0);
+      if (copy)
+        CopySymbolicLink(from, to, true);
+      else
+        UnlinkTitle(from, 0);
     } else if (entry.Attributes & faDirectory) {
       ProcessTree(from, to, copy, failure);
     } else if (copy) {
@@ -225,7 +223,8 @@ bool MyCopyFile(const std::string& source, const std::string& destination, bool 
     if (temp.Error != 0) fail(temp.Error);
     // Streams first: one that does not fit fails before the data is copied.
     if (const int code = CopyStreamsBetween(input.Get(), temp.Fd())) fail(code);
-    const int copied = CopyData(input.Get(), temp.Fd(), ProgressOf(static_cast<uint64_t>(from.st_size)));
+    const int copied =
+        CopyData(input.Get(), temp.Fd(), ProgressOf(static_cast<uint64_t>(from.st_size)));
     if (copied == ECANCELED) return false; // the user's choice, no failure
     if (copied != 0) fail(copied);
     if (const int code = CopyAttributes(from, temp.Fd())) fail(code);
@@ -295,11 +294,10 @@ bool MyCreateHardLink(const std::string& newTitle, const std::string& existingTi
       return true;
     }
     std::string temp;
-    for (int attempt = 0;; ++attempt) {
-      temp = NewTemporaryName();
-      if (::linkat(source, from.Name.c_str(), target, temp.c_str(), 0) == 0) break;
-      if (errno != EEXIST || attempt == 100) fail(errno);
-    }
+    if (const int code = MakeWithTemporaryName(temp, [&](const char* name) {
+          return ::linkat(source, from.Name.c_str(), target, name, 0) == 0 ? 0 : errno;
+        }))
+      fail(code);
     if (::renameat(target, temp.c_str(), target, to.Name.c_str()) != 0) {
       const int code = errno;
       ::unlinkat(target, temp.c_str(), 0);

@@ -38,7 +38,9 @@ private:
   std::string Path;
 };
 
-uint32_t Code(int code) { return static_cast<uint32_t>(code); }
+uint32_t Code(int code) {
+  return static_cast<uint32_t>(code);
+}
 
 // The value of a stream; leaves with "Failed to open file." or the read failure.
 std::string ReadAttribute(TGuard& guard, const std::string& title, const std::string& name) {
@@ -78,7 +80,9 @@ std::string StreamAttributeName(std::string_view name) {
   return std::string(StreamPrefix) + std::string(name);
 }
 
-bool IsStreamsNotSupportedCode(int code) { return code == ENOTSUP; }
+bool IsStreamsNotSupportedCode(int code) {
+  return code == ENOTSUP;
+}
 
 int TMyFileStream::GetNames(const std::string& title, std::vector<std::string>* list) {
   if (list) list->clear();
@@ -88,14 +92,14 @@ int TMyFileStream::GetNames(const std::string& title, std::vector<std::string>* 
     if (address.Error() != 0) guard.Raise("Failed to open file.", title, {}, Code(address.Error()));
     for (;;) {
       const ssize_t size = ::listxattr(address.c_str(), nullptr, 0);
-      const ssize_t got =
-          size <= 0 ? size
-                    : (Buffer.resize(static_cast<size_t>(size)),
-                       ::listxattr(address.c_str(), Buffer.data(), Buffer.size()));
+      const ssize_t got = size <= 0 ? size
+                                    : (Buffer.resize(static_cast<size_t>(size)),
+                                       ::listxattr(address.c_str(), Buffer.data(), Buffer.size()));
       if (got < 0 && errno == ERANGE) continue;
       if (got < 0 && IsStreamsNotSupportedCode(errno)) return 0; // no streams there
       if (got < 0)
-        guard.Raise(IsOpenFailure(errno) ? "Failed to open file." : "Failed to get file information.",
+        guard.Raise(IsOpenFailure(errno) ? "Failed to open file."
+                                         : "Failed to get file information.",
                     title, {}, Code(errno));
       Buffer.resize(static_cast<size_t>(got));
       break;
@@ -115,7 +119,9 @@ int TMyFileStream::GetNames(const std::string& title, std::vector<std::string>* 
   });
 }
 
-int GetFileStreamCount(const std::string& title) { return MyFileStream.GetNames(title); }
+int GetFileStreamCount(const std::string& title) {
+  return MyFileStream.GetNames(title);
+}
 
 uint64_t GetFileStreamSize(const std::string& title, const std::string& name) {
   TGuard guard("GetFileStreamSize");
@@ -127,9 +133,9 @@ uint64_t GetFileStreamSize(const std::string& title, const std::string& name) {
       return static_cast<uint64_t>(st.stx_size);
     }
     const TStreamAddress address(title);
-    if (address.Error() != 0) guard.Raise("Failed to open file.", title, name, Code(address.Error()));
-    const ssize_t size =
-        ::getxattr(address.c_str(), StreamAttributeName(name).c_str(), nullptr, 0);
+    if (address.Error() != 0)
+      guard.Raise("Failed to open file.", title, name, Code(address.Error()));
+    const ssize_t size = ::getxattr(address.c_str(), StreamAttributeName(name).c_str(), nullptr, 0);
     if (size < 0)
       guard.Raise(IsOpenFailure(errno) || errno == ENODATA ? "Failed to open file."
                                                            : "Failed to get file size.",

@@ -45,8 +45,7 @@ bool DeleteFileStream(const std::string& title, const std::string& name);
 // warning "Stream size too big.". Empty on failure.
 std::string ReadFileStream(const std::string& title, const std::string& name, int64_t limit);
 // The stream as text, up to its first zero byte.
-std::string GetTextFromFileStream(const std::string& title, const std::string& name,
-                                  int64_t limit);
+std::string GetTextFromFileStream(const std::string& title, const std::string& name, int64_t limit);
 std::string GetDescriptionText(const std::string& title, int64_t limit);
 // Replaces the content of an existing stream. A value the file system
 // cannot hold fails and leaves the old value as it was.

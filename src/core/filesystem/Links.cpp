@@ -57,12 +57,16 @@ public:
   }
   // Empty texts remove the key: an entry carries only what the link has.
   void Set(const char* key, const std::string& value) {
-    if (value.empty()) g_key_file_remove_key(File, EntryGroup, key, nullptr);
-    else g_key_file_set_string(File, EntryGroup, key, value.c_str());
+    if (value.empty())
+      g_key_file_remove_key(File, EntryGroup, key, nullptr);
+    else
+      g_key_file_set_string(File, EntryGroup, key, value.c_str());
   }
   void SetNumber(const char* key, int64_t value, bool keepZero) {
-    if (value == 0 && !keepZero) g_key_file_remove_key(File, EntryGroup, key, nullptr);
-    else g_key_file_set_int64(File, EntryGroup, key, value);
+    if (value == 0 && !keepZero)
+      g_key_file_remove_key(File, EntryGroup, key, nullptr);
+    else
+      g_key_file_set_int64(File, EntryGroup, key, value);
   }
   std::string Text() const {
     gsize size = 0;
@@ -82,7 +86,9 @@ int ReadEntryText(const std::string& title, std::string& text) {
   return text.size() > MaxEntrySize ? EFBIG : 0;
 }
 
-bool IsUtf8(const std::string& text) { return g_utf8_validate(text.data(), text.size(), nullptr); }
+bool IsUtf8(const std::string& text) {
+  return g_utf8_validate(text.data(), text.size(), nullptr);
+}
 
 bool IsUnreservedUrlByte(unsigned char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
@@ -152,8 +158,10 @@ bool SplitExec(std::string_view exec, std::string& program, std::string& argumen
       if (i >= exec.size()) return false;
       const char c = exec[i];
       if (c == '"') break;
-      if (c == '\\' && i + 1 < exec.size()) ++i; // the escaped byte itself
-      else if (c == '%' && i + 1 < exec.size() && exec[i + 1] == '%') ++i;
+      if (c == '\\' && i + 1 < exec.size())
+        ++i; // the escaped byte itself
+      else if (c == '%' && i + 1 < exec.size() && exec[i + 1] == '%')
+        ++i;
       program += exec[i];
     }
     ++i;
@@ -209,9 +217,13 @@ bool IsLinkTitle(std::string_view title) {
          SameTextFolded(title.substr(title.size() - LinkExtension.size()), LinkExtension);
 }
 
-std::string GetLinkExtension(std::string_view) { return std::string(LinkExtension); }
+std::string GetLinkExtension(std::string_view) {
+  return std::string(LinkExtension);
+}
 
-void TLinkFile::Reset() { *this = TLinkFile(); }
+void TLinkFile::Reset() {
+  *this = TLinkFile();
+}
 
 bool TLinkFile::ReferenceIsDirectory() const {
   return ReferenceValid && (ReferenceAttributes & faDirectory);
@@ -295,7 +307,8 @@ bool TLinkFile::Save(const std::string& title, bool overwrite) {
       std::string exec = QuoteExecArgument(Reference);
       if (!Arguments.empty()) {
         exec += ' ';
-        for (const char c : Arguments) exec += c == '%' ? std::string("%%") : std::string(1, c);
+        for (const char c : Arguments)
+          exec += c == '%' ? std::string("%%") : std::string(1, c);
       }
       entry.Set("Type", "Application");
       entry.Set("Exec", exec);
@@ -383,10 +396,7 @@ bool MakeLinkByStatus(const std::string& directory, const std::string& reference
   const bool done = guard.Run(false, [&] {
     const std::string linkTitle = LinkTitleFor(directory, reference);
     if (!present) {
-      const TParentDirectory parent(linkTitle);
-      const int code = parent.Error != 0 ? parent.Error
-                       : ::unlinkat(parent.Handle.Get(), parent.Name.c_str(), 0) == 0 ? 0
-                                                                                       : errno;
+      const int code = UnlinkTitle(linkTitle, 0);
       if (code != 0 && code != ENOENT) // absent already is what was asked
         guard.Raise("Failed to delete file.", linkTitle, {}, static_cast<uint32_t>(code));
       return true;

@@ -13,19 +13,32 @@ namespace {
 int ErrnoOfGioError(const GError* error) {
   if (!error || error->domain != G_IO_ERROR) return EIO;
   switch (error->code) {
-  case G_IO_ERROR_NOT_FOUND: return ENOENT;
-  case G_IO_ERROR_EXISTS: return EEXIST;
-  case G_IO_ERROR_IS_DIRECTORY: return EISDIR;
-  case G_IO_ERROR_NOT_DIRECTORY: return ENOTDIR;
-  case G_IO_ERROR_FILENAME_TOO_LONG: return ENAMETOOLONG;
-  case G_IO_ERROR_NO_SPACE: return ENOSPC;
-  case G_IO_ERROR_PERMISSION_DENIED: return EACCES;
-  case G_IO_ERROR_NOT_SUPPORTED: return ENOTSUP;
-  case G_IO_ERROR_READ_ONLY: return EROFS;
-  case G_IO_ERROR_TOO_MANY_LINKS: return ELOOP;
-  case G_IO_ERROR_BUSY: return EBUSY;
-  case G_IO_ERROR_CANCELLED: return ECANCELED;
-  default: return EIO;
+  case G_IO_ERROR_NOT_FOUND:
+    return ENOENT;
+  case G_IO_ERROR_EXISTS:
+    return EEXIST;
+  case G_IO_ERROR_IS_DIRECTORY:
+    return EISDIR;
+  case G_IO_ERROR_NOT_DIRECTORY:
+    return ENOTDIR;
+  case G_IO_ERROR_FILENAME_TOO_LONG:
+    return ENAMETOOLONG;
+  case G_IO_ERROR_NO_SPACE:
+    return ENOSPC;
+  case G_IO_ERROR_PERMISSION_DENIED:
+    return EACCES;
+  case G_IO_ERROR_NOT_SUPPORTED:
+    return ENOTSUP;
+  case G_IO_ERROR_READ_ONLY:
+    return EROFS;
+  case G_IO_ERROR_TOO_MANY_LINKS:
+    return ELOOP;
+  case G_IO_ERROR_BUSY:
+    return EBUSY;
+  case G_IO_ERROR_CANCELLED:
+    return ECANCELED;
+  default:
+    return EIO;
   }
 }
 

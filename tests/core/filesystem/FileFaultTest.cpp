@@ -59,11 +59,14 @@ struct TFaultRow {
 
 std::string Megabytes(size_t count) {
   std::string data(count << 20, '\0');
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + i / 4096);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<char>(i * 7 + i / 4096);
   return data;
 }
 
-std::string Check(bool condition, const std::string& what) { return condition ? "" : what + "; "; }
+std::string Check(bool condition, const std::string& what) {
+  return condition ? "" : what + "; ";
+}
 
 // Runs the row's operation and checks its outcome; "" when all is well.
 std::string Act(const TFaultRow& row, TScene& scene) {
@@ -93,7 +96,8 @@ std::string Act(const TFaultRow& row, TScene& scene) {
                           std::to_string(row.Code));
     }
     report += Check(ReadBytes(scene.Source) == scene.SourceContent, "source was touched");
-    report += Check(ReadBytes(scene.Destination) == scene.OldDestination, "destination was touched");
+    report +=
+        Check(ReadBytes(scene.Destination) == scene.OldDestination, "destination was touched");
   }
   const std::string survivor = row.Code == 0 ? scene.Destination : scene.Source;
   for (const auto& [name, value] : scene.Streams)
@@ -294,10 +298,10 @@ TEST_P(FileFaultTest, NothingIsLostAndTheFailureSaysWhy) {
   row.Setup(scene);
   if (HasFatalFailure()) return;
   if (!scene.Skip.empty()) GTEST_SKIP() << scene.Skip;
-  const std::string report =
-      row.Unprivileged ? test::RunUnprivileged({Dir.Path + "/in", Dir.Path + "/out"},
-                                               [&] { return Act(row, scene); })
-                       : Act(row, scene);
+  const std::string report = row.Unprivileged
+                                 ? test::RunUnprivileged({Dir.Path + "/in", Dir.Path + "/out"},
+                                                         [&] { return Act(row, scene); })
+                                 : Act(row, scene);
   EXPECT_EQ(report, "");
 }
 

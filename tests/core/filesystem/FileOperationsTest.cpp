@@ -127,7 +127,9 @@ TEST_F(FileOperationsTest, LoadFileToBufferReturnsWhatWasRead) {
         << row.Name;
     EXPECT_EQ(buffer, row.Read) << row.Name;
     EXPECT_EQ(FunStatContext.Status, row.Status) << row.Name;
-    if (row.Status != fsPerfect) EXPECT_EQ(FunStatContext.Description, row.Message) << row.Name;
+    if (row.Status != fsPerfect) {
+      EXPECT_EQ(FunStatContext.Description, row.Message) << row.Name;
+    }
   }
 }
 
@@ -180,8 +182,8 @@ TEST_F(FileOperationsTest, WholeTreeDeleteRefusesRootAndHome) {
   const std::string home = std::getenv("HOME");
   WriteBytes(home + "/kept", "k");
   test::TRecordingUserInterface ui;
-  for (const std::string& tree : {std::string(), std::string("/"), std::string(":/"), home,
-                                  home + "/"}) {
+  for (const std::string& tree :
+       {std::string(), std::string("/"), std::string(":/"), home, home + "/"}) {
     DeleteDirectoryNoErrors(tree);
     EXPECT_EQ(FunStatContext.Description, "Failed to delete directory content.") << tree;
     CopyDeleteDirectory(tree, At("x"), false);

@@ -34,8 +34,11 @@ TEST_F(FileStreamsTest, StreamsRoundTrip) {
   struct TRow {
     std::string Name, Data;
   };
-  const TRow rows[] = {{"Description", "a note"}, {"with:colon", "x"}, {"empty", ""},
-                       {"binary", binary},        {"\xff\xfe", "raw name"}};
+  const TRow rows[] = {{"Description", "a note"},
+                       {"with:colon", "x"},
+                       {"empty", ""},
+                       {"binary", binary},
+                       {"\xff\xfe", "raw name"}};
   EXPECT_EQ(GetFileStreamCount(File), 0);
   EXPECT_EQ(GetFileStreamsSize(File), 0u);
   uint64_t total = 0;

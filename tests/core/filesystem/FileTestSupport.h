@@ -36,7 +36,9 @@ inline bool WriteBytes(const std::string& title, const std::string& content, mod
 // The file's bytes (titles of any length), or "<missing>" when it cannot be read.
 inline std::string ReadBytes(const std::string& title) {
   const TTitleAt at(title);
-  const int fd = at.Error != 0 ? -1 : ::openat(at.Directory, at.Name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = at.Error != 0
+                     ? -1
+                     : ::openat(at.Directory, at.Name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return "<missing>";
   std::string content;
   char buffer[65536];
@@ -58,7 +60,9 @@ inline std::string Attribute(const std::string& title, const std::string& name) 
 inline std::vector<std::string> Entries(const std::string& directory) {
   std::vector<std::string> names;
   const TTitleAt at(directory);
-  const int fd = at.Error != 0 ? -1 : ::openat(at.Directory, at.Name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = at.Error != 0
+                     ? -1
+                     : ::openat(at.Directory, at.Name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd)) {
     while (const dirent* entry = ::readdir(dir)) {
       const std::string name = entry->d_name;
@@ -93,8 +97,8 @@ public:
       result = std::system(make.c_str()) == 0 ? 0 : -1;
     } else {
       const std::string options = kind == Ramfs ? "" : "size=" + size;
-      result = ::mount("scratch", Path.c_str(), kind == Ramfs ? "ramfs" : "tmpfs", 0,
-                       options.c_str());
+      result =
+          ::mount("scratch", Path.c_str(), kind == Ramfs ? "ramfs" : "tmpfs", 0, options.c_str());
     }
     if (result != 0) {
       SkipReason = "this machine does not allow mounting a scratch file system";

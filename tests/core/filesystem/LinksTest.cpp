@@ -25,7 +25,8 @@ protected:
     std::string output;
     if (FILE* pipe = ::popen(command.c_str(), "r")) {
       char buffer[512];
-      while (const size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+      while (const size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+        output.append(buffer, n);
       if (::pclose(pipe) != 0 && output.empty()) output = "validator failed";
     }
     return output;
@@ -131,8 +132,8 @@ TEST_F(LinksTest, SavingKeepsCommentsAndUnknownKeys) {
   link.Description = "changed";
   ASSERT_TRUE(link.Save(At("own.desktop"), true));
   const std::string text = ReadBytes(At("own.desktop"));
-  for (const char* kept : {"# mine", "Name=Mine", "X-Other=kept", "[Extra]", "Key=value",
-                           "Comment=changed"})
+  for (const char* kept :
+       {"# mine", "Name=Mine", "X-Other=kept", "[Extra]", "Key=value", "Comment=changed"})
     EXPECT_NE(text.find(kept), std::string::npos) << kept << " in\n" << text;
 }
 

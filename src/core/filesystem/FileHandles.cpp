@@ -257,9 +257,9 @@ TTemporaryFile::~TTemporaryFile() {
     ::unlinkat(Parent.Handle.Get(), Name.c_str(), 0);
 }
 
-int TTemporaryFile::Commit(bool overwrite) {
+int TTemporaryFile::Commit(bool overwrite, bool durable) {
   if (Error != 0) return Error;
-  if (::fsync(Handle.Get()) != 0) return errno;
+  if (durable && ::fsync(Handle.Get()) != 0) return errno;
   if (const int code = Handle.Close(); code != 0) return code;
   const int dir = Parent.Handle.Get();
   int result = overwrite
@@ -272,7 +272,7 @@ int TTemporaryFile::Commit(bool overwrite) {
   }
   if (result != 0) return errno;
   Committed = true;
-  SyncDirectory(dir);
+  if (durable) SyncDirectory(dir);
   return 0;
 }
 
@@ -312,7 +312,7 @@ int ReplaceFileContent(const std::string& title, std::string_view data, bool mus
   ::umask(mask);
   const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~mask);
   if (::fchmod(temp.Fd(), mode | addMode) != 0) return errno;
-  return temp.Commit(true);
+  return temp.Commit(true, true);
 }
 
 } // namespace cv

@@ -97,10 +97,11 @@ public:
   const std::string& DestinationName() const { return Parent.Name; }
   // 0, or the errno of finding the directory or creating the file.
   int Error = 0;
-  // Flushes the data and renames the file over the destination; without
-  // `overwrite` an existing destination (even one that appeared meanwhile)
-  // stays and EEXIST is returned.
-  int Commit(bool overwrite);
+  // Renames the file over the destination; without `overwrite` an existing
+  // destination (even one that appeared meanwhile) stays and EEXIST is
+  // returned. `durable` flushes the data first and the directory after:
+  // needed when the rename replaces a file or a source is deleted next.
+  int Commit(bool overwrite, bool durable);
 
 private:
   TParentDirectory Parent;

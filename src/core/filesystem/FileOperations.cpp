@@ -206,8 +206,12 @@ std::string HomeDirectory() {
 
 } // namespace
 
-bool MyCopyFile(const std::string& source, const std::string& destination, bool overwrite,
-                bool /*allowDecrypted: no encrypted files here*/) {
+namespace {
+
+// The copy behind MyCopyFile and the cross-device move; `durable` when the
+// source is deleted next.
+bool CopyFileThroughTemporary(const std::string& source, const std::string& destination,
+                              bool overwrite, bool durable) {
   TGuard guard("MyCopyFile");
   return guard.Run(false, [&] {
     auto fail = [&](int code) {
@@ -218,7 +222,8 @@ bool MyCopyFile(const std::string& source, const std::string& destination, bool 
     struct stat from {};
     if (::fstat(input.Get(), &from) != 0) fail(errno);
     if (const int code = RefuseSameFile(input.Get(), destination)) fail(code);
-    if (!overwrite && TitleExists(destination)) fail(EEXIST); // spares a useless copy
+    const bool replacing = TitleExists(destination);
+    if (!overwrite && replacing) fail(EEXIST); // spares a useless copy
     TTemporaryFile temp(destination);
     if (temp.Error != 0) fail(temp.Error);
     // Streams first: one that does not fit fails before the data is copied.
@@ -228,9 +233,17 @@ bool MyCopyFile(const std::string& source, const std::string& destination, bool 
     if (copied == ECANCELED) return false; // the user's choice, no failure
     if (copied != 0) fail(copied);
     if (const int code = CopyAttributes(from, temp.Fd())) fail(code);
-    if (const int code = temp.Commit(overwrite)) fail(code);
+    // A new file needs no flush: until it is on disk the source still is.
+    if (const int code = temp.Commit(overwrite, durable || replacing)) fail(code);
     return true;
   });
+}
+
+} // namespace
+
+bool MyCopyFile(const std::string& source, const std::string& destination, bool overwrite,
+                bool /*allowDecrypted: no encrypted files here*/) {
+  return CopyFileThroughTemporary(source, destination, overwrite, false);
 }
 
 bool MyMoveFile(const std::string& source, const std::string& destination, bool overwrite) {
@@ -248,7 +261,7 @@ bool MyMoveFile(const std::string& source, const std::string& destination, bool 
       if (const int code = CopySymbolicLink(source, destination, overwrite)) fail(code);
     } else if (S_ISREG(own.stx_mode)) {
       // The copy is flushed and in place before the source goes.
-      if (!MyCopyFile(source, destination, overwrite)) {
+      if (!CopyFileThroughTemporary(source, destination, overwrite, true)) {
         if (FunStatContext.Failed()) fail(static_cast<int>(FunStatContext.SystemErrorCode));
         return false; // cancelled
       }

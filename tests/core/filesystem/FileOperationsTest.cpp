@@ -219,16 +219,19 @@ TEST_F(FileOperationsTest, RecycleMovesIntoTheTrashWithItsOriginalPath) {
 TEST_F(FileOperationsTest, RecycleWithoutAUsableTrashKeepsTheFile) {
   const std::string trash = std::string(std::getenv("XDG_DATA_HOME")) + "/Trash";
   test::TRecordingUserInterface ui;
+  // Closed to the child: as root it drops to another user, else the modes bind.
+  const std::vector<std::string> closed = {trash, trash + "/files", trash + "/info"};
   ::mkdir(trash.c_str(), 0700);
+  for (const std::string& directory : closed) ::chmod(directory.c_str(), 0500);
   ::mkdir(At("d").c_str(), 0755);
   WriteBytes(At("d/f"), "safe");
-  // The trash belongs to another user: the child may not put anything there.
   const std::string report = test::RunUnprivileged({At("d")}, [&] {
     if (RecycleFile(At("d/f"))) return std::string("recycled into a foreign trash");
     if (FunStatContext.Description != "Failed to recycle.") return FunStatContext.Description;
     if (FunStatContext.SystemErrorCode == 0) return std::string("no system reason");
     return ReadBytes(At("d/f")) == "safe" ? std::string() : std::string("the file was lost");
   });
+  for (const std::string& directory : closed) ::chmod(directory.c_str(), 0700);
   EXPECT_EQ(report, "");
 }
 

@@ -33,8 +33,8 @@ bool SameInode(const struct stat& a, const struct stat& b) {
 
 // EINVAL when the destination (links followed) is the open source itself.
 int RefuseSameFile(int source, const std::string& destination) {
-  struct stat from {
-  }, to{};
+  struct stat from {};
+  struct stat to {};
   if (::fstat(source, &from) != 0) return errno;
   const TTitleAt at(destination);
   if (at.Error == 0 && ::fstatat(at.Directory, at.Name.c_str(), &to, 0) == 0 && SameInode(from, to))
@@ -58,8 +58,8 @@ int RenameEntry(const std::string& source, const std::string& destination, bool 
   const TParentDirectory from(source), to(destination);
   if (from.Error != 0) return from.Error;
   if (to.Error != 0) return to.Error;
-  struct stat own {
-  }, other{};
+  struct stat own {};
+  struct stat other {};
   if (::fstatat(from.Handle.Get(), from.Name.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0) return errno;
   if (::fstatat(to.Handle.Get(), to.Name.c_str(), &other, AT_SYMLINK_NOFOLLOW) == 0 &&
       SameInode(own, other))

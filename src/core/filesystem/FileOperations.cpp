@@ -1,0 +1,400 @@
+#include "filesystem/FileOperations.h"
+
+#include "filesystem/DirectoryReader.h"
+#include "filesystem/File.h"
+#include "filesystem/FileHandles.h"
+#include "foundation/Guard.h"
+#include "foundation/UserInterface.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace cv {
+
+namespace {
+
+uint32_t Code(int code) {
+  return static_cast<uint32_t>(code);
+}
+
+// The errno given when an operation would act on a file through a second
+// name of itself.
+constexpr int SameFileCode = EINVAL;
+
+bool SameInode(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// EINVAL when the destination (links followed) is the open source itself.
+int RefuseSameFile(int source, const std::string& destination) {
+  struct stat from {};
+  struct stat to {};
+  if (::fstat(source, &from) != 0) return errno;
+  const TTitleAt at(destination);
+  if (at.Error == 0 && ::fstatat(at.Directory, at.Name.c_str(), &to, 0) == 0 && SameInode(from, to))
+    return SameFileCode;
+  return 0;
+}
+
+// Mode, owner (only root can give a file away) and times of the source.
+int CopyAttributes(const struct stat& from, int to) {
+  if (::geteuid() == 0 && ::fchown(to, from.st_uid, from.st_gid) != 0) return errno;
+  if (::fchmod(to, from.st_mode & 07777) != 0) return errno;
+  const struct timespec times[2] = {from.st_atim, from.st_mtim};
+  if (::futimens(to, times) != 0) return errno;
+  return 0;
+}
+
+// Renames an entry; EINVAL when both names are one file (a hard link or
+// the same entry through a linked directory), where a rename would report
+// success and do nothing.
+int RenameEntry(const std::string& source, const std::string& destination, bool overwrite) {
+  const TParentDirectory from(source), to(destination);
+  if (from.Error != 0) return from.Error;
+  if (to.Error != 0) return to.Error;
+  struct stat own {};
+  struct stat other {};
+  if (::fstatat(from.Handle.Get(), from.Name.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  if (::fstatat(to.Handle.Get(), to.Name.c_str(), &other, AT_SYMLINK_NOFOLLOW) == 0 &&
+      SameInode(own, other))
+    return SameFileCode;
+  const unsigned flags = overwrite ? 0 : RENAME_NOREPLACE;
+  if (::renameat2(from.Handle.Get(), from.Name.c_str(), to.Handle.Get(), to.Name.c_str(), flags) ==
+      0)
+    return 0;
+  if (errno != EINVAL || overwrite || S_ISDIR(own.st_mode)) return errno;
+  // File systems without the no-replace rename: a link never replaces a name.
+  if (::linkat(from.Handle.Get(), from.Name.c_str(), to.Handle.Get(), to.Name.c_str(), 0) != 0)
+    return errno;
+  return ::unlinkat(from.Handle.Get(), from.Name.c_str(), 0) == 0 ? 0 : errno;
+}
+
+// Recreates a symbolic link beside the destination and renames it into place.
+int CopySymbolicLink(const std::string& source, const std::string& destination, bool overwrite) {
+  const TParentDirectory from(source), to(destination);
+  if (from.Error != 0) return from.Error;
+  if (to.Error != 0) return to.Error;
+  std::string target(4096, '\0');
+  const ssize_t size =
+      ::readlinkat(from.Handle.Get(), from.Name.c_str(), target.data(), target.size());
+  if (size < 0) return errno;
+  target.resize(static_cast<size_t>(size));
+  std::string temp;
+  if (const int code = MakeWithTemporaryName(temp, [&](const char* name) {
+        return ::symlinkat(target.c_str(), to.Handle.Get(), name) == 0 ? 0 : errno;
+      }))
+    return code;
+  const unsigned flags = overwrite ? 0 : RENAME_NOREPLACE;
+  if (::renameat2(to.Handle.Get(), temp.c_str(), to.Handle.Get(), to.Name.c_str(), flags) != 0) {
+    const int code = errno;
+    ::unlinkat(to.Handle.Get(), temp.c_str(), 0);
+    return code;
+  }
+  SyncDirectory(to.Handle.Get());
+  return 0;
+}
+
+// The progress event as the copy loop hears it: bytes done of `total`.
+std::function<bool(uint64_t)> ProgressOf(uint64_t total) {
+  if (total == 0 || !FileUnitLoader.OnProgress) return {};
+  return [total](uint64_t done) {
+    return FileUnitLoader.OnProgress(std::min(1.0, static_cast<double>(done) / total));
+  };
+}
+
+struct TTreeEntry {
+  std::string Name;
+  uint32_t Attributes = 0;
+};
+
+// The entries of a directory sorted by name; 0 or the errno of the listing.
+int ListTree(const std::string& directory, std::vector<TTreeEntry>& entries, bool* opened) {
+  entries.clear();
+  const int code = ReadDirectory(
+      directory,
+      [&](std::string_view name, const TFileInfo* info) {
+        entries.push_back({std::string(name), info ? info->Attributes : 0u});
+      },
+      opened);
+  std::sort(entries.begin(), entries.end(),
+            [](const TTreeEntry& a, const TTreeEntry& b) { return a.Name < b.Name; });
+  return code;
+}
+
+std::string Child(const std::string& directory, const std::string& name) {
+  return IncludeDelimiter(directory) + name;
+}
+
+// One level of the install copy or uninstall delete. Directory-level
+// failures are kept in `failure` (the first one) and the walk goes on.
+void ProcessTree(const std::string& source, const std::string& destination, bool copy,
+                 TFunStatContext& failure) {
+  auto keep = [&](std::string_view description, int code) {
+    if (!failure.Failed())
+      failure.SetRaiseContext(fsError, __FILE__, "CopyDeleteDirectory", __LINE__,
+                              std::string(description), source, destination, Code(code));
+  };
+  if (copy) {
+    struct stat st {};
+    const TTitleAt at(source);
+    const int code = at.Error != 0                                           ? at.Error
+                     : ::fstatat(at.Directory, at.Name.c_str(), &st, 0) != 0 ? errno
+                                                                             : 0;
+    const TParentDirectory target(destination);
+    const int made = code != 0           ? code
+                     : target.Error != 0 ? target.Error
+                     : ::mkdirat(target.Handle.Get(), target.Name.c_str(), st.st_mode & 07777) != 0
+                         ? errno
+                         : 0;
+    if (LastErrorFailedExceptExists(made)) return keep("Failed to create directory.", made);
+  }
+  std::vector<TTreeEntry> entries;
+  bool opened = false;
+  if (const int code = ListTree(source, entries, &opened); code != 0) {
+    keep("Failed to find first file.", code);
+    if (!opened) return;
+  }
+  for (const TTreeEntry& entry : entries) {
+    if (entry.Attributes & (faHidden | faSystem)) continue;
+    const std::string from = Child(source, entry.Name);
+    const std::string to = Child(destination, entry.Name);
+    if (entry.Attributes & faReparsePoint) {
+      if (copy)
+        CopySymbolicLink(from, to, true);
+      else
+        UnlinkTitle(from, 0);
+    } else if (entry.Attributes & faDirectory) {
+      ProcessTree(from, to, copy, failure);
+    } else if (copy) {
+      MyCopyFile(from, to, true);
+    } else {
+      UnlinkTitle(from, 0);
+    }
+  }
+  if (!copy) UnlinkTitle(source, AT_REMOVEDIR);
+}
+
+void DeleteTree(TGuard& guard, const std::string& directory) {
+  std::vector<TTreeEntry> entries;
+  bool opened = false;
+  const int code = ListTree(directory, entries, &opened);
+  if (code != 0 && !opened) guard.Raise("Can not find directory.", directory, {}, Code(code));
+  for (const TTreeEntry& entry : entries) {
+    const std::string title = Child(directory, entry.Name);
+    if ((entry.Attributes & faDirectory) && !(entry.Attributes & faReparsePoint)) {
+      TGuard inner("DeleteDirectoryNoErrors");
+      inner.Run([&] { DeleteTree(inner, title); });
+    } else {
+      UnlinkTitle(title, 0);
+    }
+  }
+  UnlinkTitle(directory, AT_REMOVEDIR);
+  if (code != 0) guard.Raise("Failed to delete directory content.", directory, {}, Code(code));
+}
+
+std::string HomeDirectory() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  const struct passwd* user = ::getpwuid(::getuid());
+  return user && user->pw_dir ? user->pw_dir : std::string();
+}
+
+} // namespace
+
+namespace {
+
+// The copy behind MyCopyFile and the cross-device move; `durable` when the
+// source is deleted next.
+bool CopyFileThroughTemporary(const std::string& source, const std::string& destination,
+                              bool overwrite, bool durable) {
+  TGuard guard("MyCopyFile");
+  return guard.Run(false, [&] {
+    auto fail = [&](int code) {
+      guard.Raise("Failed to copy file.", source, destination, Code(code));
+    };
+    TFileHandle input;
+    if (const int code = OpenRegularForReading(source, true, input)) fail(code);
+    struct stat from {};
+    if (::fstat(input.Get(), &from) != 0) fail(errno);
+    if (const int code = RefuseSameFile(input.Get(), destination)) fail(code);
+    const bool replacing = TitleExists(destination);
+    if (!overwrite && replacing) fail(EEXIST); // spares a useless copy
+    TTemporaryFile temp(destination);
+    if (temp.Error != 0) fail(temp.Error);
+    // Streams first: one that does not fit fails before the data is copied.
+    if (const int code = CopyStreamsBetween(input.Get(), temp.Fd())) fail(code);
+    const int copied =
+        CopyData(input.Get(), temp.Fd(), ProgressOf(static_cast<uint64_t>(from.st_size)));
+    if (copied == ECANCELED) return false; // the user's choice, no failure
+    if (copied != 0) fail(copied);
+    if (const int code = CopyAttributes(from, temp.Fd())) fail(code);
+    // A new file needs no flush: until it is on disk the source still is.
+    if (const int code = temp.Commit(overwrite, durable || replacing)) fail(code);
+    return true;
+  });
+}
+
+} // namespace
+
+bool MyCopyFile(const std::string& source, const std::string& destination, bool overwrite,
+                bool /*allowDecrypted: no encrypted files here*/) {
+  return CopyFileThroughTemporary(source, destination, overwrite, false);
+}
+
+bool MyMoveFile(const std::string& source, const std::string& destination, bool overwrite) {
+  TGuard guard("MyMoveFile");
+  return guard.Run(false, [&] {
+    auto fail = [&](int code) {
+      guard.Raise("Failed to move file.", source, destination, Code(code));
+    };
+    const int renamed = RenameEntry(source, destination, overwrite);
+    if (renamed == 0) return true;
+    if (renamed != EXDEV) fail(renamed);
+    struct statx own {};
+    if (const int code = StatxTitle(source, false, STATX_TYPE, &own)) fail(code);
+    if (S_ISLNK(own.stx_mode)) {
+      if (const int code = CopySymbolicLink(source, destination, overwrite)) fail(code);
+    } else if (S_ISREG(own.stx_mode)) {
+      // The copy is flushed and in place before the source goes.
+      if (!CopyFileThroughTemporary(source, destination, overwrite, true)) {
+        if (FunStatContext.Failed()) fail(static_cast<int>(FunStatContext.SystemErrorCode));
+        return false; // cancelled
+      }
+    } else {
+      fail(EXDEV); // directories and special files move through the tree walker
+    }
+    if (const int code = UnlinkTitle(source, 0)) fail(code);
+    return true;
+  });
+}
+
+bool MyRenameFile(const std::string& oldTitle, const std::string& newTitle, bool overwrite) {
+  TGuard guard("MyRenameFile");
+  return guard.Run(false, [&] {
+    if (const int code = RenameEntry(oldTitle, newTitle, overwrite))
+      guard.Raise("Failed to rename.", oldTitle, newTitle, Code(code));
+    return true;
+  });
+}
+
+bool MyDeleteFile(const std::string& title) {
+  TGuard guard("MyDeleteFile");
+  return guard.Run(false, [&] {
+    if (const int code = UnlinkTitle(title, 0))
+      guard.Raise("Failed to delete file.", title, {}, Code(code));
+    return true;
+  });
+}
+
+bool MyCreateHardLink(const std::string& newTitle, const std::string& existingTitle,
+                      bool overwrite) {
+  TGuard guard("MyCreateHardLink");
+  return guard.Run(false, [&] {
+    auto fail = [&](int code) {
+      guard.Raise("Failed to copy as hard-link.", existingTitle, newTitle, Code(code));
+    };
+    const TParentDirectory from(existingTitle), to(newTitle);
+    if (from.Error != 0) fail(from.Error);
+    if (to.Error != 0) fail(to.Error);
+    const int source = from.Handle.Get(), target = to.Handle.Get();
+    if (!overwrite) {
+      if (::linkat(source, from.Name.c_str(), target, to.Name.c_str(), 0) != 0) fail(errno);
+      return true;
+    }
+    std::string temp;
+    if (const int code = MakeWithTemporaryName(temp, [&](const char* name) {
+          return ::linkat(source, from.Name.c_str(), target, name, 0) == 0 ? 0 : errno;
+        }))
+      fail(code);
+    if (::renameat(target, temp.c_str(), target, to.Name.c_str()) != 0) {
+      const int code = errno;
+      ::unlinkat(target, temp.c_str(), 0);
+      fail(code);
+    }
+    return true;
+  });
+}
+
+bool IsProtectedTree(const std::string& directory) {
+  const std::string normal = ExcludeDelimiter(NormalizeTitle(directory));
+  if (normal.empty() || IsPartitionTitle(normal)) return true;
+  const std::string home = HomeDirectory();
+  return !home.empty() && IsSameFile(normal, home);
+}
+
+void CopyDeleteDirectory(const std::string& source, const std::string& destination, bool copy) {
+  TGuard guard("CopyDeleteDirectory");
+  guard.Run([&] {
+    if (destination.empty()) guard.Raise("Empty destination name.");
+    if (!copy && IsProtectedTree(source))
+      guard.Raise("Failed to process directory.", source, {}, Code(EPERM));
+    TFunStatContext failure;
+    ProcessTree(source, destination, copy, failure);
+    if (failure.Failed())
+      guard.Raise(failure.Description, failure.Parameter1, failure.Parameter2,
+                  failure.SystemErrorCode);
+  });
+  if (guard.Failed())
+    ShowMessageBox("Error", "Failed to process directory.", mbOkCancel | mbIconStop);
+}
+
+void DeleteDirectoryNoErrors(const std::string& directory) {
+  TGuard guard("DeleteDirectoryNoErrors");
+  guard.Run([&] {
+    if (IsProtectedTree(directory))
+      guard.Raise("Failed to delete directory content.", directory, {}, Code(EPERM));
+    DeleteTree(guard, directory);
+  });
+}
+
+bool IsDirectoryEmpty(const std::string& directory) {
+  TGuard guard("IsDirectoryEmpty");
+  return guard.Run(true, [&] {
+    bool subdirectory = false;
+    const int code = ReadDirectory(directory, [&](std::string_view, const TFileInfo* info) {
+      if (info && (info->Attributes & faDirectory)) subdirectory = true;
+    });
+    if (code != 0) guard.Raise("Failed to load directory.", directory, {}, Code(code));
+    return !subdirectory;
+  });
+}
+
+uint64_t LoadFileToBuffer(const std::string& title, std::string& buffer, uint64_t capacity,
+                          bool cut) {
+  buffer.clear();
+  TGuard guard("LoadFileToBuffer");
+  guard.Run([&] {
+    TFileHandle file;
+    if (const int code = OpenRegularForReading(title, true, file))
+      guard.Raise("Failed to load.", title, {}, Code(code));
+    const uint64_t size = GetFileSize(file.Get());
+    if (size == 0) guard.Raise("Failed to load, or empty file.", title);
+    const bool tooBig = size > capacity;
+    if (tooBig && !cut)
+      guard.Raise("File size too big.", std::to_string(size), std::to_string(capacity));
+    const uint64_t want = std::min(size, capacity);
+    if (const int code = want == 0 ? 0 : ReadAll(file.Get(), want, buffer)) {
+      buffer.clear();
+      guard.Raise("Failed to load.", title, {}, Code(code));
+    }
+    if (tooBig) guard.Warn("File size too big.", std::to_string(size), std::to_string(capacity));
+  });
+  return buffer.size();
+}
+
+bool SaveBufferToFile(const std::string& title, std::string_view data) {
+  TGuard guard("SaveBufferToFile");
+  return guard.Run(false, [&] {
+    bool created = false;
+    if (const int code = ReplaceFileContent(title, data, false, &created))
+      guard.Raise(created ? "Failed to save." : "Failed to load.", title, {}, Code(code));
+    return true;
+  });
+}
+
+} // namespace cv

@@ -17,8 +17,10 @@ TInfoBar::TInfoBar(int fields, QWidget* parent) : QWidget(parent) {
 }
 
 void TInfoBar::Place(const std::vector<QRect>& fields) {
+  // A field draws its own frame: it takes the bar's whole height.
   for (size_t i = 0; i < Fields.size(); ++i)
-    Fields[i]->setGeometry(i < fields.size() ? fields[i] : QRect());
+    Fields[i]->setGeometry(i < fields.size() ? QRect(fields[i].x(), 0, fields[i].width(), height())
+                                             : QRect());
 }
 
 void TInfoBar::SetFields(const std::vector<const TInfoField*>& fields) {

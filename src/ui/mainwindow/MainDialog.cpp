@@ -496,7 +496,7 @@ void TMainForm::Reset(bool reload) {
                      .BoardsBarBorder = 2,
                      .HintBarBorder = 2,
                      .InfoContainerBorder = 0,
-                     .InfoBarBorder = 0,
+                     .InfoBarBorder = 2,
                      .TreeTitleBorder = 2};
     const TBoardData& board = Boards.Active();
     input.Board = {.ShowTreeNavigator = board.ShowTreeNavigator,

@@ -21,6 +21,7 @@
 #include "mainwindow/Autorun.h"
 #include "mainwindow/InfoBar.h"
 #include "mainwindow/MainLayout.h"
+#include "mainwindow/HoverState.h"
 #include "columns/ColumnPainter.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/OptionsForm.h"
@@ -207,6 +208,9 @@ void TMainForm::CreateColumns() {
     auto* view = new TColumnView(Column(i), ColumnsArea);
     view->hide();
     view->FileList->installEventFilter(this);
+    view->FileList->OnMouseMove = [this, i](const QMouseEvent& event, const QPoint& inner) {
+      ListMouseMove(i, inner, event.globalPosition().toPoint());
+    };
     // The column's key table runs after the list moved its focus.
     view->FileList->OnKeyDown = [this, i](QKeyEvent& key) { ColumnKey(i, key); };
 
@@ -409,6 +413,7 @@ void TMainForm::ParentDirectory(int column, Qt::KeyboardModifiers modifiers) {
 
 void TMainForm::ApplyOptions() {
   ApplyFileDisplayOptions(ProgramOptions);
+  Hover.Options = HoverOptionsOf(ProgramOptions);
   setWindowTitle(QString::fromStdString(CaptionText()));
   for (TColumnView* view : Views)
     view->Refresh();
@@ -641,6 +646,7 @@ std::string TMainForm::CaptionText() const {
 void TMainForm::MainTimerTimer() {
   TGuard guard("TMainForm::MainTimerTimer");
   guard.Run([&] {
+    CheckItemHotTrack();
     if (BusyCount.Busy() || !isActiveWindow()) return;
     if (MonitorCrono.IsPeriod(1.0)) CheckDirMonitor(false);
     if (CaptionCrono.IsPeriod(5.0)) setWindowTitle(QString::fromStdString(CaptionText()));
@@ -697,11 +703,64 @@ const char* const COnlineHelp = "https://corvantide.org/help";
 
 } // namespace
 
+namespace {
+
+// The type zone of an item for the mouse: the first row, left of the type
+// field (or of the area simulated for it).
+int TypeZoneWidth(int rowHeight) {
+  const TProgramOptions& o = ProgramOptions;
+  if (o.ShowFileType)
+    return rowHeight * (o.ShowExtInType ? o.FileTypeWidth : std::min(o.FileTypeWidth, 100)) / 100;
+  return o.SimulateFileType ? rowHeight * o.SimulateFileTypeWidth / 100 : 0;
+}
+
+} // namespace
+
+void TMainForm::ApplyHover(const THoverActions& actions) {
+  auto paint = [this](const THotItem& item, bool hot) {
+    if (item.Column < 0 || item.Column >= BoardColumns) return;
+    MyTPanel* list = ColumnView(item.Column)->FileList;
+    if (hot)
+      list->SetHotItem(item.Index);
+    else if (list->HotItem() == item.Index)
+      list->SetHotItem(-1);
+  };
+  // The hover window itself comes with its own part; the hot item is painted now.
+  if (actions.Unhot) paint(*actions.Unhot, false);
+  if (actions.Hot) paint(*actions.Hot, true);
+}
+
+void TMainForm::ListMouseMove(int column, const QPoint& inner, const QPoint& global) {
+  if (column >= VisibleColumns()) return;
+  const TItemListState& list = Column(column).List;
+  const int index = list.ItemAtPoint(inner.x(), inner.y());
+  bool inTypeZone = false;
+  if (index >= 0) {
+    const QPoint at = inner - list.ItemRect(index).topLeft();
+    const int row = ColumnRowHeight();
+    inTypeZone = at.x() < TypeZoneWidth(row) && at.y() < row;
+  }
+  ApplyHover(Hover.MouseOverItem(column, index, inTypeZone));
+  ApplyHover(Hover.MouseMove({column, index}, global));
+}
+
+void TMainForm::CheckItemHotTrack() {
+  const THotItem& hot = Hover.HotItem();
+  THoverTickFacts facts;
+  facts.ItemUnderMouse = !hot.None() && hot.Column < VisibleColumns() &&
+                         ColumnView(hot.Column)->FileList->ItemUnderMouse() == hot.Index;
+  facts.ButtonDown = QGuiApplication::mouseButtons() != Qt::NoButton;
+  facts.WindowActive = isActiveWindow();
+  facts.Mouse = QCursor::pos();
+  ApplyHover(Hover.Tick(facts));
+}
+
 bool TMainForm::MainKey(const QKeyEvent& key) {
   const int code = key.key();
   if (code == Qt::Key_Shift || code == Qt::Key_Control || code == Qt::Key_Alt ||
       code == Qt::Key_Meta)
     return true;
+  ApplyHover(Hover.Close());
   const TMainKey* row = FindMainKey(code, KeySet(key.modifiers()));
   if (!row || row->Action == TKeyAction::PassOn) return false;
   // The pad's "+" and "-" are the column's selection keys, not the player's.

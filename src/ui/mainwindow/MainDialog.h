@@ -9,6 +9,7 @@
 #include "foundation/MyTime.h"
 #include "foundation/StoredTextList.h"
 #include "mainwindow/Commands.h"
+#include "mainwindow/HoverState.h"
 #include "options/OptionsIni.h"
 
 #include <QMainWindow>
@@ -151,6 +152,11 @@ private:
   std::array<std::unique_ptr<TColumn>, ColumnCount> Columns;
   std::array<TColumnView*, BoardColumns> Views{};
   void ApplyLayout(const struct TMainLayout& layout);
+  // The item under the mouse: hot-tracking now, the hover window later.
+  void ListMouseMove(int column, const QPoint& inner, const QPoint& global);
+  void CheckItemHotTrack();
+  void ApplyHover(const THoverActions& actions);
+  THoverTracker Hover;
   int LargestViewerHeightNow() const;
   void ShowHint(const QString& hint);
 

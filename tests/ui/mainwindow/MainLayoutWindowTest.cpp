@@ -2,10 +2,14 @@
 
 #include "mainwindow/MainDialog.h"
 
+#include "columns/Column.h"
+#include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
 #include "options/ProgramOptions.h"
 #include "TestSupport.h"
 
+#include <QCursor>
+#include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -78,6 +82,24 @@ TEST_F(MainLayoutWindowTest, TheTreeSplitterResizesWithinItsLimits) {
   EXPECT_FALSE(Form.Boards.Active().ShowTreeNavigator);
   EXPECT_FALSE(tree->isVisible());
   EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(MainLayoutWindowTest, TheItemUnderTheMouseIsHotWhenAsked) {
+  ProgramOptions.HotTrackColumnItems = true;
+  Form.ApplyOptions();
+  MyTPanel* list = Form.ColumnView(0)->FileList;
+  ASSERT_GT(Form.Column(0).Count(), 0);
+  const QPoint item = Form.Column(0).List.ItemRect(0).center() + list->InnerOrigin();
+  ASSERT_TRUE(list->OnMouseMove);
+  QMouseEvent move(QEvent::MouseMove, item, list->mapToGlobal(item), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  list->OnMouseMove(move, item - list->InnerOrigin());
+  EXPECT_EQ(list->HotItem(), 0);
+  // The mouse is no longer over it (the cursor is elsewhere): the main
+  // timer's check takes the hot mark away.
+  QCursor::setPos(Form.mapToGlobal(QPoint(Form.width() - 2, Form.height() - 2)));
+  Form.MainTimerTimer();
+  EXPECT_EQ(list->HotItem(), -1);
 }
 
 } // namespace

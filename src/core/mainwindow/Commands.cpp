@@ -327,7 +327,7 @@ constexpr TCommand CCommands[] = {
     Item(2, "Maximize columns height", "", "Hide the bars that take room from the columns."),
     Separator(2),
     Later(2, "Toggle boards bar", "F8", "Show or hide the boards bar."),
-    Later(2, "Toggle hint bar", "Ctrl+F8", "Show or hide the hint bar."),
+    Item(2, "Toggle hint bar", "Ctrl+F8", "Show or hide the hint bar."),
     Item(2, "Toggle column info bar", "Shift+F8", "Show or hide the column information bar."),
     Item(2, "Toggle file info bar", "Alt+F8", "Show or hide the file information bar."),
     Later(2, "Toggle tree navigator", "F9", "Show or hide the directory tree navigator."),

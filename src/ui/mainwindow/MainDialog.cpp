@@ -166,6 +166,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   DescriptionBar->setObjectName(QStringLiteral("DescriptionBar"));
   ReferenceBar->setObjectName(QStringLiteral("ReferenceBar"));
   HintBar = panel(Client, "HintBar", CHintBarHint);
+  HintBar->SetWordWrap(true);
   HintBar->SetCaption(HintBarText(CHintBarHint));
   // Every hint reaches the hint bar: menus send status tips, controls show
   // theirs when the mouse enters them.
@@ -1099,6 +1100,7 @@ void TMainForm::RegisterCommands() {
   });
   m.On("Work/Layout/Toggle column info bar", [this] { ToggleOption(ProgramOptions.ShowColumnInfo); });
   m.On("Work/Layout/Toggle file info bar", [this] { ToggleOption(ProgramOptions.ShowFileInfo); });
+  m.On("Work/Layout/Toggle hint bar", [this] { ToggleOption(ProgramOptions.ShowHintBar); });
   m.On("Work/Layout/Toggle hover info",
        [] { ProgramOptions.FileHoverActive = !ProgramOptions.FileHoverActive; });
   m.On("Work/Hide", [this] { showMinimized(); });

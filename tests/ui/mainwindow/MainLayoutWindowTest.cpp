@@ -47,6 +47,13 @@ TEST_F(MainLayoutWindowTest, BarsTakeTheirRoomFromTheWorkArea) {
   EXPECT_TRUE(Form.RunCommand("Work/Layout/Toggle column info bar"));
   EXPECT_EQ(work->height(), height);
 
+  // Ctrl+F8 hides the hint bar and gives its room to the work area.
+  QTest::keyClick(Form.ColumnView(0)->FileList, Qt::Key_F8, Qt::ControlModifier);
+  EXPECT_FALSE(hint->isVisible());
+  EXPECT_GT(work->height(), height);
+  QTest::keyClick(Form.ColumnView(0)->FileList, Qt::Key_F8, Qt::ControlModifier);
+  EXPECT_EQ(work->height(), height);
+
   ProgramOptions.ShowBoardsBar = true;
   Form.Reset(false);
   EXPECT_TRUE(Find("BoardsBar")->isVisible());

@@ -1,6 +1,7 @@
 #include "mainwindow/Autorun.h"
 
 #include "filesystem/File.h"
+#include "filesystem/Links.h"
 #include "foundation/Guard.h"
 #include "foundation/MemoryStorage.h"
 #include "foundation/Program.h"
@@ -12,19 +13,12 @@ namespace cv {
 
 namespace {
 
-// One argument of an Exec line: quoted, with the characters the quoting
-// reserves escaped, then escaped once more as a desktop-file string.
+// One argument of an Exec line, escaped once more for the desktop file's
+// string form (we write the file's text ourselves).
 std::string ExecArgument(const std::string& argument) {
-  std::string quoted = "\"";
-  for (const char c : argument) {
-    if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
-    quoted += c;
-  }
-  quoted += '"';
   std::string value;
-  for (const char c : quoted) {
+  for (const char c : QuoteExecArgument(argument)) {
     if (c == '\\') value += '\\';
-    if (c == '%') value += '%'; // field codes begin with "%"
     value += c;
   }
   return value;

@@ -415,6 +415,9 @@ void TMainForm::ParentDirectory(int column, Qt::KeyboardModifiers modifiers) {
 void TMainForm::ApplyOptions() {
   ApplyFileDisplayOptions(ProgramOptions);
   Hover.Options = HoverOptionsOf(ProgramOptions);
+  // Looked up when the options change, not at every layout (a resize runs many).
+  const std::string logo = ProgramOptions.ShowUserLogo ? FindUserLogo(Program.OptionsPath()) : "";
+  UserLogo->setPixmap(logo.empty() ? QPixmap() : QPixmap(QString::fromStdString(logo)));
   setWindowTitle(QString::fromStdString(CaptionText()));
   for (TColumnView* view : Views)
     view->Refresh();
@@ -531,9 +534,7 @@ void TMainForm::ApplyLayout(const TMainLayout& layout) {
   place(Toolbar, layout.Toolbar, true);
   for (size_t i = 0; i < ToolbarButtons.size(); ++i)
     place(ToolbarButtons[i], layout.Buttons[i], true);
-  const std::string logo = layout.UserLogoShown ? FindUserLogo(Program.OptionsPath()) : "";
-  if (!logo.empty()) UserLogo->setPixmap(QPixmap(QString::fromStdString(logo)));
-  place(UserLogo, layout.UserLogo, !logo.empty());
+  place(UserLogo, layout.UserLogo, layout.UserLogoShown && !UserLogo->pixmap().isNull());
   place(BoardsBar, layout.BoardsBar, layout.BoardsBarShown);
   place(WorkArea, layout.WorkArea, true);
   place(TreePanel, layout.TreePanel, layout.TreePanelShown);

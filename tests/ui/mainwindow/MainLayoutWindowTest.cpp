@@ -5,13 +5,18 @@
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
+#include "foundation/Program.h"
 #include "options/ProgramOptions.h"
 #include "TestSupport.h"
 
 #include <QCursor>
+#include <QImage>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace cv {
 namespace {
@@ -107,6 +112,24 @@ TEST_F(MainLayoutWindowTest, TheItemUnderTheMouseIsHotWhenAsked) {
   QCursor::setPos(Form.mapToGlobal(QPoint(Form.width() - 2, Form.height() - 2)));
   Form.MainTimerTimer();
   EXPECT_EQ(list->HotItem(), -1);
+}
+
+TEST_F(MainLayoutWindowTest, TheUserLogoIsTheFirstUserLogoPicture) {
+  const std::string title = Program.OptionsPath() + "UserLogo.png";
+  QImage logo(40, 20, QImage::Format_RGB32);
+  logo.fill(Qt::red);
+  ASSERT_TRUE(logo.save(QString::fromStdString(title)));
+  ProgramOptions.ShowUserLogo = true;
+  Form.ApplyOptions();
+  auto* shown = qobject_cast<QLabel*>(Find("UserLogo"));
+  ASSERT_NE(shown, nullptr);
+  EXPECT_TRUE(shown->isVisible());
+  EXPECT_EQ(shown->pixmap().size(), QSize(40, 20));
+  EXPECT_GT(shown->x(), Find("HelpButton")->geometry().right()) << "at the toolbar's right end";
+  ProgramOptions.ShowUserLogo = false;
+  Form.ApplyOptions();
+  EXPECT_FALSE(shown->isVisible());
+  std::remove(title.c_str());
 }
 
 } // namespace

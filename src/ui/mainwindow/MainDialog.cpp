@@ -348,11 +348,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
         return true;
       }
   } else if (event->type() == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const Qt::KeyboardModifiers held =
-        key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
-    (void)held;
-    if (MainKey(*key)) return true;
+    // Only the column lists' keys: this filter also watches the whole
+    // application (for hints), and text boxes of dialogs keep their letters.
+    for (int i = 0; i < BoardColumns; ++i)
+      if (watched == ColumnView(i)->FileList) return MainKey(*static_cast<QKeyEvent*>(event));
   }
   return QMainWindow::eventFilter(watched, event);
 }

@@ -42,8 +42,8 @@ public:
   void Enable(uint32_t terms);
   // Triggers the command when its action is enabled; true when it ran.
   bool Run(std::string_view path);
-  // Puts check marks on the items at `paths`, and takes them off the others
-  // among `group`'s items.
+  // Checks the item of `group` captioned `checkedCaption` and unchecks the
+  // group's other items.
   void Check(std::string_view group, std::string_view checkedCaption);
   void SetChecked(std::string_view path, bool checked);
   // Help context of the highlighted item (its menu's when it has none).

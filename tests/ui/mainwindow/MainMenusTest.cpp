@@ -7,9 +7,11 @@
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
 #include "mainwindow/MainDialog.h"
+#include "mainwindow/OptionsForm.h"
 #include "options/ProgramOptions.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
@@ -215,6 +217,14 @@ TEST_F(MainMenusWindowTest, KeysRunTheirCommandsThroughTheMenus) {
   EXPECT_NE(ProgramOptions.ShowFileInfo, fileBar);
   QTest::keyClick(list, Qt::Key_F8, Qt::AltModifier);
   EXPECT_EQ(ProgramOptions.ShowFileInfo, fileBar);
+
+  // A key typed into a dialog's text box stays there: the window's filter
+  // watches the whole application for hints, not for keys.
+  auto* box = Form.OptionsForm->findChild<QLineEdit*>(QStringLiteral("Name1"));
+  ASSERT_NE(box, nullptr);
+  const bool fixedNow = column.FixedAttr;
+  QTest::keyClick(box, Qt::Key_F10);
+  EXPECT_EQ(column.FixedAttr, fixedNow);
 
   // Through the menu item of a numbered submenu.
   EXPECT_TRUE(Form.RunCommand("File/Visible columns/4"));

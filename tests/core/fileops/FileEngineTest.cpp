@@ -211,6 +211,14 @@ TEST_F(FileEngineTest, MoveOfADirectoryOnOneDeviceKeepsItsInode) {
   EXPECT_EQ(test::ReadBytes(Destination + "/sub2/e.txt"), "e");
 }
 
+TEST_F(FileEngineTest, TheContentOfADirectoryGoesIntoANameThatDiffersOnlyInCase) {
+  TFileEngineSettings settings;
+  settings.Operation = "Copy";
+  EXPECT_TRUE(Engine.Run(settings, {Source + "/"}, Dir.Path + "/SRC/"));
+  EXPECT_EQ(Tree(Dir.Path + "/SRC"), FullTree);
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
 TEST_F(FileEngineTest, TheGuardsRefuseToWriteIntoTheSourceItself) {
   ASSERT_EQ(::symlink((Source + "/sub").c_str(), (Dir.Path + "/alias").c_str()), 0);
   struct TCase {

@@ -236,6 +236,10 @@ bool TFileEngine::AskQuestions() {
   return true;
 }
 
+void TFileEngine::Moved(const std::string& source, const std::string& target) {
+  if (GetTitlePath(source) == SourceRoot) Host.RenameContainerItem(source, target);
+}
+
 void TFileEngine::Walk(const std::vector<std::string>& sources, const std::string& destination) {
   for (size_t i = 0; i < sources.size() && !Cancelled; ++i) {
     Choose(sources[i], destination);
@@ -290,6 +294,7 @@ void TFileEngine::ProcessDirectory(const std::string& sourceTitle, const std::st
       FunStatContext.Reset(fsPerfect);
       MyMoveFile(source, target, false);
       guard.TakeOver();
+      Moved(source, target);
       ++Count.Directories;
       return;
     }
@@ -406,11 +411,14 @@ void TFileEngine::ActOnFile(TGuard& guard, const std::string& source, const std:
     if (answer.Exists) ++Count.Common;
     Refresh(source, target, 0);
     if (Cancelled) return;
-    if (Operation == TFileOperation::Copy)
+    if (Operation == TFileOperation::Copy) {
       MyCopyFile(source, target, answer.Overwrite);
-    else
-      MyMoveFile(source, target, answer.Overwrite);
-    break;
+      break;
+    }
+    MyMoveFile(source, target, answer.Overwrite);
+    guard.TakeOver();
+    Moved(source, target);
+    return;
   }
   case TFileOperation::CopyAsLink:
     break;

@@ -59,6 +59,9 @@ public:
   virtual void Deselect(size_t sourceIndex) = 0;
   // The collected titles for the clipboard; false when it failed.
   virtual bool CopyToClipboard(const std::string& text) = 0;
+  // A moved item of the source directory has its new title: a column that
+  // shows a container renames the item there.
+  virtual void RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) = 0;
 };
 
 struct TFileEngineCounters {
@@ -102,6 +105,7 @@ private:
   void Report(class TGuard& guard, std::string_view text);
   void Refresh(const std::string& source, const std::string& destination, double fraction = -1);
   bool AskQuestions();
+  void Moved(const std::string& source, const std::string& target);
 
   TFileEngineHost& Host;
   TSecondsClock Clock;

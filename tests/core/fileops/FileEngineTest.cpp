@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace cv {
@@ -43,6 +45,9 @@ public:
     Clipboard = text;
     return true;
   }
+  void RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) override {
+    Renamed.push_back(oldTitle + " -> " + newTitle);
+  }
 
   TOverwriteChoice OverwriteAnswer = TOverwriteChoice::SkipThis;
   int OverwriteAsked = 0;
@@ -50,6 +55,7 @@ public:
   std::vector<std::string> Questions;
   std::vector<size_t> Deselected;
   std::string Clipboard;
+  std::vector<std::string> Renamed;
   TFileEngineDisplay Last;
   std::function<void()> OnPump;
 };
@@ -209,6 +215,52 @@ TEST_F(FileEngineTest, MoveOfADirectoryOnOneDeviceKeepsItsInode) {
   EXPECT_NE(before.st_ino, after.st_ino);
   EXPECT_FALSE(fs::exists(Source + "/sub2"));
   EXPECT_EQ(test::ReadBytes(Destination + "/sub2/e.txt"), "e");
+}
+
+TEST_F(FileEngineTest, MovedItemsOfTheSourceDirectoryAreRenamedInTheContainer) {
+  EXPECT_TRUE(Run("Move", AllSources()));
+  EXPECT_EQ(Host.Renamed, (std::vector<std::string>{
+                              Source + "/a.txt -> " + Destination + "/a.txt",
+                              Source + "/b.log -> " + Destination + "/b.log",
+                              Source + "/sub -> " + Destination + "/sub",
+                          }));
+}
+
+TEST_F(FileEngineTest, MoveAcrossDevicesRecreatesTheDirectory) {
+  // /dev/shm is a memory file system, apart from the temporary tree.
+  struct stat shm {
+  }, here{};
+  ASSERT_EQ(::stat(Dir.Path.c_str(), &here), 0);
+  if (::stat("/dev/shm", &shm) != 0 || shm.st_dev == here.st_dev)
+    GTEST_SKIP() << "no second file system";
+  const std::string away = "/dev/shm/corvantide-move-" + std::to_string(::getpid());
+  fs::remove_all(away);
+  ASSERT_EQ(::mkdir(away.c_str(), 0755), 0);
+  TFileEngineSettings settings;
+  settings.Operation = "Move";
+  EXPECT_TRUE(Engine.Run(settings, {Source + "/sub"}, away));
+  EXPECT_EQ(Tree(away), (std::vector<std::string>{"sub/", "sub/c.txt"}));
+  EXPECT_FALSE(fs::exists(Source + "/sub"));
+  EXPECT_EQ(Engine.Counters().Files, 1u); // recreated and filled, not moved in one step
+  fs::remove_all(away);
+}
+
+TEST_F(FileEngineTest, CancelDuringALargeCopyCancelsThatCopyWithoutAnError) {
+  const std::string big = Source + "/big";
+  const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, 24 << 20), 0);
+  ::close(fd);
+  Host.OnPump = [&] {
+    const std::string& line = Host.Last.Current;
+    if (line.find("| File ") != std::string::npos && line.find("File 0%") == std::string::npos &&
+        line.find("File 100%") == std::string::npos)
+      Engine.Cancel();
+  };
+  EXPECT_FALSE(Run("Copy", {big, Source + "/a.txt"}));
+  EXPECT_EQ(Tree(Destination), std::vector<std::string>{});
+  EXPECT_EQ(Engine.Counters().Errors, 0u);
+  EXPECT_TRUE(Ui.Errors.empty());
 }
 
 TEST_F(FileEngineTest, TheContentOfADirectoryGoesIntoANameThatDiffersOnlyInCase) {

@@ -263,6 +263,32 @@ TEST_F(FileEngineTest, CancelDuringALargeCopyCancelsThatCopyWithoutAnError) {
   EXPECT_TRUE(Ui.Errors.empty());
 }
 
+TEST_F(FileEngineTest, CopyAsLinkLinksDirectoriesWithoutRecursing) {
+  EXPECT_TRUE(Run("Copy as link", {Source + "/a.txt", Source + "/sub"}));
+  EXPECT_EQ(Tree(Destination), (std::vector<std::string>{"a.txt.desktop", "sub.desktop"}));
+  EXPECT_EQ(Engine.Counters().Files, 1u);
+  EXPECT_EQ(Engine.Counters().Directories, 1u);
+  EXPECT_NE(test::ReadBytes(Destination + "/sub.desktop").find("Type=Link"), std::string::npos);
+  // A link of a link, and a link into the source's own directory, are refused.
+  const struct {
+    std::string Source, Destination;
+    const char* Message;
+  } refused[] = {
+      {Destination + "/a.txt.desktop", Dir.Path,
+       "This operating system does not support chained links."},
+      {Source + "/sub", Source + "/sub", "You should not Copy as link in the same directory."},
+  };
+  for (const auto& c : refused) {
+    Ui.Errors.clear();
+    TFileEngineSettings settings;
+    settings.Operation = "Copy as link";
+    EXPECT_TRUE(Engine.Run(settings, {c.Source}, c.Destination));
+    ASSERT_EQ(Ui.Errors.size(), 1u) << c.Message;
+    EXPECT_NE(Ui.Errors[0].Report.find(c.Message), std::string::npos) << Ui.Errors[0].Report;
+  }
+  EXPECT_EQ(Tree(Source + "/sub"), (std::vector<std::string>{"c.txt"}));
+}
+
 TEST_F(FileEngineTest, TheContentOfADirectoryGoesIntoANameThatDiffersOnlyInCase) {
   TFileEngineSettings settings;
   settings.Operation = "Copy";

@@ -436,8 +436,6 @@ void TFileEngine::CopyAsLink(const std::string& source, const std::string& desti
     if (IsTitleInDirectory(CanonicalTitle(source), CanonicalTitle(destination)))
       guard.Raise("You should not " + Settings.Operation + " in the same directory.", source,
                   destination);
-    if (IsLinkTitle(source))
-      guard.Raise("This operating system does not support chained links.", source);
     const std::string link = TargetTitle(source, destination) + GetLinkExtension(source);
     if (Counting) return;
     const TOverwriteAnswer answer = Decision.Decide(

@@ -1,0 +1,122 @@
+#pragma once
+// The engine behind every command that runs over a set of files and
+// directories: copy, move, copy as link, compare, recycle, delete and clip
+// titles. It walks the sources once to count and once to act, asks before
+// overwriting, reports each failure and goes on, and stops at the next step
+// once cancelled. Everything that shows or asks goes through the host, so
+// the dialog drives it and tests script it.
+
+#include "fileops/Overwrite.h"
+#include "foundation/MyTime.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace cv {
+
+enum class TFileOperation { Copy, Move, CopyAsLink, Compare, Recycle, Delete, ClipTitles };
+
+// The operation of a name ("Copy", "Move", "Copy as link", "Compare",
+// "Recycle", "Delete", "Clip title of"; case ignored). False when unknown.
+bool ParseFileOperation(std::string_view name, TFileOperation& operation);
+// The operation writes into a destination directory.
+bool OperationHasDestination(TFileOperation operation);
+// The operation may put a prefix before the names it writes.
+bool OperationAllowsPrefix(TFileOperation operation);
+
+enum class TPrefixMode { None, Add, Replace };
+
+struct TFileEngineSettings {
+  std::string Operation; // its name, as shown in messages
+  std::string Include, Exclude;
+  std::string Prefix;
+  TPrefixMode PrefixMode = TPrefixMode::None;
+  bool RecursePrefix = false;
+  bool NoErrors = false;
+  bool StopAfterCount = false;
+};
+
+// The warning that refuses the settings ("" when they are valid).
+std::string ValidateFileEngineSettings(const TFileEngineSettings& settings);
+
+struct TFileEngineDisplay {
+  std::string Current, Source, Destination;
+};
+
+class TFileEngineHost {
+public:
+  virtual ~TFileEngineHost() = default;
+  // The overwrite window; closing it answers Abort.
+  virtual TOverwriteChoice AskOverwrite(const TOverwriteView& view) = 0;
+  // A yes/no question; false ends the run.
+  virtual bool AskYesNo(const std::string& question) = 0;
+  // Fresh texts for the window, at most once a second.
+  virtual void ShowProgress(const TFileEngineDisplay& display) = 0;
+  // Lets the window process its pending events (Cancel may arrive here).
+  virtual void PumpEvents() = 0;
+  // The source item was processed: the column takes its selection away.
+  virtual void Deselect(size_t sourceIndex) = 0;
+  // The collected titles for the clipboard; false when it failed.
+  virtual bool CopyToClipboard(const std::string& text) = 0;
+  // A moved item of the source directory has its new title: a column that
+  // shows a container renames the item there.
+  virtual void RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) = 0;
+};
+
+struct TFileEngineCounters {
+  uint32_t Errors = 0, Directories = 0, Files = 0, Newer = 0, Common = 0;
+  uint64_t Size = 0, SpaceNeeded = 0;
+};
+
+class TFileEngine {
+public:
+  explicit TFileEngine(TFileEngineHost& host, TSecondsClock clock = &SecondsNow);
+
+  // Runs the operation over the sources (titles) into the destination
+  // directory (ignored by operations without one). A source title ending in
+  // "/" stands for the directory's content, written straight into the
+  // destination. False when the settings were refused or the run did not
+  // reach its end (cancelled, or a question answered no).
+  bool Run(const TFileEngineSettings& settings, const std::vector<std::string>& sources,
+           const std::string& destinationDirectory);
+  // Stops the walk at the next step and the running copy or move.
+  void Cancel() { Cancelled = true; }
+  bool IsCancelled() const { return Cancelled; }
+
+  const TFileEngineCounters& Counters() const { return Count; }
+  const TFileEngineCounters& Totals() const { return Total; }
+  const std::string& CollectedTitles() const { return Titles; }
+  // "Errors n | Directories n | Files n | Size s | Time hh:nn:ss".
+  std::string CountersLine(double fileFraction = -1) const;
+  TOverwriteDecision& Overwrite() { return Decision; }
+
+private:
+  void Walk(const std::vector<std::string>& sources, const std::string& destination);
+  void Choose(const std::string& source, const std::string& destination);
+  void ProcessDirectory(const std::string& source, const std::string& destination);
+  void ProcessFile(const std::string& source, const std::string& destination, uint64_t size);
+  void CopyAsLink(const std::string& source, const std::string& destination, bool isDirectory);
+  void ActOnFile(class TGuard& guard, const std::string& source, const std::string& target);
+  bool MatchesFilters(std::string_view name) const;
+  bool NoFilter() const;
+  std::string TargetTitle(const std::string& source, const std::string& destination) const;
+  // Counts a failure of the guard and shows it; false when the user stopped.
+  void Report(class TGuard& guard, std::string_view text);
+  void Refresh(const std::string& source, const std::string& destination, double fraction = -1);
+  bool AskQuestions();
+  void Moved(const std::string& source, const std::string& target);
+
+  TFileEngineHost& Host;
+  TSecondsClock Clock;
+  TFileEngineSettings Settings;
+  TFileOperation Operation = TFileOperation::Copy;
+  TOverwriteDecision Decision;
+  TFileEngineCounters Count, Total;
+  std::string Titles, Include, Exclude, SourceRoot;
+  bool Counting = false, Cancelled = false, NoErrors = false;
+  TCrono Elapsed, Display, Pump;
+  TFileEngineDisplay Shown;
+};
+
+} // namespace cv

@@ -1,0 +1,478 @@
+#include "fileops/FileEngine.h"
+
+#include "filesystem/File.h"
+
+#include "../filesystem/FileTestSupport.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace cv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every call moves one second on, so every step refreshes and pumps.
+double SteppingClock() {
+  static double now = 0;
+  return now += 1.0;
+}
+
+class TScriptedHost : public TFileEngineHost {
+public:
+  TOverwriteChoice AskOverwrite(const TOverwriteView&) override {
+    ++OverwriteAsked;
+    return OverwriteAnswer;
+  }
+  bool AskYesNo(const std::string& question) override {
+    Questions.push_back(question);
+    return YesNoAnswer;
+  }
+  void ShowProgress(const TFileEngineDisplay& display) override { Last = display; }
+  void PumpEvents() override {
+    if (OnPump) OnPump();
+  }
+  void Deselect(size_t index) override { Deselected.push_back(index); }
+  bool CopyToClipboard(const std::string& text) override {
+    Clipboard = text;
+    return true;
+  }
+  void RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) override {
+    Renamed.push_back(oldTitle + " -> " + newTitle);
+  }
+
+  TOverwriteChoice OverwriteAnswer = TOverwriteChoice::SkipThis;
+  int OverwriteAsked = 0;
+  bool YesNoAnswer = true;
+  std::vector<std::string> Questions;
+  std::vector<size_t> Deselected;
+  std::string Clipboard;
+  std::vector<std::string> Renamed;
+  TFileEngineDisplay Last;
+  std::function<void()> OnPump;
+};
+
+// The entries below a directory as relative paths, sorted; directories end in "/".
+std::vector<std::string> Tree(const std::string& root) {
+  std::vector<std::string> entries;
+  std::error_code error;
+  if (!fs::exists(root, error)) return entries;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    std::string relative = fs::relative(entry.path(), root).string();
+    if (entry.is_directory() && !entry.is_symlink()) relative += "/";
+    entries.push_back(relative);
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+class FileEngineTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Source = Dir.Path + "/src";
+    Destination = Dir.Path + "/dst";
+    ASSERT_EQ(::mkdir(Source.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(Destination.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((Source + "/sub").c_str(), 0755), 0);
+    ASSERT_TRUE(test::WriteBytes(Source + "/a.txt", "alpha"));
+    ASSERT_TRUE(test::WriteBytes(Source + "/b.log", "bravo!"));
+    ASSERT_TRUE(test::WriteBytes(Source + "/sub/c.txt", "charlie"));
+  }
+  bool Run(const std::string& operation, std::vector<std::string> sources,
+           TFileEngineSettings settings = {}) {
+    settings.Operation = operation;
+    return Engine.Run(settings, sources, Destination);
+  }
+  std::vector<std::string> AllSources() const {
+    return {Source + "/a.txt", Source + "/b.log", Source + "/sub"};
+  }
+
+  test::TTempDir Dir;
+  test::TRecordingUserInterface Ui;
+  TScriptedHost Host;
+  TFileEngine Engine{Host, &SteppingClock};
+  std::string Source, Destination;
+};
+
+const std::vector<std::string> FullTree = {"a.txt", "b.log", "sub/", "sub/c.txt"};
+
+TEST_F(FileEngineTest, EachOperationOverTheSelection) {
+  struct TCase {
+    const char* Operation;
+    std::vector<std::string> SourceAfter, DestinationAfter;
+    uint32_t Directories, Files;
+  };
+  const TCase cases[] = {
+      {"Copy", FullTree, FullTree, 1, 3},
+      {"move", {}, FullTree, 1, 2}, // one step: the directory counts, not its files
+      {"Delete", {}, {}, 1, 3},
+      {"Recycle", {}, {}, 1, 2},
+      {"Clip title of", FullTree, {}, 1, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Operation);
+    fs::remove_all(Source);
+    fs::remove_all(Destination);
+    SetUp();
+    Host.Deselected.clear();
+    EXPECT_TRUE(Run(c.Operation, AllSources()));
+    EXPECT_EQ(Tree(Source), c.SourceAfter);
+    EXPECT_EQ(Tree(Destination), c.DestinationAfter);
+    EXPECT_EQ(Engine.Counters().Directories, c.Directories);
+    EXPECT_EQ(Engine.Counters().Files, c.Files);
+    EXPECT_EQ(Engine.Counters().Errors, 0u);
+    EXPECT_EQ(Host.Deselected, (std::vector<size_t>{0, 1, 2}));
+  }
+  EXPECT_TRUE(Ui.Errors.empty());
+  EXPECT_TRUE(Ui.Boxes.empty()); // no errors: no final count
+}
+
+TEST_F(FileEngineTest, CopyWritesTheContentAndCountsTheSize) {
+  EXPECT_TRUE(Run("Copy", AllSources()));
+  EXPECT_EQ(test::ReadBytes(Destination + "/sub/c.txt"), "charlie");
+  EXPECT_EQ(Engine.Counters().Size, 18u);
+  EXPECT_EQ(Engine.Totals().Files, 3u);
+  EXPECT_NE(Host.Last.Current.find("Errors 0 | Directories 1 | Files 3 | Size "), std::string::npos)
+      << Host.Last.Current;
+}
+
+TEST_F(FileEngineTest, RecycledFilesLandInTheTrash) {
+  EXPECT_TRUE(Run("Recycle", {Source + "/a.txt", Source + "/sub"}));
+  const std::string trash = test::PrivateRoot() + "/data/Trash";
+  EXPECT_TRUE(fs::exists(trash + "/files/a.txt"));
+  EXPECT_TRUE(fs::exists(trash + "/info/a.txt.trashinfo"));
+  EXPECT_TRUE(fs::exists(trash + "/files/sub/c.txt"));
+  EXPECT_EQ(Tree(Source), (std::vector<std::string>{"b.log"}));
+}
+
+TEST_F(FileEngineTest, ClipAndCompareCollectTitles) {
+  ASSERT_TRUE(test::WriteBytes(Destination + "/a.txt", "old"));
+  const timespec past[2] = {{1000, 0}, {1000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (Destination + "/a.txt").c_str(), past, 0), 0);
+  EXPECT_TRUE(Run("Compare", {Source + "/a.txt", Source + "/b.log"}));
+  EXPECT_EQ(Host.Clipboard, Source + "/a.txt\r\nNOT_AT_DESTINATION=" + Source + "/b.log\r\n");
+  EXPECT_EQ(Engine.Counters().Newer, 2u);
+  EXPECT_EQ(Engine.Counters().Common, 1u);
+  ASSERT_EQ(Ui.Boxes.size(), 1u);
+  EXPECT_EQ(
+      Ui.Boxes[0].Text.rfind("There are 2 newer files in source (1 are common).\nErrors 0", 0), 0u)
+      << Ui.Boxes[0].Text;
+  EXPECT_EQ(Host.OverwriteAsked, 0);
+  EXPECT_EQ(test::ReadBytes(Destination + "/a.txt"), "old");
+
+  EXPECT_TRUE(Run("Clip title of", {Source + "/sub", Source + "/a.txt"}));
+  EXPECT_EQ(Host.Clipboard, Source + "/sub/c.txt\r\n" + Source + "/a.txt\r\n");
+}
+
+TEST_F(FileEngineTest, FiltersChooseFilesNeverDirectories) {
+  TFileEngineSettings settings;
+  settings.Include = "*.txt";
+  EXPECT_TRUE(Run("Copy", AllSources(), settings));
+  EXPECT_EQ(Tree(Destination), (std::vector<std::string>{"a.txt", "sub/", "sub/c.txt"}));
+  settings.Include = "";
+  settings.Exclude = "c.*";
+  fs::remove_all(Destination);
+  ::mkdir(Destination.c_str(), 0755);
+  EXPECT_TRUE(Run("Copy", AllSources(), settings));
+  EXPECT_EQ(Tree(Destination), (std::vector<std::string>{"a.txt", "b.log", "sub/"}));
+}
+
+TEST_F(FileEngineTest, RecycleWithAFilterLeavesDirectoriesThatStillHoldFiles) {
+  ASSERT_TRUE(test::WriteBytes(Source + "/sub/d.tmp", "x"));
+  TFileEngineSettings settings;
+  settings.Include = "*.tmp";
+  settings.NoErrors = true;
+  EXPECT_TRUE(Run("Recycle", {Source + "/sub"}, settings));
+  EXPECT_EQ(Tree(Source + "/sub"), (std::vector<std::string>{"c.txt"}));
+  EXPECT_EQ(Engine.Counters().Errors, 1u);
+  ASSERT_EQ(Ui.Boxes.size(), 1u);
+  EXPECT_EQ(Ui.Boxes[0].Text, "There were 1 errors.");
+}
+
+TEST_F(FileEngineTest, MoveOfADirectoryOnOneDeviceKeepsItsInode) {
+  struct stat before {
+  }, after{};
+  ASSERT_EQ(::stat((Source + "/sub").c_str(), &before), 0);
+  EXPECT_TRUE(Run("Move", {Source + "/sub"}));
+  ASSERT_EQ(::stat((Destination + "/sub").c_str(), &after), 0);
+  EXPECT_EQ(before.st_ino, after.st_ino);
+  // With a filter the directory is recreated, filled and its emptied source removed.
+  ASSERT_EQ(::mkdir((Source + "/sub2").c_str(), 0755), 0);
+  ASSERT_TRUE(test::WriteBytes(Source + "/sub2/e.txt", "e"));
+  ASSERT_EQ(::stat((Source + "/sub2").c_str(), &before), 0);
+  TFileEngineSettings settings;
+  settings.Include = "*.txt";
+  EXPECT_TRUE(Run("Move", {Source + "/sub2"}, settings));
+  ASSERT_EQ(::stat((Destination + "/sub2").c_str(), &after), 0);
+  EXPECT_NE(before.st_ino, after.st_ino);
+  EXPECT_FALSE(fs::exists(Source + "/sub2"));
+  EXPECT_EQ(test::ReadBytes(Destination + "/sub2/e.txt"), "e");
+}
+
+TEST_F(FileEngineTest, MovedItemsOfTheSourceDirectoryAreRenamedInTheContainer) {
+  EXPECT_TRUE(Run("Move", AllSources()));
+  EXPECT_EQ(Host.Renamed, (std::vector<std::string>{
+                              Source + "/a.txt -> " + Destination + "/a.txt",
+                              Source + "/b.log -> " + Destination + "/b.log",
+                              Source + "/sub -> " + Destination + "/sub",
+                          }));
+}
+
+TEST_F(FileEngineTest, MoveAcrossDevicesRecreatesTheDirectory) {
+  // /dev/shm is a memory file system, apart from the temporary tree.
+  struct stat shm {
+  }, here{};
+  ASSERT_EQ(::stat(Dir.Path.c_str(), &here), 0);
+  if (::stat("/dev/shm", &shm) != 0 || shm.st_dev == here.st_dev)
+    GTEST_SKIP() << "no second file system";
+  const std::string away = "/dev/shm/corvantide-move-" + std::to_string(::getpid());
+  fs::remove_all(away);
+  ASSERT_EQ(::mkdir(away.c_str(), 0755), 0);
+  TFileEngineSettings settings;
+  settings.Operation = "Move";
+  EXPECT_TRUE(Engine.Run(settings, {Source + "/sub"}, away));
+  EXPECT_EQ(Tree(away), (std::vector<std::string>{"sub/", "sub/c.txt"}));
+  EXPECT_FALSE(fs::exists(Source + "/sub"));
+  EXPECT_EQ(Engine.Counters().Files, 1u); // recreated and filled, not moved in one step
+  fs::remove_all(away);
+}
+
+TEST_F(FileEngineTest, CancelDuringALargeCopyCancelsThatCopyWithoutAnError) {
+  const std::string big = Source + "/big";
+  const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, 24 << 20), 0);
+  ::close(fd);
+  Host.OnPump = [&] {
+    const std::string& line = Host.Last.Current;
+    if (line.find("| File ") != std::string::npos && line.find("File 0%") == std::string::npos &&
+        line.find("File 100%") == std::string::npos)
+      Engine.Cancel();
+  };
+  EXPECT_FALSE(Run("Copy", {big, Source + "/a.txt"}));
+  EXPECT_EQ(Tree(Destination), std::vector<std::string>{});
+  EXPECT_EQ(Engine.Counters().Errors, 0u);
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(FileEngineTest, CopyAsLinkLinksDirectoriesWithoutRecursing) {
+  EXPECT_TRUE(Run("Copy as link", {Source + "/a.txt", Source + "/sub"}));
+  EXPECT_EQ(Tree(Destination), (std::vector<std::string>{"a.txt.desktop", "sub.desktop"}));
+  EXPECT_EQ(Engine.Counters().Files, 1u);
+  EXPECT_EQ(Engine.Counters().Directories, 1u);
+  EXPECT_NE(test::ReadBytes(Destination + "/sub.desktop").find("Type=Link"), std::string::npos);
+  // A link of a link, and a link into the source's own directory, are refused.
+  const struct {
+    std::string Source, Destination;
+    const char* Message;
+  } refused[] = {
+      {Destination + "/a.txt.desktop", Dir.Path,
+       "This operating system does not support chained links."},
+      {Source + "/sub", Source + "/sub", "You should not Copy as link in the same directory."},
+  };
+  for (const auto& c : refused) {
+    Ui.Errors.clear();
+    TFileEngineSettings settings;
+    settings.Operation = "Copy as link";
+    EXPECT_TRUE(Engine.Run(settings, {c.Source}, c.Destination));
+    ASSERT_EQ(Ui.Errors.size(), 1u) << c.Message;
+    EXPECT_NE(Ui.Errors[0].Report.find(c.Message), std::string::npos) << Ui.Errors[0].Report;
+  }
+  EXPECT_EQ(Tree(Source + "/sub"), (std::vector<std::string>{"c.txt"}));
+}
+
+TEST_F(FileEngineTest, TheContentOfADirectoryGoesIntoANameThatDiffersOnlyInCase) {
+  TFileEngineSettings settings;
+  settings.Operation = "Copy";
+  EXPECT_TRUE(Engine.Run(settings, {Source + "/"}, Dir.Path + "/SRC/"));
+  EXPECT_EQ(Tree(Dir.Path + "/SRC"), FullTree);
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(FileEngineTest, TheGuardsRefuseToWriteIntoTheSourceItself) {
+  ASSERT_EQ(::symlink((Source + "/sub").c_str(), (Dir.Path + "/alias").c_str()), 0);
+  struct TCase {
+    const char* Name;
+    std::string Destination;
+    const char* Message;
+  };
+  const TCase cases[] = {
+      {"into itself", Source, "Can not Copy recursively."},
+      {"into its subdirectory", Source + "/sub", "Can not Copy recursively."},
+      {"through a link to its subdirectory", Dir.Path + "/alias", "Can not Copy recursively."},
+      {"into its own parent", Dir.Path, "Source and destination are the same."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Ui.Errors.clear();
+    const auto before = Tree(Dir.Path);
+    TFileEngineSettings settings;
+    settings.Operation = "Copy";
+    EXPECT_TRUE(Engine.Run(settings, {Source}, c.Destination));
+    EXPECT_EQ(Tree(Dir.Path), before);
+    ASSERT_EQ(Ui.Errors.size(), 1u);
+    EXPECT_NE(Ui.Errors[0].Report.find(c.Message), std::string::npos) << Ui.Errors[0].Report;
+  }
+  // A file onto itself.
+  Ui.Errors.clear();
+  TFileEngineSettings settings;
+  settings.Operation = "Move";
+  EXPECT_TRUE(Engine.Run(settings, {Source + "/a.txt"}, Source));
+  EXPECT_EQ(test::ReadBytes(Source + "/a.txt"), "alpha");
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_NE(Ui.Errors[0].Report.find("Source and destination are the same."), std::string::npos);
+}
+
+TEST_F(FileEngineTest, CancelAtTheThirdFileLeavesExactlyTwo) {
+  for (int i = 0; i < 5; ++i)
+    ASSERT_TRUE(test::WriteBytes(Source + "/sub/f" + std::to_string(i), std::string(1000, 'z')));
+  ::unlink((Source + "/sub/c.txt").c_str());
+  Host.OnPump = [&] {
+    if (Engine.Totals().Files != 0 && Engine.Counters().Files == 2) Engine.Cancel();
+  };
+  EXPECT_FALSE(Run("Copy", {Source + "/sub"}));
+  EXPECT_EQ(Tree(Destination), (std::vector<std::string>{"sub/", "sub/f0", "sub/f1"}));
+  EXPECT_EQ(Engine.Counters().Errors, 0u);
+  EXPECT_TRUE(Ui.Boxes.empty()); // no final report after a cancel
+  EXPECT_TRUE(Host.Deselected.empty());
+}
+
+TEST_F(FileEngineTest, OverwriteAnswersDriveTheCopy) {
+  ASSERT_TRUE(test::WriteBytes(Destination + "/a.txt", "kept"));
+  ASSERT_TRUE(test::WriteBytes(Destination + "/b.log", "kept"));
+  struct TCase {
+    TOverwriteChoice Answer;
+    std::string A, B;
+    int Asked;
+    bool Finished;
+  };
+  const TCase cases[] = {
+      {TOverwriteChoice::Abort, "kept", "kept", 1, false}, // Esc or closing the window
+      {TOverwriteChoice::SkipThis, "kept", "kept", 2, true},
+      {TOverwriteChoice::SkipAll, "kept", "kept", 1, true},
+      {TOverwriteChoice::OverwriteThis, "alpha", "bravo!", 2, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.Answer));
+    ASSERT_TRUE(test::WriteBytes(Destination + "/a.txt", "kept"));
+    ASSERT_TRUE(test::WriteBytes(Destination + "/b.log", "kept"));
+    Host.OverwriteAnswer = c.Answer;
+    Host.OverwriteAsked = 0;
+    EXPECT_EQ(Run("Copy", {Source + "/a.txt", Source + "/b.log"}), c.Finished);
+    EXPECT_EQ(test::ReadBytes(Destination + "/a.txt"), c.A);
+    EXPECT_EQ(test::ReadBytes(Destination + "/b.log"), c.B);
+    EXPECT_EQ(Host.OverwriteAsked, c.Asked);
+  }
+}
+
+TEST_F(FileEngineTest, PrefixesGoOnTopLevelFilesUnlessRecursing) {
+  ASSERT_TRUE(test::WriteBytes(Source + "/old_d.txt", "d"));
+  struct TCase {
+    TPrefixMode Mode;
+    std::string Prefix;
+    bool Recurse;
+    std::vector<std::string> Expected;
+  };
+  const TCase cases[] = {
+      {TPrefixMode::Add, "p_", false, {"p_a.txt", "p_old_d.txt", "sub/", "sub/c.txt"}},
+      {TPrefixMode::Add, "p_", true, {"p_a.txt", "p_old_d.txt", "sub/", "sub/p_c.txt"}},
+      {TPrefixMode::Replace, "", false, {"a.txt", "d.txt", "sub/", "sub/c.txt"}},
+      {TPrefixMode::Replace, "n_", false, {"n_a.txt", "n_d.txt", "sub/", "sub/c.txt"}},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(Destination);
+    ::mkdir(Destination.c_str(), 0755);
+    TFileEngineSettings settings;
+    settings.PrefixMode = c.Mode;
+    settings.Prefix = c.Prefix;
+    settings.RecursePrefix = c.Recurse;
+    EXPECT_TRUE(Run("Copy", {Source + "/a.txt", Source + "/old_d.txt", Source + "/sub"}, settings));
+    EXPECT_EQ(Tree(Destination), c.Expected) << c.Prefix << " " << c.Recurse;
+  }
+}
+
+TEST_F(FileEngineTest, InvalidSettingsWarnAndDoNothing) {
+  struct TCase {
+    std::string Include, Exclude, Prefix;
+    TPrefixMode Mode;
+    const char* Warning;
+  };
+  const TCase cases[] = {
+      {"a:b", "", "", TPrefixMode::None, "Invalid include file name filter."},
+      {"", "x/y", "", TPrefixMode::None, "Invalid exclude file name filter."},
+      {"", "", "p*", TPrefixMode::Add, "Invalid file name prefix."},
+      {"", "", "", TPrefixMode::Add, "Empty file name prefix."},
+  };
+  for (const auto& c : cases) {
+    Ui.Boxes.clear();
+    TFileEngineSettings settings;
+    settings.Include = c.Include;
+    settings.Exclude = c.Exclude;
+    settings.Prefix = c.Prefix;
+    settings.PrefixMode = c.Mode;
+    EXPECT_FALSE(Run("Delete", AllSources(), settings));
+    ASSERT_EQ(Ui.Boxes.size(), 1u);
+    EXPECT_EQ(Ui.Boxes[0].Text, c.Warning);
+    EXPECT_EQ(Tree(Source), FullTree);
+  }
+}
+
+TEST_F(FileEngineTest, StopAfterCountAsksBeforeActing) {
+  TFileEngineSettings settings;
+  settings.StopAfterCount = true;
+  Host.YesNoAnswer = false;
+  EXPECT_FALSE(Run("Delete", AllSources(), settings));
+  EXPECT_EQ(Host.Questions, (std::vector<std::string>{"Continue with processing?"}));
+  EXPECT_EQ(Tree(Source), FullTree);
+  EXPECT_EQ(Engine.Totals().Files, 3u);
+}
+
+TEST_F(FileEngineTest, ErrorsAreCountedWithContinueNoMoreErrorsAndStop) {
+  // Three files in a directory the unprivileged user may not change: each delete fails.
+  const std::string locked = Dir.Path + "/locked";
+  ASSERT_EQ(::mkdir(locked.c_str(), 0755), 0);
+  for (const char* name : {"1", "2", "3"})
+    ASSERT_TRUE(test::WriteBytes(locked + "/" + name, "x"));
+  struct TCase {
+    bool Continue, NoMoreErrors;
+    size_t Windows;
+    const char* Final; // "" when there is no final report
+  };
+  const TCase cases[] = {
+      {true, false, 3, "There were 3 errors."},
+      {true, true, 1, "There were 3 errors."},
+      {false, false, 1, ""},
+  };
+  for (const auto& c : cases) {
+    const std::string failure = test::RunUnprivileged({Dir.Path}, [&]() -> std::string {
+      if (::chmod(locked.c_str(), 0555) != 0) return "chmod";
+      test::TRecordingUserInterface ui;
+      ui.ErrorAnswerContinue = c.Continue;
+      ui.ErrorAnswerNoMoreErrors = c.NoMoreErrors;
+      TScriptedHost host;
+      TFileEngine engine(host, &SteppingClock);
+      TFileEngineSettings settings;
+      settings.Operation = "Delete";
+      engine.Run(settings, {locked + "/1", locked + "/2", locked + "/3"}, "");
+      if (ui.Errors.size() != c.Windows) return "windows " + std::to_string(ui.Errors.size());
+      if (ui.Errors[0].Description.find("Failed to Delete file.") == std::string::npos)
+        return "shown " + ui.Errors[0].Description;
+      const std::string final = ui.Boxes.empty() ? "" : ui.Boxes.back().Text;
+      if (final != c.Final) return "final " + final;
+      return "";
+    });
+    EXPECT_EQ(failure, "") << c.Continue << c.NoMoreErrors;
+  }
+  EXPECT_EQ(Tree(locked), (std::vector<std::string>{"1", "2", "3"}));
+}
+
+} // namespace
+} // namespace cv

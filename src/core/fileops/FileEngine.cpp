@@ -5,6 +5,7 @@
 #include "filesystem/File.h"
 #include "filesystem/FileInfo.h"
 #include "filesystem/FileOperations.h"
+#include "filesystem/FileStreams.h"
 #include "filesystem/Links.h"
 #include "filesystem/Partitions.h"
 #include "filesystem/Trash.h"
@@ -166,19 +167,21 @@ bool TFileEngine::Run(const TFileEngineSettings& settings, const std::vector<std
     ShowWarning(warning);
     return false;
   }
-  if (!ParseFileOperation(settings.Operation, Operation)) return false;
+  if (!ParseFileOperation(settings.Operation, Operation) || sources.empty()) return false;
   Settings = settings;
   Include = ExpandNameFilter(settings.Include);
   Exclude = ExpandNameFilter(settings.Exclude);
   NoErrors = settings.NoErrors;
   Cancelled = false;
+  EncryptedSeen = false;
   Titles.clear();
+  Count = Total = {};
+  Shown = {};
   Decision.Reset();
   if (Operation == TFileOperation::Compare) Decision.Preset(TOverwriteChoice::OverwriteAllOlder);
-  if (sources.empty()) return false;
   SourceRoot =
       sources.front().back() == PathDelimiter ? sources.front() : GetTitlePath(sources.front());
-  const std::string destination =
+  Destination =
       OperationHasDestination(Operation) ? IncludeDelimiter(destinationDirectory) : std::string();
 
   // Installed for this run only, whatever happens.
@@ -191,25 +194,56 @@ bool TFileEngine::Run(const TFileEngineSettings& settings, const std::vector<std
     return !Cancelled;
   };
 
-  Counting = true;
-  Count = {};
+  TGuard guard("TFileEngine::Run");
+  const bool done = guard.Run(false, [&] { return RunPasses(guard, sources); });
+  guard.Show("Failed to " + Settings.Operation + ".");
+  return done;
+}
+
+bool TFileEngine::NeedsCountingPass() const {
+  switch (Operation) {
+  case TFileOperation::ClipTitles:
+  case TFileOperation::Compare:
+  case TFileOperation::CopyAsLink:
+    return false;
+  case TFileOperation::Recycle:
+    return !NoFilter();
+  default:
+    return true;
+  }
+}
+
+bool TFileEngine::RunPasses(TGuard& guard, const std::vector<std::string>& sources) {
+  StreamsState = -1;
+  if (Operation == TFileOperation::Copy || Operation == TFileOperation::Move) {
+    StreamsState = PartitionSupportsStreams(Destination) ? -1 : 0;
+    FunStatContext.Reset(fsPerfect);
+  }
   Elapsed.Start();
   Display.Start();
   Pump.Start();
-  Walk(sources, destination);
-  Total = Count;
-  if (Cancelled || !AskQuestions()) return false;
+  if (NeedsCountingPass()) {
+    Counting = true;
+    Shown.Total = "Calculating total space...";
+    Host.ShowProgress(Shown);
+    Walk(sources, Destination);
+    Total = Count;
+    if (Cancelled) return false;
+    Shown.Total = CountersLine();
+    if (!AskQuestions()) return false;
+  }
 
   Counting = false;
   Count = {};
   Titles.clear();
   Elapsed.Start();
   Display.Start();
-  Walk(sources, destination);
+  Walk(sources, Destination);
   Elapsed.Stop();
   if (Cancelled) return false;
-  if (Operation == TFileOperation::Compare || Operation == TFileOperation::ClipTitles)
-    if (!Host.CopyToClipboard(Titles)) return false;
+  if ((Operation == TFileOperation::Compare || Operation == TFileOperation::ClipTitles) &&
+      !Host.CopyToClipboard(Titles))
+    guard.Raise("Failed to copy text to clipboard.");
   Shown.Current = CountersLine();
   Host.ShowProgress(Shown);
   if (Operation == TFileOperation::Compare)
@@ -226,13 +260,30 @@ bool TFileEngine::AskQuestions() {
   if (Settings.StopAfterCount && Operation != TFileOperation::Compare &&
       !Host.AskYesNo("Continue with processing?"))
     return false;
-  if (Operation == TFileOperation::Copy || Operation == TFileOperation::Move) {
-    const uint64_t free =
-        GetPartitionFreeSize(Shown.Destination.empty() ? SourceRoot : Shown.Destination);
+  if (Operation != TFileOperation::Copy && Operation != TFileOperation::Move) return true;
+  // A move on one device needs no space, and counted none.
+  const uint64_t free = GetPartitionFreeSize(Destination);
+  FunStatContext.Reset(fsPerfect);
+  if (Total.SpaceNeeded > 0 && free < Total.SpaceNeeded &&
+      !Host.AskYesNo("There is not enough space at destination.\nClick \"Okay\" to CONTINUE."))
+    return false;
+  if (StreamsState > 0 &&
+      !Host.AskYesNo("There are file streams in the source files, but the destination partition\n"
+                     "doesn't support file streams. Therefore streams will not be in the\n"
+                     "destination files.\n\nClick \"Okay\" to CONTINUE."))
+    return false;
+  if (EncryptedSeen && !Settings.IgnoreEncryption) {
+    const bool supported = PartitionSupportsEncryption(Destination);
     FunStatContext.Reset(fsPerfect);
-    if (Total.SpaceNeeded > 0 && free < Total.SpaceNeeded &&
-        !Host.AskYesNo("There is not enough space at destination.\nClick \"Okay\" to CONTINUE."))
-      return false;
+    if (!supported) {
+      if (!Host.AskYesNo(
+              "You are attempting to process encrypted files, but the destination partition\n"
+              "doesn't support encryption, and the \"Ignore encryption warnings\" check-box\n"
+              "is not checked.\n\nClick \"Okay\" to check the \"Ignore encryption warnings\" "
+              "check-box and CONTINUE."))
+        return false;
+      Settings.IgnoreEncryption = true;
+    }
   }
   return true;
 }
@@ -260,7 +311,7 @@ void TFileEngine::Choose(const std::string& source, const std::string& destinati
     else if (isDirectory)
       ProcessDirectory(source, destination);
     else
-      ProcessFile(source, destination, info.Size);
+      ProcessFile(source, destination, info.Size, info.Attributes);
   });
   Report(guard, "Failed to " + Settings.Operation + ".");
 }
@@ -312,6 +363,7 @@ void TFileEngine::ProcessDirectory(const std::string& sourceTitle, const std::st
       std::string Name;
       bool IsDirectory;
       uint64_t Size;
+      uint32_t Attributes;
     };
     std::vector<TEntry> entries;
     bool opened = false;
@@ -319,7 +371,8 @@ void TFileEngine::ProcessDirectory(const std::string& sourceTitle, const std::st
         source,
         [&](std::string_view name, const TFileInfo* info) {
           entries.push_back(
-              {std::string(name), info && IsRealDirectory(*info), info ? info->Size : 0});
+              {std::string(name), info && IsRealDirectory(*info), info ? info->Size : 0,
+               info ? info->Attributes : 0u});
         },
         &opened);
     if (code != 0 && !opened)
@@ -333,7 +386,7 @@ void TFileEngine::ProcessDirectory(const std::string& sourceTitle, const std::st
       if (entry.IsDirectory)
         ProcessDirectory(title, inner);
       else
-        ProcessFile(title, inner, entry.Size);
+        ProcessFile(title, inner, entry.Size, entry.Attributes);
       TGuard::EarlyExit();
     }
     if (code != 0)
@@ -353,7 +406,7 @@ void TFileEngine::ProcessDirectory(const std::string& sourceTitle, const std::st
 }
 
 void TFileEngine::ProcessFile(const std::string& source, const std::string& destination,
-                              uint64_t size) {
+                              uint64_t size, uint32_t attributes) {
   if (Cancelled) return TGuard::EarlyExit();
   TGuard guard("TFileEngine::ProcessFile");
   guard.Run([&] {
@@ -367,6 +420,11 @@ void TFileEngine::ProcessFile(const std::string& source, const std::string& dest
       if (!Counting) ActOnFile(guard, source, target);
       Refresh(source, target, 1.0);
       if (!Cancelled) {
+        if (Counting) {
+          if (attributes & faEncrypted) EncryptedSeen = true;
+          if (StreamsState == 0) StreamsState = GetFileStreamCount(source);
+          FunStatContext.Reset(fsPerfect);
+        }
         Count.Size += size;
         if (Operation == TFileOperation::Copy ||
             (Operation == TFileOperation::Move && !IsSameRoot(source, destination)))
@@ -413,7 +471,7 @@ void TFileEngine::ActOnFile(TGuard& guard, const std::string& source, const std:
     Refresh(source, target, 0);
     if (Cancelled) return;
     if (Operation == TFileOperation::Copy) {
-      MyCopyFile(source, target, answer.Overwrite);
+      MyCopyFile(source, target, answer.Overwrite, Settings.IgnoreEncryption);
       break;
     }
     MyMoveFile(source, target, answer.Overwrite);

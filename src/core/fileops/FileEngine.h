@@ -35,13 +35,15 @@ struct TFileEngineSettings {
   bool RecursePrefix = false;
   bool NoErrors = false;
   bool StopAfterCount = false;
+  // Copies of encrypted files may land unencrypted without asking.
+  bool IgnoreEncryption = false;
 };
 
 // The warning that refuses the settings ("" when they are valid).
 std::string ValidateFileEngineSettings(const TFileEngineSettings& settings);
 
 struct TFileEngineDisplay {
-  std::string Current, Source, Destination;
+  std::string Total, Current, Source, Destination;
 };
 
 class TFileEngineHost {
@@ -90,12 +92,15 @@ public:
   // "Errors n | Directories n | Files n | Size s | Time hh:nn:ss".
   std::string CountersLine(double fileFraction = -1) const;
   TOverwriteDecision& Overwrite() { return Decision; }
+  // The user allowed unencrypted copies when asked during the last run.
+  bool IgnoreEncryption() const { return Settings.IgnoreEncryption; }
 
 private:
   void Walk(const std::vector<std::string>& sources, const std::string& destination);
   void Choose(const std::string& source, const std::string& destination);
   void ProcessDirectory(const std::string& source, const std::string& destination);
-  void ProcessFile(const std::string& source, const std::string& destination, uint64_t size);
+  void ProcessFile(const std::string& source, const std::string& destination, uint64_t size,
+                   uint32_t attributes);
   void CopyAsLink(const std::string& source, const std::string& destination, bool isDirectory);
   void ActOnFile(class TGuard& guard, const std::string& source, const std::string& target);
   bool MatchesFilters(std::string_view name) const;
@@ -104,7 +109,9 @@ private:
   // Counts a failure of the guard and shows it; false when the user stopped.
   void Report(class TGuard& guard, std::string_view text);
   void Refresh(const std::string& source, const std::string& destination, double fraction = -1);
+  bool NeedsCountingPass() const;
   bool AskQuestions();
+  bool RunPasses(class TGuard& guard, const std::vector<std::string>& sources);
   void Moved(const std::string& source, const std::string& target);
 
   TFileEngineHost& Host;
@@ -113,7 +120,10 @@ private:
   TFileOperation Operation = TFileOperation::Copy;
   TOverwriteDecision Decision;
   TFileEngineCounters Count, Total;
-  std::string Titles, Include, Exclude, SourceRoot;
+  std::string Titles, Include, Exclude, SourceRoot, Destination;
+  // -1: streams need no check; else the secondary streams seen while counting.
+  int StreamsState = -1;
+  bool EncryptedSeen = false;
   bool Counting = false, Cancelled = false, NoErrors = false;
   TCrono Elapsed, Display, Pump;
   TFileEngineDisplay Shown;

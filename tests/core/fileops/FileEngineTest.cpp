@@ -36,14 +36,18 @@ public:
     Questions.push_back(question);
     return YesNoAnswer;
   }
-  void ShowProgress(const TFileEngineDisplay& display) override { Last = display; }
+  void ShowProgress(const TFileEngineDisplay& display) override {
+    const char* calculating = "Calculating total space...";
+    if (display.Total == calculating && Last.Total != calculating) ++CountingPasses;
+    Last = display;
+  }
   void PumpEvents() override {
     if (OnPump) OnPump();
   }
   void Deselect(size_t index) override { Deselected.push_back(index); }
   bool CopyToClipboard(const std::string& text) override {
     Clipboard = text;
-    return true;
+    return ClipboardWorks;
   }
   void RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) override {
     Renamed.push_back(oldTitle + " -> " + newTitle);
@@ -55,6 +59,8 @@ public:
   std::vector<std::string> Questions;
   std::vector<size_t> Deselected;
   std::string Clipboard;
+  bool ClipboardWorks = true;
+  int CountingPasses = 0;
   std::vector<std::string> Renamed;
   TFileEngineDisplay Last;
   std::function<void()> OnPump;
@@ -170,6 +176,39 @@ TEST_F(FileEngineTest, ClipAndCompareCollectTitles) {
 
   EXPECT_TRUE(Run("Clip title of", {Source + "/sub", Source + "/a.txt"}));
   EXPECT_EQ(Host.Clipboard, Source + "/sub/c.txt\r\n" + Source + "/a.txt\r\n");
+}
+
+TEST_F(FileEngineTest, OnlyOperationsThatWriteOrFilterCountFirst) {
+  struct TCase {
+    const char* Operation;
+    const char* Include;
+    int CountingPasses;
+  };
+  const TCase cases[] = {
+      {"Copy", "", 1},      {"Recycle", "*.tmp", 1}, {"Clip title of", "", 0},
+      {"Compare", "", 0},   {"Copy as link", "", 0}, {"Delete", "", 1},
+      {"Recycle", "*", 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Operation) + " " + c.Include);
+    Host.CountingPasses = 0;
+    TFileEngineSettings settings;
+    settings.Include = c.Include;
+    ASSERT_TRUE(test::WriteBytes(Source + "/e.log", "echo"));
+    EXPECT_TRUE(Run(c.Operation, {Source + "/e.log"}, settings));
+    EXPECT_EQ(Host.CountingPasses, c.CountingPasses);
+    if (c.CountingPasses) EXPECT_EQ(Engine.Totals().Files, 1u);
+    fs::remove(Destination + "/e.log");
+    EXPECT_TRUE(Ui.Errors.empty());
+  }
+}
+
+TEST_F(FileEngineTest, AFailedClipboardFailsTheOperation) {
+  Host.ClipboardWorks = false;
+  EXPECT_FALSE(Run("Clip title of", {Source + "/a.txt"}));
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_EQ(Ui.Errors[0].Description.rfind("Failed to Clip title of.", 0), 0u) << Ui.Errors[0].Description;
+  EXPECT_TRUE(Ui.Boxes.empty());
 }
 
 TEST_F(FileEngineTest, FiltersChooseFilesNeverDirectories) {

@@ -307,6 +307,9 @@ void TMainForm::RegisterIniSteps() {
         Boards.SetActiveBoard(active);
       },
       [this](TStoredTextList& ini) { ini.WriteInt("Main", "ActiveBoard", Boards.ActiveBoard()); });
+  IniSteps.Add(
+      TIniStep::FileOperation, [this](const TStoredTextList& ini) { FileFormState.Read(ini); },
+      [this](TStoredTextList& ini) { FileFormState.Write(ini); });
   IniSteps.Add(TIniStep::Extensions, LoadExtensionLists, SaveExtensionLists);
 }
 
@@ -996,6 +999,7 @@ void TMainForm::RegisterCommands() {
          [this, place] { GoTo(place()); });
   m.OnFill("File/Navigate/History", [this](QMenu& menu) { FillHistoryMenu(menu); });
   m.OnFill("File/Partitions", [this](QMenu& menu) { FillPartitionsMenu(menu); });
+  RegisterFileCommands();
   auto onActive = [this](void (TColumn::*command)()) {
     return [this, command] {
       (Column(ActiveColumn()).*command)();

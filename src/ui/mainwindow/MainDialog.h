@@ -5,6 +5,7 @@
 #include "columns/Board.h"
 #include "columns/BoardColumns.h"
 #include "columns/DirMonitorCheck.h"
+#include "fileops/FileFormSettings.h"
 #include "foundation/MemoryStorage.h"
 #include "foundation/MyTime.h"
 #include "foundation/StoredTextList.h"
@@ -29,6 +30,8 @@ namespace cv {
 
 class TColumn;
 class TColumnView;
+class TFileForm;
+struct TFileFormRequest;
 class THistory;
 class TInfoBar;
 class MyTPanel;
@@ -98,6 +101,13 @@ public:
   void UpdateActiveFile();
 
   TOptionsForm* OptionsForm = nullptr;
+
+  // The file operation dialog over column `source`: reloads the source
+  // column when the operation has no destination, then every visible
+  // column whose directory changed. True when an Okay button ran it.
+  bool RunFileOperation(const TFileFormRequest& request, int source);
+  TFileFormSettings FileFormState;
+  TFileForm* FileForm = nullptr;
   TMainMenus* Menus = nullptr;
 
   // The enabled, checked and title states of the menus, from the active
@@ -135,6 +145,10 @@ private:
   // The main window's key table; true when the key went no further.
   bool MainKey(const QKeyEvent& key);
   void RegisterCommands();
+  void RegisterFileCommands();
+  // "Recycle file *", "Delete file *", "Clip titles *" on the active column.
+  void FileOperationOnActive(const std::string& operation);
+  void FillDropToPartitionMenu(QMenu& menu, const std::string& operation);
   void GoTo(const std::string& directory);
 public:
   // Shows board `index` (the number keys, the boards menu, the search board).

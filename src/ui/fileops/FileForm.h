@@ -1,0 +1,123 @@
+#pragma once
+// The one dialog that runs an operation over the active file, the
+// selection or a whole directory: it asks, shows the counters while the
+// engine walks, and is the engine's host (questions, errors, progress,
+// Cancel, deselection, clipboard).
+
+#include "fileops/FileEngine.h"
+#include "fileops/FileFormSettings.h"
+
+#include <QDialog>
+#include <QLabel>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+
+namespace cv {
+
+class TColumn;
+
+// A one-line label that shows the middle of a text too long for it.
+class TElidedLabel : public QLabel {
+  Q_OBJECT
+public:
+  using QLabel::QLabel;
+  void SetFullText(const QString& text);
+  QString FullText() const { return Full; }
+
+protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+private:
+  void Elide();
+  QString Full;
+};
+
+struct TFileFormRequest {
+  std::string Operation;
+  bool TwoColumn = false;
+  bool FromDrop = false;
+  bool WholeDirectory = false;
+  std::string Prefix;
+  std::string DestinationTitle;
+  std::string SourceTitle;
+  int ActiveIndex = 0;
+  int Container = -1;
+};
+
+class TFileForm : public QDialog, public TFileEngineHost {
+  Q_OBJECT
+public:
+  explicit TFileForm(TFileFormSettings& settings, QWidget* parent = nullptr);
+  ~TFileForm() override;
+
+  // Opens the dialog over the source column; true when one of the Okay
+  // buttons ran the operation (whatever followed), false when it was
+  // cancelled first or could not open.
+  bool Dialog(const TFileFormRequest& request, TColumn& sourceColumn);
+  // The opening steps without the modal loop; false when the dialog may
+  // not open (busy or empty column, no destination, unknown operation).
+  bool Open(const TFileFormRequest& request, TColumn& sourceColumn);
+  // The Okay buttons: runs the operation and closes the dialog.
+  void Do(TPrefixMode mode, bool noErrors);
+  bool Running() const { return IsRunning; }
+  TFileEngine& Engine() { return FileEngine; }
+
+  // A moved item of a column that shows a container: the container renames it.
+  std::function<void(int container, const std::string& oldTitle, const std::string& newTitle)>
+      OnContainerItemMoved;
+
+  TElidedLabel *TotalLabel, *CurrentLabel, *SourceLabel, *DestinationLabel;
+  QWidget* OptionsPanel;
+  QGroupBox *PrefixGroup, *ConvertGroup;
+  QCheckBox *StopAfterCountBox, *IgnoreEncryptionBox, *RecurseBox, *NormalizeBox;
+  QComboBox *IncludeBox, *ExcludeBox, *PrefixBox, *FormatBox, *QualityBox;
+  QPushButton *OkayButton, *OkayNoErrorsButton, *AddPrefixButton, *ReplacePrefixButton;
+  QPushButton *CancelButton, *HelpButton, *OptionsButton, *ConvertButton;
+  QPushButton *ByCurrentButton, *ByCreationButton;
+
+  // ---- Engine host ----
+  TOverwriteChoice AskOverwrite(const TOverwriteView& view) override;
+  bool AskYesNo(const std::string& question) override;
+  void ShowProgress(const TFileEngineDisplay& display) override;
+  void PumpEvents() override;
+  void Deselect(size_t sourceIndex) override;
+  bool CopyToClipboard(const std::string& text) override;
+  void RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) override;
+
+  // The overwrite window; tests script it.
+  std::function<TOverwriteChoice(const TOverwriteView&)> OverwriteAsk;
+
+public Q_SLOTS:
+  void reject() override;
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+
+private:
+  void BuildControls();
+  void ShowOptionsPanel();
+  void SetPrefixByTime(bool creation);
+  void Finish(const TFileEngineSettings& settings);
+  void SetControlsEnabled(bool enabled);
+  bool IsConvert() const;
+
+  TFileFormSettings& Settings;
+  TFileEngine FileEngine;
+  TFileFormRequest Request;
+  TFileOperation Operation = TFileOperation::Copy;
+  TColumn* SourceColumn = nullptr;
+  std::vector<std::string> Sources;
+  std::vector<int> SourceIndices;
+  std::string DestinationDirectory;
+  bool IsRunning = false;
+  bool Okayed = false;
+};
+
+} // namespace cv

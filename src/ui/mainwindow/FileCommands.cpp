@@ -1,0 +1,70 @@
+// The main window's commands that hand files to the file operation dialog.
+
+#include "mainwindow/MainDialog.h"
+
+#include "columns/Column.h"
+#include "fileops/FileForm.h"
+#include "filesystem/PartitionsDialog.h"
+#include "foundation/ShiftState.h"
+#include "mainwindow/MainMenus.h"
+
+#include <QMenu>
+
+namespace cv {
+
+bool TMainForm::RunFileOperation(const TFileFormRequest& request, int source) {
+  if (!FileForm) FileForm = new TFileForm(FileFormState, this);
+  TColumn& column = Column(source);
+  const bool okay = FileForm->Dialog(request, column);
+  if (okay && !request.TwoColumn) column.LoadDirectory(false);
+  if (okay) CheckDirMonitor(true);
+  FocusColumn(ActiveColumn());
+  return okay;
+}
+
+void TMainForm::FileOperationOnActive(const std::string& operation) {
+  const int active = ActiveColumn();
+  TColumn& column = Column(active);
+  const TFileListData* item = column.FocusedItem();
+  if (!item) return;
+  TFileFormRequest request;
+  request.Operation = operation;
+  request.SourceTitle = item->Title;
+  request.ActiveIndex = column.List.FocusIndex();
+  request.Container = column.ContainerIndex;
+  RunFileOperation(request, active);
+}
+
+void TMainForm::FillDropToPartitionMenu(QMenu& menu, const std::string& operation) {
+  // The menu is filled afresh each time it opens.
+  qDeleteAll(menu.findChildren<TPartitionsDialog*>(Qt::FindDirectChildrenOnly));
+  auto* partitions = new TPartitionsDialog(&menu);
+  partitions->OnCopyMove = [this](const std::string& root, const std::string& chosen) {
+    const int active = ActiveColumn();
+    TColumn& column = Column(active);
+    const TFileListData* item = column.FocusedItem();
+    if (!item) return;
+    TFileFormRequest request;
+    request.Operation = chosen;
+    request.TwoColumn = true;
+    request.DestinationTitle = root;
+    request.SourceTitle = item->Title;
+    request.ActiveIndex = column.List.FocusIndex();
+    request.Container = column.ContainerIndex;
+    RunFileOperation(request, active);
+  };
+  partitions->Setup(&menu, ShiftStateFrom(MenuShift), operation, false, {});
+}
+
+void TMainForm::RegisterFileCommands() {
+  TMainMenus& m = *Menus;
+  m.On("File/Often/Recycle file *", [this] { FileOperationOnActive("Recycle"); });
+  m.On("File/Often/Delete file *", [this] { FileOperationOnActive("Delete"); });
+  m.On("File/Miscellaneous/Clip titles *", [this] { FileOperationOnActive("Clip title of"); });
+  m.OnFill("File/Drop to partition/Copy *",
+           [this](QMenu& menu) { FillDropToPartitionMenu(menu, "Copy"); });
+  m.OnFill("File/Drop to partition/Move *",
+           [this](QMenu& menu) { FillDropToPartitionMenu(menu, "Move"); });
+}
+
+} // namespace cv

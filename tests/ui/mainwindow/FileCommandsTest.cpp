@@ -1,0 +1,78 @@
+#include "mainwindow/MainDialog.h"
+
+#include "TestSupport.h"
+#include "columns/Column.h"
+#include "columns/ColumnView.h"
+#include "columns/MyPanel.h"
+#include "fileops/FileForm.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace cv {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileCommandsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Tree = Root.Path + "/work";
+    fs::create_directories(Tree);
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"})
+      std::ofstream(Tree + "/" + name) << name;
+    Form.Setup();
+    Form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+    Form.Column(1).LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt,
+                                 Tree + "/a.txt");
+    Form.FocusColumn(1);
+  }
+  // Presses `key` on column 1 and answers the dialog with `answer`.
+  bool PressAndAnswer(Qt::Key key, QPushButton* TFileForm::*answer) {
+    bool shown = false;
+    QTimer::singleShot(0, &Form, [&] {
+      ASSERT_NE(Form.FileForm, nullptr);
+      shown = Form.FileForm->isVisible();
+      Question = Form.FileForm->CurrentLabel->FullText().toStdString();
+      (Form.FileForm->*answer)->click();
+    });
+    QTest::keyClick(Form.ColumnView(1)->FileList, key);
+    return shown;
+  }
+
+  test::TTempDir Root;
+  test::TRecordingUserInterface Ui;
+  std::string Tree, Question;
+  TMainForm Form;
+};
+
+TEST_F(FileCommandsTest, KeysRecycleAndDeleteThroughTheDialogAndTheColumnFollows) {
+  TColumn& column = Form.Column(1);
+  ASSERT_EQ(column.Count(), 4);
+  for (int i = 0; i < 3; ++i)
+    column.SelectItem(i);
+  ASSERT_TRUE(PressAndAnswer(Qt::Key_F11, &TFileForm::OkayButton));
+  EXPECT_EQ(Question, "Recycle 3 selected files / directories?");
+  EXPECT_FALSE(fs::exists(Tree + "/a.txt"));
+  EXPECT_TRUE(fs::exists(test::PrivateRoot() + "/data/Trash/info/b.txt.trashinfo"));
+  ASSERT_EQ(column.Count(), 1) << "the column was read again";
+  EXPECT_EQ(column.Items[0].Title, Tree + "/d.txt");
+
+  // Cancel in the question deletes nothing.
+  ASSERT_TRUE(PressAndAnswer(Qt::Key_F12, &TFileForm::CancelButton));
+  EXPECT_EQ(Question, "Delete focused file / directory?");
+  EXPECT_TRUE(fs::exists(Tree + "/d.txt"));
+  ASSERT_TRUE(PressAndAnswer(Qt::Key_F12, &TFileForm::OkayButton));
+  EXPECT_FALSE(fs::exists(Tree + "/d.txt"));
+  EXPECT_EQ(column.Count(), 0);
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+} // namespace
+} // namespace cv

@@ -414,9 +414,7 @@ void TFileEngine::ProcessFile(const std::string& source, const std::string& dest
     if (MatchesFilters(GetTitleName(source))) {
       const std::string target =
           OperationHasDestination(Operation) ? TargetTitle(source, destination) : std::string();
-      if (WritesIntoDestination(Operation) &&
-          IsTitleInDirectory(CanonicalTitle(source), CanonicalTitle(destination)))
-        guard.Raise("Can not " + Settings.Operation + " recursively.", source, destination);
+      // A file cannot hold its destination; directories were checked on the way in.
       if (!Counting) ActOnFile(guard, source, target);
       Refresh(source, target, 1.0);
       if (!Cancelled) {
@@ -461,7 +459,7 @@ void TFileEngine::ActOnFile(TGuard& guard, const std::string& source, const std:
   }
   case TFileOperation::Copy:
   case TFileOperation::Move: {
-    if (CanonicalTitle(source) == CanonicalTitle(target))
+    if (IsSameFile(source, target))
       guard.Raise("Source and destination are the same.", source, target);
     const TOverwriteAnswer answer = Decision.Decide(
         source, target, [this](const TOverwriteView& view) { return Host.AskOverwrite(view); });

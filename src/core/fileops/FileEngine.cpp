@@ -238,6 +238,9 @@ bool TFileEngine::RunPasses(TGuard& guard, const std::vector<std::string>& sourc
   Titles.clear();
   Elapsed.Start();
   Display.Start();
+  // The counters start from zero on the screen too, not a second later.
+  Shown.Current = CountersLine();
+  Host.ShowProgress(Shown);
   Walk(sources, Destination);
   Elapsed.Stop();
   if (Cancelled) return false;
@@ -255,7 +258,6 @@ bool TFileEngine::RunPasses(TGuard& guard, const std::vector<std::string>& sourc
 }
 
 bool TFileEngine::AskQuestions() {
-  Shown.Current = CountersLine();
   Host.ShowProgress(Shown);
   if (Settings.StopAfterCount && Operation != TFileOperation::Compare &&
       !Host.AskYesNo("Continue with processing?"))

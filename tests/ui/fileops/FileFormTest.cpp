@@ -148,12 +148,13 @@ TEST_F(FileFormTest, AnInvalidFilterWarnsAndClosesWithoutDoingAnything) {
 }
 
 TEST_F(FileFormTest, CancelOrEscDuringACopyStopsItWithNothingHalfWritten) {
-  for (int i = 0; i < 400; ++i)
+  for (int i = 0; i < 1500; ++i)
     ASSERT_TRUE(WriteText(Source + "/f" + std::to_string(1000 + i), std::string(4096, 'x')));
   Load();
-  Column.SelectAll(false);
   for (bool byEsc : {false, true}) {
     SCOPED_TRACE(byEsc ? "Esc" : "Cancel");
+    // The run deselects what it copied.
+    Column.SelectAll(false);
     fs::remove_all(Destination);
     fs::create_directories(Destination);
     ASSERT_TRUE(Form.Open(Request("Copy", true), Column));
@@ -172,7 +173,7 @@ TEST_F(FileFormTest, CancelOrEscDuringACopyStopsItWithNothingHalfWritten) {
     EXPECT_TRUE(Form.Engine().IsCancelled());
     EXPECT_GE(copiedWhenCancelled, 0);
     const auto copied = Names(Destination);
-    EXPECT_LT(copied.size(), 404u);
+    EXPECT_LT(copied.size(), 1504u);
     EXPECT_LE(copied.size(), static_cast<size_t>(copiedWhenCancelled) + 1);
     for (const auto& name : copied)
       EXPECT_NE(name[0], '.') << "a temporary file stayed: " << name;

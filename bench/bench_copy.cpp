@@ -131,13 +131,11 @@ int main() {
   };
   double oursTree = 1e9, engineTree = 1e9;
   for (int run = 0; run < 5; ++run) {
-    oursTree = std::min(oursTree, Best(1, removeTree, [&] {
-                          cv::CopyDeleteDirectory(tree, treeCopy, true);
-                        }));
+    oursTree = std::min(
+        oursTree, Best(1, removeTree, [&] { cv::CopyDeleteDirectory(tree, treeCopy, true); }));
     removeTree();
-    engineTree = std::min(engineTree, Best(1, removeEngineTarget, [&] {
-                            engine.Run(settings, {tree}, engineTarget);
-                          }));
+    engineTree = std::min(engineTree, Best(1, removeEngineTarget,
+                                           [&] { engine.Run(settings, {tree}, engineTarget); }));
     std::filesystem::remove_all(engineTarget);
   }
   if (engine.Counters().Files != 10000 || engine.Counters().Errors != 0)

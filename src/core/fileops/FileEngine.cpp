@@ -290,6 +290,15 @@ bool TFileEngine::AskQuestions() {
   return true;
 }
 
+TOverwriteChoice TFileEngine::AskOverwrite(const std::string& source, const std::string& target,
+                                           const TOverwriteView& view) {
+  // The window behind the question shows the file it is about.
+  Shown.Source = source;
+  Shown.Destination = target;
+  Host.ShowProgress(Shown);
+  return Host.AskOverwrite(view);
+}
+
 void TFileEngine::Moved(const std::string& source, const std::string& target) {
   if (GetTitlePath(source) == SourceRoot) Host.RenameContainerItem(source, target);
 }
@@ -372,9 +381,8 @@ void TFileEngine::ProcessDirectory(const std::string& sourceTitle, const std::st
     const int code = ReadDirectory(
         source,
         [&](std::string_view name, const TFileInfo* info) {
-          entries.push_back(
-              {std::string(name), info && IsRealDirectory(*info), info ? info->Size : 0,
-               info ? info->Attributes : 0u});
+          entries.push_back({std::string(name), info && IsRealDirectory(*info),
+                             info ? info->Size : 0, info ? info->Attributes : 0u});
         },
         &opened);
     if (code != 0 && !opened)
@@ -463,8 +471,10 @@ void TFileEngine::ActOnFile(TGuard& guard, const std::string& source, const std:
   case TFileOperation::Move: {
     if (IsSameFile(source, target))
       guard.Raise("Source and destination are the same.", source, target);
-    const TOverwriteAnswer answer = Decision.Decide(
-        source, target, [this](const TOverwriteView& view) { return Host.AskOverwrite(view); });
+    const TOverwriteAnswer answer =
+        Decision.Decide(source, target, [&](const TOverwriteView& view) {
+          return AskOverwrite(source, target, view);
+        });
     if (answer.Cancel) Cancelled = true;
     if (!answer.Process) return;
     if (answer.Exists) ++Count.Common;
@@ -497,7 +507,7 @@ void TFileEngine::CopyAsLink(const std::string& source, const std::string& desti
     const std::string link = TargetTitle(source, destination) + GetLinkExtension(source);
     if (Counting) return;
     const TOverwriteAnswer answer = Decision.Decide(
-        source, link, [this](const TOverwriteView& view) { return Host.AskOverwrite(view); });
+        source, link, [&](const TOverwriteView& view) { return AskOverwrite(source, link, view); });
     if (answer.Cancel) Cancelled = true;
     if (!answer.Process) return;
     CopyFileAsLink(source, link, answer.Overwrite, false, true, {});

@@ -113,6 +113,8 @@ private:
   bool AskQuestions();
   bool RunPasses(class TGuard& guard, const std::vector<std::string>& sources);
   void Moved(const std::string& source, const std::string& target);
+  TOverwriteChoice AskOverwrite(const std::string& source, const std::string& target,
+                                const TOverwriteView& view);
 
   TFileEngineHost& Host;
   TSecondsClock Clock;

@@ -58,7 +58,9 @@ QPushButton* Button(const QString& caption) {
 }
 
 // The texts the Okay buttons use; the histories hold what was typed.
-std::string BoxText(const QComboBox* box) { return FromQString(box->currentText()); }
+std::string BoxText(const QComboBox* box) {
+  return FromQString(box->currentText());
+}
 
 } // namespace
 
@@ -102,7 +104,8 @@ void TFileForm::BuildControls() {
 
   auto* optionsGroup = new QGroupBox(tr("Options"));
   auto* optionsLayout = new QVBoxLayout(optionsGroup);
-  StopAfterCountBox = new QCheckBox(tr("Stop after files are counted, and ask whether to continue"));
+  StopAfterCountBox =
+      new QCheckBox(tr("Stop after files are counted, and ask whether to continue"));
   IgnoreEncryptionBox = new QCheckBox(tr("Ignore encryption warnings"));
   optionsLayout->addWidget(StopAfterCountBox);
   optionsLayout->addWidget(IgnoreEncryptionBox);
@@ -193,11 +196,19 @@ void TFileForm::BuildControls() {
   connect(ByCreationButton, &QPushButton::clicked, this, [this] { SetPrefixByTime(true); });
 }
 
-bool TFileForm::IsConvert() const { return SameTextFolded(Request.Operation, "Convert picture"); }
+bool TFileForm::IsConvert() const {
+  return SameTextFolded(Request.Operation, "Convert picture");
+}
 
 void TFileForm::ShowOptionsPanel() {
   OptionsPanel->setVisible(OptionsButton->isChecked() ||
                            (ConvertButton->isChecked() && IsConvert()));
+  // The height follows the panel; the window stays centred on the main window.
+  adjustSize();
+  if (QWidget* owner = parentWidget()) {
+    const QRect frame = owner->frameGeometry();
+    move(frame.center().x() - width() / 2, frame.center().y() - height() / 2);
+  }
 }
 
 void TFileForm::SetPrefixByTime(bool creation) {
@@ -252,11 +263,11 @@ bool TFileForm::Open(const TFileFormRequest& request, TColumn& sourceColumn) {
 
   setWindowTitle(ToQString(request.Operation + (request.FromDrop ? " (from drop)" : "")));
   TotalLabel->SetFullText({});
-  CurrentLabel->SetFullText(ToQString(
-      sourceColumn.SelCount > 0 && !request.WholeDirectory
-          ? request.Operation + " " + std::to_string(sourceColumn.SelCount) +
-                " selected files / directories?"
-          : request.Operation + " focused file / directory?"));
+  CurrentLabel->SetFullText(ToQString(sourceColumn.SelCount > 0 && !request.WholeDirectory
+                                          ? request.Operation + " " +
+                                                std::to_string(sourceColumn.SelCount) +
+                                                " selected files / directories?"
+                                          : request.Operation + " focused file / directory?"));
   SourceLabel->SetFullText(ToQString(request.WholeDirectory ? request.SourceTitle : Sources[0]));
   DestinationLabel->SetFullText(ToQString(DestinationDirectory));
 
@@ -282,11 +293,6 @@ bool TFileForm::Open(const TFileFormRequest& request, TColumn& sourceColumn) {
   ShowOptionsPanel();
   SetControlsEnabled(true);
   OkayButton->setFocus();
-  adjustSize();
-  if (QWidget* owner = parentWidget()) {
-    const QRect frame = owner->frameGeometry();
-    move(frame.center().x() - width() / 2, frame.center().y() - height() / 2);
-  }
   return true;
 }
 
@@ -298,8 +304,8 @@ bool TFileForm::Dialog(const TFileFormRequest& request, TColumn& sourceColumn) {
 
 void TFileForm::SetControlsEnabled(bool enabled) {
   const bool prefix = OperationAllowsPrefix(Operation);
-  for (QPushButton* button : {OkayButton, OkayNoErrorsButton, HelpButton, OptionsButton,
-                              ConvertButton})
+  for (QPushButton* button :
+       {OkayButton, OkayNoErrorsButton, HelpButton, OptionsButton, ConvertButton})
     button->setEnabled(enabled);
   AddPrefixButton->setEnabled(enabled && prefix);
   ReplacePrefixButton->setEnabled(enabled && prefix);
@@ -371,7 +377,9 @@ TOverwriteChoice TFileForm::AskOverwrite(const TOverwriteView& view) {
   return OverwriteAsk ? OverwriteAsk(view) : cv::AskOverwrite(view);
 }
 
-bool TFileForm::AskYesNo(const std::string& question) { return cv::AskYesNo(question); }
+bool TFileForm::AskYesNo(const std::string& question) {
+  return cv::AskYesNo(question);
+}
 
 void TFileForm::ShowProgress(const TFileEngineDisplay& display) {
   if (!display.Total.empty()) TotalLabel->SetFullText(ToQString(display.Total));
@@ -380,14 +388,18 @@ void TFileForm::ShowProgress(const TFileEngineDisplay& display) {
   DestinationLabel->SetFullText(ToQString(display.Destination));
 }
 
-void TFileForm::PumpEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void TFileForm::PumpEvents() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void TFileForm::Deselect(size_t sourceIndex) {
   if (sourceIndex < SourceIndices.size() && !Request.WholeDirectory)
     SourceColumn->DeselectItem(SourceIndices[sourceIndex]);
 }
 
-bool TFileForm::CopyToClipboard(const std::string& text) { return SetClipboardText(text); }
+bool TFileForm::CopyToClipboard(const std::string& text) {
+  return SetClipboardText(text);
+}
 
 void TFileForm::RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) {
   if (SourceColumn->ContainerIndex >= 0 && OnContainerItemMoved)

@@ -185,8 +185,8 @@ TEST_F(FileEngineTest, OnlyOperationsThatWriteOrFilterCountFirst) {
     int CountingPasses;
   };
   const TCase cases[] = {
-      {"Copy", "", 1},      {"Recycle", "*.tmp", 1}, {"Clip title of", "", 0},
-      {"Compare", "", 0},   {"Copy as link", "", 0}, {"Delete", "", 1},
+      {"Copy", "", 1},     {"Recycle", "*.tmp", 1}, {"Clip title of", "", 0},
+      {"Compare", "", 0},  {"Copy as link", "", 0}, {"Delete", "", 1},
       {"Recycle", "*", 0},
   };
   for (const auto& c : cases) {
@@ -207,7 +207,8 @@ TEST_F(FileEngineTest, AFailedClipboardFailsTheOperation) {
   Host.ClipboardWorks = false;
   EXPECT_FALSE(Run("Clip title of", {Source + "/a.txt"}));
   ASSERT_EQ(Ui.Errors.size(), 1u);
-  EXPECT_EQ(Ui.Errors[0].Description.rfind("Failed to Clip title of.", 0), 0u) << Ui.Errors[0].Description;
+  EXPECT_EQ(Ui.Errors[0].Description.rfind("Failed to Clip title of.", 0), 0u)
+      << Ui.Errors[0].Description;
   EXPECT_TRUE(Ui.Boxes.empty());
 }
 

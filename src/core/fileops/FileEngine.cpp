@@ -55,6 +55,27 @@ std::string CanonicalTitle(const std::string& title) {
   return TrimDelimiter(error ? NormalizeTitle(title) : path.string());
 }
 
+enum class TPlace { Elsewhere, Same, Inside };
+
+// Where `title` lies against the directory `directory`: the title and each
+// of its parents are compared by identity (device and inode), so the answer
+// holds through symbolic links and bind mounts; the part of the title that
+// does not exist yet is taken as written.
+TPlace PlaceOf(const std::string& title, const std::string& directory) {
+  struct stat home {};
+  if (::stat(directory.c_str(), &home) != 0) return TPlace::Elsewhere;
+  std::string path = CanonicalTitle(title);
+  for (bool first = true;; first = false) {
+    struct stat facts {};
+    if (::stat(path.c_str(), &facts) == 0 && facts.st_dev == home.st_dev &&
+        facts.st_ino == home.st_ino)
+      return first ? TPlace::Same : TPlace::Inside;
+    const size_t slash = path.rfind(PathDelimiter);
+    if (slash == std::string::npos || path.size() <= 1) return TPlace::Elsewhere;
+    path.resize(slash == 0 ? 1 : slash);
+  }
+}
+
 bool IsRealDirectory(const TFileInfo& info) {
   return (info.Attributes & faDirectory) != 0 && (info.Attributes & faReparsePoint) == 0;
 }
@@ -344,11 +365,10 @@ void TFileEngine::ProcessDirectory(const std::string& sourceTitle, const std::st
                                    ? TrimDelimiter(destination)
                                    : destination + GetTitleName(source);
     if (WritesIntoDestination(Operation)) {
-      const std::string canonicalSource = CanonicalTitle(source);
-      const std::string canonicalTarget = CanonicalTitle(target);
-      if (canonicalTarget == canonicalSource)
+      const TPlace place = PlaceOf(target, source);
+      if (place == TPlace::Same)
         guard.Raise("Source and destination are the same.", source, target);
-      if (IsTitleInDirectory(canonicalSource, canonicalTarget))
+      if (place == TPlace::Inside)
         guard.Raise("Can not " + Settings.Operation + " recursively.", source, target);
     }
     if (!Counting && Operation == TFileOperation::Move && !TitleExists(target) &&
@@ -501,7 +521,7 @@ void TFileEngine::CopyAsLink(const std::string& source, const std::string& desti
   guard.Run([&] {
     Refresh(source, destination);
     if (!MatchesFilters(GetTitleName(source))) return;
-    if (IsTitleInDirectory(CanonicalTitle(source), CanonicalTitle(destination)))
+    if (PlaceOf(destination, source) != TPlace::Elsewhere)
       guard.Raise("You should not " + Settings.Operation + " in the same directory.", source,
                   destination);
     const std::string link = TargetTitle(source, destination) + GetLinkExtension(source);

@@ -7,10 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -361,6 +363,22 @@ TEST_F(FileEngineTest, TheGuardsRefuseToWriteIntoTheSourceItself) {
     ASSERT_EQ(Ui.Errors.size(), 1u);
     EXPECT_NE(Ui.Errors[0].Report.find(c.Message), std::string::npos) << Ui.Errors[0].Report;
   }
+  // A bind mount of the source shows no path in common with it.
+  const std::string bound = Dir.Path + "/bound";
+  ::mkdir(bound.c_str(), 0755);
+  if (::mount(Source.c_str(), bound.c_str(), nullptr, MS_BIND, nullptr) == 0) {
+    Ui.Errors.clear();
+    TFileEngineSettings settings;
+    settings.Operation = "Copy";
+    EXPECT_TRUE(Engine.Run(settings, {Source}, bound + "/sub"));
+    EXPECT_EQ(Tree(Source + "/sub"), (std::vector<std::string>{"c.txt"}));
+    ASSERT_EQ(Ui.Errors.size(), 1u);
+    EXPECT_NE(Ui.Errors[0].Report.find("Can not Copy recursively."), std::string::npos);
+    ::umount2(bound.c_str(), MNT_DETACH);
+  } else {
+    std::printf("bind mount not allowed here (%s): that case is not run\n", std::strerror(errno));
+  }
+
   // A file onto itself.
   Ui.Errors.clear();
   TFileEngineSettings settings;

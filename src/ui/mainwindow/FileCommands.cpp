@@ -22,13 +22,16 @@ bool TMainForm::RunFileOperation(const TFileFormRequest& request, int source) {
   return okay;
 }
 
-void TMainForm::FileOperationOnActive(const std::string& operation) {
+void TMainForm::FileOperationOnActive(const std::string& operation,
+                                      const std::string& destination) {
   const int active = ActiveColumn();
   TColumn& column = Column(active);
   const TFileListData* item = column.FocusedItem();
   if (!item) return;
   TFileFormRequest request;
   request.Operation = operation;
+  request.TwoColumn = !destination.empty();
+  request.DestinationTitle = destination;
   request.SourceTitle = item->Title;
   request.ActiveIndex = column.List.FocusIndex();
   request.Container = column.ContainerIndex;
@@ -40,18 +43,7 @@ void TMainForm::FillDropToPartitionMenu(QMenu& menu, const std::string& operatio
   qDeleteAll(menu.findChildren<TPartitionsDialog*>(Qt::FindDirectChildrenOnly));
   auto* partitions = new TPartitionsDialog(&menu);
   partitions->OnCopyMove = [this](const std::string& root, const std::string& chosen) {
-    const int active = ActiveColumn();
-    TColumn& column = Column(active);
-    const TFileListData* item = column.FocusedItem();
-    if (!item) return;
-    TFileFormRequest request;
-    request.Operation = chosen;
-    request.TwoColumn = true;
-    request.DestinationTitle = root;
-    request.SourceTitle = item->Title;
-    request.ActiveIndex = column.List.FocusIndex();
-    request.Container = column.ContainerIndex;
-    RunFileOperation(request, active);
+    FileOperationOnActive(chosen, root);
   };
   partitions->Setup(&menu, ShiftStateFrom(MenuShift), operation, false, {});
 }

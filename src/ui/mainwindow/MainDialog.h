@@ -146,8 +146,9 @@ private:
   bool MainKey(const QKeyEvent& key);
   void RegisterCommands();
   void RegisterFileCommands();
-  // "Recycle file *", "Delete file *", "Clip titles *" on the active column.
-  void FileOperationOnActive(const std::string& operation);
+  // The file dialog over the active column's selection or active file;
+  // `destination` names the destination directory of two-column operations.
+  void FileOperationOnActive(const std::string& operation, const std::string& destination = {});
   void FillDropToPartitionMenu(QMenu& menu, const std::string& operation);
   void GoTo(const std::string& directory);
 public:

@@ -5,7 +5,10 @@
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
 #include "fileops/FileForm.h"
+#include "mainwindow/MainMenus.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -72,6 +75,32 @@ TEST_F(FileCommandsTest, KeysRecycleAndDeleteThroughTheDialogAndTheColumnFollows
   EXPECT_FALSE(fs::exists(Tree + "/d.txt"));
   EXPECT_EQ(column.Count(), 0);
   EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(FileCommandsTest, DropToPartitionAsksToCopyTheActiveFileToThePartitionRoot) {
+  Form.EnableFileMenuItems({});
+  QAction* copy = Form.Menus->Action("File/Drop to partition/Copy *");
+  ASSERT_NE(copy, nullptr);
+  ASSERT_TRUE(copy->isEnabled());
+  QMenu* partitions = copy->menu();
+  ASSERT_NE(partitions, nullptr);
+  Q_EMIT partitions->aboutToShow();
+  QAction* root = nullptr;
+  for (QAction* action : partitions->actions())
+    if (action->data().toByteArray() == "/") root = action;
+  ASSERT_NE(root, nullptr) << "the root partition is offered";
+  std::string caption, destination;
+  QTimer::singleShot(0, &Form, [&] {
+    caption = Form.FileForm->windowTitle().toStdString();
+    Question = Form.FileForm->CurrentLabel->FullText().toStdString();
+    destination = Form.FileForm->DestinationLabel->FullText().toStdString();
+    Form.FileForm->CancelButton->click();
+  });
+  root->trigger();
+  EXPECT_EQ(caption, "Copy");
+  EXPECT_EQ(Question, "Copy focused file / directory?");
+  EXPECT_EQ(destination, "/");
+  EXPECT_EQ(Form.Column(1).Count(), 4) << "cancelled: nothing changed";
 }
 
 } // namespace

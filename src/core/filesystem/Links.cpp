@@ -1,5 +1,7 @@
 #include "filesystem/Links.h"
 
+#include "foundation/Clipboard.h"
+
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
 #include "filesystem/FileHandles.h"
@@ -90,11 +92,6 @@ bool IsUtf8(const std::string& text) {
   return g_utf8_validate(text.data(), text.size(), nullptr);
 }
 
-bool IsUnreservedUrlByte(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
-         c == '-' || c == '.' || c == '_' || c == '~';
-}
-
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -176,19 +173,8 @@ bool SplitExec(std::string_view exec, std::string& program, std::string& argumen
 }
 
 std::string FileUrlFromTitle(std::string_view title) {
-  static constexpr char Hex[] = "0123456789ABCDEF";
-  std::string url = "file://";
-  for (const char c : title) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (IsUnreservedUrlByte(byte)) {
-      url += c;
-    } else {
-      url += '%';
-      url += Hex[byte >> 4];
-      url += Hex[byte & 0xF];
-    }
-  }
-  return url;
+  const QByteArray url = FileUrlBytes(std::string(title));
+  return std::string(url.constData(), static_cast<size_t>(url.size()));
 }
 
 std::string TitleFromFileUrl(std::string_view url) {

@@ -83,6 +83,32 @@ bool SetClipboardText(const std::string& text) {
   });
 }
 
+QByteArray FileUrlBytes(const std::string& title) {
+  const QByteArray path(title.data(), static_cast<qsizetype>(title.size()));
+  return "file://" + path.toPercentEncoding("/");
+}
+
+bool SetClipboardFiles(const std::vector<std::string>& titles, const std::string& text, bool cut) {
+  TGuard guard("SetClipboardFiles");
+  return guard.Run(false, [&] {
+    QClipboard* clipboard = ClipboardOrNull();
+    if (!clipboard) guard.Raise(DefaultCopyFailure);
+    auto* data = new QMimeData;
+    QList<QUrl> urls;
+    QByteArray gnome = cut ? "cut" : "copy";
+    for (const std::string& title : titles) {
+      const QByteArray url = FileUrlBytes(title);
+      urls.append(QUrl::fromEncoded(url));
+      gnome += '\n' + url;
+    }
+    data->setUrls(urls);
+    data->setData(GnomeCopiedFiles, gnome);
+    data->setText(ToQString(text));
+    clipboard->setMimeData(data);
+    return true;
+  });
+}
+
 std::string CopyTextFromClipboard() {
   TGuard guard("CopyTextFromClipboard");
   return guard.Run(std::string(), [&] {

@@ -20,6 +20,13 @@ bool CopyTextToClipboard(const std::string& text, const std::string& failureMess
                          bool beep = false, bool append = false);
 // Puts the text as it is (also an empty one).
 bool SetClipboardText(const std::string& text);
+// A file list for other programs to paste: "text/uri-list",
+// "x-special/gnome-copied-files" ("copy" or "cut") and `text` as the plain
+// text. Non-UTF-8 names keep their bytes (percent-encoded).
+bool SetClipboardFiles(const std::vector<std::string>& titles, const std::string& text,
+                       bool cut = false);
+// "file://" and the title's bytes percent-encoded.
+QByteArray FileUrlBytes(const std::string& title);
 // Empty, and "Failed to get text from clipboard.", when there is no clipboard.
 std::string CopyTextFromClipboard();
 // The clipboard's file list: its local file URLs, else its text's lines.

@@ -17,6 +17,21 @@ protected:
   test::TRecordingUserInterface Ui;
 };
 
+TEST_F(ClipboardRoundTripTest, FileListsGoOutInEveryFormAndComeBackByteForByte) {
+  const std::vector<std::string> titles = {"/d/a b.txt", "/d/caf\xE9", "/d/100%.txt"};
+  ASSERT_TRUE(SetClipboardFiles(titles, "shown text", true));
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(data->text(), "shown text");
+  ASSERT_EQ(data->urls().size(), 3);
+  EXPECT_EQ(data->urls()[0].toEncoded(), "file:///d/a%20b.txt");
+  EXPECT_EQ(data->data("x-special/gnome-copied-files"),
+            "cut\nfile:///d/a%20b.txt\nfile:///d/caf%E9\nfile:///d/100%25.txt");
+  std::vector<std::string> back;
+  ASSERT_TRUE(ClipboardFilesToList(back));
+  EXPECT_EQ(back, titles);
+}
+
 TEST_F(ClipboardRoundTripTest, CopyAppendAndRead) {
   EXPECT_TRUE(CopyTextToClipboard("first"));
   EXPECT_EQ(CopyTextFromClipboard(), "first");

@@ -398,6 +398,8 @@ void TFileForm::Deselect(size_t sourceIndex) {
 }
 
 bool TFileForm::CopyToClipboard(const std::string& text) {
+  // Clipped titles paste as files in other programs; a comparison is a report.
+  if (Operation == TFileOperation::ClipTitles) return SetClipboardFiles(TitlesFromText(text), text);
   return SetClipboardText(text);
 }
 

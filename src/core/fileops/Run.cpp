@@ -379,6 +379,15 @@ bool SplitCommandLine(std::string_view line, std::vector<std::string>& arguments
   return true;
 }
 
+std::string QuoteArgument(std::string_view argument) {
+  std::string quoted = "\"";
+  for (const char c : argument) {
+    if (c == '"' || c == '\\' || c == '$' || c == '`') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + '"';
+}
+
 bool SubstituteArguments(std::string_view line, const std::string& source,
                          const std::string& destination, std::vector<std::string>& arguments) {
   std::vector<std::string> templates;

@@ -54,6 +54,8 @@ std::string SubstituteAll(std::string_view text, const std::string& source,
 // entries use (blanks separate; "…" groups, with \" \\ \$ \` inside; '…'
 // groups literally; \ escapes outside quotes). False on an open quote.
 bool SplitCommandLine(std::string_view line, std::vector<std::string>& arguments);
+// One argument quoted so that SplitCommandLine gives it back unchanged.
+std::string QuoteArgument(std::string_view argument);
 // Splits the template first, then substitutes inside each argument, so a
 // title never adds or splits arguments. Desktop-entry field codes left in
 // the template ("%f", "%U", ...) are dropped.

@@ -6,6 +6,8 @@
 #include "columns/History.h"
 #include "columns/MyPanel.h"
 #include "filesystem/Extensions.h"
+#include "filesystem/Links.h"
+#include "fileops/Run.h"
 #include "filesystem/File.h"
 #include "filesystem/SpecialLocations.h"
 #include "foundation/BusyCount.h"
@@ -392,16 +394,34 @@ void TMainForm::ColumnKey(int column, const QKeyEvent& key) {
 
 void TMainForm::EnterActiveItem(int column, Qt::KeyboardModifiers modifiers) {
   if (BusyCount.Busy() || column >= VisibleColumns()) return;
-  const TFileListData* item = Column(column).FocusedItem();
-  // Running files comes with the run commands; directories and partitions open here.
-  if (!item || item->Type != fltDirectory) return;
-  const std::string title = Column(column).ActiveTitle;
-  TGuard guard("TMainForm::EnterActiveItem");
+  RunActiveItem(column, modifiers, false);
+}
+
+void TMainForm::RunActiveItem(int column, Qt::KeyboardModifiers modifiers, bool maximized) {
+  TColumn& source = Column(column);
+  const TFileListData* item = source.FocusedItem();
+  if (!item) return;
+  const std::string title = source.ActiveTitle;
+  TGuard guard("TColumn::Com_Run");
   guard.Run([&] {
-    BoardModel->EnterDirectory(column, title, GroupKeys(modifiers));
+    std::string directory;
+    if (item->Type == fltDirectory) {
+      directory = title;
+    } else if (item->Type == fltLink && IsLinkTitle(title)) {
+      TLinkFile link;
+      link.Load(title, false);
+      guard.TakeOver();
+      if (link.ReferenceIsDirectory()) directory = link.Reference;
+    }
+    if (!directory.empty()) {
+      BoardModel->EnterDirectory(column, directory, GroupKeys(modifiers));
+      guard.TakeOver();
+      return;
+    }
+    MyRunFile(title, {}, {}, true, maximized);
     guard.TakeOver();
   });
-  guard.Show("Failed to load directory.");
+  guard.Show(item->Type == fltDirectory ? "Failed to load directory." : "Failed to run file.");
 }
 
 void TMainForm::ParentDirectory(int column, Qt::KeyboardModifiers modifiers) {
@@ -1000,6 +1020,7 @@ void TMainForm::RegisterCommands() {
   m.OnFill("File/Navigate/History", [this](QMenu& menu) { FillHistoryMenu(menu); });
   m.OnFill("File/Partitions", [this](QMenu& menu) { FillPartitionsMenu(menu); });
   RegisterFileCommands();
+  RegisterColumnCommands();
   auto onActive = [this](void (TColumn::*command)()) {
     return [this, command] {
       (Column(ActiveColumn()).*command)();

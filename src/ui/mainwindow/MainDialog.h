@@ -5,6 +5,7 @@
 #include "columns/Board.h"
 #include "columns/BoardColumns.h"
 #include "columns/DirMonitorCheck.h"
+#include "fileops/ActiveFileCommands.h"
 #include "fileops/FileFormSettings.h"
 #include "foundation/MemoryStorage.h"
 #include "foundation/MyTime.h"
@@ -16,6 +17,7 @@
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -86,6 +88,8 @@ public:
   void LayoutBoard();
   // Enter on the active item, Backspace: browsing inside the column's group.
   void EnterActiveItem(int column, Qt::KeyboardModifiers modifiers);
+  // "Run": a directory (or a link to one) is entered, anything else runs.
+  void RunActiveItem(int column, Qt::KeyboardModifiers modifiers, bool maximized);
   void ParentDirectory(int column, Qt::KeyboardModifiers modifiers);
   void FocusColumn(int index);
   // The directory-monitor check over the visible columns.
@@ -150,6 +154,19 @@ private:
   // `destination` names the destination directory of two-column operations.
   void FileOperationOnActive(const std::string& operation, const std::string& destination = {});
   void FillDropToPartitionMenu(QMenu& menu, const std::string& operation);
+  // The commands on the active column's active file.
+  void RegisterColumnCommands();
+  // Raises the busy counter around `body`, then reloads changed columns.
+  void BusyBracket(const std::function<void()>& body);
+  void ClipActivePart(TClipPart part);
+  void GoToReference();
+  void SetActiveFileFromClipboard();
+  void SetAsWallpaper();
+  // "%t_cl%" and "%r_cl%": the selection (or the active file) as a file list.
+  void ClipSelection(bool references);
+  // The "Send" and "Tools" menus from their directories of links.
+  void FillLinkMenu(QMenu& menu, const std::string& directory, bool send);
+  class TManualRunForm* ManualRunForm = nullptr;
   void GoTo(const std::string& directory);
 public:
   // Shows board `index` (the number keys, the boards menu, the search board).

@@ -109,6 +109,14 @@ TEST(SubstitutionTest, ArgumentsAreSplitFirstSoTitlesNeverAddArguments) {
   }
   std::vector<std::string> arguments;
   EXPECT_FALSE(SubstituteArguments("\"open", "/d/a", "", arguments));
+
+  // Quoting is the inverse of splitting, whatever an argument holds.
+  const std::vector<std::string> odd = {"a b", "q\"x", "back\\slash", "$HOME", "`x`", "100%", ""};
+  std::string line;
+  for (const std::string& argument : odd)
+    line += QuoteArgument(argument) + " ";
+  ASSERT_TRUE(SplitCommandLine(line, arguments));
+  EXPECT_EQ(arguments, odd);
 }
 
 TEST(RunTest, InnerExtensionOfTitlesWithTwo) {

@@ -1,0 +1,185 @@
+// The main window's commands on the active column's active file: running,
+// references, clip texts, pictures, links as menu items, the send and tool
+// menus. The column's side is in the core; this file only picks the column
+// and shows.
+
+#include "mainwindow/MainDialog.h"
+
+#include "columns/Column.h"
+#include "fileops/ActiveFileCommands.h"
+#include "fileops/ManualRunForm.h"
+#include "fileops/OverwriteForm.h"
+#include "fileops/Run.h"
+#include "filesystem/Extensions.h"
+#include "filesystem/File.h"
+#include "filesystem/Links.h"
+#include "foundation/BusyCount.h"
+#include "foundation/Clipboard.h"
+#include "foundation/Guard.h"
+#include "foundation/Program.h"
+#include "foundation/ShiftState.h"
+#include "foundation/UserInterface.h"
+#include "foundation/Utilities.h"
+#include "mainwindow/MainMenus.h"
+
+#include <QMenu>
+
+namespace cv {
+
+void TMainForm::BusyBracket(const std::function<void()>& body) {
+  {
+    TBusyScope busy;
+    body();
+  }
+  // Every column that shows a changed directory reads it again.
+  CheckDirMonitor(true);
+}
+
+void TMainForm::ClipActivePart(TClipPart part) {
+  TGuard guard("TMainForm::ClipActivePart");
+  guard.Run([&] {
+    CopyTextToClipboard(ClipPartText(Column(ActiveColumn()).ActiveTitle, part),
+                        ClipPartFailure(part));
+    guard.TakeOver();
+  });
+  guard.Show(ClipPartFailure(part));
+}
+
+void TMainForm::GoToReference() {
+  TColumn& column = Column(ActiveColumn());
+  const TFileListData* item = column.FocusedItem();
+  if (!item || item->Type != fltLink) return;
+  TGuard guard("TColumn::Com_GoToReference");
+  guard.Run([&] {
+    std::string reference;
+    if (IsLinkTitle(column.ActiveTitle)) {
+      TLinkFile link;
+      link.Load(column.ActiveTitle, true);
+      guard.TakeOver();
+      reference = link.Reference;
+    } else {
+      reference = GetWhenReference(column.ActiveTitle, nullptr, nullptr, nullptr, true);
+      guard.TakeOver();
+    }
+    column.LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt, reference);
+  });
+  guard.Show("Failed to go to reference.");
+  FocusColumn(ActiveColumn());
+}
+
+void TMainForm::SetActiveFileFromClipboard() {
+  TColumn& column = Column(ActiveColumn());
+  TGuard guard("TColumn::Com_LoadActiveTitle");
+  guard.Run([&] {
+    const std::string text = CopyTextFromClipboard();
+    guard.TakeOver();
+    const std::string title = TitleFromClipboardText(text);
+    if (title.empty()) {
+      ShowWarning("There is no title in the clipboard.");
+      return;
+    }
+    if (!AskYesNo("Set \"" + title + "\" as active file ?")) return;
+    column.LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt, title);
+  });
+  guard.Show("Failed to load as active title.");
+  FocusColumn(ActiveColumn());
+}
+
+void TMainForm::SetAsWallpaper() {
+  const std::string reference =
+      ClipPartText(Column(ActiveColumn()).ActiveTitle, TClipPart::Reference);
+  if (!IsPictureFile(reference)) {
+    ShowWarning("File must be a picture.");
+    return;
+  }
+  if (SetPictureAsWallpaper(reference)) RunCommand("Work/Hide");
+}
+
+void TMainForm::ClipSelection(bool references) {
+  TColumn& column = Column(ActiveColumn());
+  std::vector<std::string> titles;
+  for (const TFileListData& item : column.Items)
+    if (item.Selected) titles.push_back(item.Title);
+  if (titles.empty() && column.FocusedItem()) titles.push_back(column.ActiveTitle);
+  std::string text;
+  for (std::string& title : titles) {
+    if (references) title = ClipPartText(title, TClipPart::Reference);
+    text += title + "\n";
+  }
+  SetClipboardFiles(titles, text);
+  FunStatContext.Reset(fsPerfect);
+}
+
+void TMainForm::FillLinkMenu(QMenu& menu, const std::string& directory, bool send) {
+  menu.clear();
+  const auto click = [this, send](QAction* action) {
+    const std::string item = MenuItemTitle(action);
+    TGuard guard("TMainForm::SendMenuClick");
+    guard.Run([&] {
+      if (send) {
+        const TShiftState shift = ShiftStateFrom(MenuShift);
+        const TSendSource which = ShiftStateIs(shift, ssCtrl)    ? TSendSource::Reference
+                                  : ShiftStateIs(shift, ssShift) ? TSendSource::Parent
+                                                                 : TSendSource::Title;
+        SendToItem(item, SendSourceTitle(Column(ActiveColumn()).ActiveTitle, which));
+      } else {
+        MyRunFile(item, {}, {}, false, false);
+      }
+      guard.TakeOver();
+    });
+    guard.Show("Failed to run file.");
+  };
+  // A menu directory nobody has filled yet is an empty menu, not a failure.
+  if (IsDirectoryTitle(directory)) {
+    TGuard guard("TMainForm::FillLinkMenu");
+    guard.Run([&] {
+      LoadMenuWithFiles(&menu, directory, "*.desktop", click, &menu, {}, true, true, false);
+      guard.TakeOver();
+    });
+    guard.Show("Failed to load menu.");
+  }
+  FunStatContext.Reset(fsPerfect);
+  if (menu.isEmpty()) menu.addAction(tr("(empty)"))->setEnabled(false);
+}
+
+void TMainForm::RegisterColumnCommands() {
+  TMainMenus& m = *Menus;
+  ClipSelectedFiles = [this](bool references) { ClipSelection(references); };
+  const std::pair<const char*, TClipPart> clips[] = {{"Name", TClipPart::Name},
+                                                     {"Path", TClipPart::Path},
+                                                     {"Title", TClipPart::Title},
+                                                     {"Reference", TClipPart::Reference}};
+  for (const auto& [caption, part] : clips)
+    m.On(std::string("File/Miscellaneous/Clip active file/") + caption,
+         [this, part] { ClipActivePart(part); });
+  m.On("File/Miscellaneous/Go to reference", [this] { GoToReference(); });
+  m.On("File/Navigate/Set as active file", [this] { SetActiveFileFromClipboard(); });
+  m.On("File/Miscellaneous/Set as wallpaper", [this] { SetAsWallpaper(); });
+  m.On("File/Miscellaneous/Paste picture", [this] {
+    BusyBracket([this] { PasteClipboardPicture(Column(ActiveColumn()).ShownPath()); });
+  });
+  m.On("File/Miscellaneous/Print", [this] {
+    TGuard guard("TColumn::Com_print");
+    guard.Run([&] {
+      const std::string reference =
+          ClipPartText(Column(ActiveColumn()).ActiveTitle, TClipPart::Reference);
+      RunVerb(reference, "Print", GetTitlePath(reference));
+      guard.TakeOver();
+    });
+    guard.Show("Failed to print.");
+  });
+  m.On("File/Miscellaneous/Manual run", [this] {
+    if (!ManualRunForm) ManualRunForm = new TManualRunForm(this);
+    const TColumn& column = Column(ActiveColumn());
+    ManualRunForm->Dialog(column.FocusedItem() ? column.ActiveTitle : std::string());
+  });
+  m.On("File/View & Edit/Edit", [this] { EditFile(Column(ActiveColumn()).ActiveTitle); });
+  for (const char* item : {"Tool", "Location", "Send", "Send-drag", "Desktop", "Startup"})
+    m.On(std::string("File/Miscellaneous/Link as item in/") + item, [this, item] {
+      LinkActiveFileAs(item, Column(ActiveColumn()).ActiveTitle, &AskOverwrite);
+    });
+  m.OnFill("File/Send", [this](QMenu& menu) { FillLinkMenu(menu, Program.SendPath(), true); });
+  m.OnFill("Work/Tools", [this](QMenu& menu) { FillLinkMenu(menu, Program.ToolsPath(), false); });
+}
+
+} // namespace cv

@@ -24,8 +24,9 @@ std::string_view GetFileListTypeLetter(int type) {
 int GetFileListType(std::string_view title, bool isDirectory, bool executable) {
   if (isDirectory) return fltDirectory;
   if (IsDocumentFile(title)) return fltDocument;
-  if (executable || IsExtensionInList(title, &ProgramFileExtensions)) return fltProgram;
+  // Desktop entries are marked executable to be trusted; they stay links.
   if (IsLinkFile(title)) return fltLink;
+  if (executable || IsExtensionInList(title, &ProgramFileExtensions)) return fltProgram;
   return fltGeneric;
 }
 

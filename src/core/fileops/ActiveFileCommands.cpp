@@ -69,7 +69,8 @@ std::string TitleFromClipboardText(const std::string& text) {
     const size_t first = line.find_first_not_of(" \t");
     if (first == std::string::npos) continue;
     if (line.compare(first, 5, "file:") == 0)
-      return LocalFileTitleFromUrl(QUrl::fromEncoded(QByteArray::fromStdString(line.substr(first))));
+      return LocalFileTitleFromUrl(
+          QUrl::fromEncoded(QByteArray::fromStdString(line.substr(first))));
     // Names may begin or end with blanks: only a blank line is skipped.
     return NormalizeTitle(line);
   }
@@ -127,8 +128,8 @@ bool AttachStreamNames(const std::string& destination, std::vector<std::string>&
   return guard.Run(false, [&] {
     MyFileStream.GetNames(destination, &names);
     // A file system without user attributes simply has no streams.
-    if (FunStatContext.Failed() && IsStreamsNotSupportedCode(
-                                       static_cast<int>(FunStatContext.SystemErrorCode))) {
+    if (FunStatContext.Failed() &&
+        IsStreamsNotSupportedCode(static_cast<int>(FunStatContext.SystemErrorCode))) {
       FunStatContext.Reset(fsPerfect);
       names.clear();
     }

@@ -112,6 +112,7 @@ public:
   bool RunFileOperation(const TFileFormRequest& request, int source);
   TFileFormSettings FileFormState;
   TFileForm* FileForm = nullptr;
+  class TManualRunForm* ManualRunForm = nullptr;
   TMainMenus* Menus = nullptr;
 
   // The enabled, checked and title states of the menus, from the active
@@ -166,7 +167,6 @@ private:
   void ClipSelection(bool references);
   // The "Send" and "Tools" menus from their directories of links.
   void FillLinkMenu(QMenu& menu, const std::string& directory, bool send);
-  class TManualRunForm* ManualRunForm = nullptr;
   void GoTo(const std::string& directory);
 public:
   // Shows board `index` (the number keys, the boards menu, the search board).

@@ -131,7 +131,10 @@ void FillFacts(TFileProperties& out, const struct statx& facts) {
   out.ModifiedFileTime = FileTimeOf(facts.stx_mtime);
   out.AccessedFileTime = FileTimeOf(facts.stx_atime);
   out.StatusChangedFileTime = FileTimeOf(facts.stx_ctime);
-  out.BirthFileTime = (facts.stx_mask & STATX_BTIME) ? FileTimeOf(facts.stx_btime) : 0;
+  // Some file systems answer a birth time of zero for inodes that keep none.
+  const bool born = (facts.stx_mask & STATX_BTIME) &&
+                    (facts.stx_btime.tv_sec != 0 || facts.stx_btime.tv_nsec != 0);
+  out.BirthFileTime = born ? FileTimeOf(facts.stx_btime) : 0;
   out.OwnerId = facts.stx_uid;
   out.GroupId = facts.stx_gid;
   out.OwnerName = NameOfId<passwd>(facts.stx_uid, ::getpwuid_r, &passwd::pw_name);

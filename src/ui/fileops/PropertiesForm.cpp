@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -65,6 +66,10 @@ TPropertiesForm::TPropertiesForm(QWidget* parent) : QDialog(parent) {
   TypeLabel = ValueLabel();
   LocationLabel = ValueLabel();
   SizeLabel = ValueLabel();
+  // A running count must not wrap into a row that has no room for it.
+  SizeLabel->setWordWrap(false);
+  SizeLabel->setMinimumWidth(SizeLabel->fontMetrics().horizontalAdvance(
+      "Counting… 9999999 files, 999999 directories, 999.9 GB"));
   StopButton = new QPushButton(tr("Stop"));
   StopButton->setAutoDefault(false);
   StopButton->hide();
@@ -144,8 +149,9 @@ QLayout* TPropertiesForm::BuildPermissions() {
     }
   }
   ModeLabel = ValueLabel();
-  grid->addWidget(ModeLabel, 4, 0, 1, 4);
-  grid->setColumnStretch(4, 1);
+  grid->addWidget(ModeLabel, 4, 0, 1, 5);
+  // The boxes stay together; the free width goes to the right.
+  grid->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum), 0, 4);
   return grid;
 }
 
@@ -253,8 +259,11 @@ void TPropertiesForm::StartCounting() {
 
 void TPropertiesForm::ShowCount() {
   const bool finished = Finished.load();
-  QString text = CountOf(Files, "file", "files") + ", " +
-                 CountOf(Directories, "directory", "directories") + ", " + SizeText(Bytes);
+  // The exact bytes only at the end: the running text keeps one length.
+  QString text =
+      CountOf(Files, "file", "files") + ", " + CountOf(Directories, "directory", "directories") +
+      ", " +
+      (finished ? SizeText(Bytes) : QString::fromStdString(GetSizeText(0, 0, Bytes)).trimmed());
   if (Unreadable != 0)
     text += ", " + CountOf(Unreadable, "unreadable directory", "unreadable directories");
   if (!finished) {

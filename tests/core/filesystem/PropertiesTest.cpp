@@ -51,6 +51,7 @@ TEST_F(PropertiesTest, LoadsTheFactsOfEachKindOfEntry) {
   ASSERT_EQ(::symlink("note.txt", (Root + "/link").c_str()), 0);
   ASSERT_EQ(::symlink("missing", (Root + "/broken").c_str()), 0);
   ASSERT_TRUE(CopyFileAsLink(note, Root + "/note.desktop", true, false, false, ""));
+  ASSERT_TRUE(WriteBytes(Root + "/raw\xff.txt", "text", 0600));
 
   struct TRow {
     std::string Name, TypeText, LinkTarget;
@@ -64,6 +65,7 @@ TEST_F(PropertiesTest, LoadsTheFactsOfEachKindOfEntry) {
       {"link", "Symbolic link to ", "note.txt", false, true, 6, 0640},
       {"broken", "Broken symbolic link", "missing", false, true, 0, 0777},
       {"note.desktop", "(application/x-desktop)", note, false, false, 0, 0},
+      {"raw\xff.txt", "(text/plain)", "", false, false, 4, 0600},
   };
   for (const TRow& row : rows) {
     SCOPED_TRACE(row.Name);
@@ -96,6 +98,29 @@ TEST_F(PropertiesTest, LoadsTheFactsOfEachKindOfEntry) {
   EXPECT_FALSE(LoadFileProperties(Root + "/absent", facts));
   EXPECT_EQ(Failure("Failed to open file.", ENOENT), "");
   EXPECT_TRUE(facts.Name.empty());
+}
+
+TEST_F(PropertiesTest, WorksBeyondThePathLimit) {
+  const test::TDeepDirectory deep(
+      Root, test::TDeepDirectory::ComponentsToLength(Root.size(), PATH_MAX + 600));
+  ASSERT_TRUE(deep.Built());
+  ASSERT_TRUE(deep.MakeFile("deep.txt"));
+  const std::string file = deep.Title + "/deep.txt";
+  TFileProperties facts;
+  ASSERT_TRUE(LoadFileProperties(file, facts)) << FunStatContext.GetReport();
+  EXPECT_EQ(facts.Name, "deep.txt");
+  EXPECT_EQ(facts.Location, deep.Title);
+  EXPECT_TRUE(SetFileMode(file, 0604)) << FunStatContext.GetReport();
+  ASSERT_TRUE(LoadFileProperties(file, facts));
+  EXPECT_EQ(facts.Mode, 0604u);
+
+  std::atomic<bool> cancel{false};
+  TDirectoryCount count;
+  EXPECT_TRUE(CountDirectory(Root, cancel, count));
+  EXPECT_EQ(count.Files, 1u);
+  EXPECT_EQ(count.Directories,
+            test::TDeepDirectory::ComponentsToLength(Root.size(), PATH_MAX + 600).size());
+  EXPECT_EQ(count.Unreadable, 0u);
 }
 
 TEST_F(PropertiesTest, UnknownOwnerShowsTheIds) {

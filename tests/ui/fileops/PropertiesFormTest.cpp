@@ -66,7 +66,7 @@ TEST_F(PropertiesFormTest, ShowsAFileAndAppliesItsPermissions) {
   form.ModeBoxes[0]->setChecked(false);
   QTest::mouseClick(form.ApplyButton, Qt::LeftButton);
   ASSERT_EQ(Ui.Errors.size(), 1u);
-  EXPECT_NE(Ui.Errors[0].Report.find("Failed to change permissions."), std::string::npos);
+  EXPECT_NE(Ui.Errors[0].Description.find("Failed to change permissions."), std::string::npos);
   EXPECT_FALSE(FunStatContext.Failed());
 }
 
@@ -83,7 +83,7 @@ TEST_F(PropertiesFormTest, CountsADirectoryToItsTotals) {
   EXPECT_TRUE(form.StopButton->isHidden());
 }
 
-TEST_F(PropertiesFormTest, ClosingDuringACountEndsItPromptly) {
+TEST_F(PropertiesFormTest, StopOrCloseEndsACountPromptly) {
   const std::string top = Dir.Path + "/top";
   fs::create_directories(top);
   for (int i = 0; i < 200; ++i)
@@ -94,16 +94,32 @@ TEST_F(PropertiesFormTest, ClosingDuringACountEndsItPromptly) {
     ++seen;
     std::this_thread::sleep_for(std::chrono::milliseconds(20)); // 4 s for the whole tree
   };
-  ASSERT_TRUE(form.Load(top));
-  QTRY_VERIFY_WITH_TIMEOUT(seen >= 3, 5000);
-  EXPECT_TRUE(form.SizeLabel->text().startsWith("Counting… "))
-      << form.SizeLabel->text().toStdString();
-  QElapsedTimer clock;
-  clock.start();
-  QTest::mouseClick(form.CloseButton, Qt::LeftButton);
-  EXPECT_LT(clock.elapsed(), 500);
-  EXPECT_FALSE(form.Counting());
-  EXPECT_LT(seen, 200);
+  for (QPushButton* button : {form.StopButton, form.CloseButton}) {
+    SCOPED_TRACE(button->text().toStdString());
+    seen = 0;
+    ASSERT_TRUE(form.Load(top));
+    QTRY_VERIFY_WITH_TIMEOUT(seen >= 3, 5000);
+    EXPECT_TRUE(form.SizeLabel->text().startsWith("Counting… "))
+        << form.SizeLabel->text().toStdString();
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Counting(), 5000);
+    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_LT(seen, 200);
+    if (button == form.StopButton) { // the partial count stays to be read
+      EXPECT_TRUE(form.SizeLabel->text().startsWith("Stopped: "))
+          << form.SizeLabel->text().toStdString();
+    }
+  }
+}
+
+TEST_F(PropertiesFormTest, AFileThatCannotBeReadIsReported) {
+  ShowPropertiesDialog(Dir.Path + "/absent", nullptr);
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_NE(Ui.Errors[0].Description.find("Failed to show properties."), std::string::npos);
+  EXPECT_NE(Ui.Errors[0].Report.find("Failed to open file."), std::string::npos);
+  EXPECT_FALSE(FunStatContext.Failed());
 }
 
 } // namespace

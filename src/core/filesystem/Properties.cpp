@@ -249,13 +249,18 @@ public:
     const TTitleAt at(directory);
     const int flags =
         O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK | (followLink ? 0 : O_NOFOLLOW);
-    const int fd = at.Error != 0 ? -1 : ::openat(at.Directory, at.Name.c_str(), flags);
-    const int openError = at.Error != 0 ? at.Error : errno;
-    DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+    int error = at.Error;
+    DIR* dir = nullptr;
+    if (error == 0) {
+      const int fd = ::openat(at.Directory, at.Name.c_str(), flags);
+      if (fd < 0 || !(dir = ::fdopendir(fd))) {
+        error = errno;
+        if (fd >= 0) ::close(fd);
+      }
+    }
     if (!dir) {
-      if (fd >= 0) ::close(fd);
       // Gone or made a link since it was listed: not there to count.
-      if (followLink || !(openError == ENOENT || openError == ELOOP || openError == ENOTDIR))
+      if (followLink || !(error == ENOENT || error == ELOOP || error == ENOTDIR))
         ++Count.Unreadable;
       return true;
     }

@@ -234,9 +234,14 @@ TEST_F(DirectoryCountTest, StopsWhenCancelled) {
 }
 
 TEST_F(DirectoryCountTest, SkipsWhatVanishesDuringTheWalk) {
+  test::TTempDir outside;
+  ASSERT_TRUE(WriteBytes(outside.Path + "/not-ours", "xxxxxxxx"));
   EXPECT_TRUE(Count([&](const std::string& title) {
-    if (title == Root + "/a") fs::remove(Root + "/b");         // listed, not yet examined
-    if (title == Root + "/sub") fs::remove_all(Root + "/sub"); // counted, not yet opened
+    if (title == Root + "/a") fs::remove(Root + "/b"); // listed, not yet examined
+    if (title == Root + "/sub") { // counted, not yet opened: now a link to elsewhere
+      fs::remove_all(Root + "/sub");
+      fs::create_directory_symlink(outside.Path, Root + "/sub");
+    }
   }));
   EXPECT_EQ(Seen, (std::vector<std::string>{"a", "link", "sub"}));
   EXPECT_EQ(Totals.Files, 2u);

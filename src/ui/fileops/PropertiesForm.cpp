@@ -1,0 +1,302 @@
+#include "fileops/PropertiesForm.h"
+
+#include "filesystem/File.h"
+#include "foundation/Guard.h"
+#include "foundation/QtText.h"
+#include "foundation/Text.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpacerItem>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <sys/stat.h>
+
+namespace cv {
+namespace {
+
+QLabel* ValueLabel() {
+  auto* label = new QLabel;
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  label->setWordWrap(true);
+  label->setMinimumWidth(320);
+  return label;
+}
+
+// "1.2 KB (1,234 bytes)"; the bytes alone below a kilobyte.
+QString SizeText(uint64_t bytes) {
+  const QString exact = QString::fromStdString(IntToGroupedText(static_cast<int64_t>(bytes))) +
+                        (bytes == 1 ? " byte" : " bytes");
+  if (bytes < 1024) return exact;
+  return QString::fromStdString(GetSizeText(0, 0, bytes)).trimmed() + " (" + exact + ")";
+}
+
+QString TimeText(uint64_t fileTime) {
+  return QString::fromStdString(ShortDateTimeText(" ", ConvertFileTime(fileTime)));
+}
+
+QString CountOf(uint64_t count, const char* one, const char* many) {
+  return QString::number(count) + " " + (count == 1 ? one : many);
+}
+
+QString StreamsText(const std::vector<TStreamFact>& streams) {
+  if (streams.empty()) return QObject::tr("None");
+  QStringList lines;
+  for (const TStreamFact& stream : streams)
+    lines << ToQString(stream.Name) + " (" + SizeText(stream.Size) + ")";
+  return lines.join('\n');
+}
+
+constexpr mode_t ModeBits[9] = {S_IRUSR, S_IWUSR, S_IXUSR, S_IRGRP, S_IWGRP,
+                                S_IXGRP, S_IROTH, S_IWOTH, S_IXOTH};
+
+} // namespace
+
+TPropertiesForm::TPropertiesForm(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(tr("Properties"));
+  Form = new QFormLayout;
+  Form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+  NameLabel = ValueLabel();
+  TypeLabel = ValueLabel();
+  LocationLabel = ValueLabel();
+  SizeLabel = ValueLabel();
+  // A running count must not wrap into a row that has no room for it.
+  SizeLabel->setWordWrap(false);
+  SizeLabel->setMinimumWidth(SizeLabel->fontMetrics().horizontalAdvance(
+      "Counting… 9999999 files, 999999 directories, 999.9 GB"));
+  StopButton = new QPushButton(tr("Stop"));
+  StopButton->setAutoDefault(false);
+  StopButton->hide();
+  auto* sizeRow = new QHBoxLayout;
+  sizeRow->addWidget(SizeLabel, 1);
+  sizeRow->addWidget(StopButton);
+  LinkLabel = ValueLabel();
+  ModifiedLabel = ValueLabel();
+  AccessedLabel = ValueLabel();
+  ChangedLabel = ValueLabel();
+  BornLabel = ValueLabel();
+  OwnerLabel = ValueLabel();
+  GroupLabel = ValueLabel();
+  FileSystemLabel = ValueLabel();
+  MountPointLabel = ValueLabel();
+  PartitionLabel = ValueLabel();
+  StreamsLabel = ValueLabel();
+  Form->addRow(tr("Name"), NameLabel);
+  Form->addRow(tr("Type"), TypeLabel);
+  Form->addRow(tr("Location"), LocationLabel);
+  Form->addRow(tr("Size"), sizeRow);
+  Form->addRow(tr("Link target"), LinkLabel);
+  Form->addRow(tr("Modified"), ModifiedLabel);
+  Form->addRow(tr("Accessed"), AccessedLabel);
+  Form->addRow(tr("Status changed"), ChangedLabel);
+  Form->addRow(tr("Created"), BornLabel);
+  Form->addRow(tr("Owner"), OwnerLabel);
+  Form->addRow(tr("Group"), GroupLabel);
+  Form->addRow(tr("Permissions"), BuildPermissions());
+  Form->addRow(tr("File system"), FileSystemLabel);
+  Form->addRow(tr("Mount point"), MountPointLabel);
+  Form->addRow(tr("Partition"), PartitionLabel);
+  Form->addRow(tr("Streams"), StreamsLabel);
+
+  ApplyButton = new QPushButton(tr("&Apply"));
+  ApplyButton->setAutoDefault(false);
+  ApplyButton->setEnabled(false);
+  CloseButton = new QPushButton(tr("&Close"));
+  CloseButton->setDefault(true);
+  auto* buttons = new QDialogButtonBox;
+  buttons->addButton(ApplyButton, QDialogButtonBox::ApplyRole);
+  buttons->addButton(CloseButton, QDialogButtonBox::RejectRole);
+  connect(ApplyButton, &QPushButton::clicked, this, &TPropertiesForm::Apply);
+  connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
+  connect(StopButton, &QPushButton::clicked, this, [this] { Cancel = true; });
+
+  CountTimer = new QTimer(this);
+  CountTimer->setInterval(100);
+  connect(CountTimer, &QTimer::timeout, this, &TPropertiesForm::ShowCount);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(Form);
+  layout->addWidget(buttons);
+}
+
+TPropertiesForm::~TPropertiesForm() {
+  StopCounting();
+}
+
+QLayout* TPropertiesForm::BuildPermissions() {
+  auto* grid = new QGridLayout;
+  const char* columns[] = {"Read", "Write", "Execute"};
+  const char* rows[] = {"Owner", "Group", "Others"};
+  for (int column = 0; column < 3; ++column)
+    grid->addWidget(new QLabel(tr(columns[column])), 0, column + 1);
+  for (int row = 0; row < 3; ++row) {
+    grid->addWidget(new QLabel(tr(rows[row])), row + 1, 0);
+    for (int column = 0; column < 3; ++column) {
+      auto* box = new QCheckBox;
+      box->setAccessibleName(tr(rows[row]) + " " + tr(columns[column]));
+      connect(box, &QCheckBox::toggled, this, [this] {
+        ShowMode(ModeOfBoxes());
+        ApplyButton->setEnabled(ModeOfBoxes() != Facts.Mode);
+      });
+      ModeBoxes[static_cast<size_t>(row * 3 + column)] = box;
+      grid->addWidget(box, row + 1, column + 1, Qt::AlignHCenter);
+    }
+  }
+  ModeLabel = ValueLabel();
+  grid->addWidget(ModeLabel, 4, 0, 1, 5);
+  // The boxes stay together; the free width goes to the right.
+  grid->addItem(new QSpacerItem(0, 0, QSizePolicy::Expanding, QSizePolicy::Minimum), 0, 4);
+  return grid;
+}
+
+bool TPropertiesForm::Load(const std::string& title) {
+  StopCounting();
+  TGuard guard("TPropertiesForm::Load");
+  return guard.Run(false, [&] {
+    LoadFileProperties(title, Facts);
+    guard.TakeOver();
+    FillFacts();
+    if (Facts.IsDirectory) StartCounting();
+    return true;
+  });
+}
+
+void TPropertiesForm::FillFacts() {
+  NameLabel->setText(ToQString(Facts.Name));
+  TypeLabel->setText(ToQString(Facts.TypeText));
+  LocationLabel->setText(ToQString(Facts.Location));
+  SizeLabel->setText(Facts.IsDirectory ? QString() : SizeText(Facts.Size));
+  LinkLabel->setText(ToQString(Facts.LinkTarget));
+  Form->setRowVisible(LinkLabel, !Facts.LinkTarget.empty());
+  ModifiedLabel->setText(TimeText(Facts.ModifiedFileTime));
+  AccessedLabel->setText(TimeText(Facts.AccessedFileTime));
+  ChangedLabel->setText(TimeText(Facts.StatusChangedFileTime));
+  BornLabel->setText(Facts.BirthFileTime != 0 ? TimeText(Facts.BirthFileTime) : QString());
+  Form->setRowVisible(BornLabel, Facts.BirthFileTime != 0);
+  OwnerLabel->setText(ToQString(Facts.OwnerName));
+  GroupLabel->setText(ToQString(Facts.GroupName));
+  FileSystemLabel->setText(ToQString(Facts.FileSystemType));
+  MountPointLabel->setText(ToQString(Facts.MountPoint));
+  PartitionLabel->setText(
+      ToQString(Facts.PartitionTitle) +
+      (Facts.PartitionLabel.empty() ? QString() : " (" + ToQString(Facts.PartitionLabel) + ")"));
+  StreamsLabel->setText(StreamsText(Facts.Streams));
+  ShowFactsMode();
+}
+
+void TPropertiesForm::ShowFactsMode() {
+  for (size_t i = 0; i < ModeBoxes.size(); ++i) {
+    const QSignalBlocker quiet(ModeBoxes[i]);
+    ModeBoxes[i]->setChecked((Facts.Mode & ModeBits[i]) != 0);
+  }
+  ShowMode(Facts.Mode);
+  ApplyButton->setEnabled(false);
+}
+
+void TPropertiesForm::ShowMode(mode_t mode) {
+  ModeLabel->setText(QString("%1 (%2)")
+                         .arg(static_cast<uint>(mode), 4, 8, QChar('0'))
+                         .arg(QString::fromStdString(ModeText(mode))));
+}
+
+mode_t TPropertiesForm::ModeOfBoxes() const {
+  mode_t mode = Facts.Mode & ~mode_t{0777}; // set-id and sticky bits stay
+  for (size_t i = 0; i < ModeBoxes.size(); ++i)
+    if (ModeBoxes[i]->isChecked()) mode |= ModeBits[i];
+  return mode;
+}
+
+void TPropertiesForm::Apply() {
+  TGuard guard("TPropertiesForm::Apply");
+  guard.Run([&] {
+    SetFileMode(Facts.Title, ModeOfBoxes());
+    guard.TakeOver();
+  });
+  guard.Show("Failed to change permissions.");
+  // Show what the disk holds now, whether the change took or not.
+  struct statx now {};
+  if (StatxTitle(Facts.Title, true, STATX_MODE | STATX_CTIME, &now) == 0) {
+    Facts.Mode = static_cast<mode_t>(now.stx_mode & 07777);
+    Facts.StatusChangedFileTime = UnixTimeToFileTime(now.stx_ctime.tv_sec, now.stx_ctime.tv_nsec);
+    ChangedLabel->setText(TimeText(Facts.StatusChangedFileTime));
+  }
+  ShowFactsMode();
+}
+
+void TPropertiesForm::StartCounting() {
+  Cancel = false;
+  Finished = false;
+  Completed = false;
+  Files = Directories = Bytes = Unreadable = 0;
+  // The thread gets its own copies: the window may go while it runs.
+  Worker = std::thread([this, title = Facts.Title, hook = CountHook] {
+    TDirectoryCount count;
+    const bool completed = CountDirectory(
+        title, Cancel, count, [&](const TDirectoryCount& now, const std::string& entry) {
+          Files.store(now.Files, std::memory_order_relaxed);
+          Directories.store(now.Directories, std::memory_order_relaxed);
+          Bytes.store(now.Bytes, std::memory_order_relaxed);
+          if (hook) hook(now, entry);
+        });
+    Files = count.Files;
+    Directories = count.Directories;
+    Bytes = count.Bytes;
+    Unreadable = count.Unreadable;
+    Completed = completed;
+    Finished = true;
+  });
+  StopButton->show();
+  StopButton->setEnabled(true);
+  ShowCount();
+  CountTimer->start();
+}
+
+void TPropertiesForm::ShowCount() {
+  const bool finished = Finished.load();
+  // The exact bytes only at the end: the running text keeps one length.
+  QString text =
+      CountOf(Files, "file", "files") + ", " + CountOf(Directories, "directory", "directories") +
+      ", " +
+      (finished ? SizeText(Bytes) : QString::fromStdString(GetSizeText(0, 0, Bytes)).trimmed());
+  if (Unreadable != 0)
+    text += ", " + CountOf(Unreadable, "unreadable directory", "unreadable directories");
+  if (!finished) {
+    SizeLabel->setText(tr("Counting…") + " " + text);
+    return;
+  }
+  CountTimer->stop();
+  if (Worker.joinable()) Worker.join();
+  StopButton->hide();
+  SizeLabel->setText(!Completed ? tr("Stopped:") + " " + text : text);
+}
+
+void TPropertiesForm::StopCounting() {
+  Cancel = true;
+  if (Worker.joinable()) Worker.join();
+  CountTimer->stop();
+  StopButton->hide();
+}
+
+void TPropertiesForm::done(int result) {
+  StopCounting();
+  QDialog::done(result);
+}
+
+void ShowPropertiesDialog(const std::string& title, QWidget* parent) {
+  TGuard guard("ShowPropertiesDialog");
+  guard.Run([&] {
+    TPropertiesForm form(parent);
+    form.Load(title);
+    guard.TakeOver();
+    form.exec();
+  });
+  guard.Show("Failed to show properties.");
+}
+
+} // namespace cv

@@ -29,9 +29,8 @@ bool SetupAttachStream(QMenu& menu, const std::string& destination,
         "The source stream is attached in the destinaton file as the stream with the clicked "
         "name. If you want a name that is is not in the list, you must use the streams editor to "
         "add that name first."));
-    QObject::connect(item, &QAction::triggered, &menu, [destination, name, source] {
-      AttachStream(source(), destination, name);
-    });
+    QObject::connect(item, &QAction::triggered, &menu,
+                     [destination, name, source] { AttachStream(source(), destination, name); });
   }
   return true;
 }

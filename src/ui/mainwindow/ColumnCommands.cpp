@@ -9,6 +9,7 @@
 #include "fileops/ActiveFileCommands.h"
 #include "fileops/ManualRunForm.h"
 #include "fileops/OverwriteForm.h"
+#include "fileops/PropertiesForm.h"
 #include "fileops/Run.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
@@ -145,6 +146,18 @@ void TMainForm::FillLinkMenu(QMenu& menu, const std::string& directory, bool sen
 void TMainForm::RegisterColumnCommands() {
   TMainMenus& m = *Menus;
   ClipSelectedFiles = [this](bool references) { ClipSelection(references); };
+  ShowProperties = [this](const std::string& title) { ShowPropertiesDialog(title, this); };
+  const auto properties = [this](bool reference) {
+    TGuard guard("TColumn::Com_Properties");
+    guard.Run([&] {
+      const std::string title = Column(ActiveColumn()).ActiveTitle;
+      RunVerb(reference ? ClipPartText(title, TClipPart::Reference) : title, "Properties", {});
+      guard.TakeOver();
+    });
+    guard.Show("Failed to show properties.");
+  };
+  m.On("File/Often/Properties", [properties] { properties(false); });
+  m.On("File/Often/Reference properties", [properties] { properties(true); });
   const std::pair<const char*, TClipPart> clips[] = {{"Name", TClipPart::Name},
                                                      {"Path", TClipPart::Path},
                                                      {"Title", TClipPart::Title},

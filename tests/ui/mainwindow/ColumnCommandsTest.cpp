@@ -12,10 +12,12 @@
 #include "mainwindow/MainMenus.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -199,6 +201,28 @@ TEST_F(ColumnCommandsTest, TheSendMenuListsItsLinksAndSendsTheActiveFile) {
   actions[0]->trigger();
   ASSERT_EQ(Launch.Started.size(), 1u);
   EXPECT_EQ(Launch.Started[0].Arguments, (std::vector<std::string>{Tree + "/notes.txt"}));
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(ColumnCommandsTest, PropertiesShowTheFileOrWhatItLinksTo) {
+  struct TCase {
+    Qt::KeyboardModifiers Modifiers;
+    std::string Expected;
+  };
+  Show(Tree + "/to-sub.desktop");
+  for (const TCase& c : {TCase{{}, "to-sub.desktop"}, TCase{Qt::ControlModifier, "sub"}}) {
+    std::string shown;
+    QTimer::singleShot(0, &Form, [&] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      ASSERT_NE(dialog, nullptr);
+      EXPECT_EQ(dialog->windowTitle(), "Properties");
+      for (const QLabel* label : dialog->findChildren<QLabel*>())
+        if (label->text().toStdString() == c.Expected) shown = c.Expected;
+      dialog->close();
+    });
+    Key(Qt::Key_P, c.Modifiers);
+    EXPECT_EQ(shown, c.Expected);
+  }
   EXPECT_TRUE(Ui.Errors.empty());
 }
 

@@ -53,8 +53,6 @@ const std::set<std::string> CNotBuilt = {
     "File/Often/Multi-rename file *",
     "File/Often/New directory",
     "File/Often/New file",
-    "File/Often/Properties",
-    "File/Often/Reference properties",
     "File/Often/Rename file",
     "File/Search/Find common text *",
     "File/Search/Locate file",

@@ -41,7 +41,7 @@ TOpenWithForm::TOpenWithForm(QWidget* parent) : QDialog(parent) {
   connect(List, &QListWidget::currentRowChanged, this, &TOpenWithForm::CurrentRowChanged);
 
   CommandEdit = new QLineEdit;
-  CommandEdit->setAccessibleName(tr("Command line"));
+  CommandEdit->setPlaceholderText(tr("Command line"));
   CommandEdit->hide();
 
   auto* buttons = new QDialogButtonBox;

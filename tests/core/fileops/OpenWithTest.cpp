@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace cv {
 namespace {
 
@@ -136,6 +138,22 @@ TEST_F(OpenWithTest, ContentTypesOfThingsThatAreNotPlainFiles) {
   EXPECT_EQ(ContentTypeOf(directory), "inode/directory");
   EXPECT_EQ(ContentTypeOf(link), "inode/directory");
   EXPECT_EQ(ContentTypeOf(script), "application/x-shellscript");
+  // Never opened: a pipe without a writer would block a reader for good.
+  const std::string pipe = Base + "/pipe.txt";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+  EXPECT_EQ(ContentTypeOf(pipe), "inode/fifo");
+  // Behind a directory its user may not enter, the name alone decides.
+  const std::string locked = Base + "/locked";
+  fs::create_directories(locked);
+  ASSERT_TRUE(test::WriteBytes(locked + "/inside.txt", "x"));
+  const std::string failure = test::RunUnprivileged({locked}, [&]() -> std::string {
+    ::chmod(locked.c_str(), 0);
+    const std::string type = ContentTypeOf(locked + "/inside.txt");
+    if (FunStatContext.Failed()) return "failed: " + FunStatContext.Description;
+    return type == "text/plain" ? "" : "type " + type;
+  });
+  ::chmod(locked.c_str(), 0755);
+  EXPECT_EQ(failure, "");
   EXPECT_EQ(Ids(ApplicationsFor(directory)),
             (std::vector<std::string>{"corvantide-folders.desktop"}));
 }
@@ -162,11 +180,15 @@ std::string WaitForArguments(const std::string& title) {
 }
 
 TEST_F(OpenWithTest, LaunchHandsTheTitleOverAsOneArgument) {
-  const std::string title = Base + "/it's a \"draft\" file.txt";
-  ASSERT_TRUE(test::WriteBytes(title, "draft\n"));
-  ASSERT_TRUE(LaunchApplication("corvantide-record.desktop", title));
-  EXPECT_FALSE(FunStatContext.Failed());
-  EXPECT_EQ(WaitForArguments(Base + "/arguments"), title + "\n");
+  const std::string arguments = Base + "/arguments";
+  for (const char* name : {"it's a \"draft\" file.txt", "caf\xe9 $HOME list.txt"}) {
+    const std::string title = Base + "/" + name;
+    ASSERT_TRUE(test::WriteBytes(title, "draft\n"));
+    fs::remove(arguments);
+    ASSERT_TRUE(LaunchApplication("corvantide-record.desktop", title)) << name;
+    EXPECT_FALSE(FunStatContext.Failed());
+    EXPECT_EQ(WaitForArguments(arguments), title + "\n");
+  }
 }
 
 TEST_F(OpenWithTest, LaunchFailuresCarryTheReason) {

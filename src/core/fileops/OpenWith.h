@@ -20,8 +20,8 @@ struct TApplicationChoice {
 // when the file cannot be queried.
 std::string ContentTypeOf(const std::string& title);
 
-// The desktop's description of a content type ("C source code"); the type
-// itself when the database has none.
+// The desktop's description of a content type ("C source code"); GIO makes
+// one up for a type it does not know.
 std::string ContentTypeDescription(const std::string& contentType);
 
 // The applications for `contentType` and the types it is a subclass of,

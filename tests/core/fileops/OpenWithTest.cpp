@@ -123,7 +123,7 @@ TEST_F(OpenWithTest, ListsTheTypeAndItsParentsDefaultFirstWithoutHiddenOnes) {
                           [](const TApplicationChoice& choice) { return choice.IsDefault; }),
             1);
   EXPECT_TRUE(choices[0].IsDefault);
-  EXPECT_NE(ContentTypeDescription("text/x-csrc"), "text/x-csrc");
+  EXPECT_EQ(ContentTypeDescription("text/x-csrc"), "C source code");
 }
 
 TEST_F(OpenWithTest, ContentTypesOfThingsThatAreNotPlainFiles) {

@@ -483,6 +483,27 @@ bool RunFile(const std::string& file, const std::string& parameters, const std::
   });
 }
 
+bool RunCommandWithFile(const std::string& commandLine, const std::string& title) {
+  TGuard guard("RunCommandWithFile");
+  return guard.Run(false, [&] {
+    std::vector<std::string> arguments;
+    if (!SplitCommandLine(commandLine, arguments) || arguments.empty())
+      guard.Raise("Failed to get arguments.", commandLine, {}, EINVAL);
+    std::string program = arguments.front();
+    arguments.erase(arguments.begin());
+    if (program.find('/') == std::string::npos)
+      program = QStandardPaths::findExecutable(QString::fromLocal8Bit(program.c_str()))
+                    .toLocal8Bit()
+                    .toStdString();
+    if (program.empty()) guard.Raise("Failed to run file.", commandLine, {}, ENOENT);
+    arguments.push_back(title);
+    int error = 0;
+    if (!Launcher().StartDetached(program, arguments, GetTitlePath(title), error))
+      guard.Raise("Failed to run file.", program, title, static_cast<uint32_t>(error));
+    return true;
+  });
+}
+
 std::vector<std::string> PrintCommand(const std::string& title, const std::string& lpProgram) {
   if (lpProgram.empty()) return {};
   const QMimeType type = QMimeDatabase().mimeTypeForFile(QString::fromLocal8Bit(title.c_str()));

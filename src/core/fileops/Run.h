@@ -94,6 +94,9 @@ bool MyRunFile(const std::string& file, const std::string& parameters,
 // Starts the file as it is: no link handling, no substitution.
 bool RunFile(const std::string& file, const std::string& parameters, const std::string& workingPath,
              bool minimized, bool quote);
+// "Other command…" of "Open with": the command line split into arguments,
+// the file appended as one more, started without a shell.
+bool RunCommandWithFile(const std::string& commandLine, const std::string& title);
 // "Properties" and "Print" on an item.
 bool RunVerb(const std::string& title, const std::string& verb, const std::string& workingPath);
 // Opens a web address; a failure is shown with `errorText`.

@@ -238,7 +238,7 @@ constexpr TCommand CCommands[] = {
     Item(2, "Clip titles *", "C", "Put the titles on the clipboard.", rItems),
     Separator(2),
     Item(2, "Go to reference", "G", "Go to the file a link refers to.", rGoReference),
-    Later(2, "Open with", "Q", "Open with a chosen application.", rNotDirectory),
+    Item(2, "Open with", "Q", "Open with a chosen application.", rNotDirectory),
     Item(2, "Print", "", "Print the active file.", rNotDirectory),
     Item(2, "Manual run", "R", "Run a program with arguments."),
     Separator(2),

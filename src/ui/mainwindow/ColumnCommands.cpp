@@ -8,6 +8,7 @@
 #include "columns/Column.h"
 #include "fileops/ActiveFileCommands.h"
 #include "fileops/ManualRunForm.h"
+#include "fileops/OpenWithForm.h"
 #include "fileops/OverwriteForm.h"
 #include "fileops/PropertiesForm.h"
 #include "fileops/Run.h"
@@ -185,6 +186,23 @@ void TMainForm::RegisterColumnCommands() {
     if (!ManualRunForm) ManualRunForm = new TManualRunForm(this);
     const TColumn& column = Column(ActiveColumn());
     ManualRunForm->Dialog(column.FocusedItem() ? column.ActiveTitle : std::string());
+  });
+  m.On("File/Miscellaneous/Open with", [this] {
+    TGuard guard("TColumn::Com_OpenFileWith");
+    guard.Run([&] {
+      const std::string reference =
+          ClipPartText(Column(ActiveColumn()).ActiveTitle, TClipPart::Reference);
+      TOpenWithChoice choice;
+      const bool chosen = ChooseOpenWith(reference, this, choice);
+      guard.TakeOver();
+      if (!chosen) return;
+      if (!choice.ApplicationId.empty())
+        LaunchApplication(choice.ApplicationId, reference);
+      else
+        RunCommandWithFile(choice.CommandLine, reference);
+      guard.TakeOver();
+    });
+    guard.Show("Failed to show dialog.");
   });
   m.On("File/View & Edit/Edit", [this] { EditFile(Column(ActiveColumn()).ActiveTitle); });
   for (const char* item : {"Tool", "Location", "Send", "Send-drag", "Desktop", "Startup"})

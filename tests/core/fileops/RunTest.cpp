@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QStandardPaths>
+
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -150,6 +152,18 @@ TEST_F(RunFilesTest, ProgramsStartInTheirDirectoryAndDocumentsOpenByDefault) {
   Launch.OpenWorks = false;
   EXPECT_FALSE(MyRunFile(Dir + "/notes.txt", "", "", true, false));
   EXPECT_TRUE(FunStatContext.Failed());
+  FunStatContext.Reset(fsPerfect);
+}
+
+TEST_F(RunFilesTest, AnOtherCommandGetsTheFileAsOneMoreArgument) {
+  EXPECT_TRUE(RunCommandWithFile("sh -c 'exit 0' x", Dir + "/a \" b"));
+  ASSERT_EQ(Launch.Started.size(), 1u);
+  EXPECT_EQ(Launch.Started[0].Program,
+            QStandardPaths::findExecutable(QStringLiteral("sh")).toStdString());
+  EXPECT_EQ(Launch.Started[0].Arguments,
+            (std::vector<std::string>{"-c", "exit 0", "x", Dir + "/a \" b"}));
+  EXPECT_FALSE(RunCommandWithFile("no-such-program-here", Dir + "/a"));
+  EXPECT_FALSE(RunCommandWithFile("", Dir + "/a"));
   FunStatContext.Reset(fsPerfect);
 }
 

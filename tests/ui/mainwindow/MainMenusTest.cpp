@@ -44,7 +44,6 @@ const std::set<std::string> CNotBuilt = {
     "File/Inter-board/Set with source column",
     "File/Inter-board/Show File-drag menu",
     "File/Miscellaneous/Link as item in/Quick launch",
-    "File/Miscellaneous/Open with",
     "File/Miscellaneous/Set as background",
     "File/Navigate/Locations",
     "File/Navigate/Navigate to directory",

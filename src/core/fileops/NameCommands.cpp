@@ -83,7 +83,9 @@ TNameStep CopyAsStep(const std::string& source, const std::string& destinationDi
     }
     guard.TakeOver();
   });
-  return guard.Show(CopyAsFailure(mode)) && !guard.Failed() ? TNameStep::Done : TNameStep::Failed;
+  const bool failed = guard.Failed();
+  guard.Show(CopyAsFailure(mode));
+  return failed ? TNameStep::Failed : TNameStep::Done;
 }
 
 const char* NewItemKindWord(int kind) {
@@ -137,10 +139,9 @@ TNameStep NewItemStep(const std::string& directory, const std::string& name, int
     if (code != 0) guard.Raise(failure, title, {}, static_cast<uint32_t>(code));
     created = true;
   });
-  return guard.Show(std::string("Failed to create new ") + NewItemKindWord(kind) + ".") &&
-                 !guard.Failed()
-             ? TNameStep::Done
-             : TNameStep::Failed;
+  const bool failed = guard.Failed();
+  guard.Show(std::string("Failed to create new ") + NewItemKindWord(kind) + ".");
+  return failed ? TNameStep::Failed : TNameStep::Done;
 }
 
 TNameStep RenameStep(const std::string& oldTitle, const std::string& name, bool fileMode,
@@ -179,7 +180,9 @@ TNameStep RenameStep(const std::string& oldTitle, const std::string& name, bool 
       renamed = true;
     }
   });
-  return guard.Show("Failed to rename.") && !guard.Failed() ? TNameStep::Done : TNameStep::Failed;
+  const bool failed = guard.Failed();
+  guard.Show("Failed to rename.");
+  return failed ? TNameStep::Failed : TNameStep::Done;
 }
 
 } // namespace cv

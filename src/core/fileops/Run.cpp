@@ -544,7 +544,9 @@ bool OpenSite(const std::string& address, const std::string& errorText) {
     if (!Launcher().OpenDefault(address, reason))
       guard.Raise("Failed to run file.", address, reason, EINVAL);
   });
-  return guard.Show(errorText) && !guard.Failed();
+  const bool failed = guard.Failed();
+  guard.Show(errorText);
+  return !failed;
 }
 
 // ---- Wallpaper ---------------------------------------------------------------------------
@@ -605,7 +607,9 @@ bool SetPictureAsWallpaper(const std::string& picture) {
         guard.Raise("Failed to set wallpaper.", command[0], "exit " + std::to_string(code));
     }
   });
-  return guard.Show("Failed to set wallpaper.") && !guard.Failed();
+  const bool failed = guard.Failed();
+  guard.Show("Failed to set wallpaper.");
+  return !failed;
 }
 
 // ---- Links as menu items -------------------------------------------------------------------
@@ -681,7 +685,9 @@ bool LinkActiveFileAs(std::string_view item, const std::string& activeTitle,
                    std::string(target->Arguments));
     guard.TakeOver();
   });
-  return guard.Show("Failed to link as.") && !guard.Failed();
+  const bool failed = guard.Failed();
+  guard.Show("Failed to link as.");
+  return !failed;
 }
 
 // ---- Send menus ------------------------------------------------------------------------------

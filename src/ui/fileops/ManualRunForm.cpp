@@ -141,7 +141,9 @@ bool TManualRunForm::Do(bool withParameters) {
     MyRunFile(file, joined, {}, false, false);
     guard.TakeOver();
   });
-  return guard.Show("Failed to run file.") && !guard.Failed();
+  const bool failed = guard.Failed();
+  guard.Show("Failed to run file.");
+  return !failed;
 }
 
 } // namespace cv

@@ -8,9 +8,12 @@
 #include "columns/Column.h"
 #include "fileops/ActiveFileCommands.h"
 #include "fileops/ManualRunForm.h"
+#include "fileops/NameCommands.h"
+#include "fileops/NewFileForm.h"
 #include "fileops/OpenWithForm.h"
 #include "fileops/OverwriteForm.h"
 #include "fileops/PropertiesForm.h"
+#include "fileops/RenameForm.h"
 #include "fileops/Run.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
@@ -112,6 +115,34 @@ void TMainForm::ClipSelection(bool references) {
   FunStatContext.Reset(fsPerfect);
 }
 
+void TMainForm::NewItem(int kind) {
+  TColumn& column = Column(ActiveColumn());
+  const std::string directory = column.ShownPath();
+  if (directory.empty()) return;
+  if (!NewFileForm) NewFileForm = new TNewFileForm(this);
+  std::string title;
+  bool created = false;
+  BusyBracket([&] {
+    if (!NewFileForm->Dialog(directory, kind)) return;
+    title = NewFileForm->Title();
+    created = NewFileForm->Created();
+  });
+  if (title.empty()) return;
+  // The new item becomes the active one.
+  column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, title);
+  FocusColumn(ActiveColumn());
+  // Only a new file goes to the editor; a directory or an old file does not.
+  if (created && kind == nkFile) EditFile(title);
+}
+
+void TMainForm::RenameActiveItem() {
+  TColumn& column = Column(ActiveColumn());
+  if (column.Count() == 0 || column.ShownPath().empty()) return;
+  if (!RenameForm) RenameForm = new TRenameForm(this);
+  BusyBracket([&] { RenameForm->Dialog(column, false, {}); });
+  FocusColumn(ActiveColumn());
+}
+
 void TMainForm::FillLinkMenu(QMenu& menu, const std::string& directory, bool send) {
   menu.clear();
   const auto click = [this, send](QAction* action) {
@@ -204,6 +235,10 @@ void TMainForm::RegisterColumnCommands() {
     });
     guard.Show("Failed to show dialog.");
   });
+  for (const auto& [caption, kind] :
+       {std::pair{"New directory", int(nkDirectory)}, std::pair{"New file", int(nkFile)}})
+    m.On(std::string("File/Often/") + caption, [this, kind] { NewItem(kind); });
+  m.On("File/Often/Rename file", [this] { RenameActiveItem(); });
   m.On("File/View & Edit/Edit", [this] { EditFile(Column(ActiveColumn()).ActiveTitle); });
   for (const char* item : {"Tool", "Location", "Send", "Send-drag", "Desktop", "Startup"})
     m.On(std::string("File/Miscellaneous/Link as item in/") + item, [this, item] {

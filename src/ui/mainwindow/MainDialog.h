@@ -113,6 +113,12 @@ public:
   TFileFormSettings FileFormState;
   TFileForm* FileForm = nullptr;
   class TManualRunForm* ManualRunForm = nullptr;
+  class TNewFileForm* NewFileForm = nullptr;
+  class TRenameForm* RenameForm = nullptr;
+  // "New directory" / "New file" in the active column's directory.
+  void NewItem(int kind);
+  // "Rename file": the rename dialog from the active item on.
+  void RenameActiveItem();
   TMainMenus* Menus = nullptr;
 
   // The enabled, checked and title states of the menus, from the active

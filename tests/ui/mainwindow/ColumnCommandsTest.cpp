@@ -7,6 +7,7 @@
 #include "columns/MyPanel.h"
 #include "fileops/ActiveFileCommands.h"
 #include "fileops/ManualRunForm.h"
+#include "fileops/NewFileForm.h"
 #include "filesystem/Links.h"
 #include "foundation/Program.h"
 #include "mainwindow/MainMenus.h"
@@ -28,6 +29,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
+#include <tuple>
 
 namespace cv {
 namespace {
@@ -201,6 +203,22 @@ TEST_F(ColumnCommandsTest, TheSendMenuListsItsLinksAndSendsTheActiveFile) {
   actions[0]->trigger();
   ASSERT_EQ(Launch.Started.size(), 1u);
   EXPECT_EQ(Launch.Started[0].Arguments, (std::vector<std::string>{Tree + "/notes.txt"}));
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(ColumnCommandsTest, NewFileOpensTheEditorNewDirectoryDoesNot) {
+  for (const auto& [key, name, title] : {std::tuple{Qt::Key_F, "fresh", Tree + "/fresh.txt"},
+                                         std::tuple{Qt::Key_D, "folder", Tree + "/folder"}}) {
+    QTimer::singleShot(0, &Form, [&] {
+      Form.NewFileForm->NameEdit->setText(name);
+      Form.NewFileForm->NewButton->click();
+    });
+    Key(key);
+    EXPECT_TRUE(fs::exists(title));
+    EXPECT_EQ(Form.Column(1).ActiveTitle, title) << "the new item is the active one";
+  }
+  // Without an editor link the new file opens in its default application.
+  EXPECT_EQ(Launch.Opened, (std::vector<std::string>{Tree + "/fresh.txt"}));
   EXPECT_TRUE(Ui.Errors.empty());
 }
 

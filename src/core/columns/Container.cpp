@@ -64,8 +64,8 @@ void TContainer::Changed() {
 }
 
 void TContainer::SetName(std::string_view name) {
-  ContainerName = FirstCharacters(TrimBlanks(MakeOneLine(name)), CMaxContainerName);
-  ContainerName = TrimBlanks(ContainerName);
+  const std::string oneLine = JoinLines(name);
+  ContainerName = TrimBlanks(FirstCharacters(TrimBlanks(oneLine), CMaxContainerName));
 }
 
 std::string TContainer::DisplayName() const {

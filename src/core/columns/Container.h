@@ -50,8 +50,9 @@ public:
   std::function<void()> OnChanged;
 
   const std::string& Name() const { return ContainerName; }
-  // Line breaks become blanks, blanks at the ends go, and the name is cut to
-  // CMaxContainerName characters, so it comes back from the options file.
+  // A line feed becomes a blank and a CR goes, blanks at the ends go, and the
+  // name is cut to CMaxContainerName characters, so it comes back from the
+  // options file as it is.
   void SetName(std::string_view name);
   // "Name (n)" or, without a name, "n" (n = number + 1).
   std::string DisplayName() const;

@@ -237,11 +237,11 @@ TEST_F(ContainerTest, NamesCaptionsAndTheSearchContainer) {
   TContainerSet set(Path());
   TContainer& work = set.Container(2);
   EXPECT_EQ(work.DisplayName(), "3");
-  work.SetName("  Work\nlist ");
+  work.SetName("  Work\r\nlist  2 ");
   for (int i = 0; i < 1234; ++i)
     work.AddItem("/f");
-  EXPECT_EQ(work.DisplayName(), "Work list (3)");
-  EXPECT_EQ(work.MenuCaption(), "Work list (3) (1,234 items)");
+  EXPECT_EQ(work.DisplayName(), "Work list  2 (3)");
+  EXPECT_EQ(work.MenuCaption(), "Work list  2 (3) (1,234 items)");
   EXPECT_EQ(set.Container(19).MenuCaption(), "20 (0 items)");
 
   // A name is cut to 255 characters, not bytes.
@@ -347,6 +347,18 @@ TEST_F(ContainerTest, AFailedSaveKeepsTheOldFile) {
   EXPECT_EQ(failure, "");
   ::chmod(Dir.Path.c_str(), 0755);
   EXPECT_EQ(ReadFileBytes(Path() + "04.txt"), "/old\n");
+
+  // The disk fills up halfway through the new content.
+  TContainer container(3);
+  for (int i = 0; i < 10; ++i)
+    container.AddItem("/new/" + std::to_string(i));
+  {
+    test::TFileSizeLimit full(16);
+    EXPECT_FALSE(container.Save(Path()));
+  }
+  EXPECT_EQ(FunStatContext.SystemErrorCode, static_cast<uint32_t>(EFBIG));
+  EXPECT_EQ(ReadFileBytes(Path() + "04.txt"), "/old\n");
+  EXPECT_EQ(test::DirectoryNames(Dir.Path).size(), 1u);
 }
 
 TEST_F(ContainerTest, ChangesAreWrittenOnceASecondAfterTheFirst) {

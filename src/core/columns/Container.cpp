@@ -355,8 +355,11 @@ bool TContainerSet::SaveChanged(double now, bool all) {
   TGuard guard("TContainerSet::SaveChanged");
   return guard.Run(false, [&] {
     const std::string directory = Directory();
+    bool directoryMade = false;
     for (size_t n = 0; n < Containers.size(); ++n) {
       if (!Pending[n] || (!all && now - FirstChange[n] < SaveDelay)) continue;
+      // The user may have removed it while the program ran; a failure shows in the save.
+      if (!directoryMade) directoryMade = ForceDirectories(directory);
       if (Containers[n].Save(directory)) {
         Pending[n] = false;
       } else {

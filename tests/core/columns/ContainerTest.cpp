@@ -260,8 +260,9 @@ TEST_F(ContainerTest, NamesCaptionsAndTheSearchContainer) {
 
 TEST_F(ContainerTest, AllTwentyContainersComeBackByteForByte) {
   TStoredTextList ini;
+  const std::string directory = Path() + "made/at/save/";
   {
-    TContainerSet set(Path());
+    TContainerSet set(directory);
     for (int n = 0; n < TContainerSet::Count; ++n) {
       TContainer& container = set.Container(n);
       if (n % 3 == 0) container.SetName("Box " + std::to_string(n));
@@ -275,12 +276,12 @@ TEST_F(ContainerTest, AllTwentyContainersComeBackByteForByte) {
     EXPECT_EQ(FunStatContext.Status, fsPerfect);
     EXPECT_TRUE(set.SaveAll());
   }
-  EXPECT_EQ(ReadFileBytes(Path() + "05.txt"),
+  EXPECT_EQ(ReadFileBytes(directory + "05.txt"),
             "/home/ann/4.txt\n  /home/ann/blank ends  \n/home/ann/\xE9t\xE9\n/home/ann/4.txt\n");
-  EXPECT_TRUE(Exists(Path() + "01.txt"));
-  EXPECT_TRUE(Exists(Path() + "20.txt"));
+  EXPECT_TRUE(Exists(directory + "01.txt"));
+  EXPECT_TRUE(Exists(directory + "20.txt"));
 
-  TContainerSet loaded(Path());
+  TContainerSet loaded(directory);
   loaded.ReadNames(ini);
   EXPECT_EQ(FunStatContext.Status, fsPerfect);
   for (int n = 0; n < TContainerSet::Count; ++n) {

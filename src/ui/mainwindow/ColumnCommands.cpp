@@ -137,9 +137,14 @@ void TMainForm::NewItem(int kind) {
 
 void TMainForm::RenameActiveItem() {
   TColumn& column = Column(ActiveColumn());
-  if (column.Count() == 0 || column.ShownPath().empty()) return;
+  if (column.Count() == 0 || (column.ShowsDirectory() && column.ShownPath().empty())) return;
   if (!RenameForm) RenameForm = new TRenameForm(this);
-  BusyBracket([&] { RenameForm->Dialog(column, false, {}); });
+  // In a container column the renamed files' items follow them.
+  const int container = column.ContainerIndex;
+  bool changed = false;
+  BusyBracket(
+      [&] { changed = RenameForm->Dialog(column, false, ContainerItemRenamer(container)); });
+  if (changed && container >= 0) RefreshContainer(container);
   FocusColumn(ActiveColumn());
 }
 

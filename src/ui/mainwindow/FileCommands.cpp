@@ -5,6 +5,7 @@
 #include "columns/Column.h"
 #include "fileops/FileForm.h"
 #include "filesystem/PartitionsDialog.h"
+#include "foundation/Guard.h"
 #include "foundation/ShiftState.h"
 #include "mainwindow/MainMenus.h"
 
@@ -13,10 +14,32 @@
 namespace cv {
 
 bool TMainForm::RunFileOperation(const TFileFormRequest& request, int source) {
-  if (!FileForm) FileForm = new TFileForm(FileFormState, this);
+  if (!FileForm) {
+    FileForm = new TFileForm(FileFormState, this);
+    FileForm->OnContainerItemMoved = [this](int container, const std::string& oldTitle,
+                                            const std::string& newTitle) {
+      const auto& items = Containers.Container(container).Items();
+      for (size_t i = 0; i < items.size(); ++i)
+        if (items[i].Title == oldTitle) {
+          Containers.Container(container).RenameItem(static_cast<int>(i), newTitle, oldTitle);
+          return;
+        }
+    };
+  }
   TColumn& column = Column(source);
+  if (!ColumnMatchesContainer(column)) {
+    TGuard guard("TFileForm::Dialog");
+    guard.Run([&] {
+      guard.Panic("Column and container items are not synchronized. You must reload the column.");
+    });
+    guard.Show("Failed to " + request.Operation + ".");
+    return false;
+  }
   const bool okay = FileForm->Dialog(request, column);
-  if (okay && !request.TwoColumn) column.LoadDirectory(false);
+  if (okay && column.ContainerIndex >= 0)
+    RefreshContainer(column.ContainerIndex);
+  else if (okay && !request.TwoColumn)
+    column.LoadDirectory(false);
   if (okay) CheckDirMonitor(true);
   FocusColumn(ActiveColumn());
   return okay;

@@ -253,6 +253,18 @@ void TMainForm::BindColumn(TColumn& column) {
     column.ShowInfo();
     ShowInfoBars();
   };
+  column.ContainerName = [this](int index) { return Containers.Container(index).Name(); };
+  column.ContainerItems = [this](int index, std::vector<std::string>& titles,
+                                 std::vector<int>& values) {
+    if (index < 0 || index >= TContainerSet::Count) return TGuard::EarlyExit(false);
+    titles.clear();
+    values.clear();
+    for (const TContainerItem& item : Containers.Container(index).Items()) {
+      titles.push_back(item.Title);
+      values.push_back(item.Data.Value);
+    }
+    return TGuard::EarlyExit(true);
+  };
   column.OnActiveFileChanged = [this, &column] {
     // The list repaints the items it moved between; the header may change.
     if (column.Index < BoardColumns && Views[static_cast<size_t>(column.Index)])
@@ -309,6 +321,9 @@ void TMainForm::RegisterIniSteps() {
         Boards.SetActiveBoard(active);
       },
       [this](TStoredTextList& ini) { ini.WriteInt("Main", "ActiveBoard", Boards.ActiveBoard()); });
+  IniSteps.Add(
+      TIniStep::Containers, [this](const TStoredTextList& ini) { Containers.ReadNames(ini); },
+      [this](TStoredTextList& ini) { Containers.WriteNames(ini); });
   IniSteps.Add(
       TIniStep::FileOperation, [this](const TStoredTextList& ini) { FileFormState.Read(ini); },
       [this](TStoredTextList& ini) { FileFormState.Write(ini); });
@@ -401,13 +416,15 @@ void TMainForm::RunActiveItem(int column, Qt::KeyboardModifiers modifiers, bool 
   TColumn& source = Column(column);
   const TFileListData* item = source.FocusedItem();
   if (!item) return;
+  // Entering a directory replaces the items: keep what is needed of this one.
+  const int type = item->Type;
   const std::string title = source.ActiveTitle;
   TGuard guard("TColumn::Com_Run");
   guard.Run([&] {
     std::string directory;
-    if (item->Type == fltDirectory) {
+    if (type == fltDirectory) {
       directory = title;
-    } else if (item->Type == fltLink && IsLinkTitle(title)) {
+    } else if (type == fltLink && IsLinkTitle(title)) {
       TLinkFile link;
       link.Load(title, false);
       guard.TakeOver();
@@ -421,7 +438,7 @@ void TMainForm::RunActiveItem(int column, Qt::KeyboardModifiers modifiers, bool 
     MyRunFile(title, {}, {}, true, maximized);
     guard.TakeOver();
   });
-  guard.Show(item->Type == fltDirectory ? "Failed to load directory." : "Failed to run file.");
+  guard.Show(type == fltDirectory ? "Failed to load directory." : "Failed to run file.");
 }
 
 void TMainForm::ParentDirectory(int column, Qt::KeyboardModifiers modifiers) {
@@ -480,6 +497,7 @@ void TMainForm::SaveOptions() {
   OptionsFile.FileName = directory + "Corvantide.cvo";
   OptionsIni.Save(false);
   OptionsFile.Save(false);
+  SaveChangedContainers(true);
   TGuard guard("TMainForm::SaveOptions");
   guard.Run([&] {
     UpdateAutorun(ProgramOptions.Autorun, Program.ProgramFileTitle(), AutostartEntryTitle());
@@ -667,10 +685,27 @@ std::string TMainForm::CaptionText() const {
   return caption;
 }
 
+void TMainForm::SaveChangedContainers(bool all) {
+  TGuard guard("TMainForm::SaveChangedContainers");
+  guard.Run([&] {
+    if (all)
+      Containers.SaveAll();
+    else
+      Containers.SaveDue(SecondsNow());
+    guard.TakeOver();
+  });
+  // A save that keeps failing is retried every second: shown once, then logged.
+  if (!guard.Failed()) return;
+  bool quiet = ContainerSaveFailureShown;
+  ContainerSaveFailureShown = true;
+  guard.Show("Failed to save file.", &quiet);
+}
+
 void TMainForm::MainTimerTimer() {
   TGuard guard("TMainForm::MainTimerTimer");
   guard.Run([&] {
     CheckItemHotTrack();
+    SaveChangedContainers(false);
     if (BusyCount.Busy() || !isActiveWindow()) return;
     if (MonitorCrono.IsPeriod(1.0)) CheckDirMonitor(false);
     if (CaptionCrono.IsPeriod(5.0)) setWindowTitle(QString::fromStdString(CaptionText()));
@@ -1021,6 +1056,7 @@ void TMainForm::RegisterCommands() {
   m.OnFill("File/Partitions", [this](QMenu& menu) { FillPartitionsMenu(menu); });
   RegisterFileCommands();
   RegisterColumnCommands();
+  RegisterContainerCommands();
   auto onActive = [this](void (TColumn::*command)()) {
     return [this, command] {
       (Column(ActiveColumn()).*command)();

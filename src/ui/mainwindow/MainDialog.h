@@ -3,10 +3,12 @@
 // timer, the options files, activation and the close sequence.
 
 #include "columns/Board.h"
+#include "columns/Container.h"
 #include "columns/BoardColumns.h"
 #include "columns/DirMonitorCheck.h"
 #include "fileops/ActiveFileCommands.h"
 #include "fileops/FileFormSettings.h"
+#include "fileops/RenameForm.h"
 #include "foundation/MemoryStorage.h"
 #include "foundation/MyTime.h"
 #include "foundation/StoredTextList.h"
@@ -106,6 +108,17 @@ public:
 
   TOptionsForm* OptionsForm = nullptr;
 
+  // The twenty containers.
+  TContainerSet Containers;
+  // The column lists what its container holds, in the same order.
+  bool ColumnMatchesContainer(const TColumn& column) const;
+  // Every visible column showing the container reads it again.
+  void RefreshContainer(int container);
+  // Shows container n in the active column (-1: its directory again).
+  void ShowContainer(int container);
+  // Adds the active column's selection (or active file) to container n.
+  void AddToContainer(int container);
+
   // The file operation dialog over column `source`: reloads the source
   // column when the operation has no destination, then every visible
   // column whose directory changed. True when an Okay button ran it.
@@ -119,6 +132,23 @@ public:
   void NewItem(int kind);
   // "Rename file": the rename dialog from the active item on.
   void RenameActiveItem();
+  // The container menus and commands.
+  void RegisterContainerCommands();
+  void FillShowContainerMenu(QMenu& menu);
+  void FillAddToContainerMenu(QMenu& menu, bool forActiveColumn);
+  void RecycleFromContainer(bool all);
+  void RemoveDuplicateItems();
+  void RelocateItems();
+  void PasteInContainer();
+  void GoToContainerFile();
+  void RenameContainer();
+  void RenameContainerItems();
+  // Renames item i of the container to a new title (for the rename dialog).
+  TRenameForm::TRenameItem ContainerItemRenamer(int container);
+  class TBoardForm* BoardForm = nullptr;
+  bool ContainerSaveFailureShown = false;
+  // Writes the containers changed a second ago, or all changed ones.
+  void SaveChangedContainers(bool all);
   TMainMenus* Menus = nullptr;
 
   // The enabled, checked and title states of the menus, from the active

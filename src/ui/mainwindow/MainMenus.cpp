@@ -183,7 +183,11 @@ void TMainMenus::Enable(uint32_t terms) {
   }
 }
 
-bool TMainMenus::Run(std::string_view path) {
+void TMainMenus::OnDynamicNumber(std::string_view path, std::function<void(int)> run) {
+  DynamicNumbers[std::string(path)] = std::move(run);
+}
+
+bool TMainMenus::Enabled(std::string_view path) const {
   QAction* action = Action(path);
   if (!action || !action->isEnabled()) return false;
   // A disabled submenu disables what is inside it.
@@ -191,7 +195,23 @@ bool TMainMenus::Run(std::string_view path) {
     up.erase(up.rfind('/'));
     if (QAction* menu = Action(up); menu && !menu->isEnabled()) return false;
   }
-  action->trigger();
+  return true;
+}
+
+bool TMainMenus::Run(std::string_view path) {
+  if (!Action(path)) {
+    // An item of a dynamic submenu, named by its number.
+    const size_t slash = path.rfind('/');
+    if (slash == std::string_view::npos) return false;
+    const auto numbered = DynamicNumbers.find(path.substr(0, slash));
+    if (numbered == DynamicNumbers.end() || !Enabled(numbered->first)) return false;
+    const std::string number(path.substr(slash + 1));
+    if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) return false;
+    numbered->second(std::stoi(number));
+    return true;
+  }
+  if (!Enabled(path)) return false;
+  Action(path)->trigger();
   return true;
 }
 

@@ -36,6 +36,9 @@ public:
   void OnNumber(std::string_view path, std::function<void(int number)> run);
   // Fills a dynamic submenu each time it opens.
   void OnFill(std::string_view path, std::function<void(QMenu& menu)> fill);
+  // What item n of a dynamic submenu does when a key names it
+  // ("File/Show container/3"); it runs only while the submenu is enabled.
+  void OnDynamicNumber(std::string_view path, std::function<void(int number)> run);
 
   // Enabled: built, handled and its rule holds for `terms`; a submenu whose
   // rule fails is disabled with everything in it.
@@ -71,6 +74,8 @@ private:
   std::map<std::string, TEntry, std::less<>> Entries;
   std::vector<std::string> Order;
   std::map<std::string, std::function<void(QMenu&)>, std::less<>> Fills;
+  std::map<std::string, std::function<void(int)>, std::less<>> DynamicNumbers;
+  bool Enabled(std::string_view path) const;
 };
 
 } // namespace cv

@@ -326,6 +326,8 @@ void TFileEngine::Moved(const std::string& source, const std::string& target) {
 
 void TFileEngine::Walk(const std::vector<std::string>& sources, const std::string& destination) {
   for (size_t i = 0; i < sources.size() && !Cancelled; ++i) {
+    // Dropped files may come from several directories: each is top level in its own.
+    SourceRoot = sources[i].back() == PathDelimiter ? sources[i] : GetTitlePath(sources[i]);
     Choose(sources[i], destination);
     if (!Counting && !Cancelled) Host.Deselect(i);
   }

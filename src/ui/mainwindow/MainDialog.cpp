@@ -60,6 +60,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   setObjectName(QStringLiteral("MainForm"));
   setProperty("HelpContext", 100);
   setWindowTitle(QStringLiteral("Corvantide"));
+  // Files dropped from other programs open the "External file-drag" menu.
+  setAcceptDrops(true);
   BusyCount.Reset();
   BusyCount.Raise(); // until the set-up ends
   HoverCrono.Start();
@@ -213,6 +215,12 @@ void TMainForm::CreateColumns() {
     view->FileList->installEventFilter(this);
     view->FileList->OnMouseMove = [this, i](const QMouseEvent& event, const QPoint& inner) {
       ListMouseMove(i, inner, event.globalPosition().toPoint());
+    };
+    view->FileList->OnMouseDown = [this, i](const QMouseEvent& event, const QPoint& inner) {
+      ListMouseDown(i, event, inner);
+    };
+    view->FileList->OnMouseUp = [this, i](const QMouseEvent& event, const QPoint&) {
+      ListMouseUp(i, event);
     };
     // The column's key table runs after the list moved its focus.
     view->FileList->OnKeyDown = [this, i](QKeyEvent& key) { ColumnKey(i, key); };

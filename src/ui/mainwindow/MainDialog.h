@@ -8,6 +8,7 @@
 #include "columns/DirMonitorCheck.h"
 #include "fileops/ActiveFileCommands.h"
 #include "fileops/FileFormSettings.h"
+#include "fileops/NameCommands.h"
 #include "fileops/RenameForm.h"
 #include "foundation/MemoryStorage.h"
 #include "foundation/MyTime.h"
@@ -17,8 +18,10 @@
 #include "options/OptionsIni.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <array>
+#include <map>
 #include <functional>
 #include <memory>
 #include <string>
@@ -147,6 +150,28 @@ public:
   TRenameForm::TRenameItem ContainerItemRenamer(int container);
   class TBoardForm* BoardForm = nullptr;
   bool ContainerSaveFailureShown = false;
+  // ---- Dragging between columns and drops from other programs ----
+  void ListMouseDown(int column, const QMouseEvent& event, const QPoint& inner);
+  void ListMouseUp(int column, const QMouseEvent& event);
+  // The "File-drag" menu for the drag state's source and the active column.
+  void ShowFileDragMenu(const QPoint& at);
+  QMenu* BuildDragMenu(const std::vector<struct TDragItem>& items, uint32_t terms,
+                       const std::function<void(std::string_view)>& run,
+                       std::map<std::string, QMenu*>* submenus);
+  void FillSendDragMenu(QMenu& menu, const std::string& source, const std::string& destination);
+  void FileDragItemClick(std::string_view item);
+  // The source's selection or dragged item into the destination's container;
+  // `position` >= 0 inserts there.
+  void CopyToContainer(int source, int destination, int position);
+  // Copy, move, compare or link from the drag's source into the active column.
+  void OnCopyMove(const std::string& operation, bool fromDrop);
+  void ComCopyAs(const std::string& source, const std::string& destinationDirectory,
+                 TCopyAsMode mode);
+  void ProcessDroppedFiles(const std::vector<std::string>& titles, const QPoint& at);
+  void ExternalDragItemClick(std::string_view item, const std::vector<std::string>& titles);
+  class TCopyAsForm* CopyAsForm = nullptr;
+  // The drag menu on the screen (tests answer it).
+  QPointer<QMenu> LastDragMenu;
   // Writes the containers changed a second ago, or all changed ones.
   void SaveChangedContainers(bool all);
   TMainMenus* Menus = nullptr;
@@ -170,6 +195,8 @@ protected:
   // The main window's keys come before the columns'.
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
 private:

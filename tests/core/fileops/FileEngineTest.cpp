@@ -457,6 +457,17 @@ TEST_F(FileEngineTest, PrefixesGoOnTopLevelFilesUnlessRecursing) {
   }
 }
 
+TEST_F(FileEngineTest, FilesFromSeveralDirectoriesAreEachTopLevel) {
+  // Files dropped from other programs may come from different directories.
+  ::mkdir((Dir.Path + "/other").c_str(), 0755);
+  ASSERT_TRUE(test::WriteBytes(Dir.Path + "/other/y.txt", "yankee"));
+  TFileEngineSettings settings;
+  settings.Prefix = "p_";
+  settings.PrefixMode = TPrefixMode::Add;
+  EXPECT_TRUE(Run("Copy", {Source + "/a.txt", Dir.Path + "/other/y.txt"}, settings));
+  EXPECT_EQ(Tree(Destination), (std::vector<std::string>{"p_a.txt", "p_y.txt"}));
+}
+
 TEST_F(FileEngineTest, InvalidSettingsWarnAndDoNothing) {
   struct TCase {
     std::string Include, Exclude, Prefix;

@@ -1,0 +1,392 @@
+// Two-column work by dragging: a left drag from one column's list to
+// another's opens the "File-drag" menu for the pair; files dropped from
+// other programs open the "External file-drag" menu.
+
+#include "mainwindow/MainDialog.h"
+
+#include "columns/Column.h"
+#include "columns/ColumnView.h"
+#include "columns/MyPanel.h"
+#include "fileops/AttachStreamMenu.h"
+#include "fileops/CopyAsForm.h"
+#include "fileops/FileForm.h"
+#include "fileops/Run.h"
+#include "filesystem/File.h"
+#include "filesystem/Links.h"
+#include "foundation/BusyCount.h"
+#include "foundation/Clipboard.h"
+#include "foundation/Guard.h"
+#include "foundation/Program.h"
+#include "foundation/QtText.h"
+#include "foundation/ShiftState.h"
+#include "foundation/Text.h"
+#include "foundation/UserInterface.h"
+#include "foundation/Utilities.h"
+#include "mainwindow/DragMenu.h"
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFont>
+#include <QMenu>
+#include <QMimeData>
+#include <QTimer>
+
+namespace cv {
+namespace {
+
+// Moves shorter than this are clicks, not drags.
+constexpr int CDragDistance = 6;
+
+} // namespace
+
+QMenu* TMainForm::BuildDragMenu(const std::vector<TDragItem>& items, uint32_t terms,
+                                const std::function<void(std::string_view)>& run,
+                                std::map<std::string, QMenu*>* submenus) {
+  auto* root = new QMenu(this);
+  root->setAttribute(Qt::WA_DeleteOnClose);
+  std::vector<QMenu*> stack{root};
+  for (const TDragItem& item : items) {
+    QMenu* menu = stack.back();
+    switch (item.Kind) {
+    case TDragItemKind::Title: {
+      QAction* title = menu->addAction(ToQString(item.Caption));
+      QFont bold = title->font();
+      bold.setBold(true);
+      title->setFont(bold);
+      title->setStatusTip(ToQString(item.Hint));
+      menu->setDefaultAction(title);
+      break;
+    }
+    case TDragItemKind::Separator:
+      menu->addSeparator();
+      break;
+    case TDragItemKind::Menu: {
+      QMenu* sub = menu->addMenu(ToQString(item.Caption));
+      sub->setEnabled(item.Built && item.Rule.Holds(terms));
+      if (submenus) (*submenus)[std::string(item.Caption)] = sub;
+      stack.push_back(sub);
+      break;
+    }
+    case TDragItemKind::EndMenu:
+      stack.pop_back();
+      break;
+    case TDragItemKind::Item: {
+      QAction* action = menu->addAction(ToQString(item.Caption));
+      action->setStatusTip(ToQString(item.Hint));
+      action->setEnabled(item.Built && item.Rule.Holds(terms));
+      const std::string caption(item.Caption);
+      connect(action, &QAction::triggered, this, [run, caption] { run(caption); });
+      break;
+    }
+    }
+  }
+  return root;
+}
+
+void TMainForm::ListMouseDown(int column, const QMouseEvent& event, const QPoint& inner) {
+  if (event.button() != Qt::LeftButton) return;
+  const int index = Column(column).List.ItemAtPoint(inner.x(), inner.y());
+  Drag.DragButton = Qt::LeftButton;
+  Drag.DragShift = ShiftStateFrom(event.modifiers());
+  Drag.DragSourceColumn = index >= 0 ? column : -1;
+  Drag.DragIndex = index;
+  Drag.DragTitle = index >= 0 ? Column(column).Items[static_cast<size_t>(index)].Title : "";
+  const QPoint global = event.globalPosition().toPoint();
+  Drag.DragPointX = global.x();
+  Drag.DragPointY = global.y();
+}
+
+void TMainForm::ListMouseUp(int column, const QMouseEvent& event) {
+  if (event.button() != Qt::LeftButton || Drag.DragSourceColumn != column) return;
+  const QPoint global = event.globalPosition().toPoint();
+  Drag.DragSourceColumn = Drag.DragIndex >= 0 ? column : -1;
+  if ((global - QPoint(Drag.DragPointX, Drag.DragPointY)).manhattanLength() < CDragDistance) return;
+  // The list under the release; the press grabbed the mouse for the source list.
+  for (int target = 0; target < VisibleColumns(); ++target) {
+    MyTPanel* list = ColumnView(target)->FileList;
+    const QPoint point = list->mapFromGlobal(global);
+    if (!list->rect().contains(point)) continue;
+    const QPoint inner = point - list->InnerOrigin();
+    const int index = Column(target).List.ItemAtPoint(inner.x(), inner.y());
+    // A release on empty space leaves the focus where it is.
+    if (index >= 0) Column(target).List.SetFocusIndex(index);
+    Drag.DropIndex = index >= 0 ? index : Column(target).List.FocusIndex();
+    FocusColumn(target);
+    ShowFileDragMenu(global);
+    return;
+  }
+}
+
+void TMainForm::ShowFileDragMenu(const QPoint& at) {
+  if (BusyCount.Busy() || Drag.DragSourceColumn < 0) return;
+  TColumn& source = Column(Drag.DragSourceColumn);
+  TColumn& destination = Column(ActiveColumn());
+  if (Drag.DragIndex < 0) Drag.DragIndex = source.List.FocusIndex();
+  const uint32_t terms = DragTerms({.Source = &source,
+                                    .Destination = &destination,
+                                    .SourceIndex = Drag.DragIndex,
+                                    .SameColumn = Drag.DragSourceColumn == ActiveColumn()});
+  std::map<std::string, QMenu*> submenus;
+  QMenu* menu = BuildDragMenu(
+      FileDragItems(), terms, [this](std::string_view item) { FileDragItemClick(item); },
+      &submenus);
+  const std::string sourceTitle = Drag.DragTitle;
+  if (QMenu* send = submenus["Send"]; send && send->isEnabled()) {
+    const std::string destinationTitle = destination.ActiveTitle;
+    FillSendDragMenu(*send, sourceTitle, destinationTitle);
+  }
+  if (QMenu* attach = submenus["Attach stream"]; attach && attach->isEnabled()) {
+    SetupAttachStream(*attach, destination.ActiveTitle, [sourceTitle] { return sourceTitle; });
+    FunStatContext.Reset(fsPerfect);
+  }
+  menu->popup(at);
+  LastDragMenu = menu;
+}
+
+void TMainForm::FillSendDragMenu(QMenu& menu, const std::string& source,
+                                 const std::string& destination) {
+  const auto click = [this, source, destination](QAction* action) {
+    TGuard guard("TMainForm::SendMenuClick");
+    guard.Run([&] {
+      SendDragToItem(MenuItemTitle(action), source, destination);
+      guard.TakeOver();
+    });
+    guard.Show("Failed to run file.");
+  };
+  if (IsDirectoryTitle(Program.SendDragPath()))
+    LoadMenuWithFiles(&menu, Program.SendDragPath(), "*.desktop", click, &menu, {}, true, true,
+                      false);
+  FunStatContext.Reset(fsPerfect);
+  if (menu.isEmpty()) menu.addAction(tr("(empty)"))->setEnabled(false);
+}
+
+void TMainForm::FileDragItemClick(std::string_view item) {
+  const int destination = ActiveColumn();
+  const std::string destinationTitle = Column(destination).ActiveTitle;
+  const std::string source = Drag.DragTitle;
+  if (item == "Copy *" || item == "Insert item *") {
+    if (item == "Insert item *" && Column(destination).ContainerIndex >= 0)
+      CopyToContainer(Drag.DragSourceColumn, destination, Drag.DropIndex);
+    else
+      OnCopyMove("Copy", false);
+  } else if (item == "Move *") {
+    OnCopyMove("Move", false);
+  } else if (item == "Compare *") {
+    OnCopyMove("Compare", false);
+  } else if (item == "Copy as link *") {
+    OnCopyMove("Copy as link", false);
+  } else if (item == "Drop-copy *") {
+    OnCopyMove("Copy", true);
+  } else if (item == "Drop-move *") {
+    OnCopyMove("Move", true);
+  } else if (item == "Copy as" || item == "Move as" || item == "Copy as hard-link") {
+    const TCopyAsMode mode = item == "Move as"             ? TCopyAsMode::Move
+                             : item == "Copy as hard-link" ? TCopyAsMode::HardLink
+                                                           : TCopyAsMode::Copy;
+    ComCopyAs(source, GetTitlePath(destinationTitle), mode);
+  } else if (item == "Send to program" || item == "Send reference to program") {
+    const bool reference = item == "Send reference to program";
+    TGuard guard(reference ? "TMainForm::FileDragMenu_SendRefToProgramClick"
+                           : "TMainForm::FileDragMenu_SendToProgramClick");
+    guard.Run([&] {
+      const std::string sent =
+          reference ? GetWhenReference(source, nullptr, nullptr, nullptr, false) : source;
+      guard.TakeOver();
+      MyRunFile(destinationTitle, sent, GetTitlePath(sent), true, false);
+      guard.TakeOver();
+    });
+    guard.Show(reference ? "Failed to send reference to program."
+                         : "Failed to send file to program.");
+  } else if (item == "Set with source column") {
+    Column(destination)
+        .SetWithColumn(
+            Column(Drag.DragSourceColumn),
+            {.CopyActive = true, .RememberPrevious = true, .Refocus = true, .TargetVisible = true});
+    FocusColumn(destination);
+  } else if (item == "Enter this directory") {
+    TGuard guard("TMainForm::EnterThisDirectory");
+    guard.Run([&] {
+      BoardModel->EnterDirectory(destination, Column(Drag.DragSourceColumn).ActiveTitle,
+                                 {.Alt = true});
+      guard.TakeOver();
+    });
+    guard.Show("Failed to load directory.");
+  }
+}
+
+void TMainForm::CopyToContainer(int source, int destination, int position) {
+  TColumn& from = Column(source);
+  TColumn& to = Column(destination);
+  if (to.ContainerIndex < 0) return;
+  const bool insert = position >= 0;
+  const bool selection = from.SelCount > 0;
+  std::string question =
+      selection ? std::string(insert ? "Copy and insert the " : "Copy the ") +
+                      std::to_string(from.SelCount) +
+                      " selected files to the container?\n\nThe files themselves are NOT "
+                      "copied, but only the container items."
+                : std::string(insert ? "Copy and insert the focused file to the container?"
+                                     : "Copy the focused file to the container?") +
+                      "\n\nThe file itself is NOT copied, but only the container item.";
+  if (!AskYesNo(question)) return;
+  TGuard guard(insert ? "TColumn::InsertContainerItem" : "TColumn::CopyToContainer");
+  guard.Run([&] {
+    TContainer& container = Containers.Container(to.ContainerIndex);
+    std::vector<std::string> titles;
+    if (selection) {
+      for (int i = 0; i < from.Count(); ++i)
+        if (from.Items[static_cast<size_t>(i)].Selected) {
+          titles.push_back(from.Items[static_cast<size_t>(i)].Title);
+          from.DeselectItem(i);
+        }
+    } else if (from.FocusedItem()) {
+      titles.push_back(from.ActiveTitle);
+    }
+    // Inserted from the last to the first, so they keep their order.
+    for (auto title = titles.rbegin(); insert && title != titles.rend(); ++title)
+      container.InsertItem(position, *title);
+    for (const std::string& title : titles)
+      if (!insert) container.AddItem(title);
+  });
+  guard.Show(insert ? "Failed to copy and insert to container." : "Failed to copy to container.");
+  RefreshContainer(to.ContainerIndex);
+}
+
+void TMainForm::OnCopyMove(const std::string& operation, bool fromDrop) {
+  const int destination = ActiveColumn();
+  TColumn& to = Column(destination);
+  if (!fromDrop && to.ContainerIndex >= 0 && SameTextFolded(operation, "Copy")) {
+    CopyToContainer(Drag.DragSourceColumn, destination, -1);
+    return;
+  }
+  TColumn& from = Column(Drag.DragSourceColumn);
+  TFileFormRequest request;
+  request.Operation = operation;
+  request.TwoColumn = true;
+  request.FromDrop = fromDrop;
+  request.Prefix = GetUnderscorePrefix(GetTitleName(to.ActiveTitle));
+  request.DestinationTitle = to.ActiveTitle;
+  request.SourceTitle = GetTitlePath(from.ActiveTitle);
+  request.ActiveIndex = Drag.DragIndex;
+  request.Container = from.ContainerIndex;
+  RunFileOperation(request, Drag.DragSourceColumn);
+  FocusColumn(ActiveColumn());
+}
+
+void TMainForm::ComCopyAs(const std::string& source, const std::string& destinationDirectory,
+                          TCopyAsMode mode) {
+  TColumn& to = Column(ActiveColumn());
+  if (to.ContainerIndex >= 0 || to.SelCount > 0) return;
+  if (!CopyAsForm) CopyAsForm = new TCopyAsForm(this);
+  bool wholeDirectory = false;
+  std::string name;
+  BusyBracket([&] {
+    if (!CopyAsForm->Dialog(source, destinationDirectory, mode, GetTitleName(to.ActiveTitle)))
+      return;
+    wholeDirectory = CopyAsForm->WholeDirectory();
+    name = CopyAsForm->Name();
+  });
+  if (!wholeDirectory) return;
+  // A directory goes through the file operation engine under its new name.
+  TFileFormRequest request;
+  request.Operation = mode == TCopyAsMode::Move ? "Move" : "Copy";
+  request.TwoColumn = true;
+  request.WholeDirectory = true;
+  request.DestinationTitle = IncludeDelimiter(destinationDirectory) + name + "/";
+  request.SourceTitle = IncludeDelimiter(source);
+  request.ActiveIndex = Drag.DragIndex;
+  request.Container =
+      Drag.DragSourceColumn >= 0 ? Column(Drag.DragSourceColumn).ContainerIndex : -1;
+  RunFileOperation(request, Drag.DragSourceColumn >= 0 ? Drag.DragSourceColumn : ActiveColumn());
+}
+
+// ---- Files dropped from other programs ---------------------------------------------------------
+
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (DroppedFilesCount(event->mimeData()) > 0) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  std::vector<std::string> titles;
+  DroppedFilesToList(event->mimeData(), titles);
+  FunStatContext.Reset(fsPerfect);
+  event->acceptProposedAction();
+  const QPoint global = mapToGlobal(event->position().toPoint());
+  // The menu waits until the drop has been answered.
+  QTimer::singleShot(0, this, [this, titles, global] { ProcessDroppedFiles(titles, global); });
+}
+
+void TMainForm::ProcessDroppedFiles(const std::vector<std::string>& titles, const QPoint& at) {
+  TGuard guard("TMainForm::ProcessDroppedFiles");
+  guard.Run([&] {
+    if (titles.empty()) guard.Raise("No files are dropped.");
+    constexpr int External = 10;
+    TColumn& dropped = Column(External);
+    dropped.ContainerIndex = -1;
+    dropped.SetWithList(titles, titles.size() > 1);
+    dropped.SetInactiveFocus();
+    Drag.DragSourceColumn = External;
+    Drag.DragShift = 0;
+    Drag.DragIndex = 0;
+    Drag.DragTitle = titles.front();
+    for (int i = 0; i < VisibleColumns(); ++i)
+      if (ColumnView(i)->FileList->rect().contains(ColumnView(i)->FileList->mapFromGlobal(at))) {
+        FocusColumn(i);
+        break;
+      }
+    TColumn& destination = Column(ActiveColumn());
+    std::map<std::string, QMenu*> submenus;
+    QMenu* menu = BuildDragMenu(
+        ExternalDragItems(), DropTerms(titles, destination),
+        [this, titles](std::string_view item) { ExternalDragItemClick(item, titles); }, &submenus);
+    menu->defaultAction()->setText(
+        ToQString("External file-drag (" + std::to_string(titles.size()) + " items)"));
+    if (QMenu* add = submenus["Add to container *"]) {
+      for (int n = 0; n < TContainerSet::Count; ++n) {
+        QAction* action = add->addAction(MenuCaption(Containers.Container(n).MenuCaption()));
+        connect(action, &QAction::triggered, this, [this, n, titles] {
+          TGuard adding("TMainForm::AddToContainerMenuClick");
+          adding.Run([&] {
+            for (const std::string& title : titles)
+              Containers.Container(n).AddItem(title);
+          });
+          adding.Show("Failed to copy to container.");
+          RefreshContainer(n);
+        });
+      }
+    }
+    menu->popup(at);
+    LastDragMenu = menu;
+  });
+  guard.Show("Failed to setup the \"External file-drag\" menu.");
+}
+
+void TMainForm::ExternalDragItemClick(std::string_view item,
+                                      const std::vector<std::string>& titles) {
+  TColumn& destination = Column(ActiveColumn());
+  if (item == "Go to file") {
+    TGuard guard("TMainForm::ExternalFileDragMenu_GoToFileClick");
+    guard.Run([&] {
+      destination.LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt, titles.front());
+    });
+    guard.Show("Failed to go to file.");
+  } else if (item == "Add to this container *") {
+    TGuard guard("TMainForm::ExternalFileDragMenu_AddToThisContainerClick");
+    guard.Run([&] {
+      for (const std::string& title : titles)
+        Containers.Container(destination.ContainerIndex).AddItem(title);
+    });
+    guard.Show("Failed to paste in container.");
+    RefreshContainer(destination.ContainerIndex);
+  } else if (item == "Copy *" || item == "Move *") {
+    OnCopyMove(item == "Copy *" ? "Copy" : "Move", false);
+  } else if (item == "Copy as" || item == "Move as") {
+    ComCopyAs(titles.front(), GetTitlePath(destination.ActiveTitle),
+              item == "Move as" ? TCopyAsMode::Move : TCopyAsMode::Copy);
+  }
+  Column(10).SetWithList({}, false);
+  FocusColumn(ActiveColumn());
+}
+
+} // namespace cv

@@ -71,6 +71,7 @@ uint32_t DragTerms(const TDragFacts& facts) {
   if (sourceEmpty) terms |= dtSrcEmpty;
   if (item && item->Type == fltDirectory) terms |= dtSrcDir;
   if (item && item->Type == fltLink) terms |= dtSrcLink;
+  if (item && (item->Type == fltDirectory || item->Type == fltLink)) terms |= dtSrcEnterable;
   if (source.SelCount > 0) terms |= dtSrcSel;
   if (source.ContainerIndex >= 0) terms |= dtSrcContainer;
   if (destination.ContainerIndex >= 0) terms |= dtDestContainer;
@@ -159,7 +160,7 @@ const std::vector<TDragItem>& FileDragItems() {
       Separator(),
       Item("Set with source column", {},
            "Copy the content of the source column in the destination column"),
-      Item("Enter this directory", {dtOtherColumn, dtSrcEmpty},
+      Item("Enter this directory", {dtOtherColumn | dtSrcEnterable, dtSrcEmpty},
            "Display in the destination column, the content of the dragged directory"),
   };
   return items;

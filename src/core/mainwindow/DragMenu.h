@@ -38,6 +38,7 @@ enum TDragTerm : uint32_t {
   dtSrcSmall = 1u << 19,         // at most 1,000,000 bytes (a file steganography can hide)
   dtDestInsideSource = 1u << 20, // the destination directory is the source or inside it
   dtLinkableSource = 1u << 21,   // a selection, or an active item that is not a link
+  dtSrcEnterable = 1u << 22,     // the dragged item is a directory or a link
 };
 
 // The facts behind the terms, read from the columns and the files.

@@ -23,6 +23,7 @@
 #include "foundation/UserInterface.h"
 #include "foundation/Utilities.h"
 #include "mainwindow/DragMenu.h"
+#include "mainwindow/MainMenus.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -299,6 +300,80 @@ void TMainForm::ComCopyAs(const std::string& source, const std::string& destinat
   request.Container =
       Drag.DragSourceColumn >= 0 ? Column(Drag.DragSourceColumn).ContainerIndex : -1;
   RunFileOperation(request, Drag.DragSourceColumn >= 0 ? Drag.DragSourceColumn : ActiveColumn());
+}
+
+// ---- The inter-board source column ------------------------------------------------------------
+
+void TMainForm::TakeDragStateOfActiveColumn(uint32_t shift) {
+  const int active = ActiveColumn();
+  Drag.DragSourceColumn = active;
+  Drag.DragShift = shift;
+  Drag.DragIndex = Column(active).List.FocusIndex();
+  Drag.DragTitle = Column(active).ActiveTitle;
+}
+
+void TMainForm::RestoreMarkedDragState() {
+  Drag.DragSourceColumn = TBoardColumns::SourceColumn;
+  Drag.DragShift = Drag.MarkedShift;
+  Drag.DragIndex = Drag.MarkedIndex;
+  Drag.DragTitle = Drag.MarkedTitle;
+}
+
+void TMainForm::EnableInterBoardItems() {
+  const TColumn& marked = Column(TBoardColumns::SourceColumn);
+  const TColumn& active = Column(ActiveColumn());
+  const bool markedEmpty = marked.Count() == 0;
+  const bool samePath = marked.ContainerIndex >= 0 || active.ContainerIndex >= 0
+                            ? marked.ContainerIndex == active.ContainerIndex
+                            : GetTitlePath(Drag.MarkedTitle) == GetTitlePath(active.ActiveTitle);
+  const bool anyPartition =
+      IsPartitionTitle(Drag.MarkedTitle) || IsPartitionTitle(active.ActiveTitle);
+  const bool destinationContainer = active.ContainerIndex >= 0;
+  const std::string name = GetTitleName(ExcludeDelimiter(GetTitlePath(Drag.MarkedTitle)));
+  std::string title =
+      marked.ContainerIndex >= 0
+          ? "Container \"" + Containers.Container(marked.ContainerIndex).Name() + "\""
+      : !name.empty() ? "Directory \"" + name + "\""
+                      : std::string("No marked column");
+  if (marked.SelCount > 0) title += " (" + std::to_string(marked.SelCount) + ")";
+  if (QAction* heading = Menus->Action("File/Inter-board/Inter-board"))
+    heading->setText(MenuCaption(title));
+  const auto enable = [this](const char* item, bool enabled) {
+    if (QAction* action = Menus->Action(std::string("File/Inter-board/") + item))
+      action->setEnabled(action->isEnabled() && enabled);
+  };
+  enable("Show File-drag menu", !name.empty() && !markedEmpty);
+  enable("Set with source column", !markedEmpty && !samePath);
+  enable("Copy *", !markedEmpty && !samePath && !anyPartition);
+  enable("Move *", !markedEmpty && !samePath && !anyPartition && !destinationContainer);
+}
+
+void TMainForm::RegisterInterBoardCommands() {
+  TMainMenus& m = *Menus;
+  m.On("File/Inter-board/Mark source column", [this] {
+    // The menu marks the active column; the key took its drag state already.
+    if (Drag.DragSourceColumn != ActiveColumn()) TakeDragStateOfActiveColumn(0);
+    Drag.MarkedShift = Drag.DragShift;
+    Drag.MarkedIndex = Drag.DragIndex;
+    Drag.MarkedTitle = Drag.DragTitle;
+    BoardModel->MarkSourceColumn();
+    FocusColumn(ActiveColumn());
+  });
+  m.On("File/Inter-board/Show File-drag menu", [this] {
+    RestoreMarkedDragState();
+    MyTPanel* list = ColumnView(ActiveColumn())->FileList;
+    const QRect item =
+        Column(ActiveColumn()).List.ItemRect(Column(ActiveColumn()).List.FocusIndex());
+    const QPoint below(list->width() / 2,
+                       item.isNull() ? 0 : item.bottom() + list->InnerOrigin().y());
+    ShowFileDragMenu(list->mapToGlobal(below));
+  });
+  m.On("File/Inter-board/Set with source column", [this] { BoardModel->SetWithSourceColumn(); });
+  for (const char* operation : {"Copy", "Move"})
+    m.On(std::string("File/Inter-board/") + operation + " *", [this, operation] {
+      RestoreMarkedDragState();
+      OnCopyMove(operation, false);
+    });
 }
 
 // ---- Files dropped from other programs ---------------------------------------------------------

@@ -841,6 +841,9 @@ bool TMainForm::MainKey(const QKeyEvent& key) {
   // What the window does itself.
   if (row->Path == "Media") {
     // Volume and seeking belong to the media player, which is not built yet.
+  } else if (row->Path == "Mark source column" || row->Path == "Show File-drag menu") {
+    if (row->Path == "Mark source column") TakeDragStateOfActiveColumn(KeySet(key.modifiers()));
+    RunCommand("File/Inter-board/" + std::string(row->Path), key.modifiers());
   } else if (row->Path == "File menu") {
     const int active = ActiveColumn();
     Drag.DragSourceColumn = active;
@@ -885,6 +888,7 @@ void TMainForm::EnableFileMenuItems(Qt::KeyboardModifiers modifiers) {
   Menus->SetChecked("File/Miscellaneous/Associate extension/Video", video);
   Menus->SetChecked("File/Miscellaneous/Associate extension/Text", text);
   Menus->SetChecked("File/Miscellaneous/Associate extension/None", !audio && !video && !text);
+  EnableInterBoardItems();
 }
 
 void TMainForm::ShowFileMenu(int x, int y, Qt::KeyboardModifiers modifiers) {
@@ -1065,6 +1069,7 @@ void TMainForm::RegisterCommands() {
   RegisterFileCommands();
   RegisterColumnCommands();
   RegisterContainerCommands();
+  RegisterInterBoardCommands();
   auto onActive = [this](void (TColumn::*command)()) {
     return [this, command] {
       (Column(ActiveColumn()).*command)();

@@ -170,6 +170,11 @@ public:
   void ProcessDroppedFiles(const std::vector<std::string>& titles, const QPoint& at);
   void ExternalDragItemClick(std::string_view item, const std::vector<std::string>& titles);
   class TCopyAsForm* CopyAsForm = nullptr;
+  // The inter-board source column (column 11) and its menu items.
+  void TakeDragStateOfActiveColumn(uint32_t shift);
+  void RestoreMarkedDragState();
+  void EnableInterBoardItems();
+  void RegisterInterBoardCommands();
   // The drag menu on the screen (tests answer it).
   QPointer<QMenu> LastDragMenu;
   // Writes the containers changed a second ago, or all changed ones.

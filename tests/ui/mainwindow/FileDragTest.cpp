@@ -5,6 +5,7 @@
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
 #include "fileops/FileForm.h"
+#include "mainwindow/MainMenus.h"
 
 #include <QAction>
 #include <QApplication>
@@ -126,6 +127,24 @@ TEST_F(FileDragTest, ThreeFilesDroppedFromAnotherProgram) {
   EXPECT_TRUE(fs::exists(From + "/a.txt"));
   EXPECT_TRUE(Ui.Errors.empty());
   delete data;
+}
+
+TEST_F(FileDragTest, TheMarkedSourceColumnCopiesIntoTheActiveOne) {
+  Form.FocusColumn(0);
+  Form.EnableFileMenuItems({});
+  QAction* heading = Form.Menus->Action("File/Inter-board/Inter-board");
+  EXPECT_EQ(heading->text(), "No marked column");
+  EXPECT_FALSE(Form.Menus->Action("File/Inter-board/Show File-drag menu")->isEnabled());
+
+  Form.FocusColumn(1);
+  QTest::keyClick(Form.ColumnView(1)->FileList, Qt::Key_B, Qt::ControlModifier);
+  Form.FocusColumn(0);
+  Form.EnableFileMenuItems({});
+  EXPECT_EQ(heading->text(), "Directory \"from\"");
+  OkayTheFileDialog();
+  ASSERT_TRUE(Form.RunCommand("File/Inter-board/Copy *"));
+  EXPECT_TRUE(fs::exists(To + "/a.txt"));
+  EXPECT_TRUE(Ui.Errors.empty());
 }
 
 } // namespace

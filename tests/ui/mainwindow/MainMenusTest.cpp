@@ -28,12 +28,7 @@ namespace {
 const std::set<std::string> CNotBuilt = {
     "File/Container/Multi-rename item *",
     "File/Inter-board/Convert picture *",
-    "File/Inter-board/Copy *",
-    "File/Inter-board/Mark source column",
-    "File/Inter-board/Move *",
     "File/Inter-board/Rename board",
-    "File/Inter-board/Set with source column",
-    "File/Inter-board/Show File-drag menu",
     "File/Miscellaneous/Link as item in/Quick launch",
     "File/Miscellaneous/Set as background",
     "File/Navigate/Locations",

@@ -118,6 +118,7 @@ const std::vector<TDragItem>& FileDragItems() {
   static const std::vector<TDragItem> items = {
       Title("File-drag"),
       Menu("Send", {0, dtSrcEmpty | dtDestContainer}),
+      End(),
       Item("Send to program", {dtDestProgramOrLink, dtSrcEmpty},
            "The source file is sent to the destination file, as parameter of the program. The "
            "working directory is the path of the source file. This works only if the "

@@ -60,6 +60,24 @@ protected:
   TColumn Source{0}, Destination{1};
 };
 
+TEST(DragMenuTableTest, SubmenusCloseWhereTheyShould) {
+  for (const auto* items : {&FileDragItems(), &ExternalDragItems()}) {
+    int depth = 0;
+    std::vector<std::string> topLevel;
+    for (const TDragItem& item : *items) {
+      if (depth == 0 && item.Kind != TDragItemKind::Separator &&
+          item.Kind != TDragItemKind::EndMenu)
+        topLevel.emplace_back(item.Caption);
+      if (item.Kind == TDragItemKind::Menu) ++depth;
+      if (item.Kind == TDragItemKind::EndMenu) --depth;
+      ASSERT_GE(depth, 0);
+    }
+    EXPECT_EQ(depth, 0);
+    // The last items are always in the top menu, never inside a submenu.
+    EXPECT_EQ(topLevel.back(), items == &FileDragItems() ? "Enter this directory" : "Move as");
+  }
+}
+
 TEST_F(DragMenuTest, AFileDraggedToAnotherDirectory) {
   Show(Source, Dir + "/src/a.txt");
   Show(Destination, Dir + "/dst/b.txt");

@@ -28,8 +28,9 @@ std::vector<TBoardDirectory> BoardDirectories(const TBoardData& board) {
   std::vector<TBoardDirectory> directories;
   for (int i = 0; i < TBoardData::Columns; ++i) {
     const TBoardColumn& column = board.Column[static_cast<size_t>(i)];
+    // Partition titles have no directory.
     std::string directory = GetTitlePath(column.ActiveTitle);
-    if (directory.empty() || IsPartitionTitle(directory)) continue;
+    if (directory.empty()) continue;
     directories.push_back({i, std::move(directory), column.ActiveTitle, column.ActiveType,
                            column.ActiveKey, column.TopOffset});
   }

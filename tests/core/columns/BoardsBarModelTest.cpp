@@ -168,7 +168,7 @@ TEST(BoardsBarModel, ADragShowsTheBoardItRestsOnAfterTheDwell) {
   const TCase cases[] = {
       {"resting 0.79 s is too short, 0.8 s shows the board",
        0,
-       {{10.0, 5, 5, -1}, {10.79, -1, 5, -1}, {10.8, -1, 5, 5}}},
+       {{100.0, 5, 5, -1}, {100.79, -1, 5, -1}, {100.8, -1, 5, 5}}},
       {"leaving the button cancels", 0, {{0.0, 5, 5, -1}, {0.9, -1, 6, -1}, {1.0, -1, -1, -1}}},
       {"reaching another button starts the wait again",
        0,

@@ -184,13 +184,13 @@ TEST_F(BoardsBarTest, ADraggedColumnRestingOnAButtonShowsItsBoard) {
   Bar->MousePosition = [&] { return mouse; };
   FakeNow = 100.0;
   Bar->DragAt(mouse);
-  Bar->DragAt(mouse + QPoint(3, 0)); // moving on the button is no new arrival
-  EXPECT_EQ(starts, 1);
   EXPECT_TRUE(Bar->DragTimerActive());
   FakeNow = 100.5;
+  Bar->DragAt(mouse + QPoint(3, 0)); // moving on the button is no new arrival
+  EXPECT_EQ(starts, 1);
   Bar->DragTimerTimer();
   EXPECT_TRUE(Calls.empty());
-  FakeNow = 101.0;
+  FakeNow = 100.8;
   Bar->DragTimerTimer();
   EXPECT_EQ(Calls, std::vector<std::string>{"show 5"});
 

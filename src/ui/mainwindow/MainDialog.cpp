@@ -1,5 +1,6 @@
 #include "mainwindow/MainDialog.h"
 
+#include "columns/BoardsBar.h"
 #include "columns/Column.h"
 #include "columns/ColumnKeys.h"
 #include "columns/ColumnView.h"
@@ -99,8 +100,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   ToolbarButtons[3]->OnMouseDown = [this](const QMouseEvent&, const QPoint&) {
     ShowMenuBelow("Help", ToolbarButtons[3]);
   };
-  // The boards menu and the skins menu arrive with the boards bar and skins.
-  ToolbarButtons[1]->setEnabled(false);
+  ToolbarButtons[1]->OnMouseDown = [this](const QMouseEvent& event, const QPoint&) {
+    ShowBoardsMenu(event.globalPosition().toPoint());
+  };
+  // The skins menu arrives with skins.
   ToolbarButtons[2]->setEnabled(false);
   UserLogo = new QLabel(Toolbar);
   UserLogo->setObjectName(QStringLiteral("UserLogo"));
@@ -109,6 +112,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
       "User logo. Here is displayed the first picture with the name \"UserLogo\" and any "
       "extension, from the options directory of the program."));
   BoardsBar = panel(Client, "BoardsBar", nullptr);
+  CreateBoardsBar();
   WorkArea = new QWidget(Client);
   WorkArea->setObjectName(QStringLiteral("WorkArea"));
   TreePanel = panel(WorkArea, "TreePanel", "Directory tree navigator");
@@ -584,6 +588,8 @@ void TMainForm::ApplyLayout(const TMainLayout& layout) {
     place(ToolbarButtons[i], layout.Buttons[i], true);
   place(UserLogo, layout.UserLogo, layout.UserLogoShown && !UserLogo->pixmap().isNull());
   place(BoardsBar, layout.BoardsBar, layout.BoardsBarShown);
+  if (layout.BoardsBarShown) Bar->Reset(ProgramOptions.VisibleBoards, ProgramOptions.BoardsBarRows);
+  FunStatContext.Reset(fsPerfect);
   place(WorkArea, layout.WorkArea, true);
   place(TreePanel, layout.TreePanel, layout.TreePanelShown);
   place(TreeSplitter, layout.TreeSplitter, layout.TreePanelShown);
@@ -948,6 +954,7 @@ void TMainForm::ShowBoard(int index) {
     Boards.SetActiveBoard(index);
     Boards.LoadActiveBoard(*BoardModel, true);
     Reset(true);
+    Bar->RefreshCaptions();
     FocusColumn(ActiveColumn());
   });
   guard.Show("Unhandled exception: " + guard.Context().Description);

@@ -36,6 +36,7 @@ class QMenu;
 namespace cv {
 
 class TColumn;
+class TBoardsBar;
 class TColumnView;
 class TFileForm;
 struct TFileFormRequest;
@@ -239,6 +240,17 @@ private:
 public:
   // Shows board `index` (the number keys, the boards menu, the search board).
   void ShowBoard(int index);
+  // The buttons of the boards.
+  std::unique_ptr<TBoardsBar> Bar;
+  // The "Active board" menu of the toolbar's "Board" button.
+  void ShowBoardsMenu(const QPoint& at);
+
+private:
+  void CreateBoardsBar();
+  // Runs one of the bar's board operations on the boards and the columns.
+  void ChangeBoards(bool (TBoardSet::*operation)(int, const TBoardColumns&), int board);
+
+public:
 
 private:
   void ShowMenuBelow(std::string_view name, QWidget* button);

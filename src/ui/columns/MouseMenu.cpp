@@ -1,6 +1,5 @@
 #include "columns/MouseMenu.h"
 
-#include "columns/MyPanel.h"
 #include "foundation/Drawing.h"
 #include "foundation/Guard.h"
 #include "foundation/QtText.h"
@@ -72,12 +71,10 @@ void TMouseMenu::PaintCell(QPainter& canvas, int cell) const {
   const TColor back = highlighted ? FText : FBack;
   const TColor text = highlighted ? FBack : FText;
   canvas.fillRect(FModel.CellInner(cell), ToQColor(back));
-  TPainterScope scope(canvas);
+  // A text rectangle clips what does not fit.
   const QRect clip = FModel.TextClip(cell);
-  canvas.setClipRect(clip);
   canvas.setPen(ToQColor(text));
-  const QPoint origin = FModel.TextOrigin(cell);
-  canvas.drawText(QRect(origin, QPoint(clip.right(), clip.bottom())),
+  canvas.drawText(QRect(FModel.TextOrigin(cell), clip.bottomRight()),
                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                   ToQString(FModel.Operation(cell)));
 }

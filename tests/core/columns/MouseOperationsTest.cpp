@@ -167,6 +167,23 @@ TEST(MouseOperationsTest, PressAndReleaseChooseOneSetting) {
     EXPECT_EQ(PressFocusesItem(c.Press), c.Press.Index >= 0) << c.Why;
   }
 
+  struct THeaderCase {
+    Qt::MouseButton Button;
+    std::string_view Setting;
+    std::string Operation;
+  };
+  const THeaderCase headers[] = {
+      {L, "LMBColumnHeaderOperation", "Enter parent directory"},
+      {R, "RMBColumnHeaderOperation", "Parent System menu"},
+      {M, "MMBColumnHeaderOperation", "Directory tree navigator dialog"},
+      {Qt::BackButton, "", ""},
+  };
+  for (const THeaderCase& c : headers) {
+    const TMouseChoice choice = ChooseHeaderOperation(c.Button, defaults);
+    EXPECT_EQ(choice.Setting, c.Setting) << c.Operation;
+    EXPECT_EQ(choice.Operation, c.Operation);
+  }
+
   // "None" is a setting that runs nothing.
   TProgramOptions none;
   none.RMBNameOperation = "None";

@@ -108,8 +108,9 @@ TMouseChoice ChooseMouseOperation(const TMousePress& press, const TMouseRelease&
 TMouseChoice ChooseHeaderOperation(Qt::MouseButton button, const TProgramOptions& options) {
   const std::string_view key = ByButton(button, "LMBColumnHeaderOperation",
                                         "RMBColumnHeaderOperation", "MMBColumnHeaderOperation");
-  if (key.empty()) return {};
-  return Choice(key, TOperationTable::Header, options);
+  if (key.empty()) return TGuard::EarlyExit(TMouseChoice{});
+  TGuard guard("TColumn::ChooseHeaderButtonMouseOperation");
+  return guard.Run(TMouseChoice{}, [&] { return Choice(key, TOperationTable::Header, options); });
 }
 
 // ---- What the names run ----------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "columns/ColumnKeys.h"
 #include "columns/ColumnView.h"
 #include "columns/History.h"
+#include "columns/MouseOperations.h"
 #include "columns/MyPanel.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/Links.h"
@@ -235,10 +236,15 @@ void TMainForm::CreateColumns() {
       BoardModel->SetActiveColumn(i);
       UpdateActiveFile();
     };
-    view->FileList->OnDblClick = [this, i](const QMouseEvent& event, const QPoint& inner) {
-      // Only on an item: the press has focused it.
-      if (event.button() == Qt::LeftButton && Column(i).List.ItemAtPoint(inner.x(), inner.y()) >= 0)
-        EnterActiveItem(i, event.modifiers());
+    // The second press of a double click; its release chooses the operation.
+    view->FileList->OnDblClick = [this, i](const QMouseEvent& event, const QPoint&) {
+      Press.DoubleClick = true;
+      // Decided at once, as a click on the same place: the release (when one
+      // follows) then has nothing left to do.
+      ListMouseUp(i, event);
+    };
+    view->Header->OnMouseUp = [this, i](const QMouseEvent& event, const QPoint&) {
+      HeaderMouseUp(i, event);
     };
   }
   std::array<TColumn*, ColumnCount> pointers{};
@@ -719,6 +725,7 @@ void TMainForm::MainTimerTimer() {
   TGuard guard("TMainForm::MainTimerTimer");
   guard.Run([&] {
     CheckItemHotTrack();
+    ActivateExternalDrag();
     SaveChangedContainers(false);
     if (BusyCount.Busy() || !isActiveWindow()) return;
     if (MonitorCrono.IsPeriod(1.0)) CheckDirMonitor(false);
@@ -776,19 +783,6 @@ const char* const COnlineHelp = "https://corvantide.org/help";
 
 } // namespace
 
-namespace {
-
-// The type zone of an item for the mouse: the first row, left of the type
-// field (or of the area simulated for it).
-int TypeZoneWidth(int rowHeight) {
-  const TProgramOptions& o = ProgramOptions;
-  if (o.ShowFileType)
-    return rowHeight * (o.ShowExtInType ? o.FileTypeWidth : std::min(o.FileTypeWidth, 100)) / 100;
-  return o.SimulateFileType ? rowHeight * o.SimulateFileTypeWidth / 100 : 0;
-}
-
-} // namespace
-
 void TMainForm::ApplyHover(const THoverActions& actions) {
   auto paint = [this](const THotItem& item, bool hot) {
     if (item.Column < 0 || item.Column >= BoardColumns) return;
@@ -807,14 +801,20 @@ void TMainForm::ListMouseMove(int column, const QPoint& inner, const QPoint& glo
   if (column >= VisibleColumns()) return;
   const TItemListState& list = Column(column).List;
   const int index = list.ItemAtPoint(inner.x(), inner.y());
-  bool inTypeZone = false;
-  if (index >= 0) {
-    const QPoint at = inner - list.ItemRect(index).topLeft();
-    const int row = ColumnRowHeight();
-    inTypeZone = at.x() < TypeZoneWidth(row) && at.y() < row;
-  }
+  const bool inTypeZone =
+      index >= 0 && InTypeZone(inner - list.ItemRect(index).topLeft(), ColumnRowHeight());
   ApplyHover(Hover.MouseOverItem(column, index, inTypeZone));
   ApplyHover(Hover.MouseMove({column, index}, global));
+  MouseMenuMove(global);
+  // The hint says what the buttons do here, with the settings in force.
+  const TColumn& shown = Column(column);
+  const std::string hint =
+      index >= 0 ? ItemMouseHint(shown.Items[static_cast<size_t>(index)], inTypeZone, shown.ThumbAttr)
+                 : EmptySpaceMouseHint(shown.ShownPath());
+  if (hint != LastListHint) {
+    LastListHint = hint;
+    ShowHint(QString::fromStdString(hint));
+  }
 }
 
 void TMainForm::CheckItemHotTrack() {

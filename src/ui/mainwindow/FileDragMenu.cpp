@@ -4,6 +4,7 @@
 
 #include "mainwindow/MainDialog.h"
 
+#include "columns/BoardsBar.h"
 #include "columns/Column.h"
 #include "columns/ColumnPainter.h"
 #include "columns/ColumnView.h"
@@ -107,7 +108,8 @@ void TMainForm::ListMouseDown(int column, const QMouseEvent& event, const QPoint
                             : typeZone ? TMouseZone::Type
                                        : TMouseZone::Name),
            false,
-           event.modifiers()};
+           event.modifiers(),
+           Boards.ActiveBoard()};
   Drag.DragButton = event.button();
   Drag.DragShift = ShiftStateFrom(event.modifiers());
   Drag.DragSourceColumn = column;
@@ -146,6 +148,8 @@ void TMainForm::ListMouseUp(int column, const QMouseEvent& event) {
                           static_cast<TMouseZone>(Press.Zone), Press.DoubleClick};
   // One release per press (a double click may be decided before its release).
   Press.Button = Qt::NoButton;
+  Bar->EndDrag();
+  const bool boardChanged = Press.Board != Boards.ActiveBoard();
   // A release over the mouse menu runs its cell on the source column.
   if (MouseMenu) {
     const int cell = MouseMenu->CellAt(global);
@@ -168,6 +172,17 @@ void TMainForm::ListMouseUp(int column, const QMouseEvent& event) {
     const bool typeZone =
         index >= 0 &&
         InTypeZone(inner - destination.List.ItemRect(index).topLeft(), ColumnRowHeight());
+    if (boardChanged && press.Button == Qt::LeftButton) {
+      // The drag went on from another board: the source is the column marked
+      // when it reached the button, and the drop offers the "File-drag" menu.
+      const int index = destination.List.ItemAtPoint(inner.x(), inner.y());
+      if (index >= 0) destination.List.SetFocusIndex(index);
+      Drag.DropIndex = index >= 0 ? index : destination.List.FocusIndex();
+      if (target != ActiveColumn()) FocusColumn(target);
+      RestoreMarkedDragState();
+      ShowFileDragMenu(global);
+      return;
+    }
     const TMouseChoice choice = ChooseMouseOperation(press, {target, index,
                                                              index < 0  ? TMouseZone::Empty
                                                              : typeZone ? TMouseZone::Type

@@ -806,6 +806,9 @@ void TMainForm::ListMouseMove(int column, const QPoint& inner, const QPoint& glo
   ApplyHover(Hover.MouseOverItem(column, index, inTypeZone));
   ApplyHover(Hover.MouseMove({column, index}, global));
   MouseMenuMove(global);
+  // A column dragged over a board button shows that board after a moment.
+  if (Press.Button == Qt::LeftButton && (QGuiApplication::mouseButtons() & Qt::LeftButton))
+    Bar->DragAt(global);
   // The hint says what the buttons do here, with the settings in force.
   const TColumn& shown = Column(column);
   const std::string hint =

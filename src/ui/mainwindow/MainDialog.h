@@ -170,6 +170,7 @@ public:
     int Zone = 0; // TMouseZone
     bool DoubleClick = false;
     Qt::KeyboardModifiers Modifiers;
+    int Board = 0; // the board shown at the press
   } Press;
   std::unique_ptr<class TMouseMenuModel> MouseMenuModel;
   QPointer<class TMouseMenu> MouseMenu;

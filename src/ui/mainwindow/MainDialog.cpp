@@ -374,17 +374,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
   }
   if (event->type() == QEvent::ContextMenu) {
-    // A right click on a list opens the "File" menu there (the default of the
-    // right button's mouse operation); the Applications key has its own row.
-    const auto* menu = static_cast<QContextMenuEvent*>(event);
+    // The right button's operations are chosen at its release (a short drag
+    // shows the mouse menu); the Applications key has its own row.
     for (int i = 0; i < VisibleColumns(); ++i)
-      if (watched == ColumnView(i)->FileList) {
-        if (menu->reason() == QContextMenuEvent::Mouse) {
-          FocusColumn(i);
-          ShowFileMenu(menu->globalPos().x(), menu->globalPos().y(), menu->modifiers());
-        }
-        return true;
-      }
+      if (watched == ColumnView(i)->FileList) return true;
   } else if (event->type() == QEvent::KeyPress) {
     // Only the column lists' keys: this filter also watches the whole
     // application (for hints), and text boxes of dialogs keep their letters.
@@ -594,7 +587,10 @@ void TMainForm::ApplyLayout(const TMainLayout& layout) {
     place(ToolbarButtons[i], layout.Buttons[i], true);
   place(UserLogo, layout.UserLogo, layout.UserLogoShown && !UserLogo->pixmap().isNull());
   place(BoardsBar, layout.BoardsBar, layout.BoardsBarShown);
-  if (layout.BoardsBarShown) Bar->Reset(ProgramOptions.VisibleBoards, ProgramOptions.BoardsBarRows);
+  if (layout.BoardsBarShown) {
+    Bar->Reset(ProgramOptions.VisibleBoards, ProgramOptions.BoardsBarRows);
+    Bar->RefreshCaptions();
+  }
   FunStatContext.Reset(fsPerfect);
   place(WorkArea, layout.WorkArea, true);
   place(TreePanel, layout.TreePanel, layout.TreePanelShown);

@@ -195,6 +195,32 @@ template <typename TFrom, typename TTo> void CopyColumnFields(const TFrom& from,
   to.DefaultTitle = from.DefaultTitle;
 }
 
+// The board's own fields, apart from the columns.
+struct TBoardLook {
+  std::string Name;
+  bool ShowMPL = false;
+  bool ShowTreeNavigator = false;
+  std::string TreeNavigatorPath;
+};
+
+TBoardLook LookOf(const TBoardData& board) {
+  return {board.Name, board.ShowMPL, board.ShowTreeNavigator, board.TreeNavigatorPath};
+}
+
+void SetLook(TBoardData& board, const TBoardLook& look) {
+  board.Name = look.Name;
+  board.ShowMPL = look.ShowMPL;
+  board.ShowTreeNavigator = look.ShowTreeNavigator;
+  board.TreeNavigatorPath = look.TreeNavigatorPath;
+}
+
+// Everything a board holds moves; its place stays.
+void MoveBoardContent(const TBoardData& from, TBoardData& to) {
+  const int place = to.BoardIndex;
+  to = from;
+  to.BoardIndex = place;
+}
+
 void WriteBool(TStreamStorage& storage, bool value) {
   storage.WriteChar(value ? 1 : 0);
 }
@@ -269,6 +295,47 @@ void TBoardSet::LoadActiveBoard(TBoardColumns& columns, bool updateHeaders) cons
     if (updateHeaders && i < columns.VisibleColumns() && columns.Host.AttributesChanged)
       columns.Host.AttributesChanged(i);
   }
+}
+
+bool TBoardSet::CopyIntoBoard(int b, const TBoardColumns& columns) {
+  if (!OtherBoard(b)) return false;
+  TBoardData& target = Boards[static_cast<size_t>(b)];
+  TBoardLook look = LookOf(Active());
+  look.Name = target.Name;
+  SetLook(target, look);
+  StoreActiveBoard(columns);
+  SetActiveBoard(b);
+  // The columns belong to b now; its record follows them at once.
+  StoreActiveBoard(columns);
+  return true;
+}
+
+bool TBoardSet::SwitchWithBoard(int b, const TBoardColumns& columns) {
+  if (!OtherBoard(b)) return false;
+  StoreActiveBoard(columns);
+  TBoardData& previous = Active();
+  TBoardData& target = Boards[static_cast<size_t>(b)];
+  const TBoardData kept = previous;
+  MoveBoardContent(target, previous);
+  MoveBoardContent(kept, target);
+  SetActiveBoard(b);
+  return true;
+}
+
+bool TBoardSet::MoveToBoard(int b, const TBoardColumns& columns) {
+  if (!OtherBoard(b)) return false;
+  const int a = ActiveIndex;
+  const TBoardLook kept = LookOf(Active());
+  if (a < b)
+    for (int i = a + 1; i <= b; ++i)
+      MoveBoardContent(Boards[static_cast<size_t>(i)], Boards[static_cast<size_t>(i - 1)]);
+  else
+    for (int i = a - 1; i >= b; --i)
+      MoveBoardContent(Boards[static_cast<size_t>(i)], Boards[static_cast<size_t>(i + 1)]);
+  SetActiveBoard(b);
+  StoreActiveBoard(columns);
+  SetLook(Active(), kept);
+  return true;
 }
 
 void TBoardSet::Write(TStreamStorage& storage) const {

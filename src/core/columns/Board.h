@@ -79,10 +79,24 @@ public:
   // fixed state changed.
   void LoadActiveBoard(TBoardColumns& columns, bool updateHeaders) const;
 
+  // The board operations of the bar. Each leaves the columns on screen as
+  // they are and makes `b` active; false, and nothing changed, when `b` is
+  // the active board or not a board.
+  // The active board is copied into `b`, which keeps its name; the
+  // previous board keeps what it stored.
+  bool CopyIntoBoard(int b, const TBoardColumns& columns);
+  // The active board and `b` trade places.
+  bool SwitchWithBoard(int b, const TBoardColumns& columns);
+  // The active board takes the place of `b`; the boards between shift one
+  // place towards where it was.
+  bool MoveToBoard(int b, const TBoardColumns& columns);
+
   // The file's payload: the boards from 29 down to 0.
   void Write(TStreamStorage& storage) const;
 
 private:
+  bool OtherBoard(int b) const { return b >= 0 && b < BoardCount && b != ActiveIndex; }
+
   int ActiveIndex = 0;
 };
 

@@ -4,8 +4,12 @@
 
 #include "mainwindow/MainDialog.h"
 
+#include "columns/BoardsBar.h"
 #include "columns/Column.h"
+#include "columns/ColumnPainter.h"
 #include "columns/ColumnView.h"
+#include "columns/MouseMenu.h"
+#include "columns/MouseOperations.h"
 #include "columns/MyPanel.h"
 #include "fileops/AttachStreamMenu.h"
 #include "fileops/CopyAsForm.h"
@@ -24,22 +28,23 @@
 #include "foundation/Utilities.h"
 #include "mainwindow/DragMenu.h"
 #include "mainwindow/MainMenus.h"
+#include "mainwindow/SkinOptions.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMimeData>
 #include <QTimer>
+#include <QUrl>
 
 namespace cv {
-namespace {
-
-// Moves shorter than this are clicks, not drags.
-constexpr int CDragDistance = 6;
-
-} // namespace
+namespace {} // namespace
 
 QMenu* TMainForm::BuildDragMenu(const std::vector<TDragItem>& items, uint32_t terms,
                                 const std::function<void(std::string_view)>& run,
@@ -86,37 +91,200 @@ QMenu* TMainForm::BuildDragMenu(const std::vector<TDragItem>& items, uint32_t te
 }
 
 void TMainForm::ListMouseDown(int column, const QMouseEvent& event, const QPoint& inner) {
-  if (event.button() != Qt::LeftButton) return;
-  const int index = Column(column).List.ItemAtPoint(inner.x(), inner.y());
-  Drag.DragButton = Qt::LeftButton;
+  if (column >= VisibleColumns()) return;
+  // The pressed column is the active one.
+  if (column != ActiveColumn()) {
+    BoardModel->SetActiveColumn(column);
+    UpdateActiveFile();
+  }
+  TColumn& source = Column(column);
+  const int index = source.List.ItemAtPoint(inner.x(), inner.y());
+  const bool typeZone =
+      index >= 0 && InTypeZone(inner - source.List.ItemRect(index).topLeft(), ColumnRowHeight());
+  Press = {event.button(),
+           column,
+           index,
+           static_cast<int>(index < 0  ? TMouseZone::Empty
+                            : typeZone ? TMouseZone::Type
+                                       : TMouseZone::Name),
+           false,
+           event.modifiers(),
+           Boards.ActiveBoard()};
+  Drag.DragButton = event.button();
   Drag.DragShift = ShiftStateFrom(event.modifiers());
-  Drag.DragSourceColumn = index >= 0 ? column : -1;
+  Drag.DragSourceColumn = column;
   Drag.DragIndex = index;
-  Drag.DragTitle = index >= 0 ? Column(column).Items[static_cast<size_t>(index)].Title : "";
+  // On empty space the focused item stands for the press; an empty list, its directory.
+  Drag.DragTitle = index >= 0 ? source.Items[static_cast<size_t>(index)].Title : source.ActiveTitle;
   const QPoint global = event.globalPosition().toPoint();
   Drag.DragPointX = global.x();
   Drag.DragPointY = global.y();
+  CloseMouseMenu();
+  MouseMenuModel = std::make_unique<TMouseMenuModel>();
+  MouseMenuModel->Prepare({Press.Button, column, index, static_cast<TMouseZone>(Press.Zone), false},
+                          mapFromGlobal(global), QFontMetrics(ColumnItemsFont()).height());
+}
+
+void TMainForm::MouseMenuMove(const QPoint& global) {
+  if (!MouseMenuModel || !MouseMenuModel->Prepared() ||
+      !(QGuiApplication::mouseButtons() & Qt::RightButton))
+    return;
+  if (!MouseMenu && MouseMenuModel->ShowAt(mapFromGlobal(global)))
+    MouseMenu = new TMouseMenu(this, *MouseMenuModel, SkinOptions.MouseMenuBackColor,
+                               SkinOptions.MouseMenuTextColor, ColumnItemsFont());
+  if (MouseMenu) MouseMenu->Highlight(global);
+}
+
+void TMainForm::CloseMouseMenu() {
+  if (MouseMenu) MouseMenu->deleteLater();
+  MouseMenu = nullptr;
 }
 
 void TMainForm::ListMouseUp(int column, const QMouseEvent& event) {
-  if (event.button() != Qt::LeftButton || Drag.DragSourceColumn != column) return;
+  if (event.button() != Press.Button || Press.Column != column) return;
   const QPoint global = event.globalPosition().toPoint();
-  Drag.DragSourceColumn = Drag.DragIndex >= 0 ? column : -1;
-  if ((global - QPoint(Drag.DragPointX, Drag.DragPointY)).manhattanLength() < CDragDistance) return;
+  const Qt::KeyboardModifiers modifiers = Press.Modifiers;
+  const TMousePress press{Press.Button, Press.Column, Press.Index,
+                          static_cast<TMouseZone>(Press.Zone), Press.DoubleClick};
+  // One release per press (a double click may be decided before its release).
+  Press.Button = Qt::NoButton;
+  Bar->EndDrag();
+  const bool boardChanged = Press.Board != Boards.ActiveBoard();
+  // A release over the mouse menu runs its cell on the source column.
+  if (MouseMenu) {
+    const int cell = MouseMenu->CellAt(global);
+    const std::string operation = cell >= 0 ? MouseMenuModel->Operation(cell) : std::string();
+    CloseMouseMenu();
+    if (cell >= 0) {
+      FocusColumn(column);
+      RunMouseCommand(ClickOperationCommand(operation, modifiers), modifiers, global);
+      return;
+    }
+  }
   // The list under the release; the press grabbed the mouse for the source list.
   for (int target = 0; target < VisibleColumns(); ++target) {
     MyTPanel* list = ColumnView(target)->FileList;
     const QPoint point = list->mapFromGlobal(global);
     if (!list->rect().contains(point)) continue;
     const QPoint inner = point - list->InnerOrigin();
-    const int index = Column(target).List.ItemAtPoint(inner.x(), inner.y());
+    TColumn& destination = Column(target);
+    const int index = destination.List.ItemAtPoint(inner.x(), inner.y());
+    const bool typeZone =
+        index >= 0 &&
+        InTypeZone(inner - destination.List.ItemRect(index).topLeft(), ColumnRowHeight());
+    if (boardChanged && press.Button == Qt::LeftButton) {
+      // The drag went on from another board: the source is the column marked
+      // when it reached the button, and the drop offers the "File-drag" menu.
+      const int index = destination.List.ItemAtPoint(inner.x(), inner.y());
+      if (index >= 0) destination.List.SetFocusIndex(index);
+      Drag.DropIndex = index >= 0 ? index : destination.List.FocusIndex();
+      if (target != ActiveColumn()) FocusColumn(target);
+      RestoreMarkedDragState();
+      ShowFileDragMenu(global);
+      return;
+    }
+    const TMouseChoice choice = ChooseMouseOperation(press, {target, index,
+                                                             index < 0  ? TMouseZone::Empty
+                                                             : typeZone ? TMouseZone::Type
+                                                                        : TMouseZone::Name});
     // A release on empty space leaves the focus where it is.
-    if (index >= 0) Column(target).List.SetFocusIndex(index);
-    Drag.DropIndex = index >= 0 ? index : Column(target).List.FocusIndex();
-    FocusColumn(target);
-    ShowFileDragMenu(global);
+    if (choice.FocusIndex >= 0) destination.List.SetFocusIndex(choice.FocusIndex);
+    Drag.DropIndex = choice.FocusIndex >= 0 ? choice.FocusIndex : destination.List.FocusIndex();
+    if (target != ActiveColumn()) FocusColumn(target);
+    RunMouseCommand(MouseChoiceCommand(choice, modifiers), modifiers, global);
     return;
   }
+}
+
+void TMainForm::HeaderMouseUp(int column, const QMouseEvent& event) {
+  if (column >= VisibleColumns()) return;
+  FocusColumn(column);
+  const TMouseChoice choice = ChooseHeaderOperation(event.button());
+  RunMouseCommand(MouseChoiceCommand(choice, event.modifiers()), event.modifiers(),
+                  event.globalPosition().toPoint());
+}
+
+void TMainForm::RunMouseCommand(const TMouseCommand& command, Qt::KeyboardModifiers modifiers,
+                                const QPoint& at) {
+  const int active = ActiveColumn();
+  TColumn& column = Column(active);
+  const auto toggle = [&](auto&& change) {
+    EnableFileMenuItems(modifiers);
+    if (QAction* select = Menus->Action("File/Select"); select && select->isEnabled()) change();
+  };
+  switch (command.Action) {
+  case TMouseAction::Nothing:
+  case TMouseAction::SystemMenu: // the desktop's menus are not built yet
+  case TMouseAction::SystemDragMenu:
+  case TMouseAction::ParentSystemMenu:
+    break;
+  case TMouseAction::Command:
+    RunCommand(command.Target, modifiers);
+    break;
+  case TMouseAction::FileDragItem: {
+    // Only what the "File-drag" menu would offer for this pair.
+    const uint32_t terms = DragTerms({.Source = &Column(Drag.DragSourceColumn),
+                                      .Destination = &column,
+                                      .SourceIndex = Drag.DragIndex,
+                                      .SameColumn = Drag.DragSourceColumn == active});
+    for (const TDragItem& item : FileDragItems())
+      if (item.Caption == command.Target && item.Built && item.Rule.Holds(terms))
+        FileDragItemClick(command.Target);
+    break;
+  }
+  case TMouseAction::Run:
+  case TMouseAction::RunMaximized:
+    if (!BusyCount.Busy())
+      RunActiveItem(active, modifiers, command.Action == TMouseAction::RunMaximized);
+    break;
+  case TMouseAction::FileMenu:
+    ShowFileMenu(at.x(), at.y(), modifiers);
+    break;
+  case TMouseAction::ToggleThis:
+    toggle([&] { column.ToggleItem(column.List.FocusIndex()); });
+    break;
+  case TMouseAction::ToggleUp:
+    toggle([&] { column.ToggleUp(); });
+    break;
+  case TMouseAction::ToggleDown:
+    toggle([&] { column.ToggleDown(); });
+    break;
+  case TMouseAction::FileDragMenu:
+    ShowFileDragMenu(at);
+    break;
+  case TMouseAction::ParentDirectory:
+    ParentDirectory(active, modifiers);
+    break;
+  }
+}
+
+void TMainForm::ActivateExternalDrag() {
+  // Only a left drag from a column that has left the window with the button held.
+  if (Press.Button != Qt::LeftButton || Drag.DragSourceColumn < 0 ||
+      Drag.DragSourceColumn >= VisibleColumns() ||
+      !(QGuiApplication::mouseButtons() & Qt::LeftButton) ||
+      frameGeometry().contains(QCursor::pos()))
+    return;
+  TColumn& source = Column(Drag.DragSourceColumn);
+  Press.Button = Qt::NoButton;
+  if (source.Count() == 0) return;
+  std::vector<std::string> titles;
+  for (const TFileListData& item : source.Items)
+    if (item.Selected) titles.push_back(item.Title);
+  if (titles.empty()) titles.push_back(source.ActiveTitle);
+  QList<QUrl> urls;
+  for (const std::string& title : titles)
+    urls.append(QUrl::fromEncoded(FileUrlBytes(title)));
+  auto* data = new QMimeData;
+  data->setUrls(urls);
+  const Qt::DropAction action = Drag.DragShift == ssAlt     ? Qt::LinkAction
+                                : Drag.DragShift == ssShift ? Qt::MoveAction
+                                                            : Qt::CopyAction;
+  auto* drag = new QDrag(ColumnView(Drag.DragSourceColumn)->FileList);
+  drag->setMimeData(data);
+  // The receiving program moves if it was asked to; our sources stay as they are.
+  drag->exec(action, action);
+  Drag.DragSourceColumn = -1;
 }
 
 void TMainForm::ShowFileDragMenu(const QPoint& at) {

@@ -1,9 +1,11 @@
 #include "mainwindow/MainDialog.h"
 
+#include "columns/BoardsBar.h"
 #include "columns/Column.h"
 #include "columns/ColumnKeys.h"
 #include "columns/ColumnView.h"
 #include "columns/History.h"
+#include "columns/MouseOperations.h"
 #include "columns/MyPanel.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/Links.h"
@@ -99,8 +101,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   ToolbarButtons[3]->OnMouseDown = [this](const QMouseEvent&, const QPoint&) {
     ShowMenuBelow("Help", ToolbarButtons[3]);
   };
-  // The boards menu and the skins menu arrive with the boards bar and skins.
-  ToolbarButtons[1]->setEnabled(false);
+  ToolbarButtons[1]->OnMouseDown = [this](const QMouseEvent& event, const QPoint&) {
+    ShowBoardsMenu(event.globalPosition().toPoint());
+  };
+  // The skins menu arrives with skins.
   ToolbarButtons[2]->setEnabled(false);
   UserLogo = new QLabel(Toolbar);
   UserLogo->setObjectName(QStringLiteral("UserLogo"));
@@ -109,6 +113,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
       "User logo. Here is displayed the first picture with the name \"UserLogo\" and any "
       "extension, from the options directory of the program."));
   BoardsBar = panel(Client, "BoardsBar", nullptr);
+  CreateBoardsBar();
   WorkArea = new QWidget(Client);
   WorkArea->setObjectName(QStringLiteral("WorkArea"));
   TreePanel = panel(WorkArea, "TreePanel", "Directory tree navigator");
@@ -231,10 +236,15 @@ void TMainForm::CreateColumns() {
       BoardModel->SetActiveColumn(i);
       UpdateActiveFile();
     };
-    view->FileList->OnDblClick = [this, i](const QMouseEvent& event, const QPoint& inner) {
-      // Only on an item: the press has focused it.
-      if (event.button() == Qt::LeftButton && Column(i).List.ItemAtPoint(inner.x(), inner.y()) >= 0)
-        EnterActiveItem(i, event.modifiers());
+    // The second press of a double click; its release chooses the operation.
+    view->FileList->OnDblClick = [this, i](const QMouseEvent& event, const QPoint&) {
+      Press.DoubleClick = true;
+      // Decided at once, as a click on the same place: the release (when one
+      // follows) then has nothing left to do.
+      ListMouseUp(i, event);
+    };
+    view->Header->OnMouseUp = [this, i](const QMouseEvent& event, const QPoint&) {
+      HeaderMouseUp(i, event);
     };
   }
   std::array<TColumn*, ColumnCount> pointers{};
@@ -364,17 +374,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
   }
   if (event->type() == QEvent::ContextMenu) {
-    // A right click on a list opens the "File" menu there (the default of the
-    // right button's mouse operation); the Applications key has its own row.
-    const auto* menu = static_cast<QContextMenuEvent*>(event);
+    // The right button's operations are chosen at its release (a short drag
+    // shows the mouse menu); the Applications key has its own row.
     for (int i = 0; i < VisibleColumns(); ++i)
-      if (watched == ColumnView(i)->FileList) {
-        if (menu->reason() == QContextMenuEvent::Mouse) {
-          FocusColumn(i);
-          ShowFileMenu(menu->globalPos().x(), menu->globalPos().y(), menu->modifiers());
-        }
-        return true;
-      }
+      if (watched == ColumnView(i)->FileList) return true;
   } else if (event->type() == QEvent::KeyPress) {
     // Only the column lists' keys: this filter also watches the whole
     // application (for hints), and text boxes of dialogs keep their letters.
@@ -584,6 +587,11 @@ void TMainForm::ApplyLayout(const TMainLayout& layout) {
     place(ToolbarButtons[i], layout.Buttons[i], true);
   place(UserLogo, layout.UserLogo, layout.UserLogoShown && !UserLogo->pixmap().isNull());
   place(BoardsBar, layout.BoardsBar, layout.BoardsBarShown);
+  if (layout.BoardsBarShown) {
+    Bar->Reset(ProgramOptions.VisibleBoards, ProgramOptions.BoardsBarRows);
+    Bar->RefreshCaptions();
+  }
+  FunStatContext.Reset(fsPerfect);
   place(WorkArea, layout.WorkArea, true);
   place(TreePanel, layout.TreePanel, layout.TreePanelShown);
   place(TreeSplitter, layout.TreeSplitter, layout.TreePanelShown);
@@ -713,6 +721,7 @@ void TMainForm::MainTimerTimer() {
   TGuard guard("TMainForm::MainTimerTimer");
   guard.Run([&] {
     CheckItemHotTrack();
+    ActivateExternalDrag();
     SaveChangedContainers(false);
     if (BusyCount.Busy() || !isActiveWindow()) return;
     if (MonitorCrono.IsPeriod(1.0)) CheckDirMonitor(false);
@@ -770,19 +779,6 @@ const char* const COnlineHelp = "https://corvantide.org/help";
 
 } // namespace
 
-namespace {
-
-// The type zone of an item for the mouse: the first row, left of the type
-// field (or of the area simulated for it).
-int TypeZoneWidth(int rowHeight) {
-  const TProgramOptions& o = ProgramOptions;
-  if (o.ShowFileType)
-    return rowHeight * (o.ShowExtInType ? o.FileTypeWidth : std::min(o.FileTypeWidth, 100)) / 100;
-  return o.SimulateFileType ? rowHeight * o.SimulateFileTypeWidth / 100 : 0;
-}
-
-} // namespace
-
 void TMainForm::ApplyHover(const THoverActions& actions) {
   auto paint = [this](const THotItem& item, bool hot) {
     if (item.Column < 0 || item.Column >= BoardColumns) return;
@@ -801,14 +797,23 @@ void TMainForm::ListMouseMove(int column, const QPoint& inner, const QPoint& glo
   if (column >= VisibleColumns()) return;
   const TItemListState& list = Column(column).List;
   const int index = list.ItemAtPoint(inner.x(), inner.y());
-  bool inTypeZone = false;
-  if (index >= 0) {
-    const QPoint at = inner - list.ItemRect(index).topLeft();
-    const int row = ColumnRowHeight();
-    inTypeZone = at.x() < TypeZoneWidth(row) && at.y() < row;
-  }
+  const bool inTypeZone =
+      index >= 0 && InTypeZone(inner - list.ItemRect(index).topLeft(), ColumnRowHeight());
   ApplyHover(Hover.MouseOverItem(column, index, inTypeZone));
   ApplyHover(Hover.MouseMove({column, index}, global));
+  MouseMenuMove(global);
+  // A column dragged over a board button shows that board after a moment.
+  if (Press.Button == Qt::LeftButton && (QGuiApplication::mouseButtons() & Qt::LeftButton))
+    Bar->DragAt(global);
+  // The hint says what the buttons do here, with the settings in force.
+  const TColumn& shown = Column(column);
+  const std::string hint =
+      index >= 0 ? ItemMouseHint(shown.Items[static_cast<size_t>(index)], inTypeZone, shown.ThumbAttr)
+                 : EmptySpaceMouseHint(shown.ShownPath());
+  if (hint != LastListHint) {
+    LastListHint = hint;
+    ShowHint(QString::fromStdString(hint));
+  }
 }
 
 void TMainForm::CheckItemHotTrack() {
@@ -948,6 +953,7 @@ void TMainForm::ShowBoard(int index) {
     Boards.SetActiveBoard(index);
     Boards.LoadActiveBoard(*BoardModel, true);
     Reset(true);
+    Bar->RefreshCaptions();
     FocusColumn(ActiveColumn());
   });
   guard.Show("Unhandled exception: " + guard.Context().Description);

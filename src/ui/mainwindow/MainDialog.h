@@ -36,6 +36,7 @@ class QMenu;
 namespace cv {
 
 class TColumn;
+class TBoardsBar;
 class TColumnView;
 class TFileForm;
 struct TFileFormRequest;
@@ -153,6 +154,27 @@ public:
   // ---- Dragging between columns and drops from other programs ----
   void ListMouseDown(int column, const QMouseEvent& event, const QPoint& inner);
   void ListMouseUp(int column, const QMouseEvent& event);
+  void HeaderMouseUp(int column, const QMouseEvent& event);
+  // Runs a chosen mouse operation in the active column.
+  void RunMouseCommand(const struct TMouseCommand& command, Qt::KeyboardModifiers modifiers,
+                       const QPoint& at);
+  // The mouse menu follows a right drag; a release over it runs a cell.
+  void MouseMenuMove(const QPoint& global);
+  void CloseMouseMenu();
+  // A left drag that left the window goes to other programs as a file drag.
+  void ActivateExternalDrag();
+  // The press the release is about (kept from press to release).
+  struct TMousePressState {
+    Qt::MouseButton Button = Qt::NoButton;
+    int Column = -1, Index = -1;
+    int Zone = 0; // TMouseZone
+    bool DoubleClick = false;
+    Qt::KeyboardModifiers Modifiers;
+    int Board = 0; // the board shown at the press
+  } Press;
+  std::unique_ptr<class TMouseMenuModel> MouseMenuModel;
+  QPointer<class TMouseMenu> MouseMenu;
+  std::string LastListHint;
   // The "File-drag" menu for the drag state's source and the active column.
   void ShowFileDragMenu(const QPoint& at);
   QMenu* BuildDragMenu(const std::vector<struct TDragItem>& items, uint32_t terms,
@@ -239,6 +261,17 @@ private:
 public:
   // Shows board `index` (the number keys, the boards menu, the search board).
   void ShowBoard(int index);
+  // The buttons of the boards.
+  std::unique_ptr<TBoardsBar> Bar;
+  // The "Active board" menu of the toolbar's "Board" button.
+  void ShowBoardsMenu(const QPoint& at);
+
+private:
+  void CreateBoardsBar();
+  // Runs one of the bar's board operations on the boards and the columns.
+  void ChangeBoards(bool (TBoardSet::*operation)(int, const TBoardColumns&), int board);
+
+public:
 
 private:
   void ShowMenuBelow(std::string_view name, QWidget* button);

@@ -1,6 +1,7 @@
 #include "columns/Column.h"
 
 #include "columns/History.h"
+#include "columns/MouseOperations.h"
 #include "filesystem/DirectoryReader.h"
 #include "filesystem/File.h"
 #include "filesystem/FileInfo.h"
@@ -555,7 +556,8 @@ void TColumn::SetInactiveFocus() {
       if (mode != TSortMode::Name) ActiveKey = GetSortKey(item, mode);
     }
     UpdateHeaderCaption();
-    HeaderHint = HeaderCaption;
+    // The header's hint says what its buttons do, with the settings in force.
+    HeaderHint = ShowsDirectory() ? HeaderMouseHint(ShownPath()) : HeaderCaption;
     if (History) History->AddHistory(ActiveTitle, ActiveType, ActiveKey, TopOffset);
     LastFocusIndex = List.FocusIndex();
     if (OnActiveFileChanged) OnActiveFileChanged();

@@ -140,7 +140,7 @@ constexpr TCommand CCommands[] = {
     Item(2, "Set as active file", "Shift+L", "Make a typed title the active file."),
     Menu(1, "Inter-board", "Copy and move between boards."),
     Title(2, "Inter-board"),
-    Later(2, "Rename board", "B", "Rename the active board."),
+    Item(2, "Rename board", "B", "Rename the active board."),
     Separator(2),
     Item(2, "Mark source column", "Ctrl+B",
           "Mark the active column as the source for another board."),

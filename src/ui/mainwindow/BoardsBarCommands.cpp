@@ -39,6 +39,15 @@ void TMainForm::CreateBoardsBar() {
   Bar->OnDragStart = [this] { RunCommand("File/Inter-board/Mark source column"); };
 }
 
+void TMainForm::RenameBoard() {
+  if (!BoardForm) BoardForm = new TBoardForm(this);
+  std::string name = Boards.Active().Name;
+  if (!BoardForm->Dialog("board", name)) return;
+  Boards.Active().Name = name.substr(0, TBoardData::MaxName);
+  Bar->RefreshCaptions();
+  FocusColumn(ActiveColumn());
+}
+
 void TMainForm::ChangeBoards(bool (TBoardSet::*operation)(int, const TBoardColumns&), int board) {
   TGuard guard("TBoardsBar::Change");
   guard.Run([&] {

@@ -537,6 +537,7 @@ void TMainForm::RegisterInterBoardCommands() {
     ShowFileDragMenu(list->mapToGlobal(below));
   });
   m.On("File/Inter-board/Set with source column", [this] { BoardModel->SetWithSourceColumn(); });
+  m.On("File/Inter-board/Rename board", [this] { RenameBoard(); });
   for (const char* operation : {"Copy", "Move"})
     m.On(std::string("File/Inter-board/") + operation + " *", [this, operation] {
       RestoreMarkedDragState();

@@ -268,6 +268,8 @@ public:
 
 private:
   void CreateBoardsBar();
+  // "Rename board": the active board's name on its button.
+  void RenameBoard();
   // Runs one of the bar's board operations on the boards and the columns.
   void ChangeBoards(bool (TBoardSet::*operation)(int, const TBoardColumns&), int board);
 

@@ -28,7 +28,6 @@ namespace {
 const std::set<std::string> CNotBuilt = {
     "File/Container/Multi-rename item *",
     "File/Inter-board/Convert picture *",
-    "File/Inter-board/Rename board",
     "File/Miscellaneous/Link as item in/Quick launch",
     "File/Miscellaneous/Set as background",
     "File/Navigate/Locations",

@@ -2,6 +2,7 @@
 
 #include "LauncherSupport.h"
 #include "TestSupport.h"
+#include "columns/BoardForm.h"
 #include "columns/BoardsBar.h"
 #include "columns/Column.h"
 #include "columns/ColumnPainter.h"
@@ -12,6 +13,7 @@
 #include "fileops/FileForm.h"
 #include "options/ProgramOptions.h"
 
+#include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -108,6 +110,17 @@ TEST_F(MouseOperationsWindowTest, BoardButtonsShowAndCopyBoards) {
   EXPECT_TRUE(fifth->Down());
   EXPECT_FALSE(second->Down());
   EXPECT_EQ(Form.Boards.Boards[4].Name, "Containers") << "a copy keeps its own name";
+  // B renames the active board; its button follows.
+  QTimer::singleShot(0, &Form, [this] {
+    Form.BoardForm->NameBox->setCurrentText("Work");
+    Form.BoardForm->RenameButton->click();
+  });
+  QTest::keyClick(List, Qt::Key_B);
+  EXPECT_EQ(Form.Boards.Boards[4].Name, "Work");
+  EXPECT_EQ(fifth->Caption(), "Work (5)");
+  // The header's hint tells what its buttons do.
+  EXPECT_NE(Form.Column(1).HeaderHint.find("[LMB] = Enter parent directory"), std::string::npos)
+      << Form.Column(1).HeaderHint;
   EXPECT_TRUE(Ui.Errors.empty());
   ProgramOptions.ShowBoardsBar = shown;
 }

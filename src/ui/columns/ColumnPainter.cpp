@@ -1,5 +1,7 @@
 #include "columns/ColumnPainter.h"
 
+#include "columns/MouseOperations.h"
+
 #include "columns/Column.h"
 #include "filesystem/File.h"
 #include "filesystem/Partitions.h"
@@ -144,10 +146,8 @@ int ColumnRowHeight(const TProgramOptions& options) {
 }
 
 int ColumnTypeFieldWidth(int rowHeight, const TProgramOptions& options) {
-  if (!options.ShowFileType) return 0;
-  int percent = std::max(0, options.FileTypeWidth);
-  if (!options.ShowExtInType) percent = std::min(percent, 100);
-  return static_cast<int>(int64_t{std::max(0, rowHeight)} * percent / 100);
+  // The painted field is the mouse's type zone when it is shown.
+  return options.ShowFileType ? MouseTypeWidth(rowHeight, options) : 0;
 }
 
 int ColumnItemHeight(const TColumn& column, const TProgramOptions& options) {

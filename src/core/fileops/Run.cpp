@@ -13,16 +13,17 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QMimeDatabase>
-#include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
 
 #include <gio/gio.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace cv {
@@ -36,23 +37,78 @@ namespace {
 
 // ---- The real launcher ----------------------------------------------------------
 
+// Starts `program` with the exact bytes of its arguments (names need not be
+// UTF-8, so no text conversion may touch them). A failed exec's errno comes
+// back through a close-on-exec pipe. Detached, the program runs in a session
+// of its own, reparented by a double fork, and nothing waits for it; else
+// the program's pid is returned for the caller to wait on. -1 on failure.
+pid_t SpawnProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& workingDirectory, bool detached, int& error) {
+  // Everything the child needs is made before the fork.
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& argument : arguments)
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  const bool search = program.find('/') == std::string::npos;
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) {
+    error = errno;
+    return -1;
+  }
+  const auto failChild = [&](int code) {
+    (void)!::write(report[1], &code, sizeof code);
+    ::_exit(127);
+  };
+  const auto exec = [&] {
+    if (!workingDirectory.empty() && ::chdir(workingDirectory.c_str()) != 0) failChild(errno);
+    if (search)
+      ::execvp(argv[0], argv.data());
+    else
+      ::execv(argv[0], argv.data());
+    failChild(errno);
+  };
+  const pid_t child = ::fork();
+  if (child < 0) {
+    error = errno;
+    ::close(report[0]);
+    ::close(report[1]);
+    return -1;
+  }
+  if (child == 0) {
+    ::close(report[0]);
+    if (!detached) exec();
+    ::setsid();
+    const pid_t grandchild = ::fork();
+    if (grandchild < 0) failChild(errno);
+    if (grandchild > 0) ::_exit(0);
+    exec();
+  }
+  ::close(report[1]);
+  if (detached) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  int code = 0;
+  ssize_t got;
+  do
+    got = ::read(report[0], &code, sizeof code);
+  while (got < 0 && errno == EINTR);
+  ::close(report[0]);
+  if (got == static_cast<ssize_t>(sizeof code)) {
+    error = code;
+    if (!detached) ::waitpid(child, nullptr, 0);
+    return -1;
+  }
+  return detached ? 0 : child;
+}
+
 class TSystemLauncher : public TLauncher {
 public:
   bool StartDetached(const std::string& program, const std::vector<std::string>& arguments,
                      const std::string& workingDirectory, int& error) override {
-    if (::access(program.c_str(), X_OK) != 0) {
-      error = errno;
-      return false;
-    }
-    QStringList list;
-    for (const std::string& argument : arguments)
-      list << QString::fromLocal8Bit(argument.data(), static_cast<qsizetype>(argument.size()));
-    if (!QProcess::startDetached(QString::fromLocal8Bit(program.c_str()), list,
-                                 QString::fromLocal8Bit(workingDirectory.c_str()))) {
-      error = ENOEXEC;
-      return false;
-    }
-    return true;
+    return SpawnProgram(program, arguments, workingDirectory, true, error) == 0;
   }
 
   bool OpenDefault(const std::string& titleOrAddress, std::string& reason) override {
@@ -68,19 +124,22 @@ public:
 
   int RunAndWait(const std::string& program, const std::vector<std::string>& arguments,
                  int timeoutMs) override {
-    QStringList list;
-    for (const std::string& argument : arguments)
-      list << QString::fromLocal8Bit(argument.data(), static_cast<qsizetype>(argument.size()));
-    QProcess process;
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(QString::fromLocal8Bit(program.c_str()), list);
-    if (!process.waitForStarted(timeoutMs)) return -1;
-    if (!process.waitForFinished(timeoutMs)) {
-      process.kill();
-      process.waitForFinished(1000);
-      return -1;
+    int error = 0;
+    const pid_t child = SpawnProgram(program, arguments, {}, false, error);
+    if (child < 0) return -1;
+    // Helper programs get a time limit; one that hangs is killed.
+    for (int waited = 0;; waited += 10) {
+      int status = 0;
+      const pid_t done = ::waitpid(child, &status, WNOHANG);
+      if (done == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      if (done < 0 && errno != EINTR) return -1;
+      if (waited >= timeoutMs) {
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        return -1;
+      }
+      ::usleep(10000);
     }
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
   }
 };
 

@@ -326,7 +326,8 @@ void TFileForm::Do(TPrefixMode mode, bool noErrors) {
   settings.StopAfterCount = StopAfterCountBox->isChecked();
   settings.IgnoreEncryption = IgnoreEncryptionBox->isChecked();
   Settings.NormalizePictureSize = NormalizeBox->isChecked();
-  Settings.PictureConverterQuality = QualityBox->currentText().toInt();
+  // Kept within what loading accepts, so the next start reads it back.
+  Settings.PictureConverterQuality = std::clamp(QualityBox->currentText().toInt(), 0, 100);
 
   if (const std::string warning = ValidateFileEngineSettings(settings); !warning.empty()) {
     ShowWarning(warning);

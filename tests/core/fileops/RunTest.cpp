@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace cv {
@@ -231,6 +232,25 @@ TEST_F(RunFilesTest, ForeignDesktopEntriesRunOnlyWhenExecutableOrConfirmed) {
   const std::string toDirectory = Link(Program.ToolsPath(), "Sub", Dir + "/sub", "");
   EXPECT_TRUE(MyRunFile(toDirectory, "", "", true, false));
   EXPECT_EQ(Launch.Opened, (std::vector<std::string>{Dir + "/sub"}));
+}
+
+TEST(RunTest, TheRealLauncherPassesTheExactBytesOfEveryArgument) {
+  test::TTempDir dir;
+  // A name that is not UTF-8, with a blank and a quote: it must arrive unchanged.
+  const std::string odd = "caf\xE9 \"x\".txt";
+  const std::string out = dir.Path + "/out";
+  int error = 0;
+  ASSERT_TRUE(Launcher().StartDetached(
+      "/bin/sh", {"-c", "printf %s \"$1\" > out; pwd >> out", "sh", odd}, dir.Path, error))
+      << error;
+  for (int i = 0; i < 200 && test::ReadBytes(out).find('\n') == std::string::npos; ++i)
+    ::usleep(10000);
+  EXPECT_EQ(test::ReadBytes(out), odd + dir.Path + "\n");
+  // A program that cannot start reports why.
+  EXPECT_FALSE(Launcher().StartDetached(dir.Path + "/missing", {}, {}, error));
+  EXPECT_EQ(error, ENOENT);
+  EXPECT_EQ(Launcher().RunAndWait("sh", {"-c", "exit 3"}, 5000), 3);
+  EXPECT_EQ(Launcher().RunAndWait("sh", {"-c", "sleep 5"}, 100), -1) << "killed at its time limit";
 }
 
 TEST(RunTest, WallpaperCommandsPerDesktop) {

@@ -58,16 +58,31 @@ void TColumn::ClearItems() {
   List.EndUpdate(0);
 }
 
+TListingCounts TColumn::Counts() const {
+  return {DirsCount, LinksCount, ProgsCount, DocsCount, GenericCount, EncryptedCount, TotalSize};
+}
+
+void TColumn::SetCounts(const TListingCounts& counts) {
+  DirsCount = counts.Dirs;
+  LinksCount = counts.Links;
+  ProgsCount = counts.Progs;
+  DocsCount = counts.Docs;
+  GenericCount = counts.Generic;
+  EncryptedCount = counts.Encrypted;
+  TotalSize = counts.TotalSize;
+}
+
 void TColumn::CountItem(const TFileListData& item, bool isDirectory) {
-  switch (item.Type) {
-  case fltDirectory: ++DirsCount; break;
-  case fltLink: ++LinksCount; break;
-  case fltProgram: ++ProgsCount; break;
-  case fltDocument: ++DocsCount; break;
-  default: ++GenericCount; break;
-  }
-  if (item.Encrypted) ++EncryptedCount;
-  if (!isDirectory) TotalSize = AddSizes(TotalSize, item.Size);
+  TListingCounts counts = Counts();
+  counts.Count(item, isDirectory);
+  SetCounts(counts);
+}
+
+void TColumn::TakeListing(TDirectoryListing&& listing) {
+  ClearItems();
+  Items = std::move(listing.Items);
+  SetCounts(listing.Counts);
+  List.EndUpdate(Count());
 }
 
 void TColumn::ContentChanged() {
@@ -284,37 +299,14 @@ bool TColumn::LoadWithFiles(const std::string& title, const std::string& sortMod
       guard.TakeOver();
       return;
     }
-    std::vector<TFileListData> items;
-    const TDirectoryEntrySink sink = [&](std::string_view name, const TFileInfo* info) {
-      TFileListData item;
-      item.Title.reserve(path.size() + name.size());
-      item.Title.append(path).append(name);
-      const bool isDirectory = info && (info->Attributes & faDirectory);
-      item.Type = GetFileListType(name, isDirectory, info && info->Executable);
-      if (info) {
-        item.Encrypted = (info->Attributes & faEncrypted) != 0;
-        item.Modified = AsSigned(info->ModifiedFileTime);
-        item.Created = AsSigned(info->CreatedFileTime);
-        if (!isDirectory) item.Size = AsSigned(info->Size);
-      } else {
-        item.Exists = false; // listed by name only
-      }
-      CountItem(item, isDirectory);
-      items.push_back(std::move(item));
-    };
-    bool opened = false;
-    // One reservation instead of a growing vector: in large directories the
-    // copies and fresh pages of each growth cost more than the sort.
-    const auto expect = [&](size_t count) { items.reserve(count); };
-    const int error = Services.ListDirectory ? Services.ListDirectory(path, sink, &opened)
-                                             : ReadDirectory(path, sink, &opened, expect);
-    if (error != 0 && !opened) {
+    TDirectoryListing listing =
+        ListDirectoryItems(path, sortMode, Groups(), Services.ListDirectory);
+    const int error = listing.Error;
+    if (error != 0 && !listing.Opened) {
       ClearItems();
       guard.Raise("Failed to first find file.", path + "*", {}, static_cast<uint32_t>(error));
     }
-    ArrangeFileList(items, sortMode, Groups());
-    Items = std::move(items);
-    List.EndUpdate(Count());
+    TakeListing(std::move(listing));
     listed = true;
     // A read that broke off keeps what it read: a flaky directory stays shown.
     if (error != 0)
@@ -392,13 +384,7 @@ bool TColumn::SetWithContainer(int containerIndex) {
 void TColumn::CopyListing(const TColumn& other) {
   Items = other.Items;
   if (other.SortMode != SortMode) ArrangeFileList(Items, SortMode, Groups());
-  DirsCount = other.DirsCount;
-  LinksCount = other.LinksCount;
-  ProgsCount = other.ProgsCount;
-  DocsCount = other.DocsCount;
-  GenericCount = other.GenericCount;
-  EncryptedCount = other.EncryptedCount;
-  TotalSize = other.TotalSize;
+  SetCounts(other.Counts());
   SelCount = other.SelCount;
   SelSize = other.SelSize;
   List.EndUpdate(Count());
@@ -530,8 +516,7 @@ void TColumn::UpdateHeaderCaption() {
   if (ContainerIndex >= 0) {
     const std::string name = ContainerName ? ContainerName(ContainerIndex) : std::string();
     const std::string number = std::to_string(ContainerIndex + 1);
-    HeaderCaption =
-        "Container \"" + (name.empty() ? number : name + " (" + number + ")") + "\"";
+    HeaderCaption = "Container \"" + (name.empty() ? number : name + " (" + number + ")") + "\"";
     return;
   }
   const std::string path = GetTitlePath(ActiveTitle);
@@ -581,7 +566,9 @@ void TColumn::EnterDirectory(const std::string& directoryTitle) {
   LoadRemembered(IncludeDelimiter(directoryTitle), true, {0, 0, fltGeneric});
 }
 
-void TColumn::ParentDirectory() { ParentDirectoryOf(ActiveTitle); }
+void TColumn::ParentDirectory() {
+  ParentDirectoryOf(ActiveTitle);
+}
 
 void TColumn::ParentDirectoryOf(const std::string& left) {
   if (GetTitlePath(left).empty()) return;
@@ -589,8 +576,10 @@ void TColumn::ParentDirectoryOf(const std::string& left) {
   int type = fltDirectory;
   int64_t key = ActiveKey;
   int offset = TopOffset;
-  if (History) History->FindHistoryForParent(title, type, key, offset);
-  else title = ExcludeDelimiter(GetTitlePath(left));
+  if (History)
+    History->FindHistoryForParent(title, type, key, offset);
+  else
+    title = ExcludeDelimiter(GetTitlePath(left));
   // The directory being left is focused: it is a directory, even when it
   // vanished and the history knows nothing of it.
   LoadDirectory(true, -1, key, offset, fltDirectory, title);
@@ -602,7 +591,9 @@ void TColumn::PreviousDirectory() {
   LoadRemembered(ActiveTitle, false, {});
 }
 
-void TColumn::DefaultDirectory() { LoadRemembered(DefaultTitle, true, {}); }
+void TColumn::DefaultDirectory() {
+  LoadRemembered(DefaultTitle, true, {});
+}
 
 void TColumn::PartitionRoot() {
   const std::string partition = GetPartitionOfTitle(ActiveTitle);

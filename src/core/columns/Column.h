@@ -8,6 +8,7 @@
 // active item (`ActiveTitle`) and shows that title's parent path. An empty
 // parent path means the partitions list.
 
+#include "columns/DirectoryListing.h"
 #include "columns/FileListData.h"
 #include "columns/FileListSort.h"
 #include "columns/ItemListState.h"
@@ -209,8 +210,9 @@ public:
   void TerminalRoot();
   void SetSortMode(const std::string& sortMode);
 
-  // ---- Information bars --------------------------------------------------------------------------
-  // Fills `Info` for this column and its active file.
+  // ---- Information bars
+  // -------------------------------------------------------------------------- Fills `Info` for
+  // this column and its active file.
   void ShowInfo();
   TColumnInfo Info;
   // Description bar text: first 1000 characters, line breaks removed.
@@ -235,9 +237,13 @@ private:
   // Shows the failure of the last load; false when the user cancelled.
   bool ShowLoadFailure();
   void ClearItems();
+  // Items and counters of a listing; the selection is empty.
+  void TakeListing(TDirectoryListing&& listing);
   // Items and counters of another column, arranged in our sort mode.
   void CopyListing(const TColumn& other);
   void CountItem(const TFileListData& item, bool isDirectory);
+  TListingCounts Counts() const;
+  void SetCounts(const TListingCounts& counts);
   void UpdateHeaderCaption();
   void SetSelected(TFileListData& item, bool selected);
   // Gives every item (or every file) the state `selected` says; one repaint.

@@ -1,0 +1,47 @@
+#pragma once
+// A directory read into a column's items: listed, typed, counted, grouped and
+// sorted. Plain data only, so it runs on any thread; the column takes the
+// result over in one step.
+
+#include "columns/FileListData.h"
+#include "columns/FileListSort.h"
+#include "filesystem/DirectoryReader.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace cv {
+
+// The column's counters of a listing (generic files are counted even when the
+// files group is hidden).
+struct TListingCounts {
+  int Dirs = 0, Links = 0, Progs = 0, Docs = 0, Generic = 0;
+  int Encrypted = 0;
+  int64_t TotalSize = 0;
+  void Count(const TFileListData& item, bool isDirectory);
+};
+
+struct TDirectoryListing {
+  std::vector<TFileListData> Items; // display order
+  TListingCounts Counts;
+  int Error = 0;       // errno of the failed open or read, else 0
+  bool Opened = false; // an error with Opened set broke off a read: Items holds what was read
+  bool Cancelled = false;
+};
+
+// Lists a directory through a reader of the ReadDirectory kind.
+using TDirectoryLister =
+    std::function<int(const std::string& path, const TDirectoryEntrySink& sink, bool* opened)>;
+
+// Reads `path` (with its trailing "/") with `lister`, or with the kernel
+// reader when it is empty. `cancel`, when set, is polled between entries: a
+// listing asked to stop returns early with Cancelled and no items.
+TDirectoryListing ListDirectoryItems(const std::string& path, const std::string& sortMode,
+                                     const TGroupOptions& groups,
+                                     const TDirectoryLister& lister = {},
+                                     const std::atomic<bool>* cancel = nullptr);
+
+} // namespace cv

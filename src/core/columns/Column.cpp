@@ -9,8 +9,11 @@
 #include "foundation/BusyCount.h"
 #include "foundation/Guard.h"
 #include "foundation/MyTime.h"
+#include "foundation/OffThread.h"
 
 #include <algorithm>
+#include <memory>
+#include <set>
 
 namespace cv {
 
@@ -220,6 +223,10 @@ void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex, std::opti
   {
     TBusyScope busy(Busy ? *Busy : BusyCount);
     guard.Run([&] {
+      // A cancelled listing leaves the column as it was.
+      const TPlace before{ActiveTitle, PreviousTitle,  ActiveType, TopOffset,
+                          ActiveKey,   ContainerIndex, SelCount,   SelSize};
+      LoadCancelled = false;
       SelCount = 0;
       SelSize = 0;
       if (ContainerIndex >= 0 && containerIndex == -1 && title.empty()) ActiveTitle = PreviousTitle;
@@ -240,6 +247,17 @@ void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex, std::opti
         if (!IsPartitionTitle(ActiveTitle) && GetPartitionOfTitle(ActiveTitle).empty())
           ActiveTitle = SystemPartitionTitle;
         ListOrClimb();
+        if (LoadCancelled) {
+          ActiveTitle = before.ActiveTitle;
+          PreviousTitle = before.PreviousTitle;
+          ActiveType = before.ActiveType;
+          TopOffset = before.TopOffset;
+          ActiveKey = before.ActiveKey;
+          ContainerIndex = before.ContainerIndex;
+          SelCount = before.SelCount;
+          SelSize = before.SelSize;
+          return;
+        }
         FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
       } else {
         if (!SetWithContainer(ContainerIndex)) ShowTakenFailure("TColumn::LoadDirectory");
@@ -267,10 +285,8 @@ void TColumn::ListOrClimb() {
   // only the first failure is shown, and Cancel stops the climb there.
   bool shown = false;
   for (;;) {
-    // Armed before the read, so a change during it is reported: at worst
-    // one reload too many, never a file missed.
-    DirMonitor.Ini(ShownPath());
-    const bool listed = LoadWithFiles(ActiveTitle, SortMode);
+    const bool listed = ListWithFiles(ActiveTitle, SortMode, true);
+    if (LoadCancelled) return;
     if (!shown) {
       shown = FunStatContext.Failed();
       if (!ShowLoadFailure()) return;
@@ -289,18 +305,51 @@ void TColumn::ListOrClimb() {
 }
 
 bool TColumn::LoadWithFiles(const std::string& title, const std::string& sortMode) {
+  LoadCancelled = false;
+  return ListWithFiles(title, sortMode, false);
+}
+
+TWaitOptions TColumn::LoadWait() {
+  TWaitOptions options;
+  options.Notice = [this](bool shown) { List.SetLoading(shown); };
+  return options;
+}
+
+bool TColumn::ListWithFiles(const std::string& title, const std::string& sortMode, bool watch) {
   TGuard guard("TColumn::LoadWithFiles");
   bool listed = false;
   guard.Run([&] {
-    ClearItems();
     const std::string path = GetTitlePath(title);
     if (title.empty() || path.empty()) {
       listed = LoadWithPartitions();
+      if (watch && !LoadCancelled) DirMonitor.Ini(std::string());
       guard.TakeOver();
       return;
     }
-    TDirectoryListing listing =
-        ListDirectoryItems(path, sortMode, Groups(), Services.ListDirectory);
+    // Armed before the read, so a change during it is reported: at worst
+    // one reload too many, never a file missed. Both on the worker: a mount
+    // that does not answer holds nothing but it.
+    struct TRead {
+      TDirectoryListing Listing;
+      TDirectoryMonitor Monitor;
+    };
+    TRead read;
+    const std::string watched = watch ? path : std::string();
+    const TWaitEnd end = WaitOffThread<TRead>(
+        [path, watched, sortMode, groups = Groups(),
+         lister = Services.ListDirectory](const std::atomic<bool>& cancel) {
+          TRead result;
+          if (!watched.empty()) result.Monitor.Ini(watched);
+          result.Listing = ListDirectoryItems(path, sortMode, groups, lister, &cancel);
+          return result;
+        },
+        read, LoadWait());
+    if (end != TWaitEnd::Done || read.Listing.Cancelled) {
+      LoadCancelled = true;
+      return;
+    }
+    if (watch) DirMonitor.TakeWatch(std::move(read.Monitor));
+    TDirectoryListing& listing = read.Listing;
     const int error = listing.Error;
     if (error != 0 && !listing.Opened) {
       ClearItems();
@@ -318,12 +367,31 @@ bool TColumn::LoadWithFiles(const std::string& title, const std::string& sortMod
 bool TColumn::LoadWithPartitions() {
   TGuard guard("TColumn::LoadWithPartitions");
   return guard.Run(false, [&] {
+    struct TRead {
+      std::vector<std::string> Partitions;
+      TFunStatContext Status;
+    };
+    TRead read;
+    const TWaitEnd end = WaitOffThread<TRead>(
+        [](const std::atomic<bool>&) {
+          TRead result;
+          GetPartitionList(result.Partitions);
+          result.Status = FunStatContext;
+          // Types and labels are read here once, so painting finds them known.
+          for (const std::string& title : result.Partitions)
+            GetPartitionSuffix(title);
+          return result;
+        },
+        read, LoadWait());
+    if (end != TWaitEnd::Done) {
+      LoadCancelled = true;
+      return false;
+    }
     ClearItems();
-    std::vector<std::string> partitions;
-    GetPartitionList(partitions);
+    FunStatContext = read.Status;
     guard.TakeOver();
-    Items.reserve(partitions.size());
-    for (std::string& title : partitions) {
+    Items.reserve(read.Partitions.size());
+    for (std::string& title : read.Partitions) {
       TFileListData item;
       item.Title = std::move(title);
       item.Type = fltDirectory;
@@ -637,9 +705,47 @@ const std::string ActiveFilePart =
 
 } // namespace
 
+namespace {
+
+std::set<std::string>& SlowPartitions() {
+  static std::set<std::string> partitions;
+  return partitions;
+}
+
+} // namespace
+
+bool IsSlowPartition(const std::string& partition) {
+  return SlowPartitions().contains(partition);
+}
+
+void MarkSlowPartition(const std::string& partition, bool slow) {
+  if (slow)
+    SlowPartitions().insert(partition);
+  else
+    SlowPartitions().erase(partition);
+}
+
+TActiveFacts TColumn::ReadActiveFacts(const std::string& title, bool haveItems,
+                                      const TColumnServices& services) {
+  TActiveFacts facts;
+  facts.PartitionThere = PartitionExists(title);
+  if (!facts.PartitionThere) return facts;
+  facts.PartitionTotal = GetPartitionTotalSize(title);
+  facts.PartitionFree = GetPartitionFreeSize(title);
+  facts.PartitionFlags = GetPartitionFlagsText(title);
+  facts.FileKnown = haveItems && facts.File.Load(title);
+  if (!facts.FileKnown) return facts;
+  facts.HardLinks = GetHardLinkCount(title);
+  facts.StreamsKnown =
+      services.StreamsInfo && services.StreamsInfo(title, facts.Streams, facts.StreamsSize);
+  if (services.ReadDescription) facts.Description = services.ReadDescription(title);
+  return facts;
+}
+
 void TColumn::ShowInfo() {
   TGuard guard("TColumn::ShowInfo");
   Info = TColumnInfo();
+  ++InfoRequest;
   guard.Run([&] {
     const int files = DirsCount + LinksCount + ProgsCount + DocsCount + GenericCount;
     const bool filesShown = Groups().ShowFilesGroup;
@@ -666,53 +772,83 @@ void TColumn::ShowInfo() {
       const int type = GetPartitionType(ActiveTitle);
       if (type != ptFixed && type != ptCD && type != ptRAM) return;
     }
-    if (!PartitionExists(ActiveTitle)) return;
-    SetField(Info.PartSz, ActiveColumnPart + "Partition size (free, total): ",
-             "PartSz " + GetSizeText(3, 0, GetPartitionTotalSize(ActiveTitle)) + " (" +
-                 GetSizeText(3, 0, GetPartitionFreeSize(ActiveTitle)) + ")");
-    const std::string flags = GetPartitionFlagsText(ActiveTitle);
-    SetField(Info.PartAttr,
-             ActiveColumnPart + "Partition supports attributes (C = compression; E = encryption; "
-                                "Q = quotas; R = read-only; Rp = reparse point; S = streams; Sf = "
-                                "sparse file): ",
-             "PartAttr " + (flags.empty() ? std::string("none") : flags));
-
-    SetField(Info.Index, ActiveFilePart + "Index in column: ",
-             "Index " + std::to_string(List.FocusIndex() + 1));
-    TFileInfo info;
-    const bool known = !Items.empty() && info.Load(ActiveTitle);
-    int streams = 0;
-    uint64_t streamsSize = 0;
-    const bool streamsKnown =
-        known && Services.StreamsInfo && Services.StreamsInfo(ActiveTitle, streams, streamsSize);
-    SetField(Info.Size,
-             ActiveFilePart + "Size of main stream (size of all secondary streams); sometimes you "
-                              "might see a directory with a no null size, on CDs: ",
-             known ? "Sz " + GetSizeText(6, 0, info.Size) + " (" +
-                         (streamsKnown ? GetSizeText(6, 0, streamsSize) : std::string("?")) + ")"
-                   : std::string("?"));
-    const std::string attributes = known ? GetAttributesText(info.Attributes) : std::string();
-    SetField(Info.Attr,
-             ActiveFilePart + "Attributes (A = archive; C = compressed; E = encrypted; H = hidden; "
-                              "O = offline; R = read-only; Rp = reparse point; S = system; Sf = "
-                              "sparse file; T = temporary): ",
-             "Attr " + (attributes.empty() ? std::string("none") : attributes));
-    SetField(Info.HardLinks, ActiveFilePart + "Hard-links count: ",
-             "HL " + (known ? std::to_string(GetHardLinkCount(ActiveTitle)) : std::string("?")));
-    SetField(Info.Streams,
-             ActiveFilePart + "Streams count (except the main stream); all information displayed "
-                              "by the program refers only to data streams: ",
-             "SC " + (streamsKnown ? std::to_string(streams) : std::string("?")));
-    SetField(Info.Title, ActiveFilePart + "Title: ", "Title \"" + ActiveTitle + "\"");
-    SetField(Info.Modified,
-             ActiveFilePart + "Last modification time (irrelevant for directories): ",
-             known ? "Mod " + ShortDateText(info.Modified) + "; " + LongTimeText(info.Modified)
-                   : std::string("?"));
-    if (known && Services.ReadDescription)
-      SetDescriptionInfo(Services.ReadDescription(ActiveTitle));
+    // The facts come from a worker: a partition that does not answer within
+    // two seconds shows "?" and its facts are filled in when they come.
+    const std::string partition = GetPartitionOfTitle(ActiveTitle);
+    if (IsSlowPartition(partition)) {
+      FillFactFields(nullptr);
+      return;
+    }
+    TWaitOptions wait;
+    wait.NoticeAfterMs = -1;
+    wait.TimeoutMs = FactsTimeoutMs;
+    const auto late = [alive = std::weak_ptr<int>(Alive), request = InfoRequest, partition,
+                       this](TActiveFacts&& facts) {
+      MarkSlowPartition(partition, false);
+      if (alive.expired()) return;
+      // A later request got "?" while this one held the partition: ask again.
+      if (request != InfoRequest) {
+        if (OnInfoLate) OnInfoLate(false);
+        return;
+      }
+      FillFactFields(&facts);
+      if (OnInfoLate) OnInfoLate(true);
+    };
+    TActiveFacts facts;
+    const TWaitEnd end = WaitOffThread<TActiveFacts>(
+        [title = ActiveTitle, haveItems = !Items.empty(), services = Services](
+            const std::atomic<bool>&) { return ReadActiveFacts(title, haveItems, services); },
+        facts, wait, late);
+    if (end == TWaitEnd::TimedOut) MarkSlowPartition(partition, true);
+    FillFactFields(end == TWaitEnd::Done ? &facts : nullptr);
   });
   // Information bars never show their errors.
   guard.Context().Reset(fsPerfect);
+}
+
+void TColumn::FillFactFields(const TActiveFacts* facts) {
+  if (facts && !facts->PartitionThere) return;
+  const std::string unknown = "?";
+  SetField(Info.PartSz, ActiveColumnPart + "Partition size (free, total): ",
+           "PartSz " + (facts ? GetSizeText(3, 0, facts->PartitionTotal) + " (" +
+                                    GetSizeText(3, 0, facts->PartitionFree) + ")"
+                              : unknown));
+  const std::string flags = facts ? facts->PartitionFlags : unknown;
+  SetField(Info.PartAttr,
+           ActiveColumnPart + "Partition supports attributes (C = compression; E = encryption; "
+                              "Q = quotas; R = read-only; Rp = reparse point; S = streams; Sf = "
+                              "sparse file): ",
+           "PartAttr " + (flags.empty() ? std::string("none") : flags));
+
+  SetField(Info.Index,
+           ActiveFilePart + "Index in column: ", "Index " + std::to_string(List.FocusIndex() + 1));
+  const bool known = facts && facts->FileKnown;
+  const TFileInfo& info = facts ? facts->File : TFileInfo();
+  const bool streamsKnown = known && facts->StreamsKnown;
+  SetField(Info.Size,
+           ActiveFilePart + "Size of main stream (size of all secondary streams); sometimes you "
+                            "might see a directory with a no null size, on CDs: ",
+           known ? "Sz " + GetSizeText(6, 0, info.Size) + " (" +
+                       (streamsKnown ? GetSizeText(6, 0, facts->StreamsSize) : unknown) + ")"
+                 : unknown);
+  const std::string attributes =
+      known ? GetAttributesText(info.Attributes) : (facts ? std::string() : unknown);
+  SetField(Info.Attr,
+           ActiveFilePart + "Attributes (A = archive; C = compressed; E = encrypted; H = hidden; "
+                            "O = offline; R = read-only; Rp = reparse point; S = system; Sf = "
+                            "sparse file; T = temporary): ",
+           "Attr " + (attributes.empty() ? std::string("none") : attributes));
+  SetField(Info.HardLinks, ActiveFilePart + "Hard-links count: ",
+           "HL " + (known ? std::to_string(facts->HardLinks) : unknown));
+  SetField(Info.Streams,
+           ActiveFilePart + "Streams count (except the main stream); all information displayed "
+                            "by the program refers only to data streams: ",
+           "SC " + (streamsKnown ? std::to_string(facts->Streams) : unknown));
+  SetField(Info.Title, ActiveFilePart + "Title: ", "Title \"" + ActiveTitle + "\"");
+  SetField(Info.Modified, ActiveFilePart + "Last modification time (irrelevant for directories): ",
+           known ? "Mod " + ShortDateText(info.Modified) + "; " + LongTimeText(info.Modified)
+                 : unknown);
+  if (known && Services.ReadDescription) SetDescriptionInfo(facts->Description);
 }
 
 } // namespace cv

@@ -14,9 +14,12 @@
 #include "columns/ItemListState.h"
 #include "filesystem/DirMonitor.h"
 #include "filesystem/DirectoryReader.h"
+#include "filesystem/FileInfo.h"
+#include "foundation/OffThread.h"
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -49,6 +52,26 @@ struct TFailureShows {
   bool Cancelled = false;
   bool Quiet = false;
 };
+
+// Facts of the active file and its partition, read off the window's thread.
+struct TActiveFacts {
+  bool PartitionThere = false;
+  uint64_t PartitionTotal = 0, PartitionFree = 0;
+  std::string PartitionFlags;
+  bool FileKnown = false;
+  TFileInfo File;
+  uint64_t HardLinks = 0;
+  bool StreamsKnown = false;
+  int Streams = 0;
+  uint64_t StreamsSize = 0;
+  std::string Description;
+};
+
+// Partitions (titles) whose facts did not come in time and whose worker
+// still waits on them: they are not asked again until it ends. Window
+// thread only.
+bool IsSlowPartition(const std::string& partition);
+void MarkSlowPartition(const std::string& partition, bool slow);
 
 // How one column takes over another's content.
 struct TColumnCopy {
@@ -215,6 +238,11 @@ public:
   // this column and its active file.
   void ShowInfo();
   TColumnInfo Info;
+  // Facts slower than this show as "?" until they come.
+  int FactsTimeoutMs = 2000;
+  // Facts came after their time: `filled` when `Info` now holds them, else
+  // they belonged to an older request and the owner should ask again.
+  std::function<void(bool filled)> OnInfoLate;
   // Description bar text: first 1000 characters, line breaks removed.
   void SetDescriptionInfo(const std::string& text);
 
@@ -234,6 +262,27 @@ private:
   TGroupOptions Groups() const;
   // Lists the directory of `ActiveTitle`, climbing out of unreadable ones.
   void ListOrClimb();
+  static TActiveFacts ReadActiveFacts(const std::string& title, bool haveItems,
+                                      const TColumnServices& services);
+  // The partition and file fields; "?" for facts that are not known (null).
+  void FillFactFields(const TActiveFacts* facts);
+  uint64_t InfoRequest = 0;
+  // Expires with the column, for work that ends after it.
+  std::shared_ptr<int> Alive = std::make_shared<int>(0);
+  // LoadWithFiles; `watch` arms the monitor on the directory first.
+  bool ListWithFiles(const std::string& title, const std::string& sortMode, bool watch);
+  // How a listing waits: the list shows that it is loading.
+  TWaitOptions LoadWait();
+  // The user cancelled the last listing; the column keeps what it had.
+  bool LoadCancelled = false;
+  // What a load changes before its listing, kept to undo a cancelled one.
+  struct TPlace {
+    std::string ActiveTitle, PreviousTitle;
+    int ActiveType = 0, TopOffset = 0;
+    int64_t ActiveKey = 0;
+    int ContainerIndex = -1, SelCount = 0;
+    int64_t SelSize = 0;
+  };
   // Shows the failure of the last load; false when the user cancelled.
   bool ShowLoadFailure();
   void ClearItems();

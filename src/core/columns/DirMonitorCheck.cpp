@@ -4,7 +4,10 @@
 #include "filesystem/Partitions.h"
 #include "foundation/BusyCount.h"
 #include "foundation/Guard.h"
+#include "foundation/OffThread.h"
 #include "options/ProgramOptions.h"
+
+#include <memory>
 
 namespace cv {
 
@@ -47,6 +50,30 @@ bool ReloadKeepingPlace(const std::vector<TColumn*>& columns, size_t source, TFa
   return true;
 }
 
+// Asks a column's monitor whether its directory changed. On a partition
+// that is not polled (network, FUSE, removable) the question looks at the
+// title again, which may never answer: it is asked on a worker, and a
+// partition that does not answer in time counts as unchanged until it does.
+bool AskMonitor(TColumn& column, bool polled) {
+  if (polled) return column.DirMonitor.Next();
+  const std::string partition = GetPartitionOfTitle(column.ActiveTitle);
+  if (IsSlowPartition(partition)) return false;
+  auto asked = std::make_shared<TDirectoryMonitor>();
+  asked->TakeWatch(std::move(column.DirMonitor));
+  TWaitOptions wait;
+  wait.NoticeAfterMs = -1;
+  wait.TimeoutMs = column.FactsTimeoutMs;
+  bool changed = false;
+  const TWaitEnd end =
+      WaitOffThread<bool>([asked](const std::atomic<bool>&) { return asked->Next(); }, changed,
+                          wait, [partition](bool&&) { MarkSlowPartition(partition, false); });
+  if (end == TWaitEnd::TimedOut) MarkSlowPartition(partition, true);
+  // The worker still holds the watch when it did not end: the column starts
+  // afresh at its next load.
+  if (end == TWaitEnd::Done) column.DirMonitor.TakeWatch(std::move(*asked));
+  return end == TWaitEnd::Done && changed;
+}
+
 } // namespace
 
 bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool activeListFocused,
@@ -67,10 +94,10 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
     for (size_t i = 0; i < columns.size(); ++i) {
       TColumn& column = *columns[i];
       if (!column.ShowsDirectory() || column.ShownPath().empty()) continue;
-      if (!force && !(state.Polled ? state.Polled(column.ActiveTitle)
-                                   : IsPolledPartition(column.ActiveTitle)))
-        continue;
-      const bool changed = column.DirMonitor.Next();
+      const bool polled =
+          state.Polled ? state.Polled(column.ActiveTitle) : IsPolledPartition(column.ActiveTitle);
+      if (!force && !polled) continue;
+      const bool changed = AskMonitor(column, polled);
       if (!changed && !(force && column.HeaderChanged)) continue;
       column.HeaderChanged = true;
       anyChanged = true;

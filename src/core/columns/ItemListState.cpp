@@ -361,6 +361,12 @@ void TItemListState::RepaintAll() {
   if (OnRepaintAll) OnRepaintAll();
 }
 
+void TItemListState::SetLoading(bool loading) {
+  if (FLoading == loading) return;
+  FLoading = loading;
+  RepaintAll();
+}
+
 // ---- Checking ------------------------------------------------------------------------
 
 std::string TItemListState::CheckInvariant(bool focusVisible) const {

@@ -133,6 +133,9 @@ public:
   // A visible item (the owner changed how it looks), or every visible item.
   void RepaintItem(int index);
   void RepaintAll();
+  // The list's content is being read: the view shows a notice over it.
+  bool Loading() const { return FLoading; }
+  void SetLoading(bool loading);
 
   // ---- Shuffle -------------------------------------------------------------
   // For each round, exchanges every index with a random index through the
@@ -168,6 +171,7 @@ private:
   bool Navigate(int key, bool ctrl, bool keypad);
 
   int FCount = 0;
+  bool FLoading = false;
   int FWidth = 0;
   int FHeight = 0;
   int FScrollBarWidth = 16;

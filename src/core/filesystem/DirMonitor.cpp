@@ -50,6 +50,14 @@ TDirectoryMonitor& TDirectoryMonitor::operator=(TDirectoryMonitor&& other) noexc
   return *this;
 }
 
+void TDirectoryMonitor::TakeWatch(TDirectoryMonitor&& other) {
+  std::function<void()> own = std::move(AfterRead);
+  std::function<void()> theirs = std::move(other.AfterRead);
+  *this = std::move(other);
+  AfterRead = std::move(own);
+  other.AfterRead = std::move(theirs);
+}
+
 void TDirectoryMonitor::CloseHandle() {
   if (Handle >= 0) ::close(Handle);
   Handle = -1;

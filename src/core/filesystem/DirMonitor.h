@@ -46,6 +46,9 @@ public:
   // Starts afresh on `leader`'s title, pending what `leader` saw since its
   // own start: for a listing that `leader` read and this owner takes over.
   void Follow(TDirectoryMonitor& leader);
+  // Takes over `other`'s watch, title and pending change (a watch armed on
+  // another thread); each keeps its own AfterRead.
+  void TakeWatch(TDirectoryMonitor&& other);
   // Closes the notification; no pending change. The title stays.
   void Close();
   // The reset state: no notification, no title, no pending change.

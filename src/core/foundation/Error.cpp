@@ -15,7 +15,7 @@
 
 namespace cv {
 
-TFunStatContext FunStatContext;
+thread_local TFunStatContext FunStatContext;
 
 TFunStatContext::TFunStatContext(const TFunStatContext& other) { CopyFrom(other); }
 

@@ -83,8 +83,9 @@ private:
   void CopyFrom(const TFunStatContext& other);
 };
 
-// The outcome of the most recently finished guarded function (UI thread only).
-extern TFunStatContext FunStatContext;
+// The outcome of the most recently finished guarded function of this thread:
+// a worker's failures stay its own until its result hands them over.
+extern thread_local TFunStatContext FunStatContext;
 
 // An exception that remembers where it was thrown, so reports can name it.
 class TLocatedError : public std::runtime_error {

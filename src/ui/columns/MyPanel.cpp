@@ -450,6 +450,7 @@ void MyTPanel::FPaint(QPainter& canvas, const QRect& exposed) {
     PaintShape(canvas, background, pictureCopied);
     if (FMode == pmPanel) PaintCaption(canvas);
     if (FMode == pmList) PaintItems(canvas, exposed, pictureCopied ? back : TBackPicture{});
+    if (FMode == pmList && FList->Loading()) PaintLoadingNotice(canvas);
   });
 }
 
@@ -579,6 +580,28 @@ void MyTPanel::PaintItems(QPainter& canvas, const QRect& exposed, const TBackPic
     canvas.setClipRect(item, Qt::IntersectClip);
     OnDrawItem(canvas, paint);
   }
+}
+
+const char* const LoadingNoticeText = "Loading... (Esc cancels)";
+
+QRect MyTPanel::LoadingNoticeRect() const {
+  if (FMode != pmList || !FList->Loading()) return {};
+  const int margin = std::max(FBorderWidth, 2) + 2;
+  const int height = fontMetrics().height() * 2;
+  return QRect(margin, margin, width() - 2 * margin, height) & rect();
+}
+
+void MyTPanel::PaintLoadingNotice(QPainter& canvas) {
+  const QRect notice = LoadingNoticeRect();
+  if (notice.isEmpty()) return;
+  const TMyPanelOptions& o = GMyPanelOptions;
+  TPainterScope scope(canvas);
+  canvas.setPen(ToQColor(Value(o.ButtonMarginColor)));
+  canvas.setBrush(ToQColor(Value(o.ButtonBackColor)));
+  canvas.drawRect(notice.adjusted(0, 0, -1, -1));
+  canvas.setPen(ToQColor(Value(o.ButtonTextColor)));
+  canvas.drawText(notice, Qt::AlignCenter | Qt::TextSingleLine,
+                  fontMetrics().elidedText(LoadingNoticeText, Qt::ElideRight, notice.width() - 8));
 }
 
 // ---- Input ---------------------------------------------------------------------------------

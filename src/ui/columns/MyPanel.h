@@ -214,6 +214,9 @@ public:
 
   // ---- Item list ---------------------------------------------------------------
   // The state painted in list mode (owned or attached; never null).
+  // Where the list shows that it is loading (empty when it is not): a click
+  // there cancels the reading.
+  QRect LoadingNoticeRect() const;
   TItemListState& List() { return *FList; }
   const TItemListState& List() const { return *FList; }
   // Attaches the owner's state (null returns to the owned one). The state's
@@ -279,6 +282,7 @@ private:
   void PaintShape(QPainter& canvas, TColor background, bool pictureCopied);
   void PaintCaption(QPainter& canvas);
   void PaintItems(QPainter& canvas, const QRect& exposed, const TBackPicture& back);
+  void PaintLoadingNotice(QPainter& canvas);
   QFont CaptionFont() const;
   void AttachState(TItemListState* state);
   void DetachState();

@@ -1,51 +1,52 @@
 #include "mainwindow/MainDialog.h"
+#include "mainwindow/WaitInput.h"
 
 #include "columns/BoardsBar.h"
 #include "columns/Column.h"
 #include "columns/ColumnKeys.h"
+#include "columns/ColumnPainter.h"
 #include "columns/ColumnView.h"
 #include "columns/History.h"
 #include "columns/MouseOperations.h"
 #include "columns/MyPanel.h"
-#include "filesystem/Extensions.h"
-#include "filesystem/Links.h"
 #include "fileops/Run.h"
+#include "filesystem/Extensions.h"
 #include "filesystem/File.h"
+#include "filesystem/Links.h"
+#include "filesystem/NetworkMounts.h"
+#include "filesystem/Partitions.h"
 #include "filesystem/SpecialLocations.h"
 #include "foundation/BusyCount.h"
 #include "foundation/Guard.h"
+#include "foundation/Help.h"
 #include "foundation/Program.h"
 #include "foundation/Registry.h"
 #include "foundation/StoredTextListWidgets.h"
 #include "foundation/SystemInfo.h"
 #include "foundation/UserInterface.h"
-#include "filesystem/NetworkMounts.h"
-#include "filesystem/Partitions.h"
-#include "foundation/Help.h"
 #include "mainwindow/Autorun.h"
+#include "mainwindow/HoverState.h"
 #include "mainwindow/InfoBar.h"
 #include "mainwindow/MainLayout.h"
-#include "mainwindow/HoverState.h"
-#include "columns/ColumnPainter.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/OptionsForm.h"
 #include "mainwindow/SkinOptions.h"
 #include "options/ProgramOptions.h"
 
 #include <QApplication>
-#include <QDesktopServices>
-#include <QInputDialog>
-#include <QLineEdit>
-#include <QMenu>
-#include <QUrl>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QDesktopServices>
 #include <QFontMetrics>
+#include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QStatusTipEvent>
-#include <QKeyEvent>
+#include <QUrl>
 
 namespace cv {
 
@@ -58,7 +59,9 @@ const char* const CHintBarHint =
     "number of text lines displayed).";
 } // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_unique<THistory>()) {
+TMainForm::TMainForm(QWidget* parent)
+    : QMainWindow(parent), History(std::make_unique<THistory>()),
+      WaitGuard(std::make_unique<TWaitInput>()) {
   setObjectName(QStringLiteral("MainForm"));
   setProperty("HelpContext", 100);
   setWindowTitle(QStringLiteral("Corvantide"));
@@ -85,8 +88,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent), History(std::make_u
   Toolbar = panel(Client, "Toolbar", "Toolbar");
   for (const std::string_view caption : CToolbarButtons) {
     auto* button = new MyTPanel(Toolbar);
-    button->setObjectName(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())) +
-                          QStringLiteral("Button"));
+    button->setObjectName(
+        QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())) +
+        QStringLiteral("Button"));
     button->SetColorScheme(0);
     button->SetButtonEffect(true);
     button->SetHotTrack(true);
@@ -269,6 +273,11 @@ void TMainForm::BindColumn(TColumn& column) {
   column.OnSelectionChanged = [this, &column] {
     if (!BoardModel || column.Index != ActiveColumn()) return;
     column.ShowInfo();
+    ShowInfoBars();
+  };
+  column.OnInfoLate = [this, &column](bool filled) {
+    if (!BoardModel || column.Index != ActiveColumn()) return;
+    if (!filled) column.ShowInfo();
     ShowInfoBars();
   };
   column.ContainerName = [this](int index) { return Containers.Container(index).Name(); };
@@ -638,7 +647,9 @@ bool TMainForm::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
-void TMainForm::LayoutBoard() { Reset(false); }
+void TMainForm::LayoutBoard() {
+  Reset(false);
+}
 
 void TMainForm::FocusColumn(int index) {
   if (index < 0 || index >= VisibleColumns()) index = 0;
@@ -807,9 +818,9 @@ void TMainForm::ListMouseMove(int column, const QPoint& inner, const QPoint& glo
     Bar->DragAt(global);
   // The hint says what the buttons do here, with the settings in force.
   const TColumn& shown = Column(column);
-  const std::string hint =
-      index >= 0 ? ItemMouseHint(shown.Items[static_cast<size_t>(index)], inTypeZone, shown.ThumbAttr)
-                 : EmptySpaceMouseHint(shown.ShownPath());
+  const std::string hint = index >= 0 ? ItemMouseHint(shown.Items[static_cast<size_t>(index)],
+                                                      inTypeZone, shown.ThumbAttr)
+                                      : EmptySpaceMouseHint(shown.ShownPath());
   if (hint != LastListHint) {
     LastListHint = hint;
     ShowHint(QString::fromStdString(hint));
@@ -913,22 +924,22 @@ void TMainForm::ShowFileMenu(int x, int y, Qt::KeyboardModifiers modifiers) {
     const bool all = KeySet(modifiers) == kmCtrl;
     if (QAction* heading = Menus->Action("File/Attributes/Thumbnail height/This")) {
       heading->setText(all ? QStringLiteral("All") : QStringLiteral("This"));
-      heading->setStatusTip(all ? QStringLiteral("Set the thumb height for all columns of this board")
-                                : QStringLiteral("Set the thumb height for this column"));
+      heading->setStatusTip(
+          all ? QStringLiteral("Set the thumb height for all columns of this board")
+              : QStringLiteral("Set the thumb height for this column"));
     }
     const std::string setting = GetProgramRegistryText("Corvantide", "", "OptionsPath");
     Menus->SetChecked("File/Attributes/Special paths/Default \"Options\"", setting.empty());
     Menus->SetChecked("File/Attributes/Special paths/Mark \"Options\"",
-                      !setting.empty() &&
-                          ExcludeDelimiter(setting) ==
-                              ExcludeDelimiter(GetTitlePath(column.ActiveTitle)));
+                      !setting.empty() && ExcludeDelimiter(setting) ==
+                                              ExcludeDelimiter(GetTitlePath(column.ActiveTitle)));
     QPoint at(x, y);
     MyTPanel* list = ColumnView(active)->FileList;
-    if (x == -1)
-      at.setX(list->mapToGlobal(QPoint(list->BorderWidth() + list->width() / 2, 0)).x());
+    if (x == -1) at.setX(list->mapToGlobal(QPoint(list->BorderWidth() + list->width() / 2, 0)).x());
     if (y == -1) {
-      const int below = list->BorderWidth() + column.List.ItemHeight() *
-                                                  (column.List.FocusIndex() - column.List.TopIndex() + 1);
+      const int below =
+          list->BorderWidth() +
+          column.List.ItemHeight() * (column.List.FocusIndex() - column.List.TopIndex() + 1);
       at.setY(list->mapToGlobal(QPoint(0, below)).y());
     }
     Menus->Top("File")->popup(at);
@@ -1007,8 +1018,9 @@ void TMainForm::FillHistoryMenu(QMenu& menu) {
     connect(action, &QAction::triggered, this, [this, index] {
       if (index < 0 || index >= History->Count()) return;
       const THistoryEntry entry = History->Entry(index);
-      Column(ActiveColumn()).LoadDirectory(true, -1, entry.EntryKey, entry.EntryTopOffset,
-                                           entry.EntryType, entry.EntryTitle);
+      Column(ActiveColumn())
+          .LoadDirectory(true, -1, entry.EntryKey, entry.EntryTopOffset, entry.EntryType,
+                         entry.EntryTitle);
       FocusColumn(ActiveColumn());
     });
   }
@@ -1018,11 +1030,10 @@ void TMainForm::FillPartitionsMenu(QMenu& menu) {
   std::vector<std::string> partitions;
   GetPartitionList(partitions);
   for (const std::string& partition : partitions) {
-    QAction* action = menu.addAction(QString::fromStdString(partition).replace(
-        QLatin1Char('&'), QStringLiteral("&&")));
-    connect(action, &QAction::triggered, this, [this, partition] {
-      GoTo(PartitionTitleToPath(partition));
-    });
+    QAction* action = menu.addAction(
+        QString::fromStdString(partition).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    connect(action, &QAction::triggered, this,
+            [this, partition] { GoTo(PartitionTitleToPath(partition)); });
   }
 }
 
@@ -1034,9 +1045,8 @@ void TMainForm::RegisterCommands() {
   m.On("File/Attributes/Thumbnails", [board] { board()->ToggleThumbnails(); });
   m.OnNumber("File/Attributes/Width", [board](int n) { board()->SetWidthAttr(n); });
   m.OnNumber("File/Attributes/Subcolumns", [board](int n) { board()->SetSubcolumnsAttr(n); });
-  m.OnNumber("File/Attributes/Thumbnail height", [this, board](int n) {
-    board()->SetThumbHeight(n, KeySet(MenuShift) == kmCtrl);
-  });
+  m.OnNumber("File/Attributes/Thumbnail height",
+             [this, board](int n) { board()->SetThumbHeight(n, KeySet(MenuShift) == kmCtrl); });
   for (const char* mode : SortModeNames)
     m.On(std::string("File/Attributes/Sort/") + mode, [this, mode] { SortActiveColumn(mode); });
   m.On("File/Attributes/Special paths/Mark \"Options\"", [this] {
@@ -1068,8 +1078,7 @@ void TMainForm::RegisterCommands() {
       {"Tools", [] { return Program.ToolsPath(); }},
   };
   for (const auto& [name, place] : programPlaces)
-    m.On(std::string("File/Navigate/Program locations/") + name,
-         [this, place] { GoTo(place()); });
+    m.On(std::string("File/Navigate/Program locations/") + name, [this, place] { GoTo(place()); });
   m.OnFill("File/Navigate/History", [this](QMenu& menu) { FillHistoryMenu(menu); });
   m.OnFill("File/Partitions", [this](QMenu& menu) { FillPartitionsMenu(menu); });
   RegisterFileCommands();
@@ -1154,10 +1163,12 @@ void TMainForm::RegisterCommands() {
     }
     QStringList names;
     for (const TNetworkMount& mount : mounts)
-      names << QString::fromStdString(mount.Name + (mount.Root.empty() ? "" : "  (" + mount.Root + ")"));
+      names << QString::fromStdString(mount.Name +
+                                      (mount.Root.empty() ? "" : "  (" + mount.Root + ")"));
     bool ok = false;
-    const QString chosen = QInputDialog::getItem(this, QStringLiteral("Disconnect partition"),
-                                                 QStringLiteral("Partition:"), names, 0, false, &ok);
+    const QString chosen =
+        QInputDialog::getItem(this, QStringLiteral("Disconnect partition"),
+                              QStringLiteral("Partition:"), names, 0, false, &ok);
     if (!ok) return;
     const std::string uri = mounts[static_cast<size_t>(names.indexOf(chosen))].Uri;
     TBusyScope busy;
@@ -1178,7 +1189,8 @@ void TMainForm::RegisterCommands() {
     Reset(false);
     FocusColumn(ActiveColumn());
   });
-  m.On("Work/Layout/Toggle column info bar", [this] { ToggleOption(ProgramOptions.ShowColumnInfo); });
+  m.On("Work/Layout/Toggle column info bar",
+       [this] { ToggleOption(ProgramOptions.ShowColumnInfo); });
   m.On("Work/Layout/Toggle file info bar", [this] { ToggleOption(ProgramOptions.ShowFileInfo); });
   m.On("Work/Layout/Toggle hint bar", [this] { ToggleOption(ProgramOptions.ShowHintBar); });
   m.On("Work/Layout/Toggle hover info",

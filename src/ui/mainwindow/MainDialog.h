@@ -3,8 +3,8 @@
 // timer, the options files, activation and the close sequence.
 
 #include "columns/Board.h"
-#include "columns/Container.h"
 #include "columns/BoardColumns.h"
+#include "columns/Container.h"
 #include "columns/DirMonitorCheck.h"
 #include "fileops/ActiveFileCommands.h"
 #include "fileops/FileFormSettings.h"
@@ -21,8 +21,8 @@
 #include <QPointer>
 #include <QTimer>
 #include <array>
-#include <map>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +41,7 @@ class TColumnView;
 class TFileForm;
 struct TFileFormRequest;
 class THistory;
+class TWaitInput;
 class TInfoBar;
 class MyTPanel;
 class TMainMenus;
@@ -69,6 +70,8 @@ public:
   QWidget* BoardArea() const { return Board; }
   bool Created = false;
   std::unique_ptr<THistory> History;
+  // Refuses input while a column waits for a slow file system.
+  std::unique_ptr<TWaitInput> WaitGuard;
 
   // Where "Corvantide.ini" and "Corvantide.cvo" live now.
   std::string OptionsDirectory() const;
@@ -258,6 +261,7 @@ private:
   // The "Send" and "Tools" menus from their directories of links.
   void FillLinkMenu(QMenu& menu, const std::string& directory, bool send);
   void GoTo(const std::string& directory);
+
 public:
   // Shows board `index` (the number keys, the boards menu, the search board).
   void ShowBoard(int index);
@@ -274,7 +278,6 @@ private:
   void ChangeBoards(bool (TBoardSet::*operation)(int, const TBoardColumns&), int board);
 
 public:
-
 private:
   void ShowMenuBelow(std::string_view name, QWidget* button);
   void SortActiveColumn(const std::string& mode);

@@ -1,0 +1,93 @@
+#include "mainwindow/WaitInput.h"
+
+#include "columns/MyPanel.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace cv {
+
+namespace {
+
+bool IsInput(QEvent::Type type) {
+  switch (type) {
+  case QEvent::KeyPress:
+  case QEvent::KeyRelease:
+  case QEvent::ShortcutOverride:
+  case QEvent::Shortcut:
+  case QEvent::MouseButtonPress:
+  case QEvent::MouseButtonRelease:
+  case QEvent::MouseButtonDblClick:
+  case QEvent::MouseMove:
+  case QEvent::Wheel:
+  case QEvent::ContextMenu:
+  case QEvent::DragEnter:
+  case QEvent::DragMove:
+  case QEvent::Drop:
+  case QEvent::TouchBegin:
+  case QEvent::TouchUpdate:
+  case QEvent::TouchEnd:
+  case QEvent::TabletPress:
+  case QEvent::TabletMove:
+  case QEvent::TabletRelease:
+  case QEvent::InputMethod:
+    return true;
+  default:
+    return false;
+  }
+}
+
+bool OnLoadingNotice(QObject* watched, const QMouseEvent& event) {
+  auto* panel = qobject_cast<MyTPanel*>(watched);
+  return panel && panel->LoadingNoticeRect().contains(event.position().toPoint());
+}
+
+} // namespace
+
+TWaitInput::TWaitInput() {
+  WaitHost = this;
+}
+
+TWaitInput::~TWaitInput() {
+  if (WaitHost == this) WaitHost = nullptr;
+  if (Depth > 0) QCoreApplication::instance()->removeEventFilter(this);
+}
+
+void TWaitInput::WaitBegins(TWait&) {
+  if (Depth++ == 0) QCoreApplication::instance()->installEventFilter(this);
+}
+
+void TWaitInput::WaitEnds(TWait&) {
+  if (--Depth == 0) QCoreApplication::instance()->removeEventFilter(this);
+}
+
+bool TWaitInput::eventFilter(QObject* watched, QEvent* event) {
+  TWait* wait = TWait::Current();
+  if (!wait) return false;
+  const QEvent::Type type = event->type();
+  if (type == QEvent::Close && watched->isWidgetType() &&
+      static_cast<QWidget*>(watched)->isWindow()) {
+    // The work on the stack still uses the window: close once it let go.
+    wait->Cancel();
+    event->ignore();
+    QTimer::singleShot(0, watched, [window = QPointer<QWidget>(static_cast<QWidget*>(watched))] {
+      if (window) window->close();
+    });
+    return true;
+  }
+  if (!IsInput(type)) return false;
+  if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+    wait->Cancel();
+  } else if (type == QEvent::MouseButtonPress &&
+             OnLoadingNotice(watched, *static_cast<QMouseEvent*>(event))) {
+    wait->Cancel();
+  }
+  return true;
+}
+
+} // namespace cv

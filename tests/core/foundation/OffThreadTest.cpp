@@ -1,0 +1,156 @@
+#include "foundation/OffThread.h"
+#include "foundation/Error.h"
+#include "foundation/Guard.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <chrono>
+#include <thread>
+
+namespace cv {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The longest gap between ticks of a 5 ms timer while `body` runs: how long
+// the thread stopped serving its events.
+template <class F> qint64 LongestStall(F&& body) {
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, longest = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    longest = std::max(longest, clock.elapsed() - last);
+    last = clock.elapsed();
+  });
+  tick.start(5);
+  body();
+  return std::max(longest, clock.elapsed() - last);
+}
+
+TEST(OffThreadTest, WorkRunsOnAWorkerWhileTheCallerKeepsServingEvents) {
+  int result = 0;
+  std::thread::id worker;
+  TWaitEnd end = TWaitEnd::Cancelled;
+  const qint64 stall = LongestStall([&] {
+    end = WaitOffThread<int>(
+        [&worker](const std::atomic<bool>&) {
+          worker = std::this_thread::get_id();
+          std::this_thread::sleep_for(200ms);
+          return 42;
+        },
+        result);
+  });
+  EXPECT_EQ(end, TWaitEnd::Done);
+  EXPECT_EQ(result, 42);
+  EXPECT_NE(worker, std::this_thread::get_id());
+  EXPECT_LT(stall, 50);
+}
+
+TEST(OffThreadTest, NoticeShowsOnlyForWorkThatTakesLong) {
+  for (const auto& [workMs, noticed] : {std::pair{0, false}, std::pair{150, true}}) {
+    std::vector<bool> notices;
+    TWaitOptions options;
+    options.NoticeAfterMs = 40;
+    options.Notice = [&](bool shown) { notices.push_back(shown); };
+    int result = 0;
+    WaitOffThread<int>(
+        [workMs](const std::atomic<bool>&) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(workMs));
+          return 1;
+        },
+        result, options);
+    const std::vector<bool> expected =
+        noticed ? std::vector<bool>{true, false} : std::vector<bool>{};
+    EXPECT_EQ(notices, expected) << "work of " << workMs << " ms";
+  }
+}
+
+TEST(OffThreadTest, CancelEndsTheWaitAtOnceAndDropsTheResult) {
+  auto sawCancel = std::make_shared<std::atomic<bool>>(false);
+  QTimer::singleShot(30, [] {
+    ASSERT_NE(TWait::Current(), nullptr);
+    TWait::Current()->Cancel();
+  });
+  int result = 7;
+  QElapsedTimer clock;
+  clock.start();
+  // The work ignores the flag for a while, as a read stuck in the kernel would.
+  const TWaitEnd end = WaitOffThread<int>(
+      [sawCancel](const std::atomic<bool>& cancel) {
+        std::this_thread::sleep_for(300ms);
+        *sawCancel = cancel.load();
+        return 99;
+      },
+      result);
+  EXPECT_EQ(end, TWaitEnd::Cancelled);
+  EXPECT_LT(clock.elapsed(), 200);
+  EXPECT_EQ(result, 7);
+  EXPECT_EQ(TWait::Current(), nullptr);
+  // The worker heard the cancel and its late end touches nothing.
+  while (clock.elapsed() < 2000 && !*sawCancel)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_TRUE(*sawCancel);
+}
+
+TEST(OffThreadTest, ATimedOutResultArrivesLateOnTheCallersThread) {
+  TWaitOptions options;
+  options.TimeoutMs = 30;
+  int result = 0;
+  int late = 0;
+  std::thread::id lateThread;
+  const TWaitEnd end = WaitOffThread<int>(
+      [](const std::atomic<bool>&) {
+        std::this_thread::sleep_for(150ms);
+        return 5;
+      },
+      result, options,
+      [&](int&& value) {
+        late = value;
+        lateThread = std::this_thread::get_id();
+      });
+  EXPECT_EQ(end, TWaitEnd::TimedOut);
+  EXPECT_EQ(result, 0);
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 2000 && late == 0)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_EQ(late, 5);
+  EXPECT_EQ(lateThread, std::this_thread::get_id());
+}
+
+TEST(OffThreadTest, AWorkersFailureStaysOnItsThreadUntilHandedOver) {
+  FunStatContext.Reset(fsPerfect);
+  TFunStatContext seen;
+  WaitOffThread<TFunStatContext>(
+      [](const std::atomic<bool>&) {
+        TGuard guard("Worker");
+        guard.Run([&] { guard.Raise("Failed to get size.", "x"); });
+        return FunStatContext;
+      },
+      seen);
+  EXPECT_FALSE(FunStatContext.Failed());
+  EXPECT_TRUE(seen.Failed());
+}
+
+TEST(OffThreadTest, OffTheApplicationsThreadTheWorkRunsInPlace) {
+  std::thread::id caller, ran;
+  std::thread([&] {
+    caller = std::this_thread::get_id();
+    int result = 0;
+    WaitOffThread<int>(
+        [&](const std::atomic<bool>&) {
+          ran = std::this_thread::get_id();
+          return 1;
+        },
+        result);
+  }).join();
+  EXPECT_EQ(ran, caller);
+}
+
+} // namespace
+} // namespace cv

@@ -9,9 +9,7 @@
 #include "foundation/Utilities.h"
 
 #include <QComboBox>
-#include <QEvent>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -47,7 +45,6 @@ TCopyAsForm::TCopyAsForm(QWidget* parent) : QDialog(parent) {
   layout->addWidget(NameBox);
   layout->addWidget(PathsLabel);
   layout->addLayout(buttons);
-  NameBox->lineEdit()->installEventFilter(this);
 
   const auto prefix = [this](bool creation) {
     TDateTime when = NowDateTime();
@@ -67,6 +64,7 @@ TCopyAsForm::TCopyAsForm(QWidget* parent) : QDialog(parent) {
     if (Do()) accept();
   });
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
+  PressOnEnter(NameBox, ConfirmButton);
 }
 
 std::string TCopyAsForm::Name() const {
@@ -112,17 +110,6 @@ bool TCopyAsForm::Do() {
     return false;
   }
   return true;
-}
-
-bool TCopyAsForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      if (Do()) accept();
-      return true;
-    }
-  }
-  return QDialog::eventFilter(watched, event);
 }
 
 } // namespace cv

@@ -38,9 +38,6 @@ public:
   // The overwrite window; tests script it.
   TOverwriteAsk OverwriteAsk;
 
-protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
   std::string Source, DestinationDirectory, ActiveName;
   TCopyAsMode Mode = TCopyAsMode::Copy;

@@ -9,11 +9,9 @@
 #include "foundation/Utilities.h"
 
 #include <QComboBox>
-#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -90,20 +88,8 @@ TManualRunForm::TManualRunForm(QWidget* parent) : QDialog(parent) {
   connect(RunNoParametersButton, &QPushButton::clicked, this, [this] { Do(false); });
   connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
   connect(HelpButton, &QPushButton::clicked, this, [] { ShowHelp(ManualRunHelpContext); });
-  // Enter in either box presses "&Run".
-  ProgramBox->lineEdit()->installEventFilter(this);
-  ParametersBox->lineEdit()->installEventFilter(this);
-}
-
-bool TManualRunForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-      Do(true);
-      return true;
-    }
-  }
-  return QDialog::eventFilter(watched, event);
+  PressOnEnter(ProgramBox, RunButton);
+  PressOnEnter(ParametersBox, RunButton);
 }
 
 void TManualRunForm::Prepare(const std::string& activeTitle) {

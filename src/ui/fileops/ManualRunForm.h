@@ -28,9 +28,6 @@ public:
   QLabel* WorkingPathLabel;
   QPushButton *RunButton, *RunNoParametersButton, *CancelButton, *HelpButton;
 
-protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
   std::string ActiveTitle;
 };

@@ -7,11 +7,13 @@
 #include "foundation/Text.h"
 #include "foundation/UserInterface.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QStyle>
@@ -275,6 +277,38 @@ void AddToComboHistory(QComboBox* box, std::string_view text) {
 }
 
 void RecordComboHistory(QComboBox* box) { AddToComboHistory(box, FromQString(box->currentText())); }
+
+namespace {
+
+class TEnterPresser : public QObject {
+public:
+  TEnterPresser(QComboBox* box, QAbstractButton* button) : QObject(box), Box(box), Button(button) {
+    box->installEventFilter(this);
+  }
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        // A key that reaches a closed window must not run its action again.
+        if (Box->window()->isVisible()) Button->click();
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+private:
+  QComboBox* Box;
+  QAbstractButton* Button;
+};
+
+} // namespace
+
+void PressOnEnter(QComboBox* box, QAbstractButton* button) {
+  new TEnterPresser(box, button); // owned by the box
+}
 
 void ReselectListItem(QListWidget* list) {
   const int row = list->currentRow();

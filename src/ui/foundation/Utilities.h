@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+class QAbstractButton;
 class QAction;
 class QComboBox;
 class QFont;
@@ -64,6 +65,10 @@ void SetComboIndexByText(QComboBox* box, std::string_view text, std::string_view
 // the box keeps its current text.
 void AddToComboHistory(QComboBox* box, std::string_view text);
 void RecordComboHistory(QComboBox* box);
+// Enter in an editable box presses `button` once, while the box's window is
+// open. The key is caught on the box: the box holds the keyboard focus, and
+// a Return its line edit gets and ignores comes up to the box as well.
+void PressOnEnter(QComboBox* box, QAbstractButton* button);
 
 void ReselectListItem(QListWidget* list);
 // Selects the item at the point (viewport coordinates); its row, or -1.

@@ -79,6 +79,11 @@ TEST_F(NameFormsTest, RenameStepsThroughTheColumnWithUpAndDown) {
 
 TEST_F(NameFormsTest, CopyAsCaptionsAndTheActiveName) {
   TCopyAsForm form;
+  int asked = 0; // a real overwrite window would wait for an answer forever
+  form.OverwriteAsk = [&asked](const TOverwriteView&) {
+    ++asked;
+    return TOverwriteChoice::Abort;
+  };
   fs::create_directories(Dir + "/to");
   const struct {
     TCopyAsMode Mode;
@@ -101,6 +106,7 @@ TEST_F(NameFormsTest, CopyAsCaptionsAndTheActiveName) {
   EXPECT_TRUE(form.Do());
   EXPECT_TRUE(fs::exists(Dir + "/to/other.txt"));
   EXPECT_TRUE(fs::exists(Dir + "/a.txt"));
+  EXPECT_EQ(asked, 0);
 }
 
 } // namespace

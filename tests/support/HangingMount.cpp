@@ -83,13 +83,6 @@ int WaitForExit(pid_t process, TClock::duration timeout) {
   }
 }
 
-bool IsMountedAt(const std::string& point) {
-  const std::vector<TMountEntry> mounts = ParseMountInfo(ReadText("/proc/self/mountinfo"));
-  return std::any_of(mounts.begin(), mounts.end(), [&](const TMountEntry& mount) {
-    return mount.MountPoint == point && mount.FileSystem == THangingMount::FileSystem;
-  });
-}
-
 } // namespace
 
 THangingMount::THangingMount(unsigned delayMs, unsigned statDelayMs) {
@@ -100,6 +93,13 @@ THangingMount::THangingMount(unsigned delayMs, unsigned statDelayMs) {
 
 THangingMount::~THangingMount() {
   Unmount();
+}
+
+bool THangingMount::IsMountedAt(const std::string& point) {
+  const std::vector<TMountEntry> mounts = ParseMountInfo(ReadText("/proc/self/mountinfo"));
+  return std::any_of(mounts.begin(), mounts.end(), [&](const TMountEntry& mount) {
+    return mount.MountPoint == point && mount.FileSystem == FileSystem;
+  });
 }
 
 bool THangingMount::Mount(unsigned delayMs, unsigned statDelayMs) {

@@ -50,6 +50,9 @@ public:
   // The destructor does it too; a second call does nothing.
   void Unmount();
 
+  // /proc/self/mountinfo lists a hanging file system at the point.
+  static bool IsMountedAt(const std::string& point);
+
 private:
   bool Mount(unsigned delayMs, unsigned statDelayMs);
   bool WaitForMount();

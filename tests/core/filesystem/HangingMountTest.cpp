@@ -1,5 +1,6 @@
 #include "HangingMount.h"
 
+#include "filesystem/DirectoryReader.h"
 #include "filesystem/Partitions.h"
 
 #include "TestSupport.h"
@@ -10,14 +11,12 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
@@ -35,41 +34,20 @@ template <typename F> TClock::duration TimeOf(F&& call) {
   return TClock::now() - start;
 }
 
-// The names of a directory, sorted; empty with `error` set when it fails.
+// The names of a directory as the program lists it, sorted; `error` is the
+// listing's errno.
 std::vector<std::string> ListNames(const std::string& path, int& error) {
   std::vector<std::string> names;
-  error = 0;
-  DIR* dir = ::opendir(path.c_str());
-  if (!dir) {
-    error = errno;
-    return names;
-  }
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(dir);
-    if (!entry) {
-      error = errno;
-      break;
-    }
-    const std::string name = entry->d_name;
-    if (name != "." && name != "..") names.push_back(name);
-  }
-  ::closedir(dir);
+  error = ReadDirectory(path,
+                        [&](std::string_view name, const TFileInfo*) { names.emplace_back(name); });
   std::sort(names.begin(), names.end());
   return names;
 }
 
-bool IsMounted(const std::string& point) {
-  std::ifstream file("/proc/self/mountinfo", std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  const std::vector<TMountEntry> mounts = ParseMountInfo(text);
-  return std::any_of(mounts.begin(), mounts.end(),
-                     [&](const TMountEntry& mount) { return mount.MountPoint == point; });
-}
-
 // Polls until the mount is gone, at most `timeout`.
 bool WaitUnmounted(const std::string& point, TClock::duration timeout) {
-  for (const TClock::time_point end = TClock::now() + timeout; IsMounted(point);) {
+  for (const TClock::time_point end = TClock::now() + timeout;
+       test::THangingMount::IsMountedAt(point);) {
     if (TClock::now() >= end) return false;
     std::this_thread::sleep_for(10ms);
   }
@@ -170,7 +148,7 @@ TEST_F(HangingMountTest, UnmountsAtOnceWhileAListingWaits) {
   EXPECT_LT(TimeOf([&] { mount.Unmount(); }), 2s);
   EXPECT_TRUE(mount.MountPoint().empty());
   EXPECT_FALSE(mount.Available());
-  EXPECT_FALSE(IsMounted(point));
+  EXPECT_FALSE(test::THangingMount::IsMountedAt(point));
   const TClock::time_point end = TClock::now() + 2s;
   while (!listing->Done && TClock::now() < end)
     std::this_thread::sleep_for(10ms);

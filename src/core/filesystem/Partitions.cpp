@@ -88,11 +88,17 @@ bool IsSystemImage(std::string_view fs) {
   return IsOneOf(fs, {"squashfs", "fuse.squashfuse", "overlay"});
 }
 
+// A FUSE file system may hang like a network share, unless it is the driver
+// of a local disk (fuseblk always is: it mounts a block device).
+bool IsRemoteFuseFileSystem(std::string_view fs) {
+  return (fs == "fuse" || fs.starts_with("fuse.")) && !IsOneOf(fs, {"fuse.ntfs-3g", "fuse.exfat"});
+}
+
 bool IsRemoteFileSystem(std::string_view fs) {
   return fs.starts_with("nfs") ||
-         IsOneOf(fs, {"cifs", "smb3", "smbfs", "ncpfs", "fuse.sshfs", "sshfs", "9p", "ceph",
-                      "fuse.ceph", "afs", "glusterfs", "fuse.glusterfs", "lustre", "davfs",
-                      "fuse.rclone", "fuse.s3fs"});
+         IsOneOf(fs, {"cifs", "smb3", "smbfs", "ncpfs", "sshfs", "9p", "ceph", "afs", "glusterfs",
+                      "lustre", "davfs"}) ||
+         IsRemoteFuseFileSystem(fs);
 }
 
 bool IsHiddenSystemPath(std::string_view mountPoint) {

@@ -152,6 +152,39 @@ TEST_F(PartitionsTest, Suffixes) {
   for (const auto& c : cases) EXPECT_EQ(GetPartitionSuffix(c.Title), c.Suffix) << c.Title;
 }
 
+// FUSE file systems count as remote (they may hang like a share, so they
+// are neither polled nor searched for links), but for the drivers of local
+// disks; "fusectl" is no FUSE file system.
+TEST_F(PartitionsTest, FuseMountsOfUnknownKindAreRemote) {
+  const TFixtureSources sources(Fixtures + "no-such.mountinfo");
+  const struct {
+    const char* Line;
+    int Type;
+    const char* Suffix;
+  } cases[] = {
+      {"60 1 0:61 / /mnt/hang rw - fuse.corvantide-hangfs hangfs rw", ptRemote,
+       " (Remote: \"hangfs\")"},
+      {"61 1 0:62 / /mnt/plain rw - fuse memfs rw", ptRemote, " (Remote: \"memfs\")"},
+      {"62 1 0:63 / /mnt/ssh rw - fuse.sshfs ann@host:/ rw", ptRemote, " (Remote: \"ann@host:/\")"},
+      {"63 1 0:64 / /media/ann/cloud rw - fuse.rclone drive: rw", ptRemote,
+       " (Remote: \"drive:\")"},
+      {"64 1 8:33 / /mnt/stick rw - fuseblk /dev/sdc1 rw", ptRemovable, " (Removable)"},
+      {"65 1 8:49 / /mnt/disk rw - fuseblk /dev/sdd1 rw", ptFixed, " (Fixed: \"\")"},
+      {"66 1 0:65 / /mnt/win rw - fuse.ntfs-3g /dev/nvme0n1p5 rw", ptFixed, " (Fixed: \"\")"},
+      {"67 1 0:66 / /media/ann/card rw - fuse.exfat /dev/mmcblk0p1 rw", ptRemovable,
+       " (Removable)"},
+      {"68 1 0:67 / /sys/fs/fuse/connections rw - fusectl fusectl rw", ptUnknown, ""},
+      {"69 1 0:68 / /run/user/1000/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw", ptUnknown, ""},
+  };
+  for (const auto& c : cases) {
+    const TMountTable table(ParseMountInfo(c.Line), PartitionSources());
+    ASSERT_EQ(table.Mounts().size(), 1u) << c.Line;
+    const TMountEntry& mount = table.Mounts().front();
+    EXPECT_EQ(table.TypeOf(mount), c.Type) << c.Line;
+    EXPECT_EQ(table.SuffixOf(mount), c.Suffix) << c.Line;
+  }
+}
+
 TEST_F(PartitionsTest, PartitionOfATitle) {
   const TFixtureSources sources(Fixtures + "desktop.mountinfo");
   EXPECT_EQ(GetPartitionOfTitle("/home/ann/x"), ":/home");

@@ -730,9 +730,11 @@ TActiveFacts TColumn::ReadActiveFacts(const std::string& title, bool haveItems,
   TActiveFacts facts;
   facts.PartitionThere = PartitionExists(title);
   if (!facts.PartitionThere) return facts;
-  facts.PartitionTotal = GetPartitionTotalSize(title);
-  facts.PartitionFree = GetPartitionFreeSize(title);
-  facts.PartitionFlags = GetPartitionFlagsText(title);
+  TPartitionSpaceFacts space;
+  GetPartitionSpace(title, space);
+  facts.PartitionTotal = space.Total;
+  facts.PartitionFree = space.Free;
+  facts.PartitionFlags = PartitionFlagsText(space.Flags);
   facts.FileKnown = haveItems && facts.File.Load(title);
   if (!facts.FileKnown) return facts;
   facts.HardLinks = GetHardLinkCount(title);
@@ -745,7 +747,6 @@ TActiveFacts TColumn::ReadActiveFacts(const std::string& title, bool haveItems,
 void TColumn::ShowInfo() {
   TGuard guard("TColumn::ShowInfo");
   Info = TColumnInfo();
-  ++InfoRequest;
   guard.Run([&] {
     const int files = DirsCount + LinksCount + ProgsCount + DocsCount + GenericCount;
     const bool filesShown = Groups().ShowFilesGroup;
@@ -782,12 +783,12 @@ void TColumn::ShowInfo() {
     TWaitOptions wait;
     wait.NoticeAfterMs = -1;
     wait.TimeoutMs = FactsTimeoutMs;
-    const auto late = [alive = std::weak_ptr<int>(Alive), request = InfoRequest, partition,
+    const auto late = [alive = std::weak_ptr<int>(Alive), title = ActiveTitle, partition,
                        this](TActiveFacts&& facts) {
       MarkSlowPartition(partition, false);
       if (alive.expired()) return;
-      // A later request got "?" while this one held the partition: ask again.
-      if (request != InfoRequest) {
+      // The column moved on while this partition held its facts: ask again.
+      if (title != ActiveTitle) {
         if (OnInfoLate) OnInfoLate(false);
         return;
       }

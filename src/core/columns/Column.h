@@ -241,7 +241,7 @@ public:
   // Facts slower than this show as "?" until they come.
   int FactsTimeoutMs = 2000;
   // Facts came after their time: `filled` when `Info` now holds them, else
-  // they belonged to an older request and the owner should ask again.
+  // they were of a file no longer active and the owner should ask again.
   std::function<void(bool filled)> OnInfoLate;
   // Description bar text: first 1000 characters, line breaks removed.
   void SetDescriptionInfo(const std::string& text);
@@ -266,7 +266,6 @@ private:
                                       const TColumnServices& services);
   // The partition and file fields; "?" for facts that are not known (null).
   void FillFactFields(const TActiveFacts* facts);
-  uint64_t InfoRequest = 0;
   // Expires with the column, for work that ends after it.
   std::shared_ptr<int> Alive = std::make_shared<int>(0);
   // LoadWithFiles; `watch` arms the monitor on the directory first.

@@ -58,8 +58,7 @@ bool AskMonitor(TColumn& column, bool polled) {
   if (polled) return column.DirMonitor.Next();
   const std::string partition = GetPartitionOfTitle(column.ActiveTitle);
   if (IsSlowPartition(partition)) return false;
-  auto asked = std::make_shared<TDirectoryMonitor>();
-  asked->TakeWatch(std::move(column.DirMonitor));
+  auto asked = std::make_shared<TDirectoryMonitor>(std::move(column.DirMonitor));
   TWaitOptions wait;
   wait.NoticeAfterMs = -1;
   wait.TimeoutMs = column.FactsTimeoutMs;
@@ -70,7 +69,7 @@ bool AskMonitor(TColumn& column, bool polled) {
   if (end == TWaitEnd::TimedOut) MarkSlowPartition(partition, true);
   // The worker still holds the watch when it did not end: the column starts
   // afresh at its next load.
-  if (end == TWaitEnd::Done) column.DirMonitor.TakeWatch(std::move(*asked));
+  if (end == TWaitEnd::Done) column.DirMonitor = std::move(*asked);
   return end == TWaitEnd::Done && changed;
 }
 

@@ -621,6 +621,12 @@ TPartitionSpace StatPartition(const std::string& title) {
   return result;
 }
 
+uint32_t FlagsOfSpace(const TMountEntry& mount, const struct statvfs& st) {
+  uint32_t flags = PartitionFlagsOfMount(mount);
+  if (st.f_flag & ST_RDONLY) flags |= pfReadOnlyVolume;
+  return flags;
+}
+
 // The statvfs of the title's partition; leaves with "Failed to get size.".
 struct statvfs PartitionSpace(TGuard& guard, const std::string& title) {
   const TPartitionSpace partition = StatPartition(title);
@@ -649,6 +655,21 @@ uint64_t GetPartitionFreeSize(const std::string& title) {
   });
 }
 
+bool GetPartitionSpace(const std::string& title, TPartitionSpaceFacts& facts) {
+  TGuard guard("GetPartitionSpace");
+  facts = TPartitionSpaceFacts();
+  return guard.Run(false, [&] {
+    const TPartitionSpace partition = StatPartition(title);
+    if (partition.Error != 0)
+      guard.Raise("Failed to get size.", title, {}, static_cast<uint32_t>(partition.Error));
+    const struct statvfs& st = partition.Space;
+    facts.Total = static_cast<uint64_t>(st.f_blocks) * st.f_frsize;
+    facts.Free = static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
+    facts.Flags = FlagsOfSpace(*partition.Mount, st);
+    return true;
+  });
+}
+
 void TPartitionInfo::Reset() {
   VolumeName.clear();
   FileSystemName.clear();
@@ -671,8 +692,7 @@ bool TPartitionInfo::Load(const std::string& title) {
     FileSystemName = mount.FileSystem;
     SerialNumber = static_cast<uint32_t>(st.f_fsid);
     MaximumComponentLength = static_cast<uint32_t>(st.f_namemax);
-    FileSystemFlags = PartitionFlagsOfMount(mount);
-    if (st.f_flag & ST_RDONLY) FileSystemFlags |= pfReadOnlyVolume;
+    FileSystemFlags = FlagsOfSpace(mount, st);
     return true;
   });
 }

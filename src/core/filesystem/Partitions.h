@@ -147,6 +147,16 @@ uint64_t GetPartitionTotalSize(const std::string& title);
 // Bytes an unprivileged user may still write.
 uint64_t GetPartitionFreeSize(const std::string& title);
 
+// What the information bars show of a partition, from one question to its
+// file system (a share that is slow to answer is asked once).
+struct TPartitionSpaceFacts {
+  uint64_t Total = 0;
+  uint64_t Free = 0; // bytes an unprivileged user may still write
+  uint32_t Flags = 0;
+};
+// False with "Failed to get size." when the partition cannot be asked.
+bool GetPartitionSpace(const std::string& title, TPartitionSpaceFacts& facts);
+
 class TPartitionInfo {
 public:
   std::string VolumeName;

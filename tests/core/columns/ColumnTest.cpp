@@ -1,15 +1,19 @@
 #include "columns/Column.h"
 
+#include "AllocationCounter.h"
+#include "TestSupport.h"
 #include "columns/History.h"
 #include "filesystem/DirectoryReader.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
 #include "foundation/BusyCount.h"
 #include "foundation/MyTime.h"
-#include "AllocationCounter.h"
-#include "TestSupport.h"
+#include "foundation/OffThread.h"
 
 #include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <cerrno>
 #include <cstring>
@@ -51,7 +55,8 @@ protected:
 
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const TFileListData& item : Column.Items) names.push_back(GetTitleName(item.Title));
+    for (const TFileListData& item : Column.Items)
+      names.push_back(GetTitleName(item.Title));
     return names;
   }
 
@@ -89,25 +94,41 @@ TEST_F(ColumnTest, GroupsAndSortModes) {
   TGroupOptions hidden;
   hidden.ShowFilesGroup = false;
   const TCase table[] = {
-      {"Name", separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin"}},
-      {"Name", dirsAtEnd,
-       {"go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin", "Alpha", "beta"}},
-      {"Name", common,
-       {"A.bin", "able.txt", "Alpha", "b.bin", "beta", "c.bin", "go.desktop", "run.exe", "zeta.txt"}},
+      {"Name",
+       separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin",
+        "c.bin"}},
+      {"Name",
+       dirsAtEnd,
+       {"go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin", "Alpha",
+        "beta"}},
+      {"Name",
+       common,
+       {"A.bin", "able.txt", "Alpha", "b.bin", "beta", "c.bin", "go.desktop", "run.exe",
+        "zeta.txt"}},
       {"Name", hidden, {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt"}},
       // Equal sizes order by title bytes: "A.bin" before "b.bin".
-      {"Size, big-small", separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "zeta.txt", "able.txt", "A.bin", "b.bin", "c.bin"}},
-      {"Size, small-big", separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "c.bin", "A.bin", "b.bin"}},
-      {"Modified, new-old", separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "zeta.txt", "able.txt", "b.bin", "c.bin", "A.bin"}},
-      {"Modified, old-new", separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin"}},
+      {"Size, big-small",
+       separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "zeta.txt", "able.txt", "A.bin", "b.bin",
+        "c.bin"}},
+      {"Size, small-big",
+       separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "c.bin", "A.bin",
+        "b.bin"}},
+      {"Modified, new-old",
+       separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "zeta.txt", "able.txt", "b.bin", "c.bin",
+        "A.bin"}},
+      {"Modified, old-new",
+       separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin",
+        "c.bin"}},
       // An unknown mode sorts by name and is kept as it was stored.
-      {"Sideways", separate,
-       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin", "c.bin"}},
+      {"Sideways",
+       separate,
+       {"Alpha", "beta", "go.desktop", "run.exe", "able.txt", "zeta.txt", "A.bin", "b.bin",
+        "c.bin"}},
   };
   for (const TCase& c : table) {
     Column.GroupOptions = c.Options;
@@ -175,9 +196,8 @@ TEST_F(ColumnTest, ExecutableFilesArePrograms) {
   fs::create_symlink("tool", Dir.Path + "/link-to-tool");
   Load();
   for (const auto& c : cases) {
-    const auto item = std::find_if(Column.Items.begin(), Column.Items.end(), [&](const auto& i) {
-      return GetTitleName(i.Title) == c.Name;
-    });
+    const auto item = std::find_if(Column.Items.begin(), Column.Items.end(),
+                                   [&](const auto& i) { return GetTitleName(i.Title) == c.Name; });
     ASSERT_NE(item, Column.Items.end()) << c.Name;
     EXPECT_EQ(item->Type, c.Type) << c.Name;
   }
@@ -218,7 +238,8 @@ TEST_F(ColumnTest, EmptyDirectoryShowsItsHeaderAndGenericType) {
 }
 
 TEST_F(ColumnTest, FocusFollowsTheTitleAndFallsToTheFreedPlace) {
-  for (const char* name : {"a.bin", "c.bin", "e.bin", "g.bin"}) MakeFile(name, 1);
+  for (const char* name : {"a.bin", "c.bin", "e.bin", "g.bin"})
+    MakeFile(name, 1);
   Column.LoadDirectory(false, -1, 0, 2, fltGeneric, Dir.Path + "/e.bin");
   EXPECT_EQ(Column.List.FocusIndex(), 2);
   EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/e.bin");
@@ -265,13 +286,16 @@ TEST_F(ColumnTest, BrokenDirectoryClimbsToItsParentWithOneError) {
 TEST_F(ColumnTest, UnreadableDirectoryClimbs) {
   MakeDir("locked");
   fs::permissions(Dir.Path + "/locked", fs::perms::none);
-  EXPECT_EQ(test::RunUnprivileged({Dir.Path}, [&]() -> std::string {
-    Column.LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt,
-                         Dir.Path + "/locked/x");
-    if (Column.ActiveTitle != Dir.Path + "/locked") return "climbed to " + Column.ActiveTitle;
-    if (Ui.Errors.size() != 1u) return "errors shown: " + std::to_string(Ui.Errors.size());
-    return {};
-  }),
+  EXPECT_EQ(test::RunUnprivileged({Dir.Path},
+                                  [&]() -> std::string {
+                                    Column.LoadDirectory(true, -1, std::nullopt, std::nullopt,
+                                                         std::nullopt, Dir.Path + "/locked/x");
+                                    if (Column.ActiveTitle != Dir.Path + "/locked")
+                                      return "climbed to " + Column.ActiveTitle;
+                                    if (Ui.Errors.size() != 1u)
+                                      return "errors shown: " + std::to_string(Ui.Errors.size());
+                                    return {};
+                                  }),
             "");
 }
 
@@ -327,7 +351,8 @@ TEST_F(ColumnTest, SetWithListKeepsOrderAndMarksMissingItems) {
 }
 
 TEST_F(ColumnTest, SetWithColumnKeepsItsOwnFocus) {
-  for (const char* name : {"a.bin", "b.bin", "c.bin"}) MakeFile(name, 1);
+  for (const char* name : {"a.bin", "b.bin", "c.bin"})
+    MakeFile(name, 1);
   TColumn other(1);
   other.GroupOptions = TGroupOptions();
   other.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/a.bin");
@@ -344,7 +369,8 @@ TEST_F(ColumnTest, HistoryRemembersTheFocusPerDirectory) {
   THistory history;
   Column.History = &history;
   MakeDir("sub");
-  for (const char* name : {"sub/x.bin", "sub/y.bin", "sub/z.bin"}) MakeFile(name, 1);
+  for (const char* name : {"sub/x.bin", "sub/y.bin", "sub/z.bin"})
+    MakeFile(name, 1);
   Column.EnterDirectory(Dir.Path + "/sub");
   Column.FocusByIndex(2, 0);
   EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/sub/z.bin");
@@ -363,7 +389,8 @@ TEST_F(ColumnTest, ParentOfAVanishedDirectoryFocusesItAsADirectory) {
   MakeDir("keep");
   MakeFile("file.bin", 1);
   MakeFile("gone/in.bin", 1);
-  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/gone/in.bin");
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt,
+                       Dir.Path + "/gone/in.bin");
   fs::remove_all(Dir.Path + "/gone");
   Column.ParentDirectory();
   // It stood among the directories; the focus stays in that group.
@@ -413,7 +440,8 @@ TEST_F(ColumnTest, AFileCreatedWhileListingIsReported) {
 // The guess that a listing reserves from comes before the first entry and
 // holds every entry, so the column never grows its vector on this disk.
 TEST_F(ColumnTest, TheReaderGuessesEnoughEntriesBeforeTheFirst) {
-  for (int i = 0; i < 3000; ++i) MakeFile("entry-" + std::to_string(i) + ".bin", 0);
+  for (int i = 0; i < 3000; ++i)
+    MakeFile("entry-" + std::to_string(i) + ".bin", 0);
   size_t guess = 0;
   size_t seen = 0;
   bool guessFirst = false;
@@ -676,6 +704,81 @@ TEST_F(ColumnTest, FocusByTitleAllocatesNothingPerItem) {
   allocationsFor(100); // the first use sets up the collator
   const long few = allocationsFor(100);
   EXPECT_EQ(allocationsFor(2000), few);
+}
+
+// The longest gap between ticks of a 5 ms timer while `body` runs: how long
+// the thread stopped serving its events.
+template <class F> qint64 LongestStall(F&& body) {
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, longest = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&] {
+    longest = std::max(longest, clock.elapsed() - last);
+    last = clock.elapsed();
+  });
+  tick.start(5);
+  body();
+  return std::max(longest, clock.elapsed() - last);
+}
+
+TEST_F(ColumnTest, ACancelledListingLeavesTheColumnAsItWas) {
+  MakeFile("a.bin", 1);
+  MakeFile("b.bin", 2);
+  MakeDir("sub");
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/b.bin");
+  Column.PreviousTitle = "/elsewhere/x";
+  Column.SelectItem(0);
+  const std::vector<std::string> names = Names();
+  const int selected = Column.SelCount;
+  // A directory that answers only once the wait is over.
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  Column.Services.ListDirectory = [release](const std::string& path,
+                                            const TDirectoryEntrySink& sink, bool* opened) {
+    while (!*release)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return ReadDirectory(path, sink, opened);
+  };
+  bool noticed = false;
+  QTimer::singleShot(400, [&] {
+    noticed = Column.List.Loading();
+    ASSERT_NE(TWait::Current(), nullptr);
+    TWait::Current()->Cancel();
+    *release = true;
+  });
+  Column.EnterDirectory(Dir.Path + "/sub");
+  EXPECT_TRUE(noticed) << "the list shows that it is loading";
+  EXPECT_FALSE(Column.List.Loading());
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/b.bin");
+  EXPECT_EQ(Column.PreviousTitle, "/elsewhere/x");
+  EXPECT_EQ(Names(), names);
+  EXPECT_EQ(Column.SelCount, selected);
+  EXPECT_EQ(Column.DirMonitor.Title(), Dir.Path + "/");
+  EXPECT_TRUE(Ui.Errors.empty());
+  EXPECT_EQ(FunStatContext.Status, fsPerfect);
+}
+
+// A directory of a million entries that comes slowly: the thread that
+// paints is never held for long, before, during or after the reading.
+TEST_F(ColumnTest, AMillionEntriesReadSlowlyNeverStallTheWindowsThread) {
+  constexpr int Entries = 1000000;
+  Column.Services.ListDirectory = [](const std::string&, const TDirectoryEntrySink& sink,
+                                     bool* opened) {
+    *opened = true;
+    TFileInfo info;
+    char name[32];
+    for (int i = 0; i < Entries; ++i) {
+      if (i % 50000 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      std::snprintf(name, sizeof name, "f%07d.bin", (i * 7919) % Entries);
+      info.Size = static_cast<uint64_t>(i);
+      sink(name, &info);
+    }
+    return 0;
+  };
+  const qint64 stall = LongestStall([&] { Load("Size, big-small"); });
+  ASSERT_EQ(Column.Count(), Entries);
+  EXPECT_EQ(Column.Items.front().Size, Entries - 1);
+  EXPECT_LT(stall, 50);
 }
 
 } // namespace

@@ -4,14 +4,19 @@
 #include "columns/Column.h"
 #include "filesystem/DirectoryReader.h"
 #include "filesystem/File.h"
+#include "filesystem/Partitions.h"
 #include "foundation/BusyCount.h"
 #include "foundation/Program.h"
 #include "options/ProgramOptions.h"
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 namespace cv {
 namespace {
@@ -274,6 +279,40 @@ TEST_F(DirMonitorCheckTest, CancelStopsTheCheckAndNoErrorsKeepsItQuiet) {
     EXPECT_EQ(logged.find(Dir.Path + "/y/") != std::string::npos, c.NoMoreErrors) << logged;
     EXPECT_EQ(B.ShownPath(), c.SecondClimbed ? Dir.Path + "/" : Dir.Path + "/y/");
   }
+}
+
+// On a partition that is not polled the question may never be answered (a
+// share that went away): it is asked on a worker, the check goes on after
+// the column's time, and the partition is left alone until the worker ends.
+TEST_F(DirMonitorCheckTest, AMonitorThatDoesNotAnswerHoldsNothing) {
+  State.Polled = [](const std::string&) { return false; };
+  Touch("new.txt");
+  auto answered = std::make_shared<std::atomic<bool>>(false);
+  A.DirMonitor.AfterRead = [answered] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    *answered = true;
+  };
+  A.FactsTimeoutMs = 100;
+  const std::string partition = GetPartitionOfTitle(A.ActiveTitle);
+  QElapsedTimer clock;
+  clock.start();
+  CheckDirMonitor({&A}, true, true, State, Busy);
+  EXPECT_LT(clock.elapsed(), 500);
+  EXPECT_FALSE(*answered);
+  EXPECT_FALSE(A.HeaderChanged) << "no answer is no change";
+  EXPECT_TRUE(IsSlowPartition(partition));
+  clock.restart();
+  CheckDirMonitor({&A}, true, true, State, Busy);
+  EXPECT_LT(clock.elapsed(), 50) << "a slow partition is not asked again";
+  while (clock.elapsed() < 3000 && IsSlowPartition(partition))
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_TRUE(*answered);
+  EXPECT_FALSE(IsSlowPartition(partition));
+  // Once it answers again, changes are seen.
+  A.LoadDirectory(false);
+  Touch("newer.txt");
+  EXPECT_TRUE(CheckDirMonitor({&A}, true, true, State, Busy));
+  EXPECT_EQ(Names(A), (std::vector<std::string>{"new.txt", "newer.txt"}));
 }
 
 } // namespace

@@ -5,7 +5,7 @@ FUZZ_PACKAGES := $(shell grep -v '^\s*\#' packages-fuzz.txt | grep -v '^\s*$$')
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps fuzz-deps install-packages build release run test asan fuzz bench format clean
+.PHONY: all deps fuzz-deps install-packages build release run test asan tsan fuzz bench format clean
 
 all: build
 
@@ -49,6 +49,17 @@ asan: deps
 	CORVANTIDE_HOME=$$home QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --preset asan -j $(JOBS); rc=$$?; \
+	rm -rf "$$home"; exit $$rc
+
+# The tests of the code that runs on more than one thread, under ThreadSanitizer.
+TSAN_TESTS ?= OffThread|Column|DirMonitor|DirectoryListing|DirectoryReader|Partitions|HangingMount|SlowFileSystem|PropertiesForm
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	@home=$$(mktemp -d); \
+	CORVANTIDE_HOME=$$home QT_QPA_PLATFORM=offscreen \
+	  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+	  ctest --preset tsan -j $(JOBS) -R '$(TSAN_TESTS)'; rc=$$?; \
 	rm -rf "$$home"; exit $$rc
 
 FUZZ_SECONDS ?= 60

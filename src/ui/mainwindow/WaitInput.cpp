@@ -80,7 +80,8 @@ bool TWaitInput::eventFilter(QObject* watched, QEvent* event) {
     });
     return true;
   }
-  if (!IsInput(type)) return false;
+  // Input reaches the window first and then its widget: judged at the widget.
+  if (!IsInput(type) || !watched->isWidgetType()) return false;
   if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
     wait->Cancel();
   } else if (type == QEvent::MouseButtonPress &&

@@ -2,6 +2,7 @@
 
 #include "LauncherSupport.h"
 #include "TestSupport.h"
+#include "WindowSupport.h"
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
@@ -163,7 +164,7 @@ TEST_F(ColumnCommandsTest, RunProgramSplitsParametersBeforeTheTokensAreReplaced)
   std::ofstream(Tree + "/x\" --flag \"y") << "odd";
   Show(Tree + "/x\" --flag \"y");
   bool shown = false;
-  QTimer::singleShot(0, &Form, [&] {
+  test::WhenDialogShows(&Form, [&] {
     shown = Form.ManualRunForm->isVisible();
     Form.ManualRunForm->ProgramBox->setCurrentText(QString::fromStdString(Tree + "/script.sh"));
     Form.ManualRunForm->ParametersBox->setCurrentText("-v %n% \"%p%\"");
@@ -209,7 +210,7 @@ TEST_F(ColumnCommandsTest, TheSendMenuListsItsLinksAndSendsTheActiveFile) {
 TEST_F(ColumnCommandsTest, NewFileOpensTheEditorNewDirectoryDoesNot) {
   for (const auto& [key, name, title] : {std::tuple{Qt::Key_F, "fresh", Tree + "/fresh.txt"},
                                          std::tuple{Qt::Key_D, "folder", Tree + "/folder"}}) {
-    QTimer::singleShot(0, &Form, [&] {
+    test::WhenDialogShows(&Form, [&] {
       Form.NewFileForm->NameEdit->setText(name);
       Form.NewFileForm->NewButton->click();
     });
@@ -230,7 +231,7 @@ TEST_F(ColumnCommandsTest, PropertiesShowTheFileOrWhatItLinksTo) {
   Show(Tree + "/to-sub.desktop");
   for (const TCase& c : {TCase{{}, "to-sub.desktop"}, TCase{Qt::ControlModifier, "sub"}}) {
     std::string shown;
-    QTimer::singleShot(0, &Form, [&] {
+    test::WhenDialogShows(&Form, [&] {
       QWidget* dialog = QApplication::activeModalWidget();
       ASSERT_NE(dialog, nullptr);
       EXPECT_EQ(dialog->windowTitle(), "Properties");

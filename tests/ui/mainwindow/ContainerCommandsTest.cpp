@@ -1,6 +1,7 @@
 #include "mainwindow/MainDialog.h"
 
 #include "TestSupport.h"
+#include "WindowSupport.h"
 #include "columns/BoardForm.h"
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
@@ -136,7 +137,7 @@ TEST_F(ContainerCommandsTest, RenamesFollowFilesAndNamesComeBackAfterARestart) {
   container.AddItem(T("b.txt"));
   Key(1, Qt::Key_5, Qt::ControlModifier);
   // Renaming the file in a container column renames the item too.
-  QTimer::singleShot(0, &Form, [&] {
+  test::WhenDialogShows(&Form, [&] {
     Form.RenameForm->NameEdit->setText("renamed.txt");
     QTest::keyClick(Form.RenameForm->NameEdit, Qt::Key_Return);
   });
@@ -145,7 +146,7 @@ TEST_F(ContainerCommandsTest, RenamesFollowFilesAndNamesComeBackAfterARestart) {
   EXPECT_EQ(container.Items()[0].Title, T("renamed.txt"));
   EXPECT_EQ(Form.Column(1).Items[0].Title, T("renamed.txt"));
 
-  QTimer::singleShot(0, &Form, [&] {
+  test::WhenDialogShows(&Form, [&] {
     Form.BoardForm->NameBox->setCurrentText("Kept");
     Form.BoardForm->RenameButton->click();
   });

@@ -1,6 +1,7 @@
 #include "mainwindow/MainDialog.h"
 
 #include "TestSupport.h"
+#include "WindowSupport.h"
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
@@ -39,7 +40,7 @@ protected:
   // Presses `key` on column 1 and answers the dialog with `answer`.
   bool PressAndAnswer(Qt::Key key, QPushButton* TFileForm::*answer) {
     bool shown = false;
-    QTimer::singleShot(0, &Form, [&] {
+    test::WhenDialogShows(&Form, [&] {
       ASSERT_NE(Form.FileForm, nullptr);
       shown = Form.FileForm->isVisible();
       Question = Form.FileForm->CurrentLabel->FullText().toStdString();
@@ -90,7 +91,7 @@ TEST_F(FileCommandsTest, DropToPartitionAsksToCopyTheActiveFileToThePartitionRoo
     if (action->data().toByteArray() == "/") root = action;
   ASSERT_NE(root, nullptr) << "the root partition is offered";
   std::string caption, destination;
-  QTimer::singleShot(0, &Form, [&] {
+  test::WhenDialogShows(&Form, [&] {
     caption = Form.FileForm->windowTitle().toStdString();
     Question = Form.FileForm->CurrentLabel->FullText().toStdString();
     destination = Form.FileForm->DestinationLabel->FullText().toStdString();

@@ -1,6 +1,7 @@
 #include "mainwindow/MainDialog.h"
 
 #include "TestSupport.h"
+#include "WindowSupport.h"
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
@@ -55,7 +56,7 @@ protected:
   }
   // Answers the file dialog with "&Okay" once it is open.
   void OkayTheFileDialog() {
-    QTimer::singleShot(0, &Form, [this] {
+    test::WhenDialogShows(&Form, [this] {
       ASSERT_NE(Form.FileForm, nullptr);
       Form.FileForm->OkayButton->click();
     });

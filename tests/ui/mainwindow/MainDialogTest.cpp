@@ -1,6 +1,7 @@
 #include "mainwindow/MainDialog.h"
 
 #include "TestSupport.h"
+#include "WindowSupport.h"
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
@@ -170,7 +171,7 @@ TEST_F(MainDialogTest, OptionsKeyOpensTheDialogAndOkayAppliesIt) {
   ASSERT_TRUE(FileUnitLoader.LocalFileTimes);
 
   bool opened = false;
-  QTimer::singleShot(0, form.OptionsForm, [&] {
+  test::WhenDialogShows(form.OptionsForm, [&] {
     opened = form.OptionsForm->isVisible();
     form.OptionsForm->findChild<QCheckBox*>(QStringLiteral("ShowFileInfo"))->setChecked(true);
     form.OptionsForm->findChild<QCheckBox*>(QStringLiteral("ShowUniversalFileTime"))
@@ -184,7 +185,7 @@ TEST_F(MainDialogTest, OptionsKeyOpensTheDialogAndOkayAppliesIt) {
   EXPECT_FALSE(FileUnitLoader.LocalFileTimes);
 
   // Cancel leaves everything as it was.
-  QTimer::singleShot(0, form.OptionsForm, [&] {
+  test::WhenDialogShows(form.OptionsForm, [&] {
     form.OptionsForm->findChild<QCheckBox*>(QStringLiteral("ShowFileInfo"))->setChecked(false);
     form.OptionsForm->findChild<QPushButton*>(QStringLiteral("Cancel"))->click();
   });

@@ -3,6 +3,7 @@
 #include "mainwindow/MainMenus.h"
 
 #include "TestSupport.h"
+#include "WindowSupport.h"
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
@@ -222,7 +223,7 @@ TEST_F(MainMenusWindowTest, ColumnKeysSelectMoveBetweenColumnsAndShowBoards) {
 TEST_F(MainMenusWindowTest, FileMenuOpensAtTheActiveItemWithTheColumnsState) {
   Form.FocusColumn(1);
   bool shown = false;
-  QTimer::singleShot(0, &Form, [&] {
+  test::WhenDialogShows(&Form, [&] {
     QMenu* file = Form.Menus->Top("File");
     shown = file->isVisible();
     EXPECT_TRUE(Form.Menus->Action("File/Visible columns/2")->isChecked());
@@ -232,7 +233,7 @@ TEST_F(MainMenusWindowTest, FileMenuOpensAtTheActiveItemWithTheColumnsState) {
     file->close();
   });
   QTest::keyClick(Form.ColumnView(1)->FileList, Qt::Key_Menu);
-  QTest::qWait(20);
+  for (int i = 0; i < 200 && !shown; ++i) QTest::qWait(10);
   EXPECT_TRUE(shown);
 }
 

@@ -2,6 +2,7 @@
 
 #include "LauncherSupport.h"
 #include "TestSupport.h"
+#include "WindowSupport.h"
 #include "columns/BoardForm.h"
 #include "columns/BoardsBar.h"
 #include "columns/Column.h"
@@ -85,7 +86,7 @@ TEST_F(MouseOperationsWindowTest, AShortRightDragShowsTheMouseMenuAndItsCellRuns
   const int w = Form.MouseMenu->Model().CellWidth(), h = Form.MouseMenu->Model().RowHeight();
   const QPoint deleteCell = Form.mapToGlobal(menu.topLeft() + QPoint(w / 2, 4 * h + h / 2));
   EXPECT_EQ(Form.MouseMenu->CellAt(deleteCell), 8);
-  QTimer::singleShot(0, &Form, [this] { Form.FileForm->OkayButton->click(); });
+  test::WhenDialogShows(&Form, [this] { Form.FileForm->OkayButton->click(); });
   QTest::mouseRelease(List, Qt::RightButton, {}, List->mapFromGlobal(deleteCell));
   EXPECT_TRUE(Form.MouseMenu.isNull() || !Form.MouseMenu->isVisible());
   EXPECT_FALSE(fs::exists(Tree + "/b.txt"));
@@ -111,7 +112,7 @@ TEST_F(MouseOperationsWindowTest, BoardButtonsShowAndCopyBoards) {
   EXPECT_FALSE(second->Down());
   EXPECT_EQ(Form.Boards.Boards[4].Name, "Containers") << "a copy keeps its own name";
   // B renames the active board; its button follows.
-  QTimer::singleShot(0, &Form, [this] {
+  test::WhenDialogShows(&Form, [this] {
     Form.BoardForm->NameBox->setCurrentText("Work");
     Form.BoardForm->RenameButton->click();
   });

@@ -8,6 +8,7 @@
 // /var/tmp/corvantide-bench) and kept for later runs.
 
 #include "columns/Column.h"
+#include "columns/DirectoryListing.h"
 #include "filesystem/Extensions.h"
 #include "foundation/BusyCount.h"
 
@@ -19,6 +20,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <malloc.h>
 #include <string>
 #include <sys/stat.h>
@@ -136,6 +138,52 @@ void BM_ColumnToFloor(benchmark::State& state, const char* sortMode) {
   state.counters["ratio_to_floor"] = floorSeconds > 0 ? columnSeconds / floorSeconds : 0;
 }
 
+double SecondsOf(const std::function<void()>& run) {
+  const auto start = std::chrono::steady_clock::now();
+  run();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The listing alone (no column) on the machine's threads and on one, against
+// the floor, all three in each iteration in a turning order, so that their
+// ratios do not depend on what the machine did between benchmarks. Run it
+// with --benchmark_repetitions and read the medians.
+void BM_ListingToFloor(benchmark::State& state, const char* sortMode) {
+  const std::string path = FixtureDirectory(Count(state));
+  cv::ProgramFileExtensions.SetText(".exe");
+  cv::DocumentFileExtensions.SetText(".txt\n.jpg");
+  const cv::TGroupOptions groups;
+  cv::TListingThreads oneThread;
+  oneThread.Threads = 1;
+  double floorSeconds = 0, oneSeconds = 0, parallelSeconds = 0;
+  static unsigned turn = 0;
+  for (auto _ : state) {
+    const std::function<void()> runs[] = {
+        [&] { floorSeconds += SecondsOf([&] { ListFloor(path); }); },
+        [&] {
+          oneSeconds += SecondsOf([&] {
+            benchmark::DoNotOptimize(
+                cv::ListDirectoryItems(path + "/", sortMode, groups, {}, nullptr, oneThread));
+          });
+        },
+        [&] {
+          const double seconds = SecondsOf([&] {
+            benchmark::DoNotOptimize(cv::ListDirectoryItems(path + "/", sortMode, groups));
+          });
+          parallelSeconds += seconds;
+          state.SetIterationTime(seconds);
+        }};
+    for (int i = 0; i < 3; ++i)
+      runs[(turn + i) % 3]();
+    ++turn;
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["floor_ms"] = floorSeconds / n * 1000;
+  state.counters["one_thread_ms"] = oneSeconds / n * 1000;
+  state.counters["one_thread_to_floor"] = oneSeconds / floorSeconds;
+  state.counters["parallel_to_floor"] = parallelSeconds / floorSeconds;
+}
+
 // Grouping and ordering alone, on the items of a listing.
 void BM_Arrange(benchmark::State& state, const char* sortMode) {
   const std::string path = FixtureDirectory(Count(state));
@@ -200,6 +248,15 @@ void PairedSizes(benchmark::internal::Benchmark* b) {
 
 BENCHMARK_CAPTURE(BM_ColumnToFloor, Name, "Name")->Apply(PairedSizes);
 BENCHMARK_CAPTURE(BM_ColumnToFloor, SizeSmallBig, "Size, small-big")->Apply(PairedSizes);
+void TurnSizes(benchmark::internal::Benchmark* b) {
+  b->Arg(100000);
+  if (std::getenv("CORVANTIDE_BENCH_MILLION")) b->Arg(1000000);
+  b->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+}
+
+BENCHMARK_CAPTURE(BM_ListingToFloor, Name, "Name")->Apply(TurnSizes);
+BENCHMARK_CAPTURE(BM_ListingToFloor, ModifiedNewOld, "Modified, new-old")->Apply(TurnSizes);
+BENCHMARK_CAPTURE(BM_ListingToFloor, SizeSmallBig, "Size, small-big")->Apply(TurnSizes);
 BENCHMARK_CAPTURE(BM_Arrange, Name, "Name")->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_Arrange, SizeSmallBig, "Size, small-big")->Apply(Sizes);
 BENCHMARK(BM_QtEntryInfoList)->Apply(Sizes);

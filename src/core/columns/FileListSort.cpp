@@ -271,6 +271,19 @@ std::vector<uint32_t> NameOrder(std::vector<TFileListData>::iterator first, size
   return order;
 }
 
+// Rank 7 holds the generic files of a hidden files group.
+constexpr int HiddenRank = 7;
+
+int DisplayRank(const TFileListData& item, const TGroupOptions& options) {
+  return item.Type == fltGeneric && !options.ShowFilesGroup ? HiddenRank
+                                                            : GroupRank(item.Type, options);
+}
+
+// A separate directory group is always in name order.
+TSortMode GroupSortMode(int rank, TSortMode mode) {
+  return rank == 0 || rank == 6 ? TSortMode::Name : mode;
+}
+
 } // namespace
 
 void SortFileItems(std::vector<TFileListData>::iterator first,
@@ -296,35 +309,123 @@ void SortFileItems(std::vector<TFileListData>::iterator first,
 
 void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMode,
                      const TGroupOptions& options) {
+  items.resize(ArrangeFileRange(items.begin(), items.size(), sortMode, options));
+}
+
+size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count,
+                        std::string_view sortMode, const TGroupOptions& options) {
   // Ranks are 0..6: one counting pass puts each group in listing order.
-  constexpr int Hidden = 7;
-  std::vector<uint8_t> ranks(items.size());
-  std::array<size_t, Hidden + 1> counts{};
-  for (size_t i = 0; i < items.size(); ++i) {
-    const TFileListData& item = items[i];
-    ranks[i] = item.Type == fltGeneric && !options.ShowFilesGroup
-                   ? Hidden
-                   : static_cast<uint8_t>(GroupRank(item.Type, options));
+  std::vector<uint8_t> ranks(count);
+  std::array<size_t, HiddenRank + 1> counts{};
+  for (size_t i = 0; i < count; ++i) {
+    ranks[i] = static_cast<uint8_t>(DisplayRank(first[i], options));
     ++counts[ranks[i]];
   }
   // Grouped in place along the permutation's cycles: a second vector of
   // every record would cost as many fresh pages as the listing itself.
-  std::array<size_t, Hidden + 1> starts{};
-  for (size_t rank = 1; rank <= Hidden; ++rank) starts[rank] = starts[rank - 1] + counts[rank - 1];
-  std::vector<uint32_t> order(items.size());
+  std::array<size_t, HiddenRank + 1> starts{};
+  for (size_t rank = 1; rank <= HiddenRank; ++rank)
+    starts[rank] = starts[rank - 1] + counts[rank - 1];
+  std::vector<uint32_t> order(count);
   {
-    std::array<size_t, Hidden + 1> next = starts;
-    for (size_t i = 0; i < items.size(); ++i) order[next[ranks[i]]++] = static_cast<uint32_t>(i);
+    std::array<size_t, HiddenRank + 1> next = starts;
+    for (size_t i = 0; i < count; ++i)
+      order[next[ranks[i]]++] = static_cast<uint32_t>(i);
   }
-  ApplyOrder(items.begin(), order);
-  items.resize(starts[Hidden]);
+  ApplyOrder(first, order);
   const TSortMode mode = ParseSortMode(sortMode);
-  for (size_t rank = 0; rank < Hidden; ++rank) {
-    const auto begin = items.begin() + static_cast<ptrdiff_t>(starts[rank]);
+  for (size_t rank = 0; rank < HiddenRank; ++rank) {
+    const auto begin = first + static_cast<ptrdiff_t>(starts[rank]);
     const auto end = begin + static_cast<ptrdiff_t>(counts[rank]);
-    // A separate directory group is always in name order.
-    SortFileItems(begin, end, rank == 0 || rank == 6 ? TSortMode::Name : mode);
+    SortFileItems(begin, end, GroupSortMode(static_cast<int>(rank), mode));
   }
+  return starts[HiddenRank];
+}
+
+namespace {
+
+// Display order as one comparison of two items: group rank, then the
+// group's key, then the titles' bytes.
+class TDisplayOrder {
+public:
+  TDisplayOrder(const std::vector<TFileListData>& items, TSortMode mode,
+                const TGroupOptions& options)
+      : Items(items), Mode(mode), Options(options) {}
+
+  bool Less(uint32_t a, uint32_t b) {
+    const TFileListData& x = Items[a];
+    const TFileListData& y = Items[b];
+    const int rankX = DisplayRank(x, Options);
+    const int rankY = DisplayRank(y, Options);
+    if (rankX != rankY) return rankX < rankY;
+    const TSortMode mode = GroupSortMode(rankX, Mode);
+    if (mode == TSortMode::Name) {
+      if (const int c = CompareNames(a, b); c != 0) return c < 0;
+    } else {
+      const int64_t keyX = GetSortKey(x, mode);
+      const int64_t keyY = GetSortKey(y, mode);
+      if (keyX != keyY) return IsDescending(mode) ? keyX > keyY : keyX < keyY;
+    }
+    return CompareBytes(x.Title, y.Title) < 0;
+  }
+
+private:
+  // As NameOrder ranks them: two ASCII names by the collator's weights,
+  // any other pair by collation keys, each made once.
+  int CompareNames(uint32_t a, uint32_t b) {
+    const std::string_view x = TitleNamePart(Items[a].Title);
+    const std::string_view y = TitleNamePart(Items[b].Title);
+    const TAsciiCollation& ascii = TAsciiCollation::Instance();
+    if (ascii.Usable)
+      if (const std::optional<int> c = ascii.Compare(x, y)) return *c;
+    return Sign(Key(a).compare(Key(b)));
+  }
+
+  const QCollatorSortKey& Key(uint32_t i) {
+    if (Keys.empty()) Keys.resize(Items.size());
+    if (!Keys[i]) Keys[i] = Collator.Key(TitleNamePart(Items[i].Title));
+    return *Keys[i];
+  }
+
+  const std::vector<TFileListData>& Items;
+  const TSortMode Mode;
+  const TGroupOptions& Options;
+  TNameCollator Collator;
+  std::vector<std::optional<QCollatorSortKey>> Keys;
+};
+
+} // namespace
+
+void MergeArrangedRuns(std::vector<TFileListData>& items, const std::vector<TItemRun>& runs,
+                       std::string_view sortMode, const TGroupOptions& options) {
+  std::vector<TItemRun> heads;
+  for (const TItemRun& run : runs)
+    if (run.Count > 0) heads.push_back(run);
+  if (heads.empty() || (heads.size() == 1 && heads[0].Begin == 0)) {
+    items.resize(heads.empty() ? 0 : heads[0].Count);
+    return;
+  }
+  std::vector<uint32_t> order;
+  order.reserve(items.size());
+  TDisplayOrder display(items, ParseSortMode(sortMode), options);
+  while (!heads.empty()) {
+    size_t least = 0;
+    for (size_t h = 1; h < heads.size(); ++h)
+      if (display.Less(static_cast<uint32_t>(heads[h].Begin),
+                       static_cast<uint32_t>(heads[least].Begin)))
+        least = h;
+    order.push_back(static_cast<uint32_t>(heads[least].Begin++));
+    if (--heads[least].Count == 0) heads.erase(heads.begin() + static_cast<ptrdiff_t>(least));
+  }
+  // What no run holds goes behind the merged items, to be cut off.
+  const size_t kept = order.size();
+  std::vector<bool> merged(items.size(), false);
+  for (const uint32_t i : order)
+    merged[i] = true;
+  for (size_t i = 0; i < items.size(); ++i)
+    if (!merged[i]) order.push_back(static_cast<uint32_t>(i));
+  ApplyOrder(items.begin(), order);
+  items.resize(kept);
 }
 
 } // namespace cv

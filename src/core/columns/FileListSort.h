@@ -67,6 +67,24 @@ public:
 void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMode,
                      const TGroupOptions& options);
 
+// Arranges the `count` items from `first` as ArrangeFileList does, leaving
+// the dropped ones after the returned count of kept items.
+size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count,
+                        std::string_view sortMode, const TGroupOptions& options);
+
+// Items [Begin, Begin + Count) of a vector.
+struct TItemRun {
+  size_t Begin = 0;
+  size_t Count = 0;
+};
+
+// Merges runs of `items`, in ascending places that do not overlap, each
+// arranged by ArrangeFileRange with the same mode and options, into the
+// order arranging them all at once gives; what lies outside the runs is
+// dropped. Every comparison ends on the titles' bytes, so that order is one.
+void MergeArrangedRuns(std::vector<TFileListData>& items, const std::vector<TItemRun>& runs,
+                       std::string_view sortMode, const TGroupOptions& options);
+
 // Sorts a range of items by one mode (no grouping).
 void SortFileItems(std::vector<TFileListData>::iterator first,
                    std::vector<TFileListData>::iterator last, TSortMode mode);

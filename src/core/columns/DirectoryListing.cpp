@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <system_error>
 #include <thread>
 
@@ -79,33 +80,57 @@ unsigned ThreadCount(const TListingThreads& threads, size_t entries) {
   return static_cast<unsigned>(std::clamp<size_t>(wanted, 1, entries));
 }
 
+// Runs `work(0)` ... `work(count - 1)` at the same time, the first on this
+// thread; the first failure is thrown once all have ended.
+void RunOnThreads(unsigned count, const std::function<void(unsigned)>& work) {
+  if (count == 0) return;
+  std::vector<std::exception_ptr> failures(count);
+  const auto guarded = [&](unsigned t) {
+    try {
+      work(t);
+    } catch (...) {
+      failures[t] = std::current_exception();
+    }
+  };
+  {
+    std::vector<std::jthread> workers;
+    workers.reserve(count);
+    for (unsigned t = 1; t < count; ++t) {
+      try {
+        workers.emplace_back(guarded, t);
+      } catch (const std::system_error&) {
+        guarded(t); // no thread to be had: this one does the work
+      }
+    }
+    guarded(0);
+  }
+  for (const std::exception_ptr& failure : failures)
+    if (failure) std::rethrow_exception(failure);
+}
+
 // One thread's share of the names: read, typed and counted into its own
-// places of the items, then arranged there.
+// places of the items (an entry gone since the names were read leaves no
+// place), then arranged there.
 struct TShare {
   TItemRun Run;
   TListingCounts Counts;
-  std::exception_ptr Failure;
 };
 
 void ListShare(const TDirectoryNames& names, size_t end, const std::string& path,
                const std::string& sortMode, const TGroupOptions& groups,
                std::vector<TFileListData>& items, const std::atomic<bool>* cancel, TShare& share) {
-  try {
-    TFileInfo info;
-    const size_t begin = share.Run.Begin;
-    size_t place = begin;
-    for (size_t i = begin; i < end; ++i) {
-      if (Stopped(cancel)) return;
-      const TEntryFacts facts = names.ReadFacts(i, info);
-      if (facts == TEntryFacts::Gone) continue;
-      FillItem(items[place++], path, names.Name(i), facts == TEntryFacts::Read ? &info : nullptr,
-               share.Counts);
-    }
-    share.Run.Count = ArrangeFileRange(items.begin() + static_cast<ptrdiff_t>(begin), place - begin,
-                                       sortMode, groups);
-  } catch (...) {
-    share.Failure = std::current_exception();
+  TFileInfo info;
+  const size_t begin = share.Run.Begin;
+  size_t place = begin;
+  for (size_t i = begin; i < end; ++i) {
+    if (Stopped(cancel)) return;
+    const TEntryFacts facts = names.ReadFacts(i, info);
+    if (facts == TEntryFacts::Gone) continue;
+    FillItem(items[place++], path, names.Name(i), facts == TEntryFacts::Read ? &info : nullptr,
+             share.Counts);
   }
+  share.Run.Count = ArrangeFileRange(items.begin() + static_cast<ptrdiff_t>(begin), place - begin,
+                                     sortMode, groups);
 }
 
 // The names first, then their facts on several threads.
@@ -113,13 +138,14 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
                                const TGroupOptions& groups, const std::atomic<bool>* cancel,
                                const TListingThreads& threads) {
   TDirectoryListing listing;
-  const TDirectoryNames names(path, cancel);
-  listing.Error = names.Error;
-  listing.Opened = names.Opened;
-  if (!names.Opened || Stopped(cancel)) return Stopped(cancel) ? CancelledListing() : listing;
+  auto names = std::make_unique<const TDirectoryNames>(path, cancel);
+  listing.Error = names->Error;
+  listing.Opened = names->Opened;
+  if (Stopped(cancel)) return CancelledListing();
+  if (!names->Opened) return listing;
   if (threads.AfterNames) threads.AfterNames();
 
-  const size_t count = names.Count();
+  const size_t count = names->Count();
   const unsigned threadCount = ThreadCount(threads, count);
   // Every share fills its own places: no record is moved between threads.
   std::vector<TFileListData>& items = listing.Items;
@@ -127,30 +153,21 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
   std::vector<TShare> shares(threadCount);
   for (unsigned t = 0; t < threadCount; ++t)
     shares[t].Run.Begin = count * t / threadCount;
-  const auto listShare = [&](unsigned t) {
+  RunOnThreads(threadCount, [&](unsigned t) {
     const size_t end = t + 1 < threadCount ? shares[t + 1].Run.Begin : count;
-    ListShare(names, end, path, sortMode, groups, items, cancel, shares[t]);
-  };
-  {
-    std::vector<std::jthread> workers;
-    workers.reserve(threadCount);
-    for (unsigned t = 1; t < threadCount; ++t) {
-      try {
-        workers.emplace_back(listShare, t);
-      } catch (const std::system_error&) {
-        listShare(t); // no thread to be had: this one does the share
-      }
-    }
-    listShare(0);
-  }
+    ListShare(*names, end, path, sortMode, groups, items, cancel, shares[t]);
+  });
   if (Stopped(cancel)) return CancelledListing();
+  names.reset(); // the merge needs no names: their memory goes first
+
   std::vector<TItemRun> runs;
   for (const TShare& share : shares) {
-    if (share.Failure) std::rethrow_exception(share.Failure);
     listing.Counts.Add(share.Counts);
     runs.push_back(share.Run);
   }
-  MergeArrangedRuns(items, runs, sortMode, groups);
+  TArrangedRunsMerge merge(items, runs, sortMode, groups, threadCount);
+  RunOnThreads(static_cast<unsigned>(merge.Parts()), [&](unsigned part) { merge.MergePart(part); });
+  merge.Finish(items);
   return listing;
 }
 

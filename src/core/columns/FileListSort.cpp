@@ -396,36 +396,83 @@ private:
 
 } // namespace
 
-void MergeArrangedRuns(std::vector<TFileListData>& items, const std::vector<TItemRun>& runs,
-                       std::string_view sortMode, const TGroupOptions& options) {
-  std::vector<TItemRun> heads;
+TArrangedRunsMerge::TArrangedRunsMerge(const std::vector<TFileListData>& items,
+                                       const std::vector<TItemRun>& runs, std::string_view sortMode,
+                                       const TGroupOptions& options, size_t parts)
+    : Items(items), Mode(ParseSortMode(sortMode)), Options(options) {
   for (const TItemRun& run : runs)
-    if (run.Count > 0) heads.push_back(run);
-  if (heads.empty() || (heads.size() == 1 && heads[0].Begin == 0)) {
-    items.resize(heads.empty() ? 0 : heads[0].Count);
-    return;
+    if (run.Count > 0) Runs.push_back(run);
+  for (const TItemRun& run : Runs)
+    Total += run.Count;
+  if (Runs.empty() || (Runs.size() == 1 && Runs[0].Begin == 0)) return; // nothing to move
+  parts = std::clamp<size_t>(parts, 1, Total);
+  // Parts end at items of the longest run, spread evenly over it; every
+  // other run is cut where its items stop being less than that item.
+  const auto longest = static_cast<size_t>(
+      std::max_element(Runs.begin(), Runs.end(),
+                       [](const TItemRun& a, const TItemRun& b) { return a.Count < b.Count; }) -
+      Runs.begin());
+  TDisplayOrder display(Items, Mode, Options);
+  Cuts.assign(parts + 1, std::vector<size_t>(Runs.size()));
+  for (size_t r = 0; r < Runs.size(); ++r) {
+    Cuts[0][r] = Runs[r].Begin;
+    Cuts[parts][r] = Runs[r].Begin + Runs[r].Count;
   }
-  std::vector<uint32_t> order;
-  order.reserve(items.size());
-  TDisplayOrder display(items, ParseSortMode(sortMode), options);
+  for (size_t part = 1; part < parts; ++part) {
+    const TItemRun& run = Runs[longest];
+    const auto bound = static_cast<uint32_t>(run.Begin + run.Count * part / parts);
+    for (size_t r = 0; r < Runs.size(); ++r) {
+      size_t low = Cuts[part - 1][r], high = Cuts[parts][r];
+      while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (display.Less(static_cast<uint32_t>(middle), bound))
+          low = middle + 1;
+        else
+          high = middle;
+      }
+      Cuts[part][r] = low;
+    }
+  }
+  Order.resize(Total);
+}
+
+size_t TArrangedRunsMerge::Parts() const {
+  return Cuts.empty() ? 0 : Cuts.size() - 1;
+}
+
+void TArrangedRunsMerge::MergePart(size_t part) {
+  size_t place = 0;
+  std::vector<TItemRun> heads;
+  for (size_t r = 0; r < Runs.size(); ++r) {
+    place += Cuts[part][r] - Runs[r].Begin;
+    if (Cuts[part + 1][r] > Cuts[part][r])
+      heads.push_back({Cuts[part][r], Cuts[part + 1][r] - Cuts[part][r]});
+  }
+  TDisplayOrder display(Items, Mode, Options);
   while (!heads.empty()) {
     size_t least = 0;
     for (size_t h = 1; h < heads.size(); ++h)
       if (display.Less(static_cast<uint32_t>(heads[h].Begin),
                        static_cast<uint32_t>(heads[least].Begin)))
         least = h;
-    order.push_back(static_cast<uint32_t>(heads[least].Begin++));
+    Order[place++] = static_cast<uint32_t>(heads[least].Begin++);
     if (--heads[least].Count == 0) heads.erase(heads.begin() + static_cast<ptrdiff_t>(least));
   }
+}
+
+void TArrangedRunsMerge::Finish(std::vector<TFileListData>& items) {
+  if (Order.empty()) {
+    items.resize(Total);
+    return;
+  }
   // What no run holds goes behind the merged items, to be cut off.
-  const size_t kept = order.size();
   std::vector<bool> merged(items.size(), false);
-  for (const uint32_t i : order)
+  for (const uint32_t i : Order)
     merged[i] = true;
   for (size_t i = 0; i < items.size(); ++i)
-    if (!merged[i]) order.push_back(static_cast<uint32_t>(i));
-  ApplyOrder(items.begin(), order);
-  items.resize(kept);
+    if (!merged[i]) Order.push_back(static_cast<uint32_t>(i));
+  ApplyOrder(items.begin(), Order);
+  items.resize(Total);
 }
 
 } // namespace cv

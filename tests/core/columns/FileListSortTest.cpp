@@ -93,10 +93,10 @@ TEST(FileListSortTest, NameOrderIsTheCollatorsForEveryMixOfNames) {
   }
 }
 
-// Runs arranged apart and merged give the order of arranging them all at
-// once: in every mode and grouping, with many equal keys, names of every
-// kind, runs of any size (empty ones too) and places between them that are
-// no run's.
+// Runs arranged apart and merged, in one part or several, give the order
+// of arranging them all at once: in every mode and grouping, with many equal
+// keys, names of every kind, runs of any size (empty ones too) and places
+// between them that are no run's.
 TEST(FileListSortTest, MergedArrangedRunsGiveTheWholeArrangement) {
   std::mt19937 random(5);
   std::vector<TFileListData> all(6000);
@@ -133,10 +133,17 @@ TEST(FileListSortTest, MergedArrangedRunsGiveTheWholeArrangement) {
           runs.push_back({begin, kept});
           items.resize(begin + kept + r % 2);
         }
-        MergeArrangedRuns(items, runs, mode, groups);
-        ASSERT_EQ(items.size(), whole.size());
-        for (size_t i = 0; i < whole.size(); ++i)
-          ASSERT_EQ(items[i].Title, whole[i].Title) << i;
+        for (const size_t parts : {1, 3}) {
+          SCOPED_TRACE(testing::Message() << parts << " parts");
+          std::vector<TFileListData> merged = items;
+          TArrangedRunsMerge merge(merged, runs, mode, groups, parts);
+          for (size_t part = 0; part < merge.Parts(); ++part)
+            merge.MergePart(part);
+          merge.Finish(merged);
+          ASSERT_EQ(merged.size(), whole.size());
+          for (size_t i = 0; i < whole.size(); ++i)
+            ASSERT_EQ(merged[i].Title, whole[i].Title) << i;
+        }
       }
 }
 

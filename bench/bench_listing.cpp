@@ -225,9 +225,13 @@ void BM_LsLong(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void Sizes(benchmark::internal::Benchmark* b) {
+void FixtureSizes(benchmark::internal::Benchmark* b) {
   b->Arg(100000);
   if (std::getenv("CORVANTIDE_BENCH_MILLION")) b->Arg(1000000);
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+  FixtureSizes(b);
   // Wall time: `ls` runs in a child process, and the page cache is warm for all.
   b->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 }
@@ -241,16 +245,15 @@ BENCHMARK_CAPTURE(BM_ColumnLoad, CreatedOldNew, "Created, old-new")->Apply(Sizes
 BENCHMARK_CAPTURE(BM_ColumnLoad, SizeBigSmall, "Size, big-small")->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_ColumnLoad, SizeSmallBig, "Size, small-big")->Apply(Sizes);
 void PairedSizes(benchmark::internal::Benchmark* b) {
-  b->Arg(100000);
-  if (std::getenv("CORVANTIDE_BENCH_MILLION")) b->Arg(1000000);
+  FixtureSizes(b);
   b->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseManualTime();
 }
 
 BENCHMARK_CAPTURE(BM_ColumnToFloor, Name, "Name")->Apply(PairedSizes);
 BENCHMARK_CAPTURE(BM_ColumnToFloor, SizeSmallBig, "Size, small-big")->Apply(PairedSizes);
+// One iteration per repetition: a million-entry round of three takes seconds.
 void TurnSizes(benchmark::internal::Benchmark* b) {
-  b->Arg(100000);
-  if (std::getenv("CORVANTIDE_BENCH_MILLION")) b->Arg(1000000);
+  FixtureSizes(b);
   b->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
 }
 

@@ -1,5 +1,6 @@
-// Listing a large directory: the column's load against the kernel floor
-// (readdir + statx), `ls -l` and a typical Qt listing, in one run.
+// Listing a large directory: the column's load and the listing alone (on one
+// thread and on the machine's threads) against the kernel floor (readdir +
+// statx), `ls -l` and a typical Qt listing, in one run.
 //
 //   make bench                          (100,000 files)
 //   CORVANTIDE_BENCH_MILLION=1 make bench   (adds 1,000,000 files)

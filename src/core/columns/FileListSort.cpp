@@ -371,7 +371,7 @@ public:
 
 private:
   // As NameOrder ranks them: two ASCII names by the collator's weights,
-  // any other pair by collation keys, each made once.
+  // any other pair by collation keys, each key made once.
   int CompareNames(uint32_t a, uint32_t b) {
     const std::string_view x = TitleNamePart(Items[a].Title);
     const std::string_view y = TitleNamePart(Items[b].Title);

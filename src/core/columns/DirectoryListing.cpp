@@ -22,7 +22,8 @@ bool Stopped(const std::atomic<bool>* cancel) {
   return cancel && cancel->load(std::memory_order_relaxed);
 }
 
-// The item of a listed entry; `info` is null for an entry known by name only.
+// Fills and counts the item of a listed entry; `info` is null for an entry
+// known by name only.
 void FillItem(TFileListData& item, const std::string& path, std::string_view name,
               const TFileInfo* info, TListingCounts& counts) {
   item.Title.reserve(path.size() + name.size());

@@ -1,5 +1,6 @@
-// Listing a large directory: the column's load against the kernel floor
-// (readdir + statx), `ls -l` and a typical Qt listing, in one run.
+// Listing a large directory: the column's load and the listing alone (on one
+// thread and on the machine's threads) against the kernel floor (readdir +
+// statx), `ls -l` and a typical Qt listing, in one run.
 //
 //   make bench                          (100,000 files)
 //   CORVANTIDE_BENCH_MILLION=1 make bench   (adds 1,000,000 files)
@@ -8,6 +9,7 @@
 // /var/tmp/corvantide-bench) and kept for later runs.
 
 #include "columns/Column.h"
+#include "columns/DirectoryListing.h"
 #include "filesystem/Extensions.h"
 #include "foundation/BusyCount.h"
 
@@ -19,6 +21,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <malloc.h>
 #include <string>
 #include <sys/stat.h>
@@ -136,6 +139,52 @@ void BM_ColumnToFloor(benchmark::State& state, const char* sortMode) {
   state.counters["ratio_to_floor"] = floorSeconds > 0 ? columnSeconds / floorSeconds : 0;
 }
 
+double SecondsOf(const std::function<void()>& run) {
+  const auto start = std::chrono::steady_clock::now();
+  run();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The listing alone (no column) on the machine's threads and on one, against
+// the floor, all three in each iteration in a turning order, so that their
+// ratios do not depend on what the machine did between benchmarks. Run it
+// with --benchmark_repetitions and read the medians.
+void BM_ListingToFloor(benchmark::State& state, const char* sortMode) {
+  const std::string path = FixtureDirectory(Count(state));
+  cv::ProgramFileExtensions.SetText(".exe");
+  cv::DocumentFileExtensions.SetText(".txt\n.jpg");
+  const cv::TGroupOptions groups;
+  cv::TListingThreads oneThread;
+  oneThread.Threads = 1;
+  double floorSeconds = 0, oneSeconds = 0, parallelSeconds = 0;
+  static unsigned turn = 0;
+  for (auto _ : state) {
+    const std::function<void()> runs[] = {
+        [&] { floorSeconds += SecondsOf([&] { ListFloor(path); }); },
+        [&] {
+          oneSeconds += SecondsOf([&] {
+            benchmark::DoNotOptimize(
+                cv::ListDirectoryItems(path + "/", sortMode, groups, {}, nullptr, oneThread));
+          });
+        },
+        [&] {
+          const double seconds = SecondsOf([&] {
+            benchmark::DoNotOptimize(cv::ListDirectoryItems(path + "/", sortMode, groups));
+          });
+          parallelSeconds += seconds;
+          state.SetIterationTime(seconds);
+        }};
+    for (int i = 0; i < 3; ++i)
+      runs[(turn + i) % 3]();
+    ++turn;
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["floor_ms"] = floorSeconds / n * 1000;
+  state.counters["one_thread_ms"] = oneSeconds / n * 1000;
+  state.counters["one_thread_to_floor"] = oneSeconds / floorSeconds;
+  state.counters["parallel_to_floor"] = parallelSeconds / floorSeconds;
+}
+
 // Grouping and ordering alone, on the items of a listing.
 void BM_Arrange(benchmark::State& state, const char* sortMode) {
   const std::string path = FixtureDirectory(Count(state));
@@ -177,9 +226,13 @@ void BM_LsLong(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-void Sizes(benchmark::internal::Benchmark* b) {
+void FixtureSizes(benchmark::internal::Benchmark* b) {
   b->Arg(100000);
   if (std::getenv("CORVANTIDE_BENCH_MILLION")) b->Arg(1000000);
+}
+
+void Sizes(benchmark::internal::Benchmark* b) {
+  FixtureSizes(b);
   // Wall time: `ls` runs in a child process, and the page cache is warm for all.
   b->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 }
@@ -193,13 +246,21 @@ BENCHMARK_CAPTURE(BM_ColumnLoad, CreatedOldNew, "Created, old-new")->Apply(Sizes
 BENCHMARK_CAPTURE(BM_ColumnLoad, SizeBigSmall, "Size, big-small")->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_ColumnLoad, SizeSmallBig, "Size, small-big")->Apply(Sizes);
 void PairedSizes(benchmark::internal::Benchmark* b) {
-  b->Arg(100000);
-  if (std::getenv("CORVANTIDE_BENCH_MILLION")) b->Arg(1000000);
+  FixtureSizes(b);
   b->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseManualTime();
 }
 
 BENCHMARK_CAPTURE(BM_ColumnToFloor, Name, "Name")->Apply(PairedSizes);
 BENCHMARK_CAPTURE(BM_ColumnToFloor, SizeSmallBig, "Size, small-big")->Apply(PairedSizes);
+// One iteration per repetition: a million-entry round of three takes seconds.
+void TurnSizes(benchmark::internal::Benchmark* b) {
+  FixtureSizes(b);
+  b->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+}
+
+BENCHMARK_CAPTURE(BM_ListingToFloor, Name, "Name")->Apply(TurnSizes);
+BENCHMARK_CAPTURE(BM_ListingToFloor, ModifiedNewOld, "Modified, new-old")->Apply(TurnSizes);
+BENCHMARK_CAPTURE(BM_ListingToFloor, SizeSmallBig, "Size, small-big")->Apply(TurnSizes);
 BENCHMARK_CAPTURE(BM_Arrange, Name, "Name")->Apply(Sizes);
 BENCHMARK_CAPTURE(BM_Arrange, SizeSmallBig, "Size, small-big")->Apply(Sizes);
 BENCHMARK(BM_QtEntryInfoList)->Apply(Sizes);

@@ -22,6 +22,7 @@ struct TListingCounts {
   int Encrypted = 0;
   int64_t TotalSize = 0;
   void Count(const TFileListData& item, bool isDirectory);
+  void Add(const TListingCounts& other);
 };
 
 struct TDirectoryListing {
@@ -36,12 +37,26 @@ struct TDirectoryListing {
 using TDirectoryLister =
     std::function<int(const std::string& path, const TDirectoryEntrySink& sink, bool* opened)>;
 
-// Reads `path` (with its trailing "/") with `lister`, or with the kernel
-// reader when it is empty. `cancel`, when set, is polled between entries: a
-// listing asked to stop returns early with Cancelled and no items.
+// How the kernel reader's listing shares its work between threads.
+struct TListingThreads {
+  // Fewer entries stay on the calling thread: starting threads is not free.
+  size_t ParallelFrom = 4096;
+  // Threads of a larger listing; 0 means one per processor, up to 8.
+  unsigned Threads = 0;
+  // Runs after the names are read, before their facts (a test's race).
+  std::function<void()> AfterNames;
+};
+
+// Reads `path` (with its trailing "/") with `lister`, entry by entry, or,
+// when it is empty, reads the names with the kernel reader and then their
+// facts on several threads, each typing, counting and arranging its share
+// before the shares are merged: the same items, order and counts either way.
+// `cancel`, when set, is polled between entries: a listing asked to stop
+// returns early with Cancelled and no items.
 TDirectoryListing ListDirectoryItems(const std::string& path, const std::string& sortMode,
                                      const TGroupOptions& groups,
                                      const TDirectoryLister& lister = {},
-                                     const std::atomic<bool>* cancel = nullptr);
+                                     const std::atomic<bool>* cancel = nullptr,
+                                     const TListingThreads& threads = {});
 
 } // namespace cv

@@ -271,6 +271,19 @@ std::vector<uint32_t> NameOrder(std::vector<TFileListData>::iterator first, size
   return order;
 }
 
+// Rank 7 holds the generic files of a hidden files group.
+constexpr int HiddenRank = 7;
+
+int DisplayRank(const TFileListData& item, const TGroupOptions& options) {
+  return item.Type == fltGeneric && !options.ShowFilesGroup ? HiddenRank
+                                                            : GroupRank(item.Type, options);
+}
+
+// A separate directory group is always in name order.
+TSortMode GroupSortMode(int rank, TSortMode mode) {
+  return rank == 0 || rank == 6 ? TSortMode::Name : mode;
+}
+
 } // namespace
 
 void SortFileItems(std::vector<TFileListData>::iterator first,
@@ -296,35 +309,170 @@ void SortFileItems(std::vector<TFileListData>::iterator first,
 
 void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMode,
                      const TGroupOptions& options) {
+  items.resize(ArrangeFileRange(items.begin(), items.size(), sortMode, options));
+}
+
+size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count,
+                        std::string_view sortMode, const TGroupOptions& options) {
   // Ranks are 0..6: one counting pass puts each group in listing order.
-  constexpr int Hidden = 7;
-  std::vector<uint8_t> ranks(items.size());
-  std::array<size_t, Hidden + 1> counts{};
-  for (size_t i = 0; i < items.size(); ++i) {
-    const TFileListData& item = items[i];
-    ranks[i] = item.Type == fltGeneric && !options.ShowFilesGroup
-                   ? Hidden
-                   : static_cast<uint8_t>(GroupRank(item.Type, options));
+  std::vector<uint8_t> ranks(count);
+  std::array<size_t, HiddenRank + 1> counts{};
+  for (size_t i = 0; i < count; ++i) {
+    ranks[i] = static_cast<uint8_t>(DisplayRank(first[i], options));
     ++counts[ranks[i]];
   }
   // Grouped in place along the permutation's cycles: a second vector of
   // every record would cost as many fresh pages as the listing itself.
-  std::array<size_t, Hidden + 1> starts{};
-  for (size_t rank = 1; rank <= Hidden; ++rank) starts[rank] = starts[rank - 1] + counts[rank - 1];
-  std::vector<uint32_t> order(items.size());
+  std::array<size_t, HiddenRank + 1> starts{};
+  for (size_t rank = 1; rank <= HiddenRank; ++rank)
+    starts[rank] = starts[rank - 1] + counts[rank - 1];
+  std::vector<uint32_t> order(count);
   {
-    std::array<size_t, Hidden + 1> next = starts;
-    for (size_t i = 0; i < items.size(); ++i) order[next[ranks[i]]++] = static_cast<uint32_t>(i);
+    std::array<size_t, HiddenRank + 1> next = starts;
+    for (size_t i = 0; i < count; ++i)
+      order[next[ranks[i]]++] = static_cast<uint32_t>(i);
   }
-  ApplyOrder(items.begin(), order);
-  items.resize(starts[Hidden]);
+  ApplyOrder(first, order);
   const TSortMode mode = ParseSortMode(sortMode);
-  for (size_t rank = 0; rank < Hidden; ++rank) {
-    const auto begin = items.begin() + static_cast<ptrdiff_t>(starts[rank]);
+  for (size_t rank = 0; rank < HiddenRank; ++rank) {
+    const auto begin = first + static_cast<ptrdiff_t>(starts[rank]);
     const auto end = begin + static_cast<ptrdiff_t>(counts[rank]);
-    // A separate directory group is always in name order.
-    SortFileItems(begin, end, rank == 0 || rank == 6 ? TSortMode::Name : mode);
+    SortFileItems(begin, end, GroupSortMode(static_cast<int>(rank), mode));
   }
+  return starts[HiddenRank];
+}
+
+namespace {
+
+// Display order as one comparison of two items: group rank, then the
+// group's key, then the titles' bytes.
+class TDisplayOrder {
+public:
+  TDisplayOrder(const std::vector<TFileListData>& items, TSortMode mode,
+                const TGroupOptions& options)
+      : Items(items), Mode(mode), Options(options) {}
+
+  bool Less(uint32_t a, uint32_t b) {
+    const TFileListData& x = Items[a];
+    const TFileListData& y = Items[b];
+    const int rankX = DisplayRank(x, Options);
+    const int rankY = DisplayRank(y, Options);
+    if (rankX != rankY) return rankX < rankY;
+    const TSortMode mode = GroupSortMode(rankX, Mode);
+    if (mode == TSortMode::Name) {
+      if (const int c = CompareNames(a, b); c != 0) return c < 0;
+    } else {
+      const int64_t keyX = GetSortKey(x, mode);
+      const int64_t keyY = GetSortKey(y, mode);
+      if (keyX != keyY) return IsDescending(mode) ? keyX > keyY : keyX < keyY;
+    }
+    return CompareBytes(x.Title, y.Title) < 0;
+  }
+
+private:
+  // As NameOrder ranks them: two ASCII names by the collator's weights,
+  // any other pair by collation keys, each key made once.
+  int CompareNames(uint32_t a, uint32_t b) {
+    const std::string_view x = TitleNamePart(Items[a].Title);
+    const std::string_view y = TitleNamePart(Items[b].Title);
+    const TAsciiCollation& ascii = TAsciiCollation::Instance();
+    if (ascii.Usable)
+      if (const std::optional<int> c = ascii.Compare(x, y)) return *c;
+    return Sign(Key(a).compare(Key(b)));
+  }
+
+  const QCollatorSortKey& Key(uint32_t i) {
+    if (Keys.empty()) Keys.resize(Items.size());
+    if (!Keys[i]) Keys[i] = Collator.Key(TitleNamePart(Items[i].Title));
+    return *Keys[i];
+  }
+
+  const std::vector<TFileListData>& Items;
+  const TSortMode Mode;
+  const TGroupOptions& Options;
+  TNameCollator Collator;
+  std::vector<std::optional<QCollatorSortKey>> Keys;
+};
+
+} // namespace
+
+TArrangedRunsMerge::TArrangedRunsMerge(const std::vector<TFileListData>& items,
+                                       const std::vector<TItemRun>& runs, std::string_view sortMode,
+                                       const TGroupOptions& options, size_t parts)
+    : Items(items), Mode(ParseSortMode(sortMode)), Options(options) {
+  for (const TItemRun& run : runs)
+    if (run.Count > 0) Runs.push_back(run);
+  for (const TItemRun& run : Runs)
+    Total += run.Count;
+  if (Runs.empty() || (Runs.size() == 1 && Runs[0].Begin == 0)) return; // nothing to move
+  parts = std::clamp<size_t>(parts, 1, Total);
+  // Parts end at items of the longest run, spread evenly over it; every
+  // other run is cut where its items stop being less than that item.
+  const auto longest = static_cast<size_t>(
+      std::max_element(Runs.begin(), Runs.end(),
+                       [](const TItemRun& a, const TItemRun& b) { return a.Count < b.Count; }) -
+      Runs.begin());
+  TDisplayOrder display(Items, Mode, Options);
+  Cuts.assign(parts + 1, std::vector<size_t>(Runs.size()));
+  for (size_t r = 0; r < Runs.size(); ++r) {
+    Cuts[0][r] = Runs[r].Begin;
+    Cuts[parts][r] = Runs[r].Begin + Runs[r].Count;
+  }
+  for (size_t part = 1; part < parts; ++part) {
+    const TItemRun& run = Runs[longest];
+    const auto bound = static_cast<uint32_t>(run.Begin + run.Count * part / parts);
+    for (size_t r = 0; r < Runs.size(); ++r) {
+      size_t low = Cuts[part - 1][r], high = Cuts[parts][r];
+      while (low < high) {
+        const size_t middle = low + (high - low) / 2;
+        if (display.Less(static_cast<uint32_t>(middle), bound))
+          low = middle + 1;
+        else
+          high = middle;
+      }
+      Cuts[part][r] = low;
+    }
+  }
+  Order.resize(Total);
+}
+
+size_t TArrangedRunsMerge::Parts() const {
+  return Cuts.empty() ? 0 : Cuts.size() - 1;
+}
+
+void TArrangedRunsMerge::MergePart(size_t part) {
+  size_t place = 0;
+  std::vector<TItemRun> heads;
+  for (size_t r = 0; r < Runs.size(); ++r) {
+    place += Cuts[part][r] - Runs[r].Begin;
+    if (Cuts[part + 1][r] > Cuts[part][r])
+      heads.push_back({Cuts[part][r], Cuts[part + 1][r] - Cuts[part][r]});
+  }
+  TDisplayOrder display(Items, Mode, Options);
+  while (!heads.empty()) {
+    size_t least = 0;
+    for (size_t h = 1; h < heads.size(); ++h)
+      if (display.Less(static_cast<uint32_t>(heads[h].Begin),
+                       static_cast<uint32_t>(heads[least].Begin)))
+        least = h;
+    Order[place++] = static_cast<uint32_t>(heads[least].Begin++);
+    if (--heads[least].Count == 0) heads.erase(heads.begin() + static_cast<ptrdiff_t>(least));
+  }
+}
+
+void TArrangedRunsMerge::Finish(std::vector<TFileListData>& items) {
+  if (Order.empty()) {
+    items.resize(Total);
+    return;
+  }
+  // What no run holds goes behind the merged items, to be cut off.
+  std::vector<bool> merged(items.size(), false);
+  for (const uint32_t i : Order)
+    merged[i] = true;
+  for (size_t i = 0; i < items.size(); ++i)
+    if (!merged[i]) Order.push_back(static_cast<uint32_t>(i));
+  ApplyOrder(items.begin(), Order);
+  items.resize(Total);
 }
 
 } // namespace cv

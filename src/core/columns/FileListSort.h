@@ -67,6 +67,42 @@ public:
 void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMode,
                      const TGroupOptions& options);
 
+// Arranges the `count` items from `first` as ArrangeFileList does, leaving
+// the dropped ones after the returned count of kept items.
+size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count,
+                        std::string_view sortMode, const TGroupOptions& options);
+
+// Items [Begin, Begin + Count) of a vector.
+struct TItemRun {
+  size_t Begin = 0;
+  size_t Count = 0;
+};
+
+// Merges runs of `items`, in ascending places that do not overlap, each
+// arranged by ArrangeFileRange with the same mode and options, into the
+// order arranging them all at once gives (every comparison ends on the
+// titles' bytes, so that order is one). The merge comes in parts, which
+// threads may take at the same time, each part once; Finish then moves the
+// items into that order and drops what lies outside the runs.
+class TArrangedRunsMerge {
+public:
+  TArrangedRunsMerge(const std::vector<TFileListData>& items, const std::vector<TItemRun>& runs,
+                     std::string_view sortMode, const TGroupOptions& options, size_t parts);
+  size_t Parts() const;
+  void MergePart(size_t part);
+  void Finish(std::vector<TFileListData>& items);
+
+private:
+  const std::vector<TFileListData>& Items;
+  const TSortMode Mode;
+  const TGroupOptions Options;
+  std::vector<TItemRun> Runs; // the runs that hold items
+  size_t Total = 0;
+  // Cuts[p][r]: the first place of run r in part p; the last row ends the runs.
+  std::vector<std::vector<size_t>> Cuts;
+  std::vector<uint32_t> Order; // the merged places, empty when nothing moves
+};
+
 // Sorts a range of items by one mode (no grouping).
 void SortFileItems(std::vector<TFileListData>::iterator first,
                    std::vector<TFileListData>::iterator last, TSortMode mode);

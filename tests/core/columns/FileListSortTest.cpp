@@ -93,6 +93,60 @@ TEST(FileListSortTest, NameOrderIsTheCollatorsForEveryMixOfNames) {
   }
 }
 
+// Runs arranged apart and merged, in one part or several, give the order
+// of arranging them all at once: in every mode and grouping, with many equal
+// keys, names of every kind, runs of any size (empty ones too) and places
+// between them that are no run's.
+TEST(FileListSortTest, MergedArrangedRunsGiveTheWholeArrangement) {
+  std::mt19937 random(5);
+  std::vector<TFileListData> all(6000);
+  const int types[] = {fltDirectory, fltLink, fltProgram, fltDocument, fltGeneric};
+  for (size_t i = 0; i < all.size(); ++i) {
+    TFileListData& item = all[i];
+    item.Title = "/d/" + RandomName(random, 0.1) + "#" + std::to_string(i);
+    item.Type = types[random() % std::size(types)];
+    item.Size = static_cast<int64_t>(random() % 4);
+    item.Modified = static_cast<int64_t>(random() % 3);
+    item.Created = static_cast<int64_t>(random() % 5);
+  }
+  TGroupOptions separate, together, atEndHidden;
+  together.SeparateDirs = together.SeparateLinks = together.SeparateProgs = together.SeparateDocs =
+      false;
+  atEndHidden.DirsAtEnd = true;
+  atEndHidden.ShowFilesGroup = false;
+  const std::vector<size_t> cuts[] = {{0, 3000, 6000}, {0, 0, 17, 2000, 2001, 6000}};
+  for (const char* mode : SortModeNames)
+    for (const TGroupOptions& groups : {separate, together, atEndHidden})
+      for (const std::vector<size_t>& cut : cuts) {
+        SCOPED_TRACE(testing::Message() << mode << ", " << cut.size() - 1 << " runs");
+        std::vector<TFileListData> whole = all;
+        ArrangeFileList(whole, mode, groups);
+        // Each run gets a gap of stale records behind it.
+        std::vector<TFileListData> items;
+        std::vector<TItemRun> runs;
+        for (size_t r = 0; r + 1 < cut.size(); ++r) {
+          const size_t begin = items.size();
+          items.insert(items.end(), all.begin() + static_cast<ptrdiff_t>(cut[r]),
+                       all.begin() + static_cast<ptrdiff_t>(cut[r + 1]));
+          const size_t kept = ArrangeFileRange(items.begin() + static_cast<ptrdiff_t>(begin),
+                                               cut[r + 1] - cut[r], mode, groups);
+          runs.push_back({begin, kept});
+          items.resize(begin + kept + r % 2);
+        }
+        for (const size_t parts : {1, 3}) {
+          SCOPED_TRACE(testing::Message() << parts << " parts");
+          std::vector<TFileListData> merged = items;
+          TArrangedRunsMerge merge(merged, runs, mode, groups, parts);
+          for (size_t part = 0; part < merge.Parts(); ++part)
+            merge.MergePart(part);
+          merge.Finish(merged);
+          ASSERT_EQ(merged.size(), whole.size());
+          for (size_t i = 0; i < whole.size(); ++i)
+            ASSERT_EQ(merged[i].Title, whole[i].Title) << i;
+        }
+      }
+}
+
 QCollator CaseInsensitiveCollator(const char* locale) {
   QCollator collator{QLocale(QString::fromLatin1(locale))};
   collator.setCaseSensitivity(Qt::CaseInsensitive);

@@ -1,0 +1,169 @@
+#include "columns/DirectoryListing.h"
+
+#include "TestSupport.h"
+#include "filesystem/Extensions.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace cv {
+namespace {
+
+using test::TTempDir;
+
+// Every listing below is split over three threads, whatever its size.
+TListingThreads ThreeThreads() {
+  TListingThreads threads;
+  threads.ParallelFrom = 0;
+  threads.Threads = 3;
+  return threads;
+}
+
+class DirectoryListingTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ProgramFileExtensions.SetText(".exe\n.sh");
+    DocumentFileExtensions.SetText(".txt\n.pdf");
+  }
+
+  std::string Title(const std::string& name) const { return Dir.Path + "/" + name; }
+
+  // A file of `size` bytes modified at `seconds`: few sizes and times, so
+  // that many keys are equal and their ties decide.
+  void MakeFile(const std::string& name, off_t size, time_t seconds, mode_t mode = 0644) {
+    const int fd = ::open(Title(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
+    ASSERT_GE(fd, 0) << name;
+    ASSERT_EQ(::ftruncate(fd, size), 0);
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::futimens(fd, times), 0);
+    ::close(fd);
+  }
+
+  // Mixed types, names differing in case and accents, names that are not
+  // UTF-8, a link and a dangling link, sizes and times that repeat.
+  void MakeMixedFixture() {
+    const char* const stems[] = {"a",        "A",   "b",    "caf\xc3\xa9",  "cafe",
+                                 "\xff\xfe", "z-9", "Z_10", "\xce\xa9mega", "e\xcc\x81t\xc3\xa9"};
+    const char* const extensions[] = {".txt", ".exe", ".bin", ".desktop", ""};
+    int n = 0;
+    for (const char* stem : stems)
+      for (const char* extension : extensions) {
+        MakeFile(std::string(stem) + extension, n % 3, 1700000000 + n % 2);
+        ++n;
+      }
+    MakeFile("script", 5, 1700000000, 0755);
+    for (const char* name : {"Dir", "dir", "\xc3\xa9t\xc3\xa9", "\xfe-dir"})
+      ASSERT_EQ(::mkdir(Title(name).c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("b.txt", Title("link-b").c_str()), 0);
+    ASSERT_EQ(::symlink("Dir", Title("link-dir").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", Title("dangling").c_str()), 0);
+  }
+
+  TDirectoryListing OneThread(const std::string& mode, const TGroupOptions& groups) const {
+    return ListDirectoryItems(Dir.Path + "/", mode, groups,
+                              [](const std::string& path, const TDirectoryEntrySink& sink,
+                                 bool* opened) { return ReadDirectory(path, sink, opened); });
+  }
+
+  TTempDir Dir;
+};
+
+std::vector<std::string> Describe(const TDirectoryListing& listing) {
+  std::vector<std::string> lines;
+  for (const TFileListData& item : listing.Items)
+    lines.push_back(testing::PrintToString(item.Title) + " " +
+                    std::string(GetFileListTypeLetter(item.Type)) + " size " +
+                    std::to_string(item.Size) + " modified " + std::to_string(item.Modified) +
+                    " created " + std::to_string(item.Created) + (item.Exists ? "" : " gone") +
+                    (item.Encrypted ? " encrypted" : ""));
+  const TListingCounts& c = listing.Counts;
+  lines.push_back("counts " + std::to_string(c.Dirs) + " " + std::to_string(c.Links) + " " +
+                  std::to_string(c.Progs) + " " + std::to_string(c.Docs) + " " +
+                  std::to_string(c.Generic) + " " + std::to_string(c.Encrypted) + " " +
+                  std::to_string(c.TotalSize) + " error " + std::to_string(listing.Error) +
+                  (listing.Opened ? " opened" : "") + (listing.Cancelled ? " cancelled" : ""));
+  return lines;
+}
+
+std::vector<TGroupOptions> GroupCases() {
+  TGroupOptions separate;
+  TGroupOptions atEnd;
+  atEnd.DirsAtEnd = true;
+  TGroupOptions together;
+  together.SeparateDirs = together.SeparateLinks = together.SeparateProgs = together.SeparateDocs =
+      false;
+  TGroupOptions hiddenFiles;
+  hiddenFiles.ShowFilesGroup = false;
+  hiddenFiles.SeparateLinks = false;
+  return {separate, atEnd, together, hiddenFiles};
+}
+
+// Shared out over threads and merged, a listing has the items, order and
+// counts of the listing read entry by entry, in every mode and grouping.
+TEST_F(DirectoryListingTest, ThreadsGiveTheOneThreadListingInEveryModeAndGrouping) {
+  MakeMixedFixture();
+  for (const char* mode : SortModeNames)
+    for (const TGroupOptions& groups : GroupCases()) {
+      SCOPED_TRACE(testing::Message() << mode << ", dirs " << groups.SeparateDirs
+                                      << groups.DirsAtEnd << ", files " << groups.ShowFilesGroup);
+      const TDirectoryListing one = OneThread(mode, groups);
+      ASSERT_GT(one.Items.size(), 30u);
+      EXPECT_EQ(
+          Describe(ListDirectoryItems(Dir.Path + "/", mode, groups, {}, nullptr, ThreeThreads())),
+          Describe(one));
+    }
+}
+
+// An entry removed after its name was read is left out.
+TEST_F(DirectoryListingTest, AnEntryVanishedAfterItsNameIsLeftOut) {
+  MakeMixedFixture();
+  TListingThreads threads = ThreeThreads();
+  threads.AfterNames = [&] { ASSERT_EQ(::unlink(Title("b.txt").c_str()), 0); };
+  const TDirectoryListing listing =
+      ListDirectoryItems(Dir.Path + "/", "Name", {}, {}, nullptr, threads);
+  EXPECT_EQ(Describe(listing), Describe(OneThread("Name", {})));
+  for (const TFileListData& item : listing.Items)
+    EXPECT_NE(item.Title, Title("b.txt"));
+}
+
+// Entries whose facts cannot be read (a directory that can be read but not
+// searched) are listed by name only, as on one thread.
+TEST_F(DirectoryListingTest, EntriesWithoutFactsAreListedByNameAsOnOneThread) {
+  MakeMixedFixture();
+  const std::string failure = test::RunUnprivileged({Dir.Path}, [&]() -> std::string {
+    if (::chmod(Dir.Path.c_str(), 0600) != 0) return "cannot take the search right";
+    const TDirectoryListing listing =
+        ListDirectoryItems(Dir.Path + "/", "Size, small-big", {}, {}, nullptr, ThreeThreads());
+    const TDirectoryListing one = OneThread("Size, small-big", {});
+    if (listing.Items.size() < 50) return "the fixture was not listed";
+    for (const TFileListData& item : listing.Items)
+      if (item.Exists) return testing::PrintToString(item.Title) + " has its facts";
+    if (Describe(listing) != Describe(one))
+      return "threads: " + testing::PrintToString(Describe(listing)) +
+             "\none thread: " + testing::PrintToString(Describe(one));
+    return "";
+  });
+  EXPECT_EQ(failure, "");
+}
+
+// A listing asked to stop while its threads read the facts ends with
+// nothing listed.
+TEST_F(DirectoryListingTest, CancelStopsTheThreads) {
+  MakeMixedFixture();
+  std::atomic<bool> cancel = false;
+  TListingThreads threads = ThreeThreads();
+  threads.AfterNames = [&] { cancel = true; };
+  const TDirectoryListing listing =
+      ListDirectoryItems(Dir.Path + "/", "Name", {}, {}, &cancel, threads);
+  EXPECT_TRUE(listing.Cancelled);
+  EXPECT_TRUE(listing.Items.empty());
+  EXPECT_EQ(listing.Counts.Generic, 0);
+}
+
+} // namespace
+} // namespace cv

@@ -769,7 +769,7 @@ TEST_F(ColumnTest, AMillionEntriesReadSlowlyNeverStallTheWindowsThread) {
     char name[32];
     for (int i = 0; i < Entries; ++i) {
       if (i % 50000 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      std::snprintf(name, sizeof name, "f%07d.bin", (i * 7919) % Entries);
+      std::snprintf(name, sizeof name, "f%07lld.bin", (i * 7919LL) % Entries);
       info.Size = static_cast<uint64_t>(i);
       sink(name, &info);
     }

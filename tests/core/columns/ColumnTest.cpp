@@ -10,6 +10,7 @@
 #include "foundation/MyTime.h"
 #include "foundation/OffThread.h"
 
+#include "StallMeter.h"
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -706,21 +707,7 @@ TEST_F(ColumnTest, FocusByTitleAllocatesNothingPerItem) {
   EXPECT_EQ(allocationsFor(2000), few);
 }
 
-// The longest gap between ticks of a 5 ms timer while `body` runs: how long
-// the thread stopped serving its events.
-template <class F> qint64 LongestStall(F&& body) {
-  QElapsedTimer clock;
-  clock.start();
-  qint64 last = 0, longest = 0;
-  QTimer tick;
-  QObject::connect(&tick, &QTimer::timeout, [&] {
-    longest = std::max(longest, clock.elapsed() - last);
-    last = clock.elapsed();
-  });
-  tick.start(5);
-  body();
-  return std::max(longest, clock.elapsed() - last);
-}
+using test::LongestStall;
 
 TEST_F(ColumnTest, ACancelledListingLeavesTheColumnAsItWas) {
   MakeFile("a.bin", 1);

@@ -2,6 +2,7 @@
 #include "foundation/Error.h"
 #include "foundation/Guard.h"
 
+#include "StallMeter.h"
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -16,21 +17,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The longest gap between ticks of a 5 ms timer while `body` runs: how long
-// the thread stopped serving its events.
-template <class F> qint64 LongestStall(F&& body) {
-  QElapsedTimer clock;
-  clock.start();
-  qint64 last = 0, longest = 0;
-  QTimer tick;
-  QObject::connect(&tick, &QTimer::timeout, [&] {
-    longest = std::max(longest, clock.elapsed() - last);
-    last = clock.elapsed();
-  });
-  tick.start(5);
-  body();
-  return std::max(longest, clock.elapsed() - last);
-}
+using test::LongestStall;
 
 TEST(OffThreadTest, WorkRunsOnAWorkerWhileTheCallerKeepsServingEvents) {
   int result = 0;

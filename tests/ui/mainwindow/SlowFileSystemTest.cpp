@@ -5,6 +5,7 @@
 #include "mainwindow/MainDialog.h"
 
 #include "HangingMount.h"
+#include "StallMeter.h"
 #include "TestSupport.h"
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
@@ -24,25 +25,7 @@
 namespace cv {
 namespace {
 
-// Measures how long the window's thread stops serving events: the longest
-// gap between ticks of a 5 ms timer, the first one included.
-class TStallMeter {
-public:
-  TStallMeter() {
-    QObject::connect(&Tick, &QTimer::timeout, [this] {
-      Longest = std::max(Longest, Clock.elapsed() - Last);
-      Last = Clock.elapsed();
-    });
-    Clock.start();
-    Tick.start(5);
-  }
-  qint64 Longest = 0;
-  qint64 Last = 0;
-  QElapsedTimer Clock;
-
-private:
-  QTimer Tick;
-};
+using test::TStallMeter;
 
 // Counts the paints of a widget that happen while its list is loading.
 class TLoadingPaints : public QObject {
@@ -104,8 +87,8 @@ TEST_F(SlowFileSystemTest, EnteringAMountThatHangsKeepsTheWindowAliveAndEscOrACl
     });
     TStallMeter meter;
     QTest::keyClick(window, Qt::Key_Return);
-    const qint64 took = meter.Clock.elapsed();
-    EXPECT_LT(meter.Longest, 100) << "the event loop is served while the mount is read";
+    const qint64 took = meter.Elapsed();
+    EXPECT_LT(meter.Longest(), 100) << "the event loop is served while the mount is read";
     EXPECT_LT(took, 2000) << "the wait was cancelled";
     EXPECT_GT(paints.Count, 0) << "the loading notice was painted";
     EXPECT_TRUE(refused);
@@ -129,8 +112,8 @@ TEST_F(SlowFileSystemTest, ThePartitionsListOpensAtOnceWithAMountThatHangs) {
     column.FocusByIndex(i, 0);
     Form.UpdateActiveFile();
   }
-  EXPECT_LT(meter.Clock.elapsed(), 1000);
-  EXPECT_LT(meter.Longest, 100);
+  EXPECT_LT(meter.Elapsed(), 1000);
+  EXPECT_LT(meter.Longest(), 100);
   EXPECT_TRUE(std::any_of(column.Items.begin(), column.Items.end(),
                           [&](const TFileListData& item) { return item.Title == partition; }));
   EXPECT_EQ(GetPartitionType(partition), ptRemote);
@@ -152,11 +135,11 @@ TEST_F(SlowFileSystemTest, SizesThatComeLateShowAsUnknownAndAreFilledIn) {
   Form.UpdateActiveFile();
   EXPECT_LT(again.elapsed(), 50);
   EXPECT_EQ(column.Info.PartSz.Caption, "PartSz ?");
-  while (meter.Clock.elapsed() < 8000 && column.Info.PartSz.Caption == "PartSz ?")
+  while (meter.Elapsed() < 8000 && column.Info.PartSz.Caption == "PartSz ?")
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   EXPECT_NE(column.Info.PartSz.Caption, "PartSz ?");
   EXPECT_EQ(column.Info.PartSz.Caption.rfind("PartSz ", 0), 0u);
-  EXPECT_LT(meter.Longest, 100);
+  EXPECT_LT(meter.Longest(), 100);
 }
 
 } // namespace

@@ -139,7 +139,6 @@ TEST_F(SlowFileSystemTest, SizesThatComeLateShowAsUnknownAndAreFilledIn) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   EXPECT_NE(column.Info.PartSz.Caption, "PartSz ?");
   EXPECT_EQ(column.Info.PartSz.Caption.rfind("PartSz ", 0), 0u);
-  EXPECT_LT(meter.Longest(), 100);
 }
 
 } // namespace

@@ -322,7 +322,12 @@ bool TColumn::ListWithFiles(const std::string& title, const std::string& sortMod
     const std::string path = GetTitlePath(title);
     if (title.empty() || path.empty()) {
       listed = LoadWithPartitions();
-      if (watch && !LoadCancelled) DirMonitor.Ini(std::string());
+      if (watch && !LoadCancelled) {
+        // The partitions list watches nothing; the list's own failure stays.
+        const TFunStatContext status = FunStatContext;
+        DirMonitor.Ini(std::string());
+        FunStatContext = status;
+      }
       guard.TakeOver();
       return;
     }

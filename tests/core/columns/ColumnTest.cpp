@@ -6,6 +6,7 @@
 #include "filesystem/DirectoryReader.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
+#include "filesystem/Partitions.h"
 #include "foundation/BusyCount.h"
 #include "foundation/MyTime.h"
 #include "foundation/OffThread.h"
@@ -766,6 +767,18 @@ TEST_F(ColumnTest, AMillionEntriesReadSlowlyNeverStallTheWindowsThread) {
   ASSERT_EQ(Column.Count(), Entries);
   EXPECT_EQ(Column.Items.front().Size, Entries - 1);
   EXPECT_LT(stall, 50);
+}
+
+// The partitions list is read on a worker; its failure reaches the window's
+// thread and is shown there, once.
+TEST_F(ColumnTest, AFailedPartitionsListIsShownFromTheWorker) {
+  const TPartitionSources saved = PartitionSources();
+  PartitionSources().MountInfoTitle = Dir.Path + "/no-such-mountinfo";
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, ":/");
+  PartitionSources() = saved;
+  EXPECT_EQ(Column.Count(), 0);
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_EQ(Ui.Errors[0].Description, "Failed to read mount table.");
 }
 
 } // namespace

@@ -21,10 +21,6 @@ namespace {
 
 constexpr const char* SystemPartitionTitle = ":/";
 
-int64_t AsSigned(uint64_t value) {
-  return value > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(value);
-}
-
 // Shows a failure that a loop goes past, once, with its own description.
 // False when the user cancelled: the loop stops.
 bool ShowTakenFailure(const char* function, bool* noMoreErrors = nullptr) {
@@ -423,12 +419,7 @@ void TColumn::SetWithList(const std::vector<std::string>& titles, bool selectAll
       const bool isDirectory =
           IsPartitionTitle(item.Title) || (item.Exists && (info.Attributes & faDirectory));
       item.Type = GetFileListType(item.Title, isDirectory, item.Exists && info.Executable);
-      if (item.Exists) {
-        item.Modified = AsSigned(info.ModifiedFileTime);
-        item.Created = AsSigned(info.CreatedFileTime);
-        if (!isDirectory) item.Size = AsSigned(info.Size);
-        item.Encrypted = (info.Attributes & faEncrypted) != 0;
-      }
+      if (item.Exists) SetItemFacts(item, info, isDirectory);
       if (containerValues && i < containerValues->size())
         item.ContainerData = (*containerValues)[i];
       CountItem(item, isDirectory);

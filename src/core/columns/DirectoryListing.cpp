@@ -30,14 +30,10 @@ void FillItem(TFileListData& item, const std::string& path, std::string_view nam
   item.Title.append(path).append(name);
   const bool isDirectory = info && (info->Attributes & faDirectory);
   item.Type = GetFileListType(name, isDirectory, info && info->Executable);
-  if (info) {
-    item.Encrypted = (info->Attributes & faEncrypted) != 0;
-    item.Modified = AsSigned(info->ModifiedFileTime);
-    item.Created = AsSigned(info->CreatedFileTime);
-    if (!isDirectory) item.Size = AsSigned(info->Size);
-  } else {
+  if (info)
+    SetItemFacts(item, *info, isDirectory);
+  else
     item.Exists = false; // listed by name only
-  }
   counts.Count(item, isDirectory);
 }
 
@@ -175,6 +171,13 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
 }
 
 } // namespace
+
+void SetItemFacts(TFileListData& item, const TFileInfo& info, bool isDirectory) {
+  item.Encrypted = (info.Attributes & faEncrypted) != 0;
+  item.Modified = AsSigned(info.ModifiedFileTime);
+  item.Created = AsSigned(info.CreatedFileTime);
+  if (!isDirectory) item.Size = AsSigned(info.Size);
+}
 
 void TListingCounts::Count(const TFileListData& item, bool isDirectory) {
   switch (item.Type) {

@@ -25,6 +25,10 @@ struct TListingCounts {
   void Add(const TListingCounts& other);
 };
 
+// An item's encryption, times and size (none for a directory) from its facts;
+// values beyond the signed range stop at its top.
+void SetItemFacts(TFileListData& item, const TFileInfo& info, bool isDirectory);
+
 struct TDirectoryListing {
   std::vector<TFileListData> Items; // display order
   TListingCounts Counts;

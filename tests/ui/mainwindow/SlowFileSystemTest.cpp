@@ -10,6 +10,7 @@
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
+#include "filesystem/DirectoryReader.h"
 #include "filesystem/File.h"
 #include "filesystem/Partitions.h"
 #include "foundation/OffThread.h"
@@ -21,6 +22,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <thread>
 
 namespace cv {
 namespace {
@@ -139,6 +145,37 @@ TEST_F(SlowFileSystemTest, SizesThatComeLateShowAsUnknownAndAreFilledIn) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   EXPECT_NE(column.Info.PartSz.Caption, "PartSz ?");
   EXPECT_EQ(column.Info.PartSz.Caption.rfind("PartSz ", 0), 0u);
+}
+
+// Closing the window while a column waits: the work on the stack still uses
+// the window, so the wait is cancelled first and the window closes after.
+TEST_F(SlowFileSystemTest, ClosingTheWindowWhileAColumnWaitsCancelsThenCloses) {
+  test::TTempDir dir;
+  std::ofstream(dir.Path + "/a.txt") << "a";
+  Form.Setup();
+  Form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+  TColumn& column = Form.Column(0);
+  column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, dir.Path + "/a.txt");
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  column.Services.ListDirectory = [release](const std::string& path,
+                                            const TDirectoryEntrySink& sink, bool* opened) {
+    while (!*release)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return ReadDirectory(path, sink, opened);
+  };
+  bool visibleAfterClose = false;
+  QTimer::singleShot(300, [&] {
+    Form.close();
+    visibleAfterClose = Form.isVisible();
+    *release = true;
+  });
+  column.ParentDirectory();
+  EXPECT_TRUE(visibleAfterClose) << "not closed under the waiting column";
+  EXPECT_EQ(column.ActiveTitle, dir.Path + "/a.txt") << "the wait was cancelled";
+  for (int i = 0; i < 100 && Form.isVisible(); ++i)
+    QTest::qWait(10);
+  EXPECT_FALSE(Form.isVisible()) << "closed once the column let go";
 }
 
 } // namespace

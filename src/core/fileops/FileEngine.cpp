@@ -503,10 +503,10 @@ void TFileEngine::ActOnFile(TGuard& guard, const std::string& source, const std:
     Refresh(source, target, 0);
     if (Cancelled) return;
     if (Operation == TFileOperation::Copy) {
-      MyCopyFile(source, target, answer.Overwrite, Settings.IgnoreEncryption);
+      MyCopyFile(source, target, answer.Overwrite, Settings.IgnoreEncryption, StreamsState > 0);
       break;
     }
-    MyMoveFile(source, target, answer.Overwrite);
+    MyMoveFile(source, target, answer.Overwrite, StreamsState > 0);
     guard.TakeOver();
     Moved(source, target);
     return;

@@ -55,6 +55,8 @@ int OpenRegularForReading(const std::string& title, bool followLinks, TFileHandl
 
 // A fresh hidden name for a temporary entry.
 std::string NewTemporaryName();
+// Whether the name is one NewTemporaryName could have made.
+bool IsTemporaryName(std::string_view name);
 // Tries fresh temporary names until `make` (returning 0 or the errno)
 // succeeds with one that was not taken; `name` is the one used.
 int MakeWithTemporaryName(std::string& name, const std::function<int(const char*)>& make);
@@ -66,9 +68,10 @@ int WriteAll(int fd, std::string_view data);
 // Reads up to `limit` bytes (all when `limit` is 0) from the current position.
 int ReadAll(int fd, uint64_t limit, std::string& out);
 
-// Copies the data from the current positions to the end of `from`, in
-// chunks; `progress` hears the bytes done after each chunk and returns false
-// to cancel (ECANCELED).
+// Copies the whole content of `from` into the empty `to` at the same
+// offsets, extent by extent: holes stay holes and the length is set at the
+// end. `progress` hears the position reached after each chunk and returns
+// false to cancel (ECANCELED).
 int CopyData(int from, int to, const std::function<bool(uint64_t)>& progress);
 
 // unlinkat of a title of any length (AT_REMOVEDIR for a directory).
@@ -82,9 +85,19 @@ void SyncDirectory(int directory);
 // destination cannot keep.
 int CopyStreamsBetween(int source, int destination);
 
+// Removes what killed copies left in `directory` under temporary names:
+// regular files of this user whose status last changed before `olderThan`
+// (seconds since the epoch). Failures to list or remove are ignored.
+void RemoveStaleTemporaries(int directory, int64_t olderThan);
+// RemoveStaleTemporaries for entries older than a day, at most once a
+// minute per directory in this process, so a copy may call it every time.
+void RemoveStaleTemporariesOnce(int directory);
+
 // A private file beside a destination that takes the new content and then
-// its place, so the old destination survives every failure. Without a
-// commit the file is removed when the object ends.
+// its place, so the old destination survives every failure. Where the file
+// system allows it the file has no name until the commit (O_TMPFILE), so a
+// process killed midway leaves nothing behind; elsewhere it has a hidden
+// temporary name. Without a commit the file is removed when the object ends.
 class TTemporaryFile {
 public:
   explicit TTemporaryFile(const std::string& destination);
@@ -110,11 +123,17 @@ private:
   bool Committed = false;
 };
 
-// Replaces a file's content atomically, keeping its mode, owner and
-// streams; `mustExist` refuses a missing file with ENOENT. A symbolic link
-// is followed and its target replaced. `created` tells whether the failure
-// came after the temporary file was made (a write rather than an open).
-// `addMode` joins the kept (or new) mode.
+// Replaces a file's content, keeping its mode, owner and every extended
+// attribute (streams, ACLs, labels); `mustExist` refuses a missing file with
+// ENOENT. A file the caller may not write is refused (EACCES) even where its
+// directory would allow the replacement. Normally a new file takes the old
+// one's place by rename, so a failure leaves the old content whole; a file
+// with more than one link, or whose owner or attributes this process cannot
+// give a new file, is written in place after its space is reserved, so every
+// name keeps seeing one file. A symbolic link is followed and its target
+// replaced. `created` tells whether the failure came after the file to
+// write was opened or made (a write rather than an open). `addMode` joins
+// the kept (or new) mode.
 int ReplaceFileContent(const std::string& title, std::string_view data, bool mustExist,
                        bool* created = nullptr, mode_t addMode = 0);
 

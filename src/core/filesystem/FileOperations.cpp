@@ -85,13 +85,26 @@ int CopySymbolicLink(const std::string& source, const std::string& destination, 
       ::readlinkat(from.Handle.Get(), from.Name.c_str(), target.data(), target.size());
   if (size < 0) return errno;
   target.resize(static_cast<size_t>(size));
+  struct stat own {};
+  struct stat other {};
+  // The same entry reached through a linked directory: the copy would be itself.
+  if (::fstatat(from.Handle.Get(), from.Name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+      ::fstatat(to.Handle.Get(), to.Name.c_str(), &other, AT_SYMLINK_NOFOLLOW) == 0 &&
+      SameInode(own, other))
+    return SameFileCode;
   std::string temp;
   if (const int code = MakeWithTemporaryName(temp, [&](const char* name) {
         return ::symlinkat(target.c_str(), to.Handle.Get(), name) == 0 ? 0 : errno;
       }))
     return code;
   const unsigned flags = overwrite ? 0 : RENAME_NOREPLACE;
-  if (::renameat2(to.Handle.Get(), temp.c_str(), to.Handle.Get(), to.Name.c_str(), flags) != 0) {
+  int result = ::renameat2(to.Handle.Get(), temp.c_str(), to.Handle.Get(), to.Name.c_str(), flags);
+  if (result != 0 && !overwrite && errno == EINVAL) {
+    // File systems without the no-replace rename: a link never replaces a name.
+    result = ::linkat(to.Handle.Get(), temp.c_str(), to.Handle.Get(), to.Name.c_str(), 0);
+    if (result == 0) ::unlinkat(to.Handle.Get(), temp.c_str(), 0);
+  }
+  if (result != 0) {
     const int code = errno;
     ::unlinkat(to.Handle.Get(), temp.c_str(), 0);
     return code;
@@ -211,14 +224,15 @@ namespace {
 // The copy behind MyCopyFile and the cross-device move; `durable` when the
 // source is deleted next.
 bool CopyFileThroughTemporary(const std::string& source, const std::string& destination,
-                              bool overwrite, bool durable) {
+                              bool overwrite, bool durable, bool dropStreams) {
   TGuard guard("MyCopyFile");
   return guard.Run(false, [&] {
     auto fail = [&](int code) {
       guard.Raise("Failed to copy file.", source, destination, Code(code));
     };
+    // Not following: a source that became a link meanwhile is not copied as its target.
     TFileHandle input;
-    if (const int code = OpenRegularForReading(source, true, input)) fail(code);
+    if (const int code = OpenRegularForReading(source, false, input)) fail(code);
     struct stat from {};
     if (::fstat(input.Get(), &from) != 0) fail(errno);
     if (const int code = RefuseSameFile(input.Get(), destination)) fail(code);
@@ -226,8 +240,11 @@ bool CopyFileThroughTemporary(const std::string& source, const std::string& dest
     if (!overwrite && replacing) fail(EEXIST); // spares a useless copy
     TTemporaryFile temp(destination);
     if (temp.Error != 0) fail(temp.Error);
+    RemoveStaleTemporariesOnce(temp.Directory());
     // Streams first: one that does not fit fails before the data is copied.
-    if (const int code = CopyStreamsBetween(input.Get(), temp.Fd())) fail(code);
+    if (const int code = CopyStreamsBetween(input.Get(), temp.Fd());
+        code != 0 && !(dropStreams && code == ENOTSUP))
+      fail(code);
     const int copied =
         CopyData(input.Get(), temp.Fd(), ProgressOf(static_cast<uint64_t>(from.st_size)));
     if (copied == ECANCELED) return false; // the user's choice, no failure
@@ -242,11 +259,21 @@ bool CopyFileThroughTemporary(const std::string& source, const std::string& dest
 } // namespace
 
 bool MyCopyFile(const std::string& source, const std::string& destination, bool overwrite,
-                bool /*allowDecrypted: no encrypted files here*/) {
-  return CopyFileThroughTemporary(source, destination, overwrite, false);
+                bool /*allowDecrypted: no encrypted files here*/, bool dropStreams) {
+  struct statx own {};
+  if (StatxTitle(source, false, STATX_TYPE, &own) != 0 || !S_ISLNK(own.stx_mode))
+    return CopyFileThroughTemporary(source, destination, overwrite, false, dropStreams);
+  // A link is copied as the link it is, wherever (or whether) it points.
+  TGuard guard("MyCopyFile");
+  return guard.Run(false, [&] {
+    if (const int code = CopySymbolicLink(source, destination, overwrite))
+      guard.Raise("Failed to copy file.", source, destination, Code(code));
+    return true;
+  });
 }
 
-bool MyMoveFile(const std::string& source, const std::string& destination, bool overwrite) {
+bool MyMoveFile(const std::string& source, const std::string& destination, bool overwrite,
+                bool dropStreams) {
   TGuard guard("MyMoveFile");
   return guard.Run(false, [&] {
     auto fail = [&](int code) {
@@ -261,7 +288,7 @@ bool MyMoveFile(const std::string& source, const std::string& destination, bool 
       if (const int code = CopySymbolicLink(source, destination, overwrite)) fail(code);
     } else if (S_ISREG(own.stx_mode)) {
       // The copy is flushed and in place before the source goes.
-      if (!CopyFileThroughTemporary(source, destination, overwrite, true)) {
+      if (!CopyFileThroughTemporary(source, destination, overwrite, true, dropStreams)) {
         if (FunStatContext.Failed()) fail(static_cast<int>(FunStatContext.SystemErrorCode));
         return false; // cancelled
       }

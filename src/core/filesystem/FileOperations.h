@@ -11,16 +11,20 @@
 
 namespace cv {
 
-// Copies the file's content, streams, mode and times into a temporary file
-// beside the destination, then renames it into place (never replacing an
-// existing destination unless `overwrite`). Copying a file onto itself,
-// and copying FIFOs, sockets or devices, is refused. Progress goes to
-// FileUnitLoader.OnProgress. True when the copy is in place.
+// Copies the file's content (holes stay holes), streams, mode and times
+// into a temporary file beside the destination, then puts it into place
+// (never replacing an existing destination unless `overwrite`). A symbolic
+// link is copied as a link with the same target, wherever that points.
+// Copying a file onto itself, and copying FIFOs, sockets or devices, is
+// refused. A destination without streams fails with ENOTSUP for a source
+// that has some, unless `dropStreams` (the user agreed to lose them).
+// Progress goes to FileUnitLoader.OnProgress. True when the copy is in place.
 bool MyCopyFile(const std::string& source, const std::string& destination, bool overwrite,
-                bool allowDecrypted = false);
+                bool allowDecrypted = false, bool dropStreams = false);
 // Renames; across file systems copies the file (or recreates the link),
-// flushes it and only then removes the source.
-bool MyMoveFile(const std::string& source, const std::string& destination, bool overwrite);
+// flushes it and only then removes the source; `dropStreams` as for the copy.
+bool MyMoveFile(const std::string& source, const std::string& destination, bool overwrite,
+                bool dropStreams = false);
 // Renames within one file system.
 bool MyRenameFile(const std::string& oldTitle, const std::string& newTitle, bool overwrite);
 // Removes the entry (a symbolic link itself, never its target).
@@ -37,7 +41,8 @@ bool IsDirectoryEmpty(const std::string& directory);
 // is cut with a warning when `cut`, else refused. Returns the bytes read.
 uint64_t LoadFileToBuffer(const std::string& title, std::string& buffer, uint64_t capacity,
                           bool cut);
-// Creates or atomically replaces the file with the bytes.
+// Creates the file with the bytes, or replaces its content as
+// ReplaceFileContent does (refused when the file is not writable).
 bool SaveBufferToFile(const std::string& title, std::string_view data);
 // A new name for an existing file (same file system). With `overwrite` an
 // existing destination is replaced in one step, never deleted first.

@@ -54,7 +54,8 @@ struct TFaultRow {
   bool Overwrite;
   bool Unprivileged;
   std::function<void(TScene&)> Setup;
-  int Code; // 0: succeeds, Cancelled: stops without failure
+  int Code;                 // 0: succeeds, Cancelled: stops without failure
+  bool DropStreams = false; // the user agreed to lose the streams
 };
 
 std::string Megabytes(size_t count) {
@@ -73,8 +74,9 @@ std::string Act(const TFaultRow& row, TScene& scene) {
   if (scene.InChild) scene.InChild();
   FunStatContext.Reset(fsPerfect);
   FileUnitLoader.OnProgress = scene.Progress;
-  const bool done = row.Move ? MyMoveFile(scene.Source, scene.Destination, row.Overwrite)
-                             : MyCopyFile(scene.Source, scene.Destination, row.Overwrite);
+  const bool done =
+      row.Move ? MyMoveFile(scene.Source, scene.Destination, row.Overwrite, row.DropStreams)
+               : MyCopyFile(scene.Source, scene.Destination, row.Overwrite, false, row.DropStreams);
   FileUnitLoader.OnProgress = {};
   const TFunStatContext outcome = FunStatContext;
   std::string report;
@@ -176,6 +178,7 @@ const std::vector<TFaultRow>& FaultRows() {
          s.OldDestination = "only copy";
        },
        EINVAL},
+      // A link is copied as a link, a loop as well as any other.
       {"SymbolicLinkLoop", false, true, false,
        [](TScene& s) {
          s.Source = s.Root + "/in/loop";
@@ -184,7 +187,7 @@ const std::vector<TFaultRow>& FaultRows() {
          s.SourceContent = "<missing>";
          s.Destination = s.Root + "/out/loop";
        },
-       ELOOP},
+       0},
       {"DanglingLinkAsDestination", false, false, false,
        [](TScene& s) {
          s.MakeSource(s.Root + "/in/a", "data");
@@ -225,7 +228,8 @@ const std::vector<TFaultRow>& FaultRows() {
          s.Destination = to + "/a";
        },
        ENOSPC},
-      {"DestinationWithoutUserAttributes", false, false, false,
+      // Asked first: the streams cannot come along, and the user has not agreed.
+      {"DestinationWithoutUserAttributesUnconfirmed", false, false, false,
        [](TScene& s) {
          const std::string to = s.Mount(TScratchMount::Ramfs);
          if (!s.Skip.empty()) return;
@@ -235,6 +239,26 @@ const std::vector<TFaultRow>& FaultRows() {
          s.Destination = to + "/a";
        },
        ENOTSUP},
+      {"DestinationWithoutUserAttributes", false, false, false,
+       [](TScene& s) {
+         const std::string to = s.Mount(TScratchMount::Ramfs);
+         if (!s.Skip.empty()) return;
+         s.MakeSource(s.Root + "/in/a", "data");
+         ::setxattr(s.Source.c_str(), "user.xdg.origin.url", "https://example.org/a", 21, 0);
+         s.Streams = {{"user.xdg.origin.url", "<none>"}};
+         s.Destination = to + "/a";
+       },
+       0, true},
+      {"CrossDeviceMoveWithoutUserAttributes", true, false, false,
+       [](TScene& s) {
+         const std::string to = s.Mount(TScratchMount::Ramfs);
+         if (!s.Skip.empty()) return;
+         s.MakeSource(s.Root + "/in/a", Megabytes(1));
+         ::setxattr(s.Source.c_str(), "user.xdg.origin.url", "https://example.org/a", 21, 0);
+         s.Streams = {{"user.xdg.origin.url", "<none>"}};
+         s.Destination = to + "/a";
+       },
+       0, true},
       {"CrossDeviceMoveKeepsStreams", true, false, false,
        [](TScene& s) {
          const std::string from = s.Mount(TScratchMount::Tmpfs, "4m");

@@ -2,6 +2,7 @@
 // owner, attributes, write permission), copies keep links as links and
 // holes as holes, and a copy that dies leaves nothing behind.
 
+#include "fileops/NameCommands.h"
 #include "filesystem/FileHandles.h"
 #include "filesystem/FileOperations.h"
 #include "filesystem/FileStreams.h"
@@ -24,6 +25,12 @@ namespace {
 using test::Entries;
 using test::ReadBytes;
 using test::WriteBytes;
+
+std::string LinkText(const std::string& title) {
+  char target[4096];
+  const ssize_t n = ::readlink(title.c_str(), target, sizeof target);
+  return n < 0 ? std::string("<not a link>") : std::string(target, static_cast<size_t>(n));
+}
 
 struct TWriter {
   const char* Name;
@@ -168,26 +175,36 @@ TEST_F(FileContentTest, CopyRecreatesSymbolicLinksWhereverTheyPoint) {
       {"relative", "../outside/file"},
       {"loop", "loop"},
   };
-  auto linkText = [](const std::string& title) {
-    char target[4096];
-    const ssize_t n = ::readlink(title.c_str(), target, sizeof target);
-    return n < 0 ? std::string("<not a link>") : std::string(target, static_cast<size_t>(n));
-  };
   for (const TRow& row : rows) {
     const std::string from = At("src/") + row.Name, to = At("dst/") + row.Name;
     ASSERT_EQ(::symlink(row.Target.c_str(), from.c_str()), 0);
     EXPECT_TRUE(MyCopyFile(from, to, false)) << row.Name << ": " << FunStatContext.GetReport();
-    EXPECT_EQ(linkText(to), row.Target) << row.Name;
+    EXPECT_EQ(LinkText(to), row.Target) << row.Name;
   }
   // The overwrite rules of files hold for links.
   EXPECT_FALSE(MyCopyFile(At("src/to-file"), At("dst/dangling"), false));
   EXPECT_EQ(FunStatContext.SystemErrorCode, static_cast<uint32_t>(EEXIST));
-  EXPECT_EQ(linkText(At("dst/dangling")), At("outside/none"));
+  EXPECT_EQ(LinkText(At("dst/dangling")), At("outside/none"));
   EXPECT_TRUE(MyCopyFile(At("src/to-file"), At("dst/dangling"), true));
-  EXPECT_EQ(linkText(At("dst/dangling")), At("outside/file"));
+  EXPECT_EQ(LinkText(At("dst/dangling")), At("outside/file"));
   EXPECT_EQ(ReadBytes(At("outside/file")), "outside content");
   EXPECT_EQ(Entries(At("dst")),
             (std::vector<std::string>{"dangling", "loop", "relative", "to-directory", "to-file"}));
+}
+
+TEST_F(FileContentTest, CopyAsDialogCopiesALinkToADirectoryAsALink) {
+  ::mkdir(At("dir").c_str(), 0755);
+  ::mkdir(At("to").c_str(), 0755);
+  ::symlink(At("dir").c_str(), At("link").c_str());
+  test::TRecordingUserInterface ui;
+  TOverwriteDecision decision;
+  bool whole = true;
+  EXPECT_EQ(CopyAsStep(At("link"), At("to"), "copy", TCopyAsMode::Copy, decision,
+                       [](const TOverwriteView&) { return TOverwriteChoice::SkipThis; }, whole),
+            TNameStep::Done);
+  EXPECT_FALSE(whole);
+  EXPECT_TRUE(ui.Errors.empty()) << ui.Errors[0].Report;
+  EXPECT_EQ(LinkText(At("to/copy")), At("dir"));
 }
 
 TEST_F(FileContentTest, SparseFileStaysSparseOnCopy) {

@@ -250,7 +250,8 @@ int CopyData(int from, int to, const std::function<bool(uint64_t)>& progress) {
     if (static_cast<uint64_t>(data) >= size) break;
     if (!skipTo(static_cast<uint64_t>(data))) return ECANCELED;
     off_t hole = ::lseek(from, data, SEEK_HOLE);
-    if (hole < 0 || static_cast<uint64_t>(hole) > size) hole = static_cast<off_t>(size);
+    // No answer, or one the file changed under: data up to the end.
+    if (hole <= data || static_cast<uint64_t>(hole) > size) hole = static_cast<off_t>(size);
     uint64_t end = static_cast<uint64_t>(hole);
     const uint64_t expected = end;
     if (const int code = CopyExtent(from, to, static_cast<uint64_t>(data), end, fast, buffer,

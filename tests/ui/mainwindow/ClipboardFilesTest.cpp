@@ -9,6 +9,7 @@
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
 #include "fileops/FileForm.h"
+#include "foundation/Help.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/MainMenus.h"
 
@@ -226,6 +227,7 @@ TEST(ClipboardKeys, TheDesktopsKeysComeBeforeTheColumnsLetters) {
     }
   }
   EXPECT_EQ(FindCommand("File/Paste")->Shortcut, "Ctrl+V");
+  EXPECT_TRUE(HelpPageText(FindCommand("File/Paste")->HelpContext).contains("Ctrl+V"));
   EXPECT_EQ(FindCommand("File/Miscellaneous/Associate extension/Generic")->Shortcut, "Alt+X");
   // The letters alone and the other sets still reach the column's table.
   for (const auto& [key, modifiers] : {std::pair{Qt::Key_C, kmNone}, {Qt::Key_C, kmShift},

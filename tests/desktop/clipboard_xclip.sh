@@ -3,7 +3,8 @@
 # (xclip), on a virtual X server with a window manager, driven by keys as a
 # user drives it:
 #   - files another program copied (x-special/gnome-copied-files, one name
-#     not UTF-8) are pasted with Ctrl+V into the column's directory;
+#     not UTF-8) are pasted with Ctrl+V into the column's directory, and a
+#     file it cut is moved and the clipboard emptied;
 #   - Ctrl+C and Ctrl+X here are read back by xclip as "copy" and "cut" lists;
 #   - SIGTERM closes the program with exit code 0 and its options written.
 #
@@ -66,6 +67,7 @@ chmod 700 "$XDG_RUNTIME_DIR"
 documents="$HOME/Documents"
 printf 'here' >"$documents/here.txt"
 printf 'a' >"$work/src/a.txt"
+printf 'b' >"$work/src/b.txt"
 printf 'raw' >"$work/src/caf$(printf '\351').txt"
 
 wm_ready() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
@@ -114,11 +116,32 @@ wait_for 50 test -f "$documents/caf$(printf '\351').txt" || fail "the name that 
 dialog_gone() { ! shown '^Copy( |$)'; }
 wait_for 50 dialog_gone || fail "the file dialog stayed"
 
+# Another file manager cut a file: the paste moves it and empties the clipboard.
+printf 'cut\nfile://%s/b.txt' "$work/src" |
+  xclip -selection clipboard -i -t x-special/gnome-copied-files
+xdotool windowactivate --sync "$window" 2>/dev/null || true
+attempt=0
+while :; do
+  attempt=$((attempt + 1))
+  [ "$attempt" -le 5 ] || fail "Ctrl+V on a cut list opened no file dialog"
+  sleep 0.3
+  xdotool key --clearmodifiers ctrl+v
+  wait_for 30 shown '^Move( |$)' && break
+done
+xdotool windowactivate --sync "$(shown '^Move( |$)' | head -n 1)" 2>/dev/null || true
+xdotool key --clearmodifiers Return
+wait_for 100 test -f "$documents/b.txt" || fail "b.txt was not moved"
+[ ! -e "$work/src/b.txt" ] || fail "the cut file stayed in its place"
+clipboard_empty() {
+  [ -z "$(xclip -selection clipboard -o -t x-special/gnome-copied-files 2>/dev/null)" ]
+}
+wait_for 50 clipboard_empty || fail "the moved cut list is still on the clipboard"
+
 # Every file of column 1 selected (Ctrl and the pad's +), then Ctrl+C; again
 # while the column is still being read after the paste.
 xdotool windowactivate --sync "$window" 2>/dev/null || true
 all_copied() {
-  for name in a.txt caf%E9.txt here.txt; do
+  for name in a.txt b.txt caf%E9.txt here.txt; do
     printf '%s\n' "$copied" | grep -qxF "file://$documents/$name" || return 1
   done
 }

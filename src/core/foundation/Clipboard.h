@@ -22,7 +22,8 @@ bool CopyTextToClipboard(const std::string& text, const std::string& failureMess
 bool SetClipboardText(const std::string& text);
 // A file list for other programs to paste: "text/uri-list",
 // "x-special/gnome-copied-files" ("copy" or "cut"; a cut list also carries
-// the KDE marker) and `text` as the plain text. Non-UTF-8 names keep their bytes (percent-encoded).
+// the KDE marker) and `text` as the plain text. Non-UTF-8 names keep their
+// bytes (percent-encoded).
 bool SetClipboardFiles(const std::vector<std::string>& titles, const std::string& text,
                        bool cut = false);
 // "file://" and the title's bytes percent-encoded.

@@ -227,8 +227,8 @@ constexpr TCommand CCommands[] = {
          rAssociate),
     Item(3, "Program", "", "Files with this extension are programs.", {}, true, 206),
     Item(3, "Document", "X", "Files with this extension are documents.", {}, true, 206),
-    Item(3, "Generic", "Alt+X", "Files with this extension are neither programs nor documents.",
-         {}, true, 206),
+    Item(3, "Generic", "Alt+X", "Files with this extension are neither programs nor documents.", {},
+         true, 206),
     Separator(3),
     Item(3, "Audio", "", "The viewer plays files with this extension as audio.", rNotProgram, true,
          207),
@@ -410,9 +410,9 @@ constexpr TMainKey CKeys[] = {
     {Qt::Key_F10, kmNone, TKeyAction::Run, "File/Attributes/Fixed"},
     {Qt::Key_F10, kmCtrl, TKeyAction::Run, "File/Attributes/Thumbnails"},
     {Qt::Key_F10, kmOther, TKeyAction::Consume, {}},
-    // The desktop's clipboard keys come before the column's letters: Ctrl+C
-    // was "Clip titles" (still C with any other set), Ctrl+X "Generic" (now
-    // Alt+X). Ctrl+V stays "Add to this container" in a container column.
+    // The desktop's clipboard keys come before the column's letters: C with
+    // any other set still clips titles, Generic takes Alt+X, and Ctrl+V in a
+    // container column adds the clipboard's titles to the container.
     {Qt::Key_X, kmCtrl, TKeyAction::Run, "File/Cut"},
     {Qt::Key_X, kmAlt, TKeyAction::Run, "File/Miscellaneous/Associate extension/Generic"},
     {Qt::Key_C, kmCtrl, TKeyAction::Run, "File/Copy"},

@@ -167,8 +167,9 @@ void CloseSignalHandler(int signalNumber) {
 TCloseSignals::TCloseSignals() = default;
 
 TCloseSignals::~TCloseSignals() {
-  for (const auto& [number, previous] : Previous)
-    ::sigaction(number, &previous, nullptr);
+  // Backwards: a signal taken twice ends with what it had first.
+  for (auto entry = Previous.rbegin(); entry != Previous.rend(); ++entry)
+    ::sigaction(entry->first, &entry->second, nullptr);
   SignalWriteEnd.store(-1);
   Notifier.reset();
   for (int& fd : Sockets)
@@ -206,8 +207,7 @@ void TCloseSignals::Listen(std::function<void(int signalNumber)> onSignal) {
   OnSignal = std::move(onSignal);
   if (Sockets[0] < 0 || Notifier) return;
   Notifier = std::make_unique<QSocketNotifier>(Sockets[0], QSocketNotifier::Read);
-  QObject::connect(Notifier.get(), &QSocketNotifier::activated, Notifier.get(),
-                   [this] { Read(); });
+  QObject::connect(Notifier.get(), &QSocketNotifier::activated, Notifier.get(), [this] { Read(); });
 }
 
 void TCloseSignals::Read() {

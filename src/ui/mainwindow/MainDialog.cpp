@@ -38,8 +38,8 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCursor>
-#include <QDialog>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QInputDialog>
 #include <QKeyEvent>

@@ -230,8 +230,10 @@ TEST(ClipboardKeys, TheDesktopsKeysComeBeforeTheColumnsLetters) {
   EXPECT_TRUE(HelpPageText(FindCommand("File/Paste")->HelpContext).contains("Ctrl+V"));
   EXPECT_EQ(FindCommand("File/Miscellaneous/Associate extension/Generic")->Shortcut, "Alt+X");
   // The letters alone and the other sets still reach the column's table.
-  for (const auto& [key, modifiers] : {std::pair{Qt::Key_C, kmNone}, {Qt::Key_C, kmShift},
-                                       {Qt::Key_V, kmNone}, {Qt::Key_X, kmShift}})
+  for (const auto& [key, modifiers] : {std::pair{Qt::Key_C, kmNone},
+                                       {Qt::Key_C, kmShift},
+                                       {Qt::Key_V, kmNone},
+                                       {Qt::Key_X, kmShift}})
     EXPECT_EQ(FindMainKey(key, modifiers), nullptr) << key << "/" << modifiers;
 }
 

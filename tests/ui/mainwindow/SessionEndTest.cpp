@@ -20,10 +20,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <signal.h>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <signal.h>
 
 namespace cv {
 namespace {

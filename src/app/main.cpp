@@ -13,6 +13,18 @@ int main(int argc, char** argv) {
 
   cv::TGuard guard("WinMain");
   const int exitCode = guard.Run(1, [&] {
+    // Before the application: from here on SIGTERM and SIGHUP close the
+    // window the normal way (a signal that comes early waits until the
+    // event loop runs), so the session is saved.
+    cv::TCloseSignals closeSignals;
+    {
+      cv::TGuard signals("WinMain");
+      signals.Run([&] {
+        closeSignals.Install();
+        signals.TakeOver();
+      });
+      signals.Show("Failed to take over the termination signals.");
+    }
     cv::TApplication app(argc, argv);
     cv::TApplication::setApplicationName(QStringLiteral("Corvantide"));
     cv::TApplication::setApplicationDisplayName(QStringLiteral("Corvantide"));
@@ -27,6 +39,7 @@ int main(int argc, char** argv) {
     errorForm.Owner = &mainForm;
     mainForm.Setup();
     mainForm.show();
+    closeSignals.Listen([&mainForm](int) { mainForm.CloseFromOutside(); });
     return cv::TApplication::exec();
   });
   // By now the application is gone: the report goes to stderr and the log.

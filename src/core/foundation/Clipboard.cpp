@@ -15,6 +15,7 @@ namespace {
 const char* const DefaultCopyFailure = "Failed to copy text to clipboard.";
 const char* const GetFailure = "Failed to get text from clipboard.";
 const QString GnomeCopiedFiles = QStringLiteral("x-special/gnome-copied-files");
+const QString KdeCutSelection = QStringLiteral("application/x-kde-cutselection");
 
 // Only a GUI application has a clipboard; without one Qt would abort.
 QClipboard* ClipboardOrNull() {
@@ -103,6 +104,7 @@ bool SetClipboardFiles(const std::vector<std::string>& titles, const std::string
     }
     data->setUrls(urls);
     data->setData(GnomeCopiedFiles, gnome);
+    if (cut) data->setData(KdeCutSelection, "1");
     data->setText(ToQString(text));
     clipboard->setMimeData(data);
     return true;
@@ -118,16 +120,40 @@ std::string CopyTextFromClipboard() {
   });
 }
 
-bool ClipboardFilesToList(std::vector<std::string>& list) {
+bool ClipboardFilesToList(std::vector<std::string>& list, bool* cut) {
   TGuard guard("ClipboardFilesToList");
   list.clear();
+  if (cut) *cut = false;
   return guard.Run(false, [&] {
     QClipboard* clipboard = ClipboardOrNull();
     if (!clipboard) guard.Raise(GetFailure);
-    list = MimeFileTitles(clipboard->mimeData());
+    const QMimeData* data = clipboard->mimeData();
+    list = MimeFileTitles(data);
+    // Lines of plain text are only ever copied: no program marks text cut.
+    if (!list.empty() && cut) *cut = MimeFilesCut(data);
     if (list.empty()) list = TitlesFromText(FromQString(clipboard->text()));
     return true;
   });
+}
+
+bool ClearClipboardCutFiles(const std::vector<std::string>& titles) {
+  std::vector<std::string> held;
+  bool cut = false;
+  if (!ClipboardFilesToList(held, &cut)) return false;
+  if (!cut || held != titles) return TGuard::EarlyExit(false);
+  ClipboardOrNull()->clear();
+  return TGuard::EarlyExit(true);
+}
+
+bool MimeFilesCut(const QMimeData* data) {
+  if (!data) return false;
+  if (data->hasFormat(GnomeCopiedFiles)) {
+    const QByteArray bytes = data->data(GnomeCopiedFiles);
+    qsizetype end = bytes.indexOf('\n');
+    if (end < 0) end = bytes.size();
+    return bytes.left(end).trimmed() == "cut";
+  }
+  return data->hasFormat(KdeCutSelection) && data->data(KdeCutSelection).trimmed() == "1";
 }
 
 std::vector<std::string> TitlesFromText(const std::string& text) {

@@ -21,8 +21,9 @@ bool CopyTextToClipboard(const std::string& text, const std::string& failureMess
 // Puts the text as it is (also an empty one).
 bool SetClipboardText(const std::string& text);
 // A file list for other programs to paste: "text/uri-list",
-// "x-special/gnome-copied-files" ("copy" or "cut") and `text` as the plain
-// text. Non-UTF-8 names keep their bytes (percent-encoded).
+// "x-special/gnome-copied-files" ("copy" or "cut"; a cut list also carries
+// the KDE marker) and `text` as the plain text. Non-UTF-8 names keep their
+// bytes (percent-encoded).
 bool SetClipboardFiles(const std::vector<std::string>& titles, const std::string& text,
                        bool cut = false);
 // "file://" and the title's bytes percent-encoded.
@@ -30,7 +31,16 @@ QByteArray FileUrlBytes(const std::string& title);
 // Empty, and "Failed to get text from clipboard.", when there is no clipboard.
 std::string CopyTextFromClipboard();
 // The clipboard's file list: its local file URLs, else its text's lines.
-bool ClipboardFilesToList(std::vector<std::string>& list);
+// `cut` (when given) tells whether the program that put the files there
+// wants them moved when pasted.
+bool ClipboardFilesToList(std::vector<std::string>& list, bool* cut = nullptr);
+// Empties the clipboard when it still holds exactly these files marked cut:
+// a cut list is used up by its paste, but a newer copy is not ours to drop.
+bool ClearClipboardCutFiles(const std::vector<std::string>& titles);
+// A file list marked cut: "cut" as the first line of
+// "x-special/gnome-copied-files", or the KDE marker
+// "application/x-kde-cutselection" set to "1".
+bool MimeFilesCut(const QMimeData* data);
 
 // The titles of a text's lines: "file:" URLs and absolute paths; other
 // lines are left out.

@@ -32,6 +32,10 @@ constexpr TCommandRule rContainer{ctContainer, 0};
 constexpr TCommandRule rContainerItems{ctContainer | ctItems, 0};
 constexpr TCommandRule rMultiRenameItem{ctContainer | ctItems | ctSelection, 0};
 constexpr TCommandRule rRelocate{ctContainer | ctSelection, ctFocusedSelected};
+// A file cut from a container would leave its item behind pointing nowhere.
+constexpr TCommandRule rCut{ctItems, ctPartition | ctContainer};
+// Pasted files need a directory to land in.
+constexpr TCommandRule rPaste{0, ctPartition | ctContainer};
 
 constexpr TCommand Menu(int level, std::string_view caption, std::string_view hint = {},
                         TCommandRule rule = {}, int help = 0) {
@@ -194,6 +198,19 @@ constexpr TCommand CCommands[] = {
     Dynamic(1, "Send", "Send to a program.", true, rItems, 103),
     Later(1, "System menu", "", "The desktop's menu for the active file.", rItems),
     Separator(1),
+    Item(1, "Cut", "Ctrl+X",
+         "Put the selected files (or the active file) on the clipboard, to be moved where they "
+         "are pasted, here or in another file manager.",
+         rCut, true, 404),
+    Item(1, "Copy", "Ctrl+C",
+         "Put the selected files (or the active file) on the clipboard, to be copied where they "
+         "are pasted, here or in another file manager.",
+         rFile, true, 404),
+    Item(1, "Paste", "Ctrl+V",
+         "Copy the clipboard's files into the active column's directory (move them when they "
+         "were cut).",
+         rPaste, true, 404),
+    Separator(1),
     Menu(1, "Often", "Commands used often."),
     Item(2, "Recycle file *", "F11", "Move to the trash.", rFile),
     Item(2, "Delete file *", "F12", "Delete for good.", rFile),
@@ -210,8 +227,8 @@ constexpr TCommand CCommands[] = {
          rAssociate),
     Item(3, "Program", "", "Files with this extension are programs.", {}, true, 206),
     Item(3, "Document", "X", "Files with this extension are documents.", {}, true, 206),
-    Item(3, "Generic", "Ctrl+X", "Files with this extension are neither programs nor documents.",
-         {}, true, 206),
+    Item(3, "Generic", "Alt+X", "Files with this extension are neither programs nor documents.", {},
+         true, 206),
     Separator(3),
     Item(3, "Audio", "", "The viewer plays files with this extension as audio.", rNotProgram, true,
          207),
@@ -393,6 +410,13 @@ constexpr TMainKey CKeys[] = {
     {Qt::Key_F10, kmNone, TKeyAction::Run, "File/Attributes/Fixed"},
     {Qt::Key_F10, kmCtrl, TKeyAction::Run, "File/Attributes/Thumbnails"},
     {Qt::Key_F10, kmOther, TKeyAction::Consume, {}},
+    // The desktop's clipboard keys come before the column's letters: C with
+    // any other set still clips titles, Generic takes Alt+X, and Ctrl+V in a
+    // container column adds the clipboard's titles to the container.
+    {Qt::Key_X, kmCtrl, TKeyAction::Run, "File/Cut"},
+    {Qt::Key_X, kmAlt, TKeyAction::Run, "File/Miscellaneous/Associate extension/Generic"},
+    {Qt::Key_C, kmCtrl, TKeyAction::Run, "File/Copy"},
+    {Qt::Key_V, kmCtrl, TKeyAction::Special, "Paste"},
     {Qt::Key_Escape, kmNone, TKeyAction::Run, "Work/Layout/Hide viewer"},
     {Qt::Key_Escape, kmOther, TKeyAction::Run, "Work/Layout/Hide viewer"},
 };

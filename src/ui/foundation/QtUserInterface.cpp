@@ -2,12 +2,20 @@
 
 #include "foundation/Error.h"
 #include "foundation/ErrorForm.h"
+#include "foundation/Guard.h"
 #include "foundation/QtText.h"
 
 #include <QEvent>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace cv {
 
@@ -125,5 +133,98 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 int TApplication::PaintDepth() { return CurrentPaintDepth; }
+
+// ---- Termination signals -------------------------------------------------------------------
+
+namespace {
+
+// Read by the handler: lock-free atomics are all a handler may touch.
+std::atomic<int> SignalWriteEnd{-1};
+std::atomic<int> UnreadSignals{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+
+void CloseSignalHandler(int signalNumber) {
+  const int savedErrno = errno;
+  if (UnreadSignals.fetch_add(1) + 1 >= 3) {
+    // The GUI thread does not read them: end the way the signal means.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(signalNumber, &fallback, nullptr);
+    ::raise(signalNumber);
+  }
+  const unsigned char byte = static_cast<unsigned char>(signalNumber);
+  // The socket does not block: a full one already holds a request to close.
+  if (const int fd = SignalWriteEnd.load(); fd >= 0) {
+    const ssize_t written = ::write(fd, &byte, 1);
+    (void)written;
+  }
+  errno = savedErrno;
+}
+
+} // namespace
+
+TCloseSignals::TCloseSignals() = default;
+
+TCloseSignals::~TCloseSignals() {
+  // Backwards: a signal taken twice ends with what it had first.
+  for (auto entry = Previous.rbegin(); entry != Previous.rend(); ++entry)
+    ::sigaction(entry->first, &entry->second, nullptr);
+  SignalWriteEnd.store(-1);
+  Notifier.reset();
+  for (int& fd : Sockets)
+    if (fd >= 0) {
+      ::close(fd);
+      fd = -1;
+    }
+}
+
+bool TCloseSignals::Install(std::initializer_list<int> signalNumbers) {
+  TGuard guard("TCloseSignals::Install");
+  return guard.Run(false, [&] {
+    if (Sockets[0] < 0 &&
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, Sockets) != 0)
+      guard.Raise("Failed to create socket pair.", {}, {}, static_cast<uint32_t>(errno));
+    UnreadSignals.store(0);
+    SignalWriteEnd.store(Sockets[1]);
+    for (const int number : signalNumbers) {
+      struct sigaction action {};
+      action.sa_handler = CloseSignalHandler;
+      sigemptyset(&action.sa_mask);
+      // System calls the signal interrupts go on as if nothing happened.
+      action.sa_flags = SA_RESTART;
+      struct sigaction previous {};
+      if (::sigaction(number, &action, &previous) != 0)
+        guard.Raise("Failed to install signal handler.", ::strsignal(number), {},
+                    static_cast<uint32_t>(errno));
+      Previous.emplace_back(number, previous);
+    }
+    return true;
+  });
+}
+
+void TCloseSignals::Listen(std::function<void(int signalNumber)> onSignal) {
+  OnSignal = std::move(onSignal);
+  if (Sockets[0] < 0 || Notifier) return;
+  Notifier = std::make_unique<QSocketNotifier>(Sockets[0], QSocketNotifier::Read);
+  QObject::connect(Notifier.get(), &QSocketNotifier::activated, Notifier.get(), [this] { Read(); });
+}
+
+void TCloseSignals::Read() {
+  unsigned char bytes[64];
+  int last = 0;
+  for (;;) {
+    const ssize_t n = ::read(Sockets[0], bytes, sizeof bytes);
+    if (n > 0) {
+      last = bytes[n - 1];
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    break; // EAGAIN: read empty
+  }
+  UnreadSignals.store(0);
+  // Several signals ask for one close.
+  if (last != 0 && OnSignal) OnSignal(last);
+}
 
 } // namespace cv

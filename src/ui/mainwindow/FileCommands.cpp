@@ -2,14 +2,21 @@
 
 #include "mainwindow/MainDialog.h"
 
+#include "columns/BoardColumns.h"
 #include "columns/Column.h"
 #include "fileops/FileForm.h"
+#include "filesystem/File.h"
 #include "filesystem/PartitionsDialog.h"
+#include "foundation/Clipboard.h"
 #include "foundation/Guard.h"
 #include "foundation/ShiftState.h"
+#include "foundation/UserInterface.h"
 #include "mainwindow/MainMenus.h"
 
 #include <QMenu>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace cv {
 
@@ -42,7 +49,81 @@ bool TMainForm::RunFileOperation(const TFileFormRequest& request, int source) {
     column.LoadDirectory(false);
   if (okay) CheckDirMonitor(true);
   FocusColumn(ActiveColumn());
+  if (CloseAfterFileOperation) {
+    // The window was asked to close while the engine ran.
+    CloseAfterFileOperation = false;
+    QTimer::singleShot(0, this, [this] { close(); });
+  }
   return okay;
+}
+
+void TMainForm::PutFilesOnClipboard(bool cut) {
+  const TColumn& column = Column(ActiveColumn());
+  std::vector<std::string> titles;
+  for (const TFileListData& item : column.Items)
+    if (item.Selected) titles.push_back(item.Title);
+  if (titles.empty() && column.FocusedItem()) titles.push_back(column.FocusedItem()->Title);
+  if (titles.empty()) return;
+  std::string text;
+  for (const std::string& title : titles)
+    text += title + "\n";
+  TGuard guard(cut ? "TMainForm::CutFiles" : "TMainForm::CopyFiles");
+  guard.Run([&] {
+    SetClipboardFiles(titles, text, cut);
+    guard.TakeOver();
+  });
+  guard.Show(cut ? "Failed to cut files." : "Failed to copy files.");
+}
+
+void TMainForm::PasteFiles() {
+  TColumn& destination = Column(ActiveColumn());
+  if (!destination.ShowsDirectory() || destination.ShownPath().empty()) {
+    ShowWarning(PasteNeedsDirectory);
+    return;
+  }
+  std::vector<std::string> titles;
+  bool cut = false;
+  {
+    TGuard guard("TMainForm::PasteFiles");
+    guard.Run([&] {
+      ClipboardFilesToList(titles, &cut);
+      guard.TakeOver();
+    });
+    if (guard.Failed()) {
+      guard.Show("Failed to paste files.");
+      return;
+    }
+  }
+  if (titles.empty()) {
+    ShowWarning("There are no files on the clipboard.");
+    return;
+  }
+  // The pasted files are a source column of their own, as dropped files are.
+  constexpr int Pasted = TBoardColumns::DropColumn;
+  TColumn& source = Column(Pasted);
+  source.ContainerIndex = -1;
+  source.SetWithList(titles, titles.size() > 1);
+  source.SetInactiveFocus();
+  FunStatContext.Reset(fsPerfect);
+  TFileFormRequest request;
+  request.Operation = cut ? "Move" : "Copy";
+  request.TwoColumn = true;
+  request.DestinationTitle = destination.ShownPath();
+  request.SourceTitle = GetTitlePath(titles.front());
+  request.ActiveIndex = 0;
+  const bool okay = RunFileOperation(request, Pasted);
+  // A cut list is used up once every file has left its place; a cancelled,
+  // refused or partly failed move keeps it for another try.
+  bool moved = cut && okay && FileForm && !FileForm->Engine().IsCancelled();
+  if (moved) {
+    source.SetWithList(titles, false);
+    moved = std::none_of(source.Items.begin(), source.Items.end(),
+                         [](const TFileListData& item) { return item.Exists; });
+  }
+  source.SetWithList({}, false);
+  FunStatContext.Reset(fsPerfect);
+  if (moved) ClearClipboardCutFiles(titles);
+  FunStatContext.Reset(fsPerfect);
 }
 
 void TMainForm::FileOperationOnActive(const std::string& operation,
@@ -73,6 +154,9 @@ void TMainForm::FillDropToPartitionMenu(QMenu& menu, const std::string& operatio
 
 void TMainForm::RegisterFileCommands() {
   TMainMenus& m = *Menus;
+  m.On("File/Cut", [this] { PutFilesOnClipboard(true); });
+  m.On("File/Copy", [this] { PutFilesOnClipboard(false); });
+  m.On("File/Paste", [this] { PasteFiles(); });
   m.On("File/Often/Recycle file *", [this] { FileOperationOnActive("Recycle"); });
   m.On("File/Often/Delete file *", [this] { FileOperationOnActive("Delete"); });
   m.On("File/Miscellaneous/Clip titles *", [this] { FileOperationOnActive("Clip title of"); });

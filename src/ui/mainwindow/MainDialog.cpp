@@ -9,6 +9,7 @@
 #include "columns/History.h"
 #include "columns/MouseOperations.h"
 #include "columns/MyPanel.h"
+#include "fileops/FileForm.h"
 #include "fileops/Run.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
@@ -38,6 +39,7 @@
 #include <QContextMenuEvent>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QFontMetrics>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -45,6 +47,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#ifndef QT_NO_SESSIONMANAGER
+#include <QSessionManager>
+#endif
 #include <QStatusTipEvent>
 #include <QUrl>
 
@@ -198,6 +203,11 @@ TMainForm::TMainForm(QWidget* parent)
           [this](Qt::ApplicationState state) {
             if (state == Qt::ApplicationActive) ApplicationEventsActivate();
           });
+#ifndef QT_NO_SESSIONMANAGER
+  // The session may end without closing the window: save what a close saves.
+  connect(qApp, &QGuiApplication::commitDataRequest, this, &TMainForm::SaveSession,
+          Qt::DirectConnection);
+#endif
   setMinimumSize(790, 550);
   resize(1000, 700);
 }
@@ -754,15 +764,42 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
   FocusColumn(ActiveColumn());
 }
 
-void TMainForm::closeEvent(QCloseEvent* event) {
-  // Closing is never refused: what cannot be saved has been reported.
+void TMainForm::SaveSession() {
   TGuard guard("TMainForm::FormCloseQuery");
-  guard.Run([&] {
-    MainTimer.stop();
-    SaveOptions();
-  });
+  guard.Run([&] { SaveOptions(); });
   guard.Show("Failed to save the options.");
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  // A running operation still works on the columns and the files: it stops
+  // at its next step, and RunFileOperation closes the window once it returned.
+  if (FileForm && FileForm->Running()) {
+    FileForm->Engine().Cancel();
+    CloseAfterFileOperation = true;
+    event->ignore();
+    return;
+  }
+  // Closing is never refused: what cannot be saved has been reported.
+  MainTimer.stop();
+  SaveSession();
   event->accept();
+}
+
+void TMainForm::CloseFromOutside() {
+  if (FileForm && FileForm->Running()) FileForm->Engine().Cancel();
+  if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  // Each dialog's loop has to return before the window can go: answer the
+  // top one, then look again (a running operation's dialog stays until its
+  // engine returned).
+  if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
+    if (auto* dialog = qobject_cast<QDialog*>(modal))
+      dialog->reject();
+    else
+      modal->close();
+    QTimer::singleShot(10, this, [this] { CloseFromOutside(); });
+    return;
+  }
+  close();
 }
 
 // ---- Commands ----------------------------------------------------------------------------
@@ -860,6 +897,16 @@ bool TMainForm::MainKey(const QKeyEvent& key) {
   } else if (row->Path == "Mark source column" || row->Path == "Show File-drag menu") {
     if (row->Path == "Mark source column") TakeDragStateOfActiveColumn(KeySet(key.modifiers()));
     RunCommand("File/Inter-board/" + std::string(row->Path), key.modifiers());
+  } else if (row->Path == "Paste") {
+    // One key pastes into what the column shows: titles into a container,
+    // files into a directory.
+    const TColumn& column = Column(ActiveColumn());
+    if (!column.ShowsDirectory())
+      RunCommand("File/Container/Add to this container", key.modifiers());
+    else if (!column.ShownPath().empty())
+      RunCommand("File/Paste", key.modifiers());
+    else if (!BusyCount.Busy())
+      ShowWarning(PasteNeedsDirectory);
   } else if (row->Path == "File menu") {
     const int active = ActiveColumn();
     Drag.DragSourceColumn = active;

@@ -58,6 +58,13 @@ public:
 
   // Runs once every window exists: options, layout, columns, focus.
   void Setup();
+  // Writes the options, the boards and the containers as a close does, and
+  // the window stays: the close and the session manager's request to save.
+  void SaveSession();
+  // A close asked from outside (a termination signal): a running file
+  // operation is cancelled and every dialog answers Cancel, since nobody may
+  // be there to answer; the window closes once their loops returned.
+  void CloseFromOutside();
 
   TColumn& Column(int index) { return *Columns.at(static_cast<size_t>(index)); }
   TColumnView* ColumnView(int index) { return Views.at(static_cast<size_t>(index)); }
@@ -130,6 +137,14 @@ public:
   // column when the operation has no destination, then every visible
   // column whose directory changed. True when an Okay button ran it.
   bool RunFileOperation(const TFileFormRequest& request, int source);
+  // Cut and Copy: the active column's selection (or active file) on the
+  // desktop's clipboard as a file list.
+  void PutFilesOnClipboard(bool cut);
+  // Paste: the clipboard's files into the active column's directory through
+  // the file operation dialog, moved when they were cut.
+  void PasteFiles();
+  static constexpr const char* PasteNeedsDirectory =
+      "Files can be pasted only into a column that shows a directory.";
   TFileFormSettings FileFormState;
   TFileForm* FileForm = nullptr;
   class TManualRunForm* ManualRunForm = nullptr;
@@ -329,6 +344,8 @@ private:
   bool FirstActivation = true;
   bool FirstResize = true;
   bool ActiveFileUpdatePending = false;
+  // A close came while a file operation ran: it goes on once the engine returned.
+  bool CloseAfterFileOperation = false;
 };
 
 } // namespace cv

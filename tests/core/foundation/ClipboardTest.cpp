@@ -68,6 +68,30 @@ TEST(ClipboardTest, DroppedFilesAreLocalFullTitlesInOrder) {
   EXPECT_EQ(DroppedFilesCount(nullptr), 0);
 }
 
+TEST(ClipboardTest, AFileListIsCutOnlyWhenItsProgramMarkedIt) {
+  struct Case {
+    const char* format;
+    QByteArray data;
+    bool cut;
+  } const cases[] = {
+      {"x-special/gnome-copied-files", "cut\nfile:///tmp/a", true},
+      {"x-special/gnome-copied-files", "cut\r\nfile:///tmp/a\r\n", true},
+      {"x-special/gnome-copied-files", "cut", true},
+      {"x-special/gnome-copied-files", "copy\nfile:///tmp/a", false},
+      {"x-special/gnome-copied-files", "cutting\nfile:///tmp/a", false},
+      {"x-special/gnome-copied-files", "file:///tmp/cut\ncut", false},
+      {"application/x-kde-cutselection", "1", true},
+      {"application/x-kde-cutselection", "0", false},
+      {"text/uri-list", "file:///tmp/a", false},
+  };
+  for (const Case& c : cases) {
+    QMimeData data;
+    data.setData(c.format, c.data);
+    EXPECT_EQ(MimeFilesCut(&data), c.cut) << c.format << " " << c.data.toStdString();
+  }
+  EXPECT_FALSE(MimeFilesCut(nullptr));
+}
+
 // The core tests run without a GUI application: there is no clipboard.
 TEST(ClipboardTest, WithoutClipboardEveryCallFailsWithItsMessage) {
   test::TRecordingUserInterface ui;

@@ -28,8 +28,39 @@ TEST_F(ClipboardRoundTripTest, FileListsGoOutInEveryFormAndComeBackByteForByte) 
   EXPECT_EQ(data->data("x-special/gnome-copied-files"),
             "cut\nfile:///d/a%20b.txt\nfile:///d/caf%E9\nfile:///d/100%25.txt");
   std::vector<std::string> back;
-  ASSERT_TRUE(ClipboardFilesToList(back));
+  bool cut = false;
+  ASSERT_TRUE(ClipboardFilesToList(back, &cut));
   EXPECT_EQ(back, titles);
+  EXPECT_TRUE(cut);
+  ASSERT_TRUE(SetClipboardFiles(titles, "shown text"));
+  ASSERT_TRUE(ClipboardFilesToList(back, &cut));
+  EXPECT_EQ(back, titles);
+  EXPECT_FALSE(cut);
+}
+
+TEST_F(ClipboardRoundTripTest, OnlyTheCutListThatWasPastedIsCleared) {
+  const std::vector<std::string> titles = {"/d/a", "/d/\xFF"};
+  ASSERT_TRUE(SetClipboardFiles(titles, "a", false));
+  EXPECT_FALSE(ClearClipboardCutFiles(titles)) << "a copy list stays";
+  ASSERT_TRUE(SetClipboardFiles({"/d/other"}, "other", true));
+  EXPECT_FALSE(ClearClipboardCutFiles(titles)) << "cut later, in another list";
+  const auto empty = [] {
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    return !data || data->formats().isEmpty();
+  };
+  EXPECT_FALSE(empty());
+  // Another program cut them, as text lines never can be.
+  auto* data = new QMimeData;
+  data->setData("x-special/gnome-copied-files", "cut\nfile:///d/a\nfile:///d/%FF");
+  QGuiApplication::clipboard()->setMimeData(data);
+  EXPECT_TRUE(ClearClipboardCutFiles(titles));
+  EXPECT_TRUE(empty());
+  ASSERT_TRUE(SetClipboardText("cut\n/d/a\n/d/\xFF"));
+  std::vector<std::string> list;
+  bool cut = true;
+  ASSERT_TRUE(ClipboardFilesToList(list, &cut));
+  EXPECT_FALSE(cut);
+  EXPECT_TRUE(Ui.Errors.empty());
 }
 
 TEST_F(ClipboardRoundTripTest, CopyAppendAndRead) {

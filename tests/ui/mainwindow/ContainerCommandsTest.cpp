@@ -227,6 +227,7 @@ TEST_F(ContainerCommandsTest, TitlesAContainerCannotKeepAreWarnedOfAndStaySelect
     from.SelectItem(indexOf(T("b.txt")));
     from.SelectItem(bad);
     c.Add();
+    ASSERT_FALSE(Ui.Boxes.empty());
     EXPECT_EQ(Ui.Boxes.back().Text, RefusedTitlesWarning(1));
     EXPECT_EQ(from.SelCount, 1) << "what was added is deselected, the rest stays";
     EXPECT_TRUE(from.Items[static_cast<size_t>(bad)].Selected);

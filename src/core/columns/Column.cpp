@@ -415,7 +415,9 @@ void TColumn::SetWithList(const std::vector<std::string>& titles, bool selectAll
       TFileListData item;
       item.Title = titles[i];
       // An item whose facts cannot be read stays, marked missing; nothing is shown.
-      item.Exists = info.Load(item.Title);
+      // A relative title names nothing: it is never read against our own directory.
+      item.Exists =
+          (item.Title.starts_with('/') || IsPartitionTitle(item.Title)) && info.Load(item.Title);
       const bool isDirectory =
           IsPartitionTitle(item.Title) || (item.Exists && (info.Attributes & faDirectory));
       item.Type = GetFileListType(item.Title, isDirectory, item.Exists && info.Executable);

@@ -53,7 +53,9 @@ bool InRange(int index, size_t count) {
 } // namespace
 
 bool IsContainerTitle(std::string_view title) {
-  return !title.empty() && title.size() <= CMaxContainerTitle && !IsPartitionTitle(title) &&
+  // Only absolute titles: a relative one would name a file of the program's
+  // own current directory.
+  return title.starts_with('/') && title.size() <= CMaxContainerTitle &&
          title.find_first_of(std::string_view("\0\r\n", 3)) == std::string_view::npos;
 }
 
@@ -239,7 +241,7 @@ bool TContainer::Load(const std::string& directory) {
     while (!rest.empty()) {
       const size_t end = rest.find_first_of("\r\n");
       const std::string_view line = rest.substr(0, end);
-      // Lines it cannot hold (a partition title, a NUL byte) are skipped.
+      // Lines it cannot hold (a relative or partition title, a NUL byte) are skipped.
       if (IsContainerTitle(line)) ItemList.push_back({std::string(line), {}});
       if (end == std::string_view::npos) break;
       const bool crlf = rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n';
@@ -271,6 +273,13 @@ bool TContainer::Save(const std::string& directory) {
 std::string RelocateQuestion(int count, std::string_view activeName) {
   return "Relocate " + std::to_string(count) + " selected items in the container\n(before item \"" +
          std::string(activeName) + "\")?";
+}
+
+std::string RefusedTitlesWarning(size_t count) {
+  return std::to_string(count) + (count == 1 ? " file title is" : " file titles are") +
+         " not valid in a container and not added.\n\nA container keeps full titles (starting "
+         "with \"/\") of one line and at most " +
+         std::to_string(CMaxContainerTitle) + " bytes.";
 }
 
 // ---- TContainerSet ----------------------------------------------------------------------

@@ -37,8 +37,8 @@ struct TContainerItem {
 constexpr size_t CMaxContainerName = 255;   // characters
 constexpr size_t CMaxContainerTitle = 4096; // bytes
 
-// A title a container can hold and store on one line: not empty, not a
-// partition title, no NUL, CR or LF, at most CMaxContainerTitle bytes.
+// A title a container can hold and store on one line: absolute (so not a
+// partition title), no NUL, CR or LF, at most CMaxContainerTitle bytes.
 bool IsContainerTitle(std::string_view title);
 
 class TContainer {
@@ -110,6 +110,8 @@ private:
 };
 
 std::string RelocateQuestion(int count, std::string_view activeName);
+// The warning for titles a container refused to add (IsContainerTitle).
+std::string RefusedTitlesWarning(size_t count);
 
 // The program's containers and their saving.
 class TContainerSet {

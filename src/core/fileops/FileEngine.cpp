@@ -196,6 +196,7 @@ bool TFileEngine::Run(const TFileEngineSettings& settings, const std::vector<std
   Cancelled = false;
   EncryptedSeen = false;
   Titles.clear();
+  ClippedTitles.clear();
   Count = Total = {};
   Shown = {};
   Decision.Reset();
@@ -257,6 +258,7 @@ bool TFileEngine::RunPasses(TGuard& guard, const std::vector<std::string>& sourc
   Counting = false;
   Count = {};
   Titles.clear();
+  ClippedTitles.clear();
   Elapsed.Start();
   Display.Start();
   // The counters start from zero on the screen too, not a second later.
@@ -266,7 +268,7 @@ bool TFileEngine::RunPasses(TGuard& guard, const std::vector<std::string>& sourc
   Elapsed.Stop();
   if (Cancelled) return false;
   if ((Operation == TFileOperation::Compare || Operation == TFileOperation::ClipTitles) &&
-      !Host.CopyToClipboard(Titles))
+      !Host.CopyToClipboard(Titles, ClippedTitles))
     guard.Raise("Failed to copy text to clipboard.");
   Shown.Current = CountersLine();
   Host.ShowProgress(Shown);
@@ -477,6 +479,7 @@ void TFileEngine::ActOnFile(TGuard& guard, const std::string& source, const std:
     break;
   case TFileOperation::ClipTitles:
     Titles += source + "\r\n";
+    ClippedTitles.push_back(source);
     break;
   case TFileOperation::Compare: {
     const TOverwriteAnswer answer = Decision.Decide(source, target, {});

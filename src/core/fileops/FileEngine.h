@@ -59,8 +59,10 @@ public:
   virtual void PumpEvents() = 0;
   // The source item was processed: the column takes its selection away.
   virtual void Deselect(size_t sourceIndex) = 0;
-  // The collected titles for the clipboard; false when it failed.
-  virtual bool CopyToClipboard(const std::string& text) = 0;
+  // The collected titles for the clipboard: the report text and, for "Clip
+  // title of", the titles themselves (a name may hold a line break, so the
+  // text cannot give them back). False when it failed.
+  virtual bool CopyToClipboard(const std::string& text, const std::vector<std::string>& titles) = 0;
   // A moved item of the source directory has its new title: a column that
   // shows a container renames the item there.
   virtual void RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) = 0;
@@ -123,6 +125,7 @@ private:
   TOverwriteDecision Decision;
   TFileEngineCounters Count, Total;
   std::string Titles, Include, Exclude, SourceRoot, Destination;
+  std::vector<std::string> ClippedTitles;
   // -1: streams need no check; else the secondary streams seen while counting.
   int StreamsState = -1;
   bool EncryptedSeen = false;

@@ -213,6 +213,12 @@ std::string ReferenceOf(const std::string& title) {
   return reference.empty() ? title : reference;
 }
 
+// A name standing for a file in the working directory; one starting with
+// "-" would reach the program as an option, so it goes as "./-name".
+std::string NameArgument(const std::string& name) {
+  return name.starts_with('-') ? "./" + name : name;
+}
+
 void SubstituteTitlePieces(TPieces& pieces, const std::string& source,
                            const std::string& destination) {
   const auto replaceFor = [&](const std::string& title, std::string_view prefix) {
@@ -224,8 +230,8 @@ void SubstituteTitlePieces(TPieces& pieces, const std::string& source,
     Replace(pieces, token("p%"), GetTitlePath(title), true);
     Replace(pieces, token("rp%"), GetTitlePath(reference), true);
     Replace(pieces, token("t-e%"), WithoutExtension(title), true);
-    Replace(pieces, token("n%"), GetTitleName(title), true);
-    Replace(pieces, token("n-e%"), WithoutExtension(GetTitleName(title)), true);
+    Replace(pieces, token("n%"), NameArgument(GetTitleName(title)), true);
+    Replace(pieces, token("n-e%"), NameArgument(WithoutExtension(GetTitleName(title))), true);
     Replace(pieces, token("e%"), GetExtension(title), true);
   };
   replaceFor(source, "");
@@ -269,23 +275,6 @@ std::string Join(const TPieces& pieces) {
   return text;
 }
 
-// Field codes of desktop entries that our own tokens left in the template.
-void DropFieldCodes(TPieces& pieces) {
-  for (TPiece& piece : pieces) {
-    if (piece.Fixed) continue;
-    std::string kept;
-    for (size_t i = 0; i < piece.Text.size(); ++i) {
-      if (piece.Text[i] == '%' && i + 1 < piece.Text.size() &&
-          std::string_view("fFuUdDnNickvm").find(piece.Text[i + 1]) != std::string_view::npos) {
-        ++i;
-        continue;
-      }
-      kept += piece.Text[i];
-    }
-    piece.Text = std::move(kept);
-  }
-}
-
 TPieces PiecesOf(std::string_view text) {
   TPieces pieces;
   AppendTemplate(pieces, text);
@@ -315,6 +304,17 @@ bool IsTrustedEntry(const std::string& title) {
     if (IsTitleInDirectory(ExcludeDelimiter(own), path.empty() ? path : ExcludeDelimiter(path)))
       return true;
   return ::access(title.c_str(), X_OK) == 0;
+}
+
+// A bare program name ("wc") is looked up on PATH, as a shell would: the
+// program's own current directory means nothing to the user.
+std::string ProgramOnPath(TGuard& guard, const std::string& file) {
+  if (file.empty() || file.find('/') != std::string::npos) return file;
+  gchar* found = g_find_program_in_path(file.c_str());
+  if (!found) guard.Raise("Failed to run file.", file, "not found on PATH", ENOENT);
+  std::string title = found;
+  g_free(found);
+  return title;
 }
 
 std::vector<std::string> ParameterArguments(TGuard& guard, const std::string& parameters,
@@ -456,12 +456,7 @@ bool SubstituteArguments(std::string_view line, const std::string& source,
     TPieces pieces = PiecesOf(element);
     SubstituteTitlePieces(pieces, source, destination);
     SubstitutePathPieces(pieces);
-    DropFieldCodes(pieces);
-    std::string argument = Join(pieces);
-    // An argument that was only a field code is gone; an empty title stays.
-    if (argument.empty() && !element.empty() && element.front() == '%' && element.size() == 2)
-      continue;
-    arguments.push_back(std::move(argument));
+    arguments.push_back(Join(pieces));
   }
   return true;
 }
@@ -484,17 +479,18 @@ std::string InnerExtension(std::string_view title) {
   return upper;
 }
 
-bool MyRunFileWithDest(const std::string& file, const std::string& parameters,
+bool MyRunFileWithDest(const std::string& given, const std::string& parameters,
                        const std::string& destination, bool quote, bool maximized,
                        const std::string& verb, const std::string& workingPath) {
   (void)maximized; // windows open as their programs decide
   TGuard guard("MyRunFileWithDest");
   return guard.Run(false, [&] {
     if (!verb.empty()) {
-      RunVerb(file, verb, workingPath);
+      RunVerb(given, verb, workingPath);
       guard.TakeOver();
       return true;
     }
+    const std::string file = ProgramOnPath(guard, given);
     if (!IsLinkTitle(file)) {
       if (!ConfirmDoubleExtension(file)) return false;
       Start(guard, file, ParameterArguments(guard, parameters, quote), workingPath);
@@ -516,7 +512,8 @@ bool MyRunFileWithDest(const std::string& file, const std::string& parameters,
     std::vector<std::string> arguments;
     if (!SubstituteArguments(link.Arguments, parameters, destination, arguments))
       guard.Raise("Failed to get arguments.", file, link.Arguments, EINVAL);
-    const std::string program = SubstituteAll(link.Reference, parameters, destination);
+    const std::string program =
+        ProgramOnPath(guard, SubstituteAll(link.Reference, parameters, destination));
     const std::string working = link.WorkingPath.empty()
                                     ? workingPath
                                     : SubstituteAll(link.WorkingPath, parameters, destination);
@@ -537,7 +534,8 @@ bool RunFile(const std::string& file, const std::string& parameters, const std::
   (void)minimized;
   TGuard guard("RunFile");
   return guard.Run(false, [&] {
-    Start(guard, file, ParameterArguments(guard, parameters, quote), workingPath);
+    Start(guard, ProgramOnPath(guard, file), ParameterArguments(guard, parameters, quote),
+          workingPath);
     return true;
   });
 }

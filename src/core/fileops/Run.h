@@ -41,7 +41,8 @@ TLauncher* SetLauncher(TLauncher* launcher);
 extern std::function<void(bool references)> ClipSelectedFiles;
 
 // The title tokens ("%t%", "%n%", "%dt%", ...) in their fixed order. Text
-// that a token put in is never scanned again, by any later token.
+// that a token put in is never scanned again, by any later token. A name
+// starting with "-" comes as "./-name", never as an option.
 std::string SubstituteTitles(std::string_view text, const std::string& source,
                              const std::string& destination);
 // "%%" becomes "%", then the location tokens ("%phTemp%", ...).
@@ -57,8 +58,8 @@ bool SplitCommandLine(std::string_view line, std::vector<std::string>& arguments
 // One argument quoted so that SplitCommandLine gives it back unchanged.
 std::string QuoteArgument(std::string_view argument);
 // Splits the template first, then substitutes inside each argument, so a
-// title never adds or splits arguments. Desktop-entry field codes left in
-// the template ("%f", "%U", ...) are dropped.
+// title never adds or splits arguments. "%f", "%U"... stay as typed: field
+// codes belong to desktop entries and are gone once an entry is read.
 bool SubstituteArguments(std::string_view line, const std::string& source,
                          const std::string& destination, std::vector<std::string>& arguments);
 
@@ -84,7 +85,8 @@ extern std::function<void(const std::string& title)> ShowProperties;
 // Runs a file: a link runs its reference with its arguments substituted
 // (source = `parameters`, destination = `destination`); others start as
 // they are, with the parameters as one argument when `quote`, else split.
-// An empty working path means the file's own directory.
+// A bare program name ("wc") is looked up on PATH. An empty working path
+// means the file's own directory.
 bool MyRunFileWithDest(const std::string& file, const std::string& parameters,
                        const std::string& destination, bool quote, bool maximized,
                        const std::string& verb, const std::string& workingPath);

@@ -108,6 +108,30 @@ std::string UndoublePercent(std::string_view text) {
   return result;
 }
 
+// The rest of an Exec line in the program's own terms: "%%" is a "%", and
+// the field codes ("%f", "%U", ...) go: the desktop would fill them with
+// files, and what the program runs with comes from its own tokens.
+std::string ExecArguments(std::string_view text) {
+  std::string result;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 1 < text.size()) {
+      if (text[i + 1] == '%') {
+        result += '%';
+        ++i;
+        continue;
+      }
+      if (std::string_view("fFuUdDnNickvm").find(text[i + 1]) != std::string_view::npos) {
+        ++i;
+        continue;
+      }
+    }
+    result += text[i];
+  }
+  while (!result.empty() && result.back() == ' ')
+    result.pop_back();
+  return result;
+}
+
 // A program named without a path is looked up the way the desktop runs it.
 std::string ProgramTitle(const std::string& program) {
   if (program.empty() || program.find('/') != std::string::npos) return program;
@@ -168,7 +192,7 @@ bool SplitExec(std::string_view exec, std::string& program, std::string& argumen
     i = end;
   }
   const size_t rest = exec.find_first_not_of(' ', i);
-  if (rest != std::string_view::npos) arguments = UndoublePercent(exec.substr(rest));
+  if (rest != std::string_view::npos) arguments = ExecArguments(exec.substr(rest));
   return true;
 }
 
@@ -183,6 +207,8 @@ std::string TitleFromFileUrl(std::string_view url) {
   url.remove_prefix(Scheme.size());
   if (url.starts_with("localhost/")) url.remove_prefix(9);
   if (!url.starts_with('/')) return {};
+  // A fragment or a query is no part of the path ("#" in a name is "%23").
+  url = url.substr(0, url.find_first_of("#?"));
   std::string title;
   for (size_t i = 0; i < url.size(); ++i) {
     if (url[i] != '%') {
@@ -307,8 +333,10 @@ bool TLinkFile::Save(const std::string& title, bool overwrite) {
       entry.Set("Path", {});
     }
     if (entry.Get("Name").empty()) {
-      const std::string name = GetTitleName(Reference);
-      entry.Set("Name", IsUtf8(name) ? name : std::string(GetTitleName(title)));
+      // Name is UTF-8 text: a name that is not shows its display form.
+      gchar* name = g_filename_display_name(GetTitleName(Reference).c_str());
+      entry.Set("Name", name);
+      g_free(name);
     }
     require(Description, "Failed to set description.");
     entry.Set("Comment", Description);

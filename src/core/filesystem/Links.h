@@ -69,12 +69,14 @@ bool MakeLinkByStatus(const std::string& directory, const std::string& reference
 
 // One Exec argument, quoted by the Desktop Entry rules with "%" doubled.
 std::string QuoteExecArgument(std::string_view argument);
-// Splits an Exec value into the program and the rest (field codes and "%%"
-// of the rest as written, but "%%" made "%"). False on broken quoting.
+// Splits an Exec value into the program and the rest, with "%%" made "%"
+// and the field codes ("%f", "%U", ...) of the rest dropped (a "%" that came
+// from "%%" starts none). False on broken quoting.
 bool SplitExec(std::string_view exec, std::string& program, std::string& arguments);
 // "file://" + the title with every byte outside [A-Za-z0-9/._~-] percent-encoded.
 std::string FileUrlFromTitle(std::string_view title);
-// The title of a file:// URL; empty for other URLs or a broken encoding.
+// The title of a file:// URL, without its query and fragment; empty for
+// other URLs or a broken encoding.
 std::string TitleFromFileUrl(std::string_view url);
 
 } // namespace cv

@@ -53,13 +53,15 @@ TCopyAsForm::TCopyAsForm(QWidget* parent) : QDialog(parent) {
       if (info.Load(Source)) when = ConvertFileTime(info.CreatedFileTime);
       FunStatContext.Reset(fsPerfect);
     }
-    NameBox->setCurrentText(ToQString(PrefixedName(Name(), when)));
+    std::string name;
+    if (GetEditBytes(NameBox->lineEdit(), name))
+      SetEditBytes(NameBox->lineEdit(), PrefixedName(name, when));
     NameBox->setFocus();
   };
   connect(ByCurrentButton, &QPushButton::clicked, this, [prefix] { prefix(false); });
   connect(ByCreationButton, &QPushButton::clicked, this, [prefix] { prefix(true); });
   connect(ActiveButton, &QPushButton::clicked, this,
-          [this] { NameBox->setCurrentText(ToQString(ActiveName)); });
+          [this] { SetEditBytes(NameBox->lineEdit(), ActiveName); });
   connect(ConfirmButton, &QPushButton::clicked, this, [this] {
     if (Do()) accept();
   });
@@ -68,7 +70,9 @@ TCopyAsForm::TCopyAsForm(QWidget* parent) : QDialog(parent) {
 }
 
 std::string TCopyAsForm::Name() const {
-  return FromQString(NameBox->currentText());
+  std::string name;
+  GetEditBytes(NameBox->lineEdit(), name, false);
+  return name;
 }
 
 void TCopyAsForm::Prepare(const std::string& source, const std::string& destinationDirectory,
@@ -83,7 +87,7 @@ void TCopyAsForm::Prepare(const std::string& source, const std::string& destinat
                  : mode == TCopyAsMode::Move   ? tr("Move as")
                                                : tr("Copy as"));
   ConfirmButton->setText(mode == TCopyAsMode::Move ? tr("&Move as") : tr("&Copy as"));
-  NameBox->setCurrentText(ToQString(GetTitleName(source)));
+  SetEditBytes(NameBox->lineEdit(), GetTitleName(source));
   PathsLabel->setText(
       ToQString("* Source: " + source + "\n* Destination: " + DestinationDirectory));
   NameBox->lineEdit()->selectAll();
@@ -97,7 +101,9 @@ bool TCopyAsForm::Dialog(const std::string& source, const std::string& destinati
 }
 
 bool TCopyAsForm::Do() {
-  const std::string name = Name();
+  // The parts of the name left unedited keep their bytes.
+  std::string name;
+  if (!GetEditBytes(NameBox->lineEdit(), name)) return false;
   bool wholeDirectory = false;
   const TNameStep step =
       CopyAsStep(Source, DestinationDirectory, name, Mode, Decision,

@@ -29,6 +29,7 @@ public:
   // The confirm button: false while the dialog must stay open.
   bool Do();
   bool WholeDirectory() const { return IsWholeDirectory; }
+  // The name's bytes; empty when the edit cannot give them (see GetEditBytes).
   std::string Name() const;
 
   QComboBox* NameBox;

@@ -398,9 +398,9 @@ void TFileForm::Deselect(size_t sourceIndex) {
     SourceColumn->DeselectItem(SourceIndices[sourceIndex]);
 }
 
-bool TFileForm::CopyToClipboard(const std::string& text) {
+bool TFileForm::CopyToClipboard(const std::string& text, const std::vector<std::string>& titles) {
   // Clipped titles paste as files in other programs; a comparison is a report.
-  if (Operation == TFileOperation::ClipTitles) return SetClipboardFiles(TitlesFromText(text), text);
+  if (Operation == TFileOperation::ClipTitles) return SetClipboardFiles(titles, text);
   return SetClipboardText(text);
 }
 

@@ -88,7 +88,7 @@ public:
   void ShowProgress(const TFileEngineDisplay& display) override;
   void PumpEvents() override;
   void Deselect(size_t sourceIndex) override;
-  bool CopyToClipboard(const std::string& text) override;
+  bool CopyToClipboard(const std::string& text, const std::vector<std::string>& titles) override;
   void RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) override;
 
   // The overwrite window; tests script it.

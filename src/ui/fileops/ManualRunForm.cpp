@@ -124,7 +124,8 @@ bool TManualRunForm::Do(bool withParameters) {
       if (!joined.empty()) joined += ' ';
       joined += QuoteArgument(argument);
     }
-    MyRunFile(file, joined, {}, false, false);
+    // It runs where the dialog says; relative names ("%n%") are read there.
+    MyRunFile(file, joined, TProgram::ProgramWorkingPath(), false, false);
     guard.TakeOver();
   });
   const bool failed = guard.Failed();

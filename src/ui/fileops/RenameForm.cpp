@@ -6,6 +6,7 @@
 #include "filesystem/File.h"
 #include "foundation/MyTime.h"
 #include "foundation/QtText.h"
+#include "foundation/Utilities.h"
 
 #include <QEvent>
 #include <QFormLayout>
@@ -47,7 +48,8 @@ TRenameForm::TRenameForm(QWidget* parent) : QDialog(parent) {
     const TDateTime when =
         creation ? ConvertFileTime(static_cast<uint64_t>(Created.at(static_cast<size_t>(Current))))
                  : NowDateTime();
-    NameEdit->setText(ToQString(PrefixedName(FromQString(NameEdit->text()), when)));
+    std::string name;
+    if (GetEditBytes(NameEdit, name)) SetEditBytes(NameEdit, PrefixedName(name, when));
     NameEdit->setFocus();
   };
   connect(ByCurrentButton, &QPushButton::clicked, this, [prefix] { prefix(false); });
@@ -86,7 +88,7 @@ void TRenameForm::Load(int index) {
   Decision.Reset();
   const std::string& title = Titles.at(static_cast<size_t>(index));
   PathLabel->setText(ToQString(GetTitlePath(title)));
-  NameEdit->setText(ToQString(GetTitleName(title)));
+  SetEditBytes(NameEdit, GetTitleName(title));
   NameEdit->selectAll();
   NameEdit->setFocus();
 }
@@ -100,12 +102,16 @@ bool TRenameForm::Do() {
           ? std::function<bool(const std::string&)>(
                 [this, index](const std::string& newTitle) { return RenameItem(index, newTitle); })
           : std::function<bool(const std::string&)>();
+  // The name keeps the bytes of every part left unedited: an untouched name
+  // is the old name, and renames nothing.
+  std::string name;
+  if (!GetEditBytes(NameEdit, name)) return false;
   const TNameStep step =
-      RenameStep(title, FromQString(NameEdit->text()), FileMode, Decision,
+      RenameStep(title, name, FileMode, Decision,
                  OverwriteAsk ? OverwriteAsk : TOverwriteAsk(&AskOverwrite), renameItem, renamed);
   if (step == TNameStep::Stay) return false;
   if (renamed) {
-    title = GetTitlePath(title) + FromQString(NameEdit->text());
+    title = GetTitlePath(title) + name;
     AnyRenamed = true;
   }
   return true;

@@ -14,6 +14,7 @@
 #include <QCursor>
 #include <QFontMetrics>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QStyle>
@@ -277,6 +278,140 @@ void AddToComboHistory(QComboBox* box, std::string_view text) {
 }
 
 void RecordComboHistory(QComboBox* box) { AddToComboHistory(box, FromQString(box->currentText())); }
+
+// ---- Edit boxes that keep a name's bytes ----------------------------------------------
+
+namespace {
+
+const char* const OriginalBytesProperty = "corvantideOriginalBytes";
+constexpr char16_t Replacement = u'\uFFFD';
+
+// The length of the well-formed UTF-8 sequence at `at`, or 0.
+size_t Utf8SequenceLength(std::string_view text, size_t at) {
+  const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char lead = byte(at);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF; // the second byte's range
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F; // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (at + length > text.size() || byte(at + 1) < low || byte(at + 1) > high) return 0;
+  for (size_t i = 2; i < length; ++i)
+    if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) return 0;
+  return length;
+}
+
+// The edit text of some bytes, with the byte offset where each of its UTF-16
+// units starts (the second unit of a pair starts after its character's
+// bytes) and whether any unit stands for a byte that is not UTF-8.
+struct TEditMap {
+  QString Text;
+  std::vector<size_t> Start;
+  bool HasForeignBytes = false;
+};
+
+TEditMap MapEditText(std::string_view bytes) {
+  TEditMap map;
+  for (size_t at = 0; at < bytes.size();) {
+    const size_t length = Utf8SequenceLength(bytes, at);
+    if (length == 0) {
+      map.Text += QChar(Replacement);
+      map.Start.push_back(at);
+      map.HasForeignBytes = true;
+      ++at;
+      continue;
+    }
+    const QString character = QString::fromUtf8(bytes.data() + at, static_cast<qsizetype>(length));
+    map.Text += character;
+    map.Start.push_back(at);
+    if (character.size() == 2) map.Start.push_back(at + length);
+    at += length;
+  }
+  map.Start.push_back(bytes.size());
+  return map;
+}
+
+// The edit spliced into the original: `prefix` units at the start and
+// `suffix` at the end are unchanged and keep their bytes.
+bool Splice(std::string_view original, const TEditMap& map, const QString& edited, qsizetype prefix,
+            qsizetype suffix, std::string& bytes) {
+  const qsizetype shown = map.Text.size();
+  // Never part a surrogate pair: the unchanged parts hold whole characters.
+  if (prefix > 0 && prefix < shown && map.Text[prefix].isLowSurrogate()) --prefix;
+  if (suffix > 0 && suffix < shown && map.Text[shown - suffix].isLowSurrogate()) --suffix;
+  const QString typed = edited.mid(prefix, edited.size() - prefix - suffix);
+  if (map.HasForeignBytes && typed.contains(QChar(Replacement))) return false;
+  const QByteArray middle = typed.toUtf8();
+  bytes.assign(original.substr(0, map.Start[static_cast<size_t>(prefix)]));
+  bytes.append(middle.constData(), static_cast<size_t>(middle.size()));
+  bytes.append(original.substr(map.Start[static_cast<size_t>(shown - suffix)]));
+  return true;
+}
+
+qsizetype CommonPrefix(const QString& a, const QString& b, qsizetype limit) {
+  qsizetype n = 0;
+  while (n < limit && a[n] == b[n])
+    ++n;
+  return n;
+}
+
+qsizetype CommonSuffix(const QString& a, const QString& b, qsizetype limit) {
+  qsizetype n = 0;
+  while (n < limit && a[a.size() - 1 - n] == b[b.size() - 1 - n])
+    ++n;
+  return n;
+}
+
+} // namespace
+
+QString ToEditText(std::string_view bytes) {
+  return MapEditText(bytes).Text;
+}
+
+bool FromEditText(std::string_view original, const QString& edited, std::string& bytes) {
+  const TEditMap map = MapEditText(original);
+  if (edited == map.Text) {
+    bytes.assign(original);
+    return true;
+  }
+  // The unchanged start and end, each taken first in turn: where the two
+  // ways part a U+FFFD differently, the bytes must come out the same.
+  const qsizetype limit = std::min(map.Text.size(), edited.size());
+  const qsizetype startFirst = CommonPrefix(map.Text, edited, limit);
+  const qsizetype endAfter = CommonSuffix(map.Text, edited, limit - startFirst);
+  const qsizetype endFirst = CommonSuffix(map.Text, edited, limit);
+  const qsizetype startAfter = CommonPrefix(map.Text, edited, limit - endFirst);
+  std::string other;
+  return Splice(original, map, edited, startFirst, endAfter, bytes) &&
+         Splice(original, map, edited, startAfter, endFirst, other) && bytes == other;
+}
+
+void SetEditBytes(QLineEdit* edit, std::string_view bytes) {
+  edit->setProperty(OriginalBytesProperty,
+                    QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  edit->setText(ToEditText(bytes));
+}
+
+bool GetEditBytes(const QLineEdit* edit, std::string& bytes, bool warn) {
+  const QByteArray original = edit->property(OriginalBytesProperty).toByteArray();
+  if (FromEditText(std::string_view(original.constData(), static_cast<size_t>(original.size())),
+                   edit->text(), bytes))
+    return true;
+  bytes.clear();
+  if (warn) ShowWarning(UntraceableNameWarning);
+  return false;
+}
 
 namespace {
 

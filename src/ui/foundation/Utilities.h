@@ -13,6 +13,7 @@ class QAbstractButton;
 class QAction;
 class QComboBox;
 class QFont;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QObject;
@@ -69,6 +70,27 @@ void RecordComboHistory(QComboBox* box);
 // open. The key is caught on the box: the box holds the keyboard focus, and
 // a Return its line edit gets and ignores comes up to the box as well.
 void PressOnEnter(QComboBox* box, QAbstractButton* button);
+
+// ---- Edit boxes that keep a name's bytes ----------------------------------------
+// Names need not be UTF-8. The box shows each byte that is not as U+FFFD and
+// gives back the original bytes for every part of the name left unedited.
+
+// The bytes as edit text: each byte that is not UTF-8 shows as one U+FFFD.
+QString ToEditText(std::string_view bytes);
+// The bytes of `edited`, the edit of ToEditText(original): the unchanged start
+// and end keep the original bytes, what was typed between them is UTF-8.
+// False when a U+FFFD of the edit cannot be traced to its original byte
+// (one moved, typed or pasted, or an edit that could have kept either of
+// two different bytes).
+bool FromEditText(std::string_view original, const QString& edited, std::string& bytes);
+inline constexpr const char* UntraceableNameWarning =
+    "The name has bytes that are not UTF-8, shown as \"\uFFFD\". Keep them where they are or "
+    "delete them; they cannot be moved or typed.\n\nChange the name !";
+// Shows the bytes in the box and remembers them as its original text.
+void SetEditBytes(QLineEdit* edit, std::string_view bytes);
+// The bytes of the box's text against its original (FromEditText). False, with
+// UntraceableNameWarning shown when `warn`, when they cannot be had.
+bool GetEditBytes(const QLineEdit* edit, std::string& bytes, bool warn = true);
 
 void ReselectListItem(QListWidget* list);
 // Selects the item at the point (viewport coordinates); its row, or -1.

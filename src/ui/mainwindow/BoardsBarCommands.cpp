@@ -43,7 +43,13 @@ void TMainForm::RenameBoard() {
   if (!BoardForm) BoardForm = new TBoardForm(this);
   std::string name = Boards.Active().Name;
   if (!BoardForm->Dialog("board", name)) return;
-  Boards.Active().Name = name.substr(0, TBoardData::MaxName);
+  // The dialog counts characters: so does the cut, which never parts one.
+  size_t end = 0;
+  for (int characters = 0; end < name.size() && characters < TBoardData::MaxName; ++characters)
+    do
+      ++end;
+    while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80);
+  Boards.Active().Name = name.substr(0, end);
   Bar->RefreshCaptions();
   FocusColumn(ActiveColumn());
 }

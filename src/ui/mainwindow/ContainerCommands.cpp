@@ -65,19 +65,24 @@ void TMainForm::AddToContainer(int container) {
   if (container < 0 || container >= TContainerSet::Count || column.ContainerIndex == container)
     return;
   TGuard guard("TMainForm::AddToContainerMenuClick");
+  size_t refused = 0;
   guard.Run([&] {
     TContainer& target = Containers.Container(container);
+    // What it cannot keep stays selected, and is named in a warning.
     if (column.SelCount > 0) {
       for (int i = 0; i < column.Count(); ++i)
         if (column.Items[static_cast<size_t>(i)].Selected) {
-          target.AddItem(column.Items[static_cast<size_t>(i)].Title);
-          column.DeselectItem(i);
+          if (target.AddItem(column.Items[static_cast<size_t>(i)].Title) >= 0)
+            column.DeselectItem(i);
+          else
+            ++refused;
         }
     } else if (column.FocusedItem()) {
-      target.AddItem(column.ActiveTitle);
+      if (target.AddItem(column.ActiveTitle) < 0) ++refused;
     }
   });
   guard.Show("Failed to copy to container.");
+  if (refused > 0) ShowWarning(RefusedTitlesWarning(refused));
   RefreshContainer(container);
 }
 

@@ -400,25 +400,34 @@ void TMainForm::CopyToContainer(int source, int destination, int position) {
                       "\n\nThe file itself is NOT copied, but only the container item.";
   if (!AskYesNo(question)) return;
   TGuard guard(insert ? "TColumn::InsertContainerItem" : "TColumn::CopyToContainer");
+  size_t refused = 0;
   guard.Run([&] {
     TContainer& container = Containers.Container(to.ContainerIndex);
-    std::vector<std::string> titles;
+    std::vector<int> indexes; // -1: the focused item
     if (selection) {
       for (int i = 0; i < from.Count(); ++i)
-        if (from.Items[static_cast<size_t>(i)].Selected) {
-          titles.push_back(from.Items[static_cast<size_t>(i)].Title);
-          from.DeselectItem(i);
-        }
+        if (from.Items[static_cast<size_t>(i)].Selected) indexes.push_back(i);
     } else if (from.FocusedItem()) {
-      titles.push_back(from.ActiveTitle);
+      indexes.push_back(-1);
     }
+    const auto title = [&](int i) -> const std::string& {
+      return i < 0 ? from.ActiveTitle : from.Items[static_cast<size_t>(i)].Title;
+    };
+    // Only what was added is deselected; what the container cannot keep is warned of.
+    const auto added = [&](int i, int at) {
+      if (at < 0)
+        ++refused;
+      else if (i >= 0)
+        from.DeselectItem(i);
+    };
     // Inserted from the last to the first, so they keep their order.
-    for (auto title = titles.rbegin(); insert && title != titles.rend(); ++title)
-      container.InsertItem(position, *title);
-    for (const std::string& title : titles)
-      if (!insert) container.AddItem(title);
+    for (auto i = indexes.rbegin(); insert && i != indexes.rend(); ++i)
+      added(*i, container.InsertItem(position, title(*i)));
+    for (const int i : indexes)
+      if (!insert) added(i, container.AddItem(title(i)));
   });
   guard.Show(insert ? "Failed to copy and insert to container." : "Failed to copy to container.");
+  if (refused > 0) ShowWarning(RefusedTitlesWarning(refused));
   RefreshContainer(to.ContainerIndex);
 }
 
@@ -591,11 +600,13 @@ void TMainForm::ProcessDroppedFiles(const std::vector<std::string>& titles, cons
         QAction* action = add->addAction(MenuCaption(Containers.Container(n).MenuCaption()));
         connect(action, &QAction::triggered, this, [this, n, titles] {
           TGuard adding("TMainForm::AddToContainerMenuClick");
+          size_t refused = 0;
           adding.Run([&] {
             for (const std::string& title : titles)
-              Containers.Container(n).AddItem(title);
+              if (Containers.Container(n).AddItem(title) < 0) ++refused;
           });
           adding.Show("Failed to copy to container.");
+          if (refused > 0) ShowWarning(RefusedTitlesWarning(refused));
           RefreshContainer(n);
         });
       }
@@ -617,11 +628,13 @@ void TMainForm::ExternalDragItemClick(std::string_view item,
     guard.Show("Failed to go to file.");
   } else if (item == "Add to this container *") {
     TGuard guard("TMainForm::ExternalFileDragMenu_AddToThisContainerClick");
+    size_t refused = 0;
     guard.Run([&] {
       for (const std::string& title : titles)
-        Containers.Container(destination.ContainerIndex).AddItem(title);
+        if (Containers.Container(destination.ContainerIndex).AddItem(title) < 0) ++refused;
     });
     guard.Show("Failed to paste in container.");
+    if (refused > 0) ShowWarning(RefusedTitlesWarning(refused));
     RefreshContainer(destination.ContainerIndex);
   } else if (item == "Copy *" || item == "Move *") {
     OnCopyMove(item == "Copy *" ? "Copy" : "Move", false);

@@ -68,6 +68,10 @@ TEST_F(ContainerTest, AddAndInsertRefuseTitlesTheyCannotKeep) {
       {"carriage return", "/a\rb"},
       {"NUL byte", std::string("/a\0b", 4)},
       {"longer than a stored title", "/" + std::string(CMaxContainerTitle, 'x')},
+      // Relative titles would name files of the program's own directory.
+      {"relative", "d/f.txt"},
+      {"bare name", "f.txt"},
+      {"leading blank", " /d/f.txt"},
   };
   for (const auto& c : refused) {
     SCOPED_TRACE(c.Name);
@@ -81,9 +85,9 @@ TEST_F(ContainerTest, AddAndInsertRefuseTitlesTheyCannotKeep) {
   TContainer container;
   EXPECT_EQ(container.AddItem("/d/f.txt", 7), 0);
   EXPECT_EQ(container.AddItem("/d/f.txt"), 1);
-  EXPECT_EQ(container.AddItem(" /d/\xFF\xFE name "), 2);
+  EXPECT_EQ(container.AddItem("/d/ \xFF\xFE name "), 2);
   EXPECT_EQ(Values(container), (std::vector<int>{7, 0, 0}));
-  EXPECT_EQ(container.Items()[2].Title, " /d/\xFF\xFE name ");
+  EXPECT_EQ(container.Items()[2].Title, "/d/ \xFF\xFE name ");
 
   // A negative index is the front; an index past the end appends.
   EXPECT_EQ(container.InsertItem(-4, "/first"), 0);
@@ -91,7 +95,7 @@ TEST_F(ContainerTest, AddAndInsertRefuseTitlesTheyCannotKeep) {
   EXPECT_EQ(container.InsertItem(2, "/middle"), 2);
   EXPECT_EQ(Titles(container),
             (std::vector<std::string>{"/first", "/d/f.txt", "/middle", "/d/f.txt",
-                                      " /d/\xFF\xFE name ", "/last"}));
+                                      "/d/ \xFF\xFE name ", "/last"}));
   EXPECT_TRUE(container.HasDuplicates("/d/f.txt"));
   EXPECT_FALSE(container.HasDuplicates("/D/F.TXT"));
   EXPECT_FALSE(container.HasDuplicates("/middle"));
@@ -267,7 +271,7 @@ TEST_F(ContainerTest, AllTwentyContainersComeBackByteForByte) {
       TContainer& container = set.Container(n);
       if (n % 3 == 0) container.SetName("Box " + std::to_string(n));
       container.AddItem("/home/ann/" + std::to_string(n) + ".txt", 9);
-      container.AddItem("  /home/ann/blank ends  ");
+      container.AddItem("/home/ann/ blank ends  ");
       container.AddItem("/home/ann/\xE9t\xE9");
       container.AddItem("/home/ann/" + std::to_string(n) + ".txt");
     }
@@ -277,7 +281,7 @@ TEST_F(ContainerTest, AllTwentyContainersComeBackByteForByte) {
     EXPECT_TRUE(set.SaveAll());
   }
   EXPECT_EQ(ReadFileBytes(directory + "05.txt"),
-            "/home/ann/4.txt\n  /home/ann/blank ends  \n/home/ann/\xE9t\xE9\n/home/ann/4.txt\n");
+            "/home/ann/4.txt\n/home/ann/ blank ends  \n/home/ann/\xE9t\xE9\n/home/ann/4.txt\n");
   EXPECT_TRUE(Exists(directory + "01.txt"));
   EXPECT_TRUE(Exists(directory + "20.txt"));
 
@@ -292,7 +296,7 @@ TEST_F(ContainerTest, AllTwentyContainersComeBackByteForByte) {
                                              : "");
     EXPECT_EQ(Titles(container),
               (std::vector<std::string>{"/home/ann/" + std::to_string(n) + ".txt",
-                                        "  /home/ann/blank ends  ", "/home/ann/\xE9t\xE9",
+                                        "/home/ann/ blank ends  ", "/home/ann/\xE9t\xE9",
                                         "/home/ann/" + std::to_string(n) + ".txt"}));
     EXPECT_EQ(Values(container), (std::vector<int>{0, 0, 0, 0}));
     EXPECT_FALSE(loaded.IsChanged(n));
@@ -300,11 +304,13 @@ TEST_F(ContainerTest, AllTwentyContainersComeBackByteForByte) {
 }
 
 TEST_F(ContainerTest, LoadAcceptsBomAndCrlfAndReportsUnreadableFiles) {
-  WriteFileBytes(Path() + "01.txt", "\xEF\xBB\xBF/a b \r\n\r\n/c\r/d\n:/media/x\n\n \n/\xEF\xBB\xBF"
+  WriteFileBytes(Path() + "01.txt", "\xEF\xBB\xBF/a b \r\n\r\n/c\r/d\n:/media/x\n\n \nrel/f\n"
+                                    "f.txt\n /g\n/\xEF\xBB\xBF"
                                     "e");
   TContainer container(0);
   EXPECT_TRUE(container.Load(Path()));
-  EXPECT_EQ(Titles(container), (std::vector<std::string>{"/a b ", "/c", "/d", " ",
+  // Relative lines are skipped like partition titles.
+  EXPECT_EQ(Titles(container), (std::vector<std::string>{"/a b ", "/c", "/d",
                                                          "/\xEF\xBB\xBF"
                                                          "e"}));
 

@@ -47,8 +47,9 @@ public:
     if (OnPump) OnPump();
   }
   void Deselect(size_t index) override { Deselected.push_back(index); }
-  bool CopyToClipboard(const std::string& text) override {
+  bool CopyToClipboard(const std::string& text, const std::vector<std::string>& titles) override {
     Clipboard = text;
+    ClippedTitles = titles;
     return ClipboardWorks;
   }
   void RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) override {
@@ -61,6 +62,7 @@ public:
   std::vector<std::string> Questions;
   std::vector<size_t> Deselected;
   std::string Clipboard;
+  std::vector<std::string> ClippedTitles;
   bool ClipboardWorks = true;
   int CountingPasses = 0;
   std::vector<std::string> Renamed;
@@ -178,6 +180,8 @@ TEST_F(FileEngineTest, ClipAndCompareCollectTitles) {
 
   EXPECT_TRUE(Run("Clip title of", {Source + "/sub", Source + "/a.txt"}));
   EXPECT_EQ(Host.Clipboard, Source + "/sub/c.txt\r\n" + Source + "/a.txt\r\n");
+  EXPECT_EQ(Host.ClippedTitles,
+            (std::vector<std::string>{Source + "/sub/c.txt", Source + "/a.txt"}));
 }
 
 TEST_F(FileEngineTest, OnlyOperationsThatWriteOrFilterCountFirst) {

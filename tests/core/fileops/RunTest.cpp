@@ -39,6 +39,10 @@ TEST(SubstitutionTest, TokensTakeTheirTitlesAndInsertedTextIsNeverScannedAgain) 
       {"100%%", t, "", "100%"},
       {"%e%", "/d/noext", "", ""},
       {"no tokens", t, d, "no tokens"},
+      // A name that looks like an option comes as a path.
+      {"%n%|%n-e%|%t%", "/d/-n", "", "./-n|./-n|/d/-n"},
+      {"%dn%", "", "/e/--version", "./--version"},
+      {"%n-e%", "/d/-x.txt", "", "./-x"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Template);
@@ -63,7 +67,9 @@ TEST(SubstitutionTest, ArgumentsAreSplitFirstSoTitlesNeverAddArguments) {
       {"\"%n%\"", "/d/a b.txt", {"a b.txt"}},
       {"--open %t% -v", "/d/a b.txt", {"--open", "/d/a b.txt", "-v"}},
       {"%n%", "/d/x\" --flag \"y", {"x\" --flag \"y"}},
-      {"%t% %U", "/d/a", {"/d/a"}},
+      // Typed text keeps every "%": field codes are no tokens of ours.
+      {"%t% %U", "/d/a", {"/d/a", "%U"}},
+      {"%d %f %m --x=%%f %%U 100%%", "/d/a", {"%d", "%f", "%m", "--x=%f", "%U", "100%"}},
       {"'%n% lit' \"q\\\"x\" a\\ b", "/d/n", {"n lit", "q\"x", "a b"}},
       {"", "/d/a", {}},
       {"\"\"", "/d/a", {""}},
@@ -154,6 +160,31 @@ TEST_F(RunFilesTest, ProgramsStartInTheirDirectoryAndDocumentsOpenByDefault) {
   EXPECT_FALSE(MyRunFile(Dir + "/notes.txt", "", "", true, false));
   EXPECT_TRUE(FunStatContext.Failed());
   FunStatContext.Reset(fsPerfect);
+}
+
+TEST_F(RunFilesTest, ABareProgramNameIsLookedUpOnPath) {
+  const std::string sh = QStandardPaths::findExecutable(QStringLiteral("sh")).toStdString();
+  ASSERT_FALSE(sh.empty());
+  EXPECT_TRUE(MyRunFile("sh", "-c true", "/tmp", false, false));
+  ASSERT_EQ(Launch.Started.size(), 1u);
+  EXPECT_EQ(Launch.Started[0].Program, sh);
+  EXPECT_EQ(Launch.Started[0].Arguments, (std::vector<std::string>{"-c", "true"}));
+
+  // Not on PATH: reported, and never handed to the desktop as an address.
+  EXPECT_FALSE(MyRunFile("no-such-program-here", "", "", false, false));
+  EXPECT_TRUE(FunStatContext.Failed());
+  EXPECT_TRUE(Launch.Opened.empty());
+  FunStatContext.Reset(fsPerfect);
+}
+
+TEST_F(RunFilesTest, DesktopEntriesOfOtherProgramsLoseTheirFieldCodesOnly) {
+  const std::string entry = Program.ToolsPath() + "Other.desktop";
+  fs::create_directories(Program.ToolsPath());
+  ASSERT_TRUE(test::WriteBytes(entry, "[Desktop Entry]\nType=Application\nName=Other\nExec=" + Dir +
+                                          "/script.sh --in %f %%U --n=%%n%% %U\n"));
+  EXPECT_TRUE(MyRunFile(entry, Dir + "/notes.txt", "", true, false));
+  ASSERT_EQ(Launch.Started.size(), 1u);
+  EXPECT_EQ(Launch.Started[0].Arguments, (std::vector<std::string>{"--in", "%U", "--n=notes.txt"}));
 }
 
 TEST_F(RunFilesTest, AnOtherCommandGetsTheFileAsOneMoreArgument) {

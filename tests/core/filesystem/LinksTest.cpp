@@ -52,13 +52,27 @@ TEST_F(LinksTest, ExecQuotingRoundTrips) {
     std::string program, arguments;
     ASSERT_TRUE(SplitExec(row.Quoted + " --x 50%% %f", program, arguments));
     EXPECT_EQ(program, row.Argument);
-    EXPECT_EQ(arguments, "--x 50% %f");
+    EXPECT_EQ(arguments, "--x 50%");
   }
   std::string program, arguments;
   EXPECT_FALSE(SplitExec("\"/unterminated", program, arguments));
   ASSERT_TRUE(SplitExec("plain %%u", program, arguments));
   EXPECT_EQ(program, "plain");
   EXPECT_EQ(arguments, "%u");
+}
+
+TEST_F(LinksTest, FieldCodesGoButAPercentFromADoubledOneStays) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"prog %U", ""},
+      {"prog --in %f --out=%d %m", "--in  --out="},
+      {"prog %%f %%%U 100%%", "%f % 100%"},
+      {"prog %%n%% \"%%t%%\"", "%n% \"%t%\""},
+  };
+  for (const auto& [exec, expected] : rows) {
+    std::string program, arguments;
+    ASSERT_TRUE(SplitExec(exec, program, arguments)) << exec;
+    EXPECT_EQ(arguments, expected) << exec;
+  }
 }
 
 TEST_F(LinksTest, FileUrlsArePercentEncoded) {
@@ -76,6 +90,14 @@ TEST_F(LinksTest, FileUrlsArePercentEncoded) {
     EXPECT_EQ(TitleFromFileUrl(row.Url), row.Title);
   }
   EXPECT_EQ(TitleFromFileUrl("file://localhost/etc"), "/etc");
+  // Other programs' entries may carry a query or a fragment: they name no file.
+  const std::pair<const char*, const char*> decorated[] = {
+      {"file:///a/b.txt#page=2", "/a/b.txt"},
+      {"file:///a/b?x=1#y", "/a/b"},
+      {"file:///a/%23b%3F", "/a/#b?"},
+  };
+  for (const auto& [url, title] : decorated)
+    EXPECT_EQ(TitleFromFileUrl(url), title) << url;
   for (const char* broken : {"http://host/x", "file:///a%2", "file:///a%zz", "file:///%00"})
     EXPECT_EQ(TitleFromFileUrl(broken), "") << broken;
 }
@@ -122,6 +144,18 @@ TEST_F(LinksTest, LinksRoundTripAndValidate) {
     EXPECT_TRUE(loaded.ReferenceValid);
     EXPECT_EQ(loaded.ReferenceIsDirectory(), row.Type == "Type=Link" && row.Description != "");
   }
+}
+
+TEST_F(LinksTest, ALinkToANameThatIsNotUtf8StillValidates) {
+  // Neither the reference's name nor the link's own is UTF-8.
+  WriteBytes(At("caf\xe9.txt"), "text");
+  ASSERT_TRUE(CopyFileAsLink(At("caf\xe9.txt"), At("caf\xe9.desktop"), false, false, false, ""));
+  const std::string text = ReadBytes(At("caf\xe9.desktop"));
+  EXPECT_NE(text.find("Name=caf\xef\xbf\xbd.txt\n"), std::string::npos) << text;
+  EXPECT_EQ(Validate(At("caf\xe9.desktop")), "") << text;
+  TLinkFile link;
+  ASSERT_TRUE(link.Load(At("caf\xe9.desktop"), false));
+  EXPECT_EQ(link.Reference, At("caf\xe9.txt"));
 }
 
 TEST_F(LinksTest, SavingKeepsCommentsAndUnknownKeys) {

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "columns/Column.h"
 #include "foundation/BusyCount.h"
+#include "foundation/Clipboard.h"
 #include "foundation/UserInterface.h"
 
 #include <QCheckBox>
@@ -181,6 +182,24 @@ TEST_F(FileFormTest, CancelOrEscDuringACopyStopsItWithNothingHalfWritten) {
     EXPECT_TRUE(Ui.Boxes.empty()) << "a cancelled run shows no final count";
     EXPECT_FALSE(Form.isVisible());
   }
+}
+
+TEST_F(FileFormTest, ClippedTitlesHoldingALineBreakStayWhole) {
+  // "evil\n/x" must not come apart into "evil" and an unrelated "/x".
+  const std::string evil = Source + "/evil\n";
+  fs::create_directories(evil);
+  ASSERT_TRUE(WriteText(evil + "/x", "x"));
+  Load();
+  for (int i = 0; i < Column.Count(); ++i)
+    if (Column.Items[static_cast<size_t>(i)].Title == evil) Column.SelectItem(i);
+  ASSERT_EQ(Column.SelCount, 1);
+  ASSERT_TRUE(Form.Open(Request("Clip title of"), Column));
+  QTest::mouseClick(Form.OkayButton, Qt::LeftButton);
+  std::vector<std::string> clipped;
+  ASSERT_TRUE(ClipboardFilesToList(clipped));
+  EXPECT_EQ(clipped, std::vector<std::string>{evil + "/x"});
+  EXPECT_EQ(CopyTextFromClipboard(), evil + "/x\r\n") << "the text flavour is the report";
+  EXPECT_TRUE(Ui.Errors.empty());
 }
 
 TEST(OverwriteFormTest, AnswersAndWhatClosingMeans) {

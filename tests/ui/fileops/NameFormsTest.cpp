@@ -4,6 +4,7 @@
 
 #include "TestSupport.h"
 #include "columns/Column.h"
+#include "foundation/Utilities.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -107,6 +109,119 @@ TEST_F(NameFormsTest, CopyAsCaptionsAndTheActiveName) {
   EXPECT_TRUE(fs::exists(Dir + "/to/other.txt"));
   EXPECT_TRUE(fs::exists(Dir + "/a.txt"));
   EXPECT_EQ(asked, 0);
+}
+
+TEST(EditBytesTest, UneditedPartsKeepTheirBytesAndUntraceableOnesAreRefused) {
+  const QString r = QString(QChar(0xFFFD));
+  struct TCase {
+    std::string Original;
+    QString Edited;
+    bool Kept;
+    std::string Bytes;
+  };
+  const TCase cases[] = {
+      {"caf\xe9.txt", "caf" + r + ".txt", true, "caf\xe9.txt"},
+      {"caf\xe9.txt", "caf" + r + ".md", true, "caf\xe9.md"},
+      {"caf\xe9.txt", "new caf" + r + ".txt", true, "new caf\xe9.txt"},
+      {"caf\xe9.txt", QString::fromUtf8("caf\xc3\xa9.txt"), true, "caf\xc3\xa9.txt"},
+      {"r\xe9sum\xe9.txt", "r" + r + "sum.txt", true, "r\xe9sum.txt"},
+      {"a\xe9\xe9"
+       "b",
+       "a" + r + "b", true,
+       "a\xe9"
+       "b"},
+      {"\xf0\x9f\x98\x80x\xff", QString::fromUtf8("\xf0\x9f\x98\x80y") + r, true,
+       "\xf0\x9f\x98\x80y\xff"},
+      {"a.txt", "a" + r + ".txt", true, "a\xef\xbf\xbd.txt"}, // typed into a UTF-8 name
+      {"caf\xe9.txt", r + "caf.txt", false, ""},              // moved
+      {"caf\xe9.txt", "caf" + r + r + ".txt", false, ""},     // typed beside its own
+      {"a\xe8\xe9"
+       "b",
+       "a" + r + "b", false, ""}, // which of two went?
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Original + " / " + c.Edited.toStdString());
+    std::string bytes = "stale";
+    EXPECT_EQ(FromEditText(c.Original, c.Edited, bytes), c.Kept);
+    if (c.Kept) EXPECT_EQ(bytes, c.Bytes);
+  }
+  // Each byte that is not UTF-8 shows as one U+FFFD.
+  EXPECT_EQ(ToEditText("caf\xe9\xe8"), "caf" + r + r);
+}
+
+class OddNamesTest : public NameFormsTest {
+protected:
+  void SetUp() override {
+    Odd = Temp.Path + "/odd";
+    fs::create_directories(Odd);
+    for (const char* name : {"caf\xe8.txt", "caf\xe9.txt", "r\xe9sum\xe9.txt"})
+      std::ofstream(Odd + "/" + name) << name;
+    Column.ActiveTitle = Odd + "/caf\xe8.txt";
+    ASSERT_TRUE(Column.LoadWithFiles(Column.ActiveTitle, "Name"));
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(Odd))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  std::string Odd;
+  int Asked = 0;
+  TOverwriteAsk Ask = [this](const TOverwriteView&) {
+    ++Asked;
+    return TOverwriteChoice::OverwriteThis;
+  };
+};
+
+TEST_F(OddNamesTest, RenameKeepsNamesThatAreNotUtf8) {
+  const std::vector<std::string> before = Names();
+  TRenameForm form;
+  form.OverwriteAsk = Ask;
+  form.Prepare(Column, false, {});
+  form.show();
+  // Stepping through renames nothing that was not edited.
+  for (int i = 0; i < 3; ++i)
+    QTest::keyClick(form.NameEdit, Qt::Key_Down);
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_FALSE(form.Renamed());
+  EXPECT_EQ(Names(), before);
+  EXPECT_EQ(Asked, 0);
+
+  // An edit keeps the bytes it did not touch; a U+FFFD it cannot trace is refused.
+  form.Prepare(Column, false, {});
+  form.show();
+  const QString r = QString(QChar(0xFFFD));
+  form.NameEdit->setText(r + "caf.txt");
+  QTest::keyClick(form.NameEdit, Qt::Key_Return);
+  EXPECT_TRUE(form.isVisible());
+  ASSERT_EQ(Ui.Boxes.size(), 1u);
+  EXPECT_EQ(Ui.Boxes[0].Text, UntraceableNameWarning);
+  form.NameEdit->setText("caf" + r + " 2.txt");
+  QTest::keyClick(form.NameEdit, Qt::Key_Return);
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(Names(),
+            (std::vector<std::string>{"caf\xe8 2.txt", "caf\xe9.txt", "r\xe9sum\xe9.txt"}));
+  EXPECT_EQ(Asked, 0);
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(OddNamesTest, CopyAsKeepsNamesThatAreNotUtf8) {
+  fs::create_directories(Odd + "/to");
+  TCopyAsForm form;
+  form.OverwriteAsk = Ask;
+  form.Prepare(Odd + "/r\xe9sum\xe9.txt", Odd + "/to", TCopyAsMode::Copy, "caf\xe8.txt");
+  EXPECT_EQ(form.Name(), "r\xe9sum\xe9.txt");
+  EXPECT_TRUE(form.Do());
+  QTest::mouseClick(form.ActiveButton, Qt::LeftButton);
+  EXPECT_EQ(form.Name(), "caf\xe8.txt");
+  EXPECT_TRUE(form.Do());
+  std::vector<std::string> copied;
+  for (const auto& entry : fs::directory_iterator(Odd + "/to"))
+    copied.push_back(entry.path().filename().string());
+  std::sort(copied.begin(), copied.end());
+  EXPECT_EQ(copied, (std::vector<std::string>{"caf\xe8.txt", "r\xe9sum\xe9.txt"}));
+  EXPECT_EQ(Asked, 0);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "columns/History.h"
 #include "filesystem/File.h"
 #include "filesystem/SpecialLocations.h"
+#include "foundation/Text.h"
 #include "foundation/Guard.h"
 #include "foundation/MemoryStorage.h"
 #include "foundation/Program.h"
@@ -97,11 +98,7 @@ std::string FitTitle(std::string title) {
 }
 
 std::string FitName(const std::string& name) {
-  size_t size = std::min(name.size(), static_cast<size_t>(TBoardData::MaxName));
-  if (size < name.size())
-    while (size > 0 && (static_cast<unsigned char>(name[size]) & 0xC0) == 0x80)
-      --size;
-  return name.substr(0, size);
+  return std::string(FirstCharacters(name, TBoardData::MaxName));
 }
 
 std::string FitSortMode(const std::string& mode) {
@@ -145,7 +142,7 @@ private:
 };
 
 void ReadBoard(TBoardReader& read, int32_t version, TBoardData& board) {
-  read.Text(board.Name, TBoardData::MaxName);
+  read.Text(board.Name, TBoardData::MaxNameBytes);
   if (version >= 1) {
     read.Bool(board.ShowMPL);
     read.Bool(board.ShowTreeNavigator);

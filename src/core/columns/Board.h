@@ -38,7 +38,9 @@ struct TBoardColumn {
 struct TBoardData {
   static constexpr int Columns = 10;
   // Longest texts the file holds.
+  // A name is 255 characters, of up to four bytes each.
   static constexpr int MaxName = 255;
+  static constexpr int MaxNameBytes = 4 * MaxName;
   static constexpr int MaxTitle = 4096;
   static constexpr int MaxSortMode = 31;
 

@@ -20,23 +20,6 @@ constexpr const char* CNotSynchronized =
     "Column and container items are not synchronized. You must reload the column.";
 constexpr std::string_view CBom = "\xEF\xBB\xBF";
 
-bool IsUtf8Continuation(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-// The first `count` characters of a UTF-8 text (bytes that are not valid
-// UTF-8 count one each).
-std::string_view FirstCharacters(std::string_view text, size_t count) {
-  size_t end = 0;
-  for (size_t characters = 0; end < text.size(); ++characters) {
-    if (characters == count) break;
-    ++end;
-    while (end < text.size() && IsUtf8Continuation(text[end]))
-      ++end;
-  }
-  return text.substr(0, end);
-}
-
 std::string_view TrimBlanks(std::string_view text) {
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
   while (!text.empty() && blank(text.front()))

@@ -82,6 +82,16 @@ std::string PaddedIntText(int64_t value, int width, char pad) {
 
 } // namespace
 
+std::string_view FirstCharacters(std::string_view text, size_t count) {
+  const auto continuation = [](char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; };
+  size_t end = 0;
+  for (size_t characters = 0; end < text.size() && characters < count; ++characters)
+    do
+      ++end;
+    while (end < text.size() && continuation(text[end]));
+  return text.substr(0, end);
+}
+
 QLocale FormatLocale() {
   const std::optional<QLocale>& pinned = PinnedLocale();
   return pinned ? *pinned : QLocale::system();

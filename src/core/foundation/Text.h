@@ -30,6 +30,10 @@ private:
   std::optional<QLocale> Previous;
 };
 
+// The first `count` characters of a UTF-8 text, never parting one; a byte
+// that is not valid UTF-8 counts as one character.
+std::string_view FirstCharacters(std::string_view text, size_t count);
+
 constexpr bool IsAsciiLetter(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }

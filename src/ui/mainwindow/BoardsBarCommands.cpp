@@ -7,6 +7,7 @@
 #include "columns/Column.h"
 #include "columns/MyPanel.h"
 #include "foundation/Guard.h"
+#include "foundation/Text.h"
 #include "mainwindow/MainMenus.h"
 
 #include <QMenu>
@@ -44,12 +45,7 @@ void TMainForm::RenameBoard() {
   std::string name = Boards.Active().Name;
   if (!BoardForm->Dialog("board", name)) return;
   // The dialog counts characters: so does the cut, which never parts one.
-  size_t end = 0;
-  for (int characters = 0; end < name.size() && characters < TBoardData::MaxName; ++characters)
-    do
-      ++end;
-    while (end < name.size() && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80);
-  Boards.Active().Name = name.substr(0, end);
+  Boards.Active().Name = std::string(FirstCharacters(name, TBoardData::MaxName));
   Bar->RefreshCaptions();
   FocusColumn(ActiveColumn());
 }

@@ -268,11 +268,11 @@ TEST_F(BoardTest, APayloadThatCannotBeReadWholeChangesNoBoard) {
     const char* Description;
   };
   const TCase cases[] = {
-      {"name of 300 in board 10",
+      {"name of 1021 bytes in board 10",
        [](TFileStorage& storage) {
          for (int b = TBoardSet::BoardCount - 1; b >= 0; --b) {
            TBoardData board = Distinct(b);
-           if (b == 10) board.Name = std::string(300, 'n');
+           if (b == 10) board.Name = std::string(1021, 'n');
            WriteBoard(storage, board, 1);
          }
        },
@@ -302,11 +302,16 @@ TEST_F(BoardTest, APayloadThatCannotBeReadWholeChangesNoBoard) {
 
 TEST_F(BoardTest, TheWriterNeverWritesWhatItsReaderRefuses) {
   TBoardSet written;
-  // 200 two-byte characters: 400 bytes, cut at a character boundary.
-  std::string name;
-  for (int i = 0; i < 200; ++i)
-    name += "\xC3\xA9";
-  written.Boards[5].Name = name;
+  // Names count characters: 200 two-byte ones stay whole, 300 four-byte
+  // ones are cut to 255 without parting one.
+  const auto repeat = [](std::string_view character, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i)
+      text += character;
+    return text;
+  };
+  written.Boards[5].Name = repeat("\xC3\xA9", 200);
+  written.Boards[6].Name = repeat("\xF0\x9F\x98\x80", 300);
   std::string deep = "/deep";
   while (deep.size() <= 5000)
     deep += "/directory";
@@ -316,7 +321,8 @@ TEST_F(BoardTest, TheWriterNeverWritesWhatItsReaderRefuses) {
   TFileStorage storage;
   written.Write(storage);
   ASSERT_TRUE(Load(storage, 1));
-  EXPECT_EQ(Set.Boards[5].Name, name.substr(0, 254));
+  EXPECT_EQ(Set.Boards[5].Name, repeat("\xC3\xA9", 200));
+  EXPECT_EQ(Set.Boards[6].Name, repeat("\xF0\x9F\x98\x80", 255));
   const std::string& title = Set.Boards[5].Column[0].ActiveTitle;
   EXPECT_LE(title.size(), 4096u);
   EXPECT_TRUE(deep.starts_with(title + "/")) << title;

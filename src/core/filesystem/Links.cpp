@@ -185,6 +185,7 @@ std::string TitleFromFileUrl(std::string_view url) {
   if (!url.starts_with('/')) return {};
   std::string title;
   for (size_t i = 0; i < url.size(); ++i) {
+    if (url[i] == '\0') return {}; // no URL holds one; a title would end there
     if (url[i] != '%') {
       title += url[i];
       continue;

@@ -78,6 +78,7 @@ TEST_F(LinksTest, FileUrlsArePercentEncoded) {
   EXPECT_EQ(TitleFromFileUrl("file://localhost/etc"), "/etc");
   for (const char* broken : {"http://host/x", "file:///a%2", "file:///a%zz", "file:///%00"})
     EXPECT_EQ(TitleFromFileUrl(broken), "") << broken;
+  EXPECT_EQ(TitleFromFileUrl(std::string_view("file:///a\0b", 11)), ""); // never "/a" to a caller
 }
 
 TEST_F(LinksTest, LinksRoundTripAndValidate) {

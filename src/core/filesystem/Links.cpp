@@ -240,6 +240,8 @@ bool TLinkFile::Load(const std::string& title, bool resolve) {
       if (!SplitExec(exec, program, Arguments))
         guard.Raise("Failed to get arguments.", title, exec, EINVAL);
       reference = ProgramTitle(program);
+      // A relative program path is a path, never a partition title (":/x").
+      if (!reference.empty() && !reference.starts_with('/')) reference = "./" + reference;
       const std::string path = entry.Get("Path");
       WorkingPath = path.empty() ? path : NormalizeTitle(path);
     } else {

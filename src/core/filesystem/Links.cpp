@@ -211,6 +211,7 @@ std::string TitleFromFileUrl(std::string_view url) {
   url = url.substr(0, url.find_first_of("#?"));
   std::string title;
   for (size_t i = 0; i < url.size(); ++i) {
+    if (url[i] == '\0') return {}; // no URL holds one; a title would end there
     if (url[i] != '%') {
       title += url[i];
       continue;
@@ -265,6 +266,8 @@ bool TLinkFile::Load(const std::string& title, bool resolve) {
       if (!SplitExec(exec, program, Arguments))
         guard.Raise("Failed to get arguments.", title, exec, EINVAL);
       reference = ProgramTitle(program);
+      // A relative program path is a path, never a partition title (":/x").
+      if (!reference.empty() && !reference.starts_with('/')) reference = "./" + reference;
       const std::string path = entry.Get("Path");
       WorkingPath = path.empty() ? path : NormalizeTitle(path);
     } else {

@@ -189,7 +189,8 @@ std::string UnescapeMountField(std::string_view field) {
   std::string result;
   result.reserve(field.size());
   for (size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\\' && i + 3 < field.size() && IsOctal(field[i + 1]) &&
+    // Up to "\377": a larger number is no byte.
+    if (field[i] == '\\' && i + 3 < field.size() && IsOctal(field[i + 1]) && field[i + 1] <= '3' &&
         IsOctal(field[i + 2]) && IsOctal(field[i + 3])) {
       result += static_cast<char>(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) |
                                   (field[i + 3] - '0'));

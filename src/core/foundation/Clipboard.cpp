@@ -163,8 +163,10 @@ std::vector<std::string> TitlesFromText(const std::string& text) {
         line.rfind("file:", 0) == 0
             ? LocalFileTitleFromUrl(QUrl::fromEncoded(QByteArray::fromStdString(line)))
             : std::move(line);
-    // A relative line would name whatever the working directory holds.
-    if (!title.empty() && title.front() == '/') titles.push_back(std::move(title));
+    // A relative line would name whatever the working directory holds, and
+    // one with a NUL byte the file its first part names.
+    if (!title.empty() && title.front() == '/' && title.find('\0') == std::string::npos)
+      titles.push_back(std::move(title));
   }
   return titles;
 }

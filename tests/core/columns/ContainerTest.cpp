@@ -337,6 +337,19 @@ TEST_F(ContainerTest, LoadAcceptsBomAndCrlfAndReportsUnreadableFiles) {
   EXPECT_EQ(ReadFileBytes(Path() + "03.txt"), "/new\n");
 }
 
+// Loading drops a byte order mark at the start of the file, so saving must
+// not let a first title that begins with one look like it.
+TEST_F(ContainerTest, AFirstTitleBeginningWithAByteOrderMarkComesBack) {
+  WriteFileBytes(Path() + "01.txt", "\n\xEF\xBB\xBF/a\n/b\n");
+  TContainer container(0);
+  ASSERT_TRUE(container.Load(Path()));
+  ASSERT_EQ(Titles(container), (std::vector<std::string>{"\xEF\xBB\xBF/a", "/b"}));
+  ASSERT_TRUE(container.Save(Path()));
+  TContainer again(0);
+  EXPECT_TRUE(again.Load(Path()));
+  EXPECT_EQ(Titles(again), Titles(container));
+}
+
 TEST_F(ContainerTest, AFailedSaveKeepsTheOldFile) {
   WriteFileBytes(Path() + "04.txt", "/old\n");
   const std::string failure = test::RunUnprivileged({Dir.Path}, [&]() -> std::string {

@@ -1,6 +1,7 @@
 #include "filesystem/Links.h"
 
 #include "filesystem/File.h"
+#include "foundation/Program.h"
 
 #include "FileTestSupport.h"
 
@@ -100,6 +101,7 @@ TEST_F(LinksTest, FileUrlsArePercentEncoded) {
     EXPECT_EQ(TitleFromFileUrl(url), title) << url;
   for (const char* broken : {"http://host/x", "file:///a%2", "file:///a%zz", "file:///%00"})
     EXPECT_EQ(TitleFromFileUrl(broken), "") << broken;
+  EXPECT_EQ(TitleFromFileUrl(std::string_view("file:///a\0b", 11)), ""); // never "/a" to a caller
 }
 
 TEST_F(LinksTest, LinksRoundTripAndValidate) {
@@ -169,6 +171,17 @@ TEST_F(LinksTest, SavingKeepsCommentsAndUnknownKeys) {
   for (const char* kept :
        {"# mine", "Name=Mine", "X-Other=kept", "[Extra]", "Key=value", "Comment=changed"})
     EXPECT_NE(text.find(kept), std::string::npos) << kept << " in\n" << text;
+}
+
+TEST_F(LinksTest, ARelativeProgramPathIsReadAsAPathAndSavedSo) {
+  WriteBytes(At("odd.desktop"), "[Desktop Entry]\nType=Application\nExec=:/x/prog\n");
+  TLinkFile link;
+  ASSERT_TRUE(link.Load(At("odd.desktop"), false));
+  EXPECT_EQ(link.Reference, TProgram::CurrentDirectory() + "/:/x/prog");
+  ASSERT_TRUE(link.Save(At("copy.desktop"), true));
+  TLinkFile again;
+  ASSERT_TRUE(again.Load(At("copy.desktop"), false));
+  EXPECT_EQ(again.Reference, link.Reference);
 }
 
 TEST_F(LinksTest, LoadRefusesWhatIsNoLink) {

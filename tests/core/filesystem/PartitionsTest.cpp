@@ -78,6 +78,7 @@ TEST_F(PartitionsTest, UnescapesOctalFields) {
       {"My\\040Stick", "My Stick"}, {"a\\011b", "a\tb"},   {"a\\012b", "a\nb"},
       {"back\\134slash", "back\\slash"}, {"no\\08", "no\\08"}, {"end\\04", "end\\04"},
       {"\\", "\\"},                 {"\\101\\102", "AB"},  {"\\377", "\xFF"},
+      {"\\400", "\\400"},             {"a\\777b", "a\\777b"},
   };
   for (const auto& c : cases) EXPECT_EQ(UnescapeMountField(c.Field), c.Text) << c.Field;
 }

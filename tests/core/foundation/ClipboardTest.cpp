@@ -32,13 +32,14 @@ TEST(ClipboardTest, UrlsBecomeExactLocalTitles) {
 
 TEST(ClipboardTest, TextLinesGiveOnlyAbsoluteTitles) {
   struct Case {
-    const char* text;
+    std::string text;
     Titles titles;
   } cases[] = {
       {"/tmp/a\r\n/tmp/b c\n\n", {"/tmp/a", "/tmp/b c"}},
       {"file:///tmp/x%20y\nfile:///tmp/report#2.txt\n/tmp/z", {"/tmp/x y", "/tmp/z"}},
       {"report.txt\n./a\n~/b\n /tmp/c", {}}, // never resolved against the working directory
       {"file://otherhost/a\nhttps://example.invalid/b", {}},
+      {std::string("/tmp/a\0b\n/tmp/c", 15), {"/tmp/c"}}, // "/tmp/a\0b" would act on "/tmp/a"
   };
   for (const auto& c : cases)
     EXPECT_EQ(TitlesFromText(c.text), c.titles) << c.text;

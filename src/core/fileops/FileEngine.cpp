@@ -456,7 +456,7 @@ void TFileEngine::ProcessDirectory(const TDirectoryLevel* parent, const TLevelEn
         target != source) {
       const TParentDirectory into(target);
       // Private while it fills, so a read-only source directory still takes its content.
-      int code = into.Error != 0 ? into.Error
+      int code = into.Error != 0                                                 ? into.Error
                  : ::mkdirat(into.Handle.Get(), into.Name.c_str(), S_IRWXU) != 0 ? errno
                                                                                  : 0;
       if (code == EINVAL && IsDirectoryTitle(target)) code = EEXIST; // the root
@@ -530,9 +530,8 @@ void TFileEngine::ProcessFile(const TDirectoryLevel* parent, const TLevelEntry* 
   ++Count.Files;
 }
 
-void TFileEngine::ActOnFile(TGuard& guard, const TDirectoryLevel* parent,
-                            const TLevelEntry* listed, const std::string& source,
-                            const std::string& target) {
+void TFileEngine::ActOnFile(TGuard& guard, const TDirectoryLevel* parent, const TLevelEntry* listed,
+                            const std::string& source, const std::string& target) {
   switch (Operation) {
   case TFileOperation::Delete:
     if (parent)

@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/sysmacros.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace cv {
@@ -66,8 +66,7 @@ size_t ExpectedEntryCount(uint64_t directorySize) {
   return static_cast<size_t>(std::min<uint64_t>(directorySize / 16 + 16, Cap));
 }
 
-TEntryFacts ReadEntryFacts(int directory, const char* name, TFileInfo& info,
-                           struct statx* ownOut) {
+TEntryFacts ReadEntryFacts(int directory, const char* name, TFileInfo& info, struct statx* ownOut) {
   const unsigned mask = FileInfoStatxMask() | (ownOut ? STATX_INO : 0u);
   constexpr int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
   struct statx scratch {};
@@ -169,8 +168,8 @@ void TDirectoryLevel::Open(int parent, const std::string& name, const TLevelEntr
   ParentFd = parent;
   Name = name;
   // Never through a link: a name swapped for one fails here (ELOOP or ENOTDIR).
-  Handle = TFileHandle(::openat(parent, name.c_str(),
-                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  Handle = TFileHandle(
+      ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
   if (!Handle.Valid()) {
     Error = errno;
     return;

@@ -86,7 +86,7 @@ int RespellEntryAt(int directory, const std::string& from, const std::string& to
   std::string temp;
   if (const int code = MakeWithTemporaryName(temp, [&](const char* name) {
         return ::renameat2(directory, from.c_str(), directory, name, RENAME_NOREPLACE) == 0 ? 0
-                                                                                           : errno;
+                                                                                            : errno;
       }))
     return code;
   if (::renameat2(directory, temp.c_str(), directory, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
@@ -135,8 +135,7 @@ int RenameEntry(const std::string& source, const std::string& destination, bool 
 int CopySymbolicLinkAt(int fromDirectory, const std::string& fromName, int toDirectory,
                        const std::string& toName, bool overwrite) {
   std::string target(4096, '\0');
-  const ssize_t size =
-      ::readlinkat(fromDirectory, fromName.c_str(), target.data(), target.size());
+  const ssize_t size = ::readlinkat(fromDirectory, fromName.c_str(), target.data(), target.size());
   if (size < 0) return errno;
   target.resize(static_cast<size_t>(size));
   std::string temp;
@@ -198,7 +197,7 @@ void ProcessTree(const TDirectoryLevel* parent, const TLevelEntry* listed,
   if (copy) {
     const TParentDirectory target(destination);
     // Private while it fills: a read-only source directory still takes its content.
-    const int code = level->Error != 0  ? level->Error
+    const int code = level->Error != 0   ? level->Error
                      : target.Error != 0 ? target.Error
                      : ::mkdirat(target.Handle.Get(), target.Name.c_str(), S_IRWXU) != 0 ? errno
                                                                                          : 0;
@@ -355,9 +354,8 @@ bool MyMoveFile(const std::string& source, const std::string& destination, bool 
 bool MyMoveFileAt(int directory, const std::string& name, const std::string& source,
                   const std::string& destination, bool overwrite) {
   TGuard guard("MyMoveFile");
-  return guard.Run(false, [&] {
-    return MoveEntry(guard, directory, name, source, destination, overwrite);
-  });
+  return guard.Run(
+      false, [&] { return MoveEntry(guard, directory, name, source, destination, overwrite); });
 }
 
 bool MyRenameFile(const std::string& oldTitle, const std::string& newTitle, bool overwrite) {

@@ -565,9 +565,9 @@ TEST_F(FileEngineTest, ADirectorySwappedForALinkMidWalkIsNeverFollowed) {
     bool Refused;   // the walk reports the swap (a copy from the held sub has nothing to report)
   };
   const TCase cases[] = {
-      {"Delete", false, true},  {"Delete", true, true}, {"Move", false, true},
-      {"Move", true, true},     {"Recycle", false, true}, {"Recycle", true, true},
-      {"Copy", false, true},    {"Copy", true, false},
+      {"Delete", false, true}, {"Delete", true, true},   {"Move", false, true},
+      {"Move", true, true},    {"Recycle", false, true}, {"Recycle", true, true},
+      {"Copy", false, true},   {"Copy", true, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Operation) + (c.InsideSub ? " inside" : " before"));

@@ -243,8 +243,6 @@ bool TContainer::Save(const std::string& directory) {
       guard.Raise("Failed to write file.", title, {}, static_cast<uint32_t>(error));
     LoadFailed = false;
     std::string text;
-    // Loading drops a leading mark: one that begins the first title must stay.
-    if (!ItemList.empty() && ItemList.front().Title.starts_with(CBom)) text = CBom;
     for (const TContainerItem& item : ItemList) {
       text += item.Title;
       text += '\n';

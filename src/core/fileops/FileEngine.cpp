@@ -3,6 +3,7 @@
 #include "filesystem/DirectoryReader.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
+#include "filesystem/FileHandles.h"
 #include "filesystem/FileInfo.h"
 #include "filesystem/FileOperations.h"
 #include "filesystem/FileStreams.h"
@@ -16,8 +17,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
+#include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <utility>
 
 namespace cv {
@@ -46,34 +50,84 @@ std::string TrimDelimiter(std::string title) {
   return title;
 }
 
-// The title with links and bind mounts resolved, so a destination inside a
-// source is found whatever path names it; the part that does not exist yet
-// is appended as written.
-std::string CanonicalTitle(const std::string& title) {
-  std::error_code error;
-  const std::filesystem::path path = std::filesystem::weakly_canonical(title, error);
-  return TrimDelimiter(error ? NormalizeTitle(title) : path.string());
+enum class TPlace { Elsewhere, Same, Inside };
+
+bool SameIdentity(const struct statx& a, const struct statx& b) {
+  return a.stx_ino == b.stx_ino && a.stx_dev_major == b.stx_dev_major &&
+         a.stx_dev_minor == b.stx_dev_minor;
 }
 
-enum class TPlace { Elsewhere, Same, Inside };
+// Cuts the last component; false at the root.
+bool GoUp(std::string& path) {
+  const size_t slash = path.rfind(PathDelimiter);
+  if (slash == std::string::npos || path.size() <= 1) return false;
+  path.resize(slash == 0 ? 1 : slash);
+  return true;
+}
 
 // Where `title` lies against the directory `directory`: the title and each
 // of its parents are compared by identity (device and inode), so the answer
 // holds through symbolic links and bind mounts; the part of the title that
-// does not exist yet is taken as written.
+// does not exist yet is taken as written. The parents of what exists are
+// its real ones (reached through ".."), at any depth.
 TPlace PlaceOf(const std::string& title, const std::string& directory) {
-  struct stat home {};
-  if (::stat(directory.c_str(), &home) != 0) return TPlace::Elsewhere;
-  std::string path = CanonicalTitle(title);
-  for (bool first = true;; first = false) {
-    struct stat facts {};
-    if (::stat(path.c_str(), &facts) == 0 && facts.st_dev == home.st_dev &&
-        facts.st_ino == home.st_ino)
-      return first ? TPlace::Same : TPlace::Inside;
-    const size_t slash = path.rfind(PathDelimiter);
-    if (slash == std::string::npos || path.size() <= 1) return TPlace::Elsewhere;
-    path.resize(slash == 0 ? 1 : slash);
+  struct statx home {};
+  if (StatxTitle(directory, true, STATX_INO, &home) != 0) return TPlace::Elsewhere;
+  std::string path = TrimDelimiter(NormalizeTitle(title));
+  bool first = true;
+  struct statx facts {};
+  while (StatxTitle(path, true, STATX_TYPE | STATX_INO, &facts) != 0) {
+    if (!GoUp(path)) return TPlace::Elsewhere;
+    first = false;
   }
+  if (SameIdentity(facts, home)) return first ? TPlace::Same : TPlace::Inside;
+  if (!S_ISDIR(facts.stx_mode)) {
+    if (!GoUp(path)) return TPlace::Elsewhere;
+    if (StatxTitle(path, true, STATX_INO, &facts) != 0) return TPlace::Elsewhere;
+    if (SameIdentity(facts, home)) return TPlace::Inside;
+  }
+  const TTitleAt at(path);
+  if (at.Error != 0) return TPlace::Elsewhere;
+  TFileHandle current(::openat(at.Directory, at.Name.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  while (current.Valid()) {
+    TFileHandle up(::openat(current.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct statx above {};
+    if (!up.Valid() || ::statx(up.Get(), "", AT_EMPTY_PATH, STATX_INO, &above) != 0) break;
+    if (SameIdentity(above, home)) return TPlace::Inside;
+    if (SameIdentity(above, facts)) break; // the root is its own parent
+    facts = above;
+    current = std::move(up);
+  }
+  return TPlace::Elsewhere;
+}
+
+// The file's title still leads to the entry listed in the held directory,
+// as a call by title (which follows links on its way) would find it.
+bool TitleStillReaches(const std::string& title, const TDirectoryLevel& level,
+                       const TLevelEntry& entry) {
+  struct statx directory {};
+  struct statx own {};
+  const struct stat& held = level.Facts();
+  return StatxTitle(TrimDelimiter(GetTitlePath(title)), true, STATX_INO, &directory) == 0 &&
+         makedev(directory.stx_dev_major, directory.stx_dev_minor) == held.st_dev &&
+         directory.stx_ino == held.st_ino && StatxTitle(title, false, STATX_INO, &own) == 0 &&
+         makedev(own.stx_dev_major, own.stx_dev_minor) == entry.Device &&
+         own.stx_ino == entry.Inode;
+}
+
+// A primitive handed a descriptor path reports the title the user knows.
+void Retitle(const std::string& shown, const std::string& title) {
+  if (FunStatContext.Parameter1 == shown) FunStatContext.Parameter1 = title;
+  if (FunStatContext.Parameter2 == shown) FunStatContext.Parameter2 = title;
+}
+
+// Mode, owner (only root can give a directory away) and times of the
+// source directory; 0 or the errno.
+int CopyDirectoryAttributes(const struct stat& from, int to) {
+  if (::geteuid() == 0 && ::fchown(to, from.st_uid, from.st_gid) != 0) return errno;
+  if (::fchmod(to, from.st_mode & 07777) != 0) return errno;
+  const struct timespec times[2] = {from.st_atim, from.st_mtim};
+  return ::futimens(to, times) == 0 ? 0 : errno;
 }
 
 bool IsRealDirectory(const TFileInfo& info) {
@@ -345,14 +399,15 @@ void TFileEngine::Choose(const std::string& source, const std::string& destinati
     if (Operation == TFileOperation::CopyAsLink)
       CopyAsLink(TrimDelimiter(source), destination, isDirectory);
     else if (isDirectory)
-      ProcessDirectory(source, destination);
+      ProcessDirectory(nullptr, nullptr, source, destination);
     else
-      ProcessFile(source, destination, info.Size, info.Attributes);
+      ProcessFile(nullptr, nullptr, source, destination, info.Size, info.Attributes);
   });
   Report(guard, "Failed to " + Settings.Operation + ".");
 }
 
-void TFileEngine::ProcessDirectory(const std::string& sourceTitle, const std::string& destination) {
+void TFileEngine::ProcessDirectory(const TDirectoryLevel* parent, const TLevelEntry* listed,
+                                   const std::string& sourceTitle, const std::string& destination) {
   if (Cancelled) return TGuard::EarlyExit();
   TGuard guard("TFileEngine::ProcessDirectory");
   const std::string source = TrimDelimiter(sourceTitle);
@@ -379,67 +434,75 @@ void TFileEngine::ProcessDirectory(const std::string& sourceTitle, const std::st
         IsSameRoot(source, destination) && NoFilter() &&
         !(Settings.PrefixMode != TPrefixMode::None && Settings.RecursePrefix)) {
       FunStatContext.Reset(fsPerfect);
-      MyMoveFile(source, target, false);
+      if (parent)
+        MyMoveFileAt(parent->Fd(), listed->Name, source, target, false);
+      else
+        MyMoveFile(source, target, false);
       guard.TakeOver();
       Moved(source, target);
       ++Count.Directories;
       return;
     }
     FunStatContext.Reset(fsPerfect);
+    // Held by its descriptor from here on: a name of the tree swapped for a
+    // link meanwhile is refused, never followed.
+    std::optional<TDirectoryLevel> level;
+    if (parent)
+      level.emplace(*parent, *listed);
+    else
+      level.emplace(source);
+    if (level->Error != 0)
+      guard.Raise("Can not find file.", source, {}, static_cast<uint32_t>(level->Error));
+    TFileHandle made; // the target this walk created, to take the source's mode and times
     if (!Counting && (Operation == TFileOperation::Copy || Operation == TFileOperation::Move) &&
         target != source) {
-      struct stat facts {};
-      const mode_t mode = ::stat(source.c_str(), &facts) == 0 ? (facts.st_mode & 07777) : 0755;
-      if (::mkdir(target.c_str(), mode | S_IRWXU) != 0 && errno != EEXIST)
+      const TParentDirectory into(target);
+      // Private while it fills, so a read-only source directory still takes its content.
+      int code = into.Error != 0                                                 ? into.Error
+                 : ::mkdirat(into.Handle.Get(), into.Name.c_str(), S_IRWXU) != 0 ? errno
+                                                                                 : 0;
+      if (code == EINVAL && IsDirectoryTitle(target)) code = EEXIST; // the root
+      if (code != 0 && code != EEXIST)
         guard.Raise("Failed to " + Settings.Operation + " directory.", target, {},
-                    static_cast<uint32_t>(errno));
+                    static_cast<uint32_t>(code));
+      if (code == 0)
+        made = TFileHandle(::openat(into.Handle.Get(), into.Name.c_str(),
+                                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     }
-    struct TEntry {
-      std::string Name;
-      bool IsDirectory;
-      uint64_t Size;
-      uint32_t Attributes;
-    };
-    std::vector<TEntry> entries;
-    bool opened = false;
-    const int code = ReadDirectory(
-        source,
-        [&](std::string_view name, const TFileInfo* info) {
-          entries.push_back({std::string(name), info && IsRealDirectory(*info),
-                             info ? info->Size : 0, info ? info->Attributes : 0u});
-        },
-        &opened);
-    if (code != 0 && !opened)
-      guard.Raise("Can not find file.", source, {}, static_cast<uint32_t>(code));
-    std::sort(entries.begin(), entries.end(),
-              [](const TEntry& a, const TEntry& b) { return a.Name < b.Name; });
+    const int code = level->Read();
     const std::string inner = IncludeDelimiter(target);
-    for (const TEntry& entry : entries) {
+    for (const TLevelEntry& entry : level->Entries) {
       if (Cancelled) break;
       const std::string title = source + "/" + entry.Name;
-      if (entry.IsDirectory)
-        ProcessDirectory(title, inner);
+      if (entry.IsDirectory())
+        ProcessDirectory(&*level, &entry, title, inner);
       else
-        ProcessFile(title, inner, entry.Size, entry.Attributes);
+        ProcessFile(&*level, &entry, title, inner, entry.Size, entry.Attributes);
       TGuard::EarlyExit();
     }
+    // Last, since writing the content changed the times.
+    const int attributes = made.Valid() ? CopyDirectoryAttributes(level->Facts(), made.Get()) : 0;
     if (code != 0)
       guard.Raise("Failed to " + Settings.Operation + " directory content.", source, {},
                   static_cast<uint32_t>(code));
+    if (attributes != 0)
+      guard.Raise("Failed to " + Settings.Operation + " directory.", target, {},
+                  static_cast<uint32_t>(attributes));
     if (!Counting && !Cancelled && RemovesSource(Operation)) {
-      ClearReadOnly(source);
-      FunStatContext.Reset(fsPerfect);
+      const struct stat& facts = level->Facts();
+      if ((facts.st_mode & S_IWUSR) == 0) ::fchmod(level->Fd(), (facts.st_mode & 07777) | S_IWUSR);
       // Only an empty directory goes: what a filter left behind stays.
-      if (::rmdir(source.c_str()) != 0)
+      if (const int removed = level->Remove())
         guard.Raise("Failed to " + Settings.Operation + " directory.", source, {},
-                    static_cast<uint32_t>(errno));
+                    static_cast<uint32_t>(removed));
     }
     ++Count.Directories;
   });
   Report(guard, "Failed to " + Settings.Operation + " directory content.");
 }
 
-void TFileEngine::ProcessFile(const std::string& source, const std::string& destination,
+void TFileEngine::ProcessFile(const TDirectoryLevel* parent, const TLevelEntry* listed,
+                              const std::string& source, const std::string& destination,
                               uint64_t size, uint32_t attributes) {
   if (Cancelled) return TGuard::EarlyExit();
   TGuard guard("TFileEngine::ProcessFile");
@@ -449,7 +512,7 @@ void TFileEngine::ProcessFile(const std::string& source, const std::string& dest
       const std::string target =
           OperationHasDestination(Operation) ? TargetTitle(source, destination) : std::string();
       // A file cannot hold its destination; directories were checked on the way in.
-      if (!Counting) ActOnFile(guard, source, target);
+      if (!Counting) ActOnFile(guard, parent, listed, source, target);
       Refresh(source, target, 1.0);
       if (!Cancelled) {
         if (Counting) {
@@ -469,12 +532,20 @@ void TFileEngine::ProcessFile(const std::string& source, const std::string& dest
   ++Count.Files;
 }
 
-void TFileEngine::ActOnFile(TGuard& guard, const std::string& source, const std::string& target) {
+void TFileEngine::ActOnFile(TGuard& guard, const TDirectoryLevel* parent, const TLevelEntry* listed,
+                            const std::string& source, const std::string& target) {
   switch (Operation) {
   case TFileOperation::Delete:
-    MyDeleteFile(source);
+    if (parent)
+      MyDeleteFileAt(parent->Fd(), listed->Name, source);
+    else
+      MyDeleteFile(source);
     break;
   case TFileOperation::Recycle:
+    // The trash takes titles: one that no longer leads into the held
+    // directory is refused rather than followed elsewhere.
+    if (parent && !TitleStillReaches(source, *parent, *listed))
+      guard.Raise("Failed to recycle.", source, {}, static_cast<uint32_t>(ReplacedEntryCode));
     RecycleFile(source);
     break;
   case TFileOperation::ClipTitles:
@@ -505,11 +576,23 @@ void TFileEngine::ActOnFile(TGuard& guard, const std::string& source, const std:
     if (answer.Exists) ++Count.Common;
     Refresh(source, target, 0);
     if (Cancelled) return;
+    // The user agreed to lose the streams the destination cannot keep.
+    const bool dropStreams = StreamsState > 0;
     if (Operation == TFileOperation::Copy) {
-      MyCopyFile(source, target, answer.Overwrite, Settings.IgnoreEncryption, StreamsState > 0);
+      if (!parent) {
+        MyCopyFile(source, target, answer.Overwrite, Settings.IgnoreEncryption, dropStreams);
+        break;
+      }
+      // Read through the held directory, never through a name swapped meanwhile.
+      const std::string held = DescriptorPath(parent->Fd(), listed->Name);
+      MyCopyFile(held, target, answer.Overwrite, Settings.IgnoreEncryption, dropStreams);
+      Retitle(held, source);
       break;
     }
-    MyMoveFile(source, target, answer.Overwrite, StreamsState > 0);
+    if (parent)
+      MyMoveFileAt(parent->Fd(), listed->Name, source, target, answer.Overwrite, dropStreams);
+    else
+      MyMoveFile(source, target, answer.Overwrite, dropStreams);
     guard.TakeOver();
     Moved(source, target);
     return;

@@ -15,6 +15,9 @@
 
 namespace cv {
 
+class TDirectoryLevel;
+struct TLevelEntry;
+
 enum class TFileOperation { Copy, Move, CopyAsLink, Compare, Recycle, Delete, ClipTitles };
 
 // The operation of a name ("Copy", "Move", "Copy as link", "Compare",
@@ -100,11 +103,17 @@ public:
 private:
   void Walk(const std::vector<std::string>& sources, const std::string& destination);
   void Choose(const std::string& source, const std::string& destination);
-  void ProcessDirectory(const std::string& source, const std::string& destination);
-  void ProcessFile(const std::string& source, const std::string& destination, uint64_t size,
+  // A directory: a top-level source (`parent` null) or the entry `listed`
+  // of the held directory `parent`.
+  void ProcessDirectory(const TDirectoryLevel* parent, const TLevelEntry* listed,
+                        const std::string& source, const std::string& destination);
+  // A file: a top-level source (`parent` null) or an entry of `parent`.
+  void ProcessFile(const TDirectoryLevel* parent, const TLevelEntry* listed,
+                   const std::string& source, const std::string& destination, uint64_t size,
                    uint32_t attributes);
   void CopyAsLink(const std::string& source, const std::string& destination, bool isDirectory);
-  void ActOnFile(class TGuard& guard, const std::string& source, const std::string& target);
+  void ActOnFile(class TGuard& guard, const TDirectoryLevel* parent, const TLevelEntry* listed,
+                 const std::string& source, const std::string& target);
   bool MatchesFilters(std::string_view name) const;
   bool NoFilter() const;
   std::string TargetTitle(const std::string& source, const std::string& destination) const;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace cv {
@@ -65,10 +66,11 @@ size_t ExpectedEntryCount(uint64_t directorySize) {
   return static_cast<size_t>(std::min<uint64_t>(directorySize / 16 + 16, Cap));
 }
 
-TEntryFacts ReadEntryFacts(int directory, const char* name, TFileInfo& info) {
-  const unsigned mask = FileInfoStatxMask();
+TEntryFacts ReadEntryFacts(int directory, const char* name, TFileInfo& info, struct statx* ownOut) {
+  const unsigned mask = FileInfoStatxMask() | (ownOut ? STATX_INO : 0u);
   constexpr int flags = AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC;
-  struct statx own {};
+  struct statx scratch {};
+  struct statx& own = ownOut ? *ownOut : scratch;
   if (::statx(directory, name, flags, mask, &own) != 0)
     return errno == ENOENT ? TEntryFacts::Gone : TEntryFacts::Unreadable;
   if (S_ISLNK(own.stx_mode)) {
@@ -131,6 +133,106 @@ std::string_view TDirectoryNames::Name(size_t index) const {
 
 TEntryFacts TDirectoryNames::ReadFacts(size_t index, TFileInfo& info) const {
   return ReadEntryFacts(::dirfd(Dir), Pool.c_str() + Offsets[index], info);
+}
+
+namespace {
+
+bool SameEntry(const TLevelEntry& entry, const struct stat& facts) {
+  return facts.st_dev == entry.Device && facts.st_ino == entry.Inode;
+}
+
+} // namespace
+
+TDirectoryLevel::TDirectoryLevel(const std::string& path) {
+  std::string title = IsPartitionTitle(path) ? PartitionTitleToPath(path) : path;
+  while (title.size() > 1 && title.back() == PathDelimiter)
+    title.pop_back();
+  if (title == "/") {
+    Open(AT_FDCWD, title, nullptr);
+    return;
+  }
+  TParentDirectory parent(title);
+  if (parent.Error != 0) {
+    Error = parent.Error;
+    return;
+  }
+  OwnParent = std::move(parent.Handle);
+  Open(OwnParent.Get(), parent.Name, nullptr);
+}
+
+TDirectoryLevel::TDirectoryLevel(const TDirectoryLevel& parent, const TLevelEntry& entry) {
+  Open(parent.Fd(), entry.Name, &entry);
+}
+
+void TDirectoryLevel::Open(int parent, const std::string& name, const TLevelEntry* listed) {
+  ParentFd = parent;
+  Name = name;
+  // Never through a link: a name swapped for one fails here (ELOOP or ENOTDIR).
+  Handle = TFileHandle(
+      ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+  if (!Handle.Valid()) {
+    Error = errno;
+    return;
+  }
+  if (::fstat(Handle.Get(), &Own) != 0) {
+    Error = errno;
+    Handle.Reset();
+    return;
+  }
+  if (listed && !SameEntry(*listed, Own)) {
+    Error = ReplacedEntryCode;
+    Handle.Reset();
+  }
+}
+
+int TDirectoryLevel::Read() {
+  Entries.clear();
+  if (!Handle.Valid()) return Error != 0 ? Error : EBADF;
+  // A stream of its own, so the held descriptor keeps no reading position.
+  const int fd = ::openat(Handle.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno;
+  DIR* dir = ::fdopendir(fd);
+  if (!dir) {
+    const int code = errno;
+    ::close(fd);
+    return code;
+  }
+  Entries.reserve(ExpectedEntries(fd));
+  int result = 0;
+  TFileInfo info;
+  struct statx own {};
+  while (const dirent* entry = NextEntry(dir, result)) {
+    TLevelEntry& added = Entries.emplace_back();
+    added.Name = entry->d_name;
+    switch (ReadEntryFacts(fd, entry->d_name, info, &own)) {
+    case TEntryFacts::Read:
+      added.Attributes = info.Attributes;
+      added.Size = info.Size;
+      added.Device = makedev(own.stx_dev_major, own.stx_dev_minor);
+      added.Inode = own.stx_ino;
+      break;
+    case TEntryFacts::Unreadable:
+      break;
+    case TEntryFacts::Gone:
+      Entries.pop_back();
+      break;
+    }
+  }
+  ::closedir(dir);
+  std::sort(Entries.begin(), Entries.end(),
+            [](const TLevelEntry& a, const TLevelEntry& b) { return a.Name < b.Name; });
+  return result;
+}
+
+int TDirectoryLevel::Remove() const {
+  if (ParentFd < 0 && ParentFd != AT_FDCWD) return EBADF;
+  return ::unlinkat(ParentFd, Name.c_str(), AT_REMOVEDIR) == 0 ? 0 : errno;
+}
+
+bool TDirectoryLevel::StillHolds(const TLevelEntry& entry) const {
+  struct stat facts {};
+  return ::fstatat(Handle.Get(), entry.Name.c_str(), &facts, AT_SYMLINK_NOFOLLOW) == 0 &&
+         SameEntry(entry, facts);
 }
 
 } // namespace cv

@@ -3,13 +3,17 @@
 // facts from statx relative to the directory descriptor, so a listing costs
 // one open and one statx per entry, and names that are not UTF-8 survive.
 
+#include "filesystem/File.h"
+#include "filesystem/FileHandles.h"
 #include "filesystem/FileInfo.h"
 
 #include <atomic>
+#include <cerrno>
 #include <dirent.h>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 namespace cv {
@@ -39,8 +43,10 @@ enum class TEntryFacts {
 };
 
 // The facts of the entry `name` of the open directory `directory`, as
-// ReadDirectory reports them (a link shows its target's).
-TEntryFacts ReadEntryFacts(int directory, const char* name, TFileInfo& info);
+// ReadDirectory reports them (a link shows its target's). `own`, when
+// given, receives the entry's own statx (a link's, not its target's).
+TEntryFacts ReadEntryFacts(int directory, const char* name, TFileInfo& info,
+                           struct statx* own = nullptr);
 
 // A directory's names read in one pass, its descriptor kept open, so that
 // the entries' facts can be read afterwards, by several threads at once.
@@ -65,6 +71,64 @@ private:
   // Every name followed by its NUL, so that each is a C string for statx.
   std::string Pool;
   std::vector<size_t> Offsets;
+};
+
+// An entry of a held directory as it was listed.
+struct TLevelEntry {
+  std::string Name;
+  uint32_t Attributes = 0; // 0 when its facts could not be read
+  uint64_t Size = 0;
+  // Its own identity (a link's, not its target's).
+  dev_t Device = 0;
+  ino_t Inode = 0;
+  // A directory of its own, not a link to one.
+  bool IsDirectory() const {
+    return (Attributes & faDirectory) != 0 && (Attributes & faReparsePoint) == 0;
+  }
+};
+
+// The errno of a listed subdirectory that is no longer at its name: what
+// the walk would enter now is something else.
+constexpr int ReplacedEntryCode = ENOENT;
+
+// One directory of a tree walk, held by its descriptor: its entries are
+// acted on relative to it, and a subdirectory is entered only while it is
+// still the directory listed, so a name swapped meanwhile for a symbolic
+// link (or for another directory) is refused instead of followed. Titles
+// of any length work.
+class TDirectoryLevel {
+public:
+  // The directory `title` (trailing "/" ignored): its leading part is
+  // resolved as given, its last component must be a directory, not a link.
+  explicit TDirectoryLevel(const std::string& title);
+  // The subdirectory `entry` of `parent`.
+  TDirectoryLevel(const TDirectoryLevel& parent, const TLevelEntry& entry);
+  TDirectoryLevel(const TDirectoryLevel&) = delete;
+  TDirectoryLevel& operator=(const TDirectoryLevel&) = delete;
+
+  // 0, or the errno of the open (ReplacedEntryCode for a swapped entry).
+  int Error = 0;
+  // Filled by Read, sorted by name.
+  std::vector<TLevelEntry> Entries;
+
+  // Lists the entries; 0 or the errno of the read (entries read before it stay).
+  int Read();
+  int Fd() const { return Handle.Get(); }
+  // The directory's own facts, taken through its descriptor.
+  const struct stat& Facts() const { return Own; }
+  // Removes the emptied directory from its parent.
+  int Remove() const;
+  // The entry `name` is still `entry` as listed (not replaced since).
+  bool StillHolds(const TLevelEntry& entry) const;
+
+private:
+  void Open(int parent, const std::string& name, const TLevelEntry* listed);
+
+  TFileHandle OwnParent; // the parent of a top level
+  int ParentFd = -1;
+  std::string Name;
+  TFileHandle Handle;
+  struct stat Own {};
 };
 
 } // namespace cv

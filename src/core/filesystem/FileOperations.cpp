@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,66 +53,124 @@ int CopyAttributes(const struct stat& from, int to) {
   return 0;
 }
 
+bool SameDirectory(int a, int b) {
+  struct stat first {};
+  struct stat second {};
+  return ::fstat(a, &first) == 0 && ::fstat(b, &second) == 0 && SameInode(first, second);
+}
+
+// The directory holds an entry spelled exactly `name` (byte for byte, as
+// readdir gives it, whatever the file system folds); true when unreadable.
+bool ListsExactly(int directory, const std::string& name) {
+  const int fd = ::openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+  DIR* dir = fd < 0 ? nullptr : ::fdopendir(fd);
+  if (!dir) {
+    if (fd >= 0) ::close(fd);
+    return true;
+  }
+  bool found = false;
+  errno = 0;
+  while (const dirent* entry = ::readdir(dir))
+    if (name == entry->d_name) {
+      found = true;
+      break;
+    }
+  const bool failed = !found && errno != 0;
+  ::closedir(dir);
+  return found || failed;
+}
+
+} // namespace
+
+int RespellEntryAt(int directory, const std::string& from, const std::string& to) {
+  std::string temp;
+  if (const int code = MakeWithTemporaryName(temp, [&](const char* name) {
+        return ::renameat2(directory, from.c_str(), directory, name, RENAME_NOREPLACE) == 0 ? 0
+                                                                                            : errno;
+      }))
+    return code;
+  if (::renameat2(directory, temp.c_str(), directory, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  const int code = errno;
+  ::renameat2(directory, temp.c_str(), directory, from.c_str(), RENAME_NOREPLACE);
+  return code;
+}
+
+namespace {
+
 // Renames an entry; EINVAL when both names are one file (a hard link or
 // the same entry through a linked directory), where a rename would report
-// success and do nothing.
+// success and do nothing. Another spelling of one entry in its directory
+// (a file system that folds case) is renamed in two steps, since the
+// kernel takes that rename for one onto itself as well.
+int RenameEntryAt(int fromDirectory, const std::string& fromName, int toDirectory,
+                  const std::string& toName, bool overwrite) {
+  struct stat own {};
+  struct stat other {};
+  if (::fstatat(fromDirectory, fromName.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+  if (::fstatat(toDirectory, toName.c_str(), &other, AT_SYMLINK_NOFOLLOW) == 0 &&
+      SameInode(own, other)) {
+    // A second entry spelled exactly so is a hard link, not a spelling.
+    if (fromName != toName && SameDirectory(fromDirectory, toDirectory) &&
+        !ListsExactly(fromDirectory, toName))
+      return RespellEntryAt(fromDirectory, fromName, toName);
+    return SameFileCode;
+  }
+  const unsigned flags = overwrite ? 0 : RENAME_NOREPLACE;
+  if (::renameat2(fromDirectory, fromName.c_str(), toDirectory, toName.c_str(), flags) == 0)
+    return 0;
+  if (errno != EINVAL || overwrite || S_ISDIR(own.st_mode)) return errno;
+  // File systems without the no-replace rename: a link never replaces a name.
+  if (::linkat(fromDirectory, fromName.c_str(), toDirectory, toName.c_str(), 0) != 0) return errno;
+  return ::unlinkat(fromDirectory, fromName.c_str(), 0) == 0 ? 0 : errno;
+}
+
 int RenameEntry(const std::string& source, const std::string& destination, bool overwrite) {
   const TParentDirectory from(source), to(destination);
   if (from.Error != 0) return from.Error;
   if (to.Error != 0) return to.Error;
-  struct stat own {};
-  struct stat other {};
-  if (::fstatat(from.Handle.Get(), from.Name.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-  if (::fstatat(to.Handle.Get(), to.Name.c_str(), &other, AT_SYMLINK_NOFOLLOW) == 0 &&
-      SameInode(own, other))
-    return SameFileCode;
-  const unsigned flags = overwrite ? 0 : RENAME_NOREPLACE;
-  if (::renameat2(from.Handle.Get(), from.Name.c_str(), to.Handle.Get(), to.Name.c_str(), flags) ==
-      0)
-    return 0;
-  if (errno != EINVAL || overwrite || S_ISDIR(own.st_mode)) return errno;
-  // File systems without the no-replace rename: a link never replaces a name.
-  if (::linkat(from.Handle.Get(), from.Name.c_str(), to.Handle.Get(), to.Name.c_str(), 0) != 0)
-    return errno;
-  return ::unlinkat(from.Handle.Get(), from.Name.c_str(), 0) == 0 ? 0 : errno;
+  return RenameEntryAt(from.Handle.Get(), from.Name, to.Handle.Get(), to.Name, overwrite);
 }
 
 // Recreates a symbolic link beside the destination and renames it into place.
-int CopySymbolicLink(const std::string& source, const std::string& destination, bool overwrite) {
-  const TParentDirectory from(source), to(destination);
-  if (from.Error != 0) return from.Error;
-  if (to.Error != 0) return to.Error;
+int CopySymbolicLinkAt(int fromDirectory, const std::string& fromName, int toDirectory,
+                       const std::string& toName, bool overwrite) {
   std::string target(4096, '\0');
-  const ssize_t size =
-      ::readlinkat(from.Handle.Get(), from.Name.c_str(), target.data(), target.size());
+  const ssize_t size = ::readlinkat(fromDirectory, fromName.c_str(), target.data(), target.size());
   if (size < 0) return errno;
   target.resize(static_cast<size_t>(size));
   struct stat own {};
   struct stat other {};
   // The same entry reached through a linked directory: the copy would be itself.
-  if (::fstatat(from.Handle.Get(), from.Name.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
-      ::fstatat(to.Handle.Get(), to.Name.c_str(), &other, AT_SYMLINK_NOFOLLOW) == 0 &&
+  if (::fstatat(fromDirectory, fromName.c_str(), &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+      ::fstatat(toDirectory, toName.c_str(), &other, AT_SYMLINK_NOFOLLOW) == 0 &&
       SameInode(own, other))
     return SameFileCode;
   std::string temp;
   if (const int code = MakeWithTemporaryName(temp, [&](const char* name) {
-        return ::symlinkat(target.c_str(), to.Handle.Get(), name) == 0 ? 0 : errno;
+        return ::symlinkat(target.c_str(), toDirectory, name) == 0 ? 0 : errno;
       }))
     return code;
   const unsigned flags = overwrite ? 0 : RENAME_NOREPLACE;
-  int result = ::renameat2(to.Handle.Get(), temp.c_str(), to.Handle.Get(), to.Name.c_str(), flags);
+  int result = ::renameat2(toDirectory, temp.c_str(), toDirectory, toName.c_str(), flags);
   if (result != 0 && !overwrite && errno == EINVAL) {
     // File systems without the no-replace rename: a link never replaces a name.
-    result = ::linkat(to.Handle.Get(), temp.c_str(), to.Handle.Get(), to.Name.c_str(), 0);
-    if (result == 0) ::unlinkat(to.Handle.Get(), temp.c_str(), 0);
+    result = ::linkat(toDirectory, temp.c_str(), toDirectory, toName.c_str(), 0);
+    if (result == 0) ::unlinkat(toDirectory, temp.c_str(), 0);
   }
   if (result != 0) {
     const int code = errno;
-    ::unlinkat(to.Handle.Get(), temp.c_str(), 0);
+    ::unlinkat(toDirectory, temp.c_str(), 0);
     return code;
   }
-  SyncDirectory(to.Handle.Get());
+  SyncDirectory(toDirectory);
   return 0;
+}
+
+int CopySymbolicLink(int fromDirectory, const std::string& fromName, const std::string& destination,
+                     bool overwrite) {
+  const TParentDirectory to(destination);
+  if (to.Error != 0) return to.Error;
+  return CopySymbolicLinkAt(fromDirectory, fromName, to.Handle.Get(), to.Name, overwrite);
 }
 
 // The progress event as the copy loop hears it: bytes done of `total`.
@@ -121,94 +181,94 @@ std::function<bool(uint64_t)> ProgressOf(uint64_t total) {
   };
 }
 
-struct TTreeEntry {
-  std::string Name;
-  uint32_t Attributes = 0;
-};
-
-// The entries of a directory sorted by name; 0 or the errno of the listing.
-int ListTree(const std::string& directory, std::vector<TTreeEntry>& entries, bool* opened) {
-  entries.clear();
-  const int code = ReadDirectory(
-      directory,
-      [&](std::string_view name, const TFileInfo* info) {
-        entries.push_back({std::string(name), info ? info->Attributes : 0u});
-      },
-      opened);
-  std::sort(entries.begin(), entries.end(),
-            [](const TTreeEntry& a, const TTreeEntry& b) { return a.Name < b.Name; });
-  return code;
-}
-
 std::string Child(const std::string& directory, const std::string& name) {
   return IncludeDelimiter(directory) + name;
 }
 
+// The level of a walk: the top one by its title, the others as listed by their parent.
+void OpenLevel(std::optional<TDirectoryLevel>& level, const TDirectoryLevel* parent,
+               const TLevelEntry* entry, const std::string& title) {
+  if (parent)
+    level.emplace(*parent, *entry);
+  else
+    level.emplace(title);
+}
+
 // One level of the install copy or uninstall delete. Directory-level
 // failures are kept in `failure` (the first one) and the walk goes on.
-void ProcessTree(const std::string& source, const std::string& destination, bool copy,
+void ProcessTree(const TDirectoryLevel* parent, const TLevelEntry* listed,
+                 const std::string& source, const std::string& destination, bool copy,
                  TFunStatContext& failure) {
   auto keep = [&](std::string_view description, int code) {
     if (!failure.Failed())
       failure.SetRaiseContext(fsError, __FILE__, "CopyDeleteDirectory", __LINE__,
                               std::string(description), source, destination, Code(code));
   };
+  std::optional<TDirectoryLevel> level;
+  OpenLevel(level, parent, listed, source);
+  TFileHandle made;
   if (copy) {
-    struct stat st {};
-    const TTitleAt at(source);
-    const int code = at.Error != 0                                           ? at.Error
-                     : ::fstatat(at.Directory, at.Name.c_str(), &st, 0) != 0 ? errno
-                                                                             : 0;
     const TParentDirectory target(destination);
-    const int made = code != 0           ? code
+    // Private while it fills: a read-only source directory still takes its content.
+    const int code = level->Error != 0   ? level->Error
                      : target.Error != 0 ? target.Error
-                     : ::mkdirat(target.Handle.Get(), target.Name.c_str(), st.st_mode & 07777) != 0
-                         ? errno
-                         : 0;
-    if (LastErrorFailedExceptExists(made)) return keep("Failed to create directory.", made);
+                     : ::mkdirat(target.Handle.Get(), target.Name.c_str(), S_IRWXU) != 0 ? errno
+                                                                                         : 0;
+    if (LastErrorFailedExceptExists(code)) return keep("Failed to create directory.", code);
+    if (code == 0)
+      made = TFileHandle(::openat(target.Handle.Get(), target.Name.c_str(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  } else if (level->Error != 0) {
+    return keep("Failed to find first file.", level->Error);
   }
-  std::vector<TTreeEntry> entries;
-  bool opened = false;
-  if (const int code = ListTree(source, entries, &opened); code != 0) {
-    keep("Failed to find first file.", code);
-    if (!opened) return;
-  }
-  for (const TTreeEntry& entry : entries) {
+  if (const int code = level->Read(); code != 0) keep("Failed to find first file.", code);
+  for (const TLevelEntry& entry : level->Entries) {
     if (entry.Attributes & (faHidden | faSystem)) continue;
     const std::string from = Child(source, entry.Name);
     const std::string to = Child(destination, entry.Name);
     if (entry.Attributes & faReparsePoint) {
       if (copy)
-        CopySymbolicLink(from, to, true);
+        CopySymbolicLink(level->Fd(), entry.Name, to, true);
       else
-        UnlinkTitle(from, 0);
+        ::unlinkat(level->Fd(), entry.Name.c_str(), 0);
     } else if (entry.Attributes & faDirectory) {
-      ProcessTree(from, to, copy, failure);
+      ProcessTree(&*level, &entry, from, to, copy, failure);
     } else if (copy) {
-      MyCopyFile(from, to, true);
+      // Read through the held directory, never through a name swapped meanwhile.
+      MyCopyFile(DescriptorPath(level->Fd(), entry.Name), to, true);
     } else {
-      UnlinkTitle(from, 0);
+      ::unlinkat(level->Fd(), entry.Name.c_str(), 0);
     }
   }
-  if (!copy) UnlinkTitle(source, AT_REMOVEDIR);
+  if (made.Valid()) ::fchmod(made.Get(), level->Facts().st_mode & 07777);
+  if (!copy) level->Remove();
+}
+
+// Empties the held directory `title`; failures of its subdirectories are
+// passed over, a failed read of its own raises once the rest is done.
+void DeleteLevel(TGuard& guard, TDirectoryLevel& level, const std::string& title) {
+  const int code = level.Read();
+  for (const TLevelEntry& entry : level.Entries) {
+    if (entry.IsDirectory()) {
+      TGuard inner("DeleteDirectoryNoErrors");
+      inner.Run([&] {
+        const std::string child = Child(title, entry.Name);
+        TDirectoryLevel sub(level, entry);
+        if (sub.Error != 0) inner.Raise("Can not find directory.", child, {}, Code(sub.Error));
+        DeleteLevel(inner, sub, child);
+      });
+    } else {
+      ::unlinkat(level.Fd(), entry.Name.c_str(), 0);
+    }
+  }
+  level.Remove();
+  if (code != 0) guard.Raise("Failed to delete directory content.", title, {}, Code(code));
 }
 
 void DeleteTree(TGuard& guard, const std::string& directory) {
-  std::vector<TTreeEntry> entries;
-  bool opened = false;
-  const int code = ListTree(directory, entries, &opened);
-  if (code != 0 && !opened) guard.Raise("Can not find directory.", directory, {}, Code(code));
-  for (const TTreeEntry& entry : entries) {
-    const std::string title = Child(directory, entry.Name);
-    if ((entry.Attributes & faDirectory) && !(entry.Attributes & faReparsePoint)) {
-      TGuard inner("DeleteDirectoryNoErrors");
-      inner.Run([&] { DeleteTree(inner, title); });
-    } else {
-      UnlinkTitle(title, 0);
-    }
-  }
-  UnlinkTitle(directory, AT_REMOVEDIR);
-  if (code != 0) guard.Raise("Failed to delete directory content.", directory, {}, Code(code));
+  TDirectoryLevel level(directory);
+  if (level.Error != 0) guard.Raise("Can not find directory.", directory, {}, Code(level.Error));
+  DeleteLevel(guard, level, directory);
 }
 
 std::string HomeDirectory() {
@@ -266,37 +326,68 @@ bool MyCopyFile(const std::string& source, const std::string& destination, bool 
   // A link is copied as the link it is, wherever (or whether) it points.
   TGuard guard("MyCopyFile");
   return guard.Run(false, [&] {
-    if (const int code = CopySymbolicLink(source, destination, overwrite))
+    const TParentDirectory from(source);
+    if (const int code = from.Error != 0
+                             ? from.Error
+                             : CopySymbolicLink(from.Handle.Get(), from.Name, destination, overwrite))
       guard.Raise("Failed to copy file.", source, destination, Code(code));
     return true;
   });
 }
 
+namespace {
+
+// The move behind MyMoveFile and MyMoveFileAt: `name` of `directory` to
+// `destination`; the titles name both in messages.
+bool MoveEntry(TGuard& guard, int directory, const std::string& name, const std::string& source,
+               const std::string& destination, bool overwrite, bool dropStreams) {
+  auto fail = [&](int code) {
+    guard.Raise("Failed to move file.", source, destination, Code(code));
+  };
+  const TParentDirectory to(destination);
+  if (to.Error != 0) fail(to.Error);
+  const int renamed = RenameEntryAt(directory, name, to.Handle.Get(), to.Name, overwrite);
+  if (renamed == 0) return true;
+  if (renamed != EXDEV) fail(renamed);
+  struct statx own {};
+  if (::statx(directory, name.c_str(), AT_SYMLINK_NOFOLLOW, STATX_TYPE, &own) != 0) fail(errno);
+  if (S_ISLNK(own.stx_mode)) {
+    if (const int code = CopySymbolicLinkAt(directory, name, to.Handle.Get(), to.Name, overwrite))
+      fail(code);
+  } else if (S_ISREG(own.stx_mode)) {
+    // The copy is flushed and in place before the source goes; both ends
+    // are reached through the directories held here.
+    if (!CopyFileThroughTemporary(DescriptorPath(directory, name),
+                                  DescriptorPath(to.Handle.Get(), to.Name), overwrite, true,
+                                  dropStreams)) {
+      if (FunStatContext.Failed()) fail(static_cast<int>(FunStatContext.SystemErrorCode));
+      return false; // cancelled
+    }
+  } else {
+    fail(EXDEV); // directories and special files move through the tree walker
+  }
+  if (::unlinkat(directory, name.c_str(), 0) != 0) fail(errno);
+  return true;
+}
+
+} // namespace
+
 bool MyMoveFile(const std::string& source, const std::string& destination, bool overwrite,
                 bool dropStreams) {
   TGuard guard("MyMoveFile");
   return guard.Run(false, [&] {
-    auto fail = [&](int code) {
-      guard.Raise("Failed to move file.", source, destination, Code(code));
-    };
-    const int renamed = RenameEntry(source, destination, overwrite);
-    if (renamed == 0) return true;
-    if (renamed != EXDEV) fail(renamed);
-    struct statx own {};
-    if (const int code = StatxTitle(source, false, STATX_TYPE, &own)) fail(code);
-    if (S_ISLNK(own.stx_mode)) {
-      if (const int code = CopySymbolicLink(source, destination, overwrite)) fail(code);
-    } else if (S_ISREG(own.stx_mode)) {
-      // The copy is flushed and in place before the source goes.
-      if (!CopyFileThroughTemporary(source, destination, overwrite, true, dropStreams)) {
-        if (FunStatContext.Failed()) fail(static_cast<int>(FunStatContext.SystemErrorCode));
-        return false; // cancelled
-      }
-    } else {
-      fail(EXDEV); // directories and special files move through the tree walker
-    }
-    if (const int code = UnlinkTitle(source, 0)) fail(code);
-    return true;
+    const TParentDirectory from(source);
+    if (from.Error != 0) guard.Raise("Failed to move file.", source, destination, Code(from.Error));
+    return MoveEntry(guard, from.Handle.Get(), from.Name, source, destination, overwrite,
+                     dropStreams);
+  });
+}
+
+bool MyMoveFileAt(int directory, const std::string& name, const std::string& source,
+                  const std::string& destination, bool overwrite, bool dropStreams) {
+  TGuard guard("MyMoveFile");
+  return guard.Run(false, [&] {
+    return MoveEntry(guard, directory, name, source, destination, overwrite, dropStreams);
   });
 }
 
@@ -314,6 +405,15 @@ bool MyDeleteFile(const std::string& title) {
   return guard.Run(false, [&] {
     if (const int code = UnlinkTitle(title, 0))
       guard.Raise("Failed to delete file.", title, {}, Code(code));
+    return true;
+  });
+}
+
+bool MyDeleteFileAt(int directory, const std::string& name, const std::string& title) {
+  TGuard guard("MyDeleteFile");
+  return guard.Run(false, [&] {
+    if (::unlinkat(directory, name.c_str(), 0) != 0)
+      guard.Raise("Failed to delete file.", title, {}, Code(errno));
     return true;
   });
 }
@@ -361,7 +461,7 @@ void CopyDeleteDirectory(const std::string& source, const std::string& destinati
     if (!copy && IsProtectedTree(source))
       guard.Raise("Failed to process directory.", source, {}, Code(EPERM));
     TFunStatContext failure;
-    ProcessTree(source, destination, copy, failure);
+    ProcessTree(nullptr, nullptr, source, destination, copy, failure);
     if (failure.Failed())
       guard.Raise(failure.Description, failure.Parameter1, failure.Parameter2,
                   failure.SystemErrorCode);

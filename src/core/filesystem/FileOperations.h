@@ -25,10 +25,24 @@ bool MyCopyFile(const std::string& source, const std::string& destination, bool 
 // flushes it and only then removes the source; `dropStreams` as for the copy.
 bool MyMoveFile(const std::string& source, const std::string& destination, bool overwrite,
                 bool dropStreams = false);
+// MyMoveFile of the entry `name` of the open directory `directory`, so
+// that the entry moved is the one in that directory whatever its title
+// leads to meanwhile; `source` names it in messages.
+bool MyMoveFileAt(int directory, const std::string& name, const std::string& source,
+                  const std::string& destination, bool overwrite, bool dropStreams = false);
 // Renames within one file system.
 bool MyRenameFile(const std::string& oldTitle, const std::string& newTitle, bool overwrite);
 // Removes the entry (a symbolic link itself, never its target).
 bool MyDeleteFile(const std::string& title);
+// MyDeleteFile of the entry `name` of the open directory `directory`;
+// `title` names it in messages.
+bool MyDeleteFileAt(int directory, const std::string& name, const std::string& title);
+// Gives the entry `from` of `directory` the name `to` through a fresh
+// temporary name: on a file system that folds case, the one way to change
+// only the case of a name, which a direct rename takes for a rename onto
+// itself. Nothing is replaced: an existing `to` fails with EEXIST and the
+// entry keeps its old name. Returns 0 or the errno.
+int RespellEntryAt(int directory, const std::string& from, const std::string& to);
 // Copies a tree (copy true) or empties and removes it (copy false); hidden
 // and special files are left out, symbolic links are copied as links and
 // never followed. Single-file failures are not reported.

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -545,6 +546,119 @@ TEST_F(FileEngineTest, ErrorsAreCountedWithContinueNoMoreErrorsAndStop) {
     EXPECT_EQ(failure, "") << c.Continue << c.NoMoreErrors;
   }
   EXPECT_EQ(Tree(locked), (std::vector<std::string>{"1", "2", "3"}));
+}
+
+// The files below a directory whose content is `content`, as relative paths.
+std::vector<std::string> FilesHolding(const std::string& root, const std::string& content) {
+  std::vector<std::string> found;
+  for (const std::string& entry : Tree(root))
+    if (entry.back() != '/' && !fs::is_symlink(root + "/" + entry) &&
+        test::ReadBytes(root + "/" + entry) == content)
+      found.push_back(entry);
+  return found;
+}
+
+TEST_F(FileEngineTest, ADirectorySwappedForALinkMidWalkIsNeverFollowed) {
+  // tree/sub holds x.txt and y.txt, and so does precious/: a walk that
+  // follows the swapped name acts on precious/ instead.
+  const std::string tree = Dir.Path + "/tree", sub = tree + "/sub";
+  const std::string precious = Dir.Path + "/precious";
+  struct TCase {
+    const char* Operation;
+    bool InsideSub; // swapped once the walk holds sub, else just before it enters
+    bool Refused;   // the walk reports the swap (a copy from the held sub has nothing to report)
+  };
+  const TCase cases[] = {
+      {"Delete", false, true}, {"Delete", true, true},   {"Move", false, true},
+      {"Move", true, true},    {"Recycle", false, true}, {"Recycle", true, true},
+      {"Copy", false, true},   {"Copy", true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Operation) + (c.InsideSub ? " inside" : " before"));
+    for (const std::string& path : {tree, precious, Destination, Dir.Path + "/away"})
+      fs::remove_all(path);
+    ASSERT_EQ(::mkdir(Destination.c_str(), 0755), 0);
+    fs::create_directories(sub);
+    fs::create_directories(precious);
+    for (const char* name : {"/x.txt", "/y.txt"}) {
+      ASSERT_TRUE(test::WriteBytes(sub + name, "ordinary"));
+      ASSERT_TRUE(test::WriteBytes(precious + name, "precious"));
+    }
+    const std::string at = c.InsideSub ? sub + "/x.txt" : sub;
+    bool swapped = false;
+    Host.OnPump = [&] {
+      if (swapped || Host.Last.Total == "Calculating total space..." || Host.Last.Source != at)
+        return;
+      swapped = ::rename(sub.c_str(), (Dir.Path + "/away").c_str()) == 0 &&
+                ::symlink(precious.c_str(), sub.c_str()) == 0;
+    };
+    TFileEngineSettings settings;
+    settings.Include = "*.txt"; // a filter makes move and recycle walk the tree
+    settings.NoErrors = true;
+    Run(c.Operation, {tree}, settings);
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(FilesHolding(precious, "precious"), (std::vector<std::string>{"x.txt", "y.txt"}));
+    EXPECT_EQ(FilesHolding(Destination, "precious"), std::vector<std::string>{});
+    EXPECT_EQ(Engine.Counters().Errors > 0, c.Refused);
+  }
+  Host.OnPump = {};
+}
+
+TEST_F(FileEngineTest, ACopiedDirectoryKeepsItsModeAndTimes) {
+  const mode_t mask = ::umask(022);
+  const timespec old = {1000000000, 123456789};
+  // In the future, so reading the directory leaves it alone under relatime.
+  const timespec accessed = {static_cast<time_t>(::time(nullptr)) + 30 * 86400, 5};
+  for (const mode_t mode : {0750, 0775, 0500}) {
+    SCOPED_TRACE(mode);
+    fs::remove_all(Destination);
+    ASSERT_EQ(::mkdir(Destination.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod((Source + "/sub").c_str(), mode), 0);
+    const timespec times[2] = {accessed, old};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (Source + "/sub").c_str(), times, 0), 0);
+    EXPECT_TRUE(Run("Copy", {Source + "/sub"}));
+    EXPECT_EQ(test::ReadBytes(Destination + "/sub/c.txt"), "charlie");
+    struct stat copied {};
+    ASSERT_EQ(::stat((Destination + "/sub").c_str(), &copied), 0);
+    EXPECT_EQ(copied.st_mode & 07777, mode);
+    EXPECT_EQ(copied.st_mtim.tv_sec, old.tv_sec);
+    EXPECT_EQ(copied.st_mtim.tv_nsec, old.tv_nsec);
+    EXPECT_EQ(copied.st_atim.tv_sec, accessed.tv_sec);
+  }
+  ::chmod((Source + "/sub").c_str(), 0755);
+  ::umask(mask);
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(FileEngineTest, TreesDeeperThanPathMaxAreCopiedMovedAndDeleted) {
+  const auto components = test::TDeepDirectory::ComponentsToLength(Source.size(), PATH_MAX + 600);
+  const test::TDeepDirectory deep(Source, components);
+  ASSERT_TRUE(deep.Built());
+  ASSERT_TRUE(deep.MakeFile("deep.txt"));
+  std::string below; // the deep part, from the top directory down
+  for (const std::string& component : components)
+    below += "/" + component;
+  const std::string top = components.front();
+  ASSERT_GT((Destination + below).size(), static_cast<size_t>(PATH_MAX));
+
+  EXPECT_TRUE(Run("Copy", {Source + "/" + top}));
+  EXPECT_EQ(test::ReadBytes(Destination + below + "/deep.txt"), "");
+  EXPECT_EQ(test::ReadBytes(Source + below + "/deep.txt"), "");
+
+  // A filter makes the move walk the tree instead of renaming its top.
+  const std::string moved = Dir.Path + "/moved";
+  ASSERT_EQ(::mkdir(moved.c_str(), 0755), 0);
+  TFileEngineSettings settings;
+  settings.Operation = "Move";
+  settings.Include = "*.txt";
+  EXPECT_TRUE(Engine.Run(settings, {Destination + "/" + top}, moved));
+  EXPECT_EQ(test::ReadBytes(moved + below + "/deep.txt"), "");
+  EXPECT_EQ(Tree(Destination), std::vector<std::string>{});
+
+  EXPECT_TRUE(Run("Delete", {moved + "/" + top}));
+  EXPECT_EQ(Tree(moved), std::vector<std::string>{});
+  EXPECT_TRUE(Ui.Errors.empty());
+  EXPECT_EQ(Engine.Counters().Errors, 0u);
 }
 
 } // namespace

@@ -178,6 +178,44 @@ TEST_F(FileOperationsTest, TreeCopySkipsHiddenFilesAndCopiesLinksAsLinks) {
   EXPECT_EQ(ui.Boxes[0].Text, "Failed to process directory.");
 }
 
+TEST_F(FileOperationsTest, TreeCopyNeverFollowsASubdirectorySwappedForALink) {
+  ::mkdir(At("outside").c_str(), 0755);
+  WriteBytes(At("outside/file"), "precious");
+  ::mkdir(At("src").c_str(), 0755);
+  ::mkdir(At("src/sub").c_str(), 0755);
+  WriteBytes(At("src/a"), "first"); // copied before sub: its progress swaps sub
+  WriteBytes(At("src/sub/file"), "ordinary");
+  bool swapped = false;
+  FileUnitLoader.OnProgress = [&](double) {
+    if (!swapped)
+      swapped = ::rename(At("src/sub").c_str(), At("away").c_str()) == 0 &&
+                ::symlink(At("outside").c_str(), At("src/sub").c_str()) == 0;
+    return true;
+  };
+  test::TRecordingUserInterface ui;
+  CopyDeleteDirectory(At("src"), At("dst"), true);
+  EXPECT_TRUE(swapped);
+  EXPECT_EQ(ReadBytes(At("dst/a")), "first");
+  EXPECT_NE(ReadBytes(At("dst/sub/file")), "precious");
+  EXPECT_EQ(ui.Boxes.size(), 1u); // the refused subdirectory is the failure shown
+}
+
+TEST_F(FileOperationsTest, RenameOntoASecondNameOfTheSameFileIsRefused) {
+  // Hard links: one inode behind two entries, so the rename meets the
+  // branch for one file under two names; a rename would change nothing.
+  ::mkdir(At("other").c_str(), 0755);
+  WriteBytes(At("a.txt"), "alpha");
+  ASSERT_EQ(::link(At("a.txt").c_str(), At("A.TXT").c_str()), 0);
+  ASSERT_EQ(::link(At("a.txt").c_str(), At("other/a.txt").c_str()), 0);
+  for (const std::string& second : {At("A.TXT"), At("other/a.txt")}) {
+    SCOPED_TRACE(second);
+    EXPECT_FALSE(MyRenameFile(At("a.txt"), second, true));
+    ExpectFailure("Failed to rename.", EINVAL);
+  }
+  EXPECT_EQ(Entries(Dir.Path), (std::vector<std::string>{"A.TXT", "a.txt", "other"}));
+  EXPECT_EQ(GetHardLinkCount(At("a.txt")), 3u);
+}
+
 TEST_F(FileOperationsTest, WholeTreeDeleteRefusesRootAndHome) {
   const std::string home = std::getenv("HOME");
   WriteBytes(home + "/kept", "k");

@@ -771,6 +771,11 @@ void TColumn::ShowInfo() {
     }
     // The facts come from a worker: a partition that does not answer within
     // two seconds shows "?" and its facts are filled in when they come.
+    if (FactsHeld && KnownFacts && KnownFactsTitle == ActiveTitle) {
+      const TActiveFacts known = *KnownFacts;
+      FillFactFields(&known);
+      return;
+    }
     const std::string partition = GetPartitionOfTitle(ActiveTitle);
     if (IsSlowPartition(partition)) {
       FillFactFields(nullptr);
@@ -804,6 +809,10 @@ void TColumn::ShowInfo() {
 }
 
 void TColumn::FillFactFields(const TActiveFacts* facts) {
+  if (facts) {
+    KnownFacts = *facts;
+    KnownFactsTitle = ActiveTitle;
+  }
   if (facts && !facts->PartitionThere) return;
   const std::string unknown = "?";
   SetField(Info.PartSz, ActiveColumnPart + "Partition size (free, total): ",

@@ -240,6 +240,10 @@ public:
   TColumnInfo Info;
   // Facts slower than this show as "?" until they come.
   int FactsTimeoutMs = 2000;
+  // While set, the facts last read for the same active file are shown again
+  // instead of being asked anew: a refresh the directory monitor caused
+  // must not wait on the file system at every change.
+  bool FactsHeld = false;
   // Facts came after their time: `filled` when `Info` now holds them, else
   // they were of a file no longer active and the owner should ask again.
   std::function<void(bool filled)> OnInfoLate;
@@ -266,6 +270,9 @@ private:
                                       const TColumnServices& services);
   // The partition and file fields; "?" for facts that are not known (null).
   void FillFactFields(const TActiveFacts* facts);
+  // The facts last shown and the title they are of.
+  std::optional<TActiveFacts> KnownFacts;
+  std::string KnownFactsTitle;
   // Expires with the column, for work that ends after it.
   std::shared_ptr<int> Alive = std::make_shared<int>(0);
   // LoadWithFiles; `watch` arms the monitor on the directory first.

@@ -78,6 +78,9 @@ bool AskMonitor(TColumn& column, bool polled) {
 bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool activeListFocused,
                      TDirMonitorCheckState& state, TBusyCounter& busy) {
   if (!force && !(activeListFocused && (!busy.Busy() || state.Activated))) return false;
+  // Inside a wait the columns are in the middle of their work: a reload
+  // there would start waits nested in it.
+  if (!force && TWait::Current()) return false;
   if (force && busy.Busy()) {
     // A command that changed files asked while other work runs: check when it ends.
     busy.WhenIdle([columns, &state, &busy] { CheckDirMonitor(columns, true, true, state, busy); });

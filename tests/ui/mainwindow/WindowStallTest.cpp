@@ -2,17 +2,23 @@
 // a hanging FUSE file system is mounted, and the longest stall of the
 // window's event loop is measured while it is asked about and left.
 
+#include "mainwindow/MainDialog.h"
+
 #include "HangingMount.h"
 #include "StallMeter.h"
 #include "TestSupport.h"
+#include "columns/Column.h"
 #include "fileops/PropertiesForm.h"
 #include "foundation/OffThread.h"
+#include "options/ProgramOptions.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 
 namespace cv {
@@ -20,10 +26,43 @@ namespace {
 
 using test::TStallMeter;
 
+// How long the window spends inside waits, where it refuses input.
+class TWaitMeter {
+public:
+  TWaitMeter() {
+    QObject::connect(&Tick, &QTimer::timeout, [this] {
+      if (TWait::Current()) Waited += 5;
+    });
+    Tick.start(5);
+  }
+  int Waited = 0;
+
+private:
+  QTimer Tick;
+};
+
 class WindowStallTest : public ::testing::Test {
 protected:
-  void SetUp() override { FunStatContext.Reset(fsPerfect); }
+  void SetUp() override {
+    FunStatContext.Reset(fsPerfect);
+    Saved = ProgramOptions;
+  }
+  void TearDown() override { ProgramOptions = Saved; }
+  // The window up and active, its timer running.
+  void Open(TMainForm& form) {
+    form.Setup();
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.ApplicationEventsActivate();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    // A board an earlier test saved may name directories gone since.
+    Ui.Errors.clear();
+  }
+  static void Touch(const std::string& title) { std::ofstream(title) << "x"; }
+
   test::TRecordingUserInterface Ui;
+  TProgramOptions Saved;
 };
 
 // The facts (the partition's sizes among them) are read on a worker, and
@@ -43,6 +82,46 @@ TEST_F(WindowStallTest, PropertiesOfADirectoryOnAMountThatHangs) {
   }
   EXPECT_LT(meter.Longest(), 100);
   EXPECT_TRUE(Ui.Errors.empty());
+}
+
+// The monitor's tick waits while the information bars wait for their facts
+// (which raise no busy counter), and the reload it causes later shows the
+// facts the bars have instead of asking them again.
+TEST_F(WindowStallTest, TheMonitorNeitherTicksInsideAWaitNorAsksTheFactsAgain) {
+  test::THangingMount mount(1500);
+  if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
+  test::TTempDir dir;
+  ProgramOptions.ReloadChangedDirectories = true;
+  TMainForm form;
+  Open(form);
+  TColumn& active = form.Column(0);
+  TColumn& other = form.Column(1);
+  other.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, dir.Path + "/");
+  // The mount's parent with the mount focused: its sizes take the delay.
+  active.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, mount.MountPoint());
+  active.FactsTimeoutMs = 5000;
+  form.FocusColumn(0);
+  ASSERT_EQ(active.ActiveTitle, mount.MountPoint());
+  ASSERT_EQ(other.Count(), 0);
+
+  QTimer::singleShot(100, [&] { Touch(dir.Path + "/new.txt"); });
+  QElapsedTimer clock;
+  clock.start();
+  form.UpdateActiveFile();
+  EXPECT_LT(clock.elapsed(), 2500) << "no second wait nested in the first";
+  EXPECT_EQ(other.Count(), 0) << "nothing was reloaded inside the wait";
+  QTRY_COMPARE_WITH_TIMEOUT(other.Count(), 1, 5000);
+
+  // A change the monitor reloads: the active file's facts stay as they are.
+  TWaitMeter meter;
+  Touch(dir.Path + "/newer.txt");
+  QTRY_COMPARE_WITH_TIMEOUT(other.Count(), 2, 5000);
+  QTest::qWait(300);
+  EXPECT_LT(meter.Waited, 300);
+  EXPECT_EQ(active.Info.PartSz.Caption.rfind("PartSz ", 0), 0u);
+  EXPECT_NE(active.Info.PartSz.Caption, "PartSz ?");
+  EXPECT_TRUE(Ui.Errors.empty());
+
 }
 
 } // namespace

@@ -110,6 +110,42 @@ TEST(OffThreadTest, ATimedOutResultArrivesLateOnTheCallersThread) {
   EXPECT_EQ(lateThread, std::this_thread::get_id());
 }
 
+// A late result that comes while another wait runs is held until no wait
+// runs: inside one it would start work in the middle of that wait's caller.
+TEST(OffThreadTest, ALateResultWaitsUntilNoWaitRuns) {
+  TWaitOptions options;
+  options.TimeoutMs = 20;
+  int result = 0;
+  bool late = false;
+  bool lateInsideAWait = false;
+  ASSERT_EQ(WaitOffThread<int>(
+                [](const std::atomic<bool>&) {
+                  std::this_thread::sleep_for(100ms);
+                  return 1;
+                },
+                result, options,
+                [&](int&&) {
+                  late = true;
+                  lateInsideAWait = TWait::Current() != nullptr;
+                }),
+            TWaitEnd::TimedOut);
+  // The first work ends while this one is waited for.
+  EXPECT_EQ(WaitOffThread<int>(
+                [](const std::atomic<bool>&) {
+                  std::this_thread::sleep_for(400ms);
+                  return 2;
+                },
+                result),
+            TWaitEnd::Done);
+  EXPECT_FALSE(late) << "not inside the wait, nor right after it in its caller";
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 2000 && !late)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_TRUE(late);
+  EXPECT_FALSE(lateInsideAWait);
+}
+
 TEST(OffThreadTest, AWorkersFailureStaysOnItsThreadUntilHandedOver) {
   FunStatContext.Reset(fsPerfect);
   TFunStatContext seen;

@@ -10,6 +10,7 @@
 #include "columns/Column.h"
 #include "fileops/PropertiesForm.h"
 #include "foundation/OffThread.h"
+#include "mainwindow/WaitInput.h"
 #include "options/ProgramOptions.h"
 
 #include <QElapsedTimer>
@@ -18,7 +19,9 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <string>
 
 namespace cv {
@@ -122,6 +125,39 @@ TEST_F(WindowStallTest, TheMonitorNeitherTicksInsideAWaitNorAsksTheFactsAgain) {
   EXPECT_NE(active.Info.PartSz.Caption, "PartSz ?");
   EXPECT_TRUE(Ui.Errors.empty());
 
+}
+
+// Work that stops when cancelled, or after three seconds.
+void UntilCancelled(const std::atomic<bool>& cancel) {
+  for (int i = 0; i < 300 && !cancel; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// Esc cancels the wait whose notice says "Loading...", not a hidden wait
+// that runs inside it, and that one with it.
+TEST_F(WindowStallTest, EscCancelsTheWaitThatShowsTheNotice) {
+  TWaitInput input;
+  QWidget widget;
+  widget.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+  TWaitOptions shown;
+  shown.NoticeAfterMs = 50;
+  bool noticed = false;
+  shown.Notice = [&](bool on) { noticed = noticed || on; };
+  TWaitEnd inner = TWaitEnd::Done;
+  QTimer::singleShot(150, [&] {
+    TWaitOptions hidden;
+    hidden.NoticeAfterMs = -1;
+    inner = WaitForWork(UntilCancelled, hidden);
+  });
+  QTimer::singleShot(300, [&] { QTest::keyClick(&widget, Qt::Key_Escape); });
+  QElapsedTimer clock;
+  clock.start();
+  const TWaitEnd outer = WaitForWork(UntilCancelled, shown);
+  EXPECT_TRUE(noticed);
+  EXPECT_EQ(outer, TWaitEnd::Cancelled);
+  EXPECT_EQ(inner, TWaitEnd::Cancelled);
+  EXPECT_LT(clock.elapsed(), 1500);
 }
 
 } // namespace

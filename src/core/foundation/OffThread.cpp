@@ -176,8 +176,13 @@ TWaitEnd WaitForWork(std::function<void(const std::atomic<bool>& cancel)> work,
   if (options.NoticeAfterMs >= 0) notice.start(options.NoticeAfterMs);
   if (options.TimeoutMs >= 0) timeout.start(options.TimeoutMs);
   if (WaitHost) WaitHost->WaitBegins(wait);
-  while (!job->Done.load() && wait.End == TWaitEnd::Done)
+  while (!job->Done.load() && wait.End == TWaitEnd::Done) {
     loop.exec();
+    // Only the worker's end or the wait's own end quit this loop; anything
+    // else is the application quitting, which ends every loop at once from
+    // now on: waiting on would spin.
+    if (!job->Done.load() && wait.End == TWaitEnd::Done) wait.Cancel();
+  }
   job->Loop = nullptr;
   // Work that ended as the time ran out is as good as work in time.
   if (wait.End == TWaitEnd::TimedOut && job->Done.load()) wait.End = TWaitEnd::Done;

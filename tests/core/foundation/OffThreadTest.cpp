@@ -146,6 +146,24 @@ TEST(OffThreadTest, ALateResultWaitsUntilNoWaitRuns) {
   EXPECT_FALSE(lateInsideAWait);
 }
 
+// The application quitting during a wait ends every event loop at once,
+// over and over: the wait takes it as a cancel instead of spinning.
+TEST(OffThreadTest, AQuitDuringAWaitCancelsIt) {
+  QTimer::singleShot(50, [] { QCoreApplication::exit(0); });
+  QElapsedTimer clock;
+  clock.start();
+  const TWaitEnd end = WaitForWork([](const std::atomic<bool>& cancel) {
+    for (int i = 0; i < 300 && !cancel; ++i)
+      std::this_thread::sleep_for(10ms);
+  });
+  const qint64 took = clock.elapsed();
+  // The quit stays in force until an application loop ran and ended.
+  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
+  EXPECT_EQ(end, TWaitEnd::Cancelled);
+  EXPECT_LT(took, 1000);
+}
+
 TEST(OffThreadTest, AWorkersFailureStaysOnItsThreadUntilHandedOver) {
   FunStatContext.Reset(fsPerfect);
   TFunStatContext seen;

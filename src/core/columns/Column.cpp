@@ -337,11 +337,11 @@ bool TColumn::ListWithFiles(const std::string& title, const std::string& sortMod
     TRead read;
     const std::string watched = watch ? path : std::string();
     const TWaitEnd end = WaitOffThread<TRead>(
-        [path, watched, sortMode, groups = Groups(),
-         lister = Services.ListDirectory](const std::atomic<bool>& cancel) {
+        [path, watched, sortMode, groups = Groups(), lister = Services.ListDirectory,
+         types = TFileTypeLists::Current()](const std::atomic<bool>& cancel) {
           TRead result;
           if (!watched.empty()) result.Monitor.Ini(watched);
-          result.Listing = ListDirectoryItems(path, sortMode, groups, lister, &cancel);
+          result.Listing = ListDirectoryItems(path, sortMode, groups, lister, &cancel, {}, types);
           return result;
         },
         read, LoadWait());

@@ -165,5 +165,22 @@ TEST_F(DirectoryListingTest, CancelStopsTheThreads) {
   EXPECT_EQ(listing.Counts.Generic, 0);
 }
 
+// The lists that type the entries are the caller's copy: the window may
+// change its lists while a share thread still types what it read.
+TEST_F(DirectoryListingTest, ListsChangedDuringAListingDoNotReachIt) {
+  MakeFile("a.bin", 1, 1700000000);
+  MakeFile("b.txt", 1, 1700000000);
+  TListingThreads threads = ThreeThreads();
+  threads.AfterNames = [] {
+    ProgramFileExtensions.SetText(".bin");
+    DocumentFileExtensions.SetText(".bin");
+  };
+  const TDirectoryListing listing =
+      ListDirectoryItems(Dir.Path + "/", "Name", {}, {}, nullptr, threads);
+  ASSERT_EQ(listing.Items.size(), 2u);
+  EXPECT_EQ(listing.Items[0].Type, fltDocument) << listing.Items[0].Title;
+  EXPECT_EQ(listing.Items[1].Type, fltGeneric) << listing.Items[1].Title;
+}
+
 } // namespace
 } // namespace cv

@@ -67,9 +67,10 @@ struct TActiveFacts {
   std::string Description;
 };
 
-// Partitions (titles) whose facts did not come in time and whose worker
-// still waits on them: they are not asked again until it ends. Window
-// thread only.
+// Partitions (titles) whose facts did not come in time, or whose listing
+// was cancelled, and whose worker still waits on them: they are not asked
+// again until it ends. Marks are counted, one per worker. Window thread
+// only.
 bool IsSlowPartition(const std::string& partition);
 void MarkSlowPartition(const std::string& partition, bool slow);
 
@@ -277,6 +278,10 @@ private:
   std::shared_ptr<int> Alive = std::make_shared<int>(0);
   // LoadWithFiles; `watch` arms the monitor on the directory first.
   bool ListWithFiles(const std::string& title, const std::string& sortMode, bool watch);
+  // A listing's worker tells the window's thread that it ended.
+  struct TListingEnd;
+  static void TellListingEnded(const std::shared_ptr<TListingEnd>& ended,
+                               const std::string& partition);
   // How a listing waits: the list shows that it is loading.
   TWaitOptions LoadWait();
   // The user cancelled the last listing; the column keeps what it had.

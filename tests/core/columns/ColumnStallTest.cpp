@@ -16,9 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <functional>
 #include <string>
 #include <thread>
@@ -106,6 +110,37 @@ TEST_F(ColumnStallTest, ALinkIntoAMountThatDoesNotAnswerHoldsNothing) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
     EXPECT_LT(LongestStall(c.Step), 100);
   }
+}
+
+// Threads of this process.
+int ThreadCount() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                        std::filesystem::directory_iterator()));
+}
+
+// A listing cancelled on a dead mount leaves its thread in the file system
+// (nothing calls a FUSE request back); the listings after it there wait for
+// that thread instead of leaving one more behind each, and the partition
+// counts as slow until it ends.
+TEST_F(ColumnStallTest, CancelledListingsOnADeadMountLeaveOneThreadBehind) {
+  test::THangingMount mount(10000);
+  if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
+  const std::string partition = PathToPartitionTitle(mount.MountPoint());
+  const int before = ThreadCount();
+  for (const char* place : {"/", "/sub/", "/"}) {
+    Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt,
+                         mount.MountPoint() + place);
+    EXPECT_NE(Column.ShownPath(), mount.MountPoint() + place) << "cancelled";
+    EXPECT_TRUE(IsSlowPartition(partition));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_LE(ThreadCount() - before, 1);
+  mount.Unmount();
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 3000 && IsSlowPartition(partition))
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_FALSE(IsSlowPartition(partition)) << "once the thread let go";
 }
 
 // Links on local disks still lead where they point, relative ones and

@@ -64,6 +64,7 @@ TEST(OffThreadTest, CancelEndsTheWaitAtOnceAndDropsTheResult) {
     TWait::Current()->Cancel();
   });
   int result = 7;
+  bool late = false;
   QElapsedTimer clock;
   clock.start();
   // The work ignores the flag for a while, as a read stuck in the kernel would.
@@ -73,15 +74,21 @@ TEST(OffThreadTest, CancelEndsTheWaitAtOnceAndDropsTheResult) {
         *sawCancel = cancel.load();
         return 99;
       },
-      result);
+      result, {}, [&late](int&&) { late = true; });
   EXPECT_EQ(end, TWaitEnd::Cancelled);
   EXPECT_LT(clock.elapsed(), 200);
   EXPECT_EQ(result, 7);
   EXPECT_EQ(TWait::Current(), nullptr);
-  // The worker heard the cancel and its late end touches nothing.
+  // The worker heard the cancel and its late end touches nothing: no late
+  // result, nothing written, no wait woken.
   while (clock.elapsed() < 2000 && !*sawCancel)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   EXPECT_TRUE(*sawCancel);
+  for (const qint64 ended = clock.elapsed(); clock.elapsed() < ended + 200;)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_FALSE(late);
+  EXPECT_EQ(result, 7);
+  EXPECT_EQ(TWait::Current(), nullptr);
 }
 
 TEST(OffThreadTest, ATimedOutResultArrivesLateOnTheCallersThread) {

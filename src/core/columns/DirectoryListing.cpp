@@ -218,8 +218,7 @@ void TListingCounts::Add(const TListingCounts& other) {
 TDirectoryListing ListDirectoryItems(const std::string& path, const std::string& sortMode,
                                      const TGroupOptions& groups, const TDirectoryLister& lister,
                                      const std::atomic<bool>* cancel,
-                                     const TListingThreads& threads,
-                                     const TFileTypeLists& types) {
+                                     const TListingThreads& threads, const TFileTypeLists& types) {
   return lister ? ListSequentially(path, sortMode, groups, lister, cancel, types)
                 : ListInShares(path, sortMode, groups, cancel, threads, types);
 }

@@ -7,17 +7,17 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
-#include <mutex>
-#include <optional>
-#include <string_view>
-#include <vector>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <optional>
 #include <poll.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <vector>
 
 namespace cv {
 

@@ -82,7 +82,8 @@ void WorkerEnded(const std::shared_ptr<detail::TOffThreadJob>& job) {
 // from inside the caller that waited.
 void ScheduleHeldLate() {
   if (Innermost || HeldLate().empty()) return;
-  QMetaObject::invokeMethod(Waker(), [] { RunHeldLate(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      Waker(), [] { RunHeldLate(); }, Qt::QueuedConnection);
 }
 
 } // namespace

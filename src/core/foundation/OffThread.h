@@ -76,10 +76,10 @@ private:
 // Runs `work` on a worker thread and waits for it. `work` is given a flag
 // that turns true when the wait was cancelled; it should stop soon after.
 // `late`, when given, runs on the window's thread once the work of a
-// timed-out wait has ended after all, and no wait is in progress then (one
-// that ends while another wait runs is held until the last wait ended). Without an application, or when not
-// called on its thread, the work runs right here (there is no event loop to
-// keep going).
+// timed-out wait has ended after all and no wait is in progress (one that
+// ends during another wait is held until the last wait ended). Without an
+// application, or when not called on its thread, the work runs right here
+// (there is no event loop to keep going).
 TWaitEnd WaitForWork(std::function<void(const std::atomic<bool>& cancel)> work,
                      const TWaitOptions& options = {}, std::function<void()> late = {});
 

@@ -22,8 +22,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <iterator>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -154,8 +154,8 @@ TEST_F(ColumnStallTest, LinksResolveOneStepAtATime) {
   ASSERT_FALSE(here.empty());
   ASSERT_NE(here, ":/proc");
   const std::pair<const char*, std::string> cases[] = {
-      {"/rel/self", ":/proc"}, {"/chain/self/fd", ":/proc"}, {"/p", ":/proc"},
-      {"/missing/y", here},    {"/loop/z", here},
+      {"/rel/self", ":/proc"}, {"/chain/self/fd", ":/proc"}, {"/p", ":/proc"}, {"/missing/y", here},
+      {"/loop/z", here},
   };
   for (const auto& [name, partition] : cases)
     EXPECT_EQ(GetPartitionOfTitle(Dir.Path + name), partition) << name;

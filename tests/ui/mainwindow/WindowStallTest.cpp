@@ -21,8 +21,8 @@
 
 #include <chrono>
 #include <fstream>
-#include <thread>
 #include <string>
+#include <thread>
 
 namespace cv {
 namespace {
@@ -124,7 +124,6 @@ TEST_F(WindowStallTest, TheMonitorNeitherTicksInsideAWaitNorAsksTheFactsAgain) {
   EXPECT_EQ(active.Info.PartSz.Caption.rfind("PartSz ", 0), 0u);
   EXPECT_NE(active.Info.PartSz.Caption, "PartSz ?");
   EXPECT_TRUE(Ui.Errors.empty());
-
 }
 
 // Work that stops when cancelled, or after three seconds.

@@ -11,9 +11,14 @@
 #include "foundation/MyTime.h"
 #include "foundation/OffThread.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <map>
 #include <memory>
-#include <set>
+#include <mutex>
 
 namespace cv {
 
@@ -311,6 +316,75 @@ TWaitOptions TColumn::LoadWait() {
   return options;
 }
 
+namespace {
+
+// One listing at a time per partition: a listing that was cancelled while
+// the file system held it keeps its thread there (a FUSE request already
+// sent cannot be called back), and the next listing waits for that thread
+// instead of leaving one more behind.
+struct TListingGate {
+  std::mutex Lock;
+  std::condition_variable Free;
+  bool Busy = false;
+};
+
+// Window thread only; the gates themselves are shared with the workers.
+std::shared_ptr<TListingGate> ListingGate(const std::string& partition) {
+  static std::map<std::string, std::shared_ptr<TListingGate>> gates;
+  std::shared_ptr<TListingGate>& gate = gates[partition];
+  if (!gate) gate = std::make_shared<TListingGate>();
+  return gate;
+}
+
+class TGatePass {
+public:
+  // Waits for the gate, or until cancelled.
+  TGatePass(TListingGate& gate, const std::atomic<bool>& cancel) : Gate(gate) {
+    std::unique_lock lock(Gate.Lock);
+    while (Gate.Busy && !cancel.load())
+      Gate.Free.wait_for(lock, std::chrono::milliseconds(20));
+    In = !Gate.Busy;
+    if (In) Gate.Busy = true;
+  }
+  ~TGatePass() {
+    if (!In) return;
+    {
+      const std::lock_guard lock(Gate.Lock);
+      Gate.Busy = false;
+    }
+    Gate.Free.notify_all();
+  }
+  TGatePass(const TGatePass&) = delete;
+  TGatePass& operator=(const TGatePass&) = delete;
+  bool Entered() const { return In; }
+
+private:
+  TListingGate& Gate;
+  bool In = false;
+};
+
+} // namespace
+
+// Whether a listing's worker ended and whether its partition was marked
+// slow for it: window thread only.
+struct TColumn::TListingEnd {
+  bool Ended = false;
+  bool Marked = false;
+};
+
+void TColumn::TellListingEnded(const std::shared_ptr<TListingEnd>& ended,
+                               const std::string& partition) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app) return;
+  QMetaObject::invokeMethod(
+      app,
+      [ended, partition] {
+        ended->Ended = true;
+        if (ended->Marked) MarkSlowPartition(partition, false);
+      },
+      Qt::QueuedConnection);
+}
+
 bool TColumn::ListWithFiles(const std::string& title, const std::string& sortMode, bool watch) {
   TGuard guard("TColumn::LoadWithFiles");
   bool listed = false;
@@ -336,16 +410,34 @@ bool TColumn::ListWithFiles(const std::string& title, const std::string& sortMod
     };
     TRead read;
     const std::string watched = watch ? path : std::string();
+    const std::string partition = GetPartitionOfTitle(path);
+    const auto ended = std::make_shared<TListingEnd>();
     const TWaitEnd end = WaitOffThread<TRead>(
-        [path, watched, sortMode, groups = Groups(),
-         lister = Services.ListDirectory](const std::atomic<bool>& cancel) {
+        [path, watched, sortMode, groups = Groups(), lister = Services.ListDirectory,
+         types = TFileTypeLists::Current(), gate = ListingGate(partition), ended,
+         partition](const std::atomic<bool>& cancel) {
           TRead result;
-          if (!watched.empty()) result.Monitor.Ini(watched);
-          result.Listing = ListDirectoryItems(path, sortMode, groups, lister, &cancel);
+          {
+            const TGatePass pass(*gate, cancel);
+            if (!pass.Entered()) {
+              result.Listing.Cancelled = true;
+            } else {
+              if (!watched.empty()) result.Monitor.Ini(watched);
+              result.Listing =
+                  ListDirectoryItems(path, sortMode, groups, lister, &cancel, {}, types);
+            }
+          }
+          TellListingEnded(ended, partition);
           return result;
         },
         read, LoadWait());
     if (end != TWaitEnd::Done || read.Listing.Cancelled) {
+      // A listing held in the file system cannot be called back: its
+      // partition is slow until it ends.
+      if (end == TWaitEnd::Cancelled && !ended->Ended) {
+        ended->Marked = true;
+        MarkSlowPartition(partition, true);
+      }
       LoadCancelled = true;
       return;
     }
@@ -705,8 +797,9 @@ const std::string ActiveFilePart =
 
 namespace {
 
-std::set<std::string>& SlowPartitions() {
-  static std::set<std::string> partitions;
+// Each partition with the count of the workers that still wait on it.
+std::map<std::string, int>& SlowPartitions() {
+  static std::map<std::string, int> partitions;
   return partitions;
 }
 
@@ -717,10 +810,12 @@ bool IsSlowPartition(const std::string& partition) {
 }
 
 void MarkSlowPartition(const std::string& partition, bool slow) {
-  if (slow)
-    SlowPartitions().insert(partition);
-  else
-    SlowPartitions().erase(partition);
+  auto& partitions = SlowPartitions();
+  if (slow) {
+    ++partitions[partition];
+  } else if (const auto found = partitions.find(partition); found != partitions.end()) {
+    if (--found->second <= 0) partitions.erase(found);
+  }
 }
 
 TActiveFacts TColumn::ReadActiveFacts(const std::string& title, bool haveItems,
@@ -773,6 +868,11 @@ void TColumn::ShowInfo() {
     }
     // The facts come from a worker: a partition that does not answer within
     // two seconds shows "?" and its facts are filled in when they come.
+    if (FactsHeld && KnownFacts && KnownFactsTitle == ActiveTitle) {
+      const TActiveFacts known = *KnownFacts;
+      FillFactFields(&known);
+      return;
+    }
     const std::string partition = GetPartitionOfTitle(ActiveTitle);
     if (IsSlowPartition(partition)) {
       FillFactFields(nullptr);
@@ -806,6 +906,10 @@ void TColumn::ShowInfo() {
 }
 
 void TColumn::FillFactFields(const TActiveFacts* facts) {
+  if (facts) {
+    KnownFacts = *facts;
+    KnownFactsTitle = ActiveTitle;
+  }
   if (facts && !facts->PartitionThere) return;
   const std::string unknown = "?";
   SetField(Info.PartSz, ActiveColumnPart + "Partition size (free, total): ",

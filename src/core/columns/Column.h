@@ -67,9 +67,10 @@ struct TActiveFacts {
   std::string Description;
 };
 
-// Partitions (titles) whose facts did not come in time and whose worker
-// still waits on them: they are not asked again until it ends. Window
-// thread only.
+// Partitions (titles) whose facts did not come in time, or whose listing
+// was cancelled, and whose worker still waits on them: they are not asked
+// again until it ends. Marks are counted, one per worker. Window thread
+// only.
 bool IsSlowPartition(const std::string& partition);
 void MarkSlowPartition(const std::string& partition, bool slow);
 
@@ -240,6 +241,10 @@ public:
   TColumnInfo Info;
   // Facts slower than this show as "?" until they come.
   int FactsTimeoutMs = 2000;
+  // While set, the facts last read for the same active file are shown again
+  // instead of being asked anew: a refresh the directory monitor caused
+  // must not wait on the file system at every change.
+  bool FactsHeld = false;
   // Facts came after their time: `filled` when `Info` now holds them, else
   // they were of a file no longer active and the owner should ask again.
   std::function<void(bool filled)> OnInfoLate;
@@ -266,10 +271,17 @@ private:
                                       const TColumnServices& services);
   // The partition and file fields; "?" for facts that are not known (null).
   void FillFactFields(const TActiveFacts* facts);
+  // The facts last shown and the title they are of.
+  std::optional<TActiveFacts> KnownFacts;
+  std::string KnownFactsTitle;
   // Expires with the column, for work that ends after it.
   std::shared_ptr<int> Alive = std::make_shared<int>(0);
   // LoadWithFiles; `watch` arms the monitor on the directory first.
   bool ListWithFiles(const std::string& title, const std::string& sortMode, bool watch);
+  // A listing's worker tells the window's thread that it ended.
+  struct TListingEnd;
+  static void TellListingEnded(const std::shared_ptr<TListingEnd>& ended,
+                               const std::string& partition);
   // How a listing waits: the list shows that it is loading.
   TWaitOptions LoadWait();
   // The user cancelled the last listing; the column keeps what it had.

@@ -53,12 +53,13 @@ bool ReloadKeepingPlace(const std::vector<TColumn*>& columns, size_t source, TFa
 // Asks a column's monitor whether its directory changed. On a partition
 // that is not polled (network, FUSE, removable) the question looks at the
 // title again, which may never answer: it is asked on a worker, and a
-// partition that does not answer in time counts as unchanged until it does.
+// partition that does not answer in time counts as unchanged until it does
+// and is then reported changed.
 bool AskMonitor(TColumn& column, bool polled) {
   if (polled) return column.DirMonitor.Next();
   const std::string partition = GetPartitionOfTitle(column.ActiveTitle);
   if (IsSlowPartition(partition)) return false;
-  auto asked = std::make_shared<TDirectoryMonitor>(std::move(column.DirMonitor));
+  auto asked = std::make_shared<TDirectoryMonitor>(column.DirMonitor.Lend());
   TWaitOptions wait;
   wait.NoticeAfterMs = -1;
   wait.TimeoutMs = column.FactsTimeoutMs;
@@ -67,8 +68,8 @@ bool AskMonitor(TColumn& column, bool polled) {
       WaitOffThread<bool>([asked](const std::atomic<bool>&) { return asked->Next(); }, changed,
                           wait, [partition](bool&&) { MarkSlowPartition(partition, false); });
   if (end == TWaitEnd::TimedOut) MarkSlowPartition(partition, true);
-  // The worker still holds the watch when it did not end: the column starts
-  // afresh at its next load.
+  // The worker still holds the watch when it did not end: the column keeps
+  // the title, so its next question watches again and reports a change.
   if (end == TWaitEnd::Done) column.DirMonitor = std::move(*asked);
   return end == TWaitEnd::Done && changed;
 }
@@ -78,6 +79,9 @@ bool AskMonitor(TColumn& column, bool polled) {
 bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool activeListFocused,
                      TDirMonitorCheckState& state, TBusyCounter& busy) {
   if (!force && !(activeListFocused && (!busy.Busy() || state.Activated))) return false;
+  // Inside a wait the columns are in the middle of their work: a reload
+  // there would start waits nested in it.
+  if (!force && TWait::Current()) return false;
   if (force && busy.Busy()) {
     // A command that changed files asked while other work runs: check when it ends.
     busy.WhenIdle([columns, &state, &busy] { CheckDirMonitor(columns, true, true, state, busy); });

@@ -25,11 +25,11 @@ bool Stopped(const std::atomic<bool>* cancel) {
 // Fills and counts the item of a listed entry; `info` is null for an entry
 // known by name only.
 void FillItem(TFileListData& item, const std::string& path, std::string_view name,
-              const TFileInfo* info, TListingCounts& counts) {
+              const TFileInfo* info, const TFileTypeLists& types, TListingCounts& counts) {
   item.Title.reserve(path.size() + name.size());
   item.Title.append(path).append(name);
   const bool isDirectory = info && (info->Attributes & faDirectory);
-  item.Type = GetFileListType(name, isDirectory, info && info->Executable);
+  item.Type = GetFileListType(name, isDirectory, info && info->Executable, types);
   if (info)
     SetItemFacts(item, *info, isDirectory);
   else
@@ -46,7 +46,7 @@ TDirectoryListing CancelledListing() {
 // Entry by entry through a reader of the ReadDirectory kind.
 TDirectoryListing ListSequentially(const std::string& path, const std::string& sortMode,
                                    const TGroupOptions& groups, const TDirectoryLister& lister,
-                                   const std::atomic<bool>* cancel) {
+                                   const std::atomic<bool>* cancel, const TFileTypeLists& types) {
   TDirectoryListing listing;
   std::vector<TFileListData>& items = listing.Items;
   const TDirectoryEntrySink sink = [&](std::string_view name, const TFileInfo* info) {
@@ -55,7 +55,7 @@ TDirectoryListing ListSequentially(const std::string& path, const std::string& s
       listing.Cancelled = true;
       return;
     }
-    FillItem(items.emplace_back(), path, name, info, listing.Counts);
+    FillItem(items.emplace_back(), path, name, info, types, listing.Counts);
   };
   listing.Error = lister(path, sink, &listing.Opened);
   if (listing.Cancelled || Stopped(cancel)) return CancelledListing();
@@ -115,7 +115,8 @@ struct TShare {
 
 void ListShare(const TDirectoryNames& names, size_t end, const std::string& path,
                const std::string& sortMode, const TGroupOptions& groups,
-               std::vector<TFileListData>& items, const std::atomic<bool>* cancel, TShare& share) {
+               std::vector<TFileListData>& items, const std::atomic<bool>* cancel,
+               const TFileTypeLists& types, TShare& share) {
   TFileInfo info;
   TListingCounts counts; // here, not in the share: shares sit side by side in one cache line
   const size_t begin = share.Run.Begin;
@@ -123,9 +124,11 @@ void ListShare(const TDirectoryNames& names, size_t end, const std::string& path
   for (size_t i = begin; i < end; ++i) {
     if (Stopped(cancel)) return;
     const TEntryFacts facts = names.ReadFacts(i, info);
+    // A read held in the file system may come back long after the cancel.
+    if (Stopped(cancel)) return;
     if (facts == TEntryFacts::Gone) continue;
     FillItem(items[place++], path, names.Name(i), facts == TEntryFacts::Read ? &info : nullptr,
-             counts);
+             types, counts);
   }
   share.Counts = counts;
   share.Run.Count = ArrangeFileRange(items.begin() + static_cast<ptrdiff_t>(begin), place - begin,
@@ -135,7 +138,7 @@ void ListShare(const TDirectoryNames& names, size_t end, const std::string& path
 // The names first, then their facts on several threads.
 TDirectoryListing ListInShares(const std::string& path, const std::string& sortMode,
                                const TGroupOptions& groups, const std::atomic<bool>* cancel,
-                               const TListingThreads& threads) {
+                               const TListingThreads& threads, const TFileTypeLists& types) {
   TDirectoryListing listing;
   auto names = std::make_unique<const TDirectoryNames>(path, cancel);
   listing.Error = names->Error;
@@ -154,7 +157,7 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
     shares[t].Run.Begin = count * t / threadCount;
   RunOnThreads(threadCount, [&](unsigned t) {
     const size_t end = t + 1 < threadCount ? shares[t + 1].Run.Begin : count;
-    ListShare(*names, end, path, sortMode, groups, items, cancel, shares[t]);
+    ListShare(*names, end, path, sortMode, groups, items, cancel, types, shares[t]);
   });
   if (Stopped(cancel)) return CancelledListing();
   names.reset(); // the merge needs no names: their memory goes first
@@ -215,9 +218,9 @@ void TListingCounts::Add(const TListingCounts& other) {
 TDirectoryListing ListDirectoryItems(const std::string& path, const std::string& sortMode,
                                      const TGroupOptions& groups, const TDirectoryLister& lister,
                                      const std::atomic<bool>* cancel,
-                                     const TListingThreads& threads) {
-  return lister ? ListSequentially(path, sortMode, groups, lister, cancel)
-                : ListInShares(path, sortMode, groups, cancel, threads);
+                                     const TListingThreads& threads, const TFileTypeLists& types) {
+  return lister ? ListSequentially(path, sortMode, groups, lister, cancel, types)
+                : ListInShares(path, sortMode, groups, cancel, threads, types);
 }
 
 } // namespace cv

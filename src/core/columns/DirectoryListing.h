@@ -57,10 +57,12 @@ struct TListingThreads {
 // before the shares are merged: the same items, order and counts either way.
 // `cancel`, when set, is polled between entries: a listing asked to stop
 // returns early with Cancelled and no items.
+// Entries are typed by `types`, a copy the caller takes on its own thread.
 TDirectoryListing ListDirectoryItems(const std::string& path, const std::string& sortMode,
                                      const TGroupOptions& groups,
                                      const TDirectoryLister& lister = {},
                                      const std::atomic<bool>* cancel = nullptr,
-                                     const TListingThreads& threads = {});
+                                     const TListingThreads& threads = {},
+                                     const TFileTypeLists& types = TFileTypeLists::Current());
 
 } // namespace cv

@@ -30,6 +30,19 @@ int GetFileListType(std::string_view title, bool isDirectory, bool executable) {
   return fltGeneric;
 }
 
+TFileTypeLists TFileTypeLists::Current() {
+  return {ProgramFileExtensions, DocumentFileExtensions};
+}
+
+int GetFileListType(std::string_view title, bool isDirectory, bool executable,
+                    const TFileTypeLists& lists) {
+  if (isDirectory) return fltDirectory;
+  if (IsExtensionInList(title, &lists.Documents)) return fltDocument;
+  if (IsLinkFile(title)) return fltLink;
+  if (executable || IsExtensionInList(title, &lists.Programs)) return fltProgram;
+  return fltGeneric;
+}
+
 TSortMode ParseSortMode(std::string_view text) {
   for (int i = 0; i < 7; ++i)
     if (text == SortModeNames[i]) return static_cast<TSortMode>(i);

@@ -3,6 +3,8 @@
 // modes. Type numbers and sort-mode texts are stored in the options file and
 // the history, so their values are fixed.
 
+#include "filesystem/Extensions.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -35,6 +37,17 @@ std::string_view GetFileListTypeLetter(int type);
 // program when executable or by its extension, else link, else generic. The
 // listing knows the execute bits already, so nothing is looked up here.
 int GetFileListType(std::string_view title, bool isDirectory, bool executable);
+
+// The extension lists that type listed entries, copied for work on another
+// thread: the window may change the program's lists meanwhile.
+struct TFileTypeLists {
+  TExtensionList Programs;
+  TExtensionList Documents;
+  // A copy of the program's lists (on the thread that owns them).
+  static TFileTypeLists Current();
+};
+int GetFileListType(std::string_view title, bool isDirectory, bool executable,
+                    const TFileTypeLists& lists);
 
 enum class TSortMode {
   Name,

@@ -58,6 +58,12 @@ void TDirectoryMonitor::TakeWatch(TDirectoryMonitor&& other) {
   other.AfterRead = std::move(theirs);
 }
 
+TDirectoryMonitor TDirectoryMonitor::Lend() {
+  TDirectoryMonitor lent(std::move(*this));
+  WatchedTitle = lent.WatchedTitle;
+  return lent;
+}
+
 void TDirectoryMonitor::CloseHandle() {
   if (Handle >= 0) ::close(Handle);
   Handle = -1;

@@ -49,6 +49,10 @@ public:
   // Takes over `other`'s watch, title and pending change (a watch armed on
   // another thread); each keeps its own AfterRead.
   void TakeWatch(TDirectoryMonitor&& other);
+  // Hands the watch, the pending change and AfterRead to a new monitor (to
+  // be asked on another thread) and keeps only the title: asked before the
+  // watch comes back, this monitor adds it again and reports a change.
+  TDirectoryMonitor Lend();
   // Closes the notification; no pending change. The title stays.
   void Close();
   // The reset state: no notification, no title, no pending change.

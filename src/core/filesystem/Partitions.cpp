@@ -7,16 +7,17 @@
 #include <cerrno>
 #include <charconv>
 #include <climits>
-#include <cstdlib>
-#include <mutex>
-#include <optional>
 #include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <optional>
 #include <poll.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#include <vector>
 
 namespace cv {
 
@@ -507,33 +508,126 @@ std::shared_ptr<const TMountTable> CurrentMountTable() {
 
 namespace {
 
-// Resolves the symbolic links of an absolute path; a path that does not
-// exist keeps its missing tail after its longest existing ancestor.
-std::string ResolveLinks(const std::string& path) {
-  std::string existing = path;
-  std::string tail;
-  for (;;) {
-    if (char* real = ::realpath(existing.c_str(), nullptr)) {
-      std::string resolved = real;
-      std::free(real);
-      if (resolved == "/" && !tail.empty()) return tail;
-      return resolved + tail;
-    }
-    const size_t slash = existing.rfind('/');
-    if (slash == std::string::npos || existing == "/") return path;
-    tail.insert(0, existing, slash);
-    existing.resize(slash == 0 ? 1 : slash);
+// A descriptor that closes itself.
+class TPathFd {
+public:
+  explicit TPathFd(int fd = -1) : Fd(fd) {}
+  ~TPathFd() { Reset(-1); }
+  TPathFd(const TPathFd&) = delete;
+  TPathFd& operator=(const TPathFd&) = delete;
+  void Reset(int fd) {
+    if (Fd >= 0) ::close(Fd);
+    Fd = fd;
   }
+  int Get() const { return Fd; }
+
+private:
+  int Fd;
+};
+
+// Pushes the components of a path so that the first is taken first.
+void PushComponents(std::vector<std::string>& pending, std::string_view path) {
+  std::vector<std::string> parts;
+  for (size_t pos = 0; pos < path.size();) {
+    size_t end = path.find('/', pos);
+    if (end == std::string_view::npos) end = path.size();
+    if (end > pos) parts.emplace_back(path.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  pending.insert(pending.end(), std::make_move_iterator(parts.rbegin()),
+                 std::make_move_iterator(parts.rend()));
+}
+
+std::string JoinComponent(const std::string& directory, std::string_view name) {
+  std::string joined = directory;
+  if (joined.back() != '/') joined += '/';
+  joined += name;
+  return joined;
+}
+
+// `resolved` followed by the components still pending, as written.
+std::string WithPending(std::string resolved, const std::vector<std::string>& pending) {
+  for (auto part = pending.rbegin(); part != pending.rend(); ++part)
+    resolved = JoinComponent(resolved, *part);
+  return resolved;
+}
+
+// What a link holds; 0, or the errno (EINVAL for anything but a link).
+int ReadLinkAt(int directory, const std::string& name, std::string& target) {
+  for (size_t size = 256;; size *= 2) {
+    target.assign(size, '\0');
+    const ssize_t got = ::readlinkat(directory, name.c_str(), target.data(), target.size());
+    if (got < 0) return errno;
+    if (static_cast<size_t>(got) < size) {
+      target.resize(static_cast<size_t>(got));
+      return 0;
+    }
+  }
+}
+
+bool OnRemoteMount(const TMountTable& table, const std::string& path) {
+  const TMountEntry* mount = table.MountOfPath(path);
+  return mount && IsRemoteFileSystem(mount->FileSystem);
+}
+
+// Resolves the symbolic links of an absolute path one component at a time;
+// a path that does not exist keeps its missing tail after its longest
+// existing ancestor. A share may not answer even a lookup: once the resolved
+// part lies on one, the rest is kept as written and nothing in it is asked.
+std::string ResolveLinks(const TMountTable& table, const std::string& path) {
+  if (!path.starts_with('/')) return path;
+  constexpr int MaxLinks = 40; // as the kernel counts them
+  constexpr int DirectoryFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+  std::vector<std::string> pending;
+  PushComponents(pending, path);
+  std::string resolved = "/";
+  TPathFd directory(::open("/", DirectoryFlags));
+  int links = 0;
+  while (!pending.empty()) {
+    if (OnRemoteMount(table, resolved)) return WithPending(resolved, pending);
+    std::string name = std::move(pending.back());
+    pending.pop_back();
+    if (name == ".") continue;
+    if (name == "..") {
+      // `resolved` holds no links: its parent is the one in the tree.
+      const size_t slash = resolved.rfind('/');
+      resolved.resize(slash == 0 ? 1 : slash);
+      directory.Reset(::open(resolved.c_str(), DirectoryFlags));
+      continue;
+    }
+    const std::string next = JoinComponent(resolved, name);
+    // The mount point of a share is a directory, not a link: it is never
+    // asked, and the walk stops inside it.
+    if (const TMountEntry* mounted = table.MountAt(next);
+        mounted && IsRemoteFileSystem(mounted->FileSystem)) {
+      resolved = next;
+      continue;
+    }
+    std::string target;
+    const int code = directory.Get() < 0 ? EBADF : ReadLinkAt(directory.Get(), name, target);
+    if (code == 0) {
+      if (++links > MaxLinks || target.empty()) return path;
+      PushComponents(pending, target);
+      if (target.front() == '/') {
+        resolved = "/";
+        directory.Reset(::open("/", DirectoryFlags));
+      }
+      continue;
+    }
+    // Missing or not to be read: the rest stays as written.
+    if (code != EINVAL) return WithPending(next, pending);
+    const int inner = ::openat(directory.Get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (inner < 0) return WithPending(next, pending);
+    directory.Reset(inner);
+    resolved = next;
+  }
+  return resolved;
 }
 
 const TMountEntry* FindMountOfTitle(const TMountTable& table, const std::string& title) {
   if (title.empty()) return nullptr;
   const std::string path = NormalizeTitle(PartitionTitleToPath(title));
-  // A share may not answer: what lies on one is not resolved (its mount
-  // point, the part before it, holds no links).
-  const TMountEntry* written = table.MountOfPath(path);
-  if (written && table.TypeOf(*written) == ptRemote) return written;
-  return table.MountOfPath(ResolveLinks(path));
+  return table.MountOfPath(ResolveLinks(table, path));
 }
 
 } // namespace

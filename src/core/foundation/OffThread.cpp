@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -52,11 +53,37 @@ QObject* Waker() {
   return waker;
 }
 
+// Late results of timed-out waits held while a wait was in progress: run
+// inside it, they would start work (and waits) in the middle of its caller.
+std::deque<std::shared_ptr<detail::TOffThreadJob>>& HeldLate() {
+  static std::deque<std::shared_ptr<detail::TOffThreadJob>> held;
+  return held;
+}
+
+void RunHeldLate() {
+  auto& held = HeldLate();
+  while (!Innermost && !held.empty()) {
+    const std::shared_ptr<detail::TOffThreadJob> job = std::move(held.front());
+    held.pop_front();
+    if (job->Late && !job->CancelFlag.load()) std::exchange(job->Late, nullptr)();
+  }
+}
+
 void WorkerEnded(const std::shared_ptr<detail::TOffThreadJob>& job) {
-  if (job->Loop)
+  if (job->Loop) {
     job->Loop->quit();
-  else if (job->Late && !job->CancelFlag.load())
-    std::exchange(job->Late, nullptr)();
+  } else if (job->Late && !job->CancelFlag.load()) {
+    HeldLate().push_back(job);
+    RunHeldLate();
+  }
+}
+
+// Held results run from the event loop once the last wait ended, never
+// from inside the caller that waited.
+void ScheduleHeldLate() {
+  if (Innermost || HeldLate().empty()) return;
+  QMetaObject::invokeMethod(
+      Waker(), [] { RunHeldLate(); }, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -68,10 +95,24 @@ TWait::TWait(std::shared_ptr<detail::TOffThreadJob> job, const TWaitOptions& opt
 
 TWait::~TWait() {
   Innermost = Outer;
+  ScheduleHeldLate();
 }
 
 TWait* TWait::Current() {
   return Innermost;
+}
+
+TWait* TWait::Showing() {
+  for (TWait* wait = Innermost; wait; wait = wait->Outer)
+    if (wait->Shown) return wait;
+  return nullptr;
+}
+
+void TWait::CancelThrough(TWait& target) {
+  for (TWait* wait = Innermost; wait; wait = wait->Outer) {
+    wait->Cancel();
+    if (wait == &target) break;
+  }
 }
 
 void TWait::Cancel() {
@@ -85,7 +126,8 @@ void TWait::ShowNotice() {
 }
 
 void TWait::Finish(TWaitEnd end) {
-  if (!Job->Loop) return;
+  // A wait ends once; one still on the stack under a nested wait has ended.
+  if (!Job->Loop || End != TWaitEnd::Done) return;
   End = end;
   if (end == TWaitEnd::Cancelled) Job->CancelFlag.store(true);
   Job->Loop->quit();
@@ -135,8 +177,13 @@ TWaitEnd WaitForWork(std::function<void(const std::atomic<bool>& cancel)> work,
   if (options.NoticeAfterMs >= 0) notice.start(options.NoticeAfterMs);
   if (options.TimeoutMs >= 0) timeout.start(options.TimeoutMs);
   if (WaitHost) WaitHost->WaitBegins(wait);
-  while (!job->Done.load() && wait.End == TWaitEnd::Done)
+  while (!job->Done.load() && wait.End == TWaitEnd::Done) {
     loop.exec();
+    // Only the worker's end or the wait's own end quit this loop; anything
+    // else is the application quitting, which ends every loop at once from
+    // now on: waiting on would spin.
+    if (!job->Done.load() && wait.End == TWaitEnd::Done) wait.Cancel();
+  }
   job->Loop = nullptr;
   // Work that ended as the time ran out is as good as work in time.
   if (wait.End == TWaitEnd::TimedOut && job->Done.load()) wait.End = TWaitEnd::Done;

@@ -49,8 +49,15 @@ public:
   void Cancel();
   bool Cancelled() const { return End == TWaitEnd::Cancelled; }
   bool NoticeShown() const { return Shown; }
+  // The wait this one runs inside of, or null.
+  TWait* OuterWait() const { return Outer; }
   // The innermost wait in progress (window thread), or null.
   static TWait* Current();
+  // The innermost wait in progress whose loading notice shows, or null: the
+  // one the user means when cancelling from the notice.
+  static TWait* Showing();
+  // Cancels `wait` and every wait nested inside it (they run on its behalf).
+  static void CancelThrough(TWait& wait);
 
 private:
   friend TWaitEnd WaitForWork(std::function<void(const std::atomic<bool>&)>, const TWaitOptions&,
@@ -69,9 +76,10 @@ private:
 // Runs `work` on a worker thread and waits for it. `work` is given a flag
 // that turns true when the wait was cancelled; it should stop soon after.
 // `late`, when given, runs on the window's thread once the work of a
-// timed-out wait has ended after all. Without an application, or when not
-// called on its thread, the work runs right here (there is no event loop to
-// keep going).
+// timed-out wait has ended after all and no wait is in progress (one that
+// ends during another wait is held until the last wait ended). Without an
+// application, or when not called on its thread, the work runs right here
+// (there is no event loop to keep going).
 TWaitEnd WaitForWork(std::function<void(const std::atomic<bool>& cancel)> work,
                      const TWaitOptions& options = {}, std::function<void()> late = {});
 

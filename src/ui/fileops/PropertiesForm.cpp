@@ -2,6 +2,7 @@
 
 #include "filesystem/File.h"
 #include "foundation/Guard.h"
+#include "foundation/OffThread.h"
 #include "foundation/QtText.h"
 #include "foundation/Text.h"
 
@@ -16,7 +17,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <atomic>
 #include <sys/stat.h>
+#include <thread>
 
 namespace cv {
 namespace {
@@ -57,6 +60,14 @@ constexpr mode_t ModeBits[9] = {S_IRUSR, S_IWUSR, S_IXUSR, S_IRGRP, S_IWGRP,
                                 S_IXGRP, S_IROTH, S_IWOTH, S_IXOTH};
 
 } // namespace
+
+struct TPropertiesForm::TCountState {
+  std::atomic<bool> Cancel{false};
+  std::atomic<bool> Finished{false};
+  std::atomic<bool> Completed{false};
+  // The totals so far.
+  std::atomic<uint64_t> Files{0}, Directories{0}, Bytes{0}, Unreadable{0};
+};
 
 TPropertiesForm::TPropertiesForm(QWidget* parent) : QDialog(parent) {
   setWindowTitle(tr("Properties"));
@@ -114,7 +125,9 @@ TPropertiesForm::TPropertiesForm(QWidget* parent) : QDialog(parent) {
   buttons->addButton(CloseButton, QDialogButtonBox::RejectRole);
   connect(ApplyButton, &QPushButton::clicked, this, &TPropertiesForm::Apply);
   connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
-  connect(StopButton, &QPushButton::clicked, this, [this] { Cancel = true; });
+  connect(StopButton, &QPushButton::clicked, this, [this] {
+    if (Count) Count->Cancel = true;
+  });
 
   CountTimer = new QTimer(this);
   CountTimer->setInterval(100);
@@ -159,8 +172,24 @@ bool TPropertiesForm::Load(const std::string& title) {
   StopCounting();
   TGuard guard("TPropertiesForm::Load");
   return guard.Run(false, [&] {
-    LoadFileProperties(title, Facts);
+    // A file on a share that does not answer: the window keeps going.
+    struct TRead {
+      TFileProperties Facts;
+      TFunStatContext Status;
+    };
+    TRead read;
+    const TWaitEnd end = WaitOffThread<TRead>(
+        [title](const std::atomic<bool>&) {
+          TRead result;
+          LoadFileProperties(title, result.Facts);
+          result.Status = FunStatContext;
+          return result;
+        },
+        read);
+    if (end != TWaitEnd::Done) return false; // cancelled: nothing failed
+    FunStatContext = read.Status;
     guard.TakeOver();
+    Facts = std::move(read.Facts);
     FillFacts();
     if (Facts.IsDirectory) StartCounting();
     return true;
@@ -229,28 +258,31 @@ void TPropertiesForm::Apply() {
   ShowFactsMode();
 }
 
+bool TPropertiesForm::Counting() const {
+  // Until the end is shown: the timer stops when it shows it.
+  return CountTimer->isActive();
+}
+
 void TPropertiesForm::StartCounting() {
-  Cancel = false;
-  Finished = false;
-  Completed = false;
-  Files = Directories = Bytes = Unreadable = 0;
-  // The thread gets its own copies: the window may go while it runs.
-  Worker = std::thread([this, title = Facts.Title, hook = CountHook] {
+  Count = std::make_shared<TCountState>();
+  // The thread holds its own state and copies: it never reaches the window,
+  // which may be gone long before a stuck read returns.
+  std::thread([state = Count, title = Facts.Title, hook = CountHook] {
     TDirectoryCount count;
     const bool completed = CountDirectory(
-        title, Cancel, count, [&](const TDirectoryCount& now, const std::string& entry) {
-          Files.store(now.Files, std::memory_order_relaxed);
-          Directories.store(now.Directories, std::memory_order_relaxed);
-          Bytes.store(now.Bytes, std::memory_order_relaxed);
+        title, state->Cancel, count, [&](const TDirectoryCount& now, const std::string& entry) {
+          state->Files.store(now.Files, std::memory_order_relaxed);
+          state->Directories.store(now.Directories, std::memory_order_relaxed);
+          state->Bytes.store(now.Bytes, std::memory_order_relaxed);
           if (hook) hook(now, entry);
         });
-    Files = count.Files;
-    Directories = count.Directories;
-    Bytes = count.Bytes;
-    Unreadable = count.Unreadable;
-    Completed = completed;
-    Finished = true;
-  });
+    state->Files = count.Files;
+    state->Directories = count.Directories;
+    state->Bytes = count.Bytes;
+    state->Unreadable = count.Unreadable;
+    state->Completed = completed;
+    state->Finished = true;
+  }).detach();
   StopButton->show();
   StopButton->setEnabled(true);
   ShowCount();
@@ -258,27 +290,28 @@ void TPropertiesForm::StartCounting() {
 }
 
 void TPropertiesForm::ShowCount() {
-  const bool finished = Finished.load();
+  if (!Count) return;
+  const TCountState& count = *Count;
+  const bool finished = count.Finished.load();
   // The exact bytes only at the end: the running text keeps one length.
-  QString text =
-      CountOf(Files, "file", "files") + ", " + CountOf(Directories, "directory", "directories") +
-      ", " +
-      (finished ? SizeText(Bytes) : QString::fromStdString(GetSizeText(0, 0, Bytes)).trimmed());
-  if (Unreadable != 0)
-    text += ", " + CountOf(Unreadable, "unreadable directory", "unreadable directories");
+  QString text = CountOf(count.Files, "file", "files") + ", " +
+                 CountOf(count.Directories, "directory", "directories") + ", " +
+                 (finished ? SizeText(count.Bytes)
+                           : QString::fromStdString(GetSizeText(0, 0, count.Bytes)).trimmed());
+  if (count.Unreadable != 0)
+    text += ", " + CountOf(count.Unreadable, "unreadable directory", "unreadable directories");
   if (!finished) {
     SizeLabel->setText(tr("Counting…") + " " + text);
     return;
   }
   CountTimer->stop();
-  if (Worker.joinable()) Worker.join();
   StopButton->hide();
-  SizeLabel->setText(!Completed ? tr("Stopped:") + " " + text : text);
+  SizeLabel->setText(!count.Completed ? tr("Stopped:") + " " + text : text);
 }
 
 void TPropertiesForm::StopCounting() {
-  Cancel = true;
-  if (Worker.joinable()) Worker.join();
+  if (Count) Count->Cancel = true;
+  Count.reset();
   CountTimer->stop();
   StopButton->hide();
 }
@@ -292,9 +325,9 @@ void ShowPropertiesDialog(const std::string& title, QWidget* parent) {
   TGuard guard("ShowPropertiesDialog");
   guard.Run([&] {
     TPropertiesForm form(parent);
-    form.Load(title);
+    const bool loaded = form.Load(title);
     guard.TakeOver();
-    form.exec();
+    if (loaded) form.exec();
   });
   guard.Show("Failed to show properties.");
 }

@@ -7,9 +7,8 @@
 #include <QDialog>
 
 #include <array>
-#include <atomic>
+#include <memory>
 #include <string>
-#include <thread>
 
 class QCheckBox;
 class QFormLayout;
@@ -28,9 +27,10 @@ public:
   // Fills the window and, for a directory, starts the count. False with
   // the failure in the status context when the facts cannot be read.
   bool Load(const std::string& title);
-  // Cancels a running count and waits for its thread.
+  // Cancels a running count and lets its thread go without waiting: one
+  // held in a file system that does not answer ends when it answers.
   void StopCounting();
-  bool Counting() const { return Worker.joinable(); }
+  bool Counting() const;
 
   // Heard by the counting thread for every entry (tests slow it down).
   TDirectoryCountProgress CountHook;
@@ -59,12 +59,9 @@ private:
   TFileProperties Facts;
   QFormLayout* Form;
   QTimer* CountTimer;
-  std::thread Worker;
-  std::atomic<bool> Cancel{false};
-  std::atomic<bool> Finished{false};
-  std::atomic<bool> Completed{false};
-  // The counting thread's totals so far.
-  std::atomic<uint64_t> Files{0}, Directories{0}, Bytes{0}, Unreadable{0};
+  // Shared with the counting thread, which may outlive the window.
+  struct TCountState;
+  std::shared_ptr<TCountState> Count;
 };
 
 // Shows the properties window modally; a failure is shown.

@@ -744,8 +744,20 @@ void TMainForm::MainTimerTimer() {
     CheckItemHotTrack();
     ActivateExternalDrag();
     SaveChangedContainers(false);
-    if (BusyCount.Busy() || !isActiveWindow()) return;
-    if (MonitorCrono.IsPeriod(1.0)) CheckDirMonitor(false);
+    // A tick inside a wait (the information bars' facts raise no busy
+    // counter) would reload columns in the middle of their work.
+    if (BusyCount.Busy() || TWait::Current() || !isActiveWindow()) return;
+    if (MonitorCrono.IsPeriod(1.0)) {
+      // The reload and the refocus after it show the facts the bars have;
+      // the hold ends after the updates the check queued.
+      for (int i = 0; i < ColumnCount; ++i)
+        Column(i).FactsHeld = true;
+      CheckDirMonitor(false);
+      QTimer::singleShot(0, this, [this] {
+        for (int i = 0; i < ColumnCount; ++i)
+          Column(i).FactsHeld = false;
+      });
+    }
     if (CaptionCrono.IsPeriod(5.0)) setWindowTitle(QString::fromStdString(CaptionText()));
   });
   guard.Show("Failed to run the main timer.");

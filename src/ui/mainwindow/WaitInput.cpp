@@ -73,7 +73,10 @@ bool TWaitInput::eventFilter(QObject* watched, QEvent* event) {
   if (type == QEvent::Close && watched->isWidgetType() &&
       static_cast<QWidget*>(watched)->isWindow()) {
     // The work on the stack still uses the window: close once it let go.
-    wait->Cancel();
+    TWait* outermost = wait;
+    while (outermost->OuterWait())
+      outermost = outermost->OuterWait();
+    TWait::CancelThrough(*outermost);
     event->ignore();
     QTimer::singleShot(0, watched, [window = QPointer<QWidget>(static_cast<QWidget*>(watched))] {
       if (window) window->close();
@@ -82,11 +85,14 @@ bool TWaitInput::eventFilter(QObject* watched, QEvent* event) {
   }
   // Input reaches the window first and then its widget: judged at the widget.
   if (!IsInput(type) || !watched->isWidgetType()) return false;
+  // The user cancels what the notice says is loading, with whatever runs
+  // inside it; without a notice, the innermost wait.
+  TWait* shown = TWait::Showing();
   if (type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-    wait->Cancel();
-  } else if (type == QEvent::MouseButtonPress &&
+    TWait::CancelThrough(shown ? *shown : *wait);
+  } else if (type == QEvent::MouseButtonPress && shown &&
              OnLoadingNotice(watched, *static_cast<QMouseEvent*>(event))) {
-    wait->Cancel();
+    TWait::CancelThrough(*shown);
   }
   return true;
 }

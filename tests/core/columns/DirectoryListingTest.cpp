@@ -1,10 +1,13 @@
 #include "columns/DirectoryListing.h"
 
+#include "HangingMount.h"
 #include "TestSupport.h"
 #include "filesystem/Extensions.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
@@ -163,6 +166,48 @@ TEST_F(DirectoryListingTest, CancelStopsTheThreads) {
   EXPECT_TRUE(listing.Cancelled);
   EXPECT_TRUE(listing.Items.empty());
   EXPECT_EQ(listing.Counts.Generic, 0);
+}
+
+// The same where every read of facts takes long: threads that went on
+// reading after the cancel would hold the listing for a read each.
+TEST_F(DirectoryListingTest, CancelStopsTheThreadsBeforeTheirNextRead) {
+  test::THangingMount mount(0, 2000);
+  if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
+  for (const unsigned threadCount : {1u, 3u}) {
+    SCOPED_TRACE(threadCount);
+    std::atomic<bool> cancel = false;
+    TListingThreads threads;
+    threads.ParallelFrom = 0;
+    threads.Threads = threadCount;
+    // Timed from the cancel: opening the directory asks the mount's root too.
+    std::chrono::steady_clock::time_point cancelled;
+    threads.AfterNames = [&] {
+      cancel = true;
+      cancelled = std::chrono::steady_clock::now();
+    };
+    const TDirectoryListing listing =
+        ListDirectoryItems(mount.MountPoint() + "/", "Name", {}, {}, &cancel, threads);
+    EXPECT_LT(std::chrono::steady_clock::now() - cancelled, std::chrono::milliseconds(1000));
+    EXPECT_TRUE(listing.Cancelled);
+    EXPECT_TRUE(listing.Items.empty());
+  }
+}
+
+// The lists that type the entries are the caller's copy: the window may
+// change its lists while a share thread still types what it read.
+TEST_F(DirectoryListingTest, ListsChangedDuringAListingDoNotReachIt) {
+  MakeFile("a.bin", 1, 1700000000);
+  MakeFile("b.txt", 1, 1700000000);
+  TListingThreads threads = ThreeThreads();
+  threads.AfterNames = [] {
+    ProgramFileExtensions.SetText(".bin");
+    DocumentFileExtensions.SetText(".bin");
+  };
+  const TDirectoryListing listing =
+      ListDirectoryItems(Dir.Path + "/", "Name", {}, {}, nullptr, threads);
+  ASSERT_EQ(listing.Items.size(), 2u);
+  EXPECT_EQ(listing.Items[0].Type, fltDocument) << listing.Items[0].Title;
+  EXPECT_EQ(listing.Items[1].Type, fltGeneric) << listing.Items[1].Title;
 }
 
 } // namespace

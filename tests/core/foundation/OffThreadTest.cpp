@@ -64,6 +64,7 @@ TEST(OffThreadTest, CancelEndsTheWaitAtOnceAndDropsTheResult) {
     TWait::Current()->Cancel();
   });
   int result = 7;
+  bool late = false;
   QElapsedTimer clock;
   clock.start();
   // The work ignores the flag for a while, as a read stuck in the kernel would.
@@ -73,15 +74,21 @@ TEST(OffThreadTest, CancelEndsTheWaitAtOnceAndDropsTheResult) {
         *sawCancel = cancel.load();
         return 99;
       },
-      result);
+      result, {}, [&late](int&&) { late = true; });
   EXPECT_EQ(end, TWaitEnd::Cancelled);
   EXPECT_LT(clock.elapsed(), 200);
   EXPECT_EQ(result, 7);
   EXPECT_EQ(TWait::Current(), nullptr);
-  // The worker heard the cancel and its late end touches nothing.
+  // The worker heard the cancel and its late end touches nothing: no late
+  // result, nothing written, no wait woken.
   while (clock.elapsed() < 2000 && !*sawCancel)
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   EXPECT_TRUE(*sawCancel);
+  for (const qint64 ended = clock.elapsed(); clock.elapsed() < ended + 200;)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_FALSE(late);
+  EXPECT_EQ(result, 7);
+  EXPECT_EQ(TWait::Current(), nullptr);
 }
 
 TEST(OffThreadTest, ATimedOutResultArrivesLateOnTheCallersThread) {
@@ -108,6 +115,60 @@ TEST(OffThreadTest, ATimedOutResultArrivesLateOnTheCallersThread) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   EXPECT_EQ(late, 5);
   EXPECT_EQ(lateThread, std::this_thread::get_id());
+}
+
+// A late result that comes while another wait runs is held until no wait
+// runs: inside one it would start work in the middle of that wait's caller.
+TEST(OffThreadTest, ALateResultWaitsUntilNoWaitRuns) {
+  TWaitOptions options;
+  options.TimeoutMs = 20;
+  int result = 0;
+  bool late = false;
+  bool lateInsideAWait = false;
+  ASSERT_EQ(WaitOffThread<int>(
+                [](const std::atomic<bool>&) {
+                  std::this_thread::sleep_for(100ms);
+                  return 1;
+                },
+                result, options,
+                [&](int&&) {
+                  late = true;
+                  lateInsideAWait = TWait::Current() != nullptr;
+                }),
+            TWaitEnd::TimedOut);
+  // The first work ends while this one is waited for.
+  EXPECT_EQ(WaitOffThread<int>(
+                [](const std::atomic<bool>&) {
+                  std::this_thread::sleep_for(400ms);
+                  return 2;
+                },
+                result),
+            TWaitEnd::Done);
+  EXPECT_FALSE(late) << "not inside the wait, nor right after it in its caller";
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 2000 && !late)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_TRUE(late);
+  EXPECT_FALSE(lateInsideAWait);
+}
+
+// The application quitting during a wait ends every event loop at once,
+// over and over: the wait takes it as a cancel instead of spinning.
+TEST(OffThreadTest, AQuitDuringAWaitCancelsIt) {
+  QTimer::singleShot(50, [] { QCoreApplication::exit(0); });
+  QElapsedTimer clock;
+  clock.start();
+  const TWaitEnd end = WaitForWork([](const std::atomic<bool>& cancel) {
+    for (int i = 0; i < 300 && !cancel; ++i)
+      std::this_thread::sleep_for(10ms);
+  });
+  const qint64 took = clock.elapsed();
+  // The quit stays in force until an application loop ran and ended.
+  QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+  QCoreApplication::exec();
+  EXPECT_EQ(end, TWaitEnd::Cancelled);
+  EXPECT_LT(took, 1000);
 }
 
 TEST(OffThreadTest, AWorkersFailureStaysOnItsThreadUntilHandedOver) {

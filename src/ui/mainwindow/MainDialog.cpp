@@ -1252,6 +1252,7 @@ void TMainForm::RegisterCommands() {
        [this] { ToggleOption(ProgramOptions.ShowColumnInfo); });
   m.On("Work/Layout/Toggle file info bar", [this] { ToggleOption(ProgramOptions.ShowFileInfo); });
   m.On("Work/Layout/Toggle hint bar", [this] { ToggleOption(ProgramOptions.ShowHintBar); });
+  m.On("Work/Layout/Toggle boards bar", [this] { ToggleOption(ProgramOptions.ShowBoardsBar); });
   m.On("Work/Layout/Toggle hover info",
        [] { ProgramOptions.FileHoverActive = !ProgramOptions.FileHoverActive; });
   m.On("Work/Hide", [this] { showMinimized(); });

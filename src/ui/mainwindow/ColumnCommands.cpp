@@ -142,10 +142,17 @@ void TMainForm::RenameActiveItem() {
   if (!RenameForm) RenameForm = new TRenameForm(this);
   // In a container column the renamed files' items follow them.
   const int container = column.ContainerIndex;
+  const int focused = column.List.FocusIndex();
   bool changed = false;
   BusyBracket(
       [&] { changed = RenameForm->Dialog(column, false, ContainerItemRenamer(container)); });
   if (changed && container >= 0) RefreshContainer(container);
+  // The focus stays with the active item under its new name.
+  if (changed && focused >= 0) {
+    const std::string renamed = RenameForm->TitleAt(focused);
+    if (renamed != column.ActiveTitle)
+      column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, renamed);
+  }
   FocusColumn(ActiveColumn());
 }
 

@@ -676,9 +676,17 @@ void TMainForm::UpdateActiveFile() {
 }
 
 void TMainForm::ShowInfoBars() {
-  const TColumnInfo& info = Column(ActiveColumn()).Info;
+  const TColumn& column = Column(ActiveColumn());
+  const TColumnInfo& info = column.Info;
   ColumnInfoBar->SetFields({&info.Files, &info.Encrypted, &info.SelNum, &info.SelSz, &info.TotalSz,
                             &info.PartSz, &info.PartAttr});
+  // A column without items has no active file: its title is what the
+  // column showed before.
+  if (column.Count() == 0) {
+    FileInfoBar->SetFields({});
+    DescriptionBar->SetFields({});
+    return;
+  }
   FileInfoBar->SetFields({&info.Index, &info.Size, &info.Attr, &info.HardLinks, &info.Streams,
                           &info.Title, &info.Modified});
   DescriptionBar->SetFields({&info.Description});

@@ -279,6 +279,7 @@ void TMainForm::BindColumn(TColumn& column) {
   column.Busy = &BusyCount;
   column.OnContentChanged = [this, &column] {
     if (column.Index < BoardColumns) Views[static_cast<size_t>(column.Index)]->Refresh();
+    RefreshListHint();
   };
   column.OnSelectionChanged = [this, &column] {
     if (!BoardModel || column.Index != ActiveColumn()) return;
@@ -873,15 +874,37 @@ void TMainForm::ListMouseMove(int column, const QPoint& inner, const QPoint& glo
   // A column dragged over a board button shows that board after a moment.
   if (Press.Button == Qt::LeftButton && (QGuiApplication::mouseButtons() & Qt::LeftButton))
     Bar->DragAt(global);
-  // The hint says what the buttons do here, with the settings in force.
-  const TColumn& shown = Column(column);
-  const std::string hint = index >= 0 ? ItemMouseHint(shown.Items[static_cast<size_t>(index)],
-                                                      inTypeZone, shown.ThumbAttr)
-                                      : EmptySpaceMouseHint(shown.ShownPath());
+  const std::string hint = ListHintAt(column, inner);
   if (hint != LastListHint) {
     LastListHint = hint;
     ShowHint(QString::fromStdString(hint));
   }
+}
+
+std::string TMainForm::ListHintAt(int column, const QPoint& inner) const {
+  const TColumn& shown = *Columns[static_cast<size_t>(column)];
+  const int index = shown.List.ItemAtPoint(inner.x(), inner.y());
+  if (index < 0 || index >= static_cast<int>(shown.Items.size()))
+    return EmptySpaceMouseHint(shown.ShownPath());
+  // The hint says what the buttons do here, with the settings in force.
+  const bool inTypeZone =
+      InTypeZone(inner - shown.List.ItemRect(index).topLeft(), ColumnRowHeight());
+  return ItemMouseHint(shown.Items[static_cast<size_t>(index)], inTypeZone, shown.ThumbAttr);
+}
+
+void TMainForm::RefreshListHint() {
+  if (LastListHint.empty()) return;
+  std::string hint;
+  for (int i = 0; i < VisibleColumns(); ++i) {
+    const MyTPanel* list = ColumnView(i)->FileList;
+    const QPoint point = list->mapFromGlobal(QCursor::pos());
+    if (!list->isVisible() || !list->rect().contains(point)) continue;
+    hint = ListHintAt(i, point - list->InnerOrigin());
+    break;
+  }
+  if (hint == LastListHint) return;
+  LastListHint = hint;
+  ShowHint(QString::fromStdString(hint));
 }
 
 void TMainForm::CheckItemHotTrack() {

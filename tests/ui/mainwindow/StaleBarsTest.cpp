@@ -13,6 +13,7 @@
 
 #include <fstream>
 #include <optional>
+#include <unistd.h>
 
 namespace cv {
 namespace {
@@ -56,6 +57,21 @@ TEST_F(StaleBarsTest, AnEmptyContainerColumnShowsNoFile) {
   ASSERT_EQ(Form.Column(0).ContainerIndex, 4);
   ASSERT_EQ(Form.Column(0).Count(), 0);
   EXPECT_EQ(FileBarText(), "");
+}
+
+TEST_F(StaleBarsTest, TheHintOfAnItemThatWentAwayDoesNotStay) {
+  auto* hintBar = Form.findChild<MyTPanel*>(QStringLiteral("HintBar"));
+  ASSERT_TRUE(hintBar);
+  MyTPanel* list = Form.ColumnView(0)->FileList;
+  const QRect row = Form.Column(0).List.ItemRect(0).translated(list->InnerOrigin());
+  QTest::mouseMove(list, row.center());
+  const std::string itemHint = hintBar->Caption();
+  ASSERT_NE(itemHint.find("notes.txt"), std::string::npos) << itemHint;
+
+  ASSERT_EQ(::unlink((Root.Path + "/notes.txt").c_str()), 0);
+  Form.CheckDirMonitor(true);
+  ASSERT_EQ(Form.Column(0).Count(), 0);
+  EXPECT_EQ(hintBar->Caption().find("notes.txt"), std::string::npos) << hintBar->Caption();
 }
 
 } // namespace

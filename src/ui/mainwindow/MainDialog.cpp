@@ -722,13 +722,12 @@ void TMainForm::ApplicationEventsActivate() {
 }
 
 std::string TMainForm::CaptionText() const {
-  std::string caption = "Corvantide";
-  if (ProgramOptions.ShowSystemInfo) {
-    caption += " | " + ShortDateTimeText(" | ", NowDateTime());
-    caption += " | RAM " + GetSizeText(3, 0, GetAvailablePhysicalMemory()) + " (" +
-               GetSizeText(3, 0, GetTotalPhysicalMemory()) + ")";
-  }
-  return caption;
+  // The window system adds " — Corvantide" to a caption that does not end
+  // with the program's name: the name goes last, so it is shown once.
+  if (!ProgramOptions.ShowSystemInfo) return "Corvantide";
+  return ShortDateTimeText(" | ", NowDateTime()) + " | RAM " +
+         GetSizeText(3, 0, GetAvailablePhysicalMemory()) + " (" +
+         GetSizeText(3, 0, GetTotalPhysicalMemory()) + ") — Corvantide";
 }
 
 void TMainForm::SaveChangedContainers(bool all) {

@@ -947,7 +947,8 @@ void TColumn::FillFactFields(const TActiveFacts* facts) {
            ActiveFilePart + "Streams count (except the main stream); all information displayed "
                             "by the program refers only to data streams: ",
            "SC " + (streamsKnown ? std::to_string(facts->Streams) : unknown));
-  SetField(Info.Title, ActiveFilePart + "Title: ", "Title \"" + ActiveTitle + "\"");
+  SetField(Info.Title, ActiveFilePart + "Title: ",
+           "Title \"" + PartitionDisplayText(ActiveTitle) + "\"");
   SetField(Info.Modified, ActiveFilePart + "Last modification time (irrelevant for directories): ",
            known ? "Mod " + ShortDateText(info.Modified) + "; " + LongTimeText(info.Modified)
                  : unknown);

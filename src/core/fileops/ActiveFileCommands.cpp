@@ -108,13 +108,10 @@ bool EditFile(const std::string& title) {
   const bool done = guard.Run(false, [&] {
     const std::string reference = ReferenceOf(title);
     const std::string editor = Program.EditLinkTitle();
-    if (TitleExists(editor)) {
+    if (TitleExists(editor))
       MyRunFile(editor, reference, GetTitlePath(reference), true, false);
-    } else {
-      std::string reason;
-      if (!Launcher().OpenDefault(reference, reason))
-        guard.Raise("Failed to run file.", reference, reason, EINVAL);
-    }
+    else
+      OpenWithDefaultApplication(reference);
     guard.TakeOver();
     return true;
   });

@@ -1,5 +1,6 @@
 #include "fileops/OpenWith.h"
 
+#include "filesystem/File.h"
 #include "foundation/Guard.h"
 
 #include <gio/gio.h>
@@ -8,6 +9,8 @@
 #include <memory>
 
 namespace cv {
+
+std::function<void(const std::string& title, const std::string& sentence)> OfferOpenWith;
 
 namespace {
 
@@ -59,6 +62,14 @@ void AddChoice(std::vector<TApplicationChoice>& choices, GAppInfo* app, bool isD
 }
 
 } // namespace
+
+std::string NoApplicationSentence(const std::string& title, const std::string& reason) {
+  std::string sentence = "No application could open \"" + GetTitleName(title) + "\"";
+  std::string why = reason;
+  while (!why.empty() && (why.back() == '.' || why.back() == ' ' || why.back() == '\n'))
+    why.pop_back();
+  return sentence + (why.empty() ? std::string(".") : ": " + why + ".");
+}
 
 std::string ContentTypeOf(const std::string& title) {
   TGuard guard("ContentTypeOf");

@@ -2,6 +2,7 @@
 // "Open with": the applications the desktop registers for a file's content
 // type and its parent types, and launching one of them with the file.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,5 +36,13 @@ std::vector<TApplicationChoice> ApplicationsFor(const std::string& title);
 // Starts the application `id` with the file. Raises "Failed to run file."
 // with the desktop's reason when the application is unknown or cannot start.
 bool LaunchApplication(const std::string& id, const std::string& title);
+
+// The sentence shown when no application opens a file, with the desktop's
+// reason: No application could open "notes.txt": <reason>.
+std::string NoApplicationSentence(const std::string& title, const std::string& reason);
+
+// Shows that sentence and offers "Open with"; the main window sets this.
+// Unset (no window), a file nothing opens is a failure.
+extern std::function<void(const std::string& title, const std::string& sentence)> OfferOpenWith;
 
 } // namespace cv

@@ -1,5 +1,6 @@
 #include "fileops/Run.h"
 
+#include "fileops/OpenWith.h"
 #include "fileops/Overwrite.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
@@ -327,10 +328,19 @@ std::vector<std::string> ParameterArguments(TGuard& guard, const std::string& pa
   return arguments;
 }
 
+// A file nothing opens is no fault of the program: the user learns why and
+// may choose an application. Only without a window is it raised.
+void OpenDefault(TGuard& guard, const std::string& title) {
+  std::string reason;
+  if (Launcher().OpenDefault(title, reason)) return;
+  const std::string sentence = NoApplicationSentence(title, reason);
+  if (!OfferOpenWith) guard.Raise(sentence, title, reason);
+  OfferOpenWith(title, sentence);
+}
+
 // Starts `program` by its kind; a failure raises "Failed to run file.".
 void Start(TGuard& guard, const std::string& program, const std::vector<std::string>& arguments,
            const std::string& workingPath) {
-  std::string reason;
   switch (RunKindOf(program)) {
   case TRunKind::PlayList:
     if (PlayPlayList) {
@@ -341,8 +351,7 @@ void Start(TGuard& guard, const std::string& program, const std::vector<std::str
   case TRunKind::Directory:
   case TRunKind::Link:
   case TRunKind::Document:
-    if (!Launcher().OpenDefault(program, reason))
-      guard.Raise("Failed to run file.", program, reason, EINVAL);
+    OpenDefault(guard, program);
     return;
   case TRunKind::Program: {
     int error = 0;
@@ -527,6 +536,14 @@ bool MyRunFile(const std::string& file, const std::string& parameters,
                const std::string& workingPath, bool quote, bool maximized,
                const std::string& verb) {
   return MyRunFileWithDest(file, parameters, {}, quote, maximized, verb, workingPath);
+}
+
+bool OpenWithDefaultApplication(const std::string& title) {
+  TGuard guard("OpenWithDefaultApplication");
+  return guard.Run(false, [&] {
+    OpenDefault(guard, title);
+    return true;
+  });
 }
 
 bool RunFile(const std::string& file, const std::string& parameters, const std::string& workingPath,

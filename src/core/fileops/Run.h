@@ -93,6 +93,10 @@ bool MyRunFileWithDest(const std::string& file, const std::string& parameters,
 bool MyRunFile(const std::string& file, const std::string& parameters,
                const std::string& workingPath, bool quote, bool maximized,
                const std::string& verb = {});
+// Opens a file with its default application. When none opens it, the
+// window's "Open with" offer (OfferOpenWith) tells the user why; without a
+// window that is a failure, raised with the same sentence.
+bool OpenWithDefaultApplication(const std::string& title);
 // Starts the file as it is: no link handling, no substitution.
 bool RunFile(const std::string& file, const std::string& parameters, const std::string& workingPath,
              bool minimized, bool quote);

@@ -82,12 +82,12 @@ bool TFileInfo::Load(const std::string& title) {
   TGuard guard("TFileInfo::Load");
   Reset();
   return guard.Run(false, [&] {
-    if (IsPartitionTitle(title)) {
-      Exists = IsMountedPartition(title);
-      return Exists;
-    }
+    // A partition's times are those of its mount point directory.
+    const bool partition = IsPartitionTitle(title);
+    if (partition && !IsMountedPartition(title)) return false;
+    const std::string ownTitle = partition ? IncludeDelimiter(title) : title;
     struct statx own {};
-    if (const int code = StatxTitle(title, false, FileInfoStatxMask(), &own); code != 0)
+    if (const int code = StatxTitle(ownTitle, false, FileInfoStatxMask(), &own); code != 0)
       guard.Raise("Failed to open file.", title, {}, static_cast<uint32_t>(code));
     struct statx target {};
     const bool isLink = S_ISLNK(own.stx_mode);

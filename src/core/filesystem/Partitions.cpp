@@ -382,10 +382,11 @@ std::string SuffixOfType(int type, const std::string& label, const TMountEntry& 
   switch (type) {
   case ptRemovable:
     return " (Removable)";
+  // Empty quotes read as a fault: a partition without a label shows its type only.
   case ptFixed:
-    return " (Fixed: \"" + label + "\")";
+    return label.empty() ? " (Fixed)" : " (Fixed: \"" + label + "\")";
   case ptRemote:
-    return " (Remote: \"" + mount.Source + "\")";
+    return mount.Source.empty() ? " (Remote)" : " (Remote: \"" + mount.Source + "\")";
   case ptCD:
     return " (CD)";
   case ptRAM:
@@ -687,6 +688,10 @@ int GetPartitionType(const std::string& title) {
     if (type == ptUnknown) guard.Warn("Failed to get type.", title);
     return type;
   });
+}
+
+std::string PartitionDisplayText(const std::string& title) {
+  return IsPartitionTitle(title) ? title.substr(1) : title;
 }
 
 std::string GetPartitionSuffix(const std::string& title) {

@@ -143,6 +143,9 @@ int GetPartitionType(const std::string& title);
 // The text shown after a partition title in menus and lists; empty for a
 // title that is not the title of a mounted partition.
 std::string GetPartitionSuffix(const std::string& title);
+// What the screen shows for a title: a partition by its mount point ("/",
+// "/home"), since the leading ":" only tells titles apart; others as they are.
+std::string PartitionDisplayText(const std::string& title);
 uint64_t GetPartitionTotalSize(const std::string& title);
 // Bytes an unprivileged user may still write.
 uint64_t GetPartitionFreeSize(const std::string& title);

@@ -343,7 +343,7 @@ constexpr TCommand CCommands[] = {
     Later(2, "Maximize viewer height", "Shift+F7", "Give the viewer the most room."),
     Item(2, "Maximize columns height", "", "Hide the bars that take room from the columns."),
     Separator(2),
-    Later(2, "Toggle boards bar", "F8", "Show or hide the boards bar."),
+    Item(2, "Toggle boards bar", "F8", "Show or hide the boards bar."),
     Item(2, "Toggle hint bar", "Ctrl+F8", "Show or hide the hint bar."),
     Item(2, "Toggle column info bar", "Shift+F8", "Show or hide the column information bar."),
     Item(2, "Toggle file info bar", "Alt+F8", "Show or hide the file information bar."),

@@ -184,6 +184,7 @@ std::string ColumnItemName(const TFileListData& item, bool typeField, bool exten
                            const TPartitionSuffix& partitionSuffix) {
   std::string name = GetTitleName(item.Title);
   if (IsPartitionTitle(item.Title)) {
+    name = PartitionDisplayText(item.Title);
     if (partitionSuffix) name += partitionSuffix(item.Title);
   } else if (extensionInTypeField && item.Type != fltDirectory) {
     name.resize(name.size() - GetExtension(name).size());

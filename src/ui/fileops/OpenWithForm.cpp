@@ -1,7 +1,9 @@
 #include "fileops/OpenWithForm.h"
 
+#include "fileops/Run.h"
 #include "filesystem/File.h"
 #include "foundation/Guard.h"
+#include "foundation/Help.h"
 #include "foundation/QtText.h"
 
 #include <QDialogButtonBox>
@@ -16,6 +18,7 @@ namespace cv {
 namespace {
 
 constexpr const char* OtherCommandText = "Other command…";
+constexpr int NoApplicationHelpContext = 405;
 
 QLabel* ValueLabel() {
   auto* label = new QLabel;
@@ -108,6 +111,54 @@ bool TOpenWithForm::Choose(TOpenWithChoice& choice) {
   if (exec() != QDialog::Accepted) return false;
   choice = Chosen;
   return true;
+}
+
+TNoApplicationForm::TNoApplicationForm(QWidget* parent) : QDialog(parent) {
+  setWindowTitle(tr("Open file"));
+  TextLabel = new QLabel;
+  TextLabel->setWordWrap(true);
+  TextLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  TextLabel->setMinimumWidth(360);
+  auto* question = new QLabel(tr("Choose an application for it with \"Open with\"."));
+  auto* buttons = new QDialogButtonBox;
+  OpenWithButton = buttons->addButton(tr("&Open with…"), QDialogButtonBox::AcceptRole);
+  CancelButton = buttons->addButton(tr("&Cancel"), QDialogButtonBox::RejectRole);
+  HelpButton = buttons->addButton(tr("&Help"), QDialogButtonBox::HelpRole);
+  OpenWithButton->setDefault(true);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(HelpButton, &QPushButton::clicked, this, [] { ShowHelp(NoApplicationHelpContext); });
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(TextLabel);
+  layout->addWidget(question);
+  layout->addWidget(buttons);
+}
+
+void TNoApplicationForm::Fill(const std::string& sentence) {
+  TextLabel->setText(ToQString(sentence));
+  OpenWithButton->setFocus();
+}
+
+void OpenFileWith(const std::string& title, QWidget* parent) {
+  TGuard guard("TColumn::Com_OpenFileWith");
+  guard.Run([&] {
+    TOpenWithChoice choice;
+    const bool chosen = ChooseOpenWith(title, parent, choice);
+    guard.TakeOver();
+    if (!chosen) return;
+    if (!choice.ApplicationId.empty())
+      LaunchApplication(choice.ApplicationId, title);
+    else
+      RunCommandWithFile(choice.CommandLine, title);
+    guard.TakeOver();
+  });
+  guard.Show("Failed to open file with.");
+}
+
+void OfferOpenWithFor(const std::string& title, const std::string& sentence, QWidget* parent) {
+  TNoApplicationForm form(parent);
+  form.Fill(sentence);
+  if (form.exec() == QDialog::Accepted) OpenFileWith(title, parent);
 }
 
 bool ChooseOpenWith(const std::string& title, QWidget* parent, TOpenWithChoice& choice) {

@@ -49,6 +49,24 @@ private:
   TOpenWithChoice Chosen;
 };
 
+// Shown when no application opens a file: what happened, and "Open with…".
+class TNoApplicationForm : public QDialog {
+  Q_OBJECT
+public:
+  explicit TNoApplicationForm(QWidget* parent = nullptr);
+  void Fill(const std::string& sentence);
+
+  QLabel* TextLabel = nullptr;
+  QPushButton* OpenWithButton = nullptr;
+  QPushButton* CancelButton = nullptr;
+  QPushButton* HelpButton = nullptr;
+};
+
+// "Open with" on `title`: asks, then launches the choice. A show point.
+void OpenFileWith(const std::string& title, QWidget* parent);
+// Says why nothing opened `title` and, when asked, goes on to OpenFileWith.
+void OfferOpenWithFor(const std::string& title, const std::string& sentence, QWidget* parent);
+
 // Asks how to open `title`. False when cancelled, and also (with the failure
 // in the status context) when the file could not be queried.
 bool ChooseOpenWith(const std::string& title, QWidget* parent, TOpenWithChoice& choice);

@@ -34,6 +34,8 @@ public:
   // Renames, then shows the item `step` places on (closing past either end).
   void Step(int step);
   int Index() const { return Current; }
+  // The title of the column's item at `index`, renamed or not.
+  const std::string& TitleAt(int index) const { return Titles.at(static_cast<size_t>(index)); }
   bool Renamed() const { return AnyRenamed; }
 
   QLabel* PathLabel;

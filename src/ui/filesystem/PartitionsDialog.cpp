@@ -38,7 +38,7 @@ void TPartitionsDialog::Setup(QMenu* menu, TShiftState shift,
     return action;
   };
   if (!title.empty()) {
-    QAction* action = addItem(title, IncludeDelimiter(title));
+    QAction* action = addItem(PartitionDisplayText(title), IncludeDelimiter(title));
     QFont font = action->font();
     font.setBold(true);
     action->setFont(font);
@@ -47,7 +47,8 @@ void TPartitionsDialog::Setup(QMenu* menu, TShiftState shift,
   std::vector<std::string> partitions;
   GetPartitionList(partitions);
   for (const std::string& partition : partitions)
-    addItem(partition + GetPartitionSuffix(partition), IncludeDelimiter(partition));
+    addItem(PartitionDisplayText(partition) + GetPartitionSuffix(partition),
+            IncludeDelimiter(partition));
 }
 
 void TPartitionsDialog::ItemClick(const std::string& root, const std::string& operation,

@@ -33,7 +33,8 @@ void ShowHelp(int context) {
   if (!Window) {
     Window = new QTextBrowser();
     Window->setAttribute(Qt::WA_DeleteOnClose);
-    Window->setWindowTitle(QStringLiteral("Corvantide help"));
+    // The window system adds the program's name: "Help — Corvantide".
+    Window->setWindowTitle(QStringLiteral("Help"));
     Window->setOpenExternalLinks(true);
     Window->setSearchPaths({QStringLiteral(":/help")});
     Window->resize(640, 560);

@@ -6,6 +6,8 @@
 #include "foundation/QtText.h"
 
 #include <QEvent>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <QThread>
@@ -82,6 +84,26 @@ bool TQtUserInterface::CanShowErrorDialogNow() const {
   return CanShowWindow() && ErrorForm && ErrorForm->RecursionCount == 0 && CurrentPaintDepth == 0;
 }
 
+namespace {
+
+// A box narrower than its caption has the caption cut by the window manager
+// ("Warni...antide"): the box is kept wide enough for the whole caption, with
+// the program's name the window system adds and room for the frame's buttons.
+void KeepCaptionWhole(QMessageBox& box) {
+  QString shown = box.windowTitle();
+  const QString name = QGuiApplication::applicationDisplayName();
+  if (!name.isEmpty() && !shown.endsWith(name)) shown += QStringLiteral(" — ") + name;
+  QFont font = box.font();
+  font.setBold(true);
+  const QFontMetrics metrics(font);
+  const int width = metrics.horizontalAdvance(shown) + 6 * metrics.height();
+  if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+} // namespace
+
 int TQtUserInterface::ShowMessageBox(const std::string& caption, const std::string& text,
                                      unsigned flags) {
   if (!CanShowWindow() || CurrentPaintDepth > 0) {
@@ -108,6 +130,7 @@ int TQtUserInterface::ShowMessageBox(const std::string& caption, const std::stri
   case mbYesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
   default: box.setStandardButtons(QMessageBox::Ok); break;
   }
+  KeepCaptionWhole(box);
   const int answer = box.exec();
   if (answer == QMessageBox::Ok || answer == QMessageBox::Yes) return mrBoxOk;
   if (answer == QMessageBox::No) return mrBoxNo;

@@ -28,6 +28,7 @@
 #include "mainwindow/MainMenus.h"
 
 #include <QMenu>
+#include <QPointer>
 
 namespace cv {
 
@@ -141,10 +142,17 @@ void TMainForm::RenameActiveItem() {
   if (!RenameForm) RenameForm = new TRenameForm(this);
   // In a container column the renamed files' items follow them.
   const int container = column.ContainerIndex;
+  const int focused = column.List.FocusIndex();
   bool changed = false;
   BusyBracket(
       [&] { changed = RenameForm->Dialog(column, false, ContainerItemRenamer(container)); });
   if (changed && container >= 0) RefreshContainer(container);
+  // The focus stays with the active item under its new name.
+  if (changed && focused >= 0) {
+    const std::string renamed = RenameForm->TitleAt(focused);
+    if (renamed != column.ActiveTitle)
+      column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, renamed);
+  }
   FocusColumn(ActiveColumn());
 }
 
@@ -223,22 +231,13 @@ void TMainForm::RegisterColumnCommands() {
     const TColumn& column = Column(ActiveColumn());
     ManualRunForm->Dialog(column.FocusedItem() ? column.ActiveTitle : std::string());
   });
+  // Outlives no window: a form gone leaves the offer without a parent.
+  OfferOpenWith = [form = QPointer<QWidget>(this)](const std::string& title,
+                                                   const std::string& sentence) {
+    OfferOpenWithFor(title, sentence, form.data());
+  };
   m.On("File/Miscellaneous/Open with", [this] {
-    TGuard guard("TColumn::Com_OpenFileWith");
-    guard.Run([&] {
-      const std::string reference =
-          ClipPartText(Column(ActiveColumn()).ActiveTitle, TClipPart::Reference);
-      TOpenWithChoice choice;
-      const bool chosen = ChooseOpenWith(reference, this, choice);
-      guard.TakeOver();
-      if (!chosen) return;
-      if (!choice.ApplicationId.empty())
-        LaunchApplication(choice.ApplicationId, reference);
-      else
-        RunCommandWithFile(choice.CommandLine, reference);
-      guard.TakeOver();
-    });
-    guard.Show("Failed to show dialog.");
+    OpenFileWith(ClipPartText(Column(ActiveColumn()).ActiveTitle, TClipPart::Reference), this);
   });
   for (const auto& [caption, kind] :
        {std::pair{"New directory", int(nkDirectory)}, std::pair{"New file", int(nkFile)}})

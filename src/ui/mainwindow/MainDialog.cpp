@@ -279,6 +279,7 @@ void TMainForm::BindColumn(TColumn& column) {
   column.Busy = &BusyCount;
   column.OnContentChanged = [this, &column] {
     if (column.Index < BoardColumns) Views[static_cast<size_t>(column.Index)]->Refresh();
+    RefreshListHint();
   };
   column.OnSelectionChanged = [this, &column] {
     if (!BoardModel || column.Index != ActiveColumn()) return;
@@ -676,9 +677,17 @@ void TMainForm::UpdateActiveFile() {
 }
 
 void TMainForm::ShowInfoBars() {
-  const TColumnInfo& info = Column(ActiveColumn()).Info;
+  const TColumn& column = Column(ActiveColumn());
+  const TColumnInfo& info = column.Info;
   ColumnInfoBar->SetFields({&info.Files, &info.Encrypted, &info.SelNum, &info.SelSz, &info.TotalSz,
                             &info.PartSz, &info.PartAttr});
+  // A column without items has no active file: its title is what the
+  // column showed before.
+  if (column.Count() == 0) {
+    FileInfoBar->SetFields({});
+    DescriptionBar->SetFields({});
+    return;
+  }
   FileInfoBar->SetFields({&info.Index, &info.Size, &info.Attr, &info.HardLinks, &info.Streams,
                           &info.Title, &info.Modified});
   DescriptionBar->SetFields({&info.Description});
@@ -713,13 +722,12 @@ void TMainForm::ApplicationEventsActivate() {
 }
 
 std::string TMainForm::CaptionText() const {
-  std::string caption = "Corvantide";
-  if (ProgramOptions.ShowSystemInfo) {
-    caption += " | " + ShortDateTimeText(" | ", NowDateTime());
-    caption += " | RAM " + GetSizeText(3, 0, GetAvailablePhysicalMemory()) + " (" +
-               GetSizeText(3, 0, GetTotalPhysicalMemory()) + ")";
-  }
-  return caption;
+  // The window system adds " — Corvantide" to a caption that does not end
+  // with the program's name: the name goes last, so it is shown once.
+  if (!ProgramOptions.ShowSystemInfo) return "Corvantide";
+  return ShortDateTimeText(" | ", NowDateTime()) + " | RAM " +
+         GetSizeText(3, 0, GetAvailablePhysicalMemory()) + " (" +
+         GetSizeText(3, 0, GetTotalPhysicalMemory()) + ") — Corvantide";
 }
 
 void TMainForm::SaveChangedContainers(bool all) {
@@ -865,15 +873,37 @@ void TMainForm::ListMouseMove(int column, const QPoint& inner, const QPoint& glo
   // A column dragged over a board button shows that board after a moment.
   if (Press.Button == Qt::LeftButton && (QGuiApplication::mouseButtons() & Qt::LeftButton))
     Bar->DragAt(global);
-  // The hint says what the buttons do here, with the settings in force.
-  const TColumn& shown = Column(column);
-  const std::string hint = index >= 0 ? ItemMouseHint(shown.Items[static_cast<size_t>(index)],
-                                                      inTypeZone, shown.ThumbAttr)
-                                      : EmptySpaceMouseHint(shown.ShownPath());
+  const std::string hint = ListHintAt(column, inner);
   if (hint != LastListHint) {
     LastListHint = hint;
     ShowHint(QString::fromStdString(hint));
   }
+}
+
+std::string TMainForm::ListHintAt(int column, const QPoint& inner) const {
+  const TColumn& shown = *Columns[static_cast<size_t>(column)];
+  const int index = shown.List.ItemAtPoint(inner.x(), inner.y());
+  if (index < 0 || index >= static_cast<int>(shown.Items.size()))
+    return EmptySpaceMouseHint(shown.ShownPath());
+  // The hint says what the buttons do here, with the settings in force.
+  const bool inTypeZone =
+      InTypeZone(inner - shown.List.ItemRect(index).topLeft(), ColumnRowHeight());
+  return ItemMouseHint(shown.Items[static_cast<size_t>(index)], inTypeZone, shown.ThumbAttr);
+}
+
+void TMainForm::RefreshListHint() {
+  if (LastListHint.empty()) return;
+  std::string hint;
+  for (int i = 0; i < VisibleColumns(); ++i) {
+    const MyTPanel* list = ColumnView(i)->FileList;
+    const QPoint point = list->mapFromGlobal(QCursor::pos());
+    if (!list->isVisible() || !list->rect().contains(point)) continue;
+    hint = ListHintAt(i, point - list->InnerOrigin());
+    break;
+  }
+  if (hint == LastListHint) return;
+  LastListHint = hint;
+  ShowHint(QString::fromStdString(hint));
 }
 
 void TMainForm::CheckItemHotTrack() {
@@ -1252,6 +1282,7 @@ void TMainForm::RegisterCommands() {
        [this] { ToggleOption(ProgramOptions.ShowColumnInfo); });
   m.On("Work/Layout/Toggle file info bar", [this] { ToggleOption(ProgramOptions.ShowFileInfo); });
   m.On("Work/Layout/Toggle hint bar", [this] { ToggleOption(ProgramOptions.ShowHintBar); });
+  m.On("Work/Layout/Toggle boards bar", [this] { ToggleOption(ProgramOptions.ShowBoardsBar); });
   m.On("Work/Layout/Toggle hover info",
        [] { ProgramOptions.FileHoverActive = !ProgramOptions.FileHoverActive; });
   m.On("Work/Hide", [this] { showMinimized(); });

@@ -307,6 +307,11 @@ private:
   void ApplyLayout(const struct TMainLayout& layout);
   // The item under the mouse: hot-tracking now, the hover window later.
   void ListMouseMove(int column, const QPoint& inner, const QPoint& global);
+  // The hint of what the mouse is over in a column's list ("" outside any).
+  std::string ListHintAt(int column, const QPoint& inner) const;
+  // Says the list hint again for what is under the mouse now, or clears it
+  // when the mouse is over no list; after the items changed under it.
+  void RefreshListHint();
   void CheckItemHotTrack();
   void ApplyHover(const THoverActions& actions);
   THoverTracker Hover;

@@ -87,7 +87,6 @@ const std::set<std::string> CNotBuilt = {
     "Work/Layout/Close viewer",
     "Work/Layout/Hide viewer",
     "Work/Layout/Maximize viewer height",
-    "Work/Layout/Toggle boards bar",
     "Work/Layout/Toggle media play-list",
     "Work/Layout/Toggle tree navigator",
     "Work/MPLs",

@@ -60,12 +60,13 @@ protected:
   // dialog's caption, or "" when none came.
   std::string Paste(int column, QPushButton* TFileForm::*answer = &TFileForm::OkayButton) {
     std::string caption;
-    test::WhenDialogShows(&Form, [&] {
+    const QPointer<QTimer> pending = test::WhenDialogShows(&Form, [&] {
       if (!Form.FileForm || !Form.FileForm->isVisible()) return;
       caption = Form.FileForm->windowTitle().toStdString();
       (Form.FileForm->*answer)->click();
     });
     Press(column, Qt::Key_V);
+    delete pending.data(); // no dialog came: the answer must not run later
     return caption;
   }
   static QByteArray ClipboardData(const char* format) {

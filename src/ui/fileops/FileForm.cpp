@@ -79,8 +79,8 @@ void TElidedLabel::Elide() {
   setText(fontMetrics().elidedText(Full, Qt::ElideMiddle, std::max(width(), 40)));
 }
 
-TFileForm::TFileForm(TFileFormSettings& settings, QWidget* parent)
-    : QDialog(parent), Settings(settings), FileEngine(*this) {
+TFileForm::TFileForm(TFileFormSettings& settings, QWidget* parent, TSecondsClock clock)
+    : QDialog(parent), Settings(settings), Clock(clock), FileEngine(*this, clock) {
   BuildControls();
 }
 
@@ -391,6 +391,7 @@ void TFileForm::ShowProgress(const TFileEngineDisplay& display) {
 
 void TFileForm::PumpEvents() {
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  if (OnEnginePump) OnEnginePump();
 }
 
 void TFileForm::Deselect(size_t sourceIndex) {

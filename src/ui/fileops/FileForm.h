@@ -54,7 +54,9 @@ struct TFileFormRequest {
 class TFileForm : public QDialog, public TFileEngineHost {
   Q_OBJECT
 public:
-  explicit TFileForm(TFileFormSettings& settings, QWidget* parent = nullptr);
+  // `clock` times the engine's steps (progress and pumps); tests step it.
+  explicit TFileForm(TFileFormSettings& settings, QWidget* parent = nullptr,
+                     TSecondsClock clock = &SecondsNow);
   ~TFileForm() override;
 
   // Opens the dialog over the source column; true when one of the Okay
@@ -93,6 +95,9 @@ public:
 
   // The overwrite window; tests script it.
   std::function<TOverwriteChoice(const TOverwriteView&)> OverwriteAsk;
+  // Runs on the window's thread at each pump of the engine, while the
+  // engine waits: tests act there at a step of their choosing.
+  std::function<void()> OnEnginePump;
 
 public Q_SLOTS:
   void reject() override;
@@ -109,6 +114,7 @@ private:
   bool IsConvert() const;
 
   TFileFormSettings& Settings;
+  TSecondsClock Clock;
   TFileEngine FileEngine;
   TFileFormRequest Request;
   TFileOperation Operation = TFileOperation::Copy;

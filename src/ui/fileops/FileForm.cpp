@@ -23,7 +23,6 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -208,10 +207,11 @@ public:
     });
   }
   void PumpEvents() override {
-    if (PumpHook) Call<bool>([](TFileForm& form) {
-      form.PumpEvents();
-      return true;
-    });
+    if (PumpHook)
+      Call<bool>([](TFileForm& form) {
+        form.PumpEvents();
+        return true;
+      });
   }
   void Deselect(size_t sourceIndex) override {
     Call<bool>([sourceIndex](TFileForm& form) {
@@ -220,7 +220,8 @@ public:
     });
   }
   bool CopyToClipboard(const std::string& text, const std::vector<std::string>& titles) override {
-    return Call<bool>([text, titles](TFileForm& form) { return form.CopyToClipboard(text, titles); })
+    return Call<bool>(
+               [text, titles](TFileForm& form) { return form.CopyToClipboard(text, titles); })
         .value_or(false);
   }
   void RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) override {
@@ -242,8 +243,8 @@ public:
         ReportWithoutWindow(description, report);
         return std::pair(false, false);
       }
-      const bool goOn = ui->ExecuteErrorDialog(caption, description, given ? &noMore : nullptr,
-                                               report);
+      const bool goOn =
+          ui->ExecuteErrorDialog(caption, description, given ? &noMore : nullptr, report);
       return std::pair(goOn, noMore);
     });
     if (!answer) {
@@ -270,9 +271,9 @@ public:
         })
         .value_or(false);
   }
-  int ShowMessageBox(const std::string& caption, const std::string& text,
-                     unsigned flags) override {
-    const auto answer = Call<int>([=](TFileForm&) { return cv::ShowMessageBox(caption, text, flags); });
+  int ShowMessageBox(const std::string& caption, const std::string& text, unsigned flags) override {
+    const auto answer =
+        Call<int>([=](TFileForm&) { return cv::ShowMessageBox(caption, text, flags); });
     if (!answer) std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
     return answer.value_or(mrBoxCancel);
   }
@@ -638,7 +639,8 @@ void TFileForm::RunEngine(const TFileEngineSettings& settings) {
     run->Engine.Run(settings, sources, destination);
     SetThreadUserInterface(nullptr);
     if (QCoreApplication* app = QCoreApplication::instance())
-      QMetaObject::invokeMethod(app, [run] { run->End(); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          app, [run] { run->End(); }, Qt::QueuedConnection);
   }).detach();
   loop.exec();
   run->Loop = nullptr;

@@ -44,8 +44,9 @@ protected:
   void TearDown() override { ::setenv("CORVANTIDE_HOME", OldHome.c_str(), 1); }
 
   int Asked() const {
-    return static_cast<int>(std::count_if(Ui.Boxes.begin(), Ui.Boxes.end(),
-                                          [](const auto& box) { return box.Text == CloseQuestion; }));
+    return static_cast<int>(std::count_if(Ui.Boxes.begin(), Ui.Boxes.end(), [](const auto& box) {
+      return box.Text == CloseQuestion;
+    }));
   }
 
   test::TTempDir Root;

@@ -247,7 +247,7 @@ bool TFileEngine::Run(const TFileEngineSettings& settings, const std::vector<std
   Include = ExpandNameFilter(settings.Include);
   Exclude = ExpandNameFilter(settings.Exclude);
   NoErrors = settings.NoErrors;
-  Cancelled = false;
+  if (std::exchange(Ran, true)) Cancelled = false;
   EncryptedSeen = false;
   Titles.clear();
   ClippedTitles.clear();

@@ -9,6 +9,7 @@
 #include "fileops/Overwrite.h"
 #include "foundation/MyTime.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -58,7 +59,8 @@ public:
   virtual bool AskYesNo(const std::string& question) = 0;
   // Fresh texts for the window, at most once a second.
   virtual void ShowProgress(const TFileEngineDisplay& display) = 0;
-  // Lets the window process its pending events (Cancel may arrive here).
+  // A step of the run, every 50 ms at most: a host on the engine's own
+  // thread lets the window process its events here (Cancel may arrive).
   virtual void PumpEvents() = 0;
   // The source item was processed: the column takes its selection away.
   virtual void Deselect(size_t sourceIndex) = 0;
@@ -87,7 +89,8 @@ public:
   // reach its end (cancelled, or a question answered no).
   bool Run(const TFileEngineSettings& settings, const std::vector<std::string>& sources,
            const std::string& destinationDirectory);
-  // Stops the walk at the next step and the running copy or move.
+  // Stops the walk at the next step and the running copy or move; any
+  // thread may call it. A cancel before the first run stops that run at once.
   void Cancel() { Cancelled = true; }
   bool IsCancelled() const { return Cancelled; }
 
@@ -138,7 +141,10 @@ private:
   // -1: streams need no check; else the secondary streams seen while counting.
   int StreamsState = -1;
   bool EncryptedSeen = false;
-  bool Counting = false, Cancelled = false, NoErrors = false;
+  bool Counting = false, NoErrors = false;
+  // A run ended: the next one forgets its cancel.
+  bool Ran = false;
+  std::atomic<bool> Cancelled{false};
   TCrono Elapsed, Display, Pump;
   TFileEngineDisplay Shown;
 };

@@ -16,6 +16,7 @@
 namespace cv {
 
 TFileUnitLoader FileUnitLoader;
+thread_local std::function<bool(double)> TFileUnitLoader::OnProgress;
 
 void ApplyFileDisplayOptions(const TProgramOptions& options) {
   FileUnitLoader.LocalFileTimes = !options.ShowUniversalFileTime;

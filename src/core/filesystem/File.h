@@ -24,7 +24,8 @@ public:
   // Size texts with the units B, KB, MB, GB, TB, PB, EB.
   bool SizeUnits = true;
   // Progress of a running copy or move: fraction done, false to cancel.
-  std::function<bool(double)> OnProgress;
+  // Each thread has its own, so a copy on a worker reports to its own run.
+  static thread_local std::function<bool(double)> OnProgress;
 };
 
 extern TFileUnitLoader FileUnitLoader;

@@ -4,14 +4,22 @@
 #include "foundation/Program.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace cv {
 
 namespace {
 TUserInterface* CurrentUserInterface = nullptr;
+thread_local TUserInterface* ThreadUserInterface = nullptr;
 } // namespace
 
-TUserInterface* UserInterface() { return CurrentUserInterface; }
+TUserInterface* UserInterface() {
+  return ThreadUserInterface ? ThreadUserInterface : CurrentUserInterface;
+}
+
+TUserInterface* SetThreadUserInterface(TUserInterface* ui) {
+  return std::exchange(ThreadUserInterface, ui);
+}
 
 TUserInterface* SetUserInterface(TUserInterface* ui) {
   TUserInterface* previous = CurrentUserInterface;

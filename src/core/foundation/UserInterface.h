@@ -49,6 +49,10 @@ public:
 TUserInterface* UserInterface();
 // Installs a host and returns the previous one.
 TUserInterface* SetUserInterface(TUserInterface* ui);
+// Installs a host for the calling thread only, over the installed one (null
+// takes it back), and returns the previous one: a worker whose questions
+// another thread answers.
+TUserInterface* SetThreadUserInterface(TUserInterface* ui);
 
 int ShowMessageBox(const std::string& caption, const std::string& text, unsigned flags);
 void ShowInformation(const std::string& text);

@@ -23,7 +23,16 @@
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
 
 namespace cv {
 namespace {
@@ -64,6 +73,258 @@ std::string BoxText(const QComboBox* box) {
 
 } // namespace
 
+namespace {
+
+// How long a cancelled run may take to stop before the dialog leaves its
+// thread behind: enough for a copy to drop its unfinished file.
+constexpr int AbandonAfterMs = 500;
+
+bool OnWindowThread() {
+  const QCoreApplication* app = QCoreApplication::instance();
+  return app && QThread::currentThread() == app->thread();
+}
+
+bool IsInput(QEvent::Type type) {
+  switch (type) {
+  case QEvent::KeyPress:
+  case QEvent::KeyRelease:
+  case QEvent::ShortcutOverride:
+  case QEvent::Shortcut:
+  case QEvent::MouseButtonPress:
+  case QEvent::MouseButtonRelease:
+  case QEvent::MouseButtonDblClick:
+  case QEvent::MouseMove:
+  case QEvent::Wheel:
+  case QEvent::ContextMenu:
+  case QEvent::DragEnter:
+  case QEvent::DragMove:
+  case QEvent::Drop:
+  case QEvent::TouchBegin:
+  case QEvent::TouchUpdate:
+  case QEvent::TouchEnd:
+  case QEvent::TabletPress:
+  case QEvent::TabletMove:
+  case QEvent::TabletRelease:
+  case QEvent::InputMethod:
+    return true;
+  default:
+    return false;
+  }
+}
+
+// While the engine works, the dialog and the questions of the run take
+// input; the main window and everything else refuse it, as with a modal
+// dialog, but a close request from the window manager still reaches them.
+class TRunInput : public QObject {
+public:
+  explicit TRunInput(QWidget& dialog) : Dialog(dialog) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  ~TRunInput() override { QCoreApplication::instance()->removeEventFilter(this); }
+  TRunInput(const TRunInput&) = delete;
+  TRunInput& operator=(const TRunInput&) = delete;
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!IsInput(event->type()) || !watched->isWidgetType()) return false;
+    for (auto* widget = static_cast<QWidget*>(watched); widget; widget = widget->parentWidget())
+      if (widget == &Dialog || (widget->isWindow() && widget->isModal())) return false;
+    return true;
+  }
+
+private:
+  QWidget& Dialog;
+};
+
+} // namespace
+
+// What a run shares between the window's thread and the engine's. The
+// engine's thread holds it too, so a thread left behind in a file system
+// that does not answer never reaches a dialog that is gone: once abandoned,
+// whatever it asks gets the answer that stops it, and shows nowhere.
+class TFileRun final : public TFileEngineHost,
+                       public TUserInterface,
+                       public std::enable_shared_from_this<TFileRun> {
+public:
+  TFileRun(TFileForm& form, TSecondsClock clock) : Engine(*this, clock), Form(&form) {}
+
+  TFileEngine Engine;
+  // Window's thread only.
+  TFileForm* Form;
+  QEventLoop* Loop = nullptr;
+  bool Ended = false;
+  // Set before the thread starts.
+  bool PumpHook = false;
+
+  // The window's thread lets the run go: the dialog ends, the thread's
+  // questions get no answer from it.
+  void Abandon() {
+    {
+      const std::lock_guard lock(Lock);
+      Abandoned = true;
+    }
+    Answered.notify_all();
+    Form = nullptr;
+    if (Loop) Loop->quit();
+  }
+  // The engine returned (window's thread).
+  void End() {
+    Ended = true;
+    if (Loop) Loop->quit();
+  }
+  bool WasAbandoned() {
+    const std::lock_guard lock(Lock);
+    return Abandoned;
+  }
+
+  // ---- Engine host: each call is answered on the window's thread ----
+  TOverwriteChoice AskOverwrite(const TOverwriteView& view) override {
+    return Call<TOverwriteChoice>([view](TFileForm& form) { return form.AskOverwrite(view); })
+        .value_or(TOverwriteChoice::Abort);
+  }
+  bool AskYesNo(const std::string& question) override {
+    return Call<bool>([question](TFileForm& form) { return form.AskYesNo(question); })
+        .value_or(false);
+  }
+  void ShowProgress(const TFileEngineDisplay& display) override {
+    if (OnWindowThread()) {
+      if (Form) Form->ShowProgress(display);
+      return;
+    }
+    // The engine does not wait for the screen: the newest texts are shown
+    // when the window gets to them.
+    const std::lock_guard lock(Lock);
+    Pending = display;
+    if (std::exchange(ProgressPosted, true) || Abandoned) return;
+    Post([run = shared_from_this()] {
+      TFileEngineDisplay shown;
+      {
+        const std::lock_guard lock(run->Lock);
+        shown = run->Pending;
+        run->ProgressPosted = false;
+      }
+      if (run->Form) run->Form->ShowProgress(shown);
+    });
+  }
+  void PumpEvents() override {
+    if (PumpHook)
+      Call<bool>([](TFileForm& form) {
+        form.PumpEvents();
+        return true;
+      });
+  }
+  void Deselect(size_t sourceIndex) override {
+    Call<bool>([sourceIndex](TFileForm& form) {
+      form.Deselect(sourceIndex);
+      return true;
+    });
+  }
+  bool CopyToClipboard(const std::string& text, const std::vector<std::string>& titles) override {
+    return Call<bool>(
+               [text, titles](TFileForm& form) { return form.CopyToClipboard(text, titles); })
+        .value_or(false);
+  }
+  void RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) override {
+    Call<bool>([oldTitle, newTitle](TFileForm& form) {
+      form.RenameContainerItem(oldTitle, newTitle);
+      return true;
+    });
+  }
+
+  // ---- The engine thread's windows: the window's thread shows them ----
+  bool ExecuteErrorDialog(const std::string& caption, const std::string& description,
+                          bool* noMoreErrors, const std::string& report) override {
+    const bool given = noMoreErrors != nullptr;
+    const bool before = given && *noMoreErrors;
+    const auto answer = Call<std::pair<bool, bool>>([=](TFileForm&) {
+      bool noMore = before;
+      TUserInterface* ui = UserInterface();
+      if (!ui) {
+        ReportWithoutWindow(description, report);
+        return std::pair(false, false);
+      }
+      const bool goOn =
+          ui->ExecuteErrorDialog(caption, description, given ? &noMore : nullptr, report);
+      return std::pair(goOn, noMore);
+    });
+    if (!answer) {
+      if (given) *noMoreErrors = false;
+      ReportWithoutWindow(description, report);
+      return false;
+    }
+    if (given) *noMoreErrors = answer->second;
+    return answer->first;
+  }
+  int ErrorDialogRecursionCount() const override {
+    return const_cast<TFileRun*>(this)
+        ->Call<int>([](TFileForm&) {
+          const TUserInterface* ui = UserInterface();
+          return ui ? ui->ErrorDialogRecursionCount() : 0;
+        })
+        .value_or(0);
+  }
+  bool CanShowErrorDialogNow() const override {
+    return const_cast<TFileRun*>(this)
+        ->Call<bool>([](TFileForm&) {
+          const TUserInterface* ui = UserInterface();
+          return !ui || ui->CanShowErrorDialogNow();
+        })
+        .value_or(false);
+  }
+  int ShowMessageBox(const std::string& caption, const std::string& text, unsigned flags) override {
+    const auto answer =
+        Call<int>([=](TFileForm&) { return cv::ShowMessageBox(caption, text, flags); });
+    if (!answer) std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    return answer.value_or(mrBoxCancel);
+  }
+  void Beep() override {
+    Call<bool>([](TFileForm&) {
+      if (TUserInterface* ui = UserInterface()) ui->Beep();
+      return true;
+    });
+  }
+
+private:
+  static void Post(std::function<void()> call) {
+    if (QCoreApplication* app = QCoreApplication::instance())
+      QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
+  }
+
+  // Runs `body` on the window's thread with the dialog and waits for its
+  // answer; none once the run was abandoned.
+  template <class T> std::optional<T> Call(std::function<T(TFileForm&)> body) {
+    if (OnWindowThread()) return Form ? std::optional<T>(body(*Form)) : std::nullopt;
+    struct TAnswer {
+      std::optional<T> Value;
+      bool Done = false;
+    };
+    auto answer = std::make_shared<TAnswer>();
+    {
+      const std::lock_guard lock(Lock);
+      if (Abandoned || !QCoreApplication::instance()) return std::nullopt;
+      Post([run = shared_from_this(), answer, body = std::move(body)] {
+        std::optional<T> value;
+        if (run->Form) value = body(*run->Form);
+        {
+          const std::lock_guard lock(run->Lock);
+          answer->Value = std::move(value);
+          answer->Done = true;
+        }
+        run->Answered.notify_all();
+      });
+    }
+    std::unique_lock lock(Lock);
+    Answered.wait(lock, [&] { return answer->Done || Abandoned; });
+    return answer->Done ? std::move(answer->Value) : std::nullopt;
+  }
+
+  std::mutex Lock;
+  std::condition_variable Answered;
+  bool Abandoned = false;
+  TFileEngineDisplay Pending;
+  bool ProgressPosted = false;
+};
+
 void TElidedLabel::SetFullText(const QString& text) {
   Full = text;
   setToolTip(text);
@@ -79,12 +340,19 @@ void TElidedLabel::Elide() {
   setText(fontMetrics().elidedText(Full, Qt::ElideMiddle, std::max(width(), 40)));
 }
 
-TFileForm::TFileForm(TFileFormSettings& settings, QWidget* parent)
-    : QDialog(parent), Settings(settings), FileEngine(*this) {
+TFileForm::TFileForm(TFileFormSettings& settings, QWidget* parent, TSecondsClock clock)
+    : QDialog(parent), Settings(settings), Clock(clock),
+      CurrentRun(std::make_shared<TFileRun>(*this, clock)) {
   BuildControls();
 }
 
-TFileForm::~TFileForm() = default;
+TFileForm::~TFileForm() {
+  CurrentRun->Abandon();
+}
+
+TFileEngine& TFileForm::Engine() {
+  return CurrentRun->Engine;
+}
 
 void TFileForm::BuildControls() {
   auto* info = new QGroupBox;
@@ -335,14 +603,55 @@ void TFileForm::Do(TPrefixMode mode, bool noErrors) {
   }
   SetControlsEnabled(false);
   IsRunning = true;
+  LiftModality();
   {
     // Timers and re-focusing leave the columns alone while files change under them.
     TBusyScope busy;
-    FileEngine.Run(settings, Sources, DestinationDirectory);
+    RunEngine(settings);
   }
   IsRunning = false;
-  if (FileEngine.IgnoreEncryption()) IgnoreEncryptionBox->setChecked(true);
+  // A thread left behind may still write the engine's settings.
+  if (CurrentRun->Ended && CurrentRun->Engine.IgnoreEncryption())
+    IgnoreEncryptionBox->setChecked(true);
   Finish(settings);
+}
+
+void TFileForm::LiftModality() {
+  // A modal dialog keeps the window manager's close request from the main
+  // window, which asks whether to cancel; the run refuses other input itself.
+  if (!isVisible() || !isModal()) return;
+  hide();
+  setWindowModality(Qt::NonModal);
+  show();
+}
+
+void TFileForm::RunEngine(const TFileEngineSettings& settings) {
+  CurrentRun->Abandon();
+  auto run = std::make_shared<TFileRun>(*this, Clock);
+  CurrentRun = run;
+  run->PumpHook = static_cast<bool>(OnEnginePump);
+  QEventLoop loop;
+  run->Loop = &loop;
+  const TRunInput refuse(*this);
+  std::thread([run, settings, sources = Sources, destination = DestinationDirectory] {
+    // Its failures and questions reach the user through the window's thread.
+    SetThreadUserInterface(run.get());
+    run->Engine.Run(settings, sources, destination);
+    SetThreadUserInterface(nullptr);
+    if (QCoreApplication* app = QCoreApplication::instance())
+      QMetaObject::invokeMethod(
+          app, [run] { run->End(); }, Qt::QueuedConnection);
+  }).detach();
+  loop.exec();
+  run->Loop = nullptr;
+}
+
+void TFileForm::CancelRun() {
+  if (!IsRunning) return;
+  CurrentRun->Engine.Cancel();
+  QTimer::singleShot(AbandonAfterMs, this, [run = std::weak_ptr<TFileRun>(CurrentRun)] {
+    if (const auto held = run.lock(); held && !held->Ended && held->Loop) held->Abandon();
+  });
 }
 
 void TFileForm::Finish(const TFileEngineSettings& settings) {
@@ -359,7 +668,7 @@ void TFileForm::reject() {
   // Cancel, Esc and the close button stop a running operation; the dialog
   // closes when the engine has returned.
   if (IsRunning) {
-    FileEngine.Cancel();
+    CancelRun();
     return;
   }
   QDialog::reject();
@@ -367,7 +676,7 @@ void TFileForm::reject() {
 
 void TFileForm::closeEvent(QCloseEvent* event) {
   if (IsRunning) {
-    FileEngine.Cancel();
+    CancelRun();
     event->ignore();
     return;
   }
@@ -390,7 +699,7 @@ void TFileForm::ShowProgress(const TFileEngineDisplay& display) {
 }
 
 void TFileForm::PumpEvents() {
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  if (OnEnginePump) OnEnginePump();
 }
 
 void TFileForm::Deselect(size_t sourceIndex) {

@@ -11,6 +11,7 @@
 #include <QLabel>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ class QPushButton;
 namespace cv {
 
 class TColumn;
+class TFileRun;
 
 // A one-line label that shows the middle of a text too long for it.
 class TElidedLabel : public QLabel {
@@ -54,7 +56,9 @@ struct TFileFormRequest {
 class TFileForm : public QDialog, public TFileEngineHost {
   Q_OBJECT
 public:
-  explicit TFileForm(TFileFormSettings& settings, QWidget* parent = nullptr);
+  // `clock` times the engine's steps (progress and pumps); tests step it.
+  explicit TFileForm(TFileFormSettings& settings, QWidget* parent = nullptr,
+                     TSecondsClock clock = &SecondsNow);
   ~TFileForm() override;
 
   // Opens the dialog over the source column; true when one of the Okay
@@ -64,10 +68,16 @@ public:
   // The opening steps without the modal loop; false when the dialog may
   // not open (busy or empty column, no destination, unknown operation).
   bool Open(const TFileFormRequest& request, TColumn& sourceColumn);
-  // The Okay buttons: runs the operation and closes the dialog.
+  // The Okay buttons: runs the operation and closes the dialog. The engine
+  // works on a thread of its own while the window answers its questions.
   void Do(TPrefixMode mode, bool noErrors);
   bool Running() const { return IsRunning; }
-  TFileEngine& Engine() { return FileEngine; }
+  // The engine of the running or the last run.
+  TFileEngine& Engine();
+  // Cancel, Esc and closing while the operation runs: the engine stops at
+  // its next step, and the dialog ends soon even when a file system holds
+  // the engine's thread (the thread is then left behind).
+  void CancelRun();
 
   // A moved item of a column that shows a container: the container renames it.
   std::function<void(int container, const std::string& oldTitle, const std::string& newTitle)>
@@ -82,7 +92,7 @@ public:
   QPushButton *CancelButton, *HelpButton, *OptionsButton, *ConvertButton;
   QPushButton *ByCurrentButton, *ByCreationButton;
 
-  // ---- Engine host ----
+  // ---- Engine host, on the window's thread ----
   TOverwriteChoice AskOverwrite(const TOverwriteView& view) override;
   bool AskYesNo(const std::string& question) override;
   void ShowProgress(const TFileEngineDisplay& display) override;
@@ -93,6 +103,9 @@ public:
 
   // The overwrite window; tests script it.
   std::function<TOverwriteChoice(const TOverwriteView&)> OverwriteAsk;
+  // Runs on the window's thread at each pump of the engine, while the
+  // engine waits: tests act there at a step of their choosing.
+  std::function<void()> OnEnginePump;
 
 public Q_SLOTS:
   void reject() override;
@@ -107,9 +120,13 @@ private:
   void Finish(const TFileEngineSettings& settings);
   void SetControlsEnabled(bool enabled);
   bool IsConvert() const;
+  void RunEngine(const TFileEngineSettings& settings);
+  void LiftModality();
 
   TFileFormSettings& Settings;
-  TFileEngine FileEngine;
+  TSecondsClock Clock;
+  // Shared with the run's thread, which may outlive the dialog.
+  std::shared_ptr<TFileRun> CurrentRun;
   TFileFormRequest Request;
   TFileOperation Operation = TFileOperation::Copy;
   TColumn* SourceColumn = nullptr;

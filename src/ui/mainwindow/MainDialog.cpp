@@ -791,12 +791,15 @@ void TMainForm::SaveSession() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-  // A running operation still works on the columns and the files: it stops
-  // at its next step, and RunFileOperation closes the window once it returned.
+  // A running operation still works on the columns and the files: once the
+  // user agrees, it stops at its next step, and RunFileOperation closes the
+  // window once it returned.
   if (FileForm && FileForm->Running()) {
-    FileForm->Engine().Cancel();
-    CloseAfterFileOperation = true;
     event->ignore();
+    if (CloseAfterFileOperation) return;
+    if (!ClosingFromOutside && !AskYesNo("Cancel the running operation and close?")) return;
+    CloseAfterFileOperation = true;
+    FileForm->CancelRun();
     return;
   }
   // Closing is never refused: what cannot be saved has been reported.
@@ -806,11 +809,12 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::CloseFromOutside() {
-  if (FileForm && FileForm->Running()) FileForm->Engine().Cancel();
+  ClosingFromOutside = true;
+  if (FileForm && FileForm->Running()) FileForm->CancelRun();
   if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
   // Each dialog's loop has to return before the window can go: answer the
   // top one, then look again (a running operation's dialog stays until its
-  // engine returned).
+  // engine returned or was left behind).
   if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this) {
     if (auto* dialog = qobject_cast<QDialog*>(modal))
       dialog->reject();

@@ -351,6 +351,8 @@ private:
   bool ActiveFileUpdatePending = false;
   // A close came while a file operation ran: it goes on once the engine returned.
   bool CloseAfterFileOperation = false;
+  // The close came from outside: nobody is asked anything.
+  bool ClosingFromOutside = false;
 };
 
 } // namespace cv

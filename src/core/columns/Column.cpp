@@ -10,6 +10,7 @@
 #include "foundation/Guard.h"
 #include "foundation/MyTime.h"
 #include "foundation/OffThread.h"
+#include "options/ProgramOptions.h"
 
 #include <QCoreApplication>
 
@@ -103,6 +104,7 @@ void TColumn::ResetColumn(bool keepFixed) {
   ThumbHeight = 3;
   ThumbAttr = false;
   SortMode = "Name";
+  ShowHidden = ProgramOptions.ShowHiddenFiles;
   ActiveTitle = SystemPartitionTitle;
   ActiveType = 0;
   TopOffset = 0;
@@ -414,8 +416,8 @@ bool TColumn::ListWithFiles(const std::string& title, const std::string& sortMod
     const auto ended = std::make_shared<TListingEnd>();
     const TWaitEnd end = WaitOffThread<TRead>(
         [path, watched, sortMode, groups = Groups(), lister = Services.ListDirectory,
-         types = TFileTypeLists::Current(), gate = ListingGate(partition), ended,
-         partition](const std::atomic<bool>& cancel) {
+         types = TFileTypeLists::Current(), gate = ListingGate(partition), ended, partition,
+         showHidden = ShowHidden](const std::atomic<bool>& cancel) {
           TRead result;
           {
             const TGatePass pass(*gate, cancel);
@@ -424,7 +426,8 @@ bool TColumn::ListWithFiles(const std::string& title, const std::string& sortMod
             } else {
               if (!watched.empty()) result.Monitor.Ini(watched);
               result.Listing =
-                  ListDirectoryItems(path, sortMode, groups, lister, &cancel, {}, types);
+                  ListDirectoryItems(path, sortMode, groups, lister, &cancel, {}, types,
+                                                  showHidden);
             }
           }
           TellListingEnded(ended, partition);
@@ -540,15 +543,39 @@ bool TColumn::SetWithContainer(int containerIndex) {
 }
 
 void TColumn::CopyListing(const TColumn& other) {
-  Items = other.Items;
+  const bool filter = !ShowHidden && other.ShowHidden && other.ShowsDirectory();
+  if (!filter) {
+    Items = other.Items;
+    SetCounts(other.Counts());
+    SelCount = other.SelCount;
+    SelSize = other.SelSize;
+  } else {
+    ClearItems();
+    Items.reserve(other.Items.size());
+    TListingCounts counts;
+    for (const TFileListData& item : other.Items) {
+      if (IsHiddenName(GetTitleName(item.Title))) continue;
+      counts.Count(Items.emplace_back(item), item.Type == fltDirectory);
+      if (item.Selected) {
+        ++SelCount;
+        SelSize = AddSizes(SelSize, item.Size);
+      }
+    }
+    SetCounts(counts);
+  }
   if (other.SortMode != SortMode) ArrangeFileList(Items, SortMode, Groups());
-  SetCounts(other.Counts());
-  SelCount = other.SelCount;
-  SelSize = other.SelSize;
   List.EndUpdate(Count());
 }
 
 void TColumn::SetWithColumn(const TColumn& other) {
+  if (ShowHidden && !other.ShowHidden && other.ShowsDirectory()) {
+    // The other listing lacks what we show: this column reads its own.
+    LoadWithFiles(ActiveTitle, SortMode);
+    FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
+    HeaderChanged = false;
+    ContentChanged();
+    return;
+  }
   CopyListing(other);
   // Our own active file keeps the focus, not the other column's.
   FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
@@ -568,6 +595,7 @@ void TColumn::SetWithColumn(TColumn& source, const TColumnCopy& how) {
       ActiveKey = source.ActiveKey;
     }
     SortMode = source.SortMode;
+    ShowHidden = source.ShowHidden;
     // A change the source saw travels with its content as the changed mark.
     if (source.DirMonitor.Next()) source.HeaderChanged = true;
     if (how.TargetVisible)
@@ -767,6 +795,18 @@ void TColumn::TerminalRoot() {
 void TColumn::SetSortMode(const std::string& sortMode) {
   SortMode = sortMode;
   if (ContainerIndex < 0) LoadDirectory(false);
+}
+
+void TColumn::SetShowHidden(bool show) {
+  if (ShowHidden == show) return;
+  ShowHidden = show;
+  if (!ShowsDirectory() || ShownPath().empty()) return;
+  // The active title keeps the focus when it stays listed; a hidden one
+  // leaves it to the place it would take.
+  if (!Items.empty()) TopOffset = List.FocusIndex() - List.TopIndex();
+  const std::vector<std::string> selected = SelectedTitles();
+  LoadDirectory(false);
+  SelectTitles(selected);
 }
 
 void TColumn::SetDescriptionInfo(const std::string& text) {

@@ -112,6 +112,9 @@ public:
   int ThumbHeight = 3;
   bool ThumbAttr = false;
   std::string SortMode = "Name"; // kept as stored, even when unknown
+  // Names starting with "." are listed; a listing without them never
+  // reads their facts.
+  bool ShowHidden = false;
   int ContainerIndex = -1;
   std::string ActiveTitle;
   int ActiveType = 0;
@@ -233,6 +236,10 @@ public:
   void PartitionRoot();
   void TerminalRoot();
   void SetSortMode(const std::string& sortMode);
+  // Shows or hides the hidden files: a directory is read again, keeping the
+  // focused item (or the place it would take) and the selection that stays
+  // in sight.
+  void SetShowHidden(bool show);
 
   // ---- Information bars
   // -------------------------------------------------------------------------- Fills `Info` for
@@ -299,7 +306,8 @@ private:
   void ClearItems();
   // Items and counters of a listing; the selection is empty.
   void TakeListing(TDirectoryListing&& listing);
-  // Items and counters of another column, arranged in our sort mode.
+  // Items and counters of another column, arranged in our sort mode, less
+  // the hidden files when we hide them.
   void CopyListing(const TColumn& other);
   void CountItem(const TFileListData& item, bool isDirectory);
   TListingCounts Counts() const;

@@ -382,6 +382,8 @@ constexpr TOptionRow CRows[] = {
            CItems, "Items extra height (pixels)"),
     Flag("FileList", "ReloadChangedDirectories", BoolOf<&P::ReloadChangedDirectories>, true, Column,
          CItems, "Reload changed directories"),
+    Flag("FileList", "ShowHiddenFiles", BoolOf<&P::ShowHiddenFiles>, false, Column, CItems,
+         "Show hidden files in new columns"),
 
     // "Main", then "ViewerPlugins"
     Flag("Main", "ActivatePlugins", BoolOf<&P::ActivatePlugins>, true, Plugins, CPlugins,

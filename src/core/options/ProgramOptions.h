@@ -74,6 +74,9 @@ public:
   std::string ItemsFontName;
   int ItemsFontSize;
   int ItemsExtraHeight;
+  // What a column starts with when it has no state of its own (a new
+  // board, a board file from before the per-column state).
+  bool ShowHiddenFiles;
 
   // Section "MouseOperations".
   std::string LMBTypeOperation;

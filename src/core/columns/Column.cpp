@@ -162,6 +162,14 @@ void TColumn::ChangeEvery(bool filesOnly,
   SelectionChanged();
 }
 
+void TColumn::SelectWhere(const std::function<bool(int index)>& selected) {
+  if (!CanSelect()) return;
+  for (int i = 0; i < Count(); ++i)
+    SetSelected(Items[static_cast<size_t>(i)], selected(i));
+  List.RepaintAll();
+  SelectionChanged();
+}
+
 void TColumn::SelectAll(bool filesOnly) {
   ChangeEvery(filesOnly, [](const TFileListData&) { return true; });
 }

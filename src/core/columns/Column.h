@@ -210,6 +210,8 @@ public:
   void SelectAll(bool filesOnly);
   void DeselectAll(bool filesOnly);
   void ToggleAll(bool filesOnly);
+  // Gives every item the state `selected(index)` says; one repaint.
+  void SelectWhere(const std::function<bool(int index)>& selected);
   // Toggles the focused item and moves the focus down one item; the last
   // item keeps it.
   void ToggleThis();

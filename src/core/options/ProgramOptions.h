@@ -92,6 +92,9 @@ public:
   std::string LMBColumnHeaderOperation;
   std::string RMBColumnHeaderOperation;
   std::string MMBColumnHeaderOperation;
+  // Ctrl+click, Shift+click, Shift+arrows, Ctrl+A and a rubber band select
+  // as on the desktop; off keeps the operations above for every click.
+  bool DesktopSelection;
 
   // Section "MouseMenu2".
   bool MouseMenuActive;

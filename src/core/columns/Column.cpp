@@ -550,26 +550,31 @@ bool TColumn::SetWithContainer(int containerIndex) {
   });
 }
 
+void TColumn::TakeShownItems(std::vector<TFileListData> items) {
+  ClearItems();
+  Items.reserve(items.size());
+  TListingCounts counts;
+  for (TFileListData& item : items) {
+    if (IsHiddenName(GetTitleName(item.Title))) continue;
+    const bool selected = item.Selected;
+    const TFileListData& kept = Items.emplace_back(std::move(item));
+    counts.Count(kept, kept.Type == fltDirectory);
+    if (selected) {
+      ++SelCount;
+      SelSize = AddSizes(SelSize, kept.Size);
+    }
+  }
+  SetCounts(counts);
+}
+
 void TColumn::CopyListing(const TColumn& other) {
-  const bool filter = !ShowHidden && other.ShowHidden && other.ShowsDirectory();
-  if (!filter) {
+  if (!ShowHidden && other.ShowHidden && other.ShowsDirectory()) {
+    TakeShownItems(other.Items);
+  } else {
     Items = other.Items;
     SetCounts(other.Counts());
     SelCount = other.SelCount;
     SelSize = other.SelSize;
-  } else {
-    ClearItems();
-    Items.reserve(other.Items.size());
-    TListingCounts counts;
-    for (const TFileListData& item : other.Items) {
-      if (IsHiddenName(GetTitleName(item.Title))) continue;
-      counts.Count(Items.emplace_back(item), item.Type == fltDirectory);
-      if (item.Selected) {
-        ++SelCount;
-        SelSize = AddSizes(SelSize, item.Size);
-      }
-    }
-    SetCounts(counts);
   }
   if (other.SortMode != SortMode) ArrangeFileList(Items, SortMode, Groups());
   List.EndUpdate(Count());
@@ -812,6 +817,16 @@ void TColumn::SetShowHidden(bool show) {
   // The active title keeps the focus when it stays listed; a hidden one
   // leaves it to the place it would take.
   if (!Items.empty()) TopOffset = List.FocusIndex() - List.TopIndex();
+  if (!show) {
+    // Hiding needs no reading: the listing drops what it no longer shows.
+    TakeShownItems(std::move(Items));
+    List.EndUpdate(Count());
+    FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
+    SelectionChanged();
+    ContentChanged();
+    return;
+  }
+  // The hidden files were never read: the directory is.
   const std::vector<std::string> selected = SelectedTitles();
   LoadDirectory(false);
   SelectTitles(selected);

@@ -238,9 +238,9 @@ public:
   void PartitionRoot();
   void TerminalRoot();
   void SetSortMode(const std::string& sortMode);
-  // Shows or hides the hidden files: a directory is read again, keeping the
-  // focused item (or the place it would take) and the selection that stays
-  // in sight.
+  // Shows or hides the hidden files, keeping the focused item (or the place
+  // it would take) and the selection that stays in sight. Hiding drops
+  // items from the list; showing reads the directory again.
   void SetShowHidden(bool show);
 
   // ---- Information bars
@@ -308,6 +308,9 @@ private:
   void ClearItems();
   // Items and counters of a listing; the selection is empty.
   void TakeListing(TDirectoryListing&& listing);
+  // The items less the hidden files, with the counters and selection of
+  // those kept.
+  void TakeShownItems(std::vector<TFileListData> items);
   // Items and counters of another column, arranged in our sort mode, less
   // the hidden files when we hide them.
   void CopyListing(const TColumn& other);

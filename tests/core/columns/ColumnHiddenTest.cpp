@@ -102,6 +102,28 @@ TEST_F(ColumnHiddenTest, SwitchingKeepsTheFocusedItemAndTheSelectionStillInSight
   EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/a");
 }
 
+// Hiding drops items from the list as it is; only showing reads the
+// directory, for the hidden files were never read.
+TEST_F(ColumnHiddenTest, OnlyShowingReadsTheDirectoryAgain) {
+  int reads = 0;
+  Column.Services.ListDirectory = [&reads](const std::string& path,
+                                           const TDirectoryEntrySink& sink, bool* opened) {
+    ++reads;
+    return ReadDirectory(path, sink, opened);
+  };
+  Column.ShowHidden = true;
+  Load(Dir.Path + "/a");
+  ASSERT_EQ(reads, 1);
+  Column.SetShowHidden(false);
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"sub", "a", "c"}));
+  EXPECT_EQ(Column.TotalSize, 40);
+  EXPECT_EQ(Column.List.CheckInvariant(), "");
+  Column.SetShowHidden(true);
+  EXPECT_EQ(reads, 2);
+  EXPECT_EQ(Column.Count(), 6);
+}
+
 TEST_F(ColumnHiddenTest, AnotherColumnsListingIsTakenOverAsThisColumnShowsIt) {
   TColumn shows{1};
   shows.GroupOptions = TGroupOptions();

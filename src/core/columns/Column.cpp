@@ -433,9 +433,8 @@ bool TColumn::ListWithFiles(const std::string& title, const std::string& sortMod
               result.Listing.Cancelled = true;
             } else {
               if (!watched.empty()) result.Monitor.Ini(watched);
-              result.Listing =
-                  ListDirectoryItems(path, sortMode, groups, lister, &cancel, {}, types,
-                                                  showHidden);
+              result.Listing = ListDirectoryItems(path, sortMode, groups, lister, &cancel, {},
+                                                  types, showHidden);
             }
           }
           TellListingEnded(ended, partition);

@@ -66,12 +66,10 @@ inline bool IsHiddenName(std::string_view name) {
 // Entries are typed by `types`, a copy the caller takes on its own thread.
 // Without `showHidden`, hidden names are left out as they are read: their
 // facts are never asked for.
-TDirectoryListing ListDirectoryItems(const std::string& path, const std::string& sortMode,
-                                     const TGroupOptions& groups,
-                                     const TDirectoryLister& lister = {},
-                                     const std::atomic<bool>* cancel = nullptr,
-                                     const TListingThreads& threads = {},
-                                     const TFileTypeLists& types = TFileTypeLists::Current(),
-                                     bool showHidden = true);
+TDirectoryListing
+ListDirectoryItems(const std::string& path, const std::string& sortMode,
+                   const TGroupOptions& groups, const TDirectoryLister& lister = {},
+                   const std::atomic<bool>* cancel = nullptr, const TListingThreads& threads = {},
+                   const TFileTypeLists& types = TFileTypeLists::Current(), bool showHidden = true);
 
 } // namespace cv

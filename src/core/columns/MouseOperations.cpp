@@ -513,7 +513,8 @@ void TDesktopSelection::ApplyBand() {
   const bool adds = FBandAdds;
   const std::vector<bool>& before = FBefore;
   Column.SelectWhere([&](int i) {
-    const bool kept = adds && static_cast<size_t>(i) < before.size() && before[static_cast<size_t>(i)];
+    const bool kept =
+        adds && static_cast<size_t>(i) < before.size() && before[static_cast<size_t>(i)];
     if (i < first || i > last) return kept;
     const QRect item = list.ItemRect(i).translated(-border, -border);
     return kept || item.intersects(band);
@@ -534,8 +535,7 @@ bool TDesktopSelection::Key(int key, Qt::KeyboardModifiers modifiers) {
     return false;
   }
   if (set != Qt::ShiftModifier || Column.Count() == 0) return false;
-  const int anchor =
-      FAnchor >= 0 && FAnchor < Column.Count() ? FAnchor : Column.List.FocusIndex();
+  const int anchor = FAnchor >= 0 && FAnchor < Column.Count() ? FAnchor : Column.List.FocusIndex();
   Column.List.KeyDown(key, modifiers & ~CSelectionHeld);
   SelectRange(anchor, Column.List.FocusIndex(), false);
   FAnchor = anchor;

@@ -106,8 +106,8 @@ TEST_F(ColumnHiddenTest, SwitchingKeepsTheFocusedItemAndTheSelectionStillInSight
 // directory, for the hidden files were never read.
 TEST_F(ColumnHiddenTest, OnlyShowingReadsTheDirectoryAgain) {
   int reads = 0;
-  Column.Services.ListDirectory = [&reads](const std::string& path,
-                                           const TDirectoryEntrySink& sink, bool* opened) {
+  Column.Services.ListDirectory = [&reads](const std::string& path, const TDirectoryEntrySink& sink,
+                                           bool* opened) {
     ++reads;
     return ReadDirectory(path, sink, opened);
   };
@@ -156,9 +156,8 @@ TEST_F(ColumnHiddenTest, TheColumnsOwnListerAndTheKernelReaderLeaveOutTheSameNam
   for (const bool parallel : {false, true}) {
     TListingThreads threads;
     threads.ParallelFrom = parallel ? 2 : 1000000;
-    const TDirectoryListing listing =
-        ListDirectoryItems(path, "Name", TGroupOptions(), {}, nullptr, threads,
-                           TFileTypeLists::Current(), false);
+    const TDirectoryListing listing = ListDirectoryItems(path, "Name", TGroupOptions(), {}, nullptr,
+                                                         threads, TFileTypeLists::Current(), false);
     std::vector<std::string> names;
     for (const TFileListData& item : listing.Items)
       names.push_back(GetTitleName(item.Title));
@@ -166,8 +165,10 @@ TEST_F(ColumnHiddenTest, TheColumnsOwnListerAndTheKernelReaderLeaveOutTheSameNam
     EXPECT_EQ(listing.Counts.TotalSize, 40) << parallel;
   }
   const TDirectoryListing viaLister = ListDirectoryItems(
-      path, "Name", TGroupOptions(), [](const std::string& p, const TDirectoryEntrySink& sink,
-                                        bool* opened) { return ReadDirectory(p, sink, opened); },
+      path, "Name", TGroupOptions(),
+      [](const std::string& p, const TDirectoryEntrySink& sink, bool* opened) {
+        return ReadDirectory(p, sink, opened);
+      },
       nullptr, {}, TFileTypeLists::Current(), false);
   EXPECT_EQ(viaLister.Items.size(), 3u);
 }

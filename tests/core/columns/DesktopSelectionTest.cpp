@@ -39,9 +39,7 @@ protected:
     Selection.Release(inner);
     return taken;
   }
-  QPoint Center(int index) const {
-    return Column.List.ItemRect(index).center() - QPoint(5, 5);
-  }
+  QPoint Center(int index) const { return Column.List.ItemRect(index).center() - QPoint(5, 5); }
   std::set<int> Selected() const {
     std::set<int> selected;
     for (int i = 0; i < Column.Count(); ++i)
@@ -90,8 +88,10 @@ TEST_F(DesktopSelectionTest, CtrlTogglesAndShiftSelectsFromTheAnchor) {
       {"shift from the clicked item", 0, {{2, None}, {5, Shift}}, {2, 3, 4, 5}},
       {"shift again keeps the anchor", 0, {{2, None}, {5, Shift}, {0, Shift}}, {0, 1, 2}},
       {"shift without a click starts at the focus", 7, {{4, Shift}}, {4, 5, 6, 7}},
-      {"ctrl+shift adds a range", 0,
-       {{1, Ctrl}, {3, CtrlShift}, {6, Ctrl}, {8, CtrlShift}}, {1, 2, 3, 6, 7, 8}},
+      {"ctrl+shift adds a range",
+       0,
+       {{1, Ctrl}, {3, CtrlShift}, {6, Ctrl}, {8, CtrlShift}},
+       {1, 2, 3, 6, 7, 8}},
       {"a plain click ends the selection", 0, {{1, Ctrl}, {4, Ctrl}, {6, None}}, {}},
   };
   for (const TCase& c : cases) {

@@ -58,7 +58,8 @@ TEST_F(FileOperationsTest, CopyReplacesAReadOnlyFileOnlyWhenOverwriting) {
 // A link moved to another file system is made again there under a temporary
 // name and renamed into place: refused or not, no temporary link stays.
 TEST_F(FileOperationsTest, ACrossDeviceLinkMoveOntoAnExistingNameLeavesNoTemporaryLink) {
-  struct stat shm {}, here{};
+  struct stat shm {
+  }, here{};
   ASSERT_EQ(::stat(Dir.Path.c_str(), &here), 0);
   if (::stat("/dev/shm", &shm) != 0 || shm.st_dev == here.st_dev)
     GTEST_SKIP() << "no second file system";

@@ -10,6 +10,7 @@
 #include "foundation/Guard.h"
 #include "foundation/MemoryStorage.h"
 #include "foundation/Program.h"
+#include "options/ProgramOptions.h"
 
 #include <algorithm>
 #include <vector>
@@ -135,6 +136,13 @@ public:
     Guard.TakeOver();
     if (read == 0 || read == 1) value = read == 1;
   }
+  // A byte other than 0 or 1 leaves the value unset.
+  void OptionalBool(std::optional<bool>& value) {
+    char read = 2;
+    Storage.ReadChar(read);
+    Guard.TakeOver();
+    if (read == 0 || read == 1) value = read == 1;
+  }
 
 private:
   TStreamStorage& Storage;
@@ -162,6 +170,7 @@ void ReadBoard(TBoardReader& read, int32_t version, TBoardData& board) {
     read.Int(column.TopOffset, INT32_MIN, INT32_MAX);
     read.Int64(column.ActiveKey, 0, INT64_MAX);
     read.Text(column.SortMode, TBoardData::MaxSortMode);
+    if (version >= 2) read.OptionalBool(column.ShowHidden);
   }
 }
 
@@ -274,6 +283,7 @@ void TBoardSet::StoreActiveBoard(const TBoardColumns& columns) {
     const TColumn& from = columns.Column(i);
     TBoardColumn& to = board.Column[static_cast<size_t>(i)];
     CopyColumnFields(from, to);
+    to.ShowHidden = from.ShowHidden;
   }
 }
 
@@ -288,6 +298,7 @@ void TBoardSet::LoadActiveBoard(TBoardColumns& columns, bool updateHeaders) cons
     TColumn& to = columns.Column(i);
     to.PreviousTitle = to.ActiveTitle;
     CopyColumnFields(from, to);
+    to.ShowHidden = from.ShowHidden.value_or(ProgramOptions.ShowHiddenFiles);
     to.List.SetSubcolumns(from.SubcolumnsAttr);
     if (updateHeaders && i < columns.VisibleColumns() && columns.Host.AttributesChanged)
       columns.Host.AttributesChanged(i);
@@ -357,6 +368,7 @@ void TBoardSet::Write(TStreamStorage& storage) const {
         storage.WriteInt(column.TopOffset);
         storage.WriteInt64(column.ActiveKey);
         storage.WriteText(FitSortMode(column.SortMode));
+        WriteBool(storage, column.ShowHidden.value_or(ProgramOptions.ShowHiddenFiles));
       }
       // Writing only fails when memory runs out: the first failure ends it.
       guard.TakeOver();

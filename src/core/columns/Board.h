@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace cv {
@@ -31,6 +32,9 @@ struct TBoardColumn {
   int64_t ActiveKey = 0;
   std::string SortMode = "Name";
   std::string DefaultTitle{RootPartitionTitle};
+  // Unset until the column had a state of its own (boards never shown since
+  // a file of version 1, the default boards): the options say.
+  std::optional<bool> ShowHidden;
 
   bool operator==(const TBoardColumn&) const = default;
 };
@@ -59,8 +63,8 @@ struct TBoardData {
 class TBoardSet {
 public:
   static constexpr int BoardCount = 30;
-  // The version the writer writes.
-  static constexpr int32_t FileVersion = 1;
+  // The version the writer writes: 2 added each column's hidden files.
+  static constexpr int32_t FileVersion = 2;
 
   TBoardSet();
 

@@ -10,6 +10,7 @@
 #include "foundation/Guard.h"
 #include "foundation/MyTime.h"
 #include "foundation/OffThread.h"
+#include "options/ProgramOptions.h"
 
 #include <QCoreApplication>
 
@@ -103,6 +104,7 @@ void TColumn::ResetColumn(bool keepFixed) {
   ThumbHeight = 3;
   ThumbAttr = false;
   SortMode = "Name";
+  ShowHidden = ProgramOptions.ShowHiddenFiles;
   ActiveTitle = SystemPartitionTitle;
   ActiveType = 0;
   TopOffset = 0;
@@ -156,6 +158,14 @@ void TColumn::ChangeEvery(bool filesOnly,
   if (!CanSelect()) return;
   for (TFileListData& item : Items)
     if (!filesOnly || item.Type != fltDirectory) SetSelected(item, selected(item));
+  List.RepaintAll();
+  SelectionChanged();
+}
+
+void TColumn::SelectWhere(const std::function<bool(int index)>& selected) {
+  if (!CanSelect()) return;
+  for (int i = 0; i < Count(); ++i)
+    SetSelected(Items[static_cast<size_t>(i)], selected(i));
   List.RepaintAll();
   SelectionChanged();
 }
@@ -414,8 +424,8 @@ bool TColumn::ListWithFiles(const std::string& title, const std::string& sortMod
     const auto ended = std::make_shared<TListingEnd>();
     const TWaitEnd end = WaitOffThread<TRead>(
         [path, watched, sortMode, groups = Groups(), lister = Services.ListDirectory,
-         types = TFileTypeLists::Current(), gate = ListingGate(partition), ended,
-         partition](const std::atomic<bool>& cancel) {
+         types = TFileTypeLists::Current(), gate = ListingGate(partition), ended, partition,
+         showHidden = ShowHidden](const std::atomic<bool>& cancel) {
           TRead result;
           {
             const TGatePass pass(*gate, cancel);
@@ -423,8 +433,8 @@ bool TColumn::ListWithFiles(const std::string& title, const std::string& sortMod
               result.Listing.Cancelled = true;
             } else {
               if (!watched.empty()) result.Monitor.Ini(watched);
-              result.Listing =
-                  ListDirectoryItems(path, sortMode, groups, lister, &cancel, {}, types);
+              result.Listing = ListDirectoryItems(path, sortMode, groups, lister, &cancel, {},
+                                                  types, showHidden);
             }
           }
           TellListingEnded(ended, partition);
@@ -539,16 +549,45 @@ bool TColumn::SetWithContainer(int containerIndex) {
   });
 }
 
+void TColumn::TakeShownItems(std::vector<TFileListData> items) {
+  ClearItems();
+  Items.reserve(items.size());
+  TListingCounts counts;
+  for (TFileListData& item : items) {
+    if (IsHiddenName(GetTitleName(item.Title))) continue;
+    const bool selected = item.Selected;
+    const TFileListData& kept = Items.emplace_back(std::move(item));
+    counts.Count(kept, kept.Type == fltDirectory);
+    if (selected) {
+      ++SelCount;
+      SelSize = AddSizes(SelSize, kept.Size);
+    }
+  }
+  SetCounts(counts);
+}
+
 void TColumn::CopyListing(const TColumn& other) {
-  Items = other.Items;
+  if (!ShowHidden && other.ShowHidden && other.ShowsDirectory()) {
+    TakeShownItems(other.Items);
+  } else {
+    Items = other.Items;
+    SetCounts(other.Counts());
+    SelCount = other.SelCount;
+    SelSize = other.SelSize;
+  }
   if (other.SortMode != SortMode) ArrangeFileList(Items, SortMode, Groups());
-  SetCounts(other.Counts());
-  SelCount = other.SelCount;
-  SelSize = other.SelSize;
   List.EndUpdate(Count());
 }
 
 void TColumn::SetWithColumn(const TColumn& other) {
+  if (ShowHidden && !other.ShowHidden && other.ShowsDirectory()) {
+    // The other listing lacks what we show: this column reads its own.
+    LoadWithFiles(ActiveTitle, SortMode);
+    FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
+    HeaderChanged = false;
+    ContentChanged();
+    return;
+  }
   CopyListing(other);
   // Our own active file keeps the focus, not the other column's.
   FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
@@ -568,6 +607,7 @@ void TColumn::SetWithColumn(TColumn& source, const TColumnCopy& how) {
       ActiveKey = source.ActiveKey;
     }
     SortMode = source.SortMode;
+    ShowHidden = source.ShowHidden;
     // A change the source saw travels with its content as the changed mark.
     if (source.DirMonitor.Next()) source.HeaderChanged = true;
     if (how.TargetVisible)
@@ -767,6 +807,28 @@ void TColumn::TerminalRoot() {
 void TColumn::SetSortMode(const std::string& sortMode) {
   SortMode = sortMode;
   if (ContainerIndex < 0) LoadDirectory(false);
+}
+
+void TColumn::SetShowHidden(bool show) {
+  if (ShowHidden == show) return;
+  ShowHidden = show;
+  if (!ShowsDirectory() || ShownPath().empty()) return;
+  // The active title keeps the focus when it stays listed; a hidden one
+  // leaves it to the place it would take.
+  if (!Items.empty()) TopOffset = List.FocusIndex() - List.TopIndex();
+  if (!show) {
+    // Hiding needs no reading: the listing drops what it no longer shows.
+    TakeShownItems(std::move(Items));
+    List.EndUpdate(Count());
+    FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
+    SelectionChanged();
+    ContentChanged();
+    return;
+  }
+  // The hidden files were never read: the directory is.
+  const std::vector<std::string> selected = SelectedTitles();
+  LoadDirectory(false);
+  SelectTitles(selected);
 }
 
 void TColumn::SetDescriptionInfo(const std::string& text) {

@@ -112,6 +112,9 @@ public:
   int ThumbHeight = 3;
   bool ThumbAttr = false;
   std::string SortMode = "Name"; // kept as stored, even when unknown
+  // Names starting with "." are listed; a listing without them never
+  // reads their facts.
+  bool ShowHidden = false;
   int ContainerIndex = -1;
   std::string ActiveTitle;
   int ActiveType = 0;
@@ -207,6 +210,8 @@ public:
   void SelectAll(bool filesOnly);
   void DeselectAll(bool filesOnly);
   void ToggleAll(bool filesOnly);
+  // Gives every item the state `selected(index)` says; one repaint.
+  void SelectWhere(const std::function<bool(int index)>& selected);
   // Toggles the focused item and moves the focus down one item; the last
   // item keeps it.
   void ToggleThis();
@@ -233,6 +238,10 @@ public:
   void PartitionRoot();
   void TerminalRoot();
   void SetSortMode(const std::string& sortMode);
+  // Shows or hides the hidden files, keeping the focused item (or the place
+  // it would take) and the selection that stays in sight. Hiding drops
+  // items from the list; showing reads the directory again.
+  void SetShowHidden(bool show);
 
   // ---- Information bars
   // -------------------------------------------------------------------------- Fills `Info` for
@@ -299,7 +308,11 @@ private:
   void ClearItems();
   // Items and counters of a listing; the selection is empty.
   void TakeListing(TDirectoryListing&& listing);
-  // Items and counters of another column, arranged in our sort mode.
+  // The items less the hidden files, with the counters and selection of
+  // those kept.
+  void TakeShownItems(std::vector<TFileListData> items);
+  // Items and counters of another column, arranged in our sort mode, less
+  // the hidden files when we hide them.
   void CopyListing(const TColumn& other);
   void CountItem(const TFileListData& item, bool isDirectory);
   TListingCounts Counts() const;

@@ -46,7 +46,8 @@ TDirectoryListing CancelledListing() {
 // Entry by entry through a reader of the ReadDirectory kind.
 TDirectoryListing ListSequentially(const std::string& path, const std::string& sortMode,
                                    const TGroupOptions& groups, const TDirectoryLister& lister,
-                                   const std::atomic<bool>* cancel, const TFileTypeLists& types) {
+                                   const std::atomic<bool>* cancel, const TFileTypeLists& types,
+                                   bool showHidden) {
   TDirectoryListing listing;
   std::vector<TFileListData>& items = listing.Items;
   const TDirectoryEntrySink sink = [&](std::string_view name, const TFileInfo* info) {
@@ -55,6 +56,7 @@ TDirectoryListing ListSequentially(const std::string& path, const std::string& s
       listing.Cancelled = true;
       return;
     }
+    if (!showHidden && IsHiddenName(name)) return;
     FillItem(items.emplace_back(), path, name, info, types, listing.Counts);
   };
   listing.Error = lister(path, sink, &listing.Opened);
@@ -116,13 +118,14 @@ struct TShare {
 void ListShare(const TDirectoryNames& names, size_t end, const std::string& path,
                const std::string& sortMode, const TGroupOptions& groups,
                std::vector<TFileListData>& items, const std::atomic<bool>* cancel,
-               const TFileTypeLists& types, TShare& share) {
+               const TFileTypeLists& types, bool showHidden, TShare& share) {
   TFileInfo info;
   TListingCounts counts; // here, not in the share: shares sit side by side in one cache line
   const size_t begin = share.Run.Begin;
   size_t place = begin;
   for (size_t i = begin; i < end; ++i) {
     if (Stopped(cancel)) return;
+    if (!showHidden && IsHiddenName(names.Name(i))) continue;
     const TEntryFacts facts = names.ReadFacts(i, info);
     // A read held in the file system may come back long after the cancel.
     if (Stopped(cancel)) return;
@@ -138,7 +141,8 @@ void ListShare(const TDirectoryNames& names, size_t end, const std::string& path
 // The names first, then their facts on several threads.
 TDirectoryListing ListInShares(const std::string& path, const std::string& sortMode,
                                const TGroupOptions& groups, const std::atomic<bool>* cancel,
-                               const TListingThreads& threads, const TFileTypeLists& types) {
+                               const TListingThreads& threads, const TFileTypeLists& types,
+                               bool showHidden) {
   TDirectoryListing listing;
   auto names = std::make_unique<const TDirectoryNames>(path, cancel);
   listing.Error = names->Error;
@@ -157,7 +161,7 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
     shares[t].Run.Begin = count * t / threadCount;
   RunOnThreads(threadCount, [&](unsigned t) {
     const size_t end = t + 1 < threadCount ? shares[t + 1].Run.Begin : count;
-    ListShare(*names, end, path, sortMode, groups, items, cancel, types, shares[t]);
+    ListShare(*names, end, path, sortMode, groups, items, cancel, types, showHidden, shares[t]);
   });
   if (Stopped(cancel)) return CancelledListing();
   names.reset(); // the merge needs no names: their memory goes first
@@ -218,9 +222,10 @@ void TListingCounts::Add(const TListingCounts& other) {
 TDirectoryListing ListDirectoryItems(const std::string& path, const std::string& sortMode,
                                      const TGroupOptions& groups, const TDirectoryLister& lister,
                                      const std::atomic<bool>* cancel,
-                                     const TListingThreads& threads, const TFileTypeLists& types) {
-  return lister ? ListSequentially(path, sortMode, groups, lister, cancel, types)
-                : ListInShares(path, sortMode, groups, cancel, threads, types);
+                                     const TListingThreads& threads, const TFileTypeLists& types,
+                                     bool showHidden) {
+  return lister ? ListSequentially(path, sortMode, groups, lister, cancel, types, showHidden)
+                : ListInShares(path, sortMode, groups, cancel, threads, types, showHidden);
 }
 
 } // namespace cv

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cv {
@@ -51,6 +52,11 @@ struct TListingThreads {
   std::function<void()> AfterNames;
 };
 
+// Hidden files are the names starting with ".".
+inline bool IsHiddenName(std::string_view name) {
+  return name.starts_with('.');
+}
+
 // Reads `path` (with its trailing "/") with `lister`, entry by entry, or,
 // when it is empty, reads the names with the kernel reader and then their
 // facts on several threads, each typing, counting and arranging its share
@@ -58,11 +64,12 @@ struct TListingThreads {
 // `cancel`, when set, is polled between entries: a listing asked to stop
 // returns early with Cancelled and no items.
 // Entries are typed by `types`, a copy the caller takes on its own thread.
-TDirectoryListing ListDirectoryItems(const std::string& path, const std::string& sortMode,
-                                     const TGroupOptions& groups,
-                                     const TDirectoryLister& lister = {},
-                                     const std::atomic<bool>* cancel = nullptr,
-                                     const TListingThreads& threads = {},
-                                     const TFileTypeLists& types = TFileTypeLists::Current());
+// Without `showHidden`, hidden names are left out as they are read: their
+// facts are never asked for.
+TDirectoryListing
+ListDirectoryItems(const std::string& path, const std::string& sortMode,
+                   const TGroupOptions& groups, const TDirectoryLister& lister = {},
+                   const std::atomic<bool>* cancel = nullptr, const TListingThreads& threads = {},
+                   const TFileTypeLists& types = TFileTypeLists::Current(), bool showHidden = true);
 
 } // namespace cv

@@ -1,5 +1,6 @@
 #include "columns/MouseOperations.h"
 
+#include "columns/Column.h"
 #include "filesystem/File.h"
 #include "foundation/Guard.h"
 
@@ -390,6 +391,155 @@ QRect TMouseMenuModel::TextClip(int cell) const {
 
 int TMouseMenuModel::MouseMenuAlpha(int transparency) {
   return (100 - std::clamp(transparency, 0, 100)) * 255 / 100;
+}
+
+// ---- Desktop selection --------------------------------------------------------------
+
+namespace {
+
+constexpr Qt::KeyboardModifiers CSelectionHeld =
+    Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+
+bool ExtendingKey(int key) {
+  switch (key) {
+  case Qt::Key_Up:
+  case Qt::Key_Down:
+  case Qt::Key_PageUp:
+  case Qt::Key_PageDown:
+  case Qt::Key_Home:
+  case Qt::Key_End:
+    return true;
+  default:
+    return false;
+  }
+}
+
+} // namespace
+
+void TDesktopSelection::SelectRange(int first, int last, bool add) {
+  const int low = std::min(first, last), high = std::max(first, last);
+  Column.SelectWhere([&](int i) {
+    return (i >= low && i <= high) || (add && Column.Items[static_cast<size_t>(i)].Selected);
+  });
+}
+
+bool TDesktopSelection::Press(Qt::MouseButton button, int index, QPoint inner,
+                              Qt::KeyboardModifiers modifiers) {
+  FOwnsPress = false;
+  FBanding = false;
+  FBandShown = false;
+  if (!Enabled() || button != Qt::LeftButton) return false;
+  const Qt::KeyboardModifiers set = modifiers & CSelectionHeld;
+  const int count = Column.Count();
+  if (index >= count) return false;
+  if (index < 0) {
+    // Empty space: a band starts; without Ctrl the click alone ends the selection.
+    FOwnsPress = true;
+    FBanding = true;
+    FBandAdds = set == Qt::ControlModifier;
+    FBandStart = FBandEnd = inner;
+    if (!FBandAdds && Column.SelCount > 0) Column.DeselectAll(false);
+    FBefore.assign(static_cast<size_t>(count), false);
+    for (int i = 0; i < count; ++i)
+      FBefore[static_cast<size_t>(i)] = Column.Items[static_cast<size_t>(i)].Selected;
+    return true;
+  }
+  if (set == Qt::ControlModifier) {
+    Column.ToggleItem(index);
+    FAnchor = index;
+    FOwnsPress = true;
+    return true;
+  }
+  if (set == Qt::ShiftModifier || set == (Qt::ShiftModifier | Qt::ControlModifier)) {
+    // The list's focus has not moved to the pressed item yet: without an
+    // anchor the range starts at the item focused before the press.
+    const int anchor = FAnchor >= 0 && FAnchor < count ? FAnchor : Column.List.FocusIndex();
+    SelectRange(anchor, index, set.testFlag(Qt::ControlModifier));
+    FAnchor = anchor;
+    FOwnsPress = true;
+    return true;
+  }
+  if (set == Qt::NoModifier) {
+    if (Column.SelCount > 0) Column.DeselectAll(false);
+    FAnchor = index;
+  }
+  return false;
+}
+
+bool TDesktopSelection::Move(QPoint inner) {
+  if (!FOwnsPress) return false;
+  if (!FBanding) return true;
+  FBandEnd = inner;
+  if (!FBandShown && (std::abs(FBandEnd.x() - FBandStart.x()) >= BandThreshold ||
+                      std::abs(FBandEnd.y() - FBandStart.y()) >= BandThreshold))
+    FBandShown = true;
+  if (FBandShown) ApplyBand();
+  return true;
+}
+
+bool TDesktopSelection::Release(QPoint inner) {
+  if (!FOwnsPress) return false;
+  if (FBanding) {
+    Move(inner);
+    if (FBandShown) Column.List.RepaintAll(); // the band goes
+  }
+  FOwnsPress = false;
+  FBanding = false;
+  FBandShown = false;
+  FBefore.clear();
+  return true;
+}
+
+void TDesktopSelection::Forget() {
+  FAnchor = -1;
+  FOwnsPress = false;
+  FBanding = false;
+  FBandShown = false;
+  FBefore.clear();
+}
+
+QRect TDesktopSelection::Band() const {
+  if (!FBanding || !FBandShown) return QRect();
+  return QRect(FBandStart, FBandEnd).normalized();
+}
+
+void TDesktopSelection::ApplyBand() {
+  const QRect band = Band();
+  const TItemListState& list = Column.List;
+  const int border = list.BorderWidth();
+  // Only the items in view can be under the band.
+  const int first = list.TopIndex();
+  const int last = std::min(list.LastVisibleIndex(), Column.Count() - 1);
+  const bool adds = FBandAdds;
+  const std::vector<bool>& before = FBefore;
+  Column.SelectWhere([&](int i) {
+    const bool kept =
+        adds && static_cast<size_t>(i) < before.size() && before[static_cast<size_t>(i)];
+    if (i < first || i > last) return kept;
+    const QRect item = list.ItemRect(i).translated(-border, -border);
+    return kept || item.intersects(band);
+  });
+}
+
+bool TDesktopSelection::Key(int key, Qt::KeyboardModifiers modifiers) {
+  if (!Enabled()) return false;
+  const Qt::KeyboardModifiers set = modifiers & CSelectionHeld;
+  if (key == Qt::Key_A && set == Qt::ControlModifier) {
+    Column.SelectAll(false);
+    return true;
+  }
+  if (!ExtendingKey(key)) return false;
+  if (set == Qt::NoModifier) {
+    // Plain moves leave the anchor to wherever the focus stops.
+    FAnchor = -1;
+    return false;
+  }
+  if (set != Qt::ShiftModifier || Column.Count() == 0) return false;
+  const int anchor = FAnchor >= 0 && FAnchor < Column.Count() ? FAnchor : Column.List.FocusIndex();
+  Column.List.KeyDown(key, modifiers & ~CSelectionHeld);
+  SelectRange(anchor, Column.List.FocusIndex(), false);
+  FAnchor = anchor;
+  return true;
 }
 
 } // namespace cv

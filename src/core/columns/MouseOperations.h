@@ -16,6 +16,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace cv {
 
@@ -124,6 +125,62 @@ std::string EmptySpaceMouseHint(const std::string& directory,
                                 const TProgramOptions& options = ProgramOptions);
 std::string HeaderMouseHint(const std::string& directory,
                             const TProgramOptions& options = ProgramOptions);
+
+// ---- Desktop selection -----------------------------------------------------------
+
+class TColumn;
+
+// Selecting as on the desktop, while the option "DesktopSelection" is on:
+// Ctrl+click toggles an item, Shift+click selects from the anchor to the
+// item (Ctrl+Shift+click adds that range), Shift with the list's moving keys
+// extends from the anchor, Ctrl+A selects all, and a left drag that starts
+// on empty space selects the items its band covers (with Ctrl, in addition
+// to the selection it started from). A plain click ends the selection and
+// goes on to the configured operations. Points are the list's inner
+// coordinates (its control point less the border), as `ItemAtPoint` takes.
+class TDesktopSelection {
+public:
+  explicit TDesktopSelection(TColumn& column, const TProgramOptions& options = ProgramOptions)
+      : Column(column), Options(options) {}
+
+  // A press of `button` on item `index` (-1 on empty space). True when the
+  // press is the selection's: the configured operations do not see it, nor
+  // the moves and the release that follow.
+  bool Press(Qt::MouseButton button, int index, QPoint inner, Qt::KeyboardModifiers modifiers);
+  // The mouse moved with the press held; true while a band is drawn.
+  bool Move(QPoint inner);
+  // The press ended; true when it was the selection's.
+  bool Release(QPoint inner);
+  // A key before the list's own keys; true when the selection used it.
+  bool Key(int key, Qt::KeyboardModifiers modifiers);
+
+  bool Enabled() const { return Options.DesktopSelection; }
+  // The column's content changed: the anchor and any band are gone.
+  void Forget();
+  // The band in inner coordinates, normalized; empty when none is drawn.
+  QRect Band() const;
+  int Anchor() const { return FAnchor; }
+
+  // A band shows after the mouse moved this far from the press.
+  static constexpr int BandThreshold = 4;
+
+private:
+  // Selects exactly `first`..`last` (either order), adding to what was
+  // selected when `add`; one repaint.
+  void SelectRange(int first, int last, bool add);
+  void ApplyBand();
+
+  TColumn& Column;
+  const TProgramOptions& Options;
+  int FAnchor = -1;
+  bool FOwnsPress = false;
+  bool FBanding = false;
+  bool FBandShown = false;
+  bool FBandAdds = false;
+  QPoint FBandStart, FBandEnd;
+  // The selection the band started from (Ctrl keeps it), one flag per item.
+  std::vector<bool> FBefore;
+};
 
 // ---- The mouse menu --------------------------------------------------------------
 

@@ -174,6 +174,7 @@ constexpr std::string_view CTextViewer = "Text and pictures";
 constexpr std::string_view CItemOps = "Items";
 constexpr std::string_view CDragOps = "Dragging between columns";
 constexpr std::string_view CHeaderOps = "Column header";
+constexpr std::string_view CDesktopSelection = "Selection";
 constexpr std::string_view CMenu = "Mouse menu";
 constexpr std::string_view CMenuCells = "Operations of the cells";
 constexpr std::string_view CHover = "Hover window";
@@ -255,6 +256,9 @@ constexpr TOptionRow CRows[] = {
     Operation("MMBColumnHeaderOperation", TextOf<&P::MMBColumnHeaderOperation>,
               "Directory tree navigator dialog", CHeaderOperations, MouseOperations, CHeaderOps,
               "[MMB] on column header"),
+    Flag("MouseOperations", "DesktopSelection", BoolOf<&P::DesktopSelection>, false,
+         MouseOperations, CDesktopSelection,
+         "Desktop selection (Ctrl/Shift+click, Shift+arrows, Ctrl+A, rubber band)"),
 
     // "MouseMenu2"
     Flag("MouseMenu2", "MouseMenuActive", BoolOf<&P::MouseMenuActive>, true, MouseMenu, CMenu,
@@ -382,6 +386,8 @@ constexpr TOptionRow CRows[] = {
            CItems, "Items extra height (pixels)"),
     Flag("FileList", "ReloadChangedDirectories", BoolOf<&P::ReloadChangedDirectories>, true, Column,
          CItems, "Reload changed directories"),
+    Flag("FileList", "ShowHiddenFiles", BoolOf<&P::ShowHiddenFiles>, false, Column, CItems,
+         "Show hidden files in new columns"),
 
     // "Main", then "ViewerPlugins"
     Flag("Main", "ActivatePlugins", BoolOf<&P::ActivatePlugins>, true, Plugins, CPlugins,

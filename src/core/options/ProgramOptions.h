@@ -74,6 +74,9 @@ public:
   std::string ItemsFontName;
   int ItemsFontSize;
   int ItemsExtraHeight;
+  // What a column starts with when it has no state of its own (a new
+  // board, a board file from before the per-column state).
+  bool ShowHiddenFiles;
 
   // Section "MouseOperations".
   std::string LMBTypeOperation;
@@ -89,6 +92,9 @@ public:
   std::string LMBColumnHeaderOperation;
   std::string RMBColumnHeaderOperation;
   std::string MMBColumnHeaderOperation;
+  // Ctrl+click, Shift+click, Shift+arrows, Ctrl+A and a rubber band select
+  // as on the desktop; off keeps the operations above for every click.
+  bool DesktopSelection;
 
   // Section "MouseMenu2".
   bool MouseMenuActive;

@@ -17,7 +17,7 @@ const TColumnKeyRow* ColumnKeyRow(const QKeyEvent& event) {
 
 TColumnView::TColumnView(TColumn& column, QWidget* parent)
     : QWidget(parent), Column(column), Header(new MyTPanel(this, MyTPanel::pmPanel)),
-      FileList(new MyTPanel(this, MyTPanel::pmList)) {
+      FileList(new MyTPanel(this, MyTPanel::pmList)), Selection(column) {
   setObjectName(QStringLiteral("Column%1").arg(column.Index));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -40,8 +40,21 @@ TColumnView::TColumnView(TColumn& column, QWidget* parent)
   FileList->OnDrawItem = [this](QPainter& canvas, const TItemPaint& paint) {
     Painter.DrawAnItem(canvas, Column, paint);
   };
+  ForwardSelectionEvents();
   layout->addWidget(FileList, 1);
   Refresh();
+}
+
+void TColumnView::ForwardSelectionEvents() {
+  FileList->OnSelectionPress = [this](const QMouseEvent& event, const QPoint& inner, int index) {
+    return Selection.Press(event.button(), index, inner, event.modifiers());
+  };
+  FileList->OnSelectionMove = [this](const QPoint& inner) { Selection.Move(inner); };
+  FileList->OnSelectionRelease = [this](const QPoint& inner) { Selection.Release(inner); };
+  FileList->OnSelectionKey = [this](const QKeyEvent& event) {
+    return Selection.Key(event.key(), event.modifiers());
+  };
+  FileList->SelectionBand = [this] { return Selection.Band(); };
 }
 
 TColumnView::~TColumnView() {
@@ -64,6 +77,7 @@ void TColumnView::Refresh() {
   RefreshHeader();
   Column.List.SetSubcolumns(Column.SubcolumnsAttr);
   Column.List.SetItemHeight(ColumnItemHeight(Column));
+  Selection.Forget();
   FileList->update();
 }
 

@@ -3,6 +3,7 @@
 // list. It paints the column model and forwards events to it.
 
 #include "columns/ColumnPainter.h"
+#include "columns/MouseOperations.h"
 
 #include <QWidget>
 
@@ -28,12 +29,18 @@ public:
   MyTPanel* Header;
   MyTPanel* FileList;
   TColumnPainter Painter;
+  // Desktop-style selection of the list (while its option is on).
+  TDesktopSelection Selection;
 
   // Takes the model's header texts, item height and content.
   void Refresh();
   // Only the header: caption, pressed state and changed mark.
   void RefreshHeader();
   bool ListHasFocus() const;
+
+private:
+  // Hands the list's presses, moves, releases and keys to `Selection`.
+  void ForwardSelectionEvents();
 };
 
 } // namespace cv

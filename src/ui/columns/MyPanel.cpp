@@ -451,7 +451,23 @@ void MyTPanel::FPaint(QPainter& canvas, const QRect& exposed) {
     if (FMode == pmPanel) PaintCaption(canvas);
     if (FMode == pmList) PaintItems(canvas, exposed, pictureCopied ? back : TBackPicture{});
     if (FMode == pmList && FList->Loading()) PaintLoadingNotice(canvas);
+    if (FMode == pmList) PaintSelectionBand(canvas);
   });
+}
+
+void MyTPanel::PaintSelectionBand(QPainter& canvas) {
+  if (!SelectionBand) return;
+  const QRect band = SelectionBand();
+  if (band.isEmpty()) return;
+  const QColor highlight = palette().color(QPalette::Highlight);
+  QColor fill = highlight;
+  fill.setAlpha(60);
+  canvas.save();
+  canvas.setClipRect(rect().adjusted(FBorderWidth, FBorderWidth, -FBorderWidth, -FBorderWidth));
+  canvas.fillRect(band.translated(InnerOrigin()), fill);
+  canvas.setPen(highlight);
+  canvas.drawRect(band.translated(InnerOrigin()).adjusted(0, 0, -1, -1));
+  canvas.restore();
 }
 
 void MyTPanel::PaintShape(QPainter& canvas, TColor background, bool pictureCopied) {
@@ -640,14 +656,17 @@ void MyTPanel::mousePressEvent(QMouseEvent* event) {
   }
   if (FMode != pmSplitter && event->button() == Qt::LeftButton) FPressed = true;
 
+  FSelectionPress = false;
   if (FMode == pmList) {
     // A press below the last item leaves the focus where it is.
     const int index = FList->ItemAtPoint(inner.x(), inner.y());
+    FSelectionPress = OnSelectionPress && OnSelectionPress(*event, inner, index);
+    if (!alive) return;
     if (index >= 0) FList->SetFocusIndex(index);
     if (!alive) return;
     setFocus(Qt::MouseFocusReason);
   }
-  if (OnMouseDown) OnMouseDown(*event, inner);
+  if (!FSelectionPress && OnMouseDown) OnMouseDown(*event, inner);
 }
 
 void MyTPanel::mouseMoveEvent(QMouseEvent* event) {
@@ -669,6 +688,11 @@ void MyTPanel::mouseMoveEvent(QMouseEvent* event) {
     update();
     GMyPanelGlobal.StartTimer();
   }
+  if (FSelectionPress) {
+    if (OnSelectionMove) OnSelectionMove(point - InnerOrigin());
+    if (alive) update();
+    return;
+  }
   if (OnMouseMove) OnMouseMove(*event, point - InnerOrigin());
 }
 
@@ -686,6 +710,12 @@ void MyTPanel::mouseReleaseEvent(QMouseEvent* event) {
     if (rect().contains(point) && OnClick) OnClick();
   }
   if (!alive) return;
+  if (FSelectionPress) {
+    FSelectionPress = false;
+    if (OnSelectionRelease) OnSelectionRelease(point - InnerOrigin());
+    if (alive) update();
+    return;
+  }
   if (OnMouseUp) OnMouseUp(*event, point - InnerOrigin());
 }
 
@@ -727,6 +757,11 @@ void MyTPanel::keyPressEvent(QKeyEvent* event) {
     if (alive) QWidget::keyPressEvent(event);
     return;
   }
+  if (OnSelectionKey && OnSelectionKey(*event)) {
+    event->accept();
+    return;
+  }
+  if (!alive) return;
   FList->KeyDown(event->key(), event->modifiers());
   if (alive && OnKeyDown) OnKeyDown(*event);
   // Typed characters go nowhere else.

@@ -252,6 +252,16 @@ public:
   // Once per wheel event that scrolls, before the list scrolls.
   std::function<void(const QPoint& inner)> OnWheelDown;
   std::function<void(const QPoint& inner)> OnWheelUp;
+  // A list's selection sees a press first, before the focus moves to the
+  // pressed item (-1 on empty space); true keeps the press, its moves and
+  // its release from OnMouseDown, OnMouseMove and OnMouseUp.
+  std::function<bool(const QMouseEvent&, const QPoint& inner, int index)> OnSelectionPress;
+  std::function<void(const QPoint& inner)> OnSelectionMove;
+  std::function<void(const QPoint& inner)> OnSelectionRelease;
+  // A key before the list's own keys; true when the selection used it.
+  std::function<bool(const QKeyEvent&)> OnSelectionKey;
+  // The rubber band to draw over the items (inner coordinates), or empty.
+  std::function<QRect()> SelectionBand;
   // Runs for every key, after the list's own keys.
   std::function<void(QKeyEvent&)> OnKeyDown;
   // The control gained / lost the keyboard focus.
@@ -283,6 +293,7 @@ private:
   void PaintCaption(QPainter& canvas);
   void PaintItems(QPainter& canvas, const QRect& exposed, const TBackPicture& back);
   void PaintLoadingNotice(QPainter& canvas);
+  void PaintSelectionBand(QPainter& canvas);
   QFont CaptionFont() const;
   void AttachState(TItemListState* state);
   void DetachState();
@@ -319,6 +330,8 @@ private:
   QPoint FDragStart;
   // Panel click: the left button went down here.
   bool FPressed = false;
+  // The press in progress belongs to the selection.
+  bool FSelectionPress = false;
 
   std::unique_ptr<TItemListState> FOwnedList;
   TItemListState* FList = nullptr;

@@ -210,6 +210,18 @@ void TMainForm::RegisterColumnCommands() {
   for (const auto& [caption, part] : clips)
     m.On(std::string("File/Miscellaneous/Clip active file/") + caption,
          [this, part] { ClipActivePart(part); });
+  m.On("File/Attributes/Show hidden files", [this] {
+    TColumn& column = Column(ActiveColumn());
+    column.SetShowHidden(!column.ShowHidden);
+    Menus->SetChecked("File/Attributes/Show hidden files", column.ShowHidden);
+    FocusColumn(ActiveColumn());
+  });
+  // The check mark shows the active column's state whenever the submenu opens.
+  if (QAction* attributes = m.Action("File/Attributes"))
+    if (QMenu* menu = attributes->menu<QMenu*>())
+      connect(menu, &QMenu::aboutToShow, this, [this] {
+        Menus->SetChecked("File/Attributes/Show hidden files", Column(ActiveColumn()).ShowHidden);
+      });
   m.On("File/Miscellaneous/Go to reference", [this] { GoToReference(); });
   m.On("File/Navigate/Set as active file", [this] { SetActiveFileFromClipboard(); });
   m.On("File/Miscellaneous/Set as wallpaper", [this] { SetAsWallpaper(); });

@@ -410,6 +410,29 @@ TEST_F(GroupNavigationTest, EnterOpensTheDirectoryInTheGroup) {
   }
 }
 
+// A chain of directories deeper than the group: Shift opens them down to
+// the group's last column and touches nothing beyond it.
+TEST_F(GroupNavigationTest, ShiftEnterStopsAtTheGroupsEndWhenTheChainIsLonger) {
+  MakeFile("r/d/d1/d2/d3/d4/f");
+  const struct {
+    const char* What;
+    int Visible;
+    const char* Fixed;
+    std::vector<std::string> After;
+  } cases[] = {
+      {"the last visible column ends the group", 3, "100", {"r/b", "r/d/d1", "r/d/d1/d2"}},
+      {"a fixed column ends the group", 3, "101", {"r/b", "r/d/d1", "r/c/h"}},
+  };
+  for (const auto& c : cases) {
+    Arrange(c.Visible, c.Fixed);
+    const std::string beyond = Column(3).ActiveTitle;
+    Board().EnterDirectory(0, Title("r/d"), {.Shift = true});
+    EXPECT_EQ(Titles(c.Visible), c.After) << c.What;
+    EXPECT_EQ(Column(3).ActiveTitle, beyond) << c.What;
+    EXPECT_EQ(Board().ActiveColumn(), 1) << c.What;
+  }
+}
+
 TEST_F(GroupNavigationTest, ParentOpensTheParentInTheGroup) {
   const TCase cases[] = {
       {"in the previous column", 2, "10", 1, {}, {"r/a", "r/a/a1"}, 0},

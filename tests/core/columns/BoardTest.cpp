@@ -9,6 +9,7 @@
 #include "filesystem/SpecialLocations.h"
 #include "foundation/MemoryStorage.h"
 #include "foundation/Program.h"
+#include "options/ProgramOptions.h"
 
 #include "../foundation/StorageTestSupport.h"
 
@@ -47,9 +48,25 @@ TBoardData Distinct(int b) {
     column.TopOffset = b * 100 - i;
     column.ActiveKey = (int64_t{1} << 40) * b + i;
     column.SortMode = i % 2 ? "Size" : "Date (desc)";
+    column.ShowHidden = (b + i) % 4 == 1;
   }
   return board;
 }
+
+// The same as a file from before the columns kept their hidden files.
+TBoardData DistinctVersion1(int b) {
+  TBoardData board = Distinct(b);
+  for (TBoardColumn& column : board.Column)
+    column.ShowHidden.reset();
+  return board;
+}
+
+// Sets the default of the hidden files for one test.
+struct TShowHiddenDefault {
+  explicit TShowHiddenDefault(bool show) { ProgramOptions.ShowHiddenFiles = show; }
+  ~TShowHiddenDefault() { ProgramOptions.ShowHiddenFiles = Kept; }
+  const bool Kept = ProgramOptions.ShowHiddenFiles;
+};
 
 // The record as the file format gives it, written field by field.
 void WriteBoard(TStreamStorage& storage, const TBoardData& board, int version) {
@@ -73,6 +90,7 @@ void WriteBoard(TStreamStorage& storage, const TBoardData& board, int version) {
     storage.WriteInt(column.TopOffset);
     storage.WriteInt64(column.ActiveKey);
     storage.WriteText(column.SortMode);
+    if (version >= 2) storage.WriteChar(column.ShowHidden.value_or(false) ? 1 : 0);
   }
 }
 
@@ -111,7 +129,7 @@ TEST_F(BoardTest, EveryFieldMakesTheRoundTripThroughTheOptionsFile) {
   // Board 29 first, every field in its encoding.
   TFileStorage expected;
   for (int b = TBoardSet::BoardCount - 1; b >= 0; --b)
-    WriteBoard(expected, saved.Boards[static_cast<size_t>(b)], 1);
+    WriteBoard(expected, saved.Boards[static_cast<size_t>(b)], TBoardSet::FileVersion);
   EXPECT_EQ(file.View().substr(CFileStorageHeaderSize), expected.View());
 
   Set.SetActiveBoard(4);
@@ -134,13 +152,11 @@ TEST_F(BoardTest, EveryFieldMakesTheRoundTripThroughTheOptionsFile) {
   EXPECT_EQ(Columns.Board.Column(3).List.Subcolumns(), 2);
 }
 
-// A file written by this version, kept in the fixtures: what the program
-// reads and writes must not drift. Long UTF-8 and non-UTF-8 titles included.
-TEST_F(BoardTest, TheGoldenFileLoadsAndSavesByteForByte) {
-  const std::string golden = std::string(CORVANTIDE_FIXTURES) + "/storage/boards.cvo";
+// The boards of the golden files: long UTF-8 and non-UTF-8 titles included.
+TBoardSet GoldenBoards(bool version1) {
   TBoardSet boards;
   for (int b = 0; b < TBoardSet::BoardCount; ++b)
-    boards.Boards[static_cast<size_t>(b)] = Distinct(b);
+    boards.Boards[static_cast<size_t>(b)] = version1 ? DistinctVersion1(b) : Distinct(b);
   std::string deep = "/home";
   while (deep.size() < 300)
     deep += "/\xC3\xA9t\xC3\xA9 \xE2\x80\x94 d\xC3\xA9j\xC3\xA0";
@@ -150,31 +166,72 @@ TEST_F(BoardTest, TheGoldenFileLoadsAndSavesByteForByte) {
   boards.Boards[7].Name = "\xE6\x9D\xBF \xE2\x80\x94 board";
   for (TBoardColumn& column : boards.Boards[7].Column)
     column.DefaultTitle = column.ActiveTitle;
-  ASSERT_TRUE(boards.SetActiveBoard(7)); // its active column is visible
-  auto storage = [&](const std::string& title, TBoardSet& set) {
+  boards.SetActiveBoard(7); // its active column is visible
+  return boards;
+}
+
+class BoardGoldenTest : public BoardTest {
+protected:
+  std::unique_ptr<TFileStorage> Storage(const std::string& title, TBoardSet& set) {
     auto file = std::make_unique<TFileStorage>();
     file->FileName = title;
     file->Signature = "Corvantide Options";
     file->Version = TBoardSet::FileVersion;
-    file->OnSave = [&](TFileStorage& s) { SaveBoards(s, set, Columns.Board); };
-    file->OnLoad = [&](TFileStorage& s, int32_t version) {
+    file->OnSave = [this, &set](TFileStorage& s) { SaveBoards(s, set, Columns.Board); };
+    file->OnLoad = [this, &set](TFileStorage& s, int32_t version) {
       LoadBoards(s, version, set, Columns.Board, &History);
     };
     return file;
-  };
+  }
+};
+
+// A file written by this version, kept in the fixtures: what the program
+// reads and writes must not drift.
+TEST_F(BoardGoldenTest, TheGoldenFileLoadsAndSavesByteForByte) {
+  const std::string golden = std::string(CORVANTIDE_FIXTURES) + "/storage/boards-v2.cvo";
+  TBoardSet boards = GoldenBoards(false);
   if (std::getenv("CORVANTIDE_WRITE_GOLDEN")) {
     boards.LoadActiveBoard(Columns.Board, false);
-    ASSERT_TRUE(storage(golden, boards)->Save(false));
+    ASSERT_TRUE(Storage(golden, boards)->Save(false));
   }
 
   ASSERT_TRUE(Set.SetActiveBoard(7));
-  ASSERT_TRUE(storage(golden, Set)->Load());
+  ASSERT_TRUE(Storage(golden, Set)->Load());
   for (int b = 0; b < TBoardSet::BoardCount; ++b)
     EXPECT_EQ(Set.Boards[static_cast<size_t>(b)], boards.Boards[static_cast<size_t>(b)]) << b;
-  EXPECT_EQ(Columns.Board.Column(0).ActiveTitle, deep);
+  EXPECT_EQ(Columns.Board.Column(0).ActiveTitle, boards.Boards[7].Column[0].ActiveTitle);
+  EXPECT_TRUE(Columns.Board.Column(2).ShowHidden); // (7 + 2) % 4 == 1
+  EXPECT_FALSE(Columns.Board.Column(3).ShowHidden);
   test::TTempDir dir;
-  ASSERT_TRUE(storage(dir.Path + "/Corvantide.cvo", Set)->Save(false));
+  ASSERT_TRUE(Storage(dir.Path + "/Corvantide.cvo", Set)->Save(false));
   EXPECT_EQ(test::ReadFileBytes(dir.Path + "/Corvantide.cvo"), test::ReadFileBytes(golden));
+}
+
+// The file of the version before (kept as it was written): it loads whole,
+// each column's hidden files left to the options, and is saved in the new
+// version with the state the columns had.
+TEST_F(BoardGoldenTest, TheVersion1GoldenFileLoadsAndIsSavedInTheNewVersion) {
+  const TShowHiddenDefault showHidden(true);
+  const std::string golden = std::string(CORVANTIDE_FIXTURES) + "/storage/boards.cvo";
+  const TBoardSet boards = GoldenBoards(true);
+  ASSERT_TRUE(Set.SetActiveBoard(7));
+  ASSERT_TRUE(Storage(golden, Set)->Load());
+  for (int b = 0; b < TBoardSet::BoardCount; ++b)
+    EXPECT_EQ(Set.Boards[static_cast<size_t>(b)], boards.Boards[static_cast<size_t>(b)]) << b;
+  for (int i = 0; i < TBoardData::Columns; ++i)
+    EXPECT_TRUE(Columns.Board.Column(i).ShowHidden) << i;
+  Columns.Board.Column(4).ShowHidden = false;
+
+  test::TTempDir dir;
+  const std::string saved = dir.Path + "/Corvantide.cvo";
+  ASSERT_TRUE(Storage(saved, Set)->Save(false));
+  TBoardSet reread;
+  ASSERT_TRUE(Storage(saved, reread)->Load());
+  for (int b = 0; b < TBoardSet::BoardCount; ++b)
+    for (int i = 0; i < TBoardData::Columns; ++i)
+      EXPECT_EQ(reread.Boards[static_cast<size_t>(b)].Column[static_cast<size_t>(i)].ShowHidden,
+                !(b == 7 && i == 4))
+          << b << "/" << i;
 }
 
 TEST(SearchBoard, TheFirstBoardNamedSearchOrFindAndAHomeColumnThatIsShown) {
@@ -198,17 +255,37 @@ TEST(SearchBoard, TheFirstBoardNamedSearchOrFindAndAHomeColumnThatIsShown) {
 TEST_F(BoardTest, AVersion0FileKeepsTheDefaultMediaListAndTreeNavigator) {
   TFileStorage storage;
   for (int b = TBoardSet::BoardCount - 1; b >= 0; --b)
-    WriteBoard(storage, Distinct(b), 0);
+    WriteBoard(storage, DistinctVersion1(b), 0);
   Set.Boards[7].ShowMPL = true;
   Set.Boards[7].TreeNavigatorPath = "/kept/";
   ASSERT_TRUE(Load(storage, 0));
   for (int b = 0; b < TBoardSet::BoardCount; ++b) {
-    TBoardData expected = Distinct(b);
+    TBoardData expected = DistinctVersion1(b);
     expected.ShowMPL = b == 7;
     expected.ShowTreeNavigator = false;
     expected.TreeNavigatorPath = b == 7 ? "/kept/" : ":/";
     EXPECT_EQ(Set.Boards[static_cast<size_t>(b)], expected) << b;
   }
+}
+
+TEST_F(BoardTest, AColumnWithoutItsOwnHiddenStateIsWrittenAsTheOptionsSay) {
+  const TShowHiddenDefault showHidden(true);
+  TBoardSet written;
+  written.Boards[0].Column[5].ShowHidden = false;
+  TFileStorage storage;
+  written.Write(storage);
+  ASSERT_TRUE(Load(storage, TBoardSet::FileVersion));
+  for (int b = 0; b < TBoardSet::BoardCount; ++b)
+    for (int i = 0; i < TBoardData::Columns; ++i)
+      EXPECT_EQ(Set.Boards[static_cast<size_t>(b)].Column[static_cast<size_t>(i)].ShowHidden,
+                !(b == 0 && i == 5))
+          << b << "/" << i;
+  // A byte other than 0 or 1 (here board 0's last column, the file's last
+  // byte) leaves the column to the options.
+  storage.Data()[storage.Size() - 1] = 7;
+  Set = TBoardSet();
+  ASSERT_TRUE(Load(storage, TBoardSet::FileVersion));
+  EXPECT_EQ(Set.Boards[0].Column[9].ShowHidden, std::nullopt);
 }
 
 TEST_F(BoardTest, ValuesOutOfRangeKeepTheFieldsDefault) {
@@ -246,7 +323,10 @@ TEST_F(BoardTest, ValuesOutOfRangeKeepTheFieldsDefault) {
     defaults.Boards[3].Column[2].ActiveTitle = "/kept";
     defaults.Boards[3].Column[2].DefaultTitle = "/kept";
     Set = defaults;
-    ASSERT_TRUE(Load(storage, 1)) << c.What;
+    ASSERT_TRUE(Load(storage, TBoardSet::FileVersion)) << c.What;
+    // The writer gave every column the options' default.
+    for (TBoardColumn& column : defaults.Boards[3].Column)
+      column.ShowHidden = ProgramOptions.ShowHiddenFiles;
     EXPECT_EQ(Set.Boards[3], defaults.Boards[3]) << c.What;
   }
 }
@@ -257,7 +337,7 @@ TEST_F(BoardTest, ABoolByteOtherThanZeroOrOneKeepsTheDefault) {
   written.Boards[29].ShowMPL = true;
   written.Write(storage);
   storage.Data()[4 + 0] = 2; // board 29's empty name, then ShowMPL
-  ASSERT_TRUE(Load(storage, 1));
+  ASSERT_TRUE(Load(storage, TBoardSet::FileVersion));
   EXPECT_FALSE(Set.Boards[29].ShowMPL);
 }
 
@@ -320,7 +400,7 @@ TEST_F(BoardTest, TheWriterNeverWritesWhatItsReaderRefuses) {
   written.Boards[5].Column[1].SortMode = std::string(40, 's');
   TFileStorage storage;
   written.Write(storage);
-  ASSERT_TRUE(Load(storage, 1));
+  ASSERT_TRUE(Load(storage, TBoardSet::FileVersion));
   EXPECT_EQ(Set.Boards[5].Name, repeat("\xC3\xA9", 200));
   EXPECT_EQ(Set.Boards[6].Name, repeat("\xF0\x9F\x98\x80", 255));
   const std::string& title = Set.Boards[5].Column[0].ActiveTitle;
@@ -346,7 +426,7 @@ TEST_F(BoardTest, DefaultTitlesFollowTheLoadedTitles) {
   written.Boards[0].Column[0].DefaultTitle = "/elsewhere";
   TFileStorage storage;
   written.Write(storage);
-  ASSERT_TRUE(Load(storage, 1));
+  ASSERT_TRUE(Load(storage, TBoardSet::FileVersion));
   EXPECT_EQ(Set.Boards[0].Column[0].ActiveTitle, "/x/z");
   EXPECT_EQ(Set.Boards[0].Column[0].DefaultTitle, "/x/z");
   EXPECT_EQ(Columns.Board.Column(0).DefaultTitle, "/x/z");
@@ -369,10 +449,11 @@ TEST_F(BoardTest, StoringAndLoadingMoveTheActiveBoardBetweenColumnsAndBoard) {
   column.ActiveKey = 99;
   column.SortMode = "Size";
   column.DefaultTitle = "/a/";
+  column.ShowHidden = true;
   Set.SetActiveBoard(6);
   Set.StoreActiveBoard(board);
   const TBoardColumn& stored = Set.Boards[6].Column[2];
-  EXPECT_EQ(stored, (TBoardColumn{3, true, 4, 2, 9, true, "/a/b", 2, 7, 99, "Size", "/a/"}));
+  EXPECT_EQ(stored, (TBoardColumn{3, true, 4, 2, 9, true, "/a/b", 2, 7, 99, "Size", "/a/", true}));
   EXPECT_EQ(Set.Boards[6].VisibleColumns, 3);
   EXPECT_EQ(Set.Boards[6].ActiveColumn, 2);
 
@@ -380,6 +461,8 @@ TEST_F(BoardTest, StoringAndLoadingMoveTheActiveBoardBetweenColumnsAndBoard) {
   Set.SetActiveBoard(1);
   Set.Boards[1].ActiveColumn = 9; // beyond the two visible columns
   Set.Boards[1].Column[2].ActiveTitle = "/other";
+  Set.Boards[1].Column[1].ShowHidden = true;
+  const TShowHiddenDefault showHidden(false);
   std::vector<int> headers;
   board.Host.AttributesChanged = [&](int index) { headers.push_back(index); };
   Set.LoadActiveBoard(board, true);
@@ -390,6 +473,9 @@ TEST_F(BoardTest, StoringAndLoadingMoveTheActiveBoardBetweenColumnsAndBoard) {
   EXPECT_FALSE(column.FixedAttr);
   EXPECT_EQ(column.SubcolumnsAttr, 1);
   EXPECT_EQ(column.List.Subcolumns(), 1);
+  // A column the board has no state of is as the options say.
+  EXPECT_FALSE(column.ShowHidden);
+  EXPECT_TRUE(board.Column(1).ShowHidden);
   EXPECT_EQ(headers, (std::vector<int>{0, 1}));
 
   EXPECT_FALSE(Set.SetActiveBoard(30));

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -335,6 +336,30 @@ TEST_F(ContainerTest, LoadAcceptsBomAndCrlfAndReportsUnreadableFiles) {
   EXPECT_TRUE(unreadable.Save(Path()));
   EXPECT_EQ(ReadFileBytes(Path() + "03.txt.bad/keep"), "x");
   EXPECT_EQ(ReadFileBytes(Path() + "03.txt"), "/new\n");
+}
+
+// Only the first save after a failed load moves the file aside: the file it
+// wrote is the container's own, and the next save writes over it in place.
+TEST_F(ContainerTest, ASecondSaveAfterTheBadFileWasMovedAsideWritesInPlace) {
+  ASSERT_EQ(::mkdir((Path() + "03.txt").c_str(), 0755), 0);
+  WriteFileBytes(Path() + "03.txt/keep", "x");
+  TContainer container(2);
+  EXPECT_FALSE(container.Load(Path()));
+  container.AddItem("/new");
+  ASSERT_TRUE(container.Save(Path()));
+  ASSERT_EQ(ReadFileBytes(Path() + "03.txt.bad/keep"), "x");
+  Ui.Boxes.clear();
+
+  container.AddItem("/newer");
+  FunStatContext.Reset(fsPerfect);
+  EXPECT_TRUE(container.Save(Path()));
+  EXPECT_EQ(FunStatContext.Status, fsPerfect);
+  EXPECT_EQ(ReadFileBytes(Path() + "03.txt"), "/new\n/newer\n");
+  EXPECT_EQ(ReadFileBytes(Path() + "03.txt.bad/keep"), "x");
+  std::vector<std::string> names = test::DirectoryNames(Dir.Path);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"03.txt", "03.txt.bad"}));
+  EXPECT_TRUE(Ui.Boxes.empty()) << "nothing moved aside, nothing to tell";
 }
 
 // Loading drops a byte order mark only at the start of the file; a line

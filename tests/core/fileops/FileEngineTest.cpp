@@ -336,6 +336,17 @@ TEST_F(FileEngineTest, CopyAsLinkLinksDirectoriesWithoutRecursing) {
   EXPECT_EQ(Tree(Source + "/sub"), (std::vector<std::string>{"c.txt"}));
 }
 
+// Cancel at the overwrite question of a link ends the operation there.
+TEST_F(FileEngineTest, CopyAsLinkCancelledAtTheOverwriteQuestionWritesNothingAfterIt) {
+  ASSERT_TRUE(test::WriteBytes(Destination + "/b.log.desktop", "kept"));
+  Host.OverwriteAnswer = TOverwriteChoice::Abort;
+  EXPECT_FALSE(Run("Copy as link", AllSources()));
+  EXPECT_EQ(Host.OverwriteAsked, 1);
+  EXPECT_EQ(test::ReadBytes(Destination + "/b.log.desktop"), "kept");
+  EXPECT_EQ(Tree(Destination), (std::vector<std::string>{"a.txt.desktop", "b.log.desktop"}));
+  EXPECT_EQ(Engine.Counters().Errors, 0u);
+}
+
 TEST_F(FileEngineTest, TheContentOfADirectoryGoesIntoANameThatDiffersOnlyInCase) {
   TFileEngineSettings settings;
   settings.Operation = "Copy";

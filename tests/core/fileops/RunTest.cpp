@@ -50,6 +50,25 @@ TEST(SubstitutionTest, TokensTakeTheirTitlesAndInsertedTextIsNeverScannedAgain) 
   }
 }
 
+// The reference tokens of real links: the link's target and its directory,
+// for the source and the destination alike; the plain tokens keep the link.
+TEST(SubstitutionTest, ReferencePathsOfRealLinksAreTheirTargetsDirectories) {
+  test::TTempDir dir;
+  ASSERT_EQ(::mkdir((dir.Path + "/target").c_str(), 0755), 0);
+  ASSERT_EQ(::mkdir((dir.Path + "/links").c_str(), 0755), 0);
+  ASSERT_TRUE(test::WriteBytes(dir.Path + "/target/a.txt", "a"));
+  ASSERT_EQ(::mkdir((dir.Path + "/target/sub").c_str(), 0755), 0);
+  const std::string source = dir.Path + "/links/to-a";
+  const std::string destination = dir.Path + "/links/to-sub";
+  ASSERT_EQ(::symlink((dir.Path + "/target/a.txt").c_str(), source.c_str()), 0);
+  ASSERT_EQ(::symlink("../target/sub", destination.c_str()), 0);
+  EXPECT_EQ(SubstituteAll("%rp%|%drp%", source, destination),
+            dir.Path + "/target/|" + dir.Path + "/target/");
+  EXPECT_EQ(SubstituteAll("%r%|%dr%|%p%|%dp%", source, destination),
+            dir.Path + "/target/a.txt|" + dir.Path + "/target/sub|" + dir.Path + "/links/|" +
+                dir.Path + "/links/");
+}
+
 TEST(SubstitutionTest, OnlyTheFirstClipTokenIsRemovedAndClipsOnce) {
   std::vector<bool> clipped;
   ClipSelectedFiles = [&](bool references) { clipped.push_back(references); };

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace cv {
 namespace {
@@ -52,6 +53,39 @@ TEST_F(FileOperationsTest, CopyReplacesAReadOnlyFileOnlyWhenOverwriting) {
   EXPECT_EQ(st.st_mtim.tv_sec, 1200000000);
   ASSERT_FALSE(progress.empty());
   EXPECT_EQ(progress.back(), 1.0);
+}
+
+// A link moved to another file system is made again there under a temporary
+// name and renamed into place: refused or not, no temporary link stays.
+TEST_F(FileOperationsTest, ACrossDeviceLinkMoveOntoAnExistingNameLeavesNoTemporaryLink) {
+  struct stat shm {
+  }, here{};
+  ASSERT_EQ(::stat(Dir.Path.c_str(), &here), 0);
+  if (::stat("/dev/shm", &shm) != 0 || shm.st_dev == here.st_dev)
+    GTEST_SKIP() << "no second file system";
+  std::string away = "/dev/shm/corvantide-link-XXXXXX";
+  ASSERT_NE(::mkdtemp(away.data()), nullptr);
+  const struct TRemove {
+    std::string Path;
+    ~TRemove() { std::filesystem::remove_all(Path); }
+  } remove{away};
+  ASSERT_EQ(::symlink("target-a", At("link").c_str()), 0);
+  const std::string taken = away + "/link";
+  WriteBytes(taken, "kept");
+
+  EXPECT_FALSE(MyMoveFile(At("link"), taken, false));
+  ExpectFailure("Failed to move file.", EEXIST);
+  EXPECT_EQ(Entries(away), (std::vector<std::string>{"link"}));
+  EXPECT_EQ(ReadBytes(taken), "kept");
+  EXPECT_EQ(Entries(Dir.Path), (std::vector<std::string>{"link"}));
+
+  FunStatContext.Reset(fsPerfect);
+  EXPECT_TRUE(MyMoveFile(At("link"), taken, true));
+  EXPECT_EQ(Entries(away), (std::vector<std::string>{"link"}));
+  char target[64] = {};
+  ASSERT_EQ(::readlink(taken.c_str(), target, sizeof target - 1), 8);
+  EXPECT_STREQ(target, "target-a");
+  EXPECT_TRUE(Entries(Dir.Path).empty());
 }
 
 TEST_F(FileOperationsTest, RenameRefusesAnExistingNameUnlessOverwriting) {

@@ -128,6 +128,31 @@ TEST_F(CommandRulesTest, TheRulesFollowTheActiveColumn) {
   EXPECT_FALSE(Enabled(Column, "File/Miscellaneous/Associate extension"));
 }
 
+// A container's items live in many directories: nothing is made "here",
+// and its order is the container's own.
+TEST_F(CommandRulesTest, AContainerColumnDisablesNewFileNewDirectoryAndSort) {
+  std::ofstream(Dir.Path + "/kept.txt") << "x";
+  Column.ContainerItems = [this](int, std::vector<std::string>& titles, std::vector<int>& values) {
+    titles = {Dir.Path + "/kept.txt"};
+    values = {0};
+    return true;
+  };
+  Column.ActiveTitle = Dir.Path + "/kept.txt";
+  Column.LoadDirectory(false, 0);
+  ASSERT_FALSE(Column.ShowsDirectory());
+  ASSERT_EQ(Column.Count(), 1);
+  for (const char* path : {"File/Often/New file", "File/Often/New directory",
+                           "File/Attributes/Sort", "File/Attributes/Show hidden files"})
+    EXPECT_FALSE(Enabled(Column, path)) << path;
+  EXPECT_TRUE(Enabled(Column, "File/Container/Rename item"));
+  // The same column back on its directory enables them again.
+  Column.LoadDirectory(false, -1);
+  ASSERT_TRUE(Column.ShowsDirectory());
+  for (const char* path : {"File/Often/New file", "File/Often/New directory",
+                           "File/Attributes/Sort", "File/Attributes/Show hidden files"})
+    EXPECT_TRUE(Enabled(Column, path)) << path;
+}
+
 TEST(CommandRule, RequiredAndForbiddenTerms) {
   const TCommandRule relocate = FindCommand("File/Container/Relocate item *")->Rule;
   EXPECT_TRUE(relocate.Holds(ctContainer | ctSelection | ctItems));

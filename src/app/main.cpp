@@ -2,6 +2,7 @@
 
 #include "foundation/ErrorForm.h"
 #include "foundation/Guard.h"
+#include "foundation/OffThread.h"
 #include "foundation/Program.h"
 #include "foundation/QtUserInterface.h"
 #include "mainwindow/MainDialog.h"
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
   if (guard.Failed()) {
     const std::string description = guard.Context().Description;
     guard.Show(description);
-    return 1;
+    return cv::EndProcess(1);
   }
-  return exitCode;
+  return cv::EndProcess(exitCode);
 }

@@ -11,6 +11,16 @@
 
 namespace cv::test {
 
+#if defined(__SANITIZE_THREAD__)
+// ThreadSanitizer runs the code several times slower and starts a thread
+// of its own on demand: limits of time and thread counts make room for it.
+constexpr int TimeScale = 4;
+constexpr int SanitizerThreads = 1;
+#else
+constexpr int TimeScale = 1;
+constexpr int SanitizerThreads = 0;
+#endif
+
 class TStallMeter {
 public:
   TStallMeter() {

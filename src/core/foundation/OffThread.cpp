@@ -6,7 +6,10 @@
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -133,6 +136,29 @@ void TWait::Finish(TWaitEnd end) {
   Job->Loop->quit();
 }
 
+namespace {
+std::atomic<int> DetachedThreads{0};
+} // namespace
+
+void StartDetached(std::function<void()> work) {
+  DetachedThreads.fetch_add(1);
+  std::thread([work = std::move(work)]() mutable {
+    work();
+    work = nullptr; // its captures go before the thread counts as ended
+    DetachedThreads.fetch_sub(1);
+  }).detach();
+}
+
+int LiveDetachedThreads() {
+  return DetachedThreads.load();
+}
+
+int EndProcess(int exitCode) {
+  if (LiveDetachedThreads() == 0) return exitCode;
+  std::fflush(nullptr);
+  std::_Exit(exitCode);
+}
+
 TWaitEnd WaitForWork(std::function<void(const std::atomic<bool>& cancel)> work,
                      const TWaitOptions& options, std::function<void()> late) {
   QCoreApplication* app = QCoreApplication::instance();
@@ -144,7 +170,7 @@ TWaitEnd WaitForWork(std::function<void(const std::atomic<bool>& cancel)> work,
   auto job = std::make_shared<detail::TOffThreadJob>();
   job->Work = std::move(work);
   QObject* waker = Waker();
-  std::thread([job, waker] {
+  StartDetached([job, waker] {
     job->Work(job->CancelFlag);
     // The work's captures go with the worker, not with whoever wakes last.
     job->Work = nullptr;
@@ -155,7 +181,7 @@ TWaitEnd WaitForWork(std::function<void(const std::atomic<bool>& cancel)> work,
     job->Ended.notify_all();
     QMetaObject::invokeMethod(
         waker, [job] { WorkerEnded(job); }, Qt::QueuedConnection);
-  }).detach();
+  });
 
   // Most work ends at once: then no event runs in the middle of the caller,
   // which stays as synchronous as it looks.

@@ -73,6 +73,16 @@ private:
   bool Shown = false;
 };
 
+// Runs `work` on a thread nobody joins: work that may stay stuck in a file
+// system that stopped answering. It counts as live until `work` returns.
+void StartDetached(std::function<void()> work);
+// Detached threads whose work has not returned yet.
+int LiveDetachedThreads();
+// Ends the process with `exitCode` when detached threads still run: the
+// statics they may still use are not destroyed under them (output is
+// flushed first). Otherwise returns `exitCode` for a normal end.
+int EndProcess(int exitCode);
+
 // Runs `work` on a worker thread and waits for it. `work` is given a flag
 // that turns true when the wait was cancelled; it should stop soon after.
 // `late`, when given, runs on the window's thread once the work of a

@@ -4,6 +4,7 @@
 #include "fileops/OverwriteForm.h"
 #include "filesystem/File.h"
 #include "filesystem/Links.h"
+#include "foundation/OffThread.h"
 #include "foundation/BusyCount.h"
 #include "foundation/Clipboard.h"
 #include "foundation/Error.h"
@@ -633,7 +634,7 @@ void TFileForm::RunEngine(const TFileEngineSettings& settings) {
   QEventLoop loop;
   run->Loop = &loop;
   const TRunInput refuse(*this);
-  std::thread([run, settings, sources = Sources, destination = DestinationDirectory] {
+  StartDetached([run, settings, sources = Sources, destination = DestinationDirectory] {
     // Its failures and questions reach the user through the window's thread.
     SetThreadUserInterface(run.get());
     run->Engine.Run(settings, sources, destination);
@@ -641,7 +642,7 @@ void TFileForm::RunEngine(const TFileEngineSettings& settings) {
     if (QCoreApplication* app = QCoreApplication::instance())
       QMetaObject::invokeMethod(
           app, [run] { run->End(); }, Qt::QueuedConnection);
-  }).detach();
+  });
   loop.exec();
   run->Loop = nullptr;
 }

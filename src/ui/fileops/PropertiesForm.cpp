@@ -267,7 +267,7 @@ void TPropertiesForm::StartCounting() {
   Count = std::make_shared<TCountState>();
   // The thread holds its own state and copies: it never reaches the window,
   // which may be gone long before a stuck read returns.
-  std::thread([state = Count, title = Facts.Title, hook = CountHook] {
+  StartDetached([state = Count, title = Facts.Title, hook = CountHook] {
     TDirectoryCount count;
     const bool completed = CountDirectory(
         title, state->Cancel, count, [&](const TDirectoryCount& now, const std::string& entry) {
@@ -282,7 +282,7 @@ void TPropertiesForm::StartCounting() {
     state->Unreadable = count.Unreadable;
     state->Completed = completed;
     state->Finished = true;
-  }).detach();
+  });
   StopButton->show();
   StopButton->setEnabled(true);
   ShowCount();

@@ -11,6 +11,8 @@
 
 #include <chrono>
 #include <thread>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace cv {
 namespace {
@@ -198,6 +200,53 @@ TEST(OffThreadTest, OffTheApplicationsThreadTheWorkRunsInPlace) {
         result);
   }).join();
   EXPECT_EQ(ran, caller);
+}
+
+} // namespace
+} // namespace cv
+
+namespace cv {
+namespace {
+
+// A detached worker counts as live until its work returns, and a process
+// that ends while one runs skips the destructors of statics it may still use.
+TEST(DetachedThreads, CountUntilTheirWorkReturnsAndKeepTheStaticsAlive) {
+  const int before = LiveDetachedThreads();
+  std::atomic<bool> release{false};
+  StartDetached([&] {
+    while (!release.load())
+      std::this_thread::sleep_for(1ms);
+  });
+  EXPECT_EQ(LiveDetachedThreads(), before + 1);
+  release = true;
+  for (int i = 0; i < 2000 && LiveDetachedThreads() != before; ++i)
+    std::this_thread::sleep_for(1ms);
+  EXPECT_EQ(LiveDetachedThreads(), before);
+  EXPECT_EQ(EndProcess(7), 7) << "no thread left: a normal end";
+
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(pipeEnds[0]);
+    struct TMarker {
+      int Fd;
+      ~TMarker() { [[maybe_unused]] const auto n = ::write(Fd, "destroyed", 9); }
+    };
+    static TMarker marker{pipeEnds[1]};
+    StartDetached([] { std::this_thread::sleep_for(10s); });
+    std::exit(EndProcess(5));
+  }
+  ::close(pipeEnds[1]);
+  char buffer[16] = {};
+  const ssize_t got = ::read(pipeEnds[0], buffer, sizeof buffer);
+  ::close(pipeEnds[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 5);
+  EXPECT_EQ(got, 0) << "a static was destroyed under a live worker";
 }
 
 } // namespace

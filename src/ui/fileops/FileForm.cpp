@@ -85,33 +85,6 @@ bool OnWindowThread() {
   return app && QThread::currentThread() == app->thread();
 }
 
-bool IsInput(QEvent::Type type) {
-  switch (type) {
-  case QEvent::KeyPress:
-  case QEvent::KeyRelease:
-  case QEvent::ShortcutOverride:
-  case QEvent::Shortcut:
-  case QEvent::MouseButtonPress:
-  case QEvent::MouseButtonRelease:
-  case QEvent::MouseButtonDblClick:
-  case QEvent::MouseMove:
-  case QEvent::Wheel:
-  case QEvent::ContextMenu:
-  case QEvent::DragEnter:
-  case QEvent::DragMove:
-  case QEvent::Drop:
-  case QEvent::TouchBegin:
-  case QEvent::TouchUpdate:
-  case QEvent::TouchEnd:
-  case QEvent::TabletPress:
-  case QEvent::TabletMove:
-  case QEvent::TabletRelease:
-  case QEvent::InputMethod:
-    return true;
-  default:
-    return false;
-  }
-}
 
 // While the engine works, the dialog and the questions of the run take
 // input; the main window and everything else refuse it, as with a modal
@@ -127,7 +100,7 @@ public:
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (!IsInput(event->type()) || !watched->isWidgetType()) return false;
+    if (!IsInputEvent(event->type()) || !watched->isWidgetType()) return false;
     for (auto* widget = static_cast<QWidget*>(watched); widget; widget = widget->parentWidget())
       if (widget == &Dialog || (widget->isWindow() && widget->isModal())) return false;
     return true;

@@ -493,4 +493,32 @@ void FocusControlWindow(QWidget* control) {
 
 int ScrollThumbWidth() { return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarSliderMin); }
 
+bool IsInputEvent(QEvent::Type type) {
+  switch (type) {
+  case QEvent::KeyPress:
+  case QEvent::KeyRelease:
+  case QEvent::ShortcutOverride:
+  case QEvent::Shortcut:
+  case QEvent::MouseButtonPress:
+  case QEvent::MouseButtonRelease:
+  case QEvent::MouseButtonDblClick:
+  case QEvent::MouseMove:
+  case QEvent::Wheel:
+  case QEvent::ContextMenu:
+  case QEvent::DragEnter:
+  case QEvent::DragMove:
+  case QEvent::Drop:
+  case QEvent::TouchBegin:
+  case QEvent::TouchUpdate:
+  case QEvent::TouchEnd:
+  case QEvent::TabletPress:
+  case QEvent::TabletMove:
+  case QEvent::TabletRelease:
+  case QEvent::InputMethod:
+    return true;
+  default:
+    return false;
+  }
+}
+
 } // namespace cv

@@ -3,6 +3,7 @@
 // and limits, list boxes, fonts, the control under the mouse, showing and
 // focusing windows.
 
+#include <QEvent>
 #include <QPoint>
 #include <QString>
 #include <functional>
@@ -23,6 +24,10 @@ namespace cv {
 
 // Menu items built from files keep a tag (1 for a directory submenu, 0 for
 // a file) and their full title; a title is never rebuilt from captions.
+// Events that come from the user's keys, mouse, pen or touch: the ones a
+// window refuses while it waits.
+bool IsInputEvent(QEvent::Type type);
+
 int MenuItemTag(const QAction* action);
 void SetMenuItemTag(QAction* action, int tag);
 std::string MenuItemTitle(const QAction* action);

@@ -1,6 +1,7 @@
 #include "mainwindow/WaitInput.h"
 
 #include "columns/MyPanel.h"
+#include "foundation/Utilities.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -14,33 +15,6 @@ namespace cv {
 
 namespace {
 
-bool IsInput(QEvent::Type type) {
-  switch (type) {
-  case QEvent::KeyPress:
-  case QEvent::KeyRelease:
-  case QEvent::ShortcutOverride:
-  case QEvent::Shortcut:
-  case QEvent::MouseButtonPress:
-  case QEvent::MouseButtonRelease:
-  case QEvent::MouseButtonDblClick:
-  case QEvent::MouseMove:
-  case QEvent::Wheel:
-  case QEvent::ContextMenu:
-  case QEvent::DragEnter:
-  case QEvent::DragMove:
-  case QEvent::Drop:
-  case QEvent::TouchBegin:
-  case QEvent::TouchUpdate:
-  case QEvent::TouchEnd:
-  case QEvent::TabletPress:
-  case QEvent::TabletMove:
-  case QEvent::TabletRelease:
-  case QEvent::InputMethod:
-    return true;
-  default:
-    return false;
-  }
-}
 
 bool OnLoadingNotice(QObject* watched, const QMouseEvent& event) {
   auto* panel = qobject_cast<MyTPanel*>(watched);
@@ -84,7 +58,7 @@ bool TWaitInput::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   // Input reaches the window first and then its widget: judged at the widget.
-  if (!IsInput(type) || !watched->isWidgetType()) return false;
+  if (!IsInputEvent(type) || !watched->isWidgetType()) return false;
   // The user cancels what the notice says is loading, with whatever runs
   // inside it; without a notice, the innermost wait.
   TWait* shown = TWait::Showing();

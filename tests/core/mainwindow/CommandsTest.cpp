@@ -72,6 +72,12 @@ TEST(CommandTable, MainKeysCompareModifierSetsExactly) {
       {Qt::Key_Escape, kmCtrl, TKeyAction::Run, "Work/Layout/Hide viewer"},
       {Qt::Key_Equal, kmNone, TKeyAction::Special, "Media"},
       {Qt::Key_Minus, kmCtrl | kmAlt, TKeyAction::Special, "Media"},
+      // The desktop's clipboard keys come before the column's letters;
+      // Generic leaves Ctrl+X for Alt+X.
+      {Qt::Key_X, kmCtrl, TKeyAction::Run, "File/Cut"},
+      {Qt::Key_C, kmCtrl, TKeyAction::Run, "File/Copy"},
+      {Qt::Key_V, kmCtrl, TKeyAction::Special, "Paste"},
+      {Qt::Key_X, kmAlt, TKeyAction::Run, "File/Miscellaneous/Associate extension/Generic"},
   };
   for (const TCase& c : cases) {
     const TMainKey* key = FindMainKey(c.Key, c.Modifiers);

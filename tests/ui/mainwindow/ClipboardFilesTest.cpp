@@ -206,27 +206,9 @@ TEST_F(ClipboardFilesTest, PasteNeedsADirectoryAndCtrlVInAContainerAddsTitles) {
 }
 
 TEST(ClipboardKeys, TheDesktopsKeysComeBeforeTheColumnsLetters) {
-  struct TCase {
-    int Key;
-    uint32_t Modifiers;
-    TKeyAction Action;
-    std::string_view Path;
-  } const cases[] = {
-      {Qt::Key_X, kmCtrl, TKeyAction::Run, "File/Cut"},
-      {Qt::Key_C, kmCtrl, TKeyAction::Run, "File/Copy"},
-      {Qt::Key_V, kmCtrl, TKeyAction::Special, "Paste"},
-      // Generic leaves Ctrl+X for Alt+X.
-      {Qt::Key_X, kmAlt, TKeyAction::Run, "File/Miscellaneous/Associate extension/Generic"},
-  };
-  for (const TCase& c : cases) {
-    const TMainKey* key = FindMainKey(c.Key, c.Modifiers);
-    ASSERT_NE(key, nullptr) << c.Path;
-    EXPECT_EQ(key->Action, c.Action);
-    EXPECT_EQ(key->Path, c.Path);
-    if (c.Action == TKeyAction::Run) {
-      EXPECT_FALSE(FindCommand(c.Path)->Shortcut.empty());
-    }
-  }
+  // The table rows themselves are checked with the other main keys.
+  for (const char* path : {"File/Cut", "File/Copy"})
+    EXPECT_FALSE(FindCommand(path)->Shortcut.empty()) << path;
   EXPECT_EQ(FindCommand("File/Paste")->Shortcut, "Ctrl+V");
   EXPECT_TRUE(HelpPageText(FindCommand("File/Paste")->HelpContext).contains("Ctrl+V"));
   EXPECT_EQ(FindCommand("File/Miscellaneous/Associate extension/Generic")->Shortcut, "Alt+X");

@@ -25,6 +25,22 @@ std::string MakePrivateRoot() {
   return pattern;
 }
 
+// Each test starts on an empty data root, as it does when ctest runs it in a
+// process of its own: a window test would otherwise load the boards that an
+// earlier test saved, pointing at that test's deleted directories.
+class TFreshDataRoot : public ::testing::EmptyTestEventListener {
+public:
+  explicit TFreshDataRoot(std::string dataRoot) : DataRoot(std::move(dataRoot)) {}
+  void OnTestStart(const ::testing::TestInfo&) override {
+    std::error_code ignored;
+    std::filesystem::remove_all(DataRoot, ignored);
+    std::filesystem::create_directories(DataRoot, ignored);
+  }
+
+private:
+  std::string DataRoot;
+};
+
 } // namespace
 
 namespace cv::test {
@@ -51,6 +67,7 @@ int main(int argc, char** argv) {
   ::setenv("LC_ALL", "C.UTF-8", 1);
 
   ::testing::InitGoogleTest(&argc, argv);
+  ::testing::UnitTest::GetInstance()->listeners().Append(new TFreshDataRoot(root + "/corvantide"));
 #if CORVANTIDE_TEST_GUI
   cv::TApplication app(argc, argv);
 #else

@@ -569,7 +569,8 @@ void TMainForm::Reset(bool reload) {
                                      ProgramOptions.CaptionFontSize));
     const int listBorder = ColumnView(0)->FileList->BorderWidth();
     input.Metrics = {.CaptionTextHeight = caption.height(),
-                     .HintTextHeight = caption.height(),
+                     // Wrapped hint lines follow each other by the line spacing.
+                     .HintTextHeight = std::max(caption.height(), caption.lineSpacing()),
                      .ItemsTextHeight = QFontMetrics(ColumnItemsFont()).height(),
                      .ButtonBorder = 3,
                      .ToolbarBorder = 2,

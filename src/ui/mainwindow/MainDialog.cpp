@@ -578,7 +578,8 @@ void TMainForm::Reset(bool reload) {
                      .HintBarBorder = 2,
                      .InfoContainerBorder = 0,
                      .InfoBarBorder = 2,
-                     .TreeTitleBorder = 2};
+                     .TreeTitleBorder = 2,
+                     .InfoFieldMinWidths = TInfoBar::FieldMinWidths(caption)};
     const TBoardData& board = Boards.Active();
     input.Board = {.ShowTreeNavigator = board.ShowTreeNavigator,
                    .ShowMPL = board.ShowMPL,

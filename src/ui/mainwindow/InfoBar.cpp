@@ -63,13 +63,14 @@ std::array<std::vector<int>, 4> TInfoBar::FieldMinWidths(const QFontMetrics& cap
     // The field's frame and a pixel for the text's rounding.
     return widest + 2 * CFieldBorder + 1;
   };
-  const std::string count = "9999999";
+  const std::string count = "99999";
   const TDateTime late = EncodeDateTime(2000, 12, 28, 23, 58, 58);
   const int sizeField = width({"Sz " + size6 + " (" + size6 + ")"});
   const int modified = width({"Mod " + ShortDateText(late) + "; " + LongTimeText(late)});
   return {{
-      {width({"Files " + count}), 0, width({"SelNum " + count}), width({"SelSz " + size6}),
-       width({"TotalSz " + size6}), width({"PartSz " + size3 + " (" + size6 + ")"}), 0},
+      {width({"Files " + count}), width({"Encrypted " + count}), width({"SelNum " + count}),
+       width({"SelSz " + size6}), width({"TotalSz " + size6}),
+       width({"PartSz " + size3 + " (" + size3 + ")"}), width({"PartAttr CEQRRpSSf"})},
       {width({"Index " + count}), sizeField, width({"Attr none"}), width({"HL 9999"}),
        width({"SC 99"}), 0, modified},
       {},

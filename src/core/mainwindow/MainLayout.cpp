@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 namespace cv {
 
@@ -121,7 +122,7 @@ int PlaceInfoBars(const TLayoutInput& input, int bottom, TMainLayout& layout) {
     bar.Shown = input.Options.ShowInfoBar[i];
     bar.Bar = Place(containerBorder, top, barWidth, barHeight);
     bar.Fields = LayoutInfoFields(InfoBarFields(i), barWidth, metrics.InfoBarBorder,
-                                  metrics.CaptionTextHeight);
+                                  metrics.CaptionTextHeight, metrics.InfoFieldMinWidths[i]);
     if (bar.Shown) top += barHeight;
   }
   layout.InfoBarsShown = top > containerBorder;
@@ -152,16 +153,56 @@ TLayoutOptions LayoutOptionsOf(const TProgramOptions& options, const TSkinOption
 }
 
 std::vector<QRect> LayoutInfoFields(std::span<const TInfoFieldShare> fields, int outerWidth, int border,
-                                    int height) {
+                                    int height, std::span<const int> minWidths) {
   const int inner = outerWidth - 2 * border;
+  const size_t count = fields.size();
+  std::vector<int> widths(count);
+  int used = 0;
+  for (size_t i = 0; i < count; ++i) {
+    widths[i] = i + 1 == count ? inner - used : inner * fields[i].Percent / 100;
+    used += widths[i];
+  }
+  // What the short fields lack and what the others can spare.
+  std::vector<int64_t> raise(count), spare(count);
+  int64_t lacking = 0;
+  int64_t spared = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const int least = i < minWidths.size() ? minWidths[i] : 0;
+    raise[i] = std::max(0, least - widths[i]);
+    spare[i] = raise[i] > 0 ? 0 : std::max(0, widths[i] - least);
+    lacking += raise[i];
+    spared += spare[i];
+  }
+  if (lacking > 0 && spared > 0) {
+    // Too little to spare: every short field gets its share of what there is.
+    int64_t given = 0;
+    for (size_t i = 0; i < count; ++i) {
+      if (lacking > spared) raise[i] = raise[i] * spared / lacking;
+      widths[i] += static_cast<int>(raise[i]);
+      given += raise[i];
+    }
+    int64_t taken = 0;
+    for (size_t i = 0; i < count; ++i) {
+      const int64_t take = spare[i] * given / spared;
+      widths[i] -= static_cast<int>(take);
+      spare[i] -= take;
+      taken += take;
+    }
+    // The rounding's few pixels come from the fields with the most room left.
+    while (taken < given) {
+      const size_t i = static_cast<size_t>(std::max_element(spare.begin(), spare.end()) - spare.begin());
+      const int64_t take = std::min(spare[i], given - taken);
+      widths[i] -= static_cast<int>(take);
+      spare[i] -= take;
+      taken += take;
+    }
+  }
   std::vector<QRect> rects;
-  rects.reserve(fields.size());
+  rects.reserve(count);
   int left = 0;
-  for (size_t i = 0; i < fields.size(); ++i) {
-    const bool last = i + 1 == fields.size();
-    const int width = last ? inner - left : inner * fields[i].Percent / 100;
-    rects.push_back(Place(border + left, border, width, height));
-    left += width;
+  for (size_t i = 0; i < count; ++i) {
+    rects.push_back(Place(border + left, border, widths[i], height));
+    left += widths[i];
   }
   return rects;
 }

@@ -63,6 +63,10 @@ struct TLayoutMetrics {
   int InfoContainerBorder = 0;
   int InfoBarBorder = 0;
   int TreeTitleBorder = 0;
+  // Per information bar, the outer width each field needs for its longest
+  // usual text (missing or 0: none); the bar gives it room before it
+  // shortens another field.
+  std::array<std::vector<int>, 4> InfoFieldMinWidths{};
 };
 
 // The active board's part and the sizes the window keeps.
@@ -107,9 +111,11 @@ inline constexpr std::array<TInfoFieldShare, 7> CReferenceBarFields{
     {{"Type", 5}, {"Sz", 9}, {"Attr", 6}, {"Title", 34}, {"Mod", 29}, {"Param", 9}, {"Work", 0}}};
 
 // Field rectangles across a bar of `outerWidth` with `border`, each
-// truncated to whole pixels, the last taking the rest.
+// truncated to whole pixels, the last taking the rest. A field narrower than
+// its entry in `minWidths` grows to it (as far as the others can give) at
+// the cost of the fields with room to spare, in proportion to that room.
 std::vector<QRect> LayoutInfoFields(std::span<const TInfoFieldShare> fields, int outerWidth, int border,
-                                    int height);
+                                    int height, std::span<const int> minWidths = {});
 
 struct TInfoBarPlace {
   bool Shown = false;

@@ -278,8 +278,10 @@ void TColumnPainter::DrawAnItem(QPainter& canvas, const TColumn& column,
       canvas.setPen(ToQColor(colors.Text));
       TPainterScope scope(canvas);
       canvas.setClipRect(layout.Text, Qt::IntersectClip);
-      canvas.drawText(layout.Text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                      ToQString(name));
+      // A name too long for the row ends in an ellipsis rather than a cut glyph.
+      const QString shown = QFontMetrics(nameFont).elidedText(ToQString(name), Qt::ElideRight,
+                                                              layout.Text.width());
+      canvas.drawText(layout.Text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
     }
 
     // Grid.

@@ -18,10 +18,13 @@
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTextLayout>
 #include <QTimer>
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 namespace cv {
 
@@ -572,7 +575,40 @@ void MyTPanel::PaintCaption(QPainter& canvas) {
   canvas.setFont(font);
   canvas.setPen(ToQColor(Value(FDown ? o.PushedTextColor : texts[FColorScheme])));
   canvas.setClipRect(inner, Qt::IntersectClip);
+  if (FWordWrap && PaintWrappedOverflow(canvas, inner, text, metrics)) return;
   canvas.drawText(inner, flags, text);
+}
+
+bool MyTPanel::PaintWrappedOverflow(QPainter& canvas, const QRect& inner, const QString& text,
+                                    const QFontMetrics& metrics) const {
+  // Wrapped text taller than the panel would be centred and cut at both
+  // edges: show the whole lines that fit from the top, the last one ending
+  // in an ellipsis.
+  const int spacing = std::max(1, metrics.lineSpacing());
+  const int fit = std::max(1, (inner.height() - metrics.height()) / spacing + 1);
+  QTextLayout layout(text, canvas.font(), canvas.device());
+  QTextOption option;
+  option.setWrapMode(QTextOption::WordWrap);
+  layout.setTextOption(option);
+  std::vector<std::pair<int, int>> lines; // start, length
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(inner.width());
+    lines.emplace_back(line.textStart(), line.textLength());
+    if (static_cast<int>(lines.size()) > fit) break;
+  }
+  layout.endLayout();
+  if (static_cast<int>(lines.size()) <= fit) return false;
+  const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine | Qt::TextExpandTabs;
+  for (int i = 0; i < fit; ++i) {
+    const auto [start, length] = lines[static_cast<size_t>(i)];
+    const QRect row(inner.left(), inner.top() + i * spacing, inner.width(), metrics.height());
+    const QString part = i + 1 < fit ? text.mid(start, length)
+                                     : metrics.elidedText(text.mid(start).simplified(),
+                                                          Qt::ElideRight, inner.width());
+    canvas.drawText(row, flags, part);
+  }
+  return true;
 }
 
 void MyTPanel::PaintItems(QPainter& canvas, const QRect& exposed, const TBackPicture& back) {

@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 
+class QFontMetrics;
 class QImage;
 class QPainter;
 class QScrollBar;
@@ -291,6 +292,8 @@ private:
   void FPaint(QPainter& canvas, const QRect& exposed);
   void PaintShape(QPainter& canvas, TColor background, bool pictureCopied);
   void PaintCaption(QPainter& canvas);
+  bool PaintWrappedOverflow(QPainter& canvas, const QRect& inner, const QString& text,
+                            const QFontMetrics& metrics) const;
   void PaintItems(QPainter& canvas, const QRect& exposed, const TBackPicture& back);
   void PaintLoadingNotice(QPainter& canvas);
   void PaintSelectionBand(QPainter& canvas);

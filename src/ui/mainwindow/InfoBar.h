@@ -5,7 +5,9 @@
 #include "columns/Column.h"
 
 #include <QRect>
+#include <QFontMetrics>
 #include <QWidget>
+#include <array>
 #include <vector>
 
 namespace cv {
@@ -21,6 +23,9 @@ public:
   // Places the fields (rectangles inside the bar).
   void Place(const std::vector<QRect>& fields);
   MyTPanel* Field(int index) const { return Fields.at(static_cast<size_t>(index)); }
+  // Per bar (column, file, description, reference), the outer width each
+  // field needs to show its longest usual text in `caption` unshortened.
+  static std::array<std::vector<int>, 4> FieldMinWidths(const QFontMetrics& caption);
   int FieldCount() const { return static_cast<int>(Fields.size()); }
 
 private:

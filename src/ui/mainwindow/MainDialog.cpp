@@ -569,7 +569,8 @@ void TMainForm::Reset(bool reload) {
                                      ProgramOptions.CaptionFontSize));
     const int listBorder = ColumnView(0)->FileList->BorderWidth();
     input.Metrics = {.CaptionTextHeight = caption.height(),
-                     .HintTextHeight = caption.height(),
+                     // Wrapped hint lines follow each other by the line spacing.
+                     .HintTextHeight = std::max(caption.height(), caption.lineSpacing()),
                      .ItemsTextHeight = QFontMetrics(ColumnItemsFont()).height(),
                      .ButtonBorder = 3,
                      .ToolbarBorder = 2,
@@ -577,7 +578,8 @@ void TMainForm::Reset(bool reload) {
                      .HintBarBorder = 2,
                      .InfoContainerBorder = 0,
                      .InfoBarBorder = 2,
-                     .TreeTitleBorder = 2};
+                     .TreeTitleBorder = 2,
+                     .InfoFieldMinWidths = TInfoBar::FieldMinWidths(caption)};
     const TBoardData& board = Boards.Active();
     input.Board = {.ShowTreeNavigator = board.ShowTreeNavigator,
                    .ShowMPL = board.ShowMPL,

@@ -292,6 +292,30 @@ TEST(MainLayoutTest, InformationBarFieldsAreTruncatedAndTheLastTakesTheRest) {
   }
 }
 
+TEST(MainLayoutTest, AFieldBelowItsLeastWidthTakesRoomFromTheFieldsWithRoomToSpare) {
+  struct TCase {
+    const char* What;
+    int Width;
+    std::vector<int> Least, Widths;
+  };
+  const TCase cases[] = {
+      // 100 inside: 7, 9, 7, 4, 4, 40, 29 by the shares; the size field
+      // needs 20, taken in proportion to what each can spare.
+      {"room", 104, {0, 20, 5, 0, 0, 0, 0}, {7, 20, 7, 4, 4, 32, 26}},
+      // 40 inside: the others give all they have.
+      {"too little", 44, {0, 60, 0, 0, 0, 0, 0}, {0, 40, 0, 0, 0, 0, 0}},
+  };
+  for (const TCase& c : cases) {
+    const std::vector<QRect> fields = LayoutInfoFields(CFileBarFields, c.Width, 2, 16, c.Least);
+    ASSERT_EQ(fields.size(), c.Widths.size()) << c.What;
+    int left = 2;
+    for (size_t i = 0; i < fields.size(); ++i) {
+      EXPECT_EQ(fields[i], QRect(left, 2, c.Widths[i], 16)) << c.What << " " << i;
+      left += c.Widths[i];
+    }
+  }
+}
+
 TEST(MainLayoutTest, BoardsBarRowsEndWithWhatIsLeft) {
   const std::optional<TBoardsBarPlace> bar = LayoutBoardsBar(10, 3, 1007, 20, 2);
   ASSERT_TRUE(bar.has_value());

@@ -354,6 +354,31 @@ TEST_F(ColumnPainterTest, AMissingItemIsStruckOut) {
   EXPECT_GT(ink(1), 10);
 }
 
+TEST_F(ColumnPainterTest, ANameTooLongForItsSubcolumnEndsInAnEllipsis) {
+  // Four narrow subcolumns; the name is not valid UTF-8, so only the shown text is shortened.
+  Column->SubcolumnsAttr = 4;
+  Column->Items = {Item("/n/" + std::string(60, 'W') + "\xff", fltGeneric),
+                   Item("/n/focused", fltGeneric)};
+  Column->List.EndUpdate(2);
+  Column->List.SetFocusIndex(1);
+  Relayout();
+  const QImage image = Grab();
+  const QRect text = ColumnItemLayout(Column->List.ItemRect(0)).Text;
+  ASSERT_LT(text.width(), QFontMetrics(ColumnItemsFont()).horizontalAdvance(QString(60, 'W')));
+  const auto ink = [&](int x, int y) { return qGray(image.pixel(x, y)) < 160; };
+  // The rightmost inked pixel column: an ellipsis' last dot is a few rows
+  // tall, a cut "W" stroke spans most of the row.
+  int last = -1;
+  for (int x = text.right(); x >= text.left() && last < 0; --x)
+    for (int y = text.top(); y <= text.bottom(); ++y)
+      if (ink(x, y)) last = x;
+  ASSERT_GE(last, 0);
+  int rows = 0;
+  for (int y = text.top(); y <= text.bottom(); ++y)
+    rows += ink(last, y) || ink(last - 1, y) ? 1 : 0;
+  EXPECT_LE(rows, 3);
+}
+
 TEST_F(ColumnPainterTest, GridLinesFollowTheOptionAndTheSubcolumns) {
   Other->setFocus();
   const QRect item0 = Column->List.ItemRect(0);

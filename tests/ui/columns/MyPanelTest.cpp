@@ -8,12 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFont>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -570,6 +573,43 @@ TEST_F(MyPanelButtonTest, CaptionIsStruckOutShortenedLikeAPathAndSwappedWhenDown
   EXPECT_EQ(panel->ShownCaption(), "pressed");
   panel->SetDown(false);
   EXPECT_EQ(panel->ShownCaption(), "up");
+}
+
+TEST_F(MyPanelButtonTest, WrappedTextTallerThanThePanelShowsWholeLinesFromTheTop) {
+  ProgramOptions.CaptionFontName.clear();
+  ProgramOptions.CaptionFontSize = 9;
+  QFont font;
+  font.setPointSize(9);
+  const QFontMetrics metrics(font);
+  const int spacing = std::max(metrics.height(), metrics.lineSpacing());
+  // Room for three lines, like the hint bar; the text wraps to about ten.
+  // No descenders, so whole lines leave the inner area's edge rows blank.
+  constexpr int Edge = 2;
+  MyTPanel* panel = MakePanel(MyTPanel::pmPanel, QRect(0, 0, 300, 3 * spacing + 2 * Edge));
+  panel->SetColorScheme(1);
+  panel->SetBorderWidth(Edge);
+  panel->SetWordWrap(true);
+  std::string text;
+  for (int i = 0; i < 40; ++i)
+    text += "Hello World ";
+  ShowWindow();
+  // Ink is what the text adds to the blank panel (its frame shades the edges).
+  const QImage blank = panel->grab().toImage();
+  panel->SetCaption(text);
+  const QImage image = panel->grab().toImage();
+  const QRect inner = panel->rect().adjusted(Edge, Edge, -Edge, -Edge);
+  const auto inkIn = [&](int top, int bottom) {
+    int count = 0;
+    for (int y = top; y <= bottom; ++y)
+      for (int x = inner.left() + 4; x <= inner.right() - 4; ++x)
+        count += Distance(ColorAt(image, x, y), ColorAt(blank, x, y)) > 40 ? 1 : 0;
+    return count;
+  };
+  EXPECT_EQ(inkIn(inner.top(), inner.top()), 0);
+  EXPECT_EQ(inkIn(inner.bottom(), inner.bottom()), 0);
+  for (int line = 0; line < 3; ++line)
+    EXPECT_GT(inkIn(inner.top() + line * spacing, inner.top() + (line + 1) * spacing - 1), 20)
+        << line;
 }
 
 TEST_F(MyPanelButtonTest, TransparentPanelsShowTheBackPictureBehindThem) {

@@ -5,7 +5,9 @@
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
+#include "filesystem/File.h"
 #include "foundation/Program.h"
+#include "mainwindow/InfoBar.h"
 #include "options/ProgramOptions.h"
 #include "TestSupport.h"
 
@@ -16,6 +18,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 
 namespace cv {
@@ -68,6 +71,30 @@ TEST_F(MainLayoutWindowTest, BarsTakeTheirRoomFromTheWorkArea) {
   EXPECT_FALSE(Find("BoardsBar")->isVisible());
   EXPECT_FALSE(hint->isVisible());
   EXPECT_GT(work->height(), height);
+}
+
+TEST_F(MainLayoutWindowTest, TheSizeFieldShowsTheLongestSizeUnshortened) {
+  ProgramOptions.ShowFileInfo = true;
+  auto* bar = Form.findChild<TInfoBar*>(QStringLiteral("FileInfoBar"));
+  ASSERT_TRUE(bar);
+  const bool units = FileUnitLoader.SizeUnits;
+  for (const QSize size : {QSize(1000, 700), Form.minimumSize()})
+    for (const bool withUnits : {true, false}) {
+      FileUnitLoader.SizeUnits = withUnits;
+      Form.resize(size);
+      Form.Reset(false);
+      // A 20-digit size; with units, the widest a unit's value gets.
+      for (const uint64_t bytes : {UINT64_MAX, (uint64_t{1} << 30) - 1}) {
+        const std::string text =
+            "Sz " + GetSizeText(6, 0, bytes) + " (" + GetSizeText(6, 0, bytes) + ")";
+        bar->Field(1)->SetCaption(text);
+        EXPECT_EQ(bar->Field(1)->ShownCaption().toStdString(), text)
+            << size.width() << " units " << withUnits;
+      }
+      // The title field gave the room, and the bar still holds every field.
+      EXPECT_EQ(bar->Field(6)->geometry().right(), bar->width() - 3);
+    }
+  FileUnitLoader.SizeUnits = units;
 }
 
 TEST_F(MainLayoutWindowTest, TheTreeSplitterResizesWithinItsLimits) {

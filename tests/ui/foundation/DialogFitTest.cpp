@@ -1,0 +1,76 @@
+// Every dialog shows its last row whole: no child reaches past the bottom
+// margin, and no child is squeezed below the height it needs for its text.
+
+#include "columns/BoardForm.h"
+#include "fileops/CopyAsForm.h"
+#include "fileops/FileForm.h"
+#include "fileops/ManualRunForm.h"
+#include "fileops/NewFileForm.h"
+#include "fileops/OpenWithForm.h"
+#include "fileops/OverwriteForm.h"
+#include "fileops/PropertiesForm.h"
+#include "fileops/RenameForm.h"
+#include "foundation/ErrorForm.h"
+#include "mainwindow/OptionsForm.h"
+
+#include "TestSupport.h"
+
+#include <QDialog>
+#include <QLayout>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace cv {
+namespace {
+
+TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
+  test::TRecordingUserInterface ui;
+  TFileFormSettings settings;
+  struct TCase {
+    const char* Name;
+    std::function<std::unique_ptr<QDialog>()> Make;
+  };
+  const TCase cases[] = {
+      {"board", [] { return std::make_unique<TBoardForm>(); }},
+      {"copy as", [] { return std::make_unique<TCopyAsForm>(); }},
+      {"file", [&] { return std::make_unique<TFileForm>(settings); }},
+      {"manual run", [] { return std::make_unique<TManualRunForm>(); }},
+      {"new file", [] { return std::make_unique<TNewFileForm>(); }},
+      {"open with", [] { return std::make_unique<TOpenWithForm>(); }},
+      {"no application", [] { return std::make_unique<TNoApplicationForm>(); }},
+      {"overwrite", [] { return std::make_unique<TOverwriteForm>(); }},
+      {"properties", [] { return std::make_unique<TPropertiesForm>(); }},
+      {"rename", [] { return std::make_unique<TRenameForm>(); }},
+      {"error", [] { return std::make_unique<TErrorForm>(); }},
+      {"options", [] { return std::make_unique<TOptionsForm>(); }},
+  };
+  for (const TCase& c : cases) {
+    const std::unique_ptr<QDialog> dialog = c.Make();
+    dialog->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog.get())) << c.Name;
+    const int margin = dialog->layout() ? dialog->layout()->contentsMargins().bottom() : 0;
+    for (QWidget* child : dialog->findChildren<QWidget*>()) {
+      if (!child->isVisibleTo(dialog.get()) || child->isWindow()) continue;
+      // The dialog's own rows: a compound control's inner parts follow its style.
+      QWidget* parent = child->parentWidget();
+      const bool laidOut = parent->layout() && parent->layout()->indexOf(child) >= 0;
+      if (parent != dialog.get() && !laidOut) continue;
+      const QRect place(child->mapTo(dialog.get(), QPoint(0, 0)), child->size());
+      const bool direct = parent == dialog.get();
+      EXPECT_LE(place.bottom() + 1 + (direct ? margin : 0), dialog->height())
+          << c.Name << " " << child->metaObject()->className() << " "
+          << child->objectName().toStdString();
+      const int needed = child->minimumSizeHint().height();
+      if (child->sizePolicy().verticalPolicy() != QSizePolicy::Ignored)
+        EXPECT_GE(child->height(), needed)
+            << c.Name << " " << child->metaObject()->className() << " "
+            << child->objectName().toStdString();
+    }
+  }
+}
+
+} // namespace
+} // namespace cv

@@ -1,6 +1,7 @@
 #include "fileops/PropertiesForm.h"
 
 #include "filesystem/File.h"
+#include "filesystem/Partitions.h"
 #include "foundation/Guard.h"
 #include "foundation/OffThread.h"
 #include "foundation/QtText.h"
@@ -213,7 +214,7 @@ void TPropertiesForm::FillFacts() {
   FileSystemLabel->setText(ToQString(Facts.FileSystemType));
   MountPointLabel->setText(ToQString(Facts.MountPoint));
   PartitionLabel->setText(
-      ToQString(Facts.PartitionTitle) +
+      ToQString(PartitionDisplayText(Facts.PartitionTitle)) +
       (Facts.PartitionLabel.empty() ? QString() : " (" + ToQString(Facts.PartitionLabel) + ")"));
   StreamsLabel->setText(StreamsText(Facts.Streams));
   ShowFactsMode();

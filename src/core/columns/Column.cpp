@@ -510,23 +510,56 @@ void TColumn::SetWithList(const std::vector<std::string>& titles, bool selectAll
                           const std::vector<int>* containerValues) {
   TGuard guard("TColumn::SetWithList");
   guard.Run([&] {
+    // The facts come from a worker: an item on a mount that stops answering
+    // must not hold the window.
+    struct TRead {
+      std::vector<TFileListData> Items;
+      std::vector<char> Directories;
+    };
+    TRead read;
+    const TWaitEnd end = WaitOffThread<TRead>(
+        [titles, types = TFileTypeLists::Current()](const std::atomic<bool>& cancel) {
+          TRead result;
+          result.Items.reserve(titles.size());
+          TFileInfo info;
+          for (const std::string& title : titles) {
+            if (cancel) break;
+            TFileListData item;
+            item.Title = title;
+            // An item whose facts cannot be read stays, marked missing; nothing is shown.
+            // A relative title names nothing: it is never read against our own directory.
+            item.Exists =
+                (title.starts_with('/') || IsPartitionTitle(title)) && info.Load(title);
+            const bool isDirectory =
+                IsPartitionTitle(title) || (item.Exists && (info.Attributes & faDirectory));
+            item.Type =
+                GetFileListType(title, isDirectory, item.Exists && info.Executable, types);
+            if (item.Exists) SetItemFacts(item, info, isDirectory);
+            result.Items.push_back(std::move(item));
+            result.Directories.push_back(isDirectory);
+          }
+          return result;
+        },
+        read, LoadWait());
+    if (end != TWaitEnd::Done) {
+      // Cancelled: the items stay with their facts unread, not as missing,
+      // for nothing says they are gone.
+      read = {};
+      for (const std::string& title : titles) {
+        TFileListData item;
+        item.Title = title;
+        item.Type = GetFileListType(title, IsPartitionTitle(title), false);
+        read.Items.push_back(std::move(item));
+        read.Directories.push_back(IsPartitionTitle(title));
+      }
+    }
     ClearItems();
-    Items.reserve(titles.size());
-    TFileInfo info;
-    for (size_t i = 0; i < titles.size(); ++i) {
-      TFileListData item;
-      item.Title = titles[i];
-      // An item whose facts cannot be read stays, marked missing; nothing is shown.
-      // A relative title names nothing: it is never read against our own directory.
-      item.Exists =
-          (item.Title.starts_with('/') || IsPartitionTitle(item.Title)) && info.Load(item.Title);
-      const bool isDirectory =
-          IsPartitionTitle(item.Title) || (item.Exists && (info.Attributes & faDirectory));
-      item.Type = GetFileListType(item.Title, isDirectory, item.Exists && info.Executable);
-      if (item.Exists) SetItemFacts(item, info, isDirectory);
+    Items.reserve(read.Items.size());
+    for (size_t i = 0; i < read.Items.size(); ++i) {
+      TFileListData& item = read.Items[i];
       if (containerValues && i < containerValues->size())
         item.ContainerData = (*containerValues)[i];
-      CountItem(item, isDirectory);
+      CountItem(item, read.Directories[i] != 0);
       if (selectAll) {
         item.Selected = true;
         ++SelCount;

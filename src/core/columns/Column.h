@@ -176,7 +176,8 @@ public:
   // true but reported when the read broke off: what was read stays.
   bool LoadWithFiles(const std::string& title, const std::string& sortMode);
   bool LoadWithPartitions();
-  // The given titles in the given order; facts read one by one.
+  // The given titles in the given order; facts read one by one on a worker
+  // (a cancelled wait leaves them unread).
   void SetWithList(const std::vector<std::string>& titles, bool selectAll,
                    const std::vector<int>* containerValues = nullptr);
   bool SetWithContainer(int containerIndex);

@@ -566,15 +566,22 @@ int ReadLinkAt(int directory, const std::string& name, std::string& target) {
   }
 }
 
+// A walk must not ask a share, nor an automount point: a lookup there wakes
+// the automounter, which may wait on a server that is gone.
+bool WalkMayHang(std::string_view fs) {
+  return IsRemoteFileSystem(fs) || fs == "autofs";
+}
+
 bool OnRemoteMount(const TMountTable& table, const std::string& path) {
   const TMountEntry* mount = table.MountOfPath(path);
-  return mount && IsRemoteFileSystem(mount->FileSystem);
+  return mount && WalkMayHang(mount->FileSystem);
 }
 
 // Resolves the symbolic links of an absolute path one component at a time;
 // a path that does not exist keeps its missing tail after its longest
 // existing ancestor. A share may not answer even a lookup: once the resolved
-// part lies on one, the rest is kept as written and nothing in it is asked.
+// part lies on one (or on an automount point), the rest is kept as written
+// and nothing in it is asked.
 std::string ResolveLinks(const TMountTable& table, const std::string& path) {
   if (!path.starts_with('/')) return path;
   constexpr int MaxLinks = 40; // as the kernel counts them
@@ -597,10 +604,10 @@ std::string ResolveLinks(const TMountTable& table, const std::string& path) {
       continue;
     }
     const std::string next = JoinComponent(resolved, name);
-    // The mount point of a share is a directory, not a link: it is never
-    // asked, and the walk stops inside it.
+    // The mount point of a share or automount is a directory, not a link:
+    // it is never asked, and the walk stops inside it.
     if (const TMountEntry* mounted = table.MountAt(next);
-        mounted && IsRemoteFileSystem(mounted->FileSystem)) {
+        mounted && WalkMayHang(mounted->FileSystem)) {
       resolved = next;
       continue;
     }

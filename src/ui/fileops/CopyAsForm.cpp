@@ -2,6 +2,7 @@
 
 #include "fileops/OverwriteForm.h"
 #include "filesystem/File.h"
+#include "filesystem/Partitions.h"
 #include "filesystem/FileInfo.h"
 #include "foundation/Error.h"
 #include "foundation/MyTime.h"
@@ -69,10 +70,15 @@ TCopyAsForm::TCopyAsForm(QWidget* parent) : QDialog(parent) {
   PressOnEnter(NameBox, ConfirmButton);
 }
 
+std::string TCopyAsForm::RealName(const std::string& shown) const {
+  const std::string name = GetTitleName(Source);
+  return shown == PartitionDisplayText(name) ? name : shown;
+}
+
 std::string TCopyAsForm::Name() const {
   std::string name;
   GetEditBytes(NameBox->lineEdit(), name, false);
-  return name;
+  return RealName(name);
 }
 
 void TCopyAsForm::Prepare(const std::string& source, const std::string& destinationDirectory,
@@ -87,9 +93,10 @@ void TCopyAsForm::Prepare(const std::string& source, const std::string& destinat
                  : mode == TCopyAsMode::Move   ? tr("Move as")
                                                : tr("Copy as"));
   ConfirmButton->setText(mode == TCopyAsMode::Move ? tr("&Move as") : tr("&Copy as"));
-  SetEditBytes(NameBox->lineEdit(), GetTitleName(source));
-  PathsLabel->setText(
-      ToQString("* Source: " + source + "\n* Destination: " + DestinationDirectory));
+  // A partition is shown by its mount point; its title keeps the ":".
+  SetEditBytes(NameBox->lineEdit(), PartitionDisplayText(GetTitleName(source)));
+  PathsLabel->setText(ToQString("* Source: " + PartitionDisplayText(source) +
+                                "\n* Destination: " + PartitionDisplayText(DestinationDirectory)));
   NameBox->lineEdit()->selectAll();
   NameBox->setFocus();
 }
@@ -104,6 +111,7 @@ bool TCopyAsForm::Do() {
   // The parts of the name left unedited keep their bytes.
   std::string name;
   if (!GetEditBytes(NameBox->lineEdit(), name)) return false;
+  name = RealName(name);
   bool wholeDirectory = false;
   const TNameStep step =
       CopyAsStep(Source, DestinationDirectory, name, Mode, Decision,

@@ -40,6 +40,8 @@ public:
   TOverwriteAsk OverwriteAsk;
 
 private:
+  // The edited name, with the title of a partition given back when left as shown.
+  std::string RealName(const std::string& shown) const;
   std::string Source, DestinationDirectory, ActiveName;
   TCopyAsMode Mode = TCopyAsMode::Copy;
   TOverwriteDecision Decision;

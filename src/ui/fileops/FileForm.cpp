@@ -3,6 +3,7 @@
 #include "columns/Column.h"
 #include "fileops/OverwriteForm.h"
 #include "filesystem/File.h"
+#include "filesystem/Partitions.h"
 #include "filesystem/Links.h"
 #include "foundation/OffThread.h"
 #include "foundation/BusyCount.h"
@@ -510,8 +511,9 @@ bool TFileForm::Open(const TFileFormRequest& request, TColumn& sourceColumn) {
                                                 std::to_string(sourceColumn.SelCount) +
                                                 " selected files / directories?"
                                           : request.Operation + " focused file / directory?"));
-  SourceLabel->SetFullText(ToQString(request.WholeDirectory ? request.SourceTitle : Sources[0]));
-  DestinationLabel->SetFullText(ToQString(DestinationDirectory));
+  SourceLabel->SetFullText(
+      ToQString(PartitionDisplayText(request.WholeDirectory ? request.SourceTitle : Sources[0])));
+  DestinationLabel->SetFullText(ToQString(PartitionDisplayText(DestinationDirectory)));
 
   const bool prefix = OperationAllowsPrefix(Operation);
   AddPrefixButton->setEnabled(prefix);
@@ -668,8 +670,8 @@ bool TFileForm::AskYesNo(const std::string& question) {
 void TFileForm::ShowProgress(const TFileEngineDisplay& display) {
   if (!display.Total.empty()) TotalLabel->SetFullText(ToQString(display.Total));
   if (!display.Current.empty()) CurrentLabel->SetFullText(ToQString(display.Current));
-  SourceLabel->SetFullText(ToQString(display.Source));
-  DestinationLabel->SetFullText(ToQString(display.Destination));
+  SourceLabel->SetFullText(ToQString(PartitionDisplayText(display.Source)));
+  DestinationLabel->SetFullText(ToQString(PartitionDisplayText(display.Destination)));
 }
 
 void TFileForm::PumpEvents() {

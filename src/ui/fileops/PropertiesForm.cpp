@@ -1,6 +1,7 @@
 #include "fileops/PropertiesForm.h"
 
 #include "filesystem/File.h"
+#include "filesystem/Partitions.h"
 #include "foundation/Guard.h"
 #include "foundation/OffThread.h"
 #include "foundation/QtText.h"
@@ -213,7 +214,7 @@ void TPropertiesForm::FillFacts() {
   FileSystemLabel->setText(ToQString(Facts.FileSystemType));
   MountPointLabel->setText(ToQString(Facts.MountPoint));
   PartitionLabel->setText(
-      ToQString(Facts.PartitionTitle) +
+      ToQString(PartitionDisplayText(Facts.PartitionTitle)) +
       (Facts.PartitionLabel.empty() ? QString() : " (" + ToQString(Facts.PartitionLabel) + ")"));
   StreamsLabel->setText(StreamsText(Facts.Streams));
   ShowFactsMode();
@@ -242,17 +243,41 @@ mode_t TPropertiesForm::ModeOfBoxes() const {
 }
 
 void TPropertiesForm::Apply() {
+  // The change and the reading back run on a worker: a mount that stops
+  // answering must not hold the window.
+  struct TApplied {
+    TFunStatContext Status;
+    bool Read = false; // what the disk holds now, whether the change took or not
+    mode_t Mode = 0;
+    uint64_t Changed = 0;
+  };
+  TApplied applied;
+  const TWaitEnd end = WaitOffThread<TApplied>(
+      [title = Facts.Title, mode = ModeOfBoxes()](const std::atomic<bool>&) {
+        TApplied result;
+        SetFileMode(title, mode);
+        result.Status = FunStatContext;
+        struct statx now {};
+        if (StatxTitle(title, true, STATX_MODE | STATX_CTIME, &now) == 0) {
+          result.Read = true;
+          result.Mode = static_cast<mode_t>(now.stx_mode & 07777);
+          result.Changed = UnixTimeToFileTime(now.stx_ctime.tv_sec, now.stx_ctime.tv_nsec);
+        }
+        return result;
+      },
+      applied);
+  // Cancelled: whether the change took is not known, so nothing is shown as
+  // applied; the boxes keep what was asked and Apply stays to try again.
+  if (end != TWaitEnd::Done) return;
   TGuard guard("TPropertiesForm::Apply");
   guard.Run([&] {
-    SetFileMode(Facts.Title, ModeOfBoxes());
+    FunStatContext = applied.Status;
     guard.TakeOver();
   });
   guard.Show("Failed to change permissions.");
-  // Show what the disk holds now, whether the change took or not.
-  struct statx now {};
-  if (StatxTitle(Facts.Title, true, STATX_MODE | STATX_CTIME, &now) == 0) {
-    Facts.Mode = static_cast<mode_t>(now.stx_mode & 07777);
-    Facts.StatusChangedFileTime = UnixTimeToFileTime(now.stx_ctime.tv_sec, now.stx_ctime.tv_nsec);
+  if (applied.Read) {
+    Facts.Mode = applied.Mode;
+    Facts.StatusChangedFileTime = applied.Changed;
     ChangedLabel->setText(TimeText(Facts.StatusChangedFileTime));
   }
   ShowFactsMode();

@@ -4,6 +4,7 @@
 #include "fileops/NameCommands.h"
 #include "fileops/OverwriteForm.h"
 #include "filesystem/File.h"
+#include "filesystem/Partitions.h"
 #include "foundation/MyTime.h"
 #include "foundation/QtText.h"
 #include "foundation/Utilities.h"
@@ -88,7 +89,8 @@ void TRenameForm::Load(int index) {
   Decision.Reset();
   const std::string& title = Titles.at(static_cast<size_t>(index));
   PathLabel->setText(ToQString(GetTitlePath(title)));
-  SetEditBytes(NameEdit, GetTitleName(title));
+  // A partition is shown by its mount point; its title keeps the ":".
+  SetEditBytes(NameEdit, PartitionDisplayText(GetTitleName(title)));
   NameEdit->selectAll();
   NameEdit->setFocus();
 }
@@ -106,6 +108,9 @@ bool TRenameForm::Do() {
   // is the old name, and renames nothing.
   std::string name;
   if (!GetEditBytes(NameEdit, name)) return false;
+  if (name == PartitionDisplayText(GetTitleName(title))) name = GetTitleName(title);
+  // Left as it was: nothing to rename (a partition's title is no valid name).
+  if (GetTitlePath(title) + name == title) return true;
   const TNameStep step =
       RenameStep(title, name, FileMode, Decision,
                  OverwriteAsk ? OverwriteAsk : TOverwriteAsk(&AskOverwrite), renameItem, renamed);

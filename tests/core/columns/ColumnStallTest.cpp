@@ -103,6 +103,14 @@ TEST_F(ColumnStallTest, ALinkIntoAMountThatDoesNotAnswerHoldsNothing) {
          Column.ActiveTitle = link + "/a.txt";
          CheckDirMonitor({&Column}, false, true, state, busy);
        }},
+      {"a dropped or pasted list through the link",
+       [&] {
+         Column.SetWithList({link + "/a.txt"}, true);
+         // Given up: the item stays, its facts unread but not taken for gone.
+         ASSERT_EQ(Column.Count(), 1);
+         EXPECT_TRUE(Column.Items[0].Exists);
+         EXPECT_EQ(Column.SelCount, 1);
+       }},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);

@@ -389,6 +389,42 @@ TEST_F(PartitionsTest, LinkedTitlesLieOnTheTargetsPartition) {
   EXPECT_FALSE(IsSameRoot(home + "/stick/a", home + "/b"));
 }
 
+// An automount point is not walked into: a lookup there wakes the
+// automounter, which may hang on a server that is gone. What the automounter
+// has mounted over a direct map is walked as that file system.
+TEST_F(PartitionsTest, TheLinkWalkStopsAtAutomountPoints) {
+  const test::TTempDir dir;
+  const std::string root = RealPath(dir.Path);
+  const std::string stick = root + "/media/STICK";
+  const std::string automount = root + "/net";
+  const std::string direct = root + "/data";
+  const std::string home = root + "/home/ann";
+  for (const std::string& path : {stick, automount, direct, home})
+    std::filesystem::create_directories(path);
+  std::filesystem::create_symlink(stick, automount + "/stick");
+  std::filesystem::create_symlink(stick, direct + "/stick");
+  std::filesystem::create_symlink(automount, home + "/net");
+  std::string table = "1 0 259:2 / / rw - ext4 /dev/nvme0n1p2 rw\n";
+  table += "2 1 8:33 / " + stick + " rw - vfat /dev/sdc1 rw\n";
+  table += "3 1 0:41 / " + automount + " rw - autofs auto.net rw,fd=5,indirect\n";
+  table += "4 1 0:42 / " + direct + " rw - autofs auto.direct rw,fd=6,direct\n";
+  table += "5 4 8:49 / " + direct + " rw - ext4 /dev/sdd1 rw\n";
+  WriteFile(root + "/mountinfo", table);
+  const TFixtureSources sources(root + "/mountinfo");
+  const struct {
+    std::string Title;
+    std::string Partition;
+  } cases[] = {
+      {automount + "/stick/a", ":" + automount},
+      {automount + "/stick", ":" + automount},
+      {home + "/net/stick/a", ":" + automount}, // a link to the automount point
+      {direct + "/stick/a", ":" + stick},       // mounted already: a disk like any
+      {home + "/a", ":/"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(GetPartitionOfTitle(c.Title), c.Partition) << c.Title;
+}
+
 // The machine's own mount table.
 TEST_F(PartitionsTest, LiveListHoldsTheRoot) {
   std::vector<std::string> list;

@@ -91,6 +91,13 @@ TEST_F(FileFormTest, OkayRecyclesTheSelectionAndDeselectsIt) {
       << Form.CurrentLabel->FullText().toStdString();
 }
 
+// A partition is shown by its mount point: the ":" of its title stays inside.
+TEST_F(FileFormTest, APartitionTitleIsShownWithoutItsColon) {
+  Column.SetWithList({":/"}, false);
+  ASSERT_TRUE(Form.Open(Request("Copy", true), Column));
+  EXPECT_EQ(Form.SourceLabel->FullText(), "/");
+}
+
 TEST_F(FileFormTest, OpeningIsRefusedWithoutWhatTheOperationNeeds) {
   TFileFormRequest noDestination = Request("Copy", true);
   noDestination.DestinationTitle.clear();

@@ -149,6 +149,31 @@ TEST(EditBytesTest, UneditedPartsKeepTheirBytesAndUntraceableOnesAreRefused) {
   EXPECT_EQ(ToEditText("caf\xe9\xe8"), "caf" + r + r);
 }
 
+// A partition is shown by its mount point; a name left as shown gives back
+// the partition's title, not the text on screen.
+TEST_F(NameFormsTest, PartitionTitlesAreShownByTheirMountPoint) {
+  std::vector<std::string> renamed;
+  Column.SetWithList({":/"}, false);
+  TRenameForm rename;
+  rename.Prepare(Column, true, [&](int, const std::string& title) {
+    renamed.push_back(title);
+    return true;
+  });
+  EXPECT_EQ(rename.NameEdit->text(), "/");
+  EXPECT_TRUE(rename.Do());
+  EXPECT_TRUE(renamed.empty()) << renamed.front();
+  EXPECT_FALSE(rename.Renamed());
+
+  TCopyAsForm copy;
+  copy.Prepare(":/", Dir + "/to", TCopyAsMode::Copy, "other.txt");
+  EXPECT_EQ(copy.NameBox->currentText(), "/");
+  EXPECT_EQ(copy.PathsLabel->text().toStdString(),
+            "* Source: /\n* Destination: " + Dir + "/to/");
+  EXPECT_EQ(copy.Name(), ":/");
+  EXPECT_TRUE(Ui.Errors.empty());
+  EXPECT_TRUE(Ui.Boxes.empty());
+}
+
 class OddNamesTest : public NameFormsTest {
 protected:
   void SetUp() override {

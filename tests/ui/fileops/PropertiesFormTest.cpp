@@ -114,6 +114,21 @@ TEST_F(PropertiesFormTest, StopOrCloseEndsACountPromptly) {
   }
 }
 
+// A partition is shown by its mount point: the ":" of its title stays inside.
+TEST_F(PropertiesFormTest, NoFieldShowsTheColonOfAPartitionTitle) {
+  WriteText(Dir.Path + "/f", "x");
+  for (const std::string title : {std::string(":/"), Dir.Path + "/f"}) {
+    SCOPED_TRACE(title);
+    TPropertiesForm form;
+    ASSERT_TRUE(form.Load(title)) << FunStatContext.GetReport();
+    EXPECT_TRUE(form.PartitionLabel->text().startsWith('/'))
+        << form.PartitionLabel->text().toStdString();
+    for (const QLabel* label : form.findChildren<QLabel*>())
+      EXPECT_FALSE(label->text().startsWith(':')) << label->text().toStdString();
+    EXPECT_FALSE(form.windowTitle().contains(':'));
+  }
+}
+
 TEST_F(PropertiesFormTest, AFileThatCannotBeReadIsReported) {
   ShowPropertiesDialog(Dir.Path + "/absent", nullptr);
   ASSERT_EQ(Ui.Errors.size(), 1u);

@@ -13,6 +13,7 @@
 #include "mainwindow/WaitInput.h"
 #include "options/ProgramOptions.h"
 
+#include <QCheckBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
@@ -85,6 +86,41 @@ TEST_F(WindowStallTest, PropertiesOfADirectoryOnAMountThatHangs) {
   }
   EXPECT_LT(meter.Longest(), 100);
   EXPECT_TRUE(Ui.Errors.empty());
+}
+
+// Apply changes and reads back on a worker. Esc ends the wait, and the
+// change it leaves behind is not shown as applied.
+TEST_F(WindowStallTest, ApplyingPropertiesOnAMountThatHangs) {
+  test::THangingMount mount(200, 1500);
+  if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
+  TWaitInput input;
+  TPropertiesForm form;
+  ASSERT_TRUE(form.Load(mount.MountPoint() + "/a.txt")) << FunStatContext.GetReport();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  ASSERT_EQ(form.ModeLabel->text(), "0644 (rw-r--r--)");
+  // The kernel keeps a FUSE answer for a second: Apply meets the mount afresh.
+  QTest::qWait(1200);
+  form.ModeBoxes[8]->setChecked(true); // others may execute
+  qint64 stall = test::LongestStall([&] { QTest::mouseClick(form.ApplyButton, Qt::LeftButton); });
+  EXPECT_LT(stall, 100 * test::TimeScale);
+  ASSERT_EQ(Ui.Errors.size(), 1u) << "the mount is read-only";
+  EXPECT_NE(Ui.Errors[0].Description.find("Failed to change permissions."), std::string::npos);
+  EXPECT_EQ(form.ModeLabel->text(), "0644 (rw-r--r--)") << "what the disk holds";
+  EXPECT_FALSE(form.ApplyButton->isEnabled());
+
+  QTest::qWait(1200);
+  form.ModeBoxes[8]->setChecked(true);
+  QTimer::singleShot(200, [&] { QTest::keyClick(&form, Qt::Key_Escape); });
+  QElapsedTimer clock;
+  clock.start();
+  stall = test::LongestStall([&] { QTest::mouseClick(form.ApplyButton, Qt::LeftButton); });
+  EXPECT_LT(clock.elapsed(), 1000);
+  EXPECT_LT(stall, 100 * test::TimeScale);
+  EXPECT_EQ(Ui.Errors.size(), 1u) << "a cancelled change is not reported";
+  EXPECT_TRUE(form.isVisible()) << "Esc ended the wait, not the window";
+  EXPECT_EQ(form.ModeLabel->text(), "0645 (rw-r--r-x)") << "the boxes keep what was asked";
+  EXPECT_TRUE(form.ApplyButton->isEnabled()) << "nothing is shown as applied";
 }
 
 // The monitor's tick waits while the information bars wait for their facts

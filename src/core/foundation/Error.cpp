@@ -115,6 +115,12 @@ std::string ShortestReal(double value) {
   return std::string(buffer, result.ptr);
 }
 
+// A partition title (":/", ":/home") carries the program's own ':' marker;
+// a report shows it by its mount point, as every other place on screen does.
+std::string ShownParameter(const std::string& parameter) {
+  return parameter.starts_with(":/") ? parameter.substr(1) : parameter;
+}
+
 } // namespace
 
 std::string TFunStatContext::GetReport() const {
@@ -128,8 +134,8 @@ std::string TFunStatContext::GetReport() const {
     r += "\"\r\n* Function: \"" + FunctionName;
     r += "\"\r\n* Line: " + std::to_string(Line);
     r += "\r\n* Description: \"" + Description + "\"";
-    if (!Parameter1.empty()) r += "\r\n* Parameter 1: \"" + Parameter1 + "\"";
-    if (!Parameter2.empty()) r += "\r\n* Parameter 2: \"" + Parameter2 + "\"";
+    if (!Parameter1.empty()) r += "\r\n* Parameter 1: \"" + ShownParameter(Parameter1) + "\"";
+    if (!Parameter2.empty()) r += "\r\n* Parameter 2: \"" + ShownParameter(Parameter2) + "\"";
     if (SystemErrorCode != 0) {
       r += "\r\n* System error code: " + std::to_string(SystemErrorCode);
       r += "\r\n* System error description: \"" +

@@ -107,6 +107,11 @@ TEST(FunStatContextTest, ReportWithParametersSystemCodeAndCatastrophe) {
                         "* System error code: 2\r\n* System error description: \"No such file "
                         "or directory\"\r\n\r\nSHOW CONTEXT"),
             std::string::npos);
+  // A partition title is shown by its mount point, without its ':' marker.
+  c.Parameter1 = ":/media/ann/STICK";
+  c.Parameter2 = ":/";
+  EXPECT_NE(c.GetReport().find("* Parameter 1: \"/media/ann/STICK\"\r\n* Parameter 2: \"/\"\r\n"),
+            std::string::npos);
   // The INFO block: time, program and the dialog's count (0 without a dialog).
   EXPECT_NE(report.find("\r\n\r\nINFO\r\n* Time: "), std::string::npos);
   EXPECT_NE(report.find(" | "), std::string::npos);

@@ -405,6 +405,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     // application (for hints), and text boxes of dialogs keep their letters.
     for (int i = 0; i < BoardColumns; ++i)
       if (watched == ColumnView(i)->FileList) return MainKey(*static_cast<QKeyEvent*>(event));
+    // The tree navigator keeps its arrows and letters; the function keys are the window's.
+    const int code = static_cast<QKeyEvent*>(event)->key();
+    if (watched == Tree && code >= Qt::Key_F1 && code <= Qt::Key_F12)
+      return MainKey(*static_cast<QKeyEvent*>(event));
   }
   return QMainWindow::eventFilter(watched, event);
 }

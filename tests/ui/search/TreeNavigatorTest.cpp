@@ -214,7 +214,16 @@ TEST_F(TreeNavigatorTest, PanelFollowsTheBoardAndDrivesTheActiveColumn) {
   EXPECT_EQ(form.Boards.Active().TreeNavigatorPath, Dir.Path + "/nest");
   EXPECT_EQ(GetTitlePath(column.ActiveTitle), Dir.Path + "/leaf/") << "the column stays";
 
-  ASSERT_TRUE(form.RunCommand("Work/Layout/Toggle tree navigator"));
+  // A column dropped on the tree opens the tree at the column's directory.
+  form.PanelTree->Select(nullptr);
+  const QPoint onTree = form.PanelTreeView->mapToGlobal(form.PanelTreeView->rect().center());
+  EXPECT_TRUE(form.DropColumnOnTree(form.ActiveColumn(), onTree));
+  EXPECT_EQ(form.PanelTree->GetSelectedTreeTitle(), Dir.Path + "/leaf");
+  EXPECT_FALSE(form.DropColumnOnTree(form.ActiveColumn(), onTree + QPoint(5000, 0)));
+
+  // F9 from the tree itself: the function keys are the window's.
+  ASSERT_TRUE(form.PanelTreeView->hasFocus());
+  QTest::keyClick(form.PanelTreeView, Qt::Key_F9);
   EXPECT_FALSE(form.Boards.Active().ShowTreeNavigator);
   EXPECT_FALSE(form.PanelTreeView->isVisible());
   EXPECT_TRUE(Ui.Errors.empty());

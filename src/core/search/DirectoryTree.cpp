@@ -179,8 +179,9 @@ TTreeRowGeometry TDirectoryTree::RowGeometry(const TTreeNode& node, int indent,
   if (node.Expandable) {
     const int q = (w / 2) / 2;
     g.Box = true;
-    // Right and bottom edges exclusive, as the box is drawn.
-    g.BoxRect = QRect(QPoint(x0 - q, q), QPoint(x0 + q, rowHeight - q));
+    // Square around the middle: rows are taller than the indent, and a box
+    // as tall as the row would be a slit.
+    g.BoxRect = QRect(QPoint(x0 - q, g.Middle - q), QPoint(x0 + q, g.Middle + q));
     g.MinusFrom = QPoint(g.BoxRect.left() + 2, g.Middle);
     g.MinusTo = QPoint(g.BoxRect.right() - 2, g.Middle);
     g.Plus = !node.Expanded;

@@ -179,7 +179,7 @@ void TTreeView::PaintRow(QPainter& target, int row, const QRect& rect) {
       canvas.drawLine(g.BranchFrom, g.Middle, g.TextLeft, g.Middle);
       if (g.Box) {
         canvas.setBrush(ToQColor(back));
-        canvas.drawRect(QRect(g.BoxRect.topLeft(), g.BoxRect.bottomRight() - QPoint(1, 1)));
+        canvas.drawRect(g.BoxRect.adjusted(0, 0, -1, -1));
         canvas.setPen(ToQColor(text));
         canvas.drawLine(g.MinusFrom, g.MinusTo);
         if (g.Plus) canvas.drawLine(g.PlusFrom, g.PlusTo);

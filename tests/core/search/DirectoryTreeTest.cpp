@@ -238,7 +238,7 @@ TEST_F(DirectoryTreeTest, RowsAndGeometryFollowTheOpenBranches) {
   EXPECT_EQ(top.FullLines, std::vector<int>{w / 2}); // another root follows
   EXPECT_TRUE(top.Box);
   EXPECT_FALSE(top.Plus); // open: "-" only
-  EXPECT_EQ(top.BoxRect, QRect(QPoint(w / 2 - 4, 4), QPoint(w / 2 + 4, h - 4)));
+  EXPECT_EQ(top.BoxRect, QRect(QPoint(w / 2 - 4, h / 2 - 4), QPoint(w / 2 + 4, h / 2 + 4)));
 
   const TTreeRowGeometry first = Tree.RowGeometry(one, w, h);
   EXPECT_EQ(first.TextLeft, 2 * w);

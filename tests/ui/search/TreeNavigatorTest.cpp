@@ -71,9 +71,9 @@ TEST_F(TreeNavigatorTest, ExpandableNodesShowABoxLeavesNone) {
     const TTreeRowGeometry g = tree.RowGeometry(*node, w, h);
     const int x0 = g.BranchFrom;
     const int q = (w / 2) / 2;
-    // The box's left edge at the middle, and the "+" stroke above the middle.
+    // The box's left edge at the middle, and the "+" stroke just above it.
     const uint32_t edge = probe(*node, {x0 - q, g.Middle});
-    const uint32_t stroke = probe(*node, {x0, g.Middle - 2});
+    const uint32_t stroke = probe(*node, {x0, g.Middle - 1});
     if (node == &nest) {
       EXPECT_EQ(edge, SkinOptions.GridColor);
       EXPECT_EQ(stroke, SkinOptions.WindowTextColor);
@@ -85,7 +85,7 @@ TEST_F(TreeNavigatorTest, ExpandableNodesShowABoxLeavesNone) {
   // Opened: the "-" stays, the "+" stroke goes.
   ASSERT_TRUE(tree.Expand(nest));
   const TTreeRowGeometry g = tree.RowGeometry(nest, w, h);
-  EXPECT_EQ(probe(nest, {g.BranchFrom, g.Middle - 2}), SkinOptions.WindowBackColor);
+  EXPECT_EQ(probe(nest, {g.BranchFrom, g.Middle - 1}), SkinOptions.WindowBackColor);
   EXPECT_EQ(probe(nest, {g.BranchFrom - 1, g.Middle}), SkinOptions.WindowTextColor);
 }
 

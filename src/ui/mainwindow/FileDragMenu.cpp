@@ -194,6 +194,8 @@ void TMainForm::ListMouseUp(int column, const QMouseEvent& event) {
     RunMouseCommand(MouseChoiceCommand(choice, modifiers), modifiers, global);
     return;
   }
+  // A column dropped on the tree navigator opens the tree at its directory.
+  if (press.Button == Qt::LeftButton && !boardChanged) DropColumnOnTree(column, global);
 }
 
 void TMainForm::HeaderMouseUp(int column, const QMouseEvent& event) {

@@ -33,6 +33,7 @@
 #include "mainwindow/OptionsForm.h"
 #include "mainwindow/SkinOptions.h"
 #include "options/ProgramOptions.h"
+#include "search/DirectoryTree.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -128,7 +129,7 @@ TMainForm::TMainForm(QWidget* parent)
   TreePanel = panel(WorkArea, "TreePanel", "Directory tree navigator");
   TreeTitle = panel(TreePanel, "TreeTitle", "Directory tree navigator");
   TreeTitle->SetCaption("Directory tree navigator");
-  Tree = new QWidget(TreePanel);
+  CreateTreeNavigator();
   TreeSplitter = panel(TreePanel, "TreeSplitter",
                        "Drag this bar horizontally to set a new width for the directory tree "
                        "navigator. [RMB] = hide the directory tree navigator.");
@@ -197,6 +198,7 @@ TMainForm::TMainForm(QWidget* parent)
   OptionsForm = new TOptionsForm(this);
   Menus = new TMainMenus(this);
   RegisterCommands();
+  RegisterTreeNavigatorCommands();
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -403,6 +405,10 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     // application (for hints), and text boxes of dialogs keep their letters.
     for (int i = 0; i < BoardColumns; ++i)
       if (watched == ColumnView(i)->FileList) return MainKey(*static_cast<QKeyEvent*>(event));
+    // The tree navigator keeps its arrows and letters; the function keys are the window's.
+    const int code = static_cast<QKeyEvent*>(event)->key();
+    if (watched == Tree && code >= Qt::Key_F1 && code <= Qt::Key_F12)
+      return MainKey(*static_cast<QKeyEvent*>(event));
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -547,6 +553,8 @@ void TMainForm::Setup() {
     MonitorCrono.Start();
     for (int i = 0; i < VisibleColumns(); ++i)
       Column(i).LoadDirectory(false);
+    PanelTree->LoadTreeWithPartitions();
+    NavigatePanelToBoardPath();
     FocusColumn(ActiveColumn());
     Created = true;
   });
@@ -639,6 +647,7 @@ void TMainForm::ApplyLayout(const TMainLayout& layout) {
     bars[i]->Place(layout.InfoBar[i].Fields);
   }
   place(HintBar, layout.HintBar, layout.HintBarShown);
+  ApplyTreeNavigatorLook();
 }
 
 int TMainForm::LargestViewerHeightNow() const {
@@ -1059,6 +1068,7 @@ void TMainForm::ShowBoard(int index) {
     Boards.SetActiveBoard(index);
     Boards.LoadActiveBoard(*BoardModel, true);
     Reset(true);
+    NavigatePanelToBoardPath();
     Bar->RefreshCaptions();
     FocusColumn(ActiveColumn());
   });

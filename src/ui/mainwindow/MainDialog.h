@@ -46,6 +46,10 @@ class TInfoBar;
 class MyTPanel;
 class TMainMenus;
 class TOptionsForm;
+class TDirectoryTree;
+struct TTreeNode;
+class TTreeView;
+class TTreeNavigatorForm;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -235,6 +239,19 @@ public:
   // The viewer panel is shown (the viewer fills it later).
   bool ViewerShown = false;
 
+  // ---- Directory tree navigator: the docked panel and the dialog ----
+  std::unique_ptr<TDirectoryTree> PanelTree;
+  TTreeView* PanelTreeView = nullptr;
+  TTreeNavigatorForm* TreeNavigatorForm = nullptr;
+  // "Tree navigator dialog", "Navigate to directory", "Toggle tree navigator".
+  void TreeNavigatorDialogCommand();
+  void NavigateToDirectoryCommand();
+  void ToggleTreeNavigator();
+  // Opens the panel's tree at the active board's path (when it is shown).
+  void NavigatePanelToBoardPath();
+  // A column's list released over the panel's tree: true when it was there.
+  bool DropColumnOnTree(int column, const QPoint& global);
+
 protected:
   bool event(QEvent* event) override;
   // The main window's keys come before the columns'.
@@ -265,6 +282,16 @@ private:
   void FillDropToPartitionMenu(QMenu& menu, const std::string& operation);
   // The commands on the active column's active file.
   void RegisterColumnCommands();
+  void CreateTreeNavigator();
+  void RegisterTreeNavigatorCommands();
+  void ApplyTreeNavigatorLook();
+  void TreeSelectionChanged(TTreeNode* node);
+  void TreeMousePressed(TTreeNode* node, const QMouseEvent& event);
+  void TreeMouseReleased(const QMouseEvent& event);
+  // A left press on a node: a drag to a column once it moved far enough.
+  std::string TreeDragTitle;
+  QPoint TreeDragStart;
+  bool TreeDragging = false;
   // Raises the busy counter around `body`, then reloads changed columns.
   void BusyBracket(const std::function<void()>& body);
   void ClipActivePart(TClipPart part);

@@ -32,9 +32,7 @@ const std::set<std::string> CNotBuilt = {
     "File/Miscellaneous/Link as item in/Quick launch",
     "File/Miscellaneous/Set as background",
     "File/Navigate/Locations",
-    "File/Navigate/Navigate to directory",
     "File/Navigate/Terminal root",
-    "File/Navigate/Tree navigator dialog",
     "File/Often/Multi-rename file *",
     "File/Search/Find common text *",
     "File/Search/Locate file",
@@ -88,7 +86,6 @@ const std::set<std::string> CNotBuilt = {
     "Work/Layout/Hide viewer",
     "Work/Layout/Maximize viewer height",
     "Work/Layout/Toggle media play-list",
-    "Work/Layout/Toggle tree navigator",
     "Work/MPLs",
 };
 

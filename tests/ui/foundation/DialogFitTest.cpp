@@ -12,6 +12,7 @@
 #include "fileops/RenameForm.h"
 #include "foundation/ErrorForm.h"
 #include "mainwindow/OptionsForm.h"
+#include "search/TreeNavigatorForm.h"
 
 #include "TestSupport.h"
 
@@ -46,6 +47,7 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"rename", [] { return std::make_unique<TRenameForm>(); }},
       {"error", [] { return std::make_unique<TErrorForm>(); }},
       {"options", [] { return std::make_unique<TOptionsForm>(); }},
+      {"tree navigator", [] { return std::make_unique<TTreeNavigatorForm>(); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

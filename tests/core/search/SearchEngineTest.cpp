@@ -1,0 +1,334 @@
+#include "search/SearchEngine.h"
+
+#include "filesystem/File.h"
+
+#include "../filesystem/FileTestSupport.h"
+#include "HangingMount.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <string>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace cv {
+namespace {
+
+// Every call moves one second on, so every step shows progress and pumps.
+double SteppingClock() {
+  static double now = 0;
+  return now += 1.0;
+}
+
+class TScriptedHost : public TSearchHost {
+public:
+  std::vector<std::vector<TFoundBatchItem>> Batches;
+  std::vector<std::string> Errors;
+  std::vector<size_t> Deselected;
+  int Pumps = 0;
+  bool StopAtError = false;
+  std::function<void()> OnPump;
+
+  void Found(const std::vector<TFoundBatchItem>& batch) override { Batches.push_back(batch); }
+  void ShowProgress(const std::string&, const std::string&) override {}
+  void PumpEvents() override {
+    ++Pumps;
+    if (OnPump) OnPump();
+  }
+  bool ReportError(const TFunStatContext& failure, const std::string& sentence) override {
+    Errors.push_back(sentence + " " + failure.Description);
+    return !StopAtError;
+  }
+  void Deselect(size_t index) override { Deselected.push_back(index); }
+
+  // The found list as the window builds it from the batches.
+  std::vector<std::string> Rebuilt() const {
+    std::vector<std::string> titles;
+    for (const auto& batch : Batches)
+      for (const auto& found : batch)
+        titles.insert(titles.begin() + static_cast<std::ptrdiff_t>(found.Place), found.Item.Title);
+    return titles;
+  }
+};
+
+// Titles of the found list, relative to `root`.
+std::vector<std::string> Found(const TSearchEngine& engine, const std::string& root) {
+  std::vector<std::string> titles;
+  for (const auto& item : engine.FoundList().Items())
+    titles.push_back(item.Title.starts_with(root + "/") ? item.Title.substr(root.size() + 1)
+                                                        : item.Title);
+  return titles;
+}
+
+class TBindMount {
+public:
+  TBindMount(const std::string& source, const std::string& point) : Point(point) {
+    Mounted = ::mount(source.c_str(), point.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    if (!Mounted) Reason = std::strerror(errno);
+  }
+  ~TBindMount() {
+    if (Mounted) ::umount2(Point.c_str(), MNT_DETACH);
+  }
+  std::string Point, Reason;
+  bool Mounted = false;
+};
+
+class SearchEngineTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Root = Dir.Path + "/root";
+    ASSERT_EQ(::mkdir(Root.c_str(), 0755), 0);
+  }
+  void Write(const std::string& relative, const std::string& content) {
+    ASSERT_TRUE(test::WriteBytes(Root + "/" + relative, content)) << relative;
+  }
+  void MakeDirectory(const std::string& relative) {
+    ASSERT_EQ(::mkdir((Root + "/" + relative).c_str(), 0755), 0) << relative;
+  }
+  TSearchSettings Names(const std::string& pattern) {
+    TSearchSettings settings;
+    settings.Pattern = pattern;
+    settings.FindDirectories = false;
+    return settings;
+  }
+  TSearchSettings Content(const std::string& filter, unsigned threads) {
+    TSearchSettings settings = Names("*");
+    settings.Text = TSearchTextFilter::Parse(filter, true, false);
+    settings.Parts = TFileParts::Content;
+    settings.Threads = threads;
+    return settings;
+  }
+
+  test::TTempDir Dir;
+  std::string Root;
+  TScriptedHost Host;
+  TSearchEngine Engine{Host};
+};
+
+TEST_F(SearchEngineTest, WalksInByteOrderPastLinksLoopsFifosAndOddNames) {
+  Write("a.txt", "a needle");
+  Write("B.txt", "nothing");
+  Write("name\xff.txt", "needle too");
+  MakeDirectory("sub");
+  Write("sub/c.txt", "needle");
+  ASSERT_EQ(::symlink(Root.c_str(), (Root + "/sub/up").c_str()), 0);
+  ASSERT_EQ(::symlink((Root + "/a.txt").c_str(), (Root + "/sub/z.txt").c_str()), 0);
+  ASSERT_EQ(::mkfifo((Root + "/fifo.txt").c_str(), 0644), 0);
+  MakeDirectory("loop");
+  const TBindMount loop(Root, Root + "/loop");
+  if (!loop.Mounted)
+    std::printf("bind mount refused (%s): the loop is not walked\n", loop.Reason.c_str());
+
+  ASSERT_TRUE(Engine.Run(Names("*.txt"), {Root}));
+  EXPECT_EQ(Found(Engine, Root),
+            (std::vector<std::string>{"B.txt", "a.txt", "fifo.txt", "name\xff.txt", "sub/c.txt",
+                                      "sub/z.txt"}));
+  EXPECT_EQ(Engine.Counters().Files, 6u);
+
+  // Contents: the FIFO is never opened (it would block), the link to a file
+  // is read through, the link to the root and the loop are not walked.
+  for (unsigned threads : {1u, 3u}) {
+    SCOPED_TRACE(threads);
+    ASSERT_TRUE(Engine.Run(Content("needle", threads), {Root}));
+    EXPECT_EQ(Found(Engine, Root),
+              (std::vector<std::string>{"a.txt", "name\xff.txt", "sub/c.txt", "sub/z.txt"}));
+    EXPECT_EQ(Engine.Counters().Errors, 0u);
+  }
+
+  // Directories, the chosen one too; the bind mount point is found but not entered.
+  TSearchSettings directories = Names("*");
+  directories.FindFiles = false;
+  directories.FindDirectories = true;
+  ASSERT_TRUE(Engine.Run(directories, {Root}));
+  EXPECT_EQ(Found(Engine, Root), (std::vector<std::string>{Root, "loop", "sub", "sub/up"}));
+}
+
+TEST_F(SearchEngineTest, RankOrderDoesNotDependOnThreads) {
+  for (int i = 0; i < 40; ++i) {
+    const std::string n = std::to_string(i);
+    std::string content = "filler " + n;
+    if (i % 3 == 0) content += " alpha";
+    if (i % 4 == 0) content += " beta";
+    if (i % 5 == 0) content += " alphabet";
+    Write("f" + std::string(i < 10 ? "0" : "") + n, content);
+  }
+  std::vector<TFoundItem> single;
+  for (unsigned threads : {1u, 2u, 5u}) {
+    SCOPED_TRACE(threads);
+    Host.Batches.clear();
+    ASSERT_TRUE(Engine.Run(Content("alpha beta", threads), {Root}));
+    const auto& items = Engine.FoundList().Items();
+    ASSERT_FALSE(items.empty());
+    for (size_t i = 1; i < items.size(); ++i)
+      EXPECT_GE(FoundTagRank(items[i - 1].Tag), FoundTagRank(items[i].Tag));
+    std::vector<std::string> titles;
+    for (const auto& item : items)
+      titles.push_back(item.Title);
+    EXPECT_EQ(Host.Rebuilt(), titles);
+    if (threads == 1) {
+      single = items;
+      continue;
+    }
+    ASSERT_EQ(items.size(), single.size());
+    for (size_t i = 0; i < items.size(); ++i) {
+      EXPECT_EQ(items[i].Title, single[i].Title);
+      EXPECT_EQ(items[i].Tag, single[i].Tag);
+    }
+  }
+}
+
+TEST_F(SearchEngineTest, FilesAboveTheLimitAreJumped) {
+  Write("big.txt", "needle");
+  ASSERT_EQ(::truncate((Root + "/big.txt").c_str(), 10'000'001), 0);
+  Write("edge.txt", "needle");
+  ASSERT_EQ(::truncate((Root + "/edge.txt").c_str(), 10'000'000), 0);
+  ASSERT_TRUE(Engine.Run(Content("needle", 2), {Root}));
+  EXPECT_EQ(Found(Engine, Root), (std::vector<std::string>{"edge.txt"}));
+  EXPECT_EQ(Engine.Counters().Jumped, 1u);
+}
+
+TEST_F(SearchEngineTest, DuplicatesCompareWholeContentsAndNeverTheModelItself) {
+  std::string model(3000, 'm');
+  for (size_t i = 0; i < model.size(); ++i)
+    model[i] = static_cast<char>('a' + i % 26);
+  std::string late = model;
+  late[2500] = '#';
+  Write("model.dat", model);
+  Write("copy.dat", model);
+  Write("copy.bin", model);
+  Write("late.dat", late);
+  Write("short.dat", model.substr(0, 1000));
+  ASSERT_EQ(::link((Root + "/model.dat").c_str(), (Root + "/hard.dat").c_str()), 0);
+  ASSERT_EQ(::symlink((Root + "/model.dat").c_str(), (Root + "/soft.dat").c_str()), 0);
+  MakeDirectory("deep");
+  Write("deep/COPY.DAT", model);
+
+  TSearchSettings settings;
+  settings.Model = Root + "/model.dat";
+  settings.FindDirectories = false;
+  for (unsigned threads : {1u, 2u}) {
+    settings.Threads = threads;
+    ASSERT_TRUE(Engine.Run(settings, {Root}));
+    EXPECT_EQ(Found(Engine, Root), (std::vector<std::string>{"copy.dat", "deep/COPY.DAT"}));
+    EXPECT_EQ(Engine.Counters().Errors, 0u);
+  }
+
+  // Empty files have equal contents.
+  Write("empty.dat", "");
+  Write("void.dat", "");
+  settings.Model = Root + "/empty.dat";
+  ASSERT_TRUE(Engine.Run(settings, {Root}));
+  EXPECT_EQ(Found(Engine, Root), (std::vector<std::string>{"void.dat"}));
+}
+
+TEST_F(SearchEngineTest, LimitsUseTheRightTimesAndSizes) {
+  Write("old.txt", "x");
+  Write("new.txt", "xxxxxxxxxx");
+  const struct timespec old[2] = {{0, UTIME_OMIT}, {1'000'000'000, 0}}; // 2001
+  ASSERT_EQ(::utimensat(AT_FDCWD, (Root + "/old.txt").c_str(), old, 0), 0);
+  TSearchSettings recent = Names("*");
+  recent.Limits.ModifiedMin = {true, 30, false}; // changed in the last 30 days
+  ASSERT_TRUE(Engine.Run(recent, {Root}));
+  EXPECT_EQ(Found(Engine, Root), (std::vector<std::string>{"new.txt"}));
+
+  TSearchSettings small = Names("*");
+  small.Limits.SizeMaxEnabled = true;
+  small.Limits.SizeMax = 5;
+  ASSERT_TRUE(Engine.Run(small, {Root}));
+  EXPECT_EQ(Found(Engine, Root), (std::vector<std::string>{"old.txt"}));
+
+  TSearchSettings refused = Names("*");
+  refused.Limits.ModifiedMin = {true, 2, false};
+  refused.Limits.ModifiedMax = {true, 7, false};
+  EXPECT_FALSE(Engine.Run(refused, {Root}));
+  EXPECT_EQ(Engine.Warning(), "\"Modified minimum\" is bigger than \"Modified maximum\".");
+  EXPECT_FALSE(Engine.Run(Names("a/b"), {Root}));
+  EXPECT_EQ(Engine.Warning(), "File name filter is invalid.");
+}
+
+TEST_F(SearchEngineTest, PseudoFileSystemsAreSkipped) {
+  MakeDirectory("proc");
+  Write("x.txt", "");
+  if (::mount("proc", (Root + "/proc").c_str(), "proc", 0, nullptr) != 0)
+    GTEST_SKIP() << "mounting proc refused: " << std::strerror(errno);
+  struct TUnmount {
+    std::string Point;
+    ~TUnmount() { ::umount2(Point.c_str(), MNT_DETACH); }
+  } unmount{Root + "/proc"};
+  ASSERT_TRUE(Engine.Run(Content("x", 2), {Root}));
+  EXPECT_EQ(Found(Engine, Root), (std::vector<std::string>{}));
+  ASSERT_TRUE(Engine.Run(Names("kmsg"), {Root}));
+  EXPECT_TRUE(Engine.FoundList().Items().empty());
+}
+
+TEST_F(SearchEngineTest, RemoteMountsAreSearchedOnlyWhenStartedIn) {
+  test::THangingMount mount(10000);
+  if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
+  const std::string around = GetTitlePath(mount.MountPoint());
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Engine.Run(Names("*.txt"), {around.substr(0, around.size() - 1)}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(Engine.FoundList().Items().empty());
+}
+
+TEST_F(SearchEngineTest, StopsFromThePumpAndDeliversBatches) {
+  for (int i = 0; i < 30; ++i)
+    Write("f" + std::to_string(100 + i), "");
+  TSearchEngine engine(Host, &SteppingClock);
+  Host.OnPump = [&] {
+    if (engine.Counters().Files >= 10) engine.Stop();
+  };
+  EXPECT_FALSE(engine.Run(Names("*"), {Root, Root}));
+  EXPECT_TRUE(engine.IsStopped());
+  EXPECT_GE(engine.Counters().Files, 10u);
+  EXPECT_LT(engine.Counters().Files, 30u);
+  EXPECT_GT(Host.Batches.size(), 1u);
+  std::vector<std::string> titles;
+  for (const auto& item : engine.FoundList().Items())
+    titles.push_back(item.Title);
+  EXPECT_EQ(Host.Rebuilt(), titles);
+  EXPECT_TRUE(Host.Deselected.empty());
+
+  // A full run lets go of each chosen item.
+  Host.OnPump = nullptr;
+  Host.Batches.clear();
+  EXPECT_TRUE(engine.Run(Names("f10?"), {Root, Root + "/f101"}));
+  EXPECT_EQ(Host.Deselected, (std::vector<size_t>{0, 1}));
+  EXPECT_EQ(engine.Counters().Files, 11u);
+}
+
+TEST_F(SearchEngineTest, FailuresAreCountedAndCanStop) {
+  MakeDirectory("closed");
+  MakeDirectory("closed2");
+  Write("closed/a", "");
+  Write("open", "");
+  ASSERT_EQ(::chmod((Root + "/closed").c_str(), 0), 0);
+  ASSERT_EQ(::chmod((Root + "/closed2").c_str(), 0), 0);
+  const std::string failure = test::RunUnprivileged({Root}, [&]() -> std::string {
+    TScriptedHost host;
+    TSearchEngine engine(host);
+    engine.Run(Names("*"), {Root});
+    if (engine.Counters().Errors != 2) return "errors " + std::to_string(engine.Counters().Errors);
+    if (host.Errors.size() != 2 || !host.Errors[0].starts_with("Failed to search in directory."))
+      return "reported " + (host.Errors.empty() ? std::string() : host.Errors[0]);
+    if (engine.FoundList().Size() != 1) return "found " + std::to_string(engine.FoundList().Size());
+    TScriptedHost stopping;
+    stopping.StopAtError = true;
+    TSearchEngine stopped(stopping);
+    if (stopped.Run(Names("*"), {Root})) return "not stopped";
+    if (stopped.Counters().Errors != 1 || stopped.FoundList().Size() != 0)
+      return "went on after the stop";
+    return {};
+  });
+  EXPECT_EQ(failure, "");
+}
+
+} // namespace
+} // namespace cv

@@ -6,6 +6,7 @@
 #include "filesystem/Partitions.h"
 #include "foundation/Guard.h"
 #include "foundation/MyMath.h"
+#include "foundation/OffThread.h"
 #include "foundation/Text.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <list>
 #include <map>
 #include <mutex>
 #include <set>
@@ -118,53 +120,124 @@ std::string ValidateSearchSettings(TSearchSettings& settings, TDateTime now) {
 }
 
 // A directory held open for the walk and for the jobs of its entries.
-struct TSearchEngine::TDirectory {
+struct TSearchDirectory {
   int Fd = -1;
   std::string Prefix; // the title with a trailing "/"
   std::string Real;   // the same without symbolic links, for the mount table
   dev_t Device = 0;
-  ~TDirectory() {
+  bool Remote = false; // on a share or FUSE partition, which may stop answering
+  ~TSearchDirectory() {
     if (Fd >= 0) ::close(Fd);
   }
 };
 
 struct TSearchEngine::TJob {
+  enum TKind { Item, Failure, Deselect };
+  TKind Kind = Item;
   uint64_t Sequence = 0;
-  std::shared_ptr<TDirectory> Parent; // null for a chosen item
+  std::shared_ptr<TSearchDirectory> Parent; // null for a chosen item
   std::string Name, Title;
   bool IsDirectory = false;
+  dev_t Device = 0;
+  bool Remote = false;
   int Rank = 0;
   bool Jumped = false;
   bool Failed = false;
-  TFunStatContext Failure;
+  TFunStatContext Context;
+  std::string Sentence;
+  size_t Index = 0; // the chosen item of a Deselect
 };
 
-struct TSearchEngine::TPool {
+// What one thread is doing on which partition, for the stall watch.
+struct TSearchBusy {
+  bool Active = false, Remote = false, Walker = false, Lost = false;
+  dev_t Device = 0;
+  double Since = 0;
+};
+
+struct TSearchEngine::TShared {
+  TSearchSettings Settings;
+  std::string TextFilesPattern;
+  std::shared_ptr<const TMountTable> Mounts;
+  bool Duplicates = false, ContentWork = false, Workers = false;
+  uint64_t ModelSize = 0;
+  dev_t ModelDevice = 0;
+  ino_t ModelInode = 0;
+  std::string ModelExtension;
+  size_t Limit = 64;
+  std::atomic<bool> Stopped{false};
+  std::atomic<int> Generation{0};
+
   std::mutex Lock;
   std::condition_variable Work, Done;
   std::deque<TJob> Queue;
   std::map<uint64_t, TJob> Finished;
-  std::vector<std::thread> Threads;
-  bool Quit = false;
+  std::map<uint64_t, dev_t> Pending; // handed to a worker, not finished
+  uint64_t NextSequence = 0, NextCommit = 0;
+  std::set<dev_t> Dead;
+  std::list<TSearchBusy> Busy; // stable places, one per thread
+  std::string Looking;
+  size_t CurrentTitle = 0;
+  bool WalkDone = false, Quit = false;
+
+  bool IsDead(dev_t device) {
+    std::lock_guard lock(Lock);
+    return Dead.count(device) != 0;
+  }
+  void Enter(TSearchBusy& busy, dev_t device, bool remote) {
+    std::lock_guard lock(Lock);
+    busy.Active = true;
+    busy.Device = device;
+    busy.Remote = remote;
+    busy.Since = SecondsNow();
+  }
+  void Leave(TSearchBusy& busy) {
+    std::lock_guard lock(Lock);
+    busy.Active = false;
+  }
+  void Evaluate(TJob& job) const;
 };
 
-struct TSearchEngine::TState {
-  std::shared_ptr<const TMountTable> Mounts;
-  std::set<std::string> AllowedMounts;
+class TSearchEngine::TWalker {
+public:
+  TWalker(std::shared_ptr<TShared> shared, int generation, TSearchBusy& busy)
+      : S(std::move(shared)), Generation(generation), Busy(busy) {}
+  void Run(const std::vector<std::string>& titles, size_t first);
+
+private:
+  bool Alive() const { return !S->Stopped && S->Generation == Generation; }
+  void SearchTitle(const std::string& title);
+  void SearchDirectory(const std::shared_ptr<TSearchDirectory>& directory);
+  void Consider(const std::shared_ptr<TSearchDirectory>& parent, const std::string& name,
+                const std::string& title, unsigned char type);
+  void Descend(const std::shared_ptr<TSearchDirectory>& parent, const std::string& name,
+               const std::string& title);
+  void Test(const std::shared_ptr<TSearchDirectory>& parent, const std::string& name,
+            const std::string& title, bool isDirectory);
+  void Submit(TJob job, bool decided);
+  void Post(TGuard& guard, const char* sentence);
+  bool SkipMount(const std::string& realTitle) const;
+  // The partition of a title from the mount table alone: no call into it.
+  const TMountEntry* MountOfTitle(const std::string& title) const;
+
+  std::shared_ptr<TShared> S;
+  const int Generation;
+  TSearchBusy& Busy;
   std::set<std::pair<dev_t, ino_t>> Visited;
-  uint64_t NextSequence = 0, NextCommit = 0;
-  size_t Limit = 0;
-  bool Duplicates = false, ContentWork = false;
-  std::string ModelExtension;
-  uint64_t ModelSize = 0;
-  dev_t ModelDevice = 0;
-  ino_t ModelInode = 0;
+  std::set<std::string> AllowedMounts;
+  dev_t Device = 0;
+  bool Remote = false;
 };
 
 TSearchEngine::TSearchEngine(TSearchHost& host, TSecondsClock clock)
     : Host(host), Clock(clock), Elapsed(clock), Display(clock), Pump(clock) {}
 
-TSearchEngine::~TSearchEngine() = default;
+TSearchEngine::~TSearchEngine() {
+  if (Shared) {
+    Shared->Stopped = true;
+    Shared->Work.notify_all();
+  }
+}
 
 std::string TSearchEngine::InformationLine() const {
   return "Errors " + std::to_string(Count.Errors) + " | Directories " +
@@ -174,88 +247,201 @@ std::string TSearchEngine::InformationLine() const {
 }
 
 bool TSearchEngine::Run(TSearchSettings settings, const std::vector<std::string>& titles) {
-  Settings = std::move(settings);
   Count = {};
   List.Clear();
   Batch.clear();
-  RefusedWith = ValidateSearchSettings(Settings, NowDateTime());
+  RefusedWith = ValidateSearchSettings(settings, NowDateTime());
   if (!RefusedWith.empty()) return false;
   Stopped = false;
   Elapsed.Start();
   Display.Start();
   Pump.Start();
-  State = std::make_unique<TState>();
-  TextFilesPattern = ExpandNameFilter("Text files");
-  State->Duplicates = !Settings.Model.empty();
-  State->ContentWork = State->Duplicates || !Settings.Text.Empty();
-  State->Mounts = CurrentMountTable();
+  Titles = titles;
+  auto shared = std::make_shared<TShared>();
+  TShared& s = *shared;
+  s.Settings = std::move(settings);
+  s.TextFilesPattern = ExpandNameFilter("Text files");
+  s.Duplicates = !s.Settings.Model.empty();
+  if (s.Duplicates) s.Settings.Text = {};
+  Ranked = !s.Settings.Text.Empty();
+  s.ContentWork = s.Duplicates || Ranked;
+  s.Mounts = CurrentMountTable();
   FunStatContext.Reset(fsPerfect);
 
-  if (State->Duplicates) {
-    Settings.Text = {};
+  if (s.Duplicates) {
     struct statx model {};
-    const int code = StatxTitle(Settings.Model, true, STATX_TYPE | STATX_SIZE | STATX_INO, &model);
+    const int code =
+        StatxTitle(s.Settings.Model, true, STATX_TYPE | STATX_SIZE | STATX_INO, &model);
     if (code != 0 || !S_ISREG(model.stx_mode)) {
       TGuard guard("TSearchEngine::Run");
       guard.Run([&] {
-        guard.Raise(code != 0 ? "Failed to get file information." : "Not a file.", Settings.Model,
+        guard.Raise(code != 0 ? "Failed to get file information." : "Not a file.", s.Settings.Model,
                     {}, Code(code));
       });
       Fail(guard.Context(), "Failed to search.");
       FunStatContext.Reset(fsPerfect);
       return false;
     }
-    State->ModelSize = model.stx_size;
-    State->ModelDevice = makedev(model.stx_dev_major, model.stx_dev_minor);
-    State->ModelInode = model.stx_ino;
-    State->ModelExtension = GetExtension(Settings.Model);
+    s.ModelSize = model.stx_size;
+    s.ModelDevice = makedev(model.stx_dev_major, model.stx_dev_minor);
+    s.ModelInode = model.stx_ino;
+    s.ModelExtension = GetExtension(s.Settings.Model);
   }
 
-  unsigned threads = Settings.Threads != 0 ? Settings.Threads : std::thread::hardware_concurrency();
+  unsigned threads =
+      s.Settings.Threads != 0 ? s.Settings.Threads : std::thread::hardware_concurrency();
   threads = std::clamp(threads, 1u, 64u);
-  if (State->ContentWork && threads > 1) {
-    Pool = std::make_unique<TPool>();
-    State->Limit = 4 * threads + 16;
+  s.Workers = s.ContentWork && threads > 1;
+  s.Limit = 4 * threads + 16;
+  Shared = shared;
+  StartWalker(0);
+  if (s.Workers)
     for (unsigned i = 0; i < threads; ++i)
-      Pool->Threads.emplace_back([this] {
-        std::unique_lock lock(Pool->Lock);
-        for (;;) {
-          Pool->Work.wait(lock, [&] { return Pool->Quit || !Pool->Queue.empty(); });
-          if (Pool->Queue.empty()) return;
-          TJob job = std::move(Pool->Queue.front());
-          Pool->Queue.pop_front();
-          lock.unlock();
-          if (!Stopped) Evaluate(job);
-          lock.lock();
-          const uint64_t sequence = job.Sequence;
-          Pool->Finished.emplace(sequence, std::move(job));
-          Pool->Done.notify_all();
-        }
-      });
-  }
+      StartWorker();
 
-  for (size_t i = 0; i < titles.size() && !Stopped; ++i) {
-    SearchTitle(titles[i]);
-    // Results of this item are in before the column lets go of it.
-    Collect(true);
-    if (!Stopped) Host.Deselect(i);
-  }
-  Collect(true);
-  if (Pool) {
+  std::vector<std::string> stalled;
+  for (;;) {
+    std::vector<TJob> ready;
+    bool done = false;
+    std::string looking;
     {
-      std::lock_guard lock(Pool->Lock);
-      Pool->Quit = true;
+      std::unique_lock lock(s.Lock);
+      s.Done.wait_for(lock, std::chrono::milliseconds(20), [&] {
+        return s.Finished.count(s.NextCommit) != 0 ||
+               (s.WalkDone && s.NextCommit == s.NextSequence);
+      });
+      if (Stopped) s.Stopped = true;
+      for (;;) {
+        if (auto found = s.Finished.find(s.NextCommit); found != s.Finished.end()) {
+          ready.push_back(std::move(found->second));
+          s.Finished.erase(found);
+        } else if (auto pending = s.Pending.find(s.NextCommit);
+                   pending != s.Pending.end() && s.Dead.count(pending->second) != 0) {
+          s.Pending.erase(pending); // stuck in a partition that stopped answering
+        } else {
+          break;
+        }
+        ++s.NextCommit;
+      }
+      lock.unlock();
+      CheckStalls(stalled);
+      lock.lock();
+      done = s.WalkDone && s.NextCommit == s.NextSequence;
+      looking = s.Looking;
     }
-    Pool->Work.notify_all();
-    for (std::thread& thread : Pool->Threads)
-      thread.join();
-    Pool.reset();
+    if (!looking.empty()) Looking = looking;
+    s.Done.notify_all(); // room for a walker waiting on the bound
+    for (const std::string& title : stalled) {
+      TGuard guard("TSearchEngine::Run");
+      guard.Run([&] { guard.Raise("The partition does not answer.", title); });
+      Fail(guard.Context(), "Failed to search in partition.");
+    }
+    stalled.clear();
+    // A step after each result: a stop asked for in the pump takes effect at once.
+    for (TJob& job : ready) {
+      if (Stopped) break;
+      Commit(job);
+      Step();
+    }
+    if (done || s.Stopped || Stopped) break;
+    Step();
   }
+  {
+    std::lock_guard lock(s.Lock);
+    s.Quit = true;
+    if (Stopped) s.Stopped = true;
+  }
+  s.Work.notify_all();
+  Shared.reset();
   Flush();
   Host.ShowProgress("Search complete.", InformationLine());
-  State.reset();
   FunStatContext.Reset(fsPerfect);
   return !Stopped;
+}
+
+void TSearchEngine::StartWalker(size_t firstTitle) {
+  auto shared = Shared;
+  TSearchBusy* busy = nullptr;
+  int generation = 0;
+  {
+    std::lock_guard lock(shared->Lock);
+    busy = &shared->Busy.emplace_back();
+    busy->Walker = true;
+    generation = shared->Generation;
+    shared->WalkDone = false;
+  }
+  StartDetached([shared, generation, busy, titles = Titles, firstTitle] {
+    TWalker walker(shared, generation, *busy);
+    walker.Run(titles, firstTitle);
+  });
+}
+
+void TSearchEngine::StartWorker() {
+  auto shared = Shared;
+  TSearchBusy* busy = nullptr;
+  {
+    std::lock_guard lock(shared->Lock);
+    busy = &shared->Busy.emplace_back();
+  }
+  StartDetached([shared, busy] {
+    TShared& s = *shared;
+    std::unique_lock lock(s.Lock);
+    for (;;) {
+      s.Work.wait(lock, [&] { return s.Quit || s.Stopped || !s.Queue.empty(); });
+      if (s.Quit || s.Stopped) return;
+      TJob job = std::move(s.Queue.front());
+      s.Queue.pop_front();
+      const bool dead = s.Dead.count(job.Device) != 0;
+      busy->Active = true;
+      busy->Device = job.Device;
+      busy->Remote = job.Remote;
+      busy->Since = SecondsNow();
+      lock.unlock();
+      if (!dead) s.Evaluate(job);
+      lock.lock();
+      busy->Active = false;
+      // Given up meanwhile: a new worker took this one's place.
+      if (busy->Lost) return;
+      if (s.Pending.erase(job.Sequence) != 0) {
+        const uint64_t sequence = job.Sequence;
+        s.Finished.emplace(sequence, std::move(job));
+      }
+      s.Done.notify_all();
+    }
+  });
+}
+
+void TSearchEngine::CheckStalls(std::vector<std::string>& stalled) {
+  TShared& s = *Shared;
+  const double now = SecondsNow();
+  bool walker = false;
+  unsigned workers = 0;
+  {
+    std::lock_guard lock(s.Lock);
+    for (TSearchBusy& busy : s.Busy) {
+      if (!busy.Active || !busy.Remote || busy.Lost || now - busy.Since < s.Settings.StallSeconds)
+        continue;
+      busy.Lost = true;
+      if (s.Dead.insert(busy.Device).second) {
+        std::string where = s.Looking;
+        if (s.Mounts)
+          for (const TMountEntry& mount : s.Mounts->Mounts())
+            if (makedev(mount.Major, mount.Minor) == busy.Device) where = mount.MountPoint;
+        stalled.push_back(where);
+      }
+      if (busy.Walker) {
+        if (!s.WalkDone) walker = true;
+      } else {
+        ++workers;
+      }
+    }
+    if (walker) ++s.Generation;
+  }
+  if (walker) StartWalker(s.CurrentTitle + 1);
+  for (unsigned i = 0; i < workers; ++i)
+    StartWorker();
+  // Items of the dead partition still queued are dropped by the workers.
+  s.Work.notify_all();
 }
 
 void TSearchEngine::Fail(const TFunStatContext& failure, const std::string& sentence) {
@@ -269,8 +455,7 @@ void TSearchEngine::Flush() {
   Batch.clear();
 }
 
-void TSearchEngine::Step(const std::string& title) {
-  if (!title.empty()) Looking = title;
+void TSearchEngine::Step() {
   if (Display.IsPeriod(1.0)) Host.ShowProgress(Looking, InformationLine());
   if (Pump.IsPeriod(0.02)) {
     Flush();
@@ -278,63 +463,133 @@ void TSearchEngine::Step(const std::string& title) {
   }
 }
 
-bool TSearchEngine::SkipMount(const std::string& realTitle) const {
-  if (!State->Mounts) return false;
-  const TMountEntry* mount = State->Mounts->MountAt(realTitle);
+void TSearchEngine::Commit(TJob& job) {
+  if (Stopped) return;
+  switch (job.Kind) {
+  case TJob::Deselect:
+    Host.Deselect(job.Index);
+    return;
+  case TJob::Failure:
+    Fail(job.Context, job.Sentence);
+    return;
+  case TJob::Item:
+    break;
+  }
+  if (job.Jumped) ++Count.Jumped;
+  if (job.Failed) Fail(job.Context, "Failed to process file.");
+  if (job.Rank <= 0 || Stopped) return;
+  ++(job.IsDirectory ? Count.Directories : Count.Files);
+  const size_t place = List.Insert(job.Title, job.Rank, job.IsDirectory, Ranked);
+  Batch.push_back({List.Items()[place], place});
+}
+
+// ---- The walk (its own thread) ---------------------------------------------
+
+void TSearchEngine::TWalker::Run(const std::vector<std::string>& titles, size_t first) {
+  for (size_t i = first; i < titles.size() && Alive(); ++i) {
+    {
+      std::lock_guard lock(S->Lock);
+      if (S->Generation != Generation) return;
+      S->CurrentTitle = i;
+    }
+    SearchTitle(titles[i]);
+    if (!Alive()) return;
+    TJob job;
+    job.Kind = TJob::Deselect;
+    job.Index = i;
+    Submit(std::move(job), true);
+  }
+  S->Leave(Busy);
+  std::lock_guard lock(S->Lock);
+  if (S->Generation == Generation) S->WalkDone = true;
+  S->Done.notify_all();
+}
+
+void TSearchEngine::TWalker::Post(TGuard& guard, const char* sentence) {
+  if (!guard.Failed()) return;
+  TJob job;
+  job.Kind = TJob::Failure;
+  job.Context = guard.Context();
+  job.Sentence = sentence;
+  Submit(std::move(job), true);
+}
+
+const TMountEntry* TSearchEngine::TWalker::MountOfTitle(const std::string& title) const {
+  return S->Mounts ? S->Mounts->MountOfPath(title) : nullptr;
+}
+
+bool TSearchEngine::TWalker::SkipMount(const std::string& realTitle) const {
+  if (!S->Mounts) return false;
+  const TMountEntry* mount = S->Mounts->MountAt(realTitle);
   if (!mount) return false;
   if (IsPseudoFileSystem(mount->FileSystem)) return true;
   // Shares and unknown FUSE file systems may hang: searched only when the
   // search starts in them.
-  return State->Mounts->TypeOf(*mount) == ptRemote &&
-         State->AllowedMounts.count(mount->MountPoint) == 0;
+  return S->Mounts->TypeOf(*mount) == ptRemote && AllowedMounts.count(mount->MountPoint) == 0;
 }
 
-void TSearchEngine::SearchTitle(const std::string& chosen) {
+void TSearchEngine::TWalker::SearchTitle(const std::string& chosen) {
   const std::string title = IsPartitionTitle(chosen) ? PartitionTitleToPath(chosen) : chosen;
+  // Known from the mount table, before any call that could hang in it.
+  Device = 0;
+  Remote = false;
+  if (const TMountEntry* mount = MountOfTitle(title)) {
+    Device = makedev(mount->Major, mount->Minor);
+    Remote = S->Mounts->TypeOf(*mount) == ptRemote;
+    if (Remote) AllowedMounts.insert(mount->MountPoint);
+  }
+  if (S->IsDead(Device)) return; // reported when it stopped answering
+  {
+    std::lock_guard lock(S->Lock);
+    S->Looking = title;
+  }
+  S->Enter(Busy, Device, Remote);
   TGuard guard("TSearchEngine::SearchTitle");
   guard.Run([&] {
     struct statx info {};
     int code = StatxTitle(title, false, STATX_TYPE | STATX_INO, &info);
     if (code != 0) guard.Raise("Failed to get file information.", title, {}, Code(code));
+    Device = makedev(info.stx_dev_major, info.stx_dev_minor);
     const std::string name = title == "/" ? "/" : GetTitleName(title);
-    Step(title);
     if (!S_ISDIR(info.stx_mode)) {
       bool isDirectory = false;
       struct statx target {};
       if (S_ISLNK(info.stx_mode) && StatxTitle(title, true, STATX_TYPE, &target) == 0)
         isDirectory = S_ISDIR(target.stx_mode);
-      if (isDirectory ? Settings.FindDirectories : Settings.FindFiles)
+      if (isDirectory ? S->Settings.FindDirectories : S->Settings.FindFiles)
         Test(nullptr, name, title, isDirectory);
       return;
     }
-    if (Settings.FindDirectories) Test(nullptr, name, title, true);
-    if (!Settings.Recursive) return;
+    if (S->Settings.FindDirectories) Test(nullptr, name, title, true);
+    if (!S->Settings.Recursive) return;
     const TTitleAt at(title);
     if (at.Error != 0) guard.Raise("Failed to open directory.", title, {}, Code(at.Error));
     const int fd = ::openat(at.Directory, at.Name.c_str(),
                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) guard.Raise("Failed to open directory.", title, {}, Code(errno));
-    auto directory = std::make_shared<TDirectory>();
+    auto directory = std::make_shared<TSearchDirectory>();
     directory->Fd = fd;
     directory->Prefix = title == "/" ? "/" : title + "/";
     struct stat own {};
     if (::fstat(fd, &own) != 0)
       guard.Raise("Failed to get file information.", title, {}, Code(errno));
     directory->Device = own.st_dev;
-    State->Visited.insert({own.st_dev, own.st_ino});
+    directory->Remote = Remote;
+    Visited.insert({own.st_dev, own.st_ino});
     char* real = ::realpath(title.c_str(), nullptr);
     directory->Real = real ? real : title;
     std::free(real);
-    if (State->Mounts)
-      if (const TMountEntry* mount = State->Mounts->MountOfPath(directory->Real))
-        State->AllowedMounts.insert(mount->MountPoint);
+    if (const TMountEntry* mount = S->Mounts ? S->Mounts->MountOfPath(directory->Real) : nullptr)
+      AllowedMounts.insert(mount->MountPoint);
     if (directory->Real != "/") directory->Real += "/";
     SearchDirectory(directory);
   });
-  if (guard.Failed()) Fail(guard.Context(), "Failed to process file.");
+  Post(guard, "Failed to process file.");
 }
 
-void TSearchEngine::SearchDirectory(const std::shared_ptr<TDirectory>& directory) {
+void TSearchEngine::TWalker::SearchDirectory(const std::shared_ptr<TSearchDirectory>& directory) {
+  if (S->IsDead(directory->Device)) return;
+  S->Enter(Busy, directory->Device, directory->Remote);
   std::vector<std::pair<std::string, unsigned char>> entries;
   {
     TGuard guard("TSearchEngine::SearchDirectory");
@@ -357,19 +612,25 @@ void TSearchEngine::SearchDirectory(const std::shared_ptr<TDirectory>& directory
       if (code != 0) guard.Raise("Failed to look in directory.", directory->Prefix, {}, Code(code));
     });
     // What was listed before a failure is still searched.
-    if (guard.Failed()) Fail(guard.Context(), "Failed to search in directory.");
+    if (!Alive()) return;
+    Post(guard, "Failed to search in directory.");
   }
   std::sort(entries.begin(), entries.end());
   for (const auto& [name, type] : entries) {
-    if (Stopped) return;
+    if (!Alive() || S->IsDead(directory->Device)) return;
     const std::string title = directory->Prefix + name;
-    Step(title);
+    {
+      std::lock_guard lock(S->Lock);
+      S->Looking = title;
+    }
+    S->Enter(Busy, directory->Device, directory->Remote);
     Consider(directory, name, title, type);
   }
 }
 
-void TSearchEngine::Consider(const std::shared_ptr<TDirectory>& parent, const std::string& name,
-                             const std::string& title, unsigned char type) {
+void TSearchEngine::TWalker::Consider(const std::shared_ptr<TSearchDirectory>& parent,
+                                      const std::string& name, const std::string& title,
+                                      unsigned char type) {
   TGuard guard("TSearchEngine::Consider");
   guard.Run([&] {
     bool isDirectory = type == DT_DIR, isLink = type == DT_LNK;
@@ -387,22 +648,22 @@ void TSearchEngine::Consider(const std::shared_ptr<TDirectory>& parent, const st
       struct statx target {};
       if (::statx(parent->Fd, name.c_str(), 0, STATX_TYPE, &target) == 0 &&
           S_ISDIR(target.stx_mode)) {
-        if (Settings.FindDirectories) Test(parent, name, title, true);
+        if (S->Settings.FindDirectories) Test(parent, name, title, true);
         return;
       }
     }
     if (!isDirectory) {
-      if (Settings.FindFiles) Test(parent, name, title, false);
+      if (S->Settings.FindFiles) Test(parent, name, title, false);
       return;
     }
-    if (Settings.FindDirectories) Test(parent, name, title, true);
-    if (Settings.Recursive && !Stopped) Descend(parent, name, title);
+    if (S->Settings.FindDirectories) Test(parent, name, title, true);
+    if (S->Settings.Recursive && Alive()) Descend(parent, name, title);
   });
-  if (guard.Failed()) Fail(guard.Context(), "Failed to process file.");
+  Post(guard, "Failed to process file.");
 }
 
-void TSearchEngine::Descend(const std::shared_ptr<TDirectory>& parent, const std::string& name,
-                            const std::string& title) {
+void TSearchEngine::TWalker::Descend(const std::shared_ptr<TSearchDirectory>& parent,
+                                     const std::string& name, const std::string& title) {
   const std::string real = parent->Real + name;
   if (SkipMount(real)) return;
   TGuard guard("TSearchEngine::Descend");
@@ -414,27 +675,32 @@ void TSearchEngine::Descend(const std::shared_ptr<TDirectory>& parent, const std
       if (errno == ENOENT || errno == ELOOP || errno == ENOTDIR) return;
       guard.Raise("Failed to open directory.", title, {}, Code(errno));
     }
-    auto directory = std::make_shared<TDirectory>();
+    auto directory = std::make_shared<TSearchDirectory>();
     directory->Fd = fd;
     struct stat own {};
     if (::fstat(fd, &own) != 0)
       guard.Raise("Failed to get file information.", title, {}, Code(errno));
     // Bind mounts and other loops lead back to a directory already walked.
-    if (!State->Visited.insert({own.st_dev, own.st_ino}).second) return;
+    if (!Visited.insert({own.st_dev, own.st_ino}).second) return;
+    directory->Remote = parent->Remote;
     if (own.st_dev != parent->Device) {
       struct statfs kind {};
       if (::fstatfs(fd, &kind) == 0 && IsPseudoMagic(static_cast<long>(kind.f_type))) return;
+      if (const TMountEntry* mount = S->Mounts ? S->Mounts->MountOfPath(real) : nullptr)
+        directory->Remote = S->Mounts->TypeOf(*mount) == ptRemote;
     }
     directory->Device = own.st_dev;
     directory->Prefix = title + "/";
     directory->Real = real + "/";
     SearchDirectory(directory);
   });
-  if (guard.Failed()) Fail(guard.Context(), "Failed to search in directory.");
+  Post(guard, "Failed to search in directory.");
 }
 
-void TSearchEngine::Test(const std::shared_ptr<TDirectory>& parent, const std::string& name,
-                         const std::string& title, bool isDirectory) {
+void TSearchEngine::TWalker::Test(const std::shared_ptr<TSearchDirectory>& parent,
+                                  const std::string& name, const std::string& title,
+                                  bool isDirectory) {
+  const TSearchSettings& settings = S->Settings;
   TGuard guard("TSearchEngine::Test");
   guard.Run([&] {
     TJob job;
@@ -442,10 +708,12 @@ void TSearchEngine::Test(const std::shared_ptr<TDirectory>& parent, const std::s
     job.Name = name;
     job.Title = title;
     job.IsDirectory = isDirectory;
+    job.Device = parent ? parent->Device : Device;
+    job.Remote = parent ? parent->Remote : Remote;
     const int directoryFd = parent ? parent->Fd : AT_FDCWD;
     const std::string& statName = parent ? name : title;
-    if (State->Duplicates) {
-      if (isDirectory || !SameTextFolded(GetExtension(name), State->ModelExtension)) return;
+    if (S->Duplicates) {
+      if (isDirectory || !SameTextFolded(GetExtension(name), S->ModelExtension)) return;
       struct statx info {};
       if (::statx(directoryFd, statName.c_str(), 0, STATX_TYPE | STATX_SIZE | STATX_INO, &info) !=
           0) {
@@ -453,16 +721,16 @@ void TSearchEngine::Test(const std::shared_ptr<TDirectory>& parent, const std::s
         guard.Raise("Failed to get file information.", title, {}, Code(errno));
       }
       // The model itself, under any name, is never its own duplicate.
-      if (!S_ISREG(info.stx_mode) || info.stx_size != State->ModelSize ||
-          (makedev(info.stx_dev_major, info.stx_dev_minor) == State->ModelDevice &&
-           info.stx_ino == State->ModelInode))
+      if (!S_ISREG(info.stx_mode) || info.stx_size != S->ModelSize ||
+          (makedev(info.stx_dev_major, info.stx_dev_minor) == S->ModelDevice &&
+           info.stx_ino == S->ModelInode))
         return;
       Submit(std::move(job), false);
       return;
     }
-    if (!MatchesNameFilter(name, Settings.Pattern) && !(isDirectory && !Settings.Text.Empty()))
+    if (!MatchesNameFilter(name, settings.Pattern) && !(isDirectory && !settings.Text.Empty()))
       return;
-    const TSearchLimits& limits = Settings.Limits;
+    const TSearchLimits& limits = settings.Limits;
     if (limits.AnyTime() || (!isDirectory && limits.AnySize())) {
       struct statx info {};
       if (::statx(directoryFd, statName.c_str(), 0,
@@ -476,75 +744,37 @@ void TSearchEngine::Test(const std::shared_ptr<TDirectory>& parent, const std::s
       if (!limits.TimesMatch(creation, modified)) return;
       if (!isDirectory && !limits.SizeMatches(info.stx_size)) return;
     }
-    if (Settings.Text.Empty()) {
-      job.Rank = 1;
-      Submit(std::move(job), true);
-    } else {
-      Submit(std::move(job), false);
-    }
+    if (settings.Text.Empty()) job.Rank = 1;
+    Submit(std::move(job), settings.Text.Empty());
   });
-  if (guard.Failed()) Fail(guard.Context(), "Failed to process file.");
+  Post(guard, "Failed to process file.");
 }
 
-void TSearchEngine::Submit(TJob job, bool decided) {
-  job.Sequence = State->NextSequence++;
-  if (!Pool) {
-    if (!decided) Evaluate(job);
-    ++State->NextCommit;
-    Commit(job);
-    return;
+void TSearchEngine::TWalker::Submit(TJob job, bool decided) {
+  if (!decided && !S->Workers) {
+    S->Evaluate(job);
+    decided = true;
   }
+  std::unique_lock lock(S->Lock);
   // Bounded: a walk far ahead of the readers would hold every title.
-  while (State->NextSequence - 1 - State->NextCommit >= State->Limit && !Stopped) {
-    {
-      std::unique_lock lock(Pool->Lock);
-      Pool->Done.wait_for(lock, std::chrono::milliseconds(20),
-                          [&] { return Pool->Finished.count(State->NextCommit) != 0; });
-    }
-    Collect(false);
-    Step(job.Title);
+  while (S->NextSequence - S->NextCommit >= S->Limit && !S->Stopped &&
+         S->Generation == Generation) {
+    const TSearchBusy was = Busy;
+    Busy.Active = false; // waiting here is no stall
+    S->Done.wait_for(lock, std::chrono::milliseconds(20));
+    Busy.Active = was.Active;
+    Busy.Since = SecondsNow();
   }
-  {
-    std::lock_guard lock(Pool->Lock);
-    if (decided)
-      Pool->Finished.emplace(job.Sequence, std::move(job));
-    else
-      Pool->Queue.push_back(std::move(job));
+  if (S->Stopped || S->Generation != Generation) return;
+  job.Sequence = S->NextSequence++;
+  if (decided) {
+    S->Finished.emplace(job.Sequence, std::move(job));
+    S->Done.notify_all();
+  } else {
+    S->Pending.emplace(job.Sequence, job.Device);
+    S->Queue.push_back(std::move(job));
+    S->Work.notify_one();
   }
-  if (!decided) Pool->Work.notify_one();
-  Collect(false);
-}
-
-void TSearchEngine::Collect(bool all) {
-  if (!Pool) return;
-  for (;;) {
-    std::vector<TJob> ready;
-    {
-      std::unique_lock lock(Pool->Lock);
-      if (all && State->NextCommit < State->NextSequence)
-        Pool->Done.wait_for(lock, std::chrono::milliseconds(20),
-                            [&] { return Pool->Finished.count(State->NextCommit) != 0; });
-      for (auto found = Pool->Finished.find(State->NextCommit); found != Pool->Finished.end();
-           found = Pool->Finished.find(State->NextCommit)) {
-        ready.push_back(std::move(found->second));
-        Pool->Finished.erase(found);
-        ++State->NextCommit;
-      }
-    }
-    for (TJob& job : ready)
-      Commit(job);
-    if (!all || State->NextCommit == State->NextSequence) return;
-    Step({});
-  }
-}
-
-void TSearchEngine::Commit(TJob& job) {
-  if (job.Jumped) ++Count.Jumped;
-  if (job.Failed && !Stopped) Fail(job.Failure, "Failed to process file.");
-  if (job.Rank <= 0 || Stopped) return;
-  ++(job.IsDirectory ? Count.Directories : Count.Files);
-  const size_t place = List.Insert(job.Title, job.Rank, job.IsDirectory, !Settings.Text.Empty());
-  Batch.push_back({List.Items()[place], place});
 }
 
 // ---- Reading and matching (worker threads) -------------------------------
@@ -612,11 +842,11 @@ std::vector<std::string> StreamNames(TGuard& guard, int fd, const std::string& t
 
 } // namespace
 
-void TSearchEngine::Evaluate(TJob& job) const {
+void TSearchEngine::TShared::Evaluate(TJob& job) const {
   const int directoryFd = job.Parent ? job.Parent->Fd : -1;
   TGuard guard("TSearchEngine::Evaluate");
   guard.Run([&] {
-    if (State->Duplicates) {
+    if (Duplicates) {
       const int fd = OpenEntry(directoryFd, job.Name, job.Title, ReadFlags);
       if (fd < 0) {
         if (errno == ENOENT) return;
@@ -720,7 +950,7 @@ void TSearchEngine::Evaluate(TJob& job) const {
   });
   if (guard.Failed()) {
     job.Failed = true;
-    job.Failure = guard.Context();
+    job.Context = guard.Context();
     job.Rank = 0;
   }
 }

@@ -3,9 +3,11 @@
 // directories below them, tests each item against the name pattern, the
 // limits and the text filters (or, in duplicates mode, against a model
 // file), and hands the found items to the host in batches. The walk runs on
-// the thread that calls Run; reading and matching contents is spread over
-// worker threads, and results are taken in the order of the walk, so the
-// found list never depends on how many threads ran.
+// a thread of its own and reading and matching contents is spread over
+// worker threads; the thread that calls Run takes their results in the
+// order of the walk (so the found list never depends on how many threads
+// ran) and is the only one that talks to the host. A partition that stops
+// answering is reported once and left behind with the threads stuck in it.
 
 #include "search/SearchText.h"
 
@@ -31,6 +33,8 @@ struct TSearchSettings {
   std::string Model;
   // Worker threads for contents; 0 takes one per core.
   unsigned Threads = 0;
+  // A share or FUSE partition whose call takes longer is given up.
+  double StallSeconds = 10;
 };
 
 // The pattern box's text as the walk matches it: predefined names expanded,
@@ -87,41 +91,32 @@ public:
   std::string InformationLine() const;
 
 private:
-  struct TDirectory;
   struct TJob;
-  struct TPool;
+  struct TShared;
+  class TWalker;
 
-  void SearchTitle(const std::string& title);
-  void SearchDirectory(const std::shared_ptr<TDirectory>& directory);
-  void Descend(const std::shared_ptr<TDirectory>& parent, const std::string& name,
-               const std::string& title);
-  void Consider(const std::shared_ptr<TDirectory>& parent, const std::string& name,
-                const std::string& title, unsigned char type);
-  void Test(const std::shared_ptr<TDirectory>& parent, const std::string& name,
-            const std::string& title, bool isDirectory);
-  void Submit(TJob job, bool decided);
-  // Reads and matches one item; runs on the workers.
-  void Evaluate(TJob& job) const;
-  // Takes the finished results in walk order; with `all` waits for every one.
-  void Collect(bool all);
+  void StartWalker(size_t firstTitle);
+  void StartWorker();
+  // Marks the partitions that stopped answering and gives up their threads.
+  void CheckStalls(std::vector<std::string>& stalled);
   void Commit(TJob& job);
-  void Step(const std::string& title);
+  void Step();
   void Flush();
   void Fail(const TFunStatContext& failure, const std::string& sentence);
-  bool SkipMount(const std::string& realTitle) const;
 
   TSearchHost& Host;
   TSecondsClock Clock;
-  TSearchSettings Settings;
-  std::string RefusedWith, TextFilesPattern, Looking;
+  std::string RefusedWith, Looking;
   TSearchCounters Count;
   TFoundList List;
+  bool Ranked = false;
   std::vector<TFoundBatchItem> Batch;
   std::atomic<bool> Stopped{false};
   TCrono Elapsed, Display, Pump;
-  std::unique_ptr<TPool> Pool;
-  struct TState;
-  std::unique_ptr<TState> State;
+  std::vector<std::string> Titles;
+  // Shared with the walker and the workers, which may outlive the run when
+  // a file system stops answering.
+  std::shared_ptr<TShared> Shared;
 };
 
 } // namespace cv

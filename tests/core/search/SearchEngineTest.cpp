@@ -269,13 +269,36 @@ TEST_F(SearchEngineTest, PseudoFileSystemsAreSkipped) {
 }
 
 TEST_F(SearchEngineTest, RemoteMountsAreSearchedOnlyWhenStartedIn) {
-  test::THangingMount mount(10000);
-  if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
-  const std::string around = GetTitlePath(mount.MountPoint());
+  test::THangingMount slow(10000);
+  if (!slow.Available()) GTEST_SKIP() << slow.SkipReason();
+  const std::string around = GetTitlePath(slow.MountPoint());
   const auto start = std::chrono::steady_clock::now();
   ASSERT_TRUE(Engine.Run(Names("*.txt"), {around.substr(0, around.size() - 1)}));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_TRUE(Engine.FoundList().Items().empty());
+
+  test::THangingMount quick(50);
+  ASSERT_TRUE(quick.Available()) << quick.SkipReason();
+  ASSERT_TRUE(Engine.Run(Names("*.txt"), {quick.MountPoint()}));
+  const auto found = Found(Engine, quick.MountPoint());
+  ASSERT_GE(found.size(), 2u);
+  EXPECT_EQ(found[0], "a.txt");
+  EXPECT_EQ(found[1], "b.txt");
+}
+
+TEST_F(SearchEngineTest, APartitionThatStopsAnsweringIsReportedOnceAndLeft) {
+  test::THangingMount mount(10000);
+  if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
+  Write("here.txt", "");
+  TSearchSettings settings = Names("*.txt");
+  settings.StallSeconds = 1;
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(Engine.Run(settings, {mount.MountPoint(), mount.MountPoint() + "/sub", Root}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+  EXPECT_EQ(Found(Engine, Root), (std::vector<std::string>{"here.txt"}));
+  ASSERT_EQ(Host.Errors.size(), 1u);
+  EXPECT_TRUE(Host.Errors[0].starts_with("Failed to search in partition.")) << Host.Errors[0];
+  EXPECT_EQ(Engine.Counters().Errors, 1u);
 }
 
 TEST_F(SearchEngineTest, StopsFromThePumpAndDeliversBatches) {

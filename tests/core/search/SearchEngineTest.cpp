@@ -1,5 +1,6 @@
 #include "search/SearchEngine.h"
 
+#include "filesystem/Extensions.h"
 #include "filesystem/File.h"
 
 #include "../filesystem/FileTestSupport.h"
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
@@ -15,6 +17,7 @@
 #include <string>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <vector>
 
@@ -181,6 +184,53 @@ TEST_F(SearchEngineTest, RankOrderDoesNotDependOnThreads) {
       EXPECT_EQ(items[i].Title, single[i].Title);
       EXPECT_EQ(items[i].Tag, single[i].Tag);
     }
+  }
+}
+
+TEST_F(SearchEngineTest, FilePartsChooseNameDescriptionContentAndStreams) {
+  Write("plain.txt", "needle in the text");
+  Write("plain.bin", "needle in the binary");
+  Write("described.bin", "");
+  Write("streamed.bin", "");
+  Write("needle.doc", "");
+  const std::string described = Root + "/described.bin", streamed = Root + "/streamed.bin";
+  if (::setxattr(described.c_str(), "user.Description", "a needle\0hidden", 15, 0) != 0)
+    GTEST_SKIP() << "no user attributes here: " << std::strerror(errno);
+  ASSERT_EQ(::setxattr(described.c_str(), "user.Other", "hidden", 6, 0), 0);
+  ASSERT_EQ(::setxattr(streamed.c_str(), "user.Other", "needle", 6, 0), 0);
+  struct TCase {
+    TFileParts Parts;
+    const char* Filter;
+    std::vector<std::string> Found;
+  };
+  const TCase cases[] = {
+      {TFileParts::Name, "needle", {"needle.doc"}},
+      {TFileParts::Description, "needle", {"described.bin"}},
+      // Only the text before the zero byte is the description.
+      {TFileParts::Description, "hidden", {}},
+      // Every stream, the description too.
+      {TFileParts::Content, "needle", {"described.bin", "plain.bin", "plain.txt", "streamed.bin"}},
+      {TFileParts::Content, "hidden", {"described.bin"}},
+      // Contents of text files only.
+      {TFileParts::NameText, "needle", {"needle.doc", "plain.txt"}},
+      {TFileParts::NameContent,
+       "needle",
+       {"described.bin", "needle.doc", "plain.bin", "plain.txt", "streamed.bin"}},
+  };
+  struct TRestore {
+    TExtensionList Saved = TextFileExtensions;
+    ~TRestore() { TextFileExtensions = Saved; }
+  } restore;
+  TextFileExtensions.SetList({".txt"});
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Filter);
+    SCOPED_TRACE(static_cast<int>(c.Parts));
+    TSearchSettings settings = Content(c.Filter, 2);
+    settings.Parts = c.Parts;
+    ASSERT_TRUE(Engine.Run(settings, {Root}));
+    auto found = Found(Engine, Root);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, c.Found);
   }
 }
 

@@ -179,6 +179,15 @@ struct TSearchEngine::TShared {
   std::string Looking;
   size_t CurrentTitle = 0;
   bool WalkDone = false, Quit = false;
+  // Threads of the run that were not given up; the run waits for them.
+  int Live = 0;
+
+  void Ended(TSearchBusy& busy) {
+    std::lock_guard lock(Lock);
+    if (!busy.Lost) --Live;
+    busy.Active = false;
+    Done.notify_all();
+  }
 
   bool IsDead(dev_t device) {
     std::lock_guard lock(Lock);
@@ -324,7 +333,7 @@ bool TSearchEngine::Run(TSearchSettings settings, const std::vector<std::string>
         ++s.NextCommit;
       }
       lock.unlock();
-      CheckStalls(stalled);
+      CheckStalls(stalled, s.Settings.StallSeconds);
       lock.lock();
       done = s.WalkDone && s.NextCommit == s.NextSequence;
       looking = s.Looking;
@@ -347,11 +356,21 @@ bool TSearchEngine::Run(TSearchSettings settings, const std::vector<std::string>
     Step();
   }
   {
-    std::lock_guard lock(s.Lock);
+    std::unique_lock lock(s.Lock);
     s.Quit = true;
     if (Stopped) s.Stopped = true;
+    s.Work.notify_all();
   }
-  s.Work.notify_all();
+  // Nothing of this run goes on behind the caller's back, but for the
+  // threads stuck in a partition that stopped answering.
+  for (;;) {
+    {
+      std::unique_lock lock(s.Lock);
+      if (s.Done.wait_for(lock, std::chrono::milliseconds(20), [&] { return s.Live == 0; })) break;
+    }
+    // After a stop nobody waits for a share to answer.
+    CheckStalls(stalled, Stopped ? 0 : s.Settings.StallSeconds);
+  }
   Shared.reset();
   Flush();
   Host.ShowProgress("Search complete.", InformationLine());
@@ -369,10 +388,11 @@ void TSearchEngine::StartWalker(size_t firstTitle) {
     busy->Walker = true;
     generation = shared->Generation;
     shared->WalkDone = false;
+    ++shared->Live;
   }
   StartDetached([shared, generation, busy, titles = Titles, firstTitle] {
-    TWalker walker(shared, generation, *busy);
-    walker.Run(titles, firstTitle);
+    TWalker(shared, generation, *busy).Run(titles, firstTitle);
+    shared->Ended(*busy);
   });
 }
 
@@ -382,13 +402,14 @@ void TSearchEngine::StartWorker() {
   {
     std::lock_guard lock(shared->Lock);
     busy = &shared->Busy.emplace_back();
+    ++shared->Live;
   }
   StartDetached([shared, busy] {
     TShared& s = *shared;
     std::unique_lock lock(s.Lock);
     for (;;) {
       s.Work.wait(lock, [&] { return s.Quit || s.Stopped || !s.Queue.empty(); });
-      if (s.Quit || s.Stopped) return;
+      if (s.Quit || s.Stopped) break;
       TJob job = std::move(s.Queue.front());
       s.Queue.pop_front();
       const bool dead = s.Dead.count(job.Device) != 0;
@@ -401,17 +422,19 @@ void TSearchEngine::StartWorker() {
       lock.lock();
       busy->Active = false;
       // Given up meanwhile: a new worker took this one's place.
-      if (busy->Lost) return;
+      if (busy->Lost) break;
       if (s.Pending.erase(job.Sequence) != 0) {
         const uint64_t sequence = job.Sequence;
         s.Finished.emplace(sequence, std::move(job));
       }
       s.Done.notify_all();
     }
+    lock.unlock();
+    s.Ended(*busy);
   });
 }
 
-void TSearchEngine::CheckStalls(std::vector<std::string>& stalled) {
+void TSearchEngine::CheckStalls(std::vector<std::string>& stalled, double limit) {
   TShared& s = *Shared;
   const double now = SecondsNow();
   bool walker = false;
@@ -419,9 +442,9 @@ void TSearchEngine::CheckStalls(std::vector<std::string>& stalled) {
   {
     std::lock_guard lock(s.Lock);
     for (TSearchBusy& busy : s.Busy) {
-      if (!busy.Active || !busy.Remote || busy.Lost || now - busy.Since < s.Settings.StallSeconds)
-        continue;
+      if (!busy.Active || !busy.Remote || busy.Lost || now - busy.Since < limit) continue;
       busy.Lost = true;
+      --s.Live;
       if (s.Dead.insert(busy.Device).second) {
         std::string where = s.Looking;
         if (s.Mounts)
@@ -437,6 +460,12 @@ void TSearchEngine::CheckStalls(std::vector<std::string>& stalled) {
     }
     if (walker) ++s.Generation;
   }
+  bool ending = false;
+  {
+    std::lock_guard lock(s.Lock);
+    ending = s.Quit;
+  }
+  if (ending) return; // given up, not replaced
   if (walker) StartWalker(s.CurrentTitle + 1);
   for (unsigned i = 0; i < workers; ++i)
     StartWorker();

@@ -97,8 +97,9 @@ private:
 
   void StartWalker(size_t firstTitle);
   void StartWorker();
-  // Marks the partitions that stopped answering and gives up their threads.
-  void CheckStalls(std::vector<std::string>& stalled);
+  // Marks the partitions where a call has taken `limit` seconds and gives
+  // up the threads stuck there; their mount points go to `stalled`.
+  void CheckStalls(std::vector<std::string>& stalled, double limit);
   void Commit(TJob& job);
   void Step();
   void Flush();

@@ -2,6 +2,7 @@
 
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
+#include "foundation/OffThread.h"
 
 #include "../filesystem/FileTestSupport.h"
 #include "HangingMount.h"
@@ -18,6 +19,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -339,6 +341,7 @@ TEST_F(SearchEngineTest, RemoteMountsAreSearchedOnlyWhenStartedIn) {
 TEST_F(SearchEngineTest, APartitionThatStopsAnsweringIsReportedOnceAndLeft) {
   test::THangingMount mount(10000);
   if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
+  const int before = LiveDetachedThreads();
   Write("here.txt", "");
   TSearchSettings settings = Names("*.txt");
   settings.StallSeconds = 1;
@@ -349,6 +352,18 @@ TEST_F(SearchEngineTest, APartitionThatStopsAnsweringIsReportedOnceAndLeft) {
   ASSERT_EQ(Host.Errors.size(), 1u);
   EXPECT_TRUE(Host.Errors[0].starts_with("Failed to search in partition.")) << Host.Errors[0];
   EXPECT_EQ(Engine.Counters().Errors, 1u);
+
+  // A stop while a call hangs there returns at once too.
+  Host.OnPump = [&] { Engine.Stop(); };
+  settings.StallSeconds = 1000;
+  const auto stop = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Engine.Run(settings, {mount.MountPoint()}));
+  EXPECT_LT(std::chrono::steady_clock::now() - stop, std::chrono::seconds(3));
+  // The threads left in it end once the mount goes.
+  mount.Unmount();
+  for (int i = 0; i < 500 && LiveDetachedThreads() > before; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(LiveDetachedThreads(), before);
 }
 
 TEST_F(SearchEngineTest, StopsFromThePumpAndDeliversBatches) {

@@ -41,7 +41,8 @@ std::string Word(unsigned& seed) {
                                           "bi", "da", "fe", "go", "hu", "ji", "pe", "zu"};
   std::string word;
   const unsigned count = 1 + Next(seed) % 4;
-  for (unsigned i = 0; i < count; ++i) word += syllables[Next(seed) % 16];
+  for (unsigned i = 0; i < count; ++i)
+    word += syllables[Next(seed) % 16];
   return word;
 }
 
@@ -67,21 +68,22 @@ std::string FixtureTree() {
   int n = 0;
   for (int a = 0; a < 20; ++a)
     for (int b = 0; b < 25; ++b) {
-      const std::string directory =
-          path + "/dir" + std::to_string(a) + "/sub" + std::to_string(b);
+      const std::string directory = path + "/dir" + std::to_string(a) + "/sub" + std::to_string(b);
       std::filesystem::create_directories(directory);
       for (int f = 0; f < 100; ++f, ++n) {
         const std::string title = directory + "/file_" + std::to_string(n) +
                                   (n % 50 == 7 ? "_report" : "") + extensions[n % 4];
         if (n % 50 == 49) {
           const std::string& original = written[Next(seed) % written.size()];
-          std::filesystem::copy_file(original, directory + "/copy_" + std::to_string(n) +
-                                                   std::filesystem::path(original).extension().string());
+          std::filesystem::copy_file(original,
+                                     directory + "/copy_" + std::to_string(n) +
+                                         std::filesystem::path(original).extension().string());
           continue;
         }
         std::string content;
         const size_t size = 1000 + Next(seed) % 4000;
-        while (content.size() < size) content += Word(seed) + (Next(seed) % 12 == 0 ? "\n" : " ");
+        while (content.size() < size)
+          content += Word(seed) + (Next(seed) % 12 == 0 ? "\n" : " ");
         if (n % 100 == 13) content.insert(content.size() / 2, " zebrafish ");
         if (n % 100 == 21) content.insert(content.size() / 3, " quokka narwhal wombat ");
         if (n % 100 == 22 || n % 100 == 23) content.insert(content.size() / 4, " quokka ");
@@ -128,22 +130,26 @@ void Names(benchmark::State& state) {
   settings.Pattern = "*report*";
   settings.FindDirectories = false;
   size_t found = 0;
-  for (auto _ : state) found = RunSearch(settings);
+  for (auto _ : state)
+    found = RunSearch(settings);
   state.counters["found"] = static_cast<double>(found);
 }
 
 void FindNames(benchmark::State& state) {
-  for (auto _ : state) RunCommand("find " + FixtureTree() + " -type f -iname '*report*'");
+  for (auto _ : state)
+    RunCommand("find " + FixtureTree() + " -type f -iname '*report*'");
 }
 
 void OneWord(benchmark::State& state) {
   size_t found = 0;
-  for (auto _ : state) found = RunSearch(Content("zebrafish", static_cast<unsigned>(state.range(0))));
+  for (auto _ : state)
+    found = RunSearch(Content("zebrafish", static_cast<unsigned>(state.range(0))));
   state.counters["found"] = static_cast<double>(found);
 }
 
 void GrepOneWord(benchmark::State& state) {
-  for (auto _ : state) RunCommand("grep -rliF zebrafish " + FixtureTree());
+  for (auto _ : state)
+    RunCommand("grep -rliF zebrafish " + FixtureTree());
 }
 
 void ThreeFiltersNear(benchmark::State& state) {
@@ -168,16 +174,19 @@ void Duplicates(benchmark::State& state) {
     if (entry.path().filename().string().starts_with("copy_")) model = entry.path().string();
   settings.Model = model;
   size_t found = 0;
-  for (auto _ : state) found = RunSearch(settings);
+  for (auto _ : state)
+    found = RunSearch(settings);
   state.counters["found"] = static_cast<double>(found);
 }
 
 void FdupesAll(benchmark::State& state) {
-  for (auto _ : state) RunCommand("fdupes -r " + FixtureTree());
+  for (auto _ : state)
+    RunCommand("fdupes -r " + FixtureTree());
 }
 
 void Warm(benchmark::State& state) {
-  for (auto _ : state) RunCommand("find " + FixtureTree() + " -type f -exec cat {} +");
+  for (auto _ : state)
+    RunCommand("find " + FixtureTree() + " -type f -exec cat {} +");
 }
 
 } // namespace
@@ -187,7 +196,12 @@ BENCHMARK(Names)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(FindNames)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(OneWord)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(GrepOneWord)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
-BENCHMARK(ThreeFiltersNear)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
+BENCHMARK(ThreeFiltersNear)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2);
 BENCHMARK(GrepAnyOfThree)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(Duplicates)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(FdupesAll)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -204,7 +205,11 @@ struct TSearchEngine::TShared {
     std::lock_guard lock(Lock);
     busy.Active = false;
   }
-  void Evaluate(TJob& job) const;
+  // A long file being matched, for the information line.
+  std::string LongTitle;
+  double LongFraction = -1;
+  size_t LongFilter = 0;
+  void Evaluate(TJob& job);
 };
 
 class TSearchEngine::TWalker {
@@ -248,11 +253,15 @@ TSearchEngine::~TSearchEngine() {
   }
 }
 
-std::string TSearchEngine::InformationLine() const {
-  return "Errors " + std::to_string(Count.Errors) + " | Directories " +
-         std::to_string(Count.Directories) + " | Files " + std::to_string(Count.Files) +
-         " | Jumped files " + std::to_string(Count.Jumped) + " | Time " +
-         AlignRealToTextPow(6, 1, Elapsed.Elapsed());
+std::string TSearchEngine::InformationLine(double fileFraction, size_t filter) const {
+  std::string line = "Errors " + std::to_string(Count.Errors) + " | Directories " +
+                     std::to_string(Count.Directories) + " | Files " + std::to_string(Count.Files) +
+                     " | Jumped files " + std::to_string(Count.Jumped) + " | Time " +
+                     AlignRealToTextPow(6, 1, Elapsed.Elapsed());
+  if (fileFraction >= 0)
+    line += " | Progress " + std::to_string(std::lround(fileFraction * 1000)) +
+            " \xe2\x80\xb0 | Text filter " + std::to_string(filter + 1);
+  return line;
 }
 
 bool TSearchEngine::Run(TSearchSettings settings, const std::vector<std::string>& titles) {
@@ -485,7 +494,20 @@ void TSearchEngine::Flush() {
 }
 
 void TSearchEngine::Step() {
-  if (Display.IsPeriod(1.0)) Host.ShowProgress(Looking, InformationLine());
+  if (Display.IsPeriod(1.0)) {
+    std::string title = Looking;
+    double fraction = -1;
+    size_t filter = 0;
+    if (Shared) {
+      std::lock_guard lock(Shared->Lock);
+      if (Shared->LongFraction >= 0) {
+        title = Shared->LongTitle;
+        fraction = Shared->LongFraction;
+        filter = Shared->LongFilter;
+      }
+    }
+    Host.ShowProgress(title, InformationLine(fraction, filter));
+  }
   if (Pump.IsPeriod(0.02)) {
     Flush();
     Host.PumpEvents();
@@ -871,7 +893,7 @@ std::vector<std::string> StreamNames(TGuard& guard, int fd, const std::string& t
 
 } // namespace
 
-void TSearchEngine::TShared::Evaluate(TJob& job) const {
+void TSearchEngine::TShared::Evaluate(TJob& job) {
   const int directoryFd = job.Parent ? job.Parent->Fd : -1;
   TGuard guard("TSearchEngine::Evaluate");
   guard.Run([&] {
@@ -974,8 +996,25 @@ void TSearchEngine::TShared::Evaluate(TJob& job) const {
       }
     }
     buffer.Finish();
+    const double size = static_cast<double>(buffer.Text().size());
+    double shown = 0;
     job.Rank = MatchTextInBuffer(buffer.Text(), buffer.NameStart(), Settings.Text,
-                                 [this](size_t, size_t) { return !Stopped; });
+                                 [&](size_t position, size_t filter) {
+                                   // The first occurrence of a long file shows it, later ones a few
+                                   // times a second.
+                                   if (const double now = SecondsNow(); now - shown >= 0.2) {
+                                     shown = now;
+                                     std::lock_guard lock(Lock);
+                                     LongTitle = job.Title;
+                                     LongFraction = static_cast<double>(position) / size;
+                                     LongFilter = filter;
+                                   }
+                                   return !Stopped;
+                                 });
+    if (shown != 0) {
+      std::lock_guard lock(Lock);
+      if (LongTitle == job.Title) LongFraction = -1;
+    }
   });
   if (guard.Failed()) {
     job.Failed = true;

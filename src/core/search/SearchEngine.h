@@ -87,8 +87,10 @@ public:
   const std::string& Warning() const { return RefusedWith; }
   const TSearchCounters& Counters() const { return Count; }
   const TFoundList& FoundList() const { return List; }
-  // "Errors n | Directories n | Files n | Jumped files n | Time s".
-  std::string InformationLine() const;
+  // "Errors n | Directories n | Files n | Jumped files n | Time s"; during a
+  // long file (`fileFraction` from 0 to 1) also " | Progress n ‰ | Text
+  // filter k" with the per-mille of the file and the filter's number.
+  std::string InformationLine(double fileFraction = -1, size_t filter = 0) const;
 
 private:
   struct TJob;

@@ -42,7 +42,10 @@ public:
   std::function<void()> OnPump;
 
   void Found(const std::vector<TFoundBatchItem>& batch) override { Batches.push_back(batch); }
-  void ShowProgress(const std::string&, const std::string&) override {}
+  void ShowProgress(const std::string& lookingIn, const std::string& information) override {
+    Shown.push_back(lookingIn + " / " + information);
+  }
+  std::vector<std::string> Shown;
   void PumpEvents() override {
     ++Pumps;
     if (OnPump) OnPump();
@@ -390,6 +393,28 @@ TEST_F(SearchEngineTest, StopsFromThePumpAndDeliversBatches) {
   EXPECT_TRUE(engine.Run(Names("f10?"), {Root, Root + "/f101"}));
   EXPECT_EQ(Host.Deselected, (std::vector<size_t>{0, 1}));
   EXPECT_EQ(engine.Counters().Files, 11u);
+}
+
+TEST_F(SearchEngineTest, TheInformationLineShowsTheProgressOfALongFile) {
+  std::string content;
+  while (content.size() < 4'000'000)
+    content += "needle and thread, all in a haystack of words. ";
+  Write("long.txt", content);
+  TSearchEngine engine(Host, &SteppingClock);
+  ASSERT_TRUE(engine.Run(Content("needle thread", 2), {Root}));
+  EXPECT_EQ(engine.FoundList().Size(), 1u);
+  const std::string title = Root + "/long.txt / ";
+  bool progress = false;
+  for (const std::string& shown : Host.Shown)
+    if (shown.starts_with(title) && shown.find(" | Progress ") != std::string::npos &&
+        shown.find(" \xe2\x80\xb0 | Text filter ") != std::string::npos)
+      progress = true;
+  EXPECT_TRUE(progress) << (Host.Shown.empty() ? "" : Host.Shown.back());
+  EXPECT_EQ(Host.Shown.back().substr(0, 17), "Search complete. ");
+  EXPECT_TRUE(engine.InformationLine().starts_with(
+      "Errors 0 | Directories 0 | Files 1 | Jumped files 0 | Time "));
+  const std::string line = engine.InformationLine(0.4996, 1);
+  EXPECT_TRUE(line.ends_with(" | Progress 500 \xe2\x80\xb0 | Text filter 2")) << line;
 }
 
 TEST_F(SearchEngineTest, FailuresAreCountedAndCanStop) {

@@ -98,6 +98,14 @@ ssize_t ReadFull(int fd, char* data, size_t size) {
   return static_cast<ssize_t>(done);
 }
 
+// statx (through links) of an entry of a held directory, or of a chosen
+// title of any length; 0 or the errno.
+int StatEntry(int directoryFd, const std::string& name, const std::string& title, unsigned mask,
+              struct statx* out) {
+  if (directoryFd >= 0) return ::statx(directoryFd, name.c_str(), 0, mask, out) == 0 ? 0 : errno;
+  return StatxTitle(title, true, mask, out);
+}
+
 TDateTime DateTimeOf(const struct statx_timestamp& time) {
   return ConvertFileTime(UnixTimeToFileTime(time.tv_sec, time.tv_nsec));
 }
@@ -761,15 +769,14 @@ void TSearchEngine::TWalker::Test(const std::shared_ptr<TSearchDirectory>& paren
     job.IsDirectory = isDirectory;
     job.Device = parent ? parent->Device : Device;
     job.Remote = parent ? parent->Remote : Remote;
-    const int directoryFd = parent ? parent->Fd : AT_FDCWD;
-    const std::string& statName = parent ? name : title;
+    const int directoryFd = parent ? parent->Fd : -1;
     if (S->Duplicates) {
       if (isDirectory || !SameTextFolded(GetExtension(name), S->ModelExtension)) return;
       struct statx info {};
-      if (::statx(directoryFd, statName.c_str(), 0, STATX_TYPE | STATX_SIZE | STATX_INO, &info) !=
-          0) {
-        if (errno == ENOENT) return;
-        guard.Raise("Failed to get file information.", title, {}, Code(errno));
+      if (const int code =
+              StatEntry(directoryFd, name, title, STATX_TYPE | STATX_SIZE | STATX_INO, &info)) {
+        if (code == ENOENT) return;
+        guard.Raise("Failed to get file information.", title, {}, Code(code));
       }
       // The model itself, under any name, is never its own duplicate.
       if (!S_ISREG(info.stx_mode) || info.stx_size != S->ModelSize ||
@@ -784,10 +791,10 @@ void TSearchEngine::TWalker::Test(const std::shared_ptr<TSearchDirectory>& paren
     const TSearchLimits& limits = settings.Limits;
     if (limits.AnyTime() || (!isDirectory && limits.AnySize())) {
       struct statx info {};
-      if (::statx(directoryFd, statName.c_str(), 0,
-                  STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME, &info) != 0) {
-        if (errno == ENOENT) return;
-        guard.Raise("Failed to get file information.", title, {}, Code(errno));
+      if (const int code = StatEntry(directoryFd, name, title,
+                                     STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME, &info)) {
+        if (code == ENOENT) return;
+        guard.Raise("Failed to get file information.", title, {}, Code(code));
       }
       const TDateTime modified = DateTimeOf(info.stx_mtime);
       const TDateTime creation =
@@ -945,11 +952,10 @@ void TSearchEngine::TShared::Evaluate(TJob& job) {
       if (names) buffer.AddName(TitlePathPart(job.Title), name);
     } else {
       struct statx info {};
-      if (::statx(directoryFd >= 0 ? directoryFd : AT_FDCWD,
-                  (directoryFd >= 0 ? job.Name : job.Title).c_str(), 0, STATX_TYPE | STATX_SIZE,
-                  &info) != 0) {
-        if (errno == ENOENT) return;
-        guard.Raise("Failed to get file information.", job.Title, {}, Code(errno));
+      if (const int code =
+              StatEntry(directoryFd, job.Name, job.Title, STATX_TYPE | STATX_SIZE, &info)) {
+        if (code == ENOENT) return;
+        guard.Raise("Failed to get file information.", job.Title, {}, Code(code));
       }
       const bool regular = S_ISREG(info.stx_mode);
       if (regular && info.stx_size > MaxSearchedFileSize) {

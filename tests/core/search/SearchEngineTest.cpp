@@ -239,6 +239,29 @@ TEST_F(SearchEngineTest, FilePartsChooseNameDescriptionContentAndStreams) {
   }
 }
 
+TEST_F(SearchEngineTest, TitlesLongerThanPathMax) {
+  const test::TDeepDirectory deep(Root,
+                                  test::TDeepDirectory::ComponentsToLength(Root.size(), 4500));
+  ASSERT_TRUE(deep.Built());
+  const int fd = ::openat(deep.Deepest(), "f.txt", O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, "a needle", 8), 8);
+  ::close(fd);
+  const std::string title = deep.Title + "/f.txt";
+  ASSERT_GT(title.size(), 4096u);
+  // Found by the walk and as a chosen item, by content and by size.
+  TSearchSettings bySize = Names("*");
+  bySize.Limits.SizeMaxEnabled = true;
+  bySize.Limits.SizeMax = 8;
+  for (const TSearchSettings& settings : {Content("needle", 2), Content("needle", 1), bySize})
+    for (const std::string& chosen : {Root, title}) {
+      ASSERT_TRUE(Engine.Run(settings, {chosen}));
+      const auto& found = Engine.FoundList().Items();
+      EXPECT_TRUE(found.size() == 1 && found[0].Title == title) << found.size();
+      EXPECT_EQ(Engine.Counters().Errors, 0u) << Host.Errors.back();
+    }
+}
+
 TEST_F(SearchEngineTest, FilesAboveTheLimitAreJumped) {
   Write("big.txt", "needle");
   ASSERT_EQ(::truncate((Root + "/big.txt").c_str(), 10'000'001), 0);

@@ -23,6 +23,7 @@ namespace {
 
 constexpr int HelpContext = 30401;
 constexpr int PopupRows = 8;
+constexpr size_t MaxListings = 2;
 
 } // namespace
 
@@ -137,10 +138,12 @@ void TGoToPathBox::UpdateCandidates() {
 }
 
 void TGoToPathBox::RequestListing(const std::string& directoryPart) {
-  // One listing at a time: a directory that does not answer holds one
-  // worker, not one per key.
-  if (ListingRuns) return;
-  ListingRuns = true;
+  // A directory that does not answer holds one worker, not one per key; a
+  // second one lets the typing go on elsewhere meanwhile.
+  if (std::find(Running.begin(), Running.end(), directoryPart) != Running.end() ||
+      Running.size() >= MaxListings)
+    return;
+  Running.push_back(directoryPart);
   StartDetached([slot = Slot, directoryPart, base = Base] {
     TCompletionListing listing = ListCompletionNames(directoryPart, base, &slot->Cancel);
     QCoreApplication* app = QCoreApplication::instance();
@@ -155,7 +158,9 @@ void TGoToPathBox::RequestListing(const std::string& directoryPart) {
 }
 
 void TGoToPathBox::Listed(const std::string& directoryPart, TCompletionListing&& listing) {
-  ListingRuns = false;
+  Running.erase(std::find(Running.begin(), Running.end(), directoryPart));
+  // A listing of a part no longer typed is kept only when nothing newer is.
+  if (directoryPart != Wanted && HaveListing && ListedPart == Wanted) return;
   ListedPart = directoryPart;
   Listing = std::move(listing);
   HaveListing = true;

@@ -73,9 +73,9 @@ private:
   TTypedBytes Text;
   std::string Base;
   std::shared_ptr<TListingSlot> Slot;
-  bool ListingRuns = false;
-  std::string Wanted;     // the directory part the text has now
-  std::string ListedPart; // the directory part `Listing` is of
+  std::vector<std::string> Running; // directory parts being listed
+  std::string Wanted;               // the directory part the text has now
+  std::string ListedPart;           // the directory part `Listing` is of
   bool HaveListing = false;
   TCompletionListing Listing;
   std::vector<std::string> Shown; // the popup's candidates

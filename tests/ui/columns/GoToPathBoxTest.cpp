@@ -2,6 +2,8 @@
 
 #include "columns/GoToPathBox.h"
 
+#include "HangingMount.h"
+#include "StallMeter.h"
 #include "TestSupport.h"
 #include "WindowSupport.h"
 #include "columns/Column.h"
@@ -149,6 +151,28 @@ TEST_F(GoToPathBoxTest, ANameThatIsNotTextIsReachedByCompletingIt) {
   QTest::keyClick(box, Qt::Key_Return);
   EXPECT_EQ(Form.Column(1).ShownPath(), Tree + "/odd/\xff-x/deeper/");
   EXPECT_TRUE(Ui.Errors.empty());
+}
+
+TEST_F(GoToPathBoxTest, ADirectoryThatDoesNotAnswerNeverHoldsTheTyping) {
+  test::THangingMount mount(10000);
+  if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
+  QPointer<TGoToPathBox> box = Open();
+  ASSERT_TRUE(box);
+  test::TStallMeter meter;
+  // Its listing hangs; the box goes on taking keys, Tab included.
+  Type(box, mount.MountPoint() + "/");
+  QTest::keyClick(box, Qt::Key_Tab);
+  QTest::keyClicks(box, QStringLiteral("su"));
+  QTest::keyClick(box, Qt::Key_Tab);
+  // Completion elsewhere goes on meanwhile.
+  Type(box, Tree + "/us");
+  QTest::keyClick(box, Qt::Key_Tab);
+  QTRY_COMPARE(box->text().toStdString(), Tree + "/usr/");
+  QTest::keyClick(box, Qt::Key_Escape);
+  EXPECT_LT(meter.Elapsed(), 2000 * test::TimeScale);
+  EXPECT_LT(meter.Longest(), 100 * test::TimeScale);
+  QTRY_VERIFY(!box);
+  EXPECT_EQ(Form.Column(1).ActiveTitle, Tree + "/user.txt");
 }
 
 } // namespace

@@ -249,7 +249,7 @@ void TGoToPathBox::keyPressEvent(QKeyEvent* event) {
     Go();
     return;
   case Qt::Key_Escape:
-    Close();
+    Close(true);
     return;
   case Qt::Key_F1:
     ShowHelp(HelpContext);
@@ -280,10 +280,10 @@ void TGoToPathBox::keyPressEvent(QKeyEvent* event) {
 
 void TGoToPathBox::focusOutEvent(QFocusEvent* event) {
   QLineEdit::focusOutEvent(event);
-  // A click elsewhere leaves the box as Esc does; another window taking the
-  // focus for a while does not.
+  // A click elsewhere leaves the box as Esc does, with the focus where the
+  // click put it; another window taking the focus for a while does not.
   if (!Going && (event->reason() == Qt::MouseFocusReason || event->reason() == Qt::TabFocusReason))
-    Close();
+    Close(false);
 }
 
 void TGoToPathBox::Go() {
@@ -316,13 +316,13 @@ void TGoToPathBox::Go() {
   deleteLater();
 }
 
-void TGoToPathBox::Close() {
+void TGoToPathBox::Close(bool escaped) {
   if (Closing) return;
   Closing = true;
   Popup->hide();
   Message->hide();
   hide();
-  if (OnClose) OnClose();
+  if (escaped && OnClose) OnClose();
   deleteLater();
 }
 

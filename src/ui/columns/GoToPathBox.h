@@ -35,7 +35,8 @@ public:
   void Open(const std::string& text, const std::string& base);
   // The path was found: the box has closed, the owner shows it.
   std::function<void(const TTypedPath& path)> OnGo;
-  // The box closed without going anywhere.
+  // Esc closed the box without going anywhere (a click elsewhere closes it
+  // too, leaving the focus where the click put it).
   std::function<void()> OnClose;
 
   const TTypedBytes& Typed() const { return Text; }
@@ -62,7 +63,7 @@ private:
   void Complete(int step);
   void Choose(int row);
   void Go();
-  void Close();
+  void Close(bool escaped);
   void Place();
   void Say(const std::string& line);
   // The directory part to put before a completed name: a file address is

@@ -112,6 +112,16 @@ TEST_F(GoToPathBoxTest, EscLeavesTheColumnAsItWas) {
   EXPECT_TRUE(Form.ColumnView(1)->ListHasFocus());
 }
 
+TEST_F(GoToPathBoxTest, AClickOnAnotherColumnClosesTheBoxAndKeepsTheFocusThere) {
+  QPointer<TGoToPathBox> box = Open();
+  ASSERT_TRUE(box);
+  Type(box, Tree + "/var");
+  QTest::mouseClick(Form.ColumnView(0)->FileList, Qt::LeftButton, {}, QPoint(20, 40));
+  QTRY_VERIFY(!box);
+  EXPECT_TRUE(Form.ColumnView(0)->ListHasFocus());
+  EXPECT_EQ(Form.Column(1).ActiveTitle, Tree + "/user.txt");
+}
+
 TEST_F(GoToPathBoxTest, AMissingPathIsSaidUnderTheBoxWhichStaysOpen) {
   TGoToPathBox* box = Open();
   ASSERT_NE(box, nullptr);

@@ -146,6 +146,8 @@ constexpr TCommand CCommands[] = {
     Item(2, "Load directory", "L", "Read the active column's directory again.", {}, true, 304),
     Item(2, "Load all directories", "Ctrl+L", "Read every visible column's directory again."),
     Item(2, "Set as active file", "Shift+L", "Make a typed title the active file."),
+    Item(2, "Go to path", "Alt+L", "Type or paste a path to show in the active column.", {}, true,
+         30401),
     Menu(1, "Inter-board", "Copy and move between boards."),
     Title(2, "Inter-board"),
     Item(2, "Rename board", "B", "Rename the active board."),

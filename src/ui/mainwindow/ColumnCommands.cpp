@@ -224,6 +224,7 @@ void TMainForm::RegisterColumnCommands() {
       });
   m.On("File/Miscellaneous/Go to reference", [this] { GoToReference(); });
   m.On("File/Navigate/Set as active file", [this] { SetActiveFileFromClipboard(); });
+  m.On("File/Navigate/Go to path", [this] { GoToPath(); });
   m.On("File/Miscellaneous/Set as wallpaper", [this] { SetAsWallpaper(); });
   m.On("File/Miscellaneous/Paste picture", [this] {
     BusyBracket([this] { PasteClipboardPicture(Column(ActiveColumn()).ShownPath()); });

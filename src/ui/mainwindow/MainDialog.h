@@ -40,6 +40,7 @@ class TBoardsBar;
 class TColumnView;
 class TFileForm;
 struct TFileFormRequest;
+struct TTypedPath;
 class THistory;
 class TWaitInput;
 class TInfoBar;
@@ -297,6 +298,11 @@ private:
   void ClipActivePart(TClipPart part);
   void GoToReference();
   void SetActiveFileFromClipboard();
+  // "Go to path": the box over the active column's header; the column
+  // shows what it names.
+  void GoToPath();
+  void ShowTypedPath(int column, const TTypedPath& path);
+  QPointer<class TGoToPathBox> PathBox;
   void SetAsWallpaper();
   // "%t_cl%" and "%r_cl%": the selection (or the active file) as a file list.
   void ClipSelection(bool references);

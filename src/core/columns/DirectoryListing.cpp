@@ -156,6 +156,7 @@ private:
 // Aligned apart: the threads' records are written side by side.
 struct alignas(64) TShare {
   std::vector<TFileListData> Items;
+  std::vector<uint32_t> Order; // the arranged order of Items: the merge moves each record once
   size_t Kept = 0;
   TListingCounts Counts;
   size_t Reserve = 0; // the items expected, reserved with the first block
@@ -183,7 +184,8 @@ bool ListBlock(const TDirectoryNames& names, const TNameBlock& block, const std:
 }
 
 void ArrangeShare(TShare& share, const std::string& sortMode, const TGroupOptions& groups) {
-  share.Kept = ArrangeFileRange(share.Items.begin(), share.Items.size(), sortMode, groups);
+  share.Order =
+      ArrangedOrder(share.Items.begin(), share.Items.size(), sortMode, groups, share.Kept);
 }
 
 // Has the kernel give the pages of places [first, end) of `items` (reserved,
@@ -272,13 +274,16 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
   std::vector<TArrangedRun> runs;
   for (TShare& share : shares) {
     listing.Counts.Add(share.Counts);
-    if (share.Kept > 0) runs.push_back({&share.Items, share.Kept});
+    if (share.Kept > 0) runs.push_back({&share.Items, share.Kept, &share.Order});
   }
   std::vector<TFileListData>& items = listing.Items;
   if (runs.size() <= 1) {
     if (!runs.empty()) {
-      items = std::move(*runs[0].Items);
-      items.resize(runs[0].Count);
+      TShare& share =
+          *std::find_if(shares.begin(), shares.end(), [](const TShare& s) { return s.Kept > 0; });
+      ApplyFileOrder(share.Items.begin(), share.Order);
+      items = std::move(share.Items);
+      items.resize(share.Kept);
     }
     return listing;
   }

@@ -150,11 +150,8 @@ QCollatorSortKey TNameCollator::Key(std::string_view name) const {
   return Collator.sortKey(ToQString(name));
 }
 
-namespace {
-
-// Moves the items into the order of `order` (the source index of each
-// place), in place along the permutation's cycles.
-void ApplyOrder(std::vector<TFileListData>::iterator first, const std::vector<uint32_t>& order) {
+void ApplyFileOrder(std::vector<TFileListData>::iterator first,
+                    const std::vector<uint32_t>& order) {
   std::vector<bool> placed(order.size(), false);
   for (size_t start = 0; start < order.size(); ++start) {
     if (placed[start] || order[start] == start) continue;
@@ -169,6 +166,8 @@ void ApplyOrder(std::vector<TFileListData>::iterator first, const std::vector<ui
     placed[place] = true;
   }
 }
+
+namespace {
 
 // An ASCII name's key: its first 16 weights inline (zero-padded, so a
 // shorter key sorts first), the rest in a shared pool.
@@ -212,7 +211,7 @@ size_t FirstNotLess(size_t from, size_t count, LessThanTarget lessThanTarget) {
 // Name order: ASCII names by their weights, the others by collation keys,
 // then merged; only ASCII names that meet another name in the merge pay
 // for a collation key.
-std::vector<uint32_t> NameOrder(std::vector<TFileListData>::iterator first, size_t count) {
+template <typename Items> std::vector<uint32_t> NameOrder(const Items& first, size_t count) {
   const TAsciiCollation& ascii = TAsciiCollation::Instance();
   const TNameCollator collator;
   const auto title = [&](uint32_t i) -> std::string_view { return first[i].Title; };
@@ -286,14 +285,19 @@ TSortMode GroupSortMode(int rank, TSortMode mode) {
 
 } // namespace
 
-void SortFileItems(std::vector<TFileListData>::iterator first,
-                   std::vector<TFileListData>::iterator last, TSortMode mode) {
-  const size_t n = static_cast<size_t>(last - first);
-  if (n < 2) return;
-  if (mode == TSortMode::Name) {
-    ApplyOrder(first, NameOrder(first, n));
-    return;
-  }
+namespace {
+
+// The items of a group, through the places of the grouped order.
+struct TGroupItems {
+  std::vector<TFileListData>::iterator First;
+  const uint32_t* Places;
+  const TFileListData& operator[](size_t i) const { return First[Places[i]]; }
+};
+
+// The order of `n` items (n >= 2) by one mode.
+template <typename Items>
+std::vector<uint32_t> ModeOrder(const Items& first, size_t n, TSortMode mode) {
+  if (mode == TSortMode::Name) return NameOrder(first, n);
   const bool descending = IsDescending(mode);
   std::vector<int64_t> keys(n);
   for (size_t i = 0; i < n; ++i)
@@ -304,7 +308,16 @@ void SortFileItems(std::vector<TFileListData>::iterator first,
     if (keys[a] != keys[b]) return descending ? keys[a] > keys[b] : keys[a] < keys[b];
     return CompareBytes(first[a].Title, first[b].Title) < 0;
   });
-  ApplyOrder(first, order);
+  return order;
+}
+
+} // namespace
+
+void SortFileItems(std::vector<TFileListData>::iterator first,
+                   std::vector<TFileListData>::iterator last, TSortMode mode) {
+  const size_t n = static_cast<size_t>(last - first);
+  if (n < 2) return;
+  ApplyFileOrder(first, ModeOrder(first, n, mode));
 }
 
 void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMode,
@@ -314,15 +327,23 @@ void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMod
 
 size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count,
                         std::string_view sortMode, const TGroupOptions& options) {
-  // Ranks are 0..6: one counting pass puts each group in listing order.
+  size_t kept = 0;
+  // Moved once, in place along the permutation's cycles: a second vector of
+  // every record would cost as many fresh pages as the listing itself.
+  ApplyFileOrder(first, ArrangedOrder(first, count, sortMode, options, kept));
+  return kept;
+}
+
+std::vector<uint32_t> ArrangedOrder(std::vector<TFileListData>::iterator first, size_t count,
+                                    std::string_view sortMode, const TGroupOptions& options,
+                                    size_t& kept) {
+  // Ranks are 0..7: one counting pass puts each group in listing order.
   std::vector<uint8_t> ranks(count);
   std::array<size_t, HiddenRank + 1> counts{};
   for (size_t i = 0; i < count; ++i) {
     ranks[i] = static_cast<uint8_t>(DisplayRank(first[i], options));
     ++counts[ranks[i]];
   }
-  // Grouped in place along the permutation's cycles: a second vector of
-  // every record would cost as many fresh pages as the listing itself.
   std::array<size_t, HiddenRank + 1> starts{};
   for (size_t rank = 1; rank <= HiddenRank; ++rank)
     starts[rank] = starts[rank - 1] + counts[rank - 1];
@@ -332,14 +353,21 @@ size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count
     for (size_t i = 0; i < count; ++i)
       order[next[ranks[i]]++] = static_cast<uint32_t>(i);
   }
-  ApplyOrder(first, order);
+  // Each group is sorted through the grouped places, so no record moves yet.
   const TSortMode mode = ParseSortMode(sortMode);
+  std::vector<uint32_t> sorted;
   for (size_t rank = 0; rank < HiddenRank; ++rank) {
-    const auto begin = first + static_cast<ptrdiff_t>(starts[rank]);
-    const auto end = begin + static_cast<ptrdiff_t>(counts[rank]);
-    SortFileItems(begin, end, GroupSortMode(static_cast<int>(rank), mode));
+    if (counts[rank] < 2) continue;
+    uint32_t* places = order.data() + starts[rank];
+    const std::vector<uint32_t> within = ModeOrder(TGroupItems{first, places}, counts[rank],
+                                                   GroupSortMode(static_cast<int>(rank), mode));
+    sorted.resize(within.size());
+    for (size_t i = 0; i < within.size(); ++i)
+      sorted[i] = places[within[i]];
+    std::copy(sorted.begin(), sorted.end(), places);
   }
-  return starts[HiddenRank];
+  kept = starts[HiddenRank];
+  return order;
 }
 
 namespace {
@@ -438,14 +466,13 @@ TArrangedRunsMerge::TArrangedRunsMerge(const std::vector<TArrangedRun>& runs,
   for (size_t r = 0; r < Runs.size(); ++r)
     Cuts[parts][r] = Runs[r].Count;
   for (size_t part = 1; part < parts; ++part) {
-    const TFileListData& bound = (*Runs[longest].Items)[Runs[longest].Count * part / parts];
+    const TFileListData& bound = Runs[longest][Runs[longest].Count * part / parts];
     const TMergeKey boundKey = display.Key(bound);
     for (size_t r = 0; r < Runs.size(); ++r) {
-      const std::vector<TFileListData>& items = *Runs[r].Items;
       size_t low = Cuts[part - 1][r], high = Cuts[parts][r];
       while (low < high) {
         const size_t middle = low + (high - low) / 2;
-        const TFileListData& item = items[middle];
+        const TFileListData& item = Runs[r][middle];
         if (display.Less(item, display.Key(item), collation(item), bound, boundKey,
                          collation(bound)))
           low = middle + 1;
@@ -471,7 +498,9 @@ size_t TArrangedRunsMerge::PartBegin(size_t part) const {
 
 void TArrangedRunsMerge::MergePart(size_t part, std::vector<TFileListData>& merged) const {
   struct THead {
-    TFileListData* Items; // from the part's first item of the run
+    const TArrangedRun* Run;
+    size_t First = 0; // the part's first index in the run
+    TFileListData& Item(size_t i) const { return (*Run)[First + i]; }
     size_t Count = 0;
     size_t Next = 0;
     std::vector<TMergeKey> Keys;
@@ -485,22 +514,23 @@ void TArrangedRunsMerge::MergePart(size_t part, std::vector<TFileListData>& merg
     const size_t first = Cuts[part][r], end = Cuts[part + 1][r];
     if (first == end) continue;
     THead& head = heads.emplace_back();
-    head.Items = Runs[r].Items->data() + first;
+    head.Run = &Runs[r];
+    head.First = first;
     head.Count = end - first;
     head.Keys.resize(head.Count);
     for (size_t i = 0; i < head.Count; ++i)
-      head.Keys[i] = display.Key(head.Items[i]);
+      head.Keys[i] = display.Key(head.Item(i));
   }
   const auto collation = [&](THead& head) {
     return [&head, &collator]() -> const QCollatorSortKey& {
       if (head.Collation.empty()) head.Collation.resize(head.Count);
       std::optional<QCollatorSortKey>& key = head.Collation[head.Next];
-      if (!key) key = collator.Key(TitleNamePart(head.Items[head.Next].Title));
+      if (!key) key = collator.Key(TitleNamePart(head.Item(head.Next).Title));
       return *key;
     };
   };
   const auto less = [&](THead& a, THead& b) {
-    return display.Less(a.Items[a.Next], a.Keys[a.Next], collation(a), b.Items[b.Next],
+    return display.Less(a.Item(a.Next), a.Keys[a.Next], collation(a), b.Item(b.Next),
                         b.Keys[b.Next], collation(b));
   };
   size_t place = PartBegin(part);
@@ -509,7 +539,7 @@ void TArrangedRunsMerge::MergePart(size_t part, std::vector<TFileListData>& merg
     for (size_t h = 1; h < heads.size(); ++h)
       if (less(heads[h], heads[least])) least = h;
     THead& head = heads[least];
-    merged[place++] = std::move(head.Items[head.Next]);
+    merged[place++] = std::move(head.Item(head.Next));
     if (++head.Next == head.Count) heads.erase(heads.begin() + static_cast<ptrdiff_t>(least));
   }
 }

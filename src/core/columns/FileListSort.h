@@ -72,10 +72,24 @@ void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMod
 size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count,
                         std::string_view sortMode, const TGroupOptions& options);
 
-// The first `Count` items of a vector, arranged by ArrangeFileRange.
+// The order ArrangeFileRange puts the `count` items from `first` in (the
+// source place of each place), without moving them; the first `kept` places
+// are the kept items.
+std::vector<uint32_t> ArrangedOrder(std::vector<TFileListData>::iterator first, size_t count,
+                                    std::string_view sortMode, const TGroupOptions& options,
+                                    size_t& kept);
+
+// Moves the items into `order` (the source place of each place, a
+// permutation of them all), in place along the permutation's cycles.
+void ApplyFileOrder(std::vector<TFileListData>::iterator first, const std::vector<uint32_t>& order);
+
+// `Count` items of a vector, arranged: the first ones, moved by
+// ArrangeFileRange, or those at the first places of `Order`, from ArrangedOrder.
 struct TArrangedRun {
   std::vector<TFileListData>* Items = nullptr;
   size_t Count = 0;
+  const std::vector<uint32_t>* Order = nullptr;
+  TFileListData& operator[](size_t i) const { return (*Items)[Order ? (*Order)[i] : i]; }
 };
 
 // Merges runs, each arranged by ArrangeFileRange with the same mode and

@@ -123,29 +123,36 @@ TEST(FileListSortTest, MergedArrangedRunsGiveTheWholeArrangement) {
         SCOPED_TRACE(testing::Message() << mode << ", " << cut.size() - 1 << " runs");
         std::vector<TFileListData> whole = all;
         ArrangeFileList(whole, mode, groups);
-        // Each run gets a stale record behind its kept ones, or none.
-        std::vector<std::vector<TFileListData>> items(cut.size() - 1);
-        std::vector<size_t> kept;
+        // Each run gets a stale record behind its kept ones, or none; the
+        // runs come moved into order or as they were, with their order.
+        std::vector<std::vector<TFileListData>> moved(cut.size() - 1), unmoved(cut.size() - 1);
+        std::vector<std::vector<uint32_t>> orders(cut.size() - 1);
+        std::vector<size_t> kept(cut.size() - 1);
         for (size_t r = 0; r + 1 < cut.size(); ++r) {
-          items[r].assign(all.begin() + static_cast<ptrdiff_t>(cut[r]),
-                          all.begin() + static_cast<ptrdiff_t>(cut[r + 1]));
-          kept.push_back(ArrangeFileRange(items[r].begin(), items[r].size(), mode, groups));
-          items[r].resize(kept.back() + r % 2);
+          unmoved[r].assign(all.begin() + static_cast<ptrdiff_t>(cut[r]),
+                            all.begin() + static_cast<ptrdiff_t>(cut[r + 1]));
+          moved[r] = unmoved[r];
+          kept[r] = ArrangeFileRange(moved[r].begin(), moved[r].size(), mode, groups);
+          moved[r].resize(kept[r] + r % 2);
+          size_t orderKept = 0;
+          orders[r] = ArrangedOrder(unmoved[r].begin(), unmoved[r].size(), mode, groups, orderKept);
+          ASSERT_EQ(orderKept, kept[r]);
         }
-        for (const size_t parts : {1, 3}) {
-          SCOPED_TRACE(testing::Message() << parts << " parts");
-          std::vector<std::vector<TFileListData>> runItems = items;
-          std::vector<TArrangedRun> runs;
-          for (size_t r = 0; r < runItems.size(); ++r)
-            runs.push_back({&runItems[r], kept[r]});
-          TArrangedRunsMerge merge(runs, mode, groups, parts);
-          std::vector<TFileListData> merged(merge.Total());
-          for (size_t part = 0; part < merge.Parts(); ++part)
-            merge.MergePart(part, merged);
-          ASSERT_EQ(merged.size(), whole.size());
-          for (size_t i = 0; i < whole.size(); ++i)
-            ASSERT_EQ(merged[i].Title, whole[i].Title) << i;
-        }
+        for (const bool byOrder : {false, true})
+          for (const size_t parts : {1, 3}) {
+            SCOPED_TRACE(testing::Message() << parts << " parts, by order " << byOrder);
+            std::vector<std::vector<TFileListData>> runItems = byOrder ? unmoved : moved;
+            std::vector<TArrangedRun> runs;
+            for (size_t r = 0; r < runItems.size(); ++r)
+              runs.push_back({&runItems[r], kept[r], byOrder ? &orders[r] : nullptr});
+            TArrangedRunsMerge merge(runs, mode, groups, parts);
+            std::vector<TFileListData> merged(merge.Total());
+            for (size_t part = 0; part < merge.Parts(); ++part)
+              merge.MergePart(part, merged);
+            ASSERT_EQ(merged.size(), whole.size());
+            for (size_t i = 0; i < whole.size(); ++i)
+              ASSERT_EQ(merged[i].Title, whole[i].Title) << i;
+          }
       }
 }
 

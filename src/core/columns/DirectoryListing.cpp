@@ -291,6 +291,7 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
   const auto parts = static_cast<unsigned>(merge.Parts());
   items.reserve(merge.Total());
   RunOnThreads(parts, [&](unsigned part) {
+    if (part < merge.Runs()) merge.PrepareRun(part);
     PopulatePlaces(items, merge.PartBegin(part), merge.PartBegin(part + 1));
   });
   items.resize(merge.Total());

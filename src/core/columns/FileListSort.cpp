@@ -372,15 +372,6 @@ std::vector<uint32_t> ArrangedOrder(std::vector<TFileListData>::iterator first, 
 
 namespace {
 
-// What decides most comparisons of the display order, made once per item:
-// the group rank, then the mode's key (order-preserving, descending ones
-// flipped) or, for a name of ASCII bytes, its first 16 weights zero-padded.
-struct TMergeKey {
-  uint64_t Head[2];
-  uint8_t Rank;
-  bool AsciiName;
-};
-
 // Display order as one comparison of two items: group rank, then the
 // group's key, then the titles' bytes; names as NameOrder ranks them (two
 // ASCII names by the collator's weights, any other pair by collation keys).
@@ -444,35 +435,36 @@ TArrangedRunsMerge::TArrangedRunsMerge(const std::vector<TArrangedRun>& runs,
                                        size_t parts)
     : Mode(ParseSortMode(sortMode)), Options(options) {
   for (const TArrangedRun& run : runs)
-    if (run.Count > 0) Runs.push_back(run);
-  for (const TArrangedRun& run : Runs)
+    if (run.Count > 0) Runs_.push_back(run);
+  for (const TArrangedRun& run : Runs_)
     Total_ += run.Count;
-  if (Runs.empty()) return;
+  Keys.resize(Runs_.size());
+  if (Runs_.empty()) return;
   parts = std::clamp<size_t>(parts, 1, Total_);
   // Parts end at items of the longest run, spread evenly over it; every
   // other run is cut where its items stop being less than that item.
-  const auto longest = static_cast<size_t>(
-      std::max_element(Runs.begin(), Runs.end(),
-                       [](const TArrangedRun& a, const TArrangedRun& b) {
-                         return a.Count < b.Count;
-                       }) -
-      Runs.begin());
+  const auto longest =
+      static_cast<size_t>(std::max_element(Runs_.begin(), Runs_.end(),
+                                           [](const TArrangedRun& a, const TArrangedRun& b) {
+                                             return a.Count < b.Count;
+                                           }) -
+                          Runs_.begin());
   const TDisplayOrder display(Mode, Options);
   const TNameCollator collator;
   const auto collation = [&](const TFileListData& item) {
     return [&] { return collator.Key(TitleNamePart(item.Title)); };
   };
-  Cuts.assign(parts + 1, std::vector<size_t>(Runs.size(), 0));
-  for (size_t r = 0; r < Runs.size(); ++r)
-    Cuts[parts][r] = Runs[r].Count;
+  Cuts.assign(parts + 1, std::vector<size_t>(Runs_.size(), 0));
+  for (size_t r = 0; r < Runs_.size(); ++r)
+    Cuts[parts][r] = Runs_[r].Count;
   for (size_t part = 1; part < parts; ++part) {
-    const TFileListData& bound = Runs[longest][Runs[longest].Count * part / parts];
+    const TFileListData& bound = Runs_[longest][Runs_[longest].Count * part / parts];
     const TMergeKey boundKey = display.Key(bound);
-    for (size_t r = 0; r < Runs.size(); ++r) {
+    for (size_t r = 0; r < Runs_.size(); ++r) {
       size_t low = Cuts[part - 1][r], high = Cuts[parts][r];
       while (low < high) {
         const size_t middle = low + (high - low) / 2;
-        const TFileListData& item = Runs[r][middle];
+        const TFileListData& item = Runs_[r][middle];
         if (display.Less(item, display.Key(item), collation(item), bound, boundKey,
                          collation(bound)))
           low = middle + 1;
@@ -482,6 +474,15 @@ TArrangedRunsMerge::TArrangedRunsMerge(const std::vector<TArrangedRun>& runs,
       Cuts[part][r] = low;
     }
   }
+}
+
+void TArrangedRunsMerge::PrepareRun(size_t run) {
+  const TDisplayOrder display(Mode, Options);
+  const std::vector<TFileListData>& items = *Runs_[run].Items;
+  std::vector<TMergeKey>& keys = Keys[run];
+  keys.resize(items.size());
+  for (size_t i = 0; i < items.size(); ++i)
+    keys[i] = display.Key(items[i]);
 }
 
 size_t TArrangedRunsMerge::Parts() const {
@@ -509,17 +510,19 @@ void TArrangedRunsMerge::MergePart(size_t part, std::vector<TFileListData>& merg
   const TDisplayOrder display(Mode, Options);
   const TNameCollator collator;
   std::vector<THead> heads;
-  heads.reserve(Runs.size());
-  for (size_t r = 0; r < Runs.size(); ++r) {
+  heads.reserve(Runs_.size());
+  for (size_t r = 0; r < Runs_.size(); ++r) {
     const size_t first = Cuts[part][r], end = Cuts[part + 1][r];
     if (first == end) continue;
     THead& head = heads.emplace_back();
-    head.Run = &Runs[r];
+    head.Run = &Runs_[r];
     head.First = first;
     head.Count = end - first;
     head.Keys.resize(head.Count);
+    const TArrangedRun& run = Runs_[r];
     for (size_t i = 0; i < head.Count; ++i)
-      head.Keys[i] = display.Key(head.Item(i));
+      head.Keys[i] = Keys[r].empty() ? display.Key(run[first + i])
+                                     : Keys[r][run.Order ? (*run.Order)[first + i] : first + i];
   }
   const auto collation = [&](THead& head) {
     return [&head, &collator]() -> const QCollatorSortKey& {

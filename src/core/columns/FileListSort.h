@@ -100,6 +100,15 @@ struct TArrangedRun {
 // vector. Each item's place in the order is decided mostly by a key made
 // once (its rank and the first weights of its name, or its size or time),
 // so that the titles are read again only for ties of those.
+// What decides most comparisons of the display order, made once per item:
+// the group rank, then the mode's key (order-preserving, descending ones
+// flipped) or, for a name of ASCII bytes, its first 16 weights zero-padded.
+struct TMergeKey {
+  uint64_t Head[2];
+  uint8_t Rank;
+  bool AsciiName;
+};
+
 class TArrangedRunsMerge {
 public:
   TArrangedRunsMerge(const std::vector<TArrangedRun>& runs, std::string_view sortMode,
@@ -111,9 +120,16 @@ public:
   // Moves the items of `part` into their places of `merged`, which holds
   // Total() items.
   void MergePart(size_t part, std::vector<TFileListData>& merged) const;
+  // Makes the keys of the `run`-th of the runs that hold items (Parts() of
+  // them at most) at once, reading its items in their places' order, which
+  // is the order their memory was filled in; threads may each take a run.
+  // Without it MergePart makes them as it meets them.
+  void PrepareRun(size_t run);
+  size_t Runs() const { return Runs_.size(); }
 
 private:
-  std::vector<TArrangedRun> Runs; // the runs that hold items
+  std::vector<TArrangedRun> Runs_;          // the runs that hold items
+  std::vector<std::vector<TMergeKey>> Keys; // by item place, when prepared
   const TSortMode Mode;
   const TGroupOptions Options;
   size_t Total_ = 0;

@@ -146,6 +146,9 @@ TEST(FileListSortTest, MergedArrangedRunsGiveTheWholeArrangement) {
             for (size_t r = 0; r < runItems.size(); ++r)
               runs.push_back({&runItems[r], kept[r], byOrder ? &orders[r] : nullptr});
             TArrangedRunsMerge merge(runs, mode, groups, parts);
+            if (byOrder)
+              for (size_t r = 0; r < merge.Runs(); ++r)
+                merge.PrepareRun(r);
             std::vector<TFileListData> merged(merge.Total());
             for (size_t part = 0; part < merge.Parts(); ++part)
               merge.MergePart(part, merged);

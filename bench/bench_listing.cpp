@@ -25,6 +25,7 @@
 #include <malloc.h>
 #include <optional>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -149,6 +150,14 @@ double SecondsOf(const std::function<void()>& run) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// CPU seconds of the process (every thread) or of the calling thread.
+double CpuSeconds(int who) {
+  rusage usage{};
+  ::getrusage(who, &usage);
+  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 // The listing alone (no column) on the machine's threads and on one, against
 // the floor, all three in each iteration in a turning order, so that their
 // ratios do not depend on what the machine did between benchmarks. Run it
@@ -161,13 +170,20 @@ void BM_ListingToFloor(benchmark::State& state, const char* sortMode) {
   cv::TListingThreads oneThread;
   oneThread.Threads = 1;
   double floorSeconds = 0, oneSeconds = 0, parallelSeconds = 0;
+  // CPU times, which a loaded machine does not stretch: the floor's, and the
+  // parallel listing's on the calling thread and on the others.
+  double floorCpu = 0, callingCpu = 0, othersCpu = 0;
   static unsigned turn = 0;
   for (auto _ : state) {
     // The listings are kept past their timing, as a column keeps its items:
     // freeing a million titles is not part of reading them.
     std::optional<cv::TDirectoryListing> one, parallel;
     const std::function<void()> runs[] = {
-        [&] { floorSeconds += SecondsOf([&] { ListFloor(path); }); },
+        [&] {
+          const double cpu = CpuSeconds(RUSAGE_SELF);
+          floorSeconds += SecondsOf([&] { ListFloor(path); });
+          floorCpu += CpuSeconds(RUSAGE_SELF) - cpu;
+        },
         [&] {
           oneSeconds += SecondsOf([&] {
             one.emplace(
@@ -175,8 +191,12 @@ void BM_ListingToFloor(benchmark::State& state, const char* sortMode) {
           });
         },
         [&] {
+          const double cpu = CpuSeconds(RUSAGE_SELF), calling = CpuSeconds(RUSAGE_THREAD);
           const double seconds = SecondsOf(
               [&] { parallel.emplace(cv::ListDirectoryItems(path + "/", sortMode, groups)); });
+          const double callingNow = CpuSeconds(RUSAGE_THREAD);
+          callingCpu += callingNow - calling;
+          othersCpu += CpuSeconds(RUSAGE_SELF) - cpu - (callingNow - calling);
           parallelSeconds += seconds;
           state.SetIterationTime(seconds);
         }};
@@ -189,6 +209,10 @@ void BM_ListingToFloor(benchmark::State& state, const char* sortMode) {
   state.counters["one_thread_ms"] = oneSeconds / n * 1000;
   state.counters["one_thread_to_floor"] = oneSeconds / floorSeconds;
   state.counters["parallel_to_floor"] = parallelSeconds / floorSeconds;
+  // With the other threads on free cores, the busier side bounds the listing.
+  state.counters["floor_cpu_ms"] = floorCpu / n * 1000;
+  state.counters["calling_cpu_to_floor_cpu"] = callingCpu / floorCpu;
+  state.counters["others_cpu_to_floor_cpu"] = othersCpu / floorCpu;
 }
 
 // Grouping and ordering alone, on the items of a listing.

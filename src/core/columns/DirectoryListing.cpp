@@ -4,11 +4,16 @@
 #include "filesystem/FileInfo.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <memory>
+#include <mutex>
+#include <sys/mman.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 namespace cv {
 
@@ -70,18 +75,19 @@ TDirectoryListing ListSequentially(const std::string& path, const std::string& s
   return listing;
 }
 
-unsigned ThreadCount(const TListingThreads& threads, size_t entries) {
-  if (entries < std::max<size_t>(threads.ParallelFrom, 2)) return 1;
+unsigned ThreadCount(const TListingThreads& threads) {
   constexpr unsigned MaxThreads = 8;
   const unsigned wanted = threads.Threads != 0
                               ? threads.Threads
                               : std::min(std::thread::hardware_concurrency(), MaxThreads);
-  return static_cast<unsigned>(std::clamp<size_t>(wanted, 1, entries));
+  return std::max(wanted, 1u);
 }
 
 // Runs `work(0)` ... `work(count - 1)` at the same time, the first on this
-// thread; the first failure is thrown once all have ended.
-void RunOnThreads(unsigned count, const std::function<void(unsigned)>& work) {
+// thread; the first failure is thrown once all have ended. A thread that
+// cannot be started leaves its work to this one, after the first, or, when
+// `everyPart` is false, undone.
+void RunOnThreads(unsigned count, const std::function<void(unsigned)>& work, bool everyPart = true) {
   if (count == 0) return;
   std::vector<std::exception_ptr> failures(count);
   const auto guarded = [&](unsigned t) {
@@ -94,86 +100,204 @@ void RunOnThreads(unsigned count, const std::function<void(unsigned)>& work) {
   {
     std::vector<std::jthread> workers;
     workers.reserve(count);
+    std::vector<unsigned> left;
     for (unsigned t = 1; t < count; ++t) {
       try {
         workers.emplace_back(guarded, t);
       } catch (const std::system_error&) {
-        guarded(t); // no thread to be had: this one does the work
+        if (everyPart) left.push_back(t);
       }
     }
     guarded(0);
+    for (const unsigned t : left)
+      guarded(t);
   }
   for (const std::exception_ptr& failure : failures)
     if (failure) std::rethrow_exception(failure);
 }
 
-// One thread's share of the names: read, typed and counted into its own
-// places of the items (an entry gone since the names were read leaves no
-// place), then arranged there.
-struct TShare {
-  TItemRun Run;
-  TListingCounts Counts;
+// Blocks of names, handed from the reading thread to the others.
+class TBlockQueue {
+public:
+  void Push(std::unique_ptr<TNameBlock> block) {
+    {
+      const std::lock_guard lock(Mutex);
+      Blocks.push_back(std::move(block));
+    }
+    Ready.notify_one();
+  }
+  // No more blocks come: the takers stop once the queue is empty.
+  void Close() {
+    {
+      const std::lock_guard lock(Mutex);
+      Closed = true;
+    }
+    Ready.notify_all();
+  }
+  // The next block, or null once closed and empty.
+  std::unique_ptr<TNameBlock> Pop() {
+    std::unique_lock lock(Mutex);
+    Ready.wait(lock, [&] { return Closed || !Blocks.empty(); });
+    if (Blocks.empty()) return nullptr;
+    std::unique_ptr<TNameBlock> block = std::move(Blocks.front());
+    Blocks.pop_front();
+    return block;
+  }
+
+private:
+  std::mutex Mutex;
+  std::condition_variable Ready;
+  std::deque<std::unique_ptr<TNameBlock>> Blocks;
+  bool Closed = false;
 };
 
-void ListShare(const TDirectoryNames& names, size_t end, const std::string& path,
-               const std::string& sortMode, const TGroupOptions& groups,
-               std::vector<TFileListData>& items, const std::atomic<bool>* cancel,
-               const TFileTypeLists& types, bool showHidden, TShare& share) {
+// One thread's items: read, typed and counted in its own memory (an entry
+// gone since its name was read leaves no item), then arranged there.
+// Aligned apart: the threads' records are written side by side.
+struct alignas(64) TShare {
+  std::vector<TFileListData> Items;
+  std::vector<uint32_t> Order; // the arranged order of Items: the merge moves each record once
+  size_t Kept = 0;
+  TListingCounts Counts;
+  size_t Reserve = 0; // the items expected, reserved with the first block
+};
+
+// Lists the names of `block` into `share`; false when asked to stop.
+bool ListBlock(const TDirectoryNames& names, const TNameBlock& block, const std::string& path,
+               const std::atomic<bool>* cancel, const TFileTypeLists& types, bool showHidden,
+               TShare& share) {
+  // Reserved here, so that this thread faults its records' pages in itself.
+  if (share.Items.capacity() < share.Reserve) share.Items.reserve(share.Reserve);
   TFileInfo info;
-  TListingCounts counts; // here, not in the share: shares sit side by side in one cache line
-  const size_t begin = share.Run.Begin;
-  size_t place = begin;
-  for (size_t i = begin; i < end; ++i) {
-    if (Stopped(cancel)) return;
-    if (!showHidden && IsHiddenName(names.Name(i))) continue;
-    const TEntryFacts facts = names.ReadFacts(i, info);
+  for (size_t i = 0; i < block.Count(); ++i) {
+    if (Stopped(cancel)) return false;
+    const std::string_view name = block.Name(i);
+    if (!showHidden && IsHiddenName(name)) continue;
+    const TEntryFacts facts = names.ReadFacts(block, i, info);
     // A read held in the file system may come back long after the cancel.
-    if (Stopped(cancel)) return;
+    if (Stopped(cancel)) return false;
     if (facts == TEntryFacts::Gone) continue;
-    FillItem(items[place++], path, names.Name(i), facts == TEntryFacts::Read ? &info : nullptr,
-             types, counts);
+    FillItem(share.Items.emplace_back(), path, name, facts == TEntryFacts::Read ? &info : nullptr,
+             types, share.Counts);
   }
-  share.Counts = counts;
-  share.Run.Count = ArrangeFileRange(items.begin() + static_cast<ptrdiff_t>(begin), place - begin,
-                                     sortMode, groups);
+  return true;
 }
 
-// The names first, then their facts on several threads.
+void ArrangeShare(TShare& share, const std::string& sortMode, const TGroupOptions& groups) {
+  share.Order =
+      ArrangedOrder(share.Items.begin(), share.Items.size(), sortMode, groups, share.Kept);
+}
+
+// Has the kernel give the pages of places [first, end) of `items` (reserved,
+// not yet holding items) to this thread now, so that sizing the vector on one
+// thread does not fault them in one by one.
+void PopulatePlaces(const std::vector<TFileListData>& items, size_t first, size_t end) {
+#ifdef MADV_POPULATE_WRITE
+  const long page = ::sysconf(_SC_PAGESIZE);
+  if (page <= 0 || first >= end) return;
+  const auto begin = reinterpret_cast<uintptr_t>(items.data() + first);
+  const auto stop = reinterpret_cast<uintptr_t>(items.data() + end);
+  const uintptr_t low = begin & ~static_cast<uintptr_t>(page - 1);
+  // A hint only: without it the pages come as the records are written.
+  ::madvise(reinterpret_cast<void*>(low), stop - low, MADV_POPULATE_WRITE);
+#else
+  (void)items, (void)first, (void)end;
+#endif
+}
+
+// Reads the names in blocks on this thread while the threads read their
+// facts and make the items, then merges the threads' arranged items.
 TDirectoryListing ListInShares(const std::string& path, const std::string& sortMode,
                                const TGroupOptions& groups, const std::atomic<bool>* cancel,
                                const TListingThreads& threads, const TFileTypeLists& types,
                                bool showHidden) {
   TDirectoryListing listing;
-  auto names = std::make_unique<const TDirectoryNames>(path, cancel);
-  listing.Error = names->Error;
-  listing.Opened = names->Opened;
+  TDirectoryNames names(path);
+  listing.Error = names.Error;
+  listing.Opened = names.Opened;
   if (Stopped(cancel)) return CancelledListing();
-  if (!names->Opened) return listing;
+  if (!names.Opened) return listing;
+
+  // The first names decide: a directory that ends before ParallelFrom stays
+  // on this thread.
+  const size_t blockNames = std::max<size_t>(threads.BlockNames, 1);
+  const size_t parallelFrom = std::max<size_t>(threads.ParallelFrom, 2);
+  std::vector<std::unique_ptr<TNameBlock>> first;
+  size_t firstCount = 0;
+  do {
+    first.push_back(std::make_unique<TNameBlock>());
+    names.ReadBlock(*first.back(), blockNames, cancel);
+    firstCount += first.back()->Count();
+  } while (!names.Ended() && firstCount < threads.ParallelFrom);
+  if (Stopped(cancel)) return CancelledListing();
   if (threads.AfterNames) threads.AfterNames();
 
-  const size_t count = names->Count();
-  const unsigned threadCount = ThreadCount(threads, count);
-  // Every share fills its own places: no record is moved between threads.
-  std::vector<TFileListData>& items = listing.Items;
-  items.resize(count);
+  const unsigned threadCount =
+      names.Ended() && firstCount < parallelFrom ? 1 : ThreadCount(threads);
   std::vector<TShare> shares(threadCount);
-  for (unsigned t = 0; t < threadCount; ++t)
-    shares[t].Run.Begin = count * t / threadCount;
-  RunOnThreads(threadCount, [&](unsigned t) {
-    const size_t end = t + 1 < threadCount ? shares[t + 1].Run.Begin : count;
-    ListShare(*names, end, path, sortMode, groups, items, cancel, types, showHidden, shares[t]);
-  });
-  if (Stopped(cancel)) return CancelledListing();
-  names.reset(); // the merge needs no names: their memory goes first
+  const size_t expected = std::max(names.ExpectedCount(), firstCount);
+  for (TShare& share : shares)
+    share.Reserve = std::min(expected, expected / threadCount + expected / 8 + blockNames);
 
-  std::vector<TItemRun> runs;
-  for (const TShare& share : shares) {
+  TBlockQueue queue;
+  for (std::unique_ptr<TNameBlock>& block : first)
+    queue.Push(std::move(block));
+  first.clear();
+  RunOnThreads(
+      threadCount,
+      [&](unsigned t) {
+        TShare& share = shares[t];
+        if (t == 0) {
+          // This thread reads the rest of the names, then takes blocks too.
+          struct TCloser {
+            TBlockQueue& Queue;
+            ~TCloser() { Queue.Close(); }
+          } closer{queue};
+          while (!names.Ended()) {
+            auto block = std::make_unique<TNameBlock>();
+            names.ReadBlock(*block, blockNames, cancel);
+            if (threadCount == 1) {
+              if (!ListBlock(names, *block, path, cancel, types, showHidden, share)) return;
+            } else if (block->Count() > 0) {
+              queue.Push(std::move(block));
+            }
+          }
+        }
+        while (const std::unique_ptr<TNameBlock> block = queue.Pop())
+          if (!ListBlock(names, *block, path, cancel, types, showHidden, share)) return;
+        ArrangeShare(share, sortMode, groups);
+      },
+      false);
+  if (Stopped(cancel)) return CancelledListing();
+  listing.Error = names.Error;
+
+  std::vector<TArrangedRun> runs;
+  for (TShare& share : shares) {
     listing.Counts.Add(share.Counts);
-    runs.push_back(share.Run);
+    if (share.Kept > 0) runs.push_back({&share.Items, share.Kept, &share.Order});
   }
-  TArrangedRunsMerge merge(items, runs, sortMode, groups, threadCount);
-  RunOnThreads(static_cast<unsigned>(merge.Parts()), [&](unsigned part) { merge.MergePart(part); });
-  merge.Finish(items);
+  std::vector<TFileListData>& items = listing.Items;
+  if (runs.size() <= 1) {
+    if (!runs.empty()) {
+      TShare& share =
+          *std::find_if(shares.begin(), shares.end(), [](const TShare& s) { return s.Kept > 0; });
+      ApplyFileOrder(share.Items.begin(), share.Order);
+      items = std::move(share.Items);
+      items.resize(share.Kept);
+    }
+    return listing;
+  }
+  TArrangedRunsMerge merge(runs, sortMode, groups, threadCount);
+  const auto parts = static_cast<unsigned>(merge.Parts());
+  items.reserve(merge.Total());
+  RunOnThreads(parts, [&](unsigned part) {
+    if (part < merge.Runs()) merge.PrepareRun(part);
+    PopulatePlaces(items, merge.PartBegin(part), merge.PartBegin(part + 1));
+  });
+  items.resize(merge.Total());
+  RunOnThreads(parts, [&](unsigned part) { merge.MergePart(part, items); });
+  // The moved-from records are freed by their own threads too.
+  RunOnThreads(threadCount, [&](unsigned t) { std::vector<TFileListData>().swap(shares[t].Items); });
   return listing;
 }
 

@@ -48,7 +48,10 @@ struct TListingThreads {
   size_t ParallelFrom = 4096;
   // Threads of a larger listing; 0 means one per processor, up to 8.
   unsigned Threads = 0;
-  // Runs after the names are read, before their facts (a test's race).
+  // Names handed to a thread at a time.
+  size_t BlockNames = 1024;
+  // Runs after the first names are read (at least one block, and as many
+  // as ParallelFrom), before any of their facts (a test's race).
   std::function<void()> AfterNames;
 };
 
@@ -58,9 +61,11 @@ inline bool IsHiddenName(std::string_view name) {
 }
 
 // Reads `path` (with its trailing "/") with `lister`, entry by entry, or,
-// when it is empty, reads the names with the kernel reader and then their
-// facts on several threads, each typing, counting and arranging its share
-// before the shares are merged: the same items, order and counts either way.
+// when it is empty, with the kernel reader: one thread reads the names in
+// blocks, which the threads take while the rest are still being read, each
+// reading their facts and typing, counting and arranging its items in
+// memory of its own before the threads' items are merged: the same items,
+// order and counts either way.
 // `cancel`, when set, is polled between entries: a listing asked to stop
 // returns early with Cancelled and no items.
 // Entries are typed by `types`, a copy the caller takes on its own thread.

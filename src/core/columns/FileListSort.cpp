@@ -150,11 +150,8 @@ QCollatorSortKey TNameCollator::Key(std::string_view name) const {
   return Collator.sortKey(ToQString(name));
 }
 
-namespace {
-
-// Moves the items into the order of `order` (the source index of each
-// place), in place along the permutation's cycles.
-void ApplyOrder(std::vector<TFileListData>::iterator first, const std::vector<uint32_t>& order) {
+void ApplyFileOrder(std::vector<TFileListData>::iterator first,
+                    const std::vector<uint32_t>& order) {
   std::vector<bool> placed(order.size(), false);
   for (size_t start = 0; start < order.size(); ++start) {
     if (placed[start] || order[start] == start) continue;
@@ -169,6 +166,8 @@ void ApplyOrder(std::vector<TFileListData>::iterator first, const std::vector<ui
     placed[place] = true;
   }
 }
+
+namespace {
 
 // An ASCII name's key: its first 16 weights inline (zero-padded, so a
 // shorter key sorts first), the rest in a shared pool.
@@ -212,7 +211,7 @@ size_t FirstNotLess(size_t from, size_t count, LessThanTarget lessThanTarget) {
 // Name order: ASCII names by their weights, the others by collation keys,
 // then merged; only ASCII names that meet another name in the merge pay
 // for a collation key.
-std::vector<uint32_t> NameOrder(std::vector<TFileListData>::iterator first, size_t count) {
+template <typename Items> std::vector<uint32_t> NameOrder(const Items& first, size_t count) {
   const TAsciiCollation& ascii = TAsciiCollation::Instance();
   const TNameCollator collator;
   const auto title = [&](uint32_t i) -> std::string_view { return first[i].Title; };
@@ -286,14 +285,19 @@ TSortMode GroupSortMode(int rank, TSortMode mode) {
 
 } // namespace
 
-void SortFileItems(std::vector<TFileListData>::iterator first,
-                   std::vector<TFileListData>::iterator last, TSortMode mode) {
-  const size_t n = static_cast<size_t>(last - first);
-  if (n < 2) return;
-  if (mode == TSortMode::Name) {
-    ApplyOrder(first, NameOrder(first, n));
-    return;
-  }
+namespace {
+
+// The items of a group, through the places of the grouped order.
+struct TGroupItems {
+  std::vector<TFileListData>::iterator First;
+  const uint32_t* Places;
+  const TFileListData& operator[](size_t i) const { return First[Places[i]]; }
+};
+
+// The order of `n` items (n >= 2) by one mode.
+template <typename Items>
+std::vector<uint32_t> ModeOrder(const Items& first, size_t n, TSortMode mode) {
+  if (mode == TSortMode::Name) return NameOrder(first, n);
   const bool descending = IsDescending(mode);
   std::vector<int64_t> keys(n);
   for (size_t i = 0; i < n; ++i)
@@ -304,7 +308,16 @@ void SortFileItems(std::vector<TFileListData>::iterator first,
     if (keys[a] != keys[b]) return descending ? keys[a] > keys[b] : keys[a] < keys[b];
     return CompareBytes(first[a].Title, first[b].Title) < 0;
   });
-  ApplyOrder(first, order);
+  return order;
+}
+
+} // namespace
+
+void SortFileItems(std::vector<TFileListData>::iterator first,
+                   std::vector<TFileListData>::iterator last, TSortMode mode) {
+  const size_t n = static_cast<size_t>(last - first);
+  if (n < 2) return;
+  ApplyFileOrder(first, ModeOrder(first, n, mode));
 }
 
 void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMode,
@@ -314,15 +327,23 @@ void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMod
 
 size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count,
                         std::string_view sortMode, const TGroupOptions& options) {
-  // Ranks are 0..6: one counting pass puts each group in listing order.
+  size_t kept = 0;
+  // Moved once, in place along the permutation's cycles: a second vector of
+  // every record would cost as many fresh pages as the listing itself.
+  ApplyFileOrder(first, ArrangedOrder(first, count, sortMode, options, kept));
+  return kept;
+}
+
+std::vector<uint32_t> ArrangedOrder(std::vector<TFileListData>::iterator first, size_t count,
+                                    std::string_view sortMode, const TGroupOptions& options,
+                                    size_t& kept) {
+  // Ranks are 0..7: one counting pass puts each group in listing order.
   std::vector<uint8_t> ranks(count);
   std::array<size_t, HiddenRank + 1> counts{};
   for (size_t i = 0; i < count; ++i) {
     ranks[i] = static_cast<uint8_t>(DisplayRank(first[i], options));
     ++counts[ranks[i]];
   }
-  // Grouped in place along the permutation's cycles: a second vector of
-  // every record would cost as many fresh pages as the listing itself.
   std::array<size_t, HiddenRank + 1> starts{};
   for (size_t rank = 1; rank <= HiddenRank; ++rank)
     starts[rank] = starts[rank - 1] + counts[rank - 1];
@@ -332,100 +353,120 @@ size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count
     for (size_t i = 0; i < count; ++i)
       order[next[ranks[i]]++] = static_cast<uint32_t>(i);
   }
-  ApplyOrder(first, order);
+  // Each group is sorted through the grouped places, so no record moves yet.
   const TSortMode mode = ParseSortMode(sortMode);
+  std::vector<uint32_t> sorted;
   for (size_t rank = 0; rank < HiddenRank; ++rank) {
-    const auto begin = first + static_cast<ptrdiff_t>(starts[rank]);
-    const auto end = begin + static_cast<ptrdiff_t>(counts[rank]);
-    SortFileItems(begin, end, GroupSortMode(static_cast<int>(rank), mode));
+    if (counts[rank] < 2) continue;
+    uint32_t* places = order.data() + starts[rank];
+    const std::vector<uint32_t> within = ModeOrder(TGroupItems{first, places}, counts[rank],
+                                                   GroupSortMode(static_cast<int>(rank), mode));
+    sorted.resize(within.size());
+    for (size_t i = 0; i < within.size(); ++i)
+      sorted[i] = places[within[i]];
+    std::copy(sorted.begin(), sorted.end(), places);
   }
-  return starts[HiddenRank];
+  kept = starts[HiddenRank];
+  return order;
 }
 
 namespace {
 
 // Display order as one comparison of two items: group rank, then the
-// group's key, then the titles' bytes.
+// group's key, then the titles' bytes; names as NameOrder ranks them (two
+// ASCII names by the collator's weights, any other pair by collation keys).
 class TDisplayOrder {
 public:
-  TDisplayOrder(const std::vector<TFileListData>& items, TSortMode mode,
-                const TGroupOptions& options)
-      : Items(items), Mode(mode), Options(options) {}
+  TDisplayOrder(TSortMode mode, const TGroupOptions& options)
+      : Mode(mode), Options(options), Ascii(TAsciiCollation::Instance()) {}
 
-  bool Less(uint32_t a, uint32_t b) {
-    const TFileListData& x = Items[a];
-    const TFileListData& y = Items[b];
-    const int rankX = DisplayRank(x, Options);
-    const int rankY = DisplayRank(y, Options);
-    if (rankX != rankY) return rankX < rankY;
-    const TSortMode mode = GroupSortMode(rankX, Mode);
-    if (mode == TSortMode::Name) {
-      if (const int c = CompareNames(a, b); c != 0) return c < 0;
-    } else {
-      const int64_t keyX = GetSortKey(x, mode);
-      const int64_t keyY = GetSortKey(y, mode);
-      if (keyX != keyY) return IsDescending(mode) ? keyX > keyY : keyX < keyY;
+  TMergeKey Key(const TFileListData& item) const {
+    TMergeKey key{{0, 0}, static_cast<uint8_t>(DisplayRank(item, Options)), false};
+    const TSortMode mode = GroupSortMode(key.Rank, Mode);
+    if (mode != TSortMode::Name) {
+      const uint64_t value =
+          static_cast<uint64_t>(GetSortKey(item, mode)) ^ (uint64_t{1} << 63);
+      key.Head[0] = IsDescending(mode) ? ~value : value;
+      return key;
+    }
+    if (!Ascii.Usable) return key;
+    unsigned weights = 0;
+    for (const char c : TitleNamePart(item.Title)) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte >= 0x80) return {{0, 0}, key.Rank, false};
+      const uint8_t weight = Ascii.Weight[byte];
+      if (weight == 0 || weights == HeadBytes) continue;
+      key.Head[weights / 8] |= uint64_t{weight} << (8 * (7 - weights % 8));
+      ++weights;
+    }
+    key.AsciiName = true;
+    return key;
+  }
+
+  // `collationX` and `collationY` give the items' collation keys.
+  template <typename CollationX, typename CollationY>
+  bool Less(const TFileListData& x, const TMergeKey& keyX, CollationX&& collationX,
+            const TFileListData& y, const TMergeKey& keyY, CollationY&& collationY) const {
+    if (keyX.Rank != keyY.Rank) return keyX.Rank < keyY.Rank;
+    if (keyX.Head[0] != keyY.Head[0] && (keyX.AsciiName == keyY.AsciiName))
+      return keyX.Head[0] < keyY.Head[0];
+    if (GroupSortMode(keyX.Rank, Mode) == TSortMode::Name) {
+      if (keyX.AsciiName && keyY.AsciiName) {
+        if (keyX.Head[1] != keyY.Head[1]) return keyX.Head[1] < keyY.Head[1];
+        if (const int c = *Ascii.Compare(TitleNamePart(x.Title), TitleNamePart(y.Title)); c != 0)
+          return c < 0;
+      } else if (const int c = collationX().compare(collationY()); c != 0) {
+        return c < 0;
+      }
     }
     return CompareBytes(x.Title, y.Title) < 0;
   }
 
 private:
-  // As NameOrder ranks them: two ASCII names by the collator's weights,
-  // any other pair by collation keys, each key made once.
-  int CompareNames(uint32_t a, uint32_t b) {
-    const std::string_view x = TitleNamePart(Items[a].Title);
-    const std::string_view y = TitleNamePart(Items[b].Title);
-    const TAsciiCollation& ascii = TAsciiCollation::Instance();
-    if (ascii.Usable)
-      if (const std::optional<int> c = ascii.Compare(x, y)) return *c;
-    return Sign(Key(a).compare(Key(b)));
-  }
-
-  const QCollatorSortKey& Key(uint32_t i) {
-    if (Keys.empty()) Keys.resize(Items.size());
-    if (!Keys[i]) Keys[i] = Collator.Key(TitleNamePart(Items[i].Title));
-    return *Keys[i];
-  }
-
-  const std::vector<TFileListData>& Items;
   const TSortMode Mode;
   const TGroupOptions& Options;
-  TNameCollator Collator;
-  std::vector<std::optional<QCollatorSortKey>> Keys;
+  const TAsciiCollation& Ascii;
 };
 
 } // namespace
 
-TArrangedRunsMerge::TArrangedRunsMerge(const std::vector<TFileListData>& items,
-                                       const std::vector<TItemRun>& runs, std::string_view sortMode,
-                                       const TGroupOptions& options, size_t parts)
-    : Items(items), Mode(ParseSortMode(sortMode)), Options(options) {
-  for (const TItemRun& run : runs)
-    if (run.Count > 0) Runs.push_back(run);
-  for (const TItemRun& run : Runs)
-    Total += run.Count;
-  if (Runs.empty() || (Runs.size() == 1 && Runs[0].Begin == 0)) return; // nothing to move
-  parts = std::clamp<size_t>(parts, 1, Total);
+TArrangedRunsMerge::TArrangedRunsMerge(const std::vector<TArrangedRun>& runs,
+                                       std::string_view sortMode, const TGroupOptions& options,
+                                       size_t parts)
+    : Mode(ParseSortMode(sortMode)), Options(options) {
+  for (const TArrangedRun& run : runs)
+    if (run.Count > 0) Runs_.push_back(run);
+  for (const TArrangedRun& run : Runs_)
+    Total_ += run.Count;
+  Keys.resize(Runs_.size());
+  if (Runs_.empty()) return;
+  parts = std::clamp<size_t>(parts, 1, Total_);
   // Parts end at items of the longest run, spread evenly over it; every
   // other run is cut where its items stop being less than that item.
-  const auto longest = static_cast<size_t>(
-      std::max_element(Runs.begin(), Runs.end(),
-                       [](const TItemRun& a, const TItemRun& b) { return a.Count < b.Count; }) -
-      Runs.begin());
-  TDisplayOrder display(Items, Mode, Options);
-  Cuts.assign(parts + 1, std::vector<size_t>(Runs.size()));
-  for (size_t r = 0; r < Runs.size(); ++r) {
-    Cuts[0][r] = Runs[r].Begin;
-    Cuts[parts][r] = Runs[r].Begin + Runs[r].Count;
-  }
+  const auto longest =
+      static_cast<size_t>(std::max_element(Runs_.begin(), Runs_.end(),
+                                           [](const TArrangedRun& a, const TArrangedRun& b) {
+                                             return a.Count < b.Count;
+                                           }) -
+                          Runs_.begin());
+  const TDisplayOrder display(Mode, Options);
+  const TNameCollator collator;
+  const auto collation = [&](const TFileListData& item) {
+    return [&] { return collator.Key(TitleNamePart(item.Title)); };
+  };
+  Cuts.assign(parts + 1, std::vector<size_t>(Runs_.size(), 0));
+  for (size_t r = 0; r < Runs_.size(); ++r)
+    Cuts[parts][r] = Runs_[r].Count;
   for (size_t part = 1; part < parts; ++part) {
-    const TItemRun& run = Runs[longest];
-    const auto bound = static_cast<uint32_t>(run.Begin + run.Count * part / parts);
-    for (size_t r = 0; r < Runs.size(); ++r) {
+    const TFileListData& bound = Runs_[longest][Runs_[longest].Count * part / parts];
+    const TMergeKey boundKey = display.Key(bound);
+    for (size_t r = 0; r < Runs_.size(); ++r) {
       size_t low = Cuts[part - 1][r], high = Cuts[parts][r];
       while (low < high) {
         const size_t middle = low + (high - low) / 2;
-        if (display.Less(static_cast<uint32_t>(middle), bound))
+        const TFileListData& item = Runs_[r][middle];
+        if (display.Less(item, display.Key(item), collation(item), bound, boundKey,
+                         collation(bound)))
           low = middle + 1;
         else
           high = middle;
@@ -433,46 +474,77 @@ TArrangedRunsMerge::TArrangedRunsMerge(const std::vector<TFileListData>& items,
       Cuts[part][r] = low;
     }
   }
-  Order.resize(Total);
+}
+
+void TArrangedRunsMerge::PrepareRun(size_t run) {
+  const TDisplayOrder display(Mode, Options);
+  const std::vector<TFileListData>& items = *Runs_[run].Items;
+  std::vector<TMergeKey>& keys = Keys[run];
+  keys.resize(items.size());
+  for (size_t i = 0; i < items.size(); ++i)
+    keys[i] = display.Key(items[i]);
 }
 
 size_t TArrangedRunsMerge::Parts() const {
   return Cuts.empty() ? 0 : Cuts.size() - 1;
 }
 
-void TArrangedRunsMerge::MergePart(size_t part) {
+size_t TArrangedRunsMerge::PartBegin(size_t part) const {
+  if (Cuts.empty()) return 0;
   size_t place = 0;
-  std::vector<TItemRun> heads;
-  for (size_t r = 0; r < Runs.size(); ++r) {
-    place += Cuts[part][r] - Runs[r].Begin;
-    if (Cuts[part + 1][r] > Cuts[part][r])
-      heads.push_back({Cuts[part][r], Cuts[part + 1][r] - Cuts[part][r]});
+  for (const size_t cut : Cuts[part])
+    place += cut;
+  return place;
+}
+
+void TArrangedRunsMerge::MergePart(size_t part, std::vector<TFileListData>& merged) const {
+  struct THead {
+    const TArrangedRun* Run;
+    size_t First = 0; // the part's first index in the run
+    TFileListData& Item(size_t i) const { return (*Run)[First + i]; }
+    size_t Count = 0;
+    size_t Next = 0;
+    std::vector<TMergeKey> Keys;
+    std::vector<std::optional<QCollatorSortKey>> Collation; // made when first asked for
+  };
+  const TDisplayOrder display(Mode, Options);
+  const TNameCollator collator;
+  std::vector<THead> heads;
+  heads.reserve(Runs_.size());
+  for (size_t r = 0; r < Runs_.size(); ++r) {
+    const size_t first = Cuts[part][r], end = Cuts[part + 1][r];
+    if (first == end) continue;
+    THead& head = heads.emplace_back();
+    head.Run = &Runs_[r];
+    head.First = first;
+    head.Count = end - first;
+    head.Keys.resize(head.Count);
+    const TArrangedRun& run = Runs_[r];
+    for (size_t i = 0; i < head.Count; ++i)
+      head.Keys[i] = Keys[r].empty() ? display.Key(run[first + i])
+                                     : Keys[r][run.Order ? (*run.Order)[first + i] : first + i];
   }
-  TDisplayOrder display(Items, Mode, Options);
+  const auto collation = [&](THead& head) {
+    return [&head, &collator]() -> const QCollatorSortKey& {
+      if (head.Collation.empty()) head.Collation.resize(head.Count);
+      std::optional<QCollatorSortKey>& key = head.Collation[head.Next];
+      if (!key) key = collator.Key(TitleNamePart(head.Item(head.Next).Title));
+      return *key;
+    };
+  };
+  const auto less = [&](THead& a, THead& b) {
+    return display.Less(a.Item(a.Next), a.Keys[a.Next], collation(a), b.Item(b.Next),
+                        b.Keys[b.Next], collation(b));
+  };
+  size_t place = PartBegin(part);
   while (!heads.empty()) {
     size_t least = 0;
     for (size_t h = 1; h < heads.size(); ++h)
-      if (display.Less(static_cast<uint32_t>(heads[h].Begin),
-                       static_cast<uint32_t>(heads[least].Begin)))
-        least = h;
-    Order[place++] = static_cast<uint32_t>(heads[least].Begin++);
-    if (--heads[least].Count == 0) heads.erase(heads.begin() + static_cast<ptrdiff_t>(least));
+      if (less(heads[h], heads[least])) least = h;
+    THead& head = heads[least];
+    merged[place++] = std::move(head.Item(head.Next));
+    if (++head.Next == head.Count) heads.erase(heads.begin() + static_cast<ptrdiff_t>(least));
   }
-}
-
-void TArrangedRunsMerge::Finish(std::vector<TFileListData>& items) {
-  if (Order.empty()) {
-    items.resize(Total);
-    return;
-  }
-  // What no run holds goes behind the merged items, to be cut off.
-  std::vector<bool> merged(items.size(), false);
-  for (const uint32_t i : Order)
-    merged[i] = true;
-  for (size_t i = 0; i < items.size(); ++i)
-    if (!merged[i]) Order.push_back(static_cast<uint32_t>(i));
-  ApplyOrder(items.begin(), Order);
-  items.resize(Total);
 }
 
 } // namespace cv

@@ -72,35 +72,69 @@ void ArrangeFileList(std::vector<TFileListData>& items, std::string_view sortMod
 size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count,
                         std::string_view sortMode, const TGroupOptions& options);
 
-// Items [Begin, Begin + Count) of a vector.
-struct TItemRun {
-  size_t Begin = 0;
+// The order ArrangeFileRange puts the `count` items from `first` in (the
+// source place of each place), without moving them; the first `kept` places
+// are the kept items.
+std::vector<uint32_t> ArrangedOrder(std::vector<TFileListData>::iterator first, size_t count,
+                                    std::string_view sortMode, const TGroupOptions& options,
+                                    size_t& kept);
+
+// Moves the items into `order` (the source place of each place, a
+// permutation of them all), in place along the permutation's cycles.
+void ApplyFileOrder(std::vector<TFileListData>::iterator first, const std::vector<uint32_t>& order);
+
+// `Count` items of a vector, arranged: the first ones, moved by
+// ArrangeFileRange, or those at the first places of `Order`, from ArrangedOrder.
+struct TArrangedRun {
+  std::vector<TFileListData>* Items = nullptr;
   size_t Count = 0;
+  const std::vector<uint32_t>* Order = nullptr;
+  TFileListData& operator[](size_t i) const { return (*Items)[Order ? (*Order)[i] : i]; }
 };
 
-// Merges runs of `items`, in ascending places that do not overlap, each
-// arranged by ArrangeFileRange with the same mode and options, into the
-// order arranging them all at once gives (every comparison ends on the
-// titles' bytes, so that order is one). The merge comes in parts, which
-// threads may take at the same time, each part once; Finish then moves the
-// items into that order and drops what lies outside the runs.
+// Merges runs, each arranged by ArrangeFileRange with the same mode and
+// options, into the order arranging them all at once gives (every
+// comparison ends on the titles' bytes, so that order is one). The merge
+// comes in parts, which threads may take at the same time, each part once;
+// a part moves its items out of the runs into their places of the merged
+// vector. Each item's place in the order is decided mostly by a key made
+// once (its rank and the first weights of its name, or its size or time),
+// so that the titles are read again only for ties of those.
+// What decides most comparisons of the display order, made once per item:
+// the group rank, then the mode's key (order-preserving, descending ones
+// flipped) or, for a name of ASCII bytes, its first 16 weights zero-padded.
+struct TMergeKey {
+  uint64_t Head[2];
+  uint8_t Rank;
+  bool AsciiName;
+};
+
 class TArrangedRunsMerge {
 public:
-  TArrangedRunsMerge(const std::vector<TFileListData>& items, const std::vector<TItemRun>& runs,
-                     std::string_view sortMode, const TGroupOptions& options, size_t parts);
+  TArrangedRunsMerge(const std::vector<TArrangedRun>& runs, std::string_view sortMode,
+                     const TGroupOptions& options, size_t parts);
+  size_t Total() const { return Total_; }
   size_t Parts() const;
-  void MergePart(size_t part);
-  void Finish(std::vector<TFileListData>& items);
+  // The places [PartBegin(part), PartBegin(part + 1)) are those of `part`.
+  size_t PartBegin(size_t part) const;
+  // Moves the items of `part` into their places of `merged`, which holds
+  // Total() items.
+  void MergePart(size_t part, std::vector<TFileListData>& merged) const;
+  // Makes the keys of the `run`-th of the runs that hold items (Parts() of
+  // them at most) at once, reading its items in their places' order, which
+  // is the order their memory was filled in; threads may each take a run.
+  // Without it MergePart makes them as it meets them.
+  void PrepareRun(size_t run);
+  size_t Runs() const { return Runs_.size(); }
 
 private:
-  const std::vector<TFileListData>& Items;
+  std::vector<TArrangedRun> Runs_;          // the runs that hold items
+  std::vector<std::vector<TMergeKey>> Keys; // by item place, when prepared
   const TSortMode Mode;
   const TGroupOptions Options;
-  std::vector<TItemRun> Runs; // the runs that hold items
-  size_t Total = 0;
-  // Cuts[p][r]: the first place of run r in part p; the last row ends the runs.
+  size_t Total_ = 0;
+  // Cuts[p][r]: the first index of run r in part p; the last row ends the runs.
   std::vector<std::vector<size_t>> Cuts;
-  std::vector<uint32_t> Order; // the merged places, empty when nothing moves
 };
 
 // Sorts a range of items by one mode (no grouping).

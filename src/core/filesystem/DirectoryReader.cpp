@@ -111,28 +111,46 @@ int ReadDirectory(const std::string& path, const TDirectoryEntrySink& sink, bool
   return result;
 }
 
-TDirectoryNames::TDirectoryNames(const std::string& path, const std::atomic<bool>* cancel) {
+TDirectoryNames::TDirectoryNames(const std::string& path) {
   Dir = OpenDirectoryStream(path, Error);
   if (!Dir) return;
   Opened = true;
-  Offsets.reserve(ExpectedEntries(::dirfd(Dir)));
-  while (const dirent* entry = NextEntry(Dir, Error)) {
-    if (cancel && cancel->load(std::memory_order_relaxed)) break;
-    Offsets.push_back(Pool.size());
-    Pool.append(entry->d_name, std::strlen(entry->d_name) + 1);
-  }
+  Fd = ::dirfd(Dir);
 }
 
 TDirectoryNames::~TDirectoryNames() {
   if (Dir) ::closedir(Dir);
 }
 
-std::string_view TDirectoryNames::Name(size_t index) const {
-  return Pool.c_str() + Offsets[index];
+void TDirectoryNames::ReadBlock(TNameBlock& block, size_t limit, const std::atomic<bool>* cancel) {
+  block.Pool.clear();
+  block.Offsets.clear();
+  if (Ended()) return;
+  block.Offsets.reserve(std::min<size_t>(limit, 4096));
+  // A block ends before its pool could outgrow the 32-bit offsets.
+  constexpr size_t PoolLimit = UINT32_MAX - sizeof(dirent::d_name);
+  while (block.Offsets.size() < limit && block.Pool.size() <= PoolLimit) {
+    if (cancel && cancel->load(std::memory_order_relaxed)) {
+      AtEnd = true;
+      return;
+    }
+    const dirent* entry = NextEntry(Dir, Error);
+    if (!entry) {
+      AtEnd = true;
+      return;
+    }
+    block.Offsets.push_back(static_cast<uint32_t>(block.Pool.size()));
+    block.Pool.append(entry->d_name, std::strlen(entry->d_name) + 1);
+  }
 }
 
-TEntryFacts TDirectoryNames::ReadFacts(size_t index, TFileInfo& info) const {
-  return ReadEntryFacts(::dirfd(Dir), Pool.c_str() + Offsets[index], info);
+size_t TDirectoryNames::ExpectedCount() const {
+  return Dir ? ExpectedEntries(Fd) : 0;
+}
+
+TEntryFacts TDirectoryNames::ReadFacts(const TNameBlock& block, size_t index,
+                                       TFileInfo& info) const {
+  return ReadEntryFacts(Fd, block.CName(index), info);
 }
 
 namespace {

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <dirent.h>
 #include <functional>
 #include <string>
@@ -48,13 +49,30 @@ enum class TEntryFacts {
 TEntryFacts ReadEntryFacts(int directory, const char* name, TFileInfo& info,
                            struct statx* own = nullptr);
 
-// A directory's names read in one pass, its descriptor kept open, so that
-// the entries' facts can be read afterwards, by several threads at once.
+// Some of a directory's names, each followed by its NUL, so that each is a
+// C string for statx.
+class TNameBlock {
+public:
+  size_t Count() const { return Offsets.size(); }
+  std::string_view Name(size_t index) const {
+    const size_t end = index + 1 < Offsets.size() ? Offsets[index + 1] : Pool.size();
+    return {Pool.data() + Offsets[index], end - 1 - Offsets[index]};
+  }
+  const char* CName(size_t index) const { return Pool.data() + Offsets[index]; }
+
+private:
+  friend class TDirectoryNames;
+  std::string Pool;
+  std::vector<uint32_t> Offsets;
+};
+
+// A directory's names read block by block, its descriptor kept open, so
+// that the facts of the names read so far can be read meanwhile, by
+// several threads at once.
 class TDirectoryNames {
 public:
-  // Reads `path` as ReadDirectory does, names only; stops when `cancel` is
-  // set, keeping what it read.
-  explicit TDirectoryNames(const std::string& path, const std::atomic<bool>* cancel = nullptr);
+  // Opens `path` as ReadDirectory does.
+  explicit TDirectoryNames(const std::string& path);
   ~TDirectoryNames();
   TDirectoryNames(const TDirectoryNames&) = delete;
   TDirectoryNames& operator=(const TDirectoryNames&) = delete;
@@ -62,15 +80,20 @@ public:
   int Error = 0;       // errno of the failed open or read, else 0
   bool Opened = false; // an error with Opened set broke off the read: the names read stay
 
-  size_t Count() const { return Offsets.size(); }
-  std::string_view Name(size_t index) const;
-  TEntryFacts ReadFacts(size_t index, TFileInfo& info) const;
+  // Reads up to `limit` further names into `block` (emptied first), from one
+  // thread at a time. At the end, on a read error or once `cancel` is set,
+  // Ended() turns true; the names read stay in `block`.
+  void ReadBlock(TNameBlock& block, size_t limit, const std::atomic<bool>* cancel = nullptr);
+  bool Ended() const { return Dir == nullptr || AtEnd; }
+  // A generous guess of the entry count, from the directory's size; 0 when unknown.
+  size_t ExpectedCount() const;
+  // Safe from any thread, also while the names are still being read.
+  TEntryFacts ReadFacts(const TNameBlock& block, size_t index, TFileInfo& info) const;
 
 private:
   DIR* Dir = nullptr;
-  // Every name followed by its NUL, so that each is a C string for statx.
-  std::string Pool;
-  std::vector<size_t> Offsets;
+  int Fd = -1;
+  bool AtEnd = false;
 };
 
 // An entry of a held directory as it was listed.

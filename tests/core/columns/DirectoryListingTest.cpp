@@ -122,6 +122,50 @@ TEST_F(DirectoryListingTest, ThreadsGiveTheOneThreadListingInEveryModeAndGroupin
     }
 }
 
+// However the names are cut into blocks and shared out (blocks of one
+// name, a count that is no multiple of the block, one block for all, a
+// directory below the threading threshold read in several blocks), the
+// listing is the one read entry by entry.
+TEST_F(DirectoryListingTest, BlocksOfNamesGiveTheOneThreadListing) {
+  MakeMixedFixture();
+  struct TCase {
+    size_t BlockNames;
+    unsigned Threads;
+    size_t ParallelFrom;
+  };
+  const TCase cases[] = {{1, 2, 0}, {7, 3, 0}, {7, 3, 20}, {1000, 3, 0}, {7, 3, 100000}};
+  for (const TCase& c : cases)
+    for (const char* mode : {"Name", "Size, small-big"})
+      for (const TGroupOptions& groups : GroupCases()) {
+        SCOPED_TRACE(testing::Message() << "blocks of " << c.BlockNames << ", " << c.Threads
+                                        << " threads from " << c.ParallelFrom << ", " << mode
+                                        << ", files " << groups.ShowFilesGroup);
+        TListingThreads threads;
+        threads.BlockNames = c.BlockNames;
+        threads.Threads = c.Threads;
+        threads.ParallelFrom = c.ParallelFrom;
+        EXPECT_EQ(Describe(ListDirectoryItems(Dir.Path + "/", mode, groups, {}, nullptr, threads)),
+                  Describe(OneThread(mode, groups)));
+      }
+}
+
+// Entries removed while the names are still being read in blocks, some
+// named already and some not, are left out, and counted nowhere.
+TEST_F(DirectoryListingTest, EntriesVanishingWhileTheNamesAreReadAreLeftOut) {
+  MakeMixedFixture();
+  for (int i = 0; i < 40; ++i)
+    MakeFile("gone-" + std::to_string(i) + ".bin", 1000, 1700000000);
+  TListingThreads threads = ThreeThreads();
+  threads.BlockNames = 4;
+  threads.AfterNames = [&] {
+    for (int i = 0; i < 40; ++i)
+      ASSERT_EQ(::unlink(Title("gone-" + std::to_string(i) + ".bin").c_str()), 0);
+  };
+  const TDirectoryListing listing =
+      ListDirectoryItems(Dir.Path + "/", "Size, small-big", {}, {}, nullptr, threads);
+  EXPECT_EQ(Describe(listing), Describe(OneThread("Size, small-big", {})));
+}
+
 // An entry removed after its name was read is left out.
 TEST_F(DirectoryListingTest, AnEntryVanishedAfterItsNameIsLeftOut) {
   MakeMixedFixture();
@@ -156,16 +200,22 @@ TEST_F(DirectoryListingTest, EntriesWithoutFactsAreListedByNameAsOnOneThread) {
 
 // A listing asked to stop while its threads read the facts ends with
 // nothing listed.
+// With blocks of a few names the cancel comes while the rest are still
+// to be read.
 TEST_F(DirectoryListingTest, CancelStopsTheThreads) {
   MakeMixedFixture();
-  std::atomic<bool> cancel = false;
-  TListingThreads threads = ThreeThreads();
-  threads.AfterNames = [&] { cancel = true; };
-  const TDirectoryListing listing =
-      ListDirectoryItems(Dir.Path + "/", "Name", {}, {}, &cancel, threads);
-  EXPECT_TRUE(listing.Cancelled);
-  EXPECT_TRUE(listing.Items.empty());
-  EXPECT_EQ(listing.Counts.Generic, 0);
+  for (const size_t blockNames : {size_t{1024}, size_t{3}}) {
+    SCOPED_TRACE(blockNames);
+    std::atomic<bool> cancel = false;
+    TListingThreads threads = ThreeThreads();
+    threads.BlockNames = blockNames;
+    threads.AfterNames = [&] { cancel = true; };
+    const TDirectoryListing listing =
+        ListDirectoryItems(Dir.Path + "/", "Name", {}, {}, &cancel, threads);
+    EXPECT_TRUE(listing.Cancelled);
+    EXPECT_TRUE(listing.Items.empty());
+    EXPECT_EQ(listing.Counts.Generic, 0);
+  }
 }
 
 // The same where every read of facts takes long: threads that went on

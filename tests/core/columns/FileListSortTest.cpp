@@ -103,7 +103,9 @@ TEST(FileListSortTest, MergedArrangedRunsGiveTheWholeArrangement) {
   const int types[] = {fltDirectory, fltLink, fltProgram, fltDocument, fltGeneric};
   for (size_t i = 0; i < all.size(); ++i) {
     TFileListData& item = all[i];
-    item.Title = "/d/" + RandomName(random, 0.1) + "#" + std::to_string(i);
+    // Some share a prefix longer than the merge's inline key, "a" and "A" alike.
+    const char* const prefix = i % 5 == 0 ? (i % 2 ? "Same-long-prefix-of-names" : "same-long-prefix-of-names") : "";
+    item.Title = "/d/" + std::string(prefix) + RandomName(random, 0.1) + "#" + std::to_string(i);
     item.Type = types[random() % std::size(types)];
     item.Size = static_cast<int64_t>(random() % 4);
     item.Modified = static_cast<int64_t>(random() % 3);
@@ -121,29 +123,39 @@ TEST(FileListSortTest, MergedArrangedRunsGiveTheWholeArrangement) {
         SCOPED_TRACE(testing::Message() << mode << ", " << cut.size() - 1 << " runs");
         std::vector<TFileListData> whole = all;
         ArrangeFileList(whole, mode, groups);
-        // Each run gets a gap of stale records behind it.
-        std::vector<TFileListData> items;
-        std::vector<TItemRun> runs;
+        // Each run gets a stale record behind its kept ones, or none; the
+        // runs come moved into order or as they were, with their order.
+        std::vector<std::vector<TFileListData>> moved(cut.size() - 1), unmoved(cut.size() - 1);
+        std::vector<std::vector<uint32_t>> orders(cut.size() - 1);
+        std::vector<size_t> kept(cut.size() - 1);
         for (size_t r = 0; r + 1 < cut.size(); ++r) {
-          const size_t begin = items.size();
-          items.insert(items.end(), all.begin() + static_cast<ptrdiff_t>(cut[r]),
-                       all.begin() + static_cast<ptrdiff_t>(cut[r + 1]));
-          const size_t kept = ArrangeFileRange(items.begin() + static_cast<ptrdiff_t>(begin),
-                                               cut[r + 1] - cut[r], mode, groups);
-          runs.push_back({begin, kept});
-          items.resize(begin + kept + r % 2);
+          unmoved[r].assign(all.begin() + static_cast<ptrdiff_t>(cut[r]),
+                            all.begin() + static_cast<ptrdiff_t>(cut[r + 1]));
+          moved[r] = unmoved[r];
+          kept[r] = ArrangeFileRange(moved[r].begin(), moved[r].size(), mode, groups);
+          moved[r].resize(kept[r] + r % 2);
+          size_t orderKept = 0;
+          orders[r] = ArrangedOrder(unmoved[r].begin(), unmoved[r].size(), mode, groups, orderKept);
+          ASSERT_EQ(orderKept, kept[r]);
         }
-        for (const size_t parts : {1, 3}) {
-          SCOPED_TRACE(testing::Message() << parts << " parts");
-          std::vector<TFileListData> merged = items;
-          TArrangedRunsMerge merge(merged, runs, mode, groups, parts);
-          for (size_t part = 0; part < merge.Parts(); ++part)
-            merge.MergePart(part);
-          merge.Finish(merged);
-          ASSERT_EQ(merged.size(), whole.size());
-          for (size_t i = 0; i < whole.size(); ++i)
-            ASSERT_EQ(merged[i].Title, whole[i].Title) << i;
-        }
+        for (const bool byOrder : {false, true})
+          for (const size_t parts : {1, 3}) {
+            SCOPED_TRACE(testing::Message() << parts << " parts, by order " << byOrder);
+            std::vector<std::vector<TFileListData>> runItems = byOrder ? unmoved : moved;
+            std::vector<TArrangedRun> runs;
+            for (size_t r = 0; r < runItems.size(); ++r)
+              runs.push_back({&runItems[r], kept[r], byOrder ? &orders[r] : nullptr});
+            TArrangedRunsMerge merge(runs, mode, groups, parts);
+            if (byOrder)
+              for (size_t r = 0; r < merge.Runs(); ++r)
+                merge.PrepareRun(r);
+            std::vector<TFileListData> merged(merge.Total());
+            for (size_t part = 0; part < merge.Parts(); ++part)
+              merge.MergePart(part, merged);
+            ASSERT_EQ(merged.size(), whole.size());
+            for (size_t i = 0; i < whole.size(); ++i)
+              ASSERT_EQ(merged[i].Title, whole[i].Title) << i;
+          }
       }
 }
 

@@ -181,16 +181,21 @@ TCompletionListing ListCompletionNames(const std::string& directoryPart,
                            path))
         guard.TakeOver();
       result.Directory = IncludeDelimiter(path);
-      const TDirectoryNames names(result.Directory, cancel);
+      TDirectoryNames names(result.Directory);
       if (names.Error != 0 && !names.Opened)
         guard.Raise("Failed to first find file.", result.Directory, {},
                     static_cast<uint32_t>(names.Error));
-      for (size_t i = 0; i < names.Count(); ++i) {
-        if (cancel && cancel->load()) break;
-        TFileInfo info;
-        // A link to a directory completes like the directory.
-        if (names.ReadFacts(i, info) == TEntryFacts::Read && (info.Attributes & faDirectory))
-          result.Names.emplace_back(names.Name(i));
+      TNameBlock block;
+      while (!names.Ended() && !(cancel && cancel->load())) {
+        names.ReadBlock(block, 1024, cancel);
+        for (size_t i = 0; i < block.Count(); ++i) {
+          if (cancel && cancel->load()) break;
+          TFileInfo info;
+          // A link to a directory completes like the directory.
+          if (names.ReadFacts(block, i, info) == TEntryFacts::Read &&
+              (info.Attributes & faDirectory))
+            result.Names.emplace_back(block.Name(i));
+        }
       }
       std::sort(result.Names.begin(), result.Names.end());
     });

@@ -766,7 +766,9 @@ TEST_F(ColumnTest, AMillionEntriesReadSlowlyNeverStallTheWindowsThread) {
   const qint64 stall = LongestStall([&] { Load("Size, big-small"); });
   ASSERT_EQ(Column.Count(), Entries);
   EXPECT_EQ(Column.Items.front().Size, Entries - 1);
-  EXPECT_LT(stall, 50);
+  // The window's limit, as for every other stall: a loaded machine can keep the
+  // thread from its core for a few tens of milliseconds by itself.
+  EXPECT_LT(stall, 100 * test::TimeScale);
 }
 
 // The partitions list is read on a worker; its failure reaches the window's

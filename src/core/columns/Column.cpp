@@ -470,22 +470,10 @@ bool TColumn::ListWithFiles(const std::string& title, const std::string& sortMod
 bool TColumn::LoadWithPartitions() {
   TGuard guard("TColumn::LoadWithPartitions");
   return guard.Run(false, [&] {
-    struct TRead {
-      std::vector<std::string> Partitions;
-      TFunStatContext Status;
-    };
-    TRead read;
-    const TWaitEnd end = WaitOffThread<TRead>(
-        [](const std::atomic<bool>&) {
-          TRead result;
-          GetPartitionList(result.Partitions);
-          result.Status = FunStatContext;
-          // Types and labels are read here once, so painting finds them known.
-          for (const std::string& title : result.Partitions)
-            GetPartitionSuffix(title);
-          return result;
-        },
-        read, LoadWait());
+    // Types and labels are read on the worker too, so painting finds them known.
+    TPartitionListRead read;
+    const TWaitEnd end = WaitOffThread<TPartitionListRead>(
+        [](const std::atomic<bool>&) { return ReadPartitionList(); }, read, LoadWait());
     if (end != TWaitEnd::Done) {
       LoadCancelled = true;
       return false;

@@ -651,6 +651,15 @@ int GetPartitionList(std::vector<std::string>& list) {
   });
 }
 
+TPartitionListRead ReadPartitionList() {
+  TPartitionListRead read;
+  GetPartitionList(read.Partitions);
+  read.Status = FunStatContext;
+  for (const std::string& title : read.Partitions)
+    read.Suffixes.push_back(GetPartitionSuffix(title));
+  return read;
+}
+
 std::string GetPartitionOfTitle(const std::string& title) {
   const std::shared_ptr<const TMountTable> table = CurrentMountTable();
   const TMountEntry* mount = table ? FindMountOfTitle(*table, title) : nullptr;

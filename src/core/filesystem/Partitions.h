@@ -4,6 +4,8 @@
 // partition of any title is the mount with the longest matching mount point
 // of the title with its symbolic links resolved.
 
+#include "foundation/Error.h"
+
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -128,6 +130,14 @@ std::shared_ptr<const TMountTable> CurrentMountTable();
 
 // Appends the partition titles in mount point order and returns their count.
 int GetPartitionList(std::vector<std::string>& list);
+// The partition list with each partition's suffix, read where a worker may
+// wait on /sys and /dev instead of the window; Status is the list's outcome.
+struct TPartitionListRead {
+  std::vector<std::string> Partitions;
+  std::vector<std::string> Suffixes;
+  TFunStatContext Status;
+};
+TPartitionListRead ReadPartitionList();
 // The partition title that holds a title (":/" for most), empty when none.
 std::string GetPartitionOfTitle(const std::string& title);
 // 1-based place of the title's partition in the partition list, 0 if none.

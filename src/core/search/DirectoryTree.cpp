@@ -259,25 +259,11 @@ void TDirectoryTree::LoadRoots(const std::vector<std::string>& partitions) {
 bool TDirectoryTree::LoadTreeWithPartitions() {
   TGuard guard("LoadTreeWithPartitions");
   return guard.Run(false, [&] {
-    struct TRead {
-      std::vector<std::string> Partitions;
-      std::vector<std::string> Suffixes;
-      TFunStatContext Status;
-    };
-    TRead read;
+    TPartitionListRead read;
     TWaitOptions wait;
     wait.Notice = OnLoadingNotice;
-    const TWaitEnd end = WaitOffThread<TRead>(
-        [](const std::atomic<bool>&) {
-          TRead result;
-          GetPartitionList(result.Partitions);
-          result.Status = FunStatContext;
-          // Labels and types cost reads in /sys and /dev: here, not while painting.
-          for (const std::string& title : result.Partitions)
-            result.Suffixes.push_back(GetPartitionSuffix(title));
-          return result;
-        },
-        read, wait);
+    const TWaitEnd end = WaitOffThread<TPartitionListRead>(
+        [](const std::atomic<bool>&) { return ReadPartitionList(); }, read, wait);
     Clear();
     if (end != TWaitEnd::Done) return false;
     FunStatContext = read.Status;

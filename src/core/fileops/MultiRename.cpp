@@ -63,11 +63,13 @@ bool IsDirectoryEntry(const std::string& title) {
 // A free name beside `title` for parking it during a swap; the rename
 // itself never replaces, so a name taken meanwhile only fails.
 std::string TemporaryTitle(const std::string& title, int& sequence) {
-  for (;;) {
-    const std::string candidate = GetTitlePath(title) + ".corvantide-rename-" +
-                                  std::to_string(::getpid()) + "-" + std::to_string(++sequence);
-    if (!TitleExists(candidate)) return candidate;
+  std::string candidate;
+  for (int tries = 0; tries < 1000; ++tries) {
+    candidate = GetTitlePath(title) + ".corvantide-rename-" + std::to_string(::getpid()) + "-" +
+                std::to_string(++sequence);
+    if (!TitleExists(candidate)) break;
   }
+  return candidate;
 }
 
 std::vector<std::string> Powers(int from, int to) {

@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace cv {
@@ -372,6 +373,24 @@ TEST_F(MultiRenameTest, AReadOnlyDirectoryStopsTheRunWithEveryFileUnderOneOfItsN
     const std::map<std::string, std::string> expected{{"a", "a"}, {"c", "b"}, {"d", "d"}};
     if (Content() != expected) return "the files moved wrongly";
     if (test::Entries(other) != TNames{"x"}) return "the locked directory changed";
+    return {};
+  });
+  EXPECT_EQ(failure, "");
+}
+
+TEST_F(MultiRenameTest, AParkedFileGoesBackToItsOldTitleWhenItsNewOneStaysTaken) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to give the files two owners";
+  // A sticky directory: the unprivileged user may move its own "a" but not root's "b".
+  Make({"a", "b"});
+  ::chmod(Dir.c_str(), 01777);
+  const std::string failure = test::RunUnprivileged({Dir + "a"}, [&]() -> std::string {
+    TMultiRenameHost host;
+    TMultiRenameOutcome outcome;
+    if (MultiRenameFiles(Titles({"a", "b"}), Titles({"b", "a"}), host, outcome))
+      return "root's file was moved";
+    if (FunStatContext.SystemErrorCode != EPERM) return "not EPERM: " + FunStatContext.Description;
+    const std::map<std::string, std::string> expected{{"a", "a"}, {"b", "b"}};
+    if (Content() != expected) return "a file lost its title";
     return {};
   });
   EXPECT_EQ(failure, "");

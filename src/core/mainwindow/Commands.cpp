@@ -31,6 +31,7 @@ constexpr TCommandRule rNotContainer{0, ctContainer};
 constexpr TCommandRule rContainer{ctContainer, 0};
 constexpr TCommandRule rContainerItems{ctContainer | ctItems, 0};
 constexpr TCommandRule rMultiRenameItem{ctContainer | ctItems | ctSelection, 0};
+constexpr int CMultiRenameHelp = 406;
 constexpr TCommandRule rRelocate{ctContainer | ctSelection, ctFocusedSelected};
 // A file cut from a container would leave its item behind pointing nowhere.
 constexpr TCommandRule rCut{ctItems, ctPartition | ctContainer};
@@ -223,8 +224,8 @@ constexpr TCommand CCommands[] = {
     Item(2, "New directory", "D", "Make a new directory here.", rNewFile),
     Item(2, "New file", "F", "Make a new empty file here.", rNewFile),
     Item(2, "Rename file", "N", "Rename the active file.", rFile),
-    Later(2, "Multi-rename file *", "Ctrl+N", "Rename the selected files by a pattern.",
-          rMultiRename),
+    Item(2, "Multi-rename file *", "Ctrl+N", "Rename the selected files by a pattern.",
+         rMultiRename, true, CMultiRenameHelp),
     Item(2, "Properties", "P", "Properties of the active file.", rItems),
     Item(2, "Reference properties", "Ctrl+P", "Properties of the file a link refers to.",
           rGoReference),
@@ -321,8 +322,8 @@ constexpr TCommand CCommands[] = {
     Separator(2),
     Item(2, "Recycle item *", "Del", "Remove the items from the container.", rFile),
     Item(2, "Rename item", "M", "Change the active item's title; the file stays.", rContainerItems),
-    Later(2, "Multi-rename item *", "Ctrl+M", "Rename the selected items' files by a pattern.",
-          rMultiRenameItem),
+    Item(2, "Multi-rename item *", "Ctrl+M", "Rename the selected items' titles by a pattern.",
+         rMultiRenameItem, true, CMultiRenameHelp),
     Item(2, "Relocate item *", "V", "Move the selected items before the active one.", rRelocate),
     Item(2, "Add to this container", "Ctrl+V", "Add titles from the clipboard.", rContainer, 305),
     Separator(2),

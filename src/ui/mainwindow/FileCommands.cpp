@@ -5,8 +5,10 @@
 #include "columns/BoardColumns.h"
 #include "columns/Column.h"
 #include "fileops/FileForm.h"
+#include "fileops/MultiRenameForm.h"
 #include "filesystem/File.h"
 #include "filesystem/PartitionsDialog.h"
+#include "foundation/BusyCount.h"
 #include "foundation/Clipboard.h"
 #include "foundation/Guard.h"
 #include "foundation/ShiftState.h"
@@ -152,6 +154,26 @@ void TMainForm::FillDropToPartitionMenu(QMenu& menu, const std::string& operatio
   partitions->Setup(&menu, ShiftStateFrom(MenuShift), operation, false, {});
 }
 
+TMultiRenameForm& TMainForm::MultiRename() {
+  if (!MultiRenameForm) MultiRenameForm = new TMultiRenameForm(this);
+  return *MultiRenameForm;
+}
+
+void TMainForm::MultiRenameCommand(bool renameFiles) {
+  if (BusyCount.Busy()) return;
+  TColumn& column = Column(ActiveColumn());
+  if (column.Count() == 0 || (column.ShowsDirectory() && column.ShownPath().empty())) return;
+  const int container = column.ContainerIndex;
+  TContainer* items = container >= 0 ? &Containers.Container(container) : nullptr;
+  bool changed = false;
+  BusyBracket([&] { changed = MultiRename().Dialog(column, items, renameFiles); });
+  if (changed && container >= 0)
+    RefreshContainer(container);
+  else if (changed)
+    column.LoadDirectory(false);
+  FocusColumn(ActiveColumn());
+}
+
 void TMainForm::RegisterFileCommands() {
   TMainMenus& m = *Menus;
   m.On("File/Cut", [this] { PutFilesOnClipboard(true); });
@@ -160,6 +182,8 @@ void TMainForm::RegisterFileCommands() {
   m.On("File/Often/Recycle file *", [this] { FileOperationOnActive("Recycle"); });
   m.On("File/Often/Delete file *", [this] { FileOperationOnActive("Delete"); });
   m.On("File/Miscellaneous/Clip titles *", [this] { FileOperationOnActive("Clip title of"); });
+  m.On("File/Often/Multi-rename file *", [this] { MultiRenameCommand(true); });
+  m.On("File/Container/Multi-rename item *", [this] { MultiRenameCommand(false); });
   m.OnFill("File/Drop to partition/Copy *",
            [this](QMenu& menu) { FillDropToPartitionMenu(menu, "Copy"); });
   m.OnFill("File/Drop to partition/Move *",

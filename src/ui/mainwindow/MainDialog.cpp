@@ -10,6 +10,7 @@
 #include "columns/MouseOperations.h"
 #include "columns/MyPanel.h"
 #include "fileops/FileForm.h"
+#include "fileops/MultiRenameForm.h"
 #include "fileops/Run.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
@@ -368,6 +369,10 @@ void TMainForm::RegisterIniSteps() {
       TIniStep::FileOperation, [this](const TStoredTextList& ini) { FileFormState.Read(ini); },
       [this](TStoredTextList& ini) { FileFormState.Write(ini); });
   IniSteps.Add(TIniStep::Extensions, LoadExtensionLists, SaveExtensionLists);
+  IniSteps.Add(
+      TIniStep::OtherDialogs,
+      [this](const TStoredTextList& ini) { MultiRename().ReadSettings(ini); },
+      [this](TStoredTextList& ini) { MultiRename().WriteSettings(ini); });
 }
 
 void TMainForm::OptionsCommand() {

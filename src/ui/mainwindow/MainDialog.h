@@ -155,6 +155,12 @@ public:
   class TManualRunForm* ManualRunForm = nullptr;
   class TNewFileForm* NewFileForm = nullptr;
   class TRenameForm* RenameForm = nullptr;
+  class TMultiRenameForm* MultiRenameForm = nullptr;
+  // Made on first use; its stored settings are read and written with the ini.
+  class TMultiRenameForm& MultiRename();
+  // "Multi-rename file *" (files, their container items following) and
+  // "Multi-rename item *" (container items only) over the active column.
+  void MultiRenameCommand(bool renameFiles);
   // "New directory" / "New file" in the active column's directory.
   void NewItem(int kind);
   // "Rename file": the rename dialog from the active item on.

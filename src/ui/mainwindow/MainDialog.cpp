@@ -200,6 +200,7 @@ TMainForm::TMainForm(QWidget* parent)
   Menus = new TMainMenus(this);
   RegisterCommands();
   RegisterTreeNavigatorCommands();
+  RegisterSearchToolCommands();
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
   connect(qApp, &QGuiApplication::applicationStateChanged, this,

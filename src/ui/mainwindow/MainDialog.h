@@ -250,6 +250,11 @@ public:
   std::unique_ptr<TDirectoryTree> PanelTree;
   TTreeView* PanelTreeView = nullptr;
   TTreeNavigatorForm* TreeNavigatorForm = nullptr;
+  // ---- Filtered selection, locate file and text to code ----
+  class TSelectionForm* SelectionForm = nullptr;
+  class TLocateFileForm* LocateFileForm = nullptr;
+  class TTextToCodeForm* TextToCodeForm = nullptr;
+  void RegisterSearchToolCommands();
   // "Tree navigator dialog", "Navigate to directory", "Toggle tree navigator".
   void TreeNavigatorDialogCommand();
   void NavigateToDirectoryCommand();

@@ -12,6 +12,9 @@
 #include "fileops/RenameForm.h"
 #include "foundation/ErrorForm.h"
 #include "mainwindow/OptionsForm.h"
+#include "search/LocateFileForm.h"
+#include "search/SelectionForm.h"
+#include "search/TextToCodeForm.h"
 #include "search/TreeNavigatorForm.h"
 
 #include "TestSupport.h"
@@ -48,6 +51,9 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"error", [] { return std::make_unique<TErrorForm>(); }},
       {"options", [] { return std::make_unique<TOptionsForm>(); }},
       {"tree navigator", [] { return std::make_unique<TTreeNavigatorForm>(); }},
+      {"selection", [] { return std::make_unique<TSelectionForm>(); }},
+      {"locate file", [] { return std::make_unique<TLocateFileForm>(); }},
+      {"text to code", [] { return std::make_unique<TTextToCodeForm>(); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

@@ -473,8 +473,7 @@ bool SubstituteArguments(std::string_view line, const std::string& source,
 }
 
 bool ExpandExecArguments(std::string_view line, const std::string& source,
-                         const std::string& destination,
-                         const std::vector<std::string>& selection,
+                         const std::string& destination, const std::vector<std::string>& selection,
                          std::vector<std::string>& arguments) {
   std::vector<std::string> elements;
   arguments.clear();
@@ -583,8 +582,8 @@ bool MyRunFileWithDest(const std::string& given, const std::string& givenParamet
 }
 
 bool MyRunFile(const std::string& file, const std::string& parameters,
-               const std::string& workingPath, bool quote, bool maximized,
-               const std::string& verb, const std::vector<std::string>& selection) {
+               const std::string& workingPath, bool quote, bool maximized, const std::string& verb,
+               const std::vector<std::string>& selection) {
   return MyRunFileWithDest(file, parameters, {}, quote, maximized, verb, workingPath, selection);
 }
 
@@ -833,8 +832,7 @@ bool SendToItem(const std::string& item, const std::string& source,
   TGuard guard("SendToItem");
   return guard.Run(false, [&] {
     if (!IsLinkToProgram(item)) guard.Raise("The file must be a link to a program.", item);
-    MyRunFile(item, source, GetTitlePath(PartitionTitleToPath(source)), true, false, {},
-              selection);
+    MyRunFile(item, source, GetTitlePath(PartitionTitleToPath(source)), true, false, {}, selection);
     guard.TakeOver();
     return true;
   });

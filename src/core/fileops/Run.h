@@ -70,8 +70,7 @@ bool SubstituteArguments(std::string_view line, const std::string& source,
 // tokens, which are then substituted. A partition title comes as its mount
 // path. False on broken quoting.
 bool ExpandExecArguments(std::string_view line, const std::string& source,
-                         const std::string& destination,
-                         const std::vector<std::string>& selection,
+                         const std::string& destination, const std::vector<std::string>& selection,
                          std::vector<std::string>& arguments);
 
 // ---- Running --------------------------------------------------------------
@@ -174,7 +173,6 @@ bool SendToItem(const std::string& item, const std::string& source,
                 const std::vector<std::string>& selection = {});
 // Runs a "Send-drag" item on the source with the drop target.
 bool SendDragToItem(const std::string& item, const std::string& source,
-                    const std::string& destination,
-                    const std::vector<std::string>& selection = {});
+                    const std::string& destination, const std::vector<std::string>& selection = {});
 
 } // namespace cv

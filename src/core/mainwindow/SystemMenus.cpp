@@ -98,8 +98,7 @@ std::vector<TFileMenuEntry> ReadLevel(const std::string& directory, TFileMenuKin
     if (item.IsDirectory) {
       ++taken;
       std::vector<TFileMenuEntry> children = ReadLevel(title, kind);
-      if (!children.empty())
-        directories.push_back({item.Name, title, true, std::move(children)});
+      if (!children.empty()) directories.push_back({item.Name, title, true, std::move(children)});
       continue;
     }
     if (linksOnly && !IsLinkTitle(item.Name)) continue;
@@ -214,8 +213,8 @@ TSystemMenu BuildSystemMenu(const TSystemMenuRequest& request, const std::string
   menu.Shown = true;
   menu.Heading = (request.Drag ? "System drag" : "System") + HeadingSuffix(request.Shift);
   menu.Title = title;
-  const bool plainTitle = !ShiftStateHas(request.Shift, ssCtrl) &&
-                          !ShiftStateHas(request.Shift, ssShift);
+  const bool plainTitle =
+      !ShiftStateHas(request.Shift, ssCtrl) && !ShiftStateHas(request.Shift, ssShift);
   if (plainTitle && !request.Selection.empty())
     menu.Targets = request.Selection;
   else if (!title.empty())
@@ -263,10 +262,9 @@ std::vector<std::string> TargetPaths(const std::vector<std::string>& titles) {
 std::vector<std::string> TerminalCandidates(const char* terminalVariable) {
   std::vector<std::string> candidates;
   if (terminalVariable && *terminalVariable) candidates.emplace_back(terminalVariable);
-  for (const char* known :
-       {"x-terminal-emulator", "gnome-terminal", "konsole", "xfce4-terminal", "mate-terminal",
-        "lxterminal", "qterminal", "tilix", "terminator", "alacritty", "kitty", "foot",
-        "urxvt", "xterm"})
+  for (const char* known : {"x-terminal-emulator", "gnome-terminal", "konsole", "xfce4-terminal",
+                            "mate-terminal", "lxterminal", "qterminal", "tilix", "terminator",
+                            "alacritty", "kitty", "foot", "urxvt", "xterm"})
     candidates.emplace_back(known);
   return candidates;
 }

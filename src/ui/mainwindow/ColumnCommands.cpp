@@ -163,7 +163,8 @@ void TMainForm::FillLinkMenu(QMenu& menu, const std::string& directory, bool sen
   request.Shift = send ? ShiftStateFrom(MenuShift) : 0;
   request.SourceTitle = Column(active).ActiveTitle;
   // "%F" / "%U" of an entry take the selection of the moment the menu opened.
-  const std::vector<std::string> selection = send ? SelectedTitles(active) : std::vector<std::string>{};
+  const std::vector<std::string> selection =
+      send ? SelectedTitles(active) : std::vector<std::string>{};
   FillFileMenu(menu, request, directory,
                [send, selection](const std::string& item, const TSendMenuState& state) {
                  TGuard guard("TMainForm::SendMenuClick");

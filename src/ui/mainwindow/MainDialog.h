@@ -289,9 +289,9 @@ private:
   void ShowFileMenuEntries(QMenu& menu, const std::vector<TFileMenuEntry>& entries,
                            const std::function<void(const std::string&)>& click);
   // A menu of files with its heading, in the state of the moment it opens.
-  void FillFileMenu(QMenu& menu, const TSendMenuRequest& request, const std::string& directory,
-                    const std::function<void(const std::string& item,
-                                             const TSendMenuState& state)>& click);
+  void FillFileMenu(
+      QMenu& menu, const TSendMenuRequest& request, const std::string& directory,
+      const std::function<void(const std::string& item, const TSendMenuState& state)>& click);
   std::vector<std::string> SelectedTitles(int column);
   void GoToLocation(const std::string& item);
   // The file dialog over these titles, each one file whatever its name holds.

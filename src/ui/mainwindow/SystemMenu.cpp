@@ -53,10 +53,9 @@ void TMainForm::ShowFileMenuEntries(QMenu& menu, const std::vector<TFileMenuEntr
   }
 }
 
-void TMainForm::FillFileMenu(QMenu& menu, const TSendMenuRequest& request,
-                             const std::string& directory,
-                             const std::function<void(const std::string& item,
-                                                      const TSendMenuState& state)>& click) {
+void TMainForm::FillFileMenu(
+    QMenu& menu, const TSendMenuRequest& request, const std::string& directory,
+    const std::function<void(const std::string& item, const TSendMenuState& state)>& click) {
   menu.clear();
   const TSendMenuState state = SetupSendMenu(request);
   if (!state.Enabled) {
@@ -72,7 +71,8 @@ void TMainForm::FillFileMenu(QMenu& menu, const TSendMenuRequest& request,
   const std::vector<TFileMenuEntry> entries = ReadFileMenu(directory, request.Kind);
   FunStatContext.Reset(fsPerfect);
   // The state of the moment the menu opened goes with every click.
-  ShowFileMenuEntries(menu, entries, [click, state](const std::string& item) { click(item, state); });
+  ShowFileMenuEntries(menu, entries,
+                      [click, state](const std::string& item) { click(item, state); });
   if (entries.empty()) menu.addAction(tr("(empty)"))->setEnabled(false);
 }
 
@@ -230,8 +230,7 @@ void TMainForm::RunSystemCommand(TSystemCommand command, const TSystemMenu& menu
     });
     break;
   case TSystemCommand::OpenTerminal:
-    OpenTerminalHere(
-        TerminalDirectory(menu.Title, ReadSystemTitleFacts(menu.Title).IsDirectory));
+    OpenTerminalHere(TerminalDirectory(menu.Title, ReadSystemTitleFacts(menu.Title).IsDirectory));
     return;
   case TSystemCommand::Cut:
   case TSystemCommand::Copy: {
@@ -274,9 +273,8 @@ void TMainForm::RunSystemCommand(TSystemCommand command, const TSystemMenu& menu
 
 void TMainForm::RegisterSystemMenus() {
   TMainMenus& m = *Menus;
-  m.On("File/System menu", [this] {
-    ShowContextMenu(false, ShiftStateFrom(MenuShift), QPoint(-1, -1));
-  });
+  m.On("File/System menu",
+       [this] { ShowContextMenu(false, ShiftStateFrom(MenuShift), QPoint(-1, -1)); });
   m.On("File/Navigate/Terminal root", [this] {
     Column(ActiveColumn()).TerminalRoot();
     FocusColumn(ActiveColumn());

@@ -214,7 +214,9 @@ TEST_F(RunFilesTest, FieldCodesOfDesktopEntriesTakeTheSourceAndTheSelection) {
       {"%F", selection, source, selection},
       {"%U", {}, source, {source}},
       {"%i %c %k --x", selection, source, {"--x"}},
-      {"--in %f %%U --n=%%n%% %U", selection, source,
+      {"--in %f %%U --n=%%n%% %U",
+       selection,
+       source,
        {"--in", source, "%U", "--n=notes.txt", selection[0], selection[1]}},
       {"%%f \"%f\" 100%%", {}, source, {"%f", source, "100%"}},
       // A title holding a field code or a token is never scanned again.
@@ -222,7 +224,10 @@ TEST_F(RunFilesTest, FieldCodesOfDesktopEntriesTakeTheSourceAndTheSelection) {
       // Tools have no source: a lone field code gives no argument.
       {"%f %F x%f", {}, "", {"x"}},
       // A partition title leaves as its mount path.
-      {"%f %F %%t%%", {":/media/stick"}, ":/media/stick", {"/media/stick", "/media/stick", "/media/stick"}},
+      {"%f %F %%t%%",
+       {":/media/stick"},
+       ":/media/stick",
+       {"/media/stick", "/media/stick", "/media/stick"}},
   };
   fs::create_directories(Program.ToolsPath());
   const std::string entry = Program.ToolsPath() + "Other.desktop";

@@ -44,8 +44,7 @@ protected:
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
     Form.Column(0).LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt,
                                  To + "/old.txt");
-    Form.Column(1).LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt,
-                                 From + "/a*");
+    Form.Column(1).LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, From + "/a*");
   }
   // Opens the menu, then chooses `caption`, answering the file dialog with Okay.
   void Choose(bool drag, const QString& caption) {
@@ -91,8 +90,7 @@ TEST_F(SystemMenuWindowTest, DeleteActsOnExactlyTheTitlesTheMenuIsFor) {
     SCOPED_TRACE(c.Name);
     for (const char* name : {"a*", "a.txt", "ab", "b.txt"})
       std::ofstream(From + "/" + name) << name;
-    Form.Column(1).LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt,
-                                 From + "/a*");
+    Form.Column(1).LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, From + "/a*");
     Form.Column(0).LoadDirectory(false);
     std::vector<std::string> from, to;
     for (const std::string& name : c.SelectedFrom)

@@ -4,9 +4,11 @@
 #include "WindowSupport.h"
 #include "columns/Column.h"
 #include "fileops/FileForm.h"
+#include "fileops/RenameForm.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -106,6 +108,44 @@ TEST_F(SystemMenuWindowTest, DeleteActsOnExactlyTheTitlesTheMenuIsFor) {
     EXPECT_EQ(Names(From), c.LeftFrom);
     EXPECT_EQ(Names(To), c.LeftTo);
     EXPECT_TRUE(Ui.Errors.empty());
+  }
+}
+
+// Rename acts on the title the menu shows: the dragged file, or its parent with Shift.
+TEST_F(SystemMenuWindowTest, RenameRenamesTheShownTitle) {
+  const struct {
+    uint32_t Shift;
+    std::string Before, After;
+  } cases[] = {
+      {0, From + "/a*", From + "/renamed"},
+      {ssShift, From, Root.Path + "/renamed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Before);
+    Form.Column(1).LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, From + "/a*");
+    Form.Drag.DragSourceColumn = 1;
+    Form.FocusColumn(0);
+    Form.ShowContextMenu(true, c.Shift, QPoint(10, 10));
+    ASSERT_FALSE(Form.LastSystemMenu.isNull());
+    QAction* rename = nullptr;
+    for (QAction* action : Form.LastSystemMenu->actions())
+      if (action->text() == "Re&name") rename = action;
+    ASSERT_NE(rename, nullptr);
+    ASSERT_TRUE(rename->isEnabled());
+    test::WhenDialogShows(&Form, [this] {
+      ASSERT_NE(Form.RenameForm, nullptr);
+      Form.RenameForm->NameEdit->setText("renamed");
+      Form.RenameForm->RenameButton->click();
+    });
+    rename->trigger();
+    Form.LastSystemMenu->close();
+    EXPECT_FALSE(fs::exists(c.Before));
+    EXPECT_TRUE(fs::exists(c.After));
+    EXPECT_TRUE(fs::exists(To + "/old.txt")) << "the destination's active file stays";
+    // A renamed parent leaves the source column showing a directory that is gone.
+    if (c.Shift == 0) EXPECT_TRUE(Ui.Errors.empty());
+    Ui.Errors.clear();
+    fs::rename(c.After, c.Before);
   }
 }
 

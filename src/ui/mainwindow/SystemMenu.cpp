@@ -143,15 +143,17 @@ void TMainForm::ShowContextMenu(bool drag, uint32_t shift, QPoint at) {
           command == TSystemCommand::CopyPath || command == TSystemCommand::Delete)
         menu->addSeparator();
     }
-    if (at.x() < 0 || at.y() < 0) {
-      // Below the focused row of the active list, so the row stays in sight.
-      MyTPanel* list = ColumnView(ActiveColumn())->FileList;
-      const TColumn& column = Column(ActiveColumn());
-      const int focus = column.List.FocusIndex();
-      const QRect row = focus >= 0 ? column.List.ItemRect(focus).translated(list->InnerOrigin())
-                                   : QRect(list->rect().center(), QSize(1, 1));
+    // Below the focused row of the active list, so the row stays in sight.
+    MyTPanel* list = ColumnView(ActiveColumn())->FileList;
+    const TColumn& column = Column(ActiveColumn());
+    const int focus = column.List.FocusIndex();
+    const QRect row = focus >= 0 ? column.List.ItemRect(focus).translated(list->InnerOrigin())
+                                 : QRect(list->rect().center(), QSize(1, 1));
+    const QRect shownRow(list->mapToGlobal(row.topLeft()), row.size());
+    if (at.x() < 0 || at.y() < 0)
       at = list->mapToGlobal(QPoint(list->width() / 2, row.bottom() + 1));
-    }
+    else if (at.y() >= shownRow.top() && at.y() <= shownRow.bottom())
+      at.setY(shownRow.bottom() + 1);
     LastSystemMenu = menu;
     menu->popup(at);
   });

@@ -382,9 +382,17 @@ void TFileEngine::Moved(const std::string& source, const std::string& target) {
 
 void TFileEngine::Walk(const std::vector<std::string>& sources, const std::string& destination) {
   for (size_t i = 0; i < sources.size() && !Cancelled; ++i) {
+    // A partition title is the program's notation; the engine works on, and
+    // hands out, the mount path.
+    std::string source = sources[i];
+    if (IsPartitionTitle(source)) {
+      const bool inside = source.back() == PathDelimiter;
+      source = PartitionTitleToPath(source);
+      if (inside && source.back() != PathDelimiter) source += PathDelimiter;
+    }
     // Dropped files may come from several directories: each is top level in its own.
-    SourceRoot = sources[i].back() == PathDelimiter ? sources[i] : GetTitlePath(sources[i]);
-    Choose(sources[i], destination);
+    SourceRoot = source.back() == PathDelimiter ? source : GetTitlePath(source);
+    Choose(source, destination);
     if (!Counting && !Cancelled) Host.Deselect(i);
   }
 }

@@ -222,7 +222,9 @@ std::string NameArgument(const std::string& name) {
 
 void SubstituteTitlePieces(TPieces& pieces, const std::string& source,
                            const std::string& destination) {
-  const auto replaceFor = [&](const std::string& title, std::string_view prefix) {
+  // A partition title is the program's own notation; programs get the mount path.
+  const auto replaceFor = [&](const std::string& given, std::string_view prefix) {
+    const std::string title = PartitionTitleToPath(given);
     const std::string t(prefix.empty() ? "%" : "%d");
     const auto token = [&](std::string_view rest) { return t + std::string(rest); };
     const std::string reference = ReferenceOf(title);
@@ -470,6 +472,50 @@ bool SubstituteArguments(std::string_view line, const std::string& source,
   return true;
 }
 
+bool ExpandExecArguments(std::string_view line, const std::string& source,
+                         const std::string& destination, const std::vector<std::string>& selection,
+                         std::vector<std::string>& arguments) {
+  std::vector<std::string> elements;
+  arguments.clear();
+  if (!SplitCommandLine(line, elements)) return false;
+  const std::string sourcePath = PartitionTitleToPath(source);
+  for (const std::string& element : elements) {
+    if (element == "%F" || element == "%U") {
+      if (selection.empty() && !sourcePath.empty()) arguments.push_back(sourcePath);
+      for (const std::string& title : selection)
+        arguments.push_back(PartitionTitleToPath(title));
+      continue;
+    }
+    TPieces pieces;
+    bool onlyCodes = true;
+    for (size_t i = 0; i < element.size(); ++i) {
+      const char next = i + 1 < element.size() ? element[i + 1] : '\0';
+      if (element[i] == '%' && next == '%') {
+        AppendTemplate(pieces, "%");
+        onlyCodes = false;
+        ++i;
+      } else if (element[i] == '%' && next != '\0' &&
+                 std::string_view("fuFU").find(next) != std::string_view::npos) {
+        pieces.push_back({sourcePath, true});
+        ++i;
+      } else if (element[i] == '%' && next != '\0' &&
+                 std::string_view("ickdDnNvm").find(next) != std::string_view::npos) {
+        ++i; // the icon, caption and entry location mean nothing to a send
+      } else {
+        AppendTemplate(pieces, std::string_view(element).substr(i, 1));
+        onlyCodes = false;
+      }
+    }
+    SubstituteTitlePieces(pieces, source, destination);
+    SubstitutePathPieces(pieces);
+    std::string argument = Join(pieces);
+    // A field code that stood alone and had nothing to give leaves no argument.
+    if (onlyCodes && argument.empty()) continue;
+    arguments.push_back(std::move(argument));
+  }
+  return true;
+}
+
 TRunKind RunKindOf(const std::string& title) {
   if (IsDirectoryTitle(title)) return TRunKind::Directory;
   FunStatContext.Reset(fsPerfect);
@@ -488,9 +534,10 @@ std::string InnerExtension(std::string_view title) {
   return upper;
 }
 
-bool MyRunFileWithDest(const std::string& given, const std::string& parameters,
+bool MyRunFileWithDest(const std::string& given, const std::string& givenParameters,
                        const std::string& destination, bool quote, bool maximized,
-                       const std::string& verb, const std::string& workingPath) {
+                       const std::string& verb, const std::string& workingPath,
+                       const std::vector<std::string>& selection) {
   (void)maximized; // windows open as their programs decide
   TGuard guard("MyRunFileWithDest");
   return guard.Run(false, [&] {
@@ -500,6 +547,8 @@ bool MyRunFileWithDest(const std::string& given, const std::string& parameters,
       return true;
     }
     const std::string file = ProgramOnPath(guard, given);
+    // A title given as the one parameter leaves the program as a path.
+    const std::string parameters = quote ? PartitionTitleToPath(givenParameters) : givenParameters;
     if (!IsLinkTitle(file)) {
       if (!ConfirmDoubleExtension(file)) return false;
       Start(guard, file, ParameterArguments(guard, parameters, quote), workingPath);
@@ -519,8 +568,8 @@ bool MyRunFileWithDest(const std::string& given, const std::string& parameters,
     }
     // The given parameters reach the program only through the link's tokens.
     std::vector<std::string> arguments;
-    if (!SubstituteArguments(link.Arguments, parameters, destination, arguments))
-      guard.Raise("Failed to get arguments.", file, link.Arguments, EINVAL);
+    if (!ExpandExecArguments(link.RawArguments, parameters, destination, selection, arguments))
+      guard.Raise("Failed to get arguments.", file, link.RawArguments, EINVAL);
     const std::string program =
         ProgramOnPath(guard, SubstituteAll(link.Reference, parameters, destination));
     const std::string working = link.WorkingPath.empty()
@@ -533,9 +582,9 @@ bool MyRunFileWithDest(const std::string& given, const std::string& parameters,
 }
 
 bool MyRunFile(const std::string& file, const std::string& parameters,
-               const std::string& workingPath, bool quote, bool maximized,
-               const std::string& verb) {
-  return MyRunFileWithDest(file, parameters, {}, quote, maximized, verb, workingPath);
+               const std::string& workingPath, bool quote, bool maximized, const std::string& verb,
+               const std::vector<std::string>& selection) {
+  return MyRunFileWithDest(file, parameters, {}, quote, maximized, verb, workingPath, selection);
 }
 
 bool OpenWithDefaultApplication(const std::string& title) {
@@ -778,22 +827,24 @@ std::string SendSourceTitle(const std::string& activeTitle, TSendSource which) {
   return activeTitle;
 }
 
-bool SendToItem(const std::string& item, const std::string& source) {
+bool SendToItem(const std::string& item, const std::string& source,
+                const std::vector<std::string>& selection) {
   TGuard guard("SendToItem");
   return guard.Run(false, [&] {
     if (!IsLinkToProgram(item)) guard.Raise("The file must be a link to a program.", item);
-    MyRunFile(item, source, GetTitlePath(source), true, false);
+    MyRunFile(item, source, GetTitlePath(PartitionTitleToPath(source)), true, false, {}, selection);
     guard.TakeOver();
     return true;
   });
 }
 
 bool SendDragToItem(const std::string& item, const std::string& source,
-                    const std::string& destination) {
+                    const std::string& destination, const std::vector<std::string>& selection) {
   TGuard guard("SendDragToItem");
   return guard.Run(false, [&] {
     if (!IsLinkToProgram(item)) guard.Raise("The file must be a link to a program.", item);
-    MyRunFileWithDest(item, source, destination, true, false, {}, GetTitlePath(destination));
+    MyRunFileWithDest(item, source, destination, true, false, {},
+                      GetTitlePath(PartitionTitleToPath(destination)), selection);
     guard.TakeOver();
     return true;
   });

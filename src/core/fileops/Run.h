@@ -63,6 +63,16 @@ std::string QuoteArgument(std::string_view argument);
 bool SubstituteArguments(std::string_view line, const std::string& source,
                          const std::string& destination, std::vector<std::string>& arguments);
 
+// The arguments of a desktop entry's Exec line (after its program) for a
+// run: split first; "%f" and "%u" give the source, "%F" and "%U" (standing
+// alone) the selection (or the source when nothing is selected); the other
+// field codes go; "%%" is a "%" that may start one of the program's own
+// tokens, which are then substituted. A partition title comes as its mount
+// path. False on broken quoting.
+bool ExpandExecArguments(std::string_view line, const std::string& source,
+                         const std::string& destination, const std::vector<std::string>& selection,
+                         std::vector<std::string>& arguments);
+
 // ---- Running --------------------------------------------------------------
 
 // Running a title with two extensions ("Photo.jpg.exe") asks first.
@@ -87,12 +97,14 @@ extern std::function<void(const std::string& title)> ShowProperties;
 // they are, with the parameters as one argument when `quote`, else split.
 // A bare program name ("wc") is looked up on PATH. An empty working path
 // means the file's own directory.
+// `selection` fills a link's "%F" / "%U".
 bool MyRunFileWithDest(const std::string& file, const std::string& parameters,
                        const std::string& destination, bool quote, bool maximized,
-                       const std::string& verb, const std::string& workingPath);
+                       const std::string& verb, const std::string& workingPath,
+                       const std::vector<std::string>& selection = {});
 bool MyRunFile(const std::string& file, const std::string& parameters,
                const std::string& workingPath, bool quote, bool maximized,
-               const std::string& verb = {});
+               const std::string& verb = {}, const std::vector<std::string>& selection = {});
 // Opens a file with its default application. When none opens it, the
 // window's "Open with" offer (OfferOpenWith) tells the user why; without a
 // window that is a failure, raised with the same sentence.
@@ -155,10 +167,12 @@ bool LinkActiveFileAs(std::string_view item, const std::string& activeTitle,
 // its parent directory (Shift).
 enum class TSendSource { Title, Reference, Parent };
 std::string SendSourceTitle(const std::string& activeTitle, TSendSource which);
-// Runs a "Send" item (a link to a program) on the source.
-bool SendToItem(const std::string& item, const std::string& source);
+// Runs a "Send" item (a link to a program) on the source; `selection`
+// fills the "%F" / "%U" of entries copied from the desktop's own.
+bool SendToItem(const std::string& item, const std::string& source,
+                const std::vector<std::string>& selection = {});
 // Runs a "Send-drag" item on the source with the drop target.
 bool SendDragToItem(const std::string& item, const std::string& source,
-                    const std::string& destination);
+                    const std::string& destination, const std::vector<std::string>& selection = {});
 
 } // namespace cv

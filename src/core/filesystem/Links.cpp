@@ -169,9 +169,11 @@ std::string QuoteExecArgument(std::string_view argument) {
   return quoted + '"';
 }
 
-bool SplitExec(std::string_view exec, std::string& program, std::string& arguments) {
+bool SplitExec(std::string_view exec, std::string& program, std::string& arguments,
+               std::string* rawArguments) {
   program.clear();
   arguments.clear();
+  if (rawArguments) rawArguments->clear();
   size_t i = exec.find_first_not_of(' ');
   if (i == std::string_view::npos) return true;
   if (exec[i] == '"') {
@@ -192,7 +194,10 @@ bool SplitExec(std::string_view exec, std::string& program, std::string& argumen
     i = end;
   }
   const size_t rest = exec.find_first_not_of(' ', i);
-  if (rest != std::string_view::npos) arguments = ExecArguments(exec.substr(rest));
+  if (rest != std::string_view::npos) {
+    arguments = ExecArguments(exec.substr(rest));
+    if (rawArguments) *rawArguments = exec.substr(rest);
+  }
   return true;
 }
 
@@ -263,7 +268,7 @@ bool TLinkFile::Load(const std::string& title, bool resolve) {
     } else if (type == "Application") {
       const std::string exec = entry.Get("Exec");
       std::string program;
-      if (!SplitExec(exec, program, Arguments))
+      if (!SplitExec(exec, program, Arguments, &RawArguments))
         guard.Raise("Failed to get arguments.", title, exec, EINVAL);
       reference = ProgramTitle(program);
       // A relative program path is a path, never a partition title (":/x").

@@ -30,6 +30,10 @@ public:
   std::string Reference;
   std::string WorkingPath;
   std::string Arguments;
+  // The Exec line after the program as the entry has it (desktop quoting,
+  // "%%" and field codes kept): entries copied from the desktop's own need
+  // their field codes when they run.
+  std::string RawArguments;
   std::string Description;
   std::string IconPath;
   int32_t IconIndex = 0;
@@ -72,7 +76,8 @@ std::string QuoteExecArgument(std::string_view argument);
 // Splits an Exec value into the program and the rest, with "%%" made "%"
 // and the field codes ("%f", "%U", ...) of the rest dropped (a "%" that came
 // from "%%" starts none). False on broken quoting.
-bool SplitExec(std::string_view exec, std::string& program, std::string& arguments);
+bool SplitExec(std::string_view exec, std::string& program, std::string& arguments,
+               std::string* rawArguments = nullptr);
 // "file://" + the title with every byte outside [A-Za-z0-9/._~-] percent-encoded.
 std::string FileUrlFromTitle(std::string_view title);
 // The title of a file:// URL, without its query and fragment; empty for

@@ -127,7 +127,7 @@ const std::vector<TDragItem>& FileDragItems() {
            "The reference of the source file is sent to the destination file, as parameter of "
            "the program. The working directory is the path of the reference of the source file. "
            "This works only if the destination file is a program or a link."),
-      Later("System", {0, CNoPartition}, "Show the \"System-drag\" menu"),
+      Item("System", {0, CNoPartition}, "Show the \"System-drag\" menu for the dragged files."),
       Separator(),
       Menu("Miscellaneous"),
       Item("Copy as hard-link",

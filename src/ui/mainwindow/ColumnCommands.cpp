@@ -157,35 +157,26 @@ void TMainForm::RenameActiveItem() {
 }
 
 void TMainForm::FillLinkMenu(QMenu& menu, const std::string& directory, bool send) {
-  menu.clear();
-  const auto click = [this, send](QAction* action) {
-    const std::string item = MenuItemTitle(action);
-    TGuard guard("TMainForm::SendMenuClick");
-    guard.Run([&] {
-      if (send) {
-        const TShiftState shift = ShiftStateFrom(MenuShift);
-        const TSendSource which = ShiftStateIs(shift, ssCtrl)    ? TSendSource::Reference
-                                  : ShiftStateIs(shift, ssShift) ? TSendSource::Parent
-                                                                 : TSendSource::Title;
-        SendToItem(item, SendSourceTitle(Column(ActiveColumn()).ActiveTitle, which));
-      } else {
-        MyRunFile(item, {}, {}, false, false);
-      }
-      guard.TakeOver();
-    });
-    guard.Show("Failed to run file.");
-  };
-  // A menu directory nobody has filled yet is an empty menu, not a failure.
-  if (IsDirectoryTitle(directory)) {
-    TGuard guard("TMainForm::FillLinkMenu");
-    guard.Run([&] {
-      LoadMenuWithFiles(&menu, directory, "*.desktop", click, &menu, {}, true, true, false);
-      guard.TakeOver();
-    });
-    guard.Show("Failed to load menu.");
-  }
-  FunStatContext.Reset(fsPerfect);
-  if (menu.isEmpty()) menu.addAction(tr("(empty)"))->setEnabled(false);
+  const int active = ActiveColumn();
+  TSendMenuRequest request;
+  request.Kind = send ? TFileMenuKind::Send : TFileMenuKind::Tools;
+  request.Shift = send ? ShiftStateFrom(MenuShift) : 0;
+  request.SourceTitle = Column(active).ActiveTitle;
+  // "%F" / "%U" of an entry take the selection of the moment the menu opened.
+  const std::vector<std::string> selection =
+      send ? SelectedTitles(active) : std::vector<std::string>{};
+  FillFileMenu(menu, request, directory,
+               [send, selection](const std::string& item, const TSendMenuState& state) {
+                 TGuard guard("TMainForm::SendMenuClick");
+                 guard.Run([&] {
+                   if (send)
+                     SendToItem(item, state.Source, selection);
+                   else
+                     MyRunFile(item, {}, {}, false, false);
+                   guard.TakeOver();
+                 });
+                 guard.Show("Failed to run file.");
+               });
 }
 
 void TMainForm::RegisterColumnCommands() {

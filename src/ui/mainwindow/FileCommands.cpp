@@ -77,12 +77,13 @@ void TMainForm::PutFilesOnClipboard(bool cut) {
   guard.Show(cut ? "Failed to cut files." : "Failed to copy files.");
 }
 
-void TMainForm::PasteFiles() {
+void TMainForm::PasteFiles(const std::string& directory) {
   TColumn& destination = Column(ActiveColumn());
-  if (!destination.ShowsDirectory() || destination.ShownPath().empty()) {
+  if (directory.empty() && (!destination.ShowsDirectory() || destination.ShownPath().empty())) {
     ShowWarning(PasteNeedsDirectory);
     return;
   }
+  const std::string into = directory.empty() ? destination.ShownPath() : directory;
   std::vector<std::string> titles;
   bool cut = false;
   {
@@ -110,7 +111,7 @@ void TMainForm::PasteFiles() {
   TFileFormRequest request;
   request.Operation = cut ? "Move" : "Copy";
   request.TwoColumn = true;
-  request.DestinationTitle = destination.ShownPath();
+  request.DestinationTitle = into;
   request.SourceTitle = GetTitlePath(titles.front());
   request.ActiveIndex = 0;
   const bool okay = RunFileOperation(request, Pasted);

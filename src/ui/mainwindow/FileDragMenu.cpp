@@ -216,9 +216,14 @@ void TMainForm::RunMouseCommand(const TMouseCommand& command, Qt::KeyboardModifi
   };
   switch (command.Action) {
   case TMouseAction::Nothing:
-  case TMouseAction::SystemMenu: // the desktop's menus are not built yet
+  case TMouseAction::SystemMenu:
+    ShowContextMenu(false, ShiftStateFrom(modifiers), at);
+    break;
   case TMouseAction::SystemDragMenu:
+    ShowContextMenu(true, Drag.DragShift, at);
+    break;
   case TMouseAction::ParentSystemMenu:
+    ShowContextMenu(false, ssShift, at);
     break;
   case TMouseAction::Command:
     RunCommand(command.Target, modifiers);
@@ -317,19 +322,27 @@ void TMainForm::ShowFileDragMenu(const QPoint& at) {
 
 void TMainForm::FillSendDragMenu(QMenu& menu, const std::string& source,
                                  const std::string& destination) {
-  const auto click = [this, source, destination](QAction* action) {
-    TGuard guard("TMainForm::SendMenuClick");
-    guard.Run([&] {
-      SendDragToItem(MenuItemTitle(action), source, destination);
-      guard.TakeOver();
-    });
-    guard.Show("Failed to run file.");
-  };
-  if (IsDirectoryTitle(Program.SendDragPath()))
-    LoadMenuWithFiles(&menu, Program.SendDragPath(), "*.desktop", click, &menu, {}, true, true,
-                      false);
-  FunStatContext.Reset(fsPerfect);
-  if (menu.isEmpty()) menu.addAction(tr("(empty)"))->setEnabled(false);
+  const int from = Drag.DragSourceColumn >= 0 ? Drag.DragSourceColumn : ActiveColumn();
+  TSendMenuRequest request;
+  request.Kind = TFileMenuKind::SendDrag;
+  request.Shift = Drag.DragShift;
+  request.SourceCount = Column(from).Count();
+  request.SourceIsActive = from == ActiveColumn();
+  request.DragIndex = Drag.DragIndex;
+  request.DropIndex = Drag.DropIndex;
+  request.ActiveIsContainer = Column(ActiveColumn()).ContainerIndex >= 0;
+  request.SourceTitle = source;
+  request.ActiveTitle = destination;
+  const std::vector<std::string> selection = SelectedTitles(from);
+  FillFileMenu(menu, request, Program.SendDragPath(),
+               [selection](const std::string& item, const TSendMenuState& state) {
+                 TGuard guard("TMainForm::SendMenuClick");
+                 guard.Run([&] {
+                   SendDragToItem(item, state.Source, state.Destination, selection);
+                   guard.TakeOver();
+                 });
+                 guard.Show("Failed to run file.");
+               });
 }
 
 void TMainForm::FileDragItemClick(std::string_view item) {
@@ -369,6 +382,8 @@ void TMainForm::FileDragItemClick(std::string_view item) {
     });
     guard.Show(reference ? "Failed to send reference to program."
                          : "Failed to send file to program.");
+  } else if (item == "System") {
+    ShowContextMenu(true, Drag.DragShift, QPoint(-1, -1));
   } else if (item == "Set with source column") {
     Column(destination)
         .SetWithColumn(

@@ -1194,6 +1194,7 @@ void TMainForm::RegisterCommands() {
   m.OnFill("File/Partitions", [this](QMenu& menu) { FillPartitionsMenu(menu); });
   RegisterFileCommands();
   RegisterColumnCommands();
+  RegisterSystemMenus();
   RegisterContainerCommands();
   RegisterInterBoardCommands();
   auto onActive = [this](void (TColumn::*command)()) {

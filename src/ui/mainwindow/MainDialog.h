@@ -15,6 +15,7 @@
 #include "foundation/StoredTextList.h"
 #include "mainwindow/Commands.h"
 #include "mainwindow/HoverState.h"
+#include "mainwindow/SystemMenus.h"
 #include "options/OptionsIni.h"
 
 #include <QMainWindow>
@@ -145,9 +146,10 @@ public:
   // Cut and Copy: the active column's selection (or active file) on the
   // desktop's clipboard as a file list.
   void PutFilesOnClipboard(bool cut);
-  // Paste: the clipboard's files into the active column's directory through
-  // the file operation dialog, moved when they were cut.
-  void PasteFiles();
+  // Paste: the clipboard's files into the active column's directory (or
+  // into `directory`) through the file operation dialog, moved when they
+  // were cut.
+  void PasteFiles(const std::string& directory = {});
   static constexpr const char* PasteNeedsDirectory =
       "Files can be pasted only into a column that shows a directory.";
   TFileFormSettings FileFormState;
@@ -228,6 +230,15 @@ public:
   void RegisterInterBoardCommands();
   // The drag menu on the screen (tests answer it).
   QPointer<QMenu> LastDragMenu;
+  // ---- Menus from directories, System and System-drag menus ----
+  // The System (or, with `drag`, System-drag) menu's contents from the
+  // columns: in drag mode those of the dragged files.
+  TSystemMenu SystemMenuFor(bool drag, uint32_t shift);
+  // Shows it at `at` (-1, -1: below the active column's focused row).
+  void ShowContextMenu(bool drag, uint32_t shift, QPoint at);
+  void RunSystemCommand(TSystemCommand command, const TSystemMenu& menu);
+  // The system menu on the screen (tests answer it).
+  QPointer<QMenu> LastSystemMenu;
   // Writes the containers changed a second ago, or all changed ones.
   void SaveChangedContainers(bool all);
   TMainMenus* Menus = nullptr;
@@ -319,6 +330,19 @@ private:
   void ClipSelection(bool references);
   // The "Send" and "Tools" menus from their directories of links.
   void FillLinkMenu(QMenu& menu, const std::string& directory, bool send);
+  void ShowFileMenuEntries(QMenu& menu, const std::vector<TFileMenuEntry>& entries,
+                           const std::function<void(const std::string&)>& click);
+  // A menu of files with its heading, in the state of the moment it opens.
+  void FillFileMenu(
+      QMenu& menu, const TSendMenuRequest& request, const std::string& directory,
+      const std::function<void(const std::string& item, const TSendMenuState& state)>& click);
+  std::vector<std::string> SelectedTitles(int column);
+  void GoToLocation(const std::string& item);
+  // The file dialog over these titles, each one file whatever its name holds.
+  void RunFileOperationOn(const std::string& operation, const std::vector<std::string>& titles);
+  // The rename dialog for one title (a reference, a parent, a dragged file).
+  void RenameTitle(const std::string& title);
+  void RegisterSystemMenus();
   void GoTo(const std::string& directory);
 
 public:

@@ -185,6 +185,24 @@ TEST_F(FileEngineTest, ClipAndCompareCollectTitles) {
             (std::vector<std::string>{Source + "/sub/c.txt", Source + "/a.txt"}));
 }
 
+// A partition title is the program's own notation: what leaves it is the mount path.
+TEST_F(FileEngineTest, ClippedTitlesOfAPartitionAreMountPaths) {
+  const struct {
+    std::string Source;
+    std::vector<std::string> Clipped;
+  } cases[] = {
+      {":" + Source + "/sub", {Source + "/sub/c.txt"}},
+      {":" + Source + "/sub/", {Source + "/sub/c.txt"}},
+      {Source + "/sub", {Source + "/sub/c.txt"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Source);
+    EXPECT_TRUE(Run("Clip title of", {c.Source}));
+    EXPECT_EQ(Host.ClippedTitles, c.Clipped);
+    EXPECT_EQ(Host.Clipboard, c.Clipped.front() + "\r\n");
+  }
+}
+
 TEST_F(FileEngineTest, OnlyOperationsThatWriteOrFilterCountFirst) {
   struct TCase {
     const char* Operation;

@@ -43,6 +43,8 @@ TEST(SubstitutionTest, TokensTakeTheirTitlesAndInsertedTextIsNeverScannedAgain) 
       {"%n%|%n-e%|%t%", "/d/-n", "", "./-n|./-n|/d/-n"},
       {"%dn%", "", "/e/--version", "./--version"},
       {"%n-e%", "/d/-x.txt", "", "./-x"},
+      // A partition title never leaves the program: its mount path does.
+      {"%t%|%p%|%n%|%dt%", ":/media/stick", ":/", "/media/stick|/media/|stick|/"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Template);
@@ -196,14 +198,48 @@ TEST_F(RunFilesTest, ABareProgramNameIsLookedUpOnPath) {
   FunStatContext.Reset(fsPerfect);
 }
 
-TEST_F(RunFilesTest, DesktopEntriesOfOtherProgramsLoseTheirFieldCodesOnly) {
-  const std::string entry = Program.ToolsPath() + "Other.desktop";
+// Entries copied from the desktop's own keep working beside the program's tokens.
+TEST_F(RunFilesTest, FieldCodesOfDesktopEntriesTakeTheSourceAndTheSelection) {
+  const std::string source = Dir + "/notes.txt";
+  const std::vector<std::string> selection = {Dir + "/a b", Dir + "/plain"};
+  struct TCase {
+    std::string Exec;
+    std::vector<std::string> Selection;
+    std::string Source;
+    std::vector<std::string> Expected;
+  };
+  const TCase cases[] = {
+      {"%f", {}, source, {source}},
+      {"--in=%u", {}, source, {"--in=" + source}},
+      {"%F", selection, source, selection},
+      {"%U", {}, source, {source}},
+      {"%i %c %k --x", selection, source, {"--x"}},
+      {"--in %f %%U --n=%%n%% %U",
+       selection,
+       source,
+       {"--in", source, "%U", "--n=notes.txt", selection[0], selection[1]}},
+      {"%%f \"%f\" 100%%", {}, source, {"%f", source, "100%"}},
+      // A title holding a field code or a token is never scanned again.
+      {"%f %%n%%", {}, Dir + "/%U %n%", {Dir + "/%U %n%", "%U %n%"}},
+      // Tools have no source: a lone field code gives no argument.
+      {"%f %F x%f", {}, "", {"x"}},
+      // A partition title leaves as its mount path.
+      {"%f %F %%t%%",
+       {":/media/stick"},
+       ":/media/stick",
+       {"/media/stick", "/media/stick", "/media/stick"}},
+  };
   fs::create_directories(Program.ToolsPath());
-  ASSERT_TRUE(test::WriteBytes(entry, "[Desktop Entry]\nType=Application\nName=Other\nExec=" + Dir +
-                                          "/script.sh --in %f %%U --n=%%n%% %U\n"));
-  EXPECT_TRUE(MyRunFile(entry, Dir + "/notes.txt", "", true, false));
-  ASSERT_EQ(Launch.Started.size(), 1u);
-  EXPECT_EQ(Launch.Started[0].Arguments, (std::vector<std::string>{"--in", "%U", "--n=notes.txt"}));
+  const std::string entry = Program.ToolsPath() + "Other.desktop";
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Exec);
+    ASSERT_TRUE(test::WriteBytes(entry, "[Desktop Entry]\nType=Application\nName=Other\nExec=" +
+                                            Dir + "/script.sh " + c.Exec + "\n"));
+    Launch.Started.clear();
+    EXPECT_TRUE(MyRunFile(entry, c.Source, "", true, false, {}, c.Selection));
+    ASSERT_EQ(Launch.Started.size(), 1u);
+    EXPECT_EQ(Launch.Started[0].Arguments, c.Expected);
+  }
 }
 
 TEST_F(RunFilesTest, AnOtherCommandGetsTheFileAsOneMoreArgument) {

@@ -199,9 +199,14 @@ TEST_F(ColumnCommandsTest, TheSendMenuListsItsLinksAndSendsTheActiveFile) {
   ASSERT_TRUE(send->isEnabled());
   Q_EMIT send->menu()->aboutToShow();
   const auto actions = send->menu()->actions();
-  ASSERT_EQ(actions.size(), 1);
-  EXPECT_EQ(actions[0]->text(), "Viewer");
+  // The bold heading names what is sent and does nothing itself.
+  ASSERT_EQ(actions.size(), 3);
+  EXPECT_EQ(actions[0]->text(), "Send: Active title");
+  EXPECT_EQ(send->menu()->defaultAction(), actions[0]);
   actions[0]->trigger();
+  EXPECT_TRUE(Launch.Started.empty());
+  EXPECT_EQ(actions[2]->text(), "Viewer");
+  actions[2]->trigger();
   ASSERT_EQ(Launch.Started.size(), 1u);
   EXPECT_EQ(Launch.Started[0].Arguments, (std::vector<std::string>{Tree + "/notes.txt"}));
   EXPECT_TRUE(Ui.Errors.empty());

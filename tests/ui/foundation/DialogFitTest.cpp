@@ -12,6 +12,7 @@
 #include "fileops/RenameForm.h"
 #include "foundation/ErrorForm.h"
 #include "mainwindow/OptionsForm.h"
+#include "search/SearchFileForm.h"
 #include "search/TreeNavigatorForm.h"
 
 #include "TestSupport.h"
@@ -30,6 +31,7 @@ namespace {
 TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
   test::TRecordingUserInterface ui;
   TFileFormSettings settings;
+  TSearchFileSettings searchSettings;
   struct TCase {
     const char* Name;
     std::function<std::unique_ptr<QDialog>()> Make;
@@ -48,6 +50,7 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"error", [] { return std::make_unique<TErrorForm>(); }},
       {"options", [] { return std::make_unique<TOptionsForm>(); }},
       {"tree navigator", [] { return std::make_unique<TTreeNavigatorForm>(); }},
+      {"search file", [&] { return std::make_unique<TSearchFileForm>(searchSettings); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

@@ -38,7 +38,6 @@ const std::set<std::string> CNotBuilt = {
     "File/Search/Locate file",
     "File/Search/Locate next file",
     "File/Search/Locate previous file",
-    "File/Search/Search file *",
     "File/Search/Search file in home *",
     "File/Search/Search file in home 2 *",
     "File/Select/Filtered deselect all",

@@ -2,12 +2,16 @@
 
 #include "StallMeter.h"
 #include "TestSupport.h"
+#include "WindowSupport.h"
 #include "columns/Column.h"
+#include "columns/ColumnView.h"
+#include "mainwindow/MainDialog.h"
 #include "columns/Container.h"
 #include "filesystem/File.h"
 #include "foundation/QtText.h"
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -200,6 +204,46 @@ TEST_F(SearchFileFormTest, PatternsTakeEveryNameCharacterButTheSlash) {
   Form.Do(false, false);
   ASSERT_EQ(Ui.Boxes.size(), 1u);
   EXPECT_EQ(Ui.Boxes[0].Text, "File name filter is invalid.");
+}
+
+// The "S" key opens the dialog over the active column; Ctrl+1 puts what it
+// found into container 1, which the searched column then shows.
+TEST(SearchFileCommandTest, TheSKeyOpensTheDialogAndCtrlOneShowsContainerOne) {
+  test::TTempDir root;
+  test::TRecordingUserInterface ui;
+  const std::string tree = root.Path + "/work";
+  fs::create_directories(tree + "/sub");
+  Write(tree + "/a.txt", "no");
+  Write(tree + "/sub/b.txt", "a badger");
+  TMainForm form;
+  form.Setup();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.Column(0).LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt,
+                               tree + "/a.txt");
+  bool searched = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<TSearchFileForm*>(QApplication::activeModalWidget());
+    if (!dialog || searched) return;
+    searched = true;
+    dialog->AllSelectedBox->setChecked(true);
+    dialog->PatternBox->setCurrentText("*");
+    dialog->FilePartsBox->setCurrentText("Content");
+    dialog->TextBox->setCurrentText("badger");
+    QTest::mouseClick(dialog->SearchContentButton, Qt::LeftButton);
+    QTest::keyClick(dialog, Qt::Key_1, Qt::ControlModifier);
+  });
+  poll.start(20);
+  form.FocusColumn(0);
+  QTest::keyClick(form.ColumnView(0)->FileList, Qt::Key_S);
+  EXPECT_TRUE(searched);
+  const auto& items = form.Containers.Container(0).Items();
+  ASSERT_EQ(items.size(), 1u);
+  EXPECT_EQ(items[0].Title, tree + "/sub/b.txt");
+  EXPECT_GT(items[0].Data.Value, 0);
+  EXPECT_EQ(form.Column(0).ContainerIndex, 0);
+  EXPECT_TRUE(ui.Errors.empty());
 }
 
 } // namespace

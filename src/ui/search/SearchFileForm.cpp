@@ -308,6 +308,8 @@ void TSearchFileForm::BuildControls() {
   PatternBox = HistoryBox();
   for (const char* name : PredefinedPatterns)
     PatternBox->addItem(QString::fromUtf8(name));
+  // The box keeps what was typed last; it starts with every name.
+  PatternBox->setCurrentText(QStringLiteral("*"));
   ByCurrentButton = Button("By current");
   nameLayout->addWidget(PatternBox, 0, 0);
   nameLayout->addWidget(ByCurrentButton, 0, 1);
@@ -430,9 +432,8 @@ void TSearchFileForm::BuildControls() {
   connect(SearchContentSelectButton, &QPushButton::clicked, this, [this] { Do(true, true); });
   connect(StopButton, &QPushButton::clicked, this, [this] { Stop(); });
   connect(CancelButton, &QPushButton::clicked, this, &TSearchFileForm::reject);
-  connect(ByCurrentButton, &QPushButton::clicked, this, [this] {
-    PatternBox->lineEdit()->insert(ToQString(TimePrefixText(NowDateTime())));
-  });
+  connect(ByCurrentButton, &QPushButton::clicked, this,
+          [this] { PatternBox->lineEdit()->insert(ToQString(TimePrefixText(NowDateTime()))); });
   connect(PutInSearchButton, &QPushButton::clicked, this, [this] {
     Action = TSearchAction::PutInContainer;
     ActionContainer = -2; // the caller's search container
@@ -550,8 +551,8 @@ void TSearchFileForm::SetControlsEnabled(bool enabled) {
   NameGroup->setEnabled(enabled && !duplicates);
   TextGroup->setEnabled(enabled && !duplicates);
   Pages->widget(1)->setEnabled(enabled && !duplicates);
-  for (QPushButton* button : {SearchNamesButton, SearchContentButton, SearchNamesSelectButton,
-                              SearchContentSelectButton})
+  for (QPushButton* button :
+       {SearchNamesButton, SearchContentButton, SearchNamesSelectButton, SearchContentSelectButton})
     button->setEnabled(enabled && !duplicates);
   const bool found = enabled && !FoundItems.empty();
   for (QPushButton* button :
@@ -576,8 +577,8 @@ bool TSearchFileForm::MakeSettings(bool content, bool select, TSearchSettings& s
       ShowWarning("Text filter can't be empty.");
       return false;
     }
-    settings.Text = TSearchTextFilter::Parse(text, FreeHandBox->isChecked(),
-                                             AllFiltersBox->isChecked());
+    settings.Text =
+        TSearchTextFilter::Parse(text, FreeHandBox->isChecked(), AllFiltersBox->isChecked());
     ParseStemRule(BoxText(StemBox), settings.Text.Stem);
     settings.Text.Near = NearBox->isChecked();
     ParseFileParts(BoxText(FilePartsBox), settings.Parts);
@@ -645,7 +646,8 @@ void TSearchFileForm::Do(bool content, bool select) {
   if (ChosenIndices.empty() && AllSelectedBox->isChecked())
     for (int i = 0; i < column.Count(); ++i)
       ChosenIndices.push_back(i);
-  if (ChosenIndices.empty() && column.FocusedItem()) ChosenIndices.push_back(column.List.FocusIndex());
+  if (ChosenIndices.empty() && column.FocusedItem())
+    ChosenIndices.push_back(column.List.FocusIndex());
   std::vector<std::string> titles;
   for (int index : ChosenIndices)
     titles.push_back(column.Items[static_cast<size_t>(index)].Title);

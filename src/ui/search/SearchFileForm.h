@@ -116,8 +116,7 @@ public:
 
   QTabWidget* Pages;
   QComboBox *PatternBox, *TextBox, *FilePartsBox, *StemBox, *TimeUnitBox, *SizeUnitBox;
-  QCheckBox *LookInDirectoriesBox, *FindDirectoriesBox, *FindFilesBox, *SimilarBox,
-      *AllSelectedBox;
+  QCheckBox *LookInDirectoriesBox, *FindDirectoriesBox, *FindFilesBox, *SimilarBox, *AllSelectedBox;
   QCheckBox *FreeHandBox, *NearBox, *AllFiltersBox, *AlwaysFocusBox;
   QCheckBox *CreationMinCheck, *CreationMaxCheck, *ModifiedMinCheck, *ModifiedMaxCheck,
       *SizeMinCheck, *SizeMaxCheck;

@@ -5,13 +5,13 @@
 #include "WindowSupport.h"
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
-#include "mainwindow/MainDialog.h"
 #include "columns/Container.h"
 #include "filesystem/File.h"
 #include "foundation/QtText.h"
+#include "mainwindow/MainDialog.h"
 
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -80,7 +80,8 @@ TEST_F(SearchFileFormTest, ContentSearchStreamsResultsInRankOrderAndStaysRespons
   Form.OnBatchShown = [&] { ++batches; };
   const qint64 stall = test::LongestStall([&] { SearchContent("badger"); });
   EXPECT_LT(stall, 100 * test::TimeScale);
-  EXPECT_GE(batches, 1) << Form.InformationLabel->text().toStdString() << "/" << Form.LookingInLabel->text().toStdString();
+  EXPECT_GE(batches, 1) << Form.InformationLabel->text().toStdString() << "/"
+                        << Form.LookingInLabel->text().toStdString();
   const auto& found = Form.Found();
   ASSERT_EQ(found.size(), 13u);
   for (size_t i = 1; i < found.size(); ++i)
@@ -197,8 +198,8 @@ TEST_F(SearchFileFormTest, PatternsTakeEveryNameCharacterButTheSlash) {
   }
   EXPECT_TRUE(Ui.Boxes.empty());
   EXPECT_TRUE(IsSearchPatternText("\xff\xfe.bin"));
-  for (const std::string& refused : {std::string("a/b"), std::string("a\nb"),
-                                     std::string("a\rb"), std::string("a\0b", 3), std::string()})
+  for (const std::string& refused : {std::string("a/b"), std::string("a\nb"), std::string("a\rb"),
+                                     std::string("a\0b", 3), std::string()})
     EXPECT_FALSE(IsSearchPatternText(refused)) << refused;
   Form.PatternBox->setCurrentText("de/ep");
   Form.Do(false, false);

@@ -109,6 +109,21 @@ TEST_F(SearchFileFormTest, StopEndsARunningSearch) {
   EXPECT_FALSE(Form.StopButton->isEnabled());
 }
 
+// Errors of the walk are shown on the window's thread; after "no more
+// errors" the rest are only counted and the search goes on.
+TEST_F(SearchFileFormTest, ErrorsAreShownUntilTheUserWantsNoMore) {
+  fs::remove(Root + "/b-part.txt");
+  fs::remove(Root + "/none.txt");
+  Ui.ErrorAnswerNoMoreErrors = true;
+  SearchContent("badger");
+  ASSERT_EQ(Ui.Errors.size(), 1u);
+  EXPECT_NE(Ui.Errors[0].Report.find("b-part.txt"), std::string::npos) << Ui.Errors[0].Report;
+  EXPECT_EQ(Form.Counters().Errors, 2u);
+  // Two whole-word hits rank above one.
+  EXPECT_EQ(Titles(Form.Found()),
+            (std::vector<std::string>{Root + "/deep/er/c-word.txt", Root + "/a-word.txt"}));
+}
+
 TEST_F(SearchFileFormTest, CtrlOnePutsTheResultsIntoContainerOneWithTheirRanks) {
   SearchContent("badger");
   ASSERT_EQ(Form.Found().size(), 3u);

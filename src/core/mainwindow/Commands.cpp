@@ -296,7 +296,7 @@ constexpr TCommand CCommands[] = {
     Item(2, "Locate next file", "Ctrl+T", "The next file found.", rLocate, true, 504),
     Item(2, "Locate previous file", "Shift+T", "The previous file found.", rLocate, true, 504),
     Separator(2),
-    Later(2, "Search file *", "S", "Search files.", rItems),
+    Item(2, "Search file *", "S", "Search files.", rItems, true, 501),
     Later(2, "Search file in home *", "Ctrl+S", "Search files from the search board.", rItems),
     Later(2, "Search file in home 2 *", "Shift+S",
           "Search files from the search board's second column.", rItems),

@@ -120,8 +120,10 @@ std::string SearchNamePattern(std::string_view text, bool similar, bool* isTextP
 }
 
 std::string ValidateSearchSettings(TSearchSettings& settings, TDateTime now) {
-  if (settings.Model.empty() && (settings.Pattern.empty() ||
-                                 settings.Pattern.find_first_of("<>|\":\\/") != std::string::npos))
+  // A Linux name may hold any byte but "/" and NUL; CR and LF would break the history lines.
+  if (settings.Model.empty() &&
+      (settings.Pattern.empty() ||
+       settings.Pattern.find_first_of(std::string_view("/\0\r\n", 4)) != std::string::npos))
     return "File name filter is invalid.";
   if (!settings.FindDirectories && !settings.FindFiles)
     return "You must search either directories or files.";

@@ -15,6 +15,7 @@
 #include "search/LocateFileForm.h"
 #include "search/SelectionForm.h"
 #include "search/TextToCodeForm.h"
+#include "search/SearchFileForm.h"
 #include "search/TreeNavigatorForm.h"
 
 #include "TestSupport.h"
@@ -33,6 +34,7 @@ namespace {
 TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
   test::TRecordingUserInterface ui;
   TFileFormSettings settings;
+  TSearchFileSettings searchSettings;
   struct TCase {
     const char* Name;
     std::function<std::unique_ptr<QDialog>()> Make;
@@ -54,6 +56,7 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"selection", [] { return std::make_unique<TSelectionForm>(); }},
       {"locate file", [] { return std::make_unique<TLocateFileForm>(); }},
       {"text to code", [] { return std::make_unique<TTextToCodeForm>(); }},
+      {"search file", [&] { return std::make_unique<TSearchFileForm>(searchSettings); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

@@ -199,6 +199,7 @@ TMainForm::TMainForm(QWidget* parent)
   Menus = new TMainMenus(this);
   RegisterCommands();
   RegisterTreeNavigatorCommands();
+  RegisterSecurityCommands();
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
   connect(qApp, &QGuiApplication::applicationStateChanged, this,

@@ -13,6 +13,8 @@
 #include "foundation/ErrorForm.h"
 #include "mainwindow/OptionsForm.h"
 #include "search/TreeNavigatorForm.h"
+#include "security/FileStreamsForm.h"
+#include "security/PasswordGeneratorForm.h"
 
 #include "TestSupport.h"
 
@@ -48,6 +50,8 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"error", [] { return std::make_unique<TErrorForm>(); }},
       {"options", [] { return std::make_unique<TOptionsForm>(); }},
       {"tree navigator", [] { return std::make_unique<TTreeNavigatorForm>(); }},
+      {"file streams", [] { return std::make_unique<TFileStreamsForm>(); }},
+      {"password generator", [] { return std::make_unique<TPasswordGeneratorForm>(); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

@@ -261,7 +261,8 @@ void TFileStreamsForm::FillStreamBox() {
 }
 
 void TFileStreamsForm::SelectStream(const std::string& name) {
-  Model.Selected = Model.Exists(name) ? name : std::string(MainStreamName);
+  // Streams come and go behind the editor's back: list them again.
+  Model.Refresh(name);
   FillStreamBox();
 }
 
@@ -502,7 +503,8 @@ void TFileStreamsForm::closeEvent(QCloseEvent* event) {
   SetNothingLoaded();
   Model.Close();
   StreamBox->clear();
-  QDialog::closeEvent(event);
+  // Not QDialog's own: it would reject(), which comes back here.
+  event->accept();
 }
 
 void TFileStreamsForm::changeEvent(QEvent* event) {

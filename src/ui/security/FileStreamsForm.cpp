@@ -157,6 +157,7 @@ TFileStreamsForm::TFileStreamsForm(QWidget* parent) : QDialog(parent) {
   auto* lineLabel = new QLabel("&Go to", ToolBar);
   LineEdit = new QLineEdit(ToolBar);
   LineEdit->setObjectName("LineEdit");
+  LineEdit->setMinimumWidth(60);
   LineEdit->setMaximumWidth(70);
   LineEdit->setStatusTip("[Enter] = go to this line.");
   lineLabel->setBuddy(LineEdit);
@@ -346,10 +347,10 @@ void TFileStreamsForm::AddStreamMenuClick() {
   TGuard guard("TFileStreamsForm::AddStreamMenuClick");
   guard.Run([&] {
     const std::string name = AskStreamName(GetTitlePath(Model.Title()));
-    const bool added = Model.Add(name);
+    Model.Add(name);
     guard.TakeOver();
-    if (added) Model.Selected = name;
-    Model.Refresh(Model.Selected);
+    // The list keeps showing the stream in the editor, so a save goes where it seems to.
+    Model.Refresh(Model.LoadedName().empty() ? Model.Selected : Model.LoadedName());
     guard.TakeOver();
   });
   FillStreamBox();

@@ -84,6 +84,14 @@ bool IsStreamsNotSupportedCode(int code) {
   return code == ENOTSUP;
 }
 
+bool FileStreamsSupported(const std::string& title) {
+  const TStreamAddress address(title);
+  if (address.Error() != 0) return false;
+  // A name nobody uses: a file system with user attributes answers "no such value".
+  const ssize_t got = ::getxattr(address.c_str(), "user.\x01probe", nullptr, 0);
+  return got >= 0 || errno != ENOTSUP;
+}
+
 int TMyFileStream::GetNames(const std::string& title, std::vector<std::string>* list) {
   if (list) list->clear();
   TGuard guard("TMyFileStream::GetNames");

@@ -29,6 +29,9 @@ extern TMyFileStream MyFileStream;
 std::string StreamAttributeName(std::string_view name);
 // The errno of a file system that keeps no user attributes.
 bool IsStreamsNotSupportedCode(int code);
+// False when the file's file system keeps no user attributes (or the file
+// cannot be reached); asks nothing of the user and reports nothing.
+bool FileStreamsSupported(const std::string& title);
 // The size the kernel allows for one value; file systems may allow less.
 constexpr uint64_t MaxStreamSize = 65536;
 

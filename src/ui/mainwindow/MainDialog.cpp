@@ -201,6 +201,7 @@ TMainForm::TMainForm(QWidget* parent)
   RegisterCommands();
   RegisterTreeNavigatorCommands();
   RegisterSearchToolCommands();
+  RegisterSecurityCommands();
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
   connect(qApp, &QGuiApplication::applicationStateChanged, this,

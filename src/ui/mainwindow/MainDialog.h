@@ -257,6 +257,13 @@ public:
   // The viewer panel is shown (the viewer fills it later).
   bool ViewerShown = false;
 
+  // ---- Security tools: the streams editor and the password generator ----
+  class TFileStreamsForm* FileStreamsForm = nullptr;
+  class TPasswordGeneratorForm* PasswordGeneratorForm = nullptr;
+  void RegisterSecurityCommands();
+  // "Edit streams" (0), "Edit streams (autoload)" (1), "Edit description" (2).
+  void EditStreamsCommand(int mode);
+
   // ---- Directory tree navigator: the docked panel and the dialog ----
   std::unique_ptr<TDirectoryTree> PanelTree;
   TTreeView* PanelTreeView = nullptr;

@@ -17,6 +17,8 @@
 #include "search/TextToCodeForm.h"
 #include "search/SearchFileForm.h"
 #include "search/TreeNavigatorForm.h"
+#include "security/FileStreamsForm.h"
+#include "security/PasswordGeneratorForm.h"
 
 #include "TestSupport.h"
 
@@ -57,6 +59,8 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"locate file", [] { return std::make_unique<TLocateFileForm>(); }},
       {"text to code", [] { return std::make_unique<TTextToCodeForm>(); }},
       {"search file", [&] { return std::make_unique<TSearchFileForm>(searchSettings); }},
+      {"file streams", [] { return std::make_unique<TFileStreamsForm>(); }},
+      {"password generator", [] { return std::make_unique<TPasswordGeneratorForm>(); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

@@ -14,6 +14,7 @@
 #include "foundation/Text.h"
 #include "foundation/UserInterface.h"
 #include "foundation/Utilities.h"
+#include "foundation/WindowThreadRun.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -81,11 +82,6 @@ namespace {
 // thread behind: enough for a copy to drop its unfinished file.
 constexpr int AbandonAfterMs = 500;
 
-bool OnWindowThread() {
-  const QCoreApplication* app = QCoreApplication::instance();
-  return app && QThread::currentThread() == app->thread();
-}
-
 
 // While the engine works, the dialog and the questions of the run take
 // input; the main window and everything else refuse it, as with a modal
@@ -117,40 +113,13 @@ private:
 // engine's thread holds it too, so a thread left behind in a file system
 // that does not answer never reaches a dialog that is gone: once abandoned,
 // whatever it asks gets the answer that stops it, and shows nowhere.
-class TFileRun final : public TFileEngineHost,
-                       public TUserInterface,
-                       public std::enable_shared_from_this<TFileRun> {
+class TFileRun final : public TFileEngineHost, public TWindowThreadRun<TFileForm, TFileRun> {
 public:
-  TFileRun(TFileForm& form, TSecondsClock clock) : Engine(*this, clock), Form(&form) {}
+  TFileRun(TFileForm& form, TSecondsClock clock) : TWindowThreadRun(form), Engine(*this, clock) {}
 
   TFileEngine Engine;
-  // Window's thread only.
-  TFileForm* Form;
-  QEventLoop* Loop = nullptr;
-  bool Ended = false;
   // Set before the thread starts.
   bool PumpHook = false;
-
-  // The window's thread lets the run go: the dialog ends, the thread's
-  // questions get no answer from it.
-  void Abandon() {
-    {
-      const std::lock_guard lock(Lock);
-      Abandoned = true;
-    }
-    Answered.notify_all();
-    Form = nullptr;
-    if (Loop) Loop->quit();
-  }
-  // The engine returned (window's thread).
-  void End() {
-    Ended = true;
-    if (Loop) Loop->quit();
-  }
-  bool WasAbandoned() {
-    const std::lock_guard lock(Lock);
-    return Abandoned;
-  }
 
   // ---- Engine host: each call is answered on the window's thread ----
   TOverwriteChoice AskOverwrite(const TOverwriteView& view) override {
@@ -206,96 +175,7 @@ public:
     });
   }
 
-  // ---- The engine thread's windows: the window's thread shows them ----
-  bool ExecuteErrorDialog(const std::string& caption, const std::string& description,
-                          bool* noMoreErrors, const std::string& report) override {
-    const bool given = noMoreErrors != nullptr;
-    const bool before = given && *noMoreErrors;
-    const auto answer = Call<std::pair<bool, bool>>([=](TFileForm&) {
-      bool noMore = before;
-      TUserInterface* ui = UserInterface();
-      if (!ui) {
-        ReportWithoutWindow(description, report);
-        return std::pair(false, false);
-      }
-      const bool goOn =
-          ui->ExecuteErrorDialog(caption, description, given ? &noMore : nullptr, report);
-      return std::pair(goOn, noMore);
-    });
-    if (!answer) {
-      if (given) *noMoreErrors = false;
-      ReportWithoutWindow(description, report);
-      return false;
-    }
-    if (given) *noMoreErrors = answer->second;
-    return answer->first;
-  }
-  int ErrorDialogRecursionCount() const override {
-    return const_cast<TFileRun*>(this)
-        ->Call<int>([](TFileForm&) {
-          const TUserInterface* ui = UserInterface();
-          return ui ? ui->ErrorDialogRecursionCount() : 0;
-        })
-        .value_or(0);
-  }
-  bool CanShowErrorDialogNow() const override {
-    return const_cast<TFileRun*>(this)
-        ->Call<bool>([](TFileForm&) {
-          const TUserInterface* ui = UserInterface();
-          return !ui || ui->CanShowErrorDialogNow();
-        })
-        .value_or(false);
-  }
-  int ShowMessageBox(const std::string& caption, const std::string& text, unsigned flags) override {
-    const auto answer =
-        Call<int>([=](TFileForm&) { return cv::ShowMessageBox(caption, text, flags); });
-    if (!answer) std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    return answer.value_or(mrBoxCancel);
-  }
-  void Beep() override {
-    Call<bool>([](TFileForm&) {
-      if (TUserInterface* ui = UserInterface()) ui->Beep();
-      return true;
-    });
-  }
-
 private:
-  static void Post(std::function<void()> call) {
-    if (QCoreApplication* app = QCoreApplication::instance())
-      QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
-  }
-
-  // Runs `body` on the window's thread with the dialog and waits for its
-  // answer; none once the run was abandoned.
-  template <class T> std::optional<T> Call(std::function<T(TFileForm&)> body) {
-    if (OnWindowThread()) return Form ? std::optional<T>(body(*Form)) : std::nullopt;
-    struct TAnswer {
-      std::optional<T> Value;
-      bool Done = false;
-    };
-    auto answer = std::make_shared<TAnswer>();
-    {
-      const std::lock_guard lock(Lock);
-      if (Abandoned || !QCoreApplication::instance()) return std::nullopt;
-      Post([run = shared_from_this(), answer, body = std::move(body)] {
-        std::optional<T> value;
-        if (run->Form) value = body(*run->Form);
-        {
-          const std::lock_guard lock(run->Lock);
-          answer->Value = std::move(value);
-          answer->Done = true;
-        }
-        run->Answered.notify_all();
-      });
-    }
-    std::unique_lock lock(Lock);
-    Answered.wait(lock, [&] { return answer->Done || Abandoned; });
-    return answer->Done ? std::move(answer->Value) : std::nullopt;
-  }
-
-  std::mutex Lock;
-  std::condition_variable Answered;
-  bool Abandoned = false;
   TFileEngineDisplay Pending;
   bool ProgressPosted = false;
 };

@@ -14,6 +14,7 @@
 #include "foundation/StoredTextList.h"
 #include "foundation/UserInterface.h"
 #include "foundation/Utilities.h"
+#include "foundation/WindowThreadRun.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -55,10 +56,6 @@ constexpr int AbandonAfterMs = 500;
 const char* const PredefinedPatterns[] = {"Text files", "Picture files", "Video files",
                                           "Audio files", "No backup files"};
 
-bool OnWindowThread() {
-  const QCoreApplication* app = QCoreApplication::instance();
-  return app && QThread::currentThread() == app->thread();
-}
 
 QComboBox* HistoryBox(int minimumLength = 18) {
   auto* box = new QComboBox;
@@ -99,31 +96,11 @@ bool IsSearchPatternText(std::string_view text) {
 // What a search shares between the window's thread and the engine's; the
 // engine's thread holds it too, so a thread left behind in a file system
 // that does not answer never reaches a dialog that is gone.
-class TSearchRun final : public TSearchHost,
-                         public TUserInterface,
-                         public std::enable_shared_from_this<TSearchRun> {
+class TSearchRun final : public TSearchHost, public TWindowThreadRun<TSearchFileForm, TSearchRun> {
 public:
-  explicit TSearchRun(TSearchFileForm& form) : Engine(*this), Form(&form) {}
+  explicit TSearchRun(TSearchFileForm& form) : TWindowThreadRun(form), Engine(*this) {}
 
   TSearchEngine Engine;
-  // Window's thread only.
-  TSearchFileForm* Form;
-  QEventLoop* Loop = nullptr;
-  bool Ended = false;
-
-  void Abandon() {
-    {
-      const std::lock_guard lock(Lock);
-      Abandoned = true;
-    }
-    Answered.notify_all();
-    Form = nullptr;
-    if (Loop) Loop->quit();
-  }
-  void End() {
-    Ended = true;
-    if (Loop) Loop->quit();
-  }
 
   // ---- Engine host ----
   void Found(const std::vector<TFoundBatchItem>& batch) override {
@@ -149,83 +126,6 @@ public:
       if (run->Form) run->Form->DeselectSearched(index);
     });
   }
-
-  // ---- The engine thread's windows: the window's thread shows them ----
-  bool ExecuteErrorDialog(const std::string& caption, const std::string& description,
-                          bool* noMoreErrors, const std::string& report) override {
-    const bool given = noMoreErrors != nullptr;
-    const bool before = given && *noMoreErrors;
-    const auto answer = Call<std::pair<bool, bool>>([=](TSearchFileForm&) {
-      bool noMore = before;
-      TUserInterface* ui = UserInterface();
-      if (!ui) {
-        ReportWithoutWindow(description, report);
-        return std::pair(false, false);
-      }
-      const bool goOn =
-          ui->ExecuteErrorDialog(caption, description, given ? &noMore : nullptr, report);
-      return std::pair(goOn, noMore);
-    });
-    if (!answer) {
-      ReportWithoutWindow(description, report);
-      return false;
-    }
-    if (given) *noMoreErrors = answer->second;
-    return answer->first;
-  }
-  int ErrorDialogRecursionCount() const override {
-    return const_cast<TSearchRun*>(this)
-        ->Call<int>([](TSearchFileForm&) {
-          const TUserInterface* ui = UserInterface();
-          return ui ? ui->ErrorDialogRecursionCount() : 0;
-        })
-        .value_or(0);
-  }
-  int ShowMessageBox(const std::string& caption, const std::string& text, unsigned flags) override {
-    const auto answer =
-        Call<int>([=](TSearchFileForm&) { return cv::ShowMessageBox(caption, text, flags); });
-    if (!answer) std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-    return answer.value_or(mrBoxCancel);
-  }
-  void Beep() override {}
-
-  static void Post(std::function<void()> call) {
-    if (QCoreApplication* app = QCoreApplication::instance())
-      QMetaObject::invokeMethod(app, std::move(call), Qt::QueuedConnection);
-  }
-
-private:
-  // Runs `body` on the window's thread and waits for its answer; none once
-  // the run was abandoned.
-  template <class T> std::optional<T> Call(std::function<T(TSearchFileForm&)> body) {
-    if (OnWindowThread()) return Form ? std::optional<T>(body(*Form)) : std::nullopt;
-    struct TAnswer {
-      std::optional<T> Value;
-      bool Done = false;
-    };
-    auto answer = std::make_shared<TAnswer>();
-    {
-      const std::lock_guard lock(Lock);
-      if (Abandoned || !QCoreApplication::instance()) return std::nullopt;
-      Post([run = shared_from_this(), answer, body = std::move(body)] {
-        std::optional<T> value;
-        if (run->Form) value = body(*run->Form);
-        {
-          const std::lock_guard lock(run->Lock);
-          answer->Value = std::move(value);
-          answer->Done = true;
-        }
-        run->Answered.notify_all();
-      });
-    }
-    std::unique_lock lock(Lock);
-    Answered.wait(lock, [&] { return answer->Done || Abandoned; });
-    return answer->Done ? std::move(answer->Value) : std::nullopt;
-  }
-
-  std::mutex Lock;
-  std::condition_variable Answered;
-  bool Abandoned = false;
 };
 
 // ---- Settings ---------------------------------------------------------

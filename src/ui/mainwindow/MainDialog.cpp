@@ -8,6 +8,7 @@
 #include "columns/ColumnView.h"
 #include "columns/History.h"
 #include "columns/MouseOperations.h"
+#include "security/FileStreamsForm.h"
 #include "columns/MyPanel.h"
 #include "fileops/FileForm.h"
 #include "fileops/MultiRenameForm.h"
@@ -820,7 +821,13 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     FileForm->CancelRun();
     return;
   }
-  // Closing is never refused: what cannot be saved has been reported.
+  // Typed text in the streams editor is the user's to keep or drop; a close
+  // by signal cannot ask and leaves the file as it is on disk.
+  if (FileStreamsForm && !ClosingFromOutside && !FileStreamsForm->CheckSave()) {
+    event->ignore();
+    return;
+  }
+  // Closing is never refused otherwise: what cannot be saved has been reported.
   MainTimer.stop();
   SaveSession();
   event->accept();

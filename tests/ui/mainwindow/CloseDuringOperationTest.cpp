@@ -10,6 +10,7 @@
 #include "fileops/FileForm.h"
 #include "foundation/Program.h"
 #include "options/ProgramOptions.h"
+#include "security/FileStreamsForm.h"
 
 #include <QGuiApplication>
 #include <QPushButton>
@@ -21,6 +22,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+
+#include <sys/xattr.h>
 
 namespace cv {
 namespace {
@@ -110,6 +113,36 @@ TEST_F(CloseDuringOperationTest, TheUserIsAskedOnceAndASignalIsNot) {
     EXPECT_FALSE(form.isVisible());
   }
   EXPECT_TRUE(Ui.Errors.empty());
+}
+
+// Text typed in the streams editor is not dropped by closing the main window:
+// the editor's own question decides, and Cancel keeps the window open.
+TEST_F(CloseDuringOperationTest, UnsavedStreamTextIsAskedAboutBeforeTheWindowCloses) {
+  const std::string file = Tree + "/one.txt";
+  if (::setxattr(file.c_str(), "user.Note", "old", 3, 0) != 0)
+    GTEST_SKIP() << "no user attributes here: " << errno;
+  TMainForm form;
+  form.Setup();
+  form.show();
+  ASSERT_NE(form.FileStreamsForm, nullptr);
+  form.FileStreamsForm->Open(file, TFileStreamsForm::OpenOnly);
+  form.FileStreamsForm->SelectStream("Note");
+  ASSERT_TRUE(form.FileStreamsForm->LoadStream());
+  form.FileStreamsForm->Editor->moveCursor(QTextCursor::End);
+  QTest::keyClicks(form.FileStreamsForm->Editor, " new");
+
+  Ui.BoxAnswer = mrBoxCancel;
+  form.windowHandle()->close();
+  EXPECT_TRUE(form.isVisible()) << "Cancel keeps the window and the text";
+  ASSERT_EQ(Ui.Boxes.size(), 1u);
+  EXPECT_NE(Ui.Boxes[0].Text.find("Do you want to save the stream?"), std::string::npos);
+
+  Ui.BoxAnswer = mrBoxOk;
+  form.windowHandle()->close();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 5000));
+  char value[16] = {};
+  ASSERT_EQ(::getxattr(file.c_str(), "user.Note", value, sizeof value), 7);
+  EXPECT_STREQ(value, "old new");
 }
 
 } // namespace

@@ -234,6 +234,9 @@ public:
   // The System (or, with `drag`, System-drag) menu's contents from the
   // columns: in drag mode those of the dragged files.
   TSystemMenu SystemMenuFor(bool drag, uint32_t shift);
+  // The System menu of a tree node's directory, below its row.
+  void ShowTreeSystemMenu(const std::string& title, QPoint at);
+  void PopupSystemMenu(const TSystemMenu& data, QPoint at);
   // Shows it at `at` (-1, -1: below the active column's focused row).
   void ShowContextMenu(bool drag, uint32_t shift, QPoint at);
   void RunSystemCommand(TSystemCommand command, const TSystemMenu& menu);

@@ -119,30 +119,6 @@ void TMainForm::ShowContextMenu(bool drag, uint32_t shift, QPoint at) {
   TGuard guard("TMainForm::ShowContextMenu");
   guard.Run([&] {
     const TSystemMenu data = SystemMenuFor(drag, shift);
-    if (!data.Warning.empty()) {
-      ShowWarning(data.Warning);
-      return;
-    }
-    if (!data.Shown) return;
-    auto* menu = new QMenu(this);
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* heading = menu->addAction(ToQString(data.Heading));
-    QFont bold = heading->font();
-    bold.setBold(true);
-    heading->setFont(bold);
-    heading->setToolTip(ToQString(PartitionTitleToPath(data.Title)));
-    menu->setDefaultAction(heading);
-    menu->addSeparator();
-    for (const TSystemMenuItem& item : data.Items) {
-      QAction* action = menu->addAction(ToQString(item.Caption));
-      action->setEnabled(item.Enabled);
-      const TSystemCommand command = item.Command;
-      connect(action, &QAction::triggered, this,
-              [this, command, data] { RunSystemCommand(command, data); });
-      if (command == TSystemCommand::OpenTerminal || command == TSystemCommand::PasteInto ||
-          command == TSystemCommand::CopyPath || command == TSystemCommand::Delete)
-        menu->addSeparator();
-    }
     // Below the focused row of the active list, so the row stays in sight.
     MyTPanel* list = ColumnView(ActiveColumn())->FileList;
     const TColumn& column = Column(ActiveColumn());
@@ -154,10 +130,56 @@ void TMainForm::ShowContextMenu(bool drag, uint32_t shift, QPoint at) {
       at = list->mapToGlobal(QPoint(list->width() / 2, row.bottom() + 1));
     else if (at.y() >= shownRow.top() && at.y() <= shownRow.bottom())
       at.setY(shownRow.bottom() + 1);
-    LastSystemMenu = menu;
-    menu->popup(at);
+    PopupSystemMenu(data, at);
   });
   guard.Show("Failed to show \"System\" menu.");
+}
+
+void TMainForm::ShowTreeSystemMenu(const std::string& title, QPoint at) {
+  if (BusyCount.Busy() || title.empty()) return;
+  TGuard guard("TMainForm::ShowTreeSystemMenu");
+  guard.Run([&] {
+    // The node's directory alone, whatever the columns have selected.
+    TSystemMenuRequest request;
+    request.ActiveTitle = title;
+    std::vector<std::string> onClipboard;
+    ClipboardFilesToList(onClipboard);
+    FunStatContext.Reset(fsPerfect);
+    PopupSystemMenu(
+        BuildSystemMenu(request, SystemMenuTitle(request), ReadSystemTitleFacts,
+                        !onClipboard.empty()),
+        at);
+  });
+  guard.Show("Failed to show \"System\" menu.");
+}
+
+void TMainForm::PopupSystemMenu(const TSystemMenu& data, QPoint at) {
+  if (!data.Warning.empty()) {
+    ShowWarning(data.Warning);
+    return;
+  }
+  if (!data.Shown) return;
+  auto* menu = new QMenu(this);
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  QAction* heading = menu->addAction(ToQString(data.Heading));
+  QFont bold = heading->font();
+  bold.setBold(true);
+  heading->setFont(bold);
+  heading->setToolTip(ToQString(PartitionTitleToPath(data.Title)));
+  menu->setDefaultAction(heading);
+  menu->addSeparator();
+  for (const TSystemMenuItem& item : data.Items) {
+    QAction* action = menu->addAction(ToQString(item.Caption));
+    action->setEnabled(item.Enabled);
+    const TSystemCommand command = item.Command;
+    connect(action, &QAction::triggered, this,
+            [this, command, data] { RunSystemCommand(command, data); });
+    if (command == TSystemCommand::OpenTerminal || command == TSystemCommand::PasteInto ||
+        command == TSystemCommand::CopyPath || command == TSystemCommand::Delete)
+      menu->addSeparator();
+  }
+  LastSystemMenu = menu;
+  menu->popup(at);
 }
 
 void TMainForm::RunFileOperationOn(const std::string& operation,

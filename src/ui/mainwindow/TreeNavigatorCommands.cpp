@@ -122,6 +122,14 @@ void TMainForm::TreeSelectionChanged(TTreeNode* node) {
 void TMainForm::TreeMousePressed(TTreeNode* node, const QMouseEvent& event) {
   TreeDragTitle.clear();
   TreeDragging = false;
+  if (event.button() == Qt::RightButton && node) {
+    // At the mouse's x and the lower edge of the node's row.
+    const QRect row = PanelTreeView->TextRect(*node);
+    ShowTreeSystemMenu(GetTreeNodeTitle(node),
+                       PanelTreeView->viewport()->mapToGlobal(
+                           QPoint(event.position().toPoint().x(), row.bottom() + 1)));
+    return;
+  }
   if (event.button() == Qt::LeftButton && node) {
     TreeDragTitle = GetTreeNodeTitle(node);
     TreeDragStart = event.globalPosition().toPoint();

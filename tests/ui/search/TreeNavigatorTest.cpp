@@ -25,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -220,6 +221,18 @@ TEST_F(TreeNavigatorTest, PanelFollowsTheBoardAndDrivesTheActiveColumn) {
   EXPECT_TRUE(form.DropColumnOnTree(form.ActiveColumn(), onTree));
   EXPECT_EQ(form.PanelTree->GetSelectedTreeTitle(), Dir.Path + "/leaf");
   EXPECT_FALSE(form.DropColumnOnTree(form.ActiveColumn(), onTree + QPoint(5000, 0)));
+
+  // A right press on a node opens the System menu of that node's directory.
+  TTreeNode* shown = form.PanelTree->Selected();
+  ASSERT_NE(shown, nullptr);
+  QTest::mouseClick(form.PanelTreeView->viewport(), Qt::RightButton, {},
+                    form.PanelTreeView->TextRect(*shown).center());
+  ASSERT_FALSE(form.LastSystemMenu.isNull());
+  const QList<QAction*> items = form.LastSystemMenu->actions();
+  ASSERT_FALSE(items.isEmpty());
+  EXPECT_EQ(items[0]->text(), "System: Active title");
+  EXPECT_EQ(items[0]->toolTip().toStdString(), Dir.Path + "/leaf");
+  form.LastSystemMenu->close();
 
   // F9 from the tree itself: the function keys are the window's.
   ASSERT_TRUE(form.PanelTreeView->hasFocus());

@@ -156,7 +156,9 @@ TEST_F(WindowStallTest, TheMonitorNeitherTicksInsideAWaitNorAsksTheFactsAgain) {
   Touch(dir.Path + "/newer.txt");
   QTRY_COMPARE_WITH_TIMEOUT(other.Count(), 2, 5000);
   QTest::qWait(300);
-  EXPECT_LT(meter.Waited, 300 * test::TimeScale);
+  // Asking the facts again would wait out the mount's 1.5 s; a loaded or
+  // instrumented build may spend some 300 ms on the reload's own waits.
+  EXPECT_LT(meter.Waited, 1000 * test::TimeScale);
   EXPECT_EQ(active.Info.PartSz.Caption.rfind("PartSz ", 0), 0u);
   EXPECT_NE(active.Info.PartSz.Caption, "PartSz ?");
   EXPECT_TRUE(Ui.Errors.empty());

@@ -77,6 +77,14 @@ void TMainForm::PutFilesOnClipboard(bool cut) {
   guard.Show(cut ? "Failed to cut files." : "Failed to copy files.");
 }
 
+TColumn& TMainForm::ListInDropColumn(const std::vector<std::string>& titles) {
+  TColumn& list = Column(TBoardColumns::DropColumn);
+  list.ContainerIndex = -1;
+  list.SetWithList(titles, titles.size() > 1);
+  list.SetInactiveFocus();
+  return list;
+}
+
 void TMainForm::PasteFiles(const std::string& directory) {
   TColumn& destination = Column(ActiveColumn());
   if (directory.empty() && (!destination.ShowsDirectory() || destination.ShownPath().empty())) {
@@ -101,12 +109,8 @@ void TMainForm::PasteFiles(const std::string& directory) {
     ShowWarning("There are no files on the clipboard.");
     return;
   }
-  // The pasted files are a source column of their own, as dropped files are.
   constexpr int Pasted = TBoardColumns::DropColumn;
-  TColumn& source = Column(Pasted);
-  source.ContainerIndex = -1;
-  source.SetWithList(titles, titles.size() > 1);
-  source.SetInactiveFocus();
+  TColumn& source = ListInDropColumn(titles);
   FunStatContext.Reset(fsPerfect);
   TFileFormRequest request;
   request.Operation = cut ? "Move" : "Copy";

@@ -591,11 +591,8 @@ void TMainForm::ProcessDroppedFiles(const std::vector<std::string>& titles, cons
   TGuard guard("TMainForm::ProcessDroppedFiles");
   guard.Run([&] {
     if (titles.empty()) guard.Raise("No files are dropped.");
-    constexpr int External = 10;
-    TColumn& dropped = Column(External);
-    dropped.ContainerIndex = -1;
-    dropped.SetWithList(titles, titles.size() > 1);
-    dropped.SetInactiveFocus();
+    constexpr int External = TBoardColumns::DropColumn;
+    ListInDropColumn(titles);
     Drag.DragSourceColumn = External;
     Drag.DragShift = 0;
     Drag.DragIndex = 0;

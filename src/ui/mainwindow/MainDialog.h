@@ -150,6 +150,9 @@ public:
   // into `directory`) through the file operation dialog, moved when they
   // were cut.
   void PasteFiles(const std::string& directory = {});
+  // The drop column listing exactly `titles` (pasted, dropped or named by a
+  // menu), a source of its own: each is one file, whatever its name holds.
+  TColumn& ListInDropColumn(const std::vector<std::string>& titles);
   static constexpr const char* PasteNeedsDirectory =
       "Files can be pasted only into a column that shows a directory.";
   TFileFormSettings FileFormState;

@@ -185,13 +185,8 @@ void TMainForm::PopupSystemMenu(const TSystemMenu& data, QPoint at) {
 void TMainForm::RunFileOperationOn(const std::string& operation,
                                    const std::vector<std::string>& titles) {
   if (titles.empty()) return;
-  // The titles are a list of their own, as pasted files are: each is one
-  // file, whatever its name holds.
   constexpr int Listed = TBoardColumns::DropColumn;
-  TColumn& source = Column(Listed);
-  source.ContainerIndex = -1;
-  source.SetWithList(titles, titles.size() > 1);
-  source.SetInactiveFocus();
+  TColumn& source = ListInDropColumn(titles);
   FunStatContext.Reset(fsPerfect);
   TFileFormRequest request;
   request.Operation = operation;
@@ -207,11 +202,7 @@ void TMainForm::RunFileOperationOn(const std::string& operation,
 void TMainForm::RenameTitle(const std::string& title) {
   if (title.empty() || IsPartitionTitle(title)) return;
   if (!RenameForm) RenameForm = new TRenameForm(this);
-  constexpr int Listed = TBoardColumns::DropColumn;
-  TColumn& source = Column(Listed);
-  source.ContainerIndex = -1;
-  source.SetWithList({title}, false);
-  source.SetInactiveFocus();
+  TColumn& source = ListInDropColumn({title});
   FunStatContext.Reset(fsPerfect);
   bool changed = false;
   BusyBracket([&] { changed = RenameForm->Dialog(source, false, ContainerItemRenamer(-1)); });

@@ -666,6 +666,12 @@ std::string GetPartitionOfTitle(const std::string& title) {
   return mount ? PathToPartitionTitle(mount->MountPoint) : std::string();
 }
 
+bool TitleMayHang(const std::string& title) {
+  const std::shared_ptr<const TMountTable> table = CurrentMountTable();
+  if (!table || title.empty()) return false;
+  return OnRemoteMount(*table, ResolveLinks(*table, NormalizeTitle(PartitionTitleToPath(title))));
+}
+
 int GetPartitionNumber(const std::string& title) {
   const std::shared_ptr<const TMountTable> table = CurrentMountTable();
   const TMountEntry* mount = table ? FindMountOfTitle(*table, title) : nullptr;

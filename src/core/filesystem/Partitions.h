@@ -146,6 +146,9 @@ int GetPartitionNumber(const std::string& title);
 bool IsMountedPartition(const std::string& title);
 // The mount point of the title's partition exists.
 bool PartitionExists(const std::string& title);
+// The title, its links resolved as far as that is safe, lies on a share or
+// automount that may not answer: nothing more should be asked of it here.
+bool TitleMayHang(const std::string& title);
 // Both titles lie on the same partition (a rename between them can work).
 bool IsSameRoot(const std::string& a, const std::string& b);
 

@@ -1,10 +1,12 @@
 #include "filesystem/SpecialLocations.h"
 
 #include "filesystem/File.h"
+#include "filesystem/Partitions.h"
 #include "foundation/Program.h"
 
 #include <fstream>
 #include <string_view>
+#include <sys/stat.h>
 
 namespace cv {
 
@@ -118,6 +120,16 @@ std::vector<TSystemLocation> GetSystemLocations() {
       {"Shared", "Program Links", GetSystemDirectoryPath(sfSharedProgramLinks)},
       {"Shared", "Startup", GetSystemDirectoryPath(sfSharedStartup)},
   };
+}
+
+bool SystemLocationPresent(const TSystemLocation& location) {
+  const std::string& title = location.Title;
+  if (title.empty()) return false;
+  if (TitleMayHang(title)) return true;
+  const bool directory = title.back() == '/';
+  struct stat st {};
+  if (::stat(title.c_str(), &st) != 0) return false;
+  return directory ? S_ISDIR(st.st_mode) : S_ISREG(st.st_mode);
 }
 
 } // namespace cv

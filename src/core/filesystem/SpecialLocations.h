@@ -53,5 +53,9 @@ struct TSystemLocation {
 };
 // The menu's items in their order.
 std::vector<TSystemLocation> GetSystemLocations();
+// The location is there to go to: a directory (or the hosts file) that
+// exists. One on a share that may not answer counts as there: asking could
+// stall the menu, and going there runs off the window thread.
+bool SystemLocationPresent(const TSystemLocation& location);
 
 } // namespace cv

@@ -35,24 +35,6 @@ void SetMenuItemTitle(QAction* action, const std::string& title);
 // A file name as a caption: "&" is doubled so it shows as itself.
 QString MenuCaption(std::string_view name);
 
-QAction* FindMenuItemByTag(const QMenu* menu, int tag);
-// The full title of an item built by LoadMenuWithFiles somewhere below
-// `root`; empty for an item that is not there.
-std::string GetMenuItemPath(const QMenu* root, const QAction* item);
-// Where a new item goes so that directories (the leading run of items with
-// a non-zero tag) come first and files after, each sorted by caption.
-int MenuInsertPosition(const QString& caption, const QMenu* menu, bool isDirectory);
-
-using TMenuClickHandler = std::function<void(QAction*)>;
-// Fills `menu` from `directory`: at most 30 entries a level, taken in name
-// order; hidden entries skipped; subdirectories become submenus (empty ones
-// are dropped; symbolic links are never followed into); files must match
-// `mask` and, with `linksOnly` or `locations`, be links. With any of the
-// three flags the captions lose their extension.
-bool LoadMenuWithFiles(QMenu* menu, const std::string& directory, const std::string& mask,
-                       const TMenuClickHandler& onClick, QObject* owner, const QString& hint,
-                       bool cutExtension, bool linksOnly, bool locations);
-
 // Integers and reals typed into a combo box. Empty gives the default
 // silently; anything else that is not a number within the limits warns,
 // puts the default into the box, focuses it and gives the default.

@@ -1023,6 +1023,7 @@ void TMainForm::EnableFileMenuItems(Qt::KeyboardModifiers modifiers) {
   Menus->SetChecked("File/Miscellaneous/Associate extension/Text", text);
   Menus->SetChecked("File/Miscellaneous/Associate extension/None", !audio && !video && !text);
   EnableInterBoardItems();
+  EnableSystemMenuItems(modifiers);
 }
 
 void TMainForm::ShowFileMenu(int x, int y, Qt::KeyboardModifiers modifiers) {

@@ -356,6 +356,9 @@ private:
   // The rename dialog for one title (a reference, a parent, a dragged file).
   void RenameTitle(const std::string& title);
   void RegisterSystemMenus();
+  static std::string SystemLocationMenuPath(const struct TSystemLocation& location);
+  // The File menu's items that depend on the modifiers and on what exists.
+  void EnableSystemMenuItems(Qt::KeyboardModifiers modifiers);
   void GoTo(const std::string& directory);
 
 public:

@@ -58,10 +58,9 @@ void TMainForm::FillFileMenu(
     const std::function<void(const std::string& item, const TSendMenuState& state)>& click) {
   menu.clear();
   const TSendMenuState state = SetupSendMenu(request);
-  if (!state.Enabled) {
-    menu.addAction(tr("(disabled)"))->setEnabled(false);
-    return;
-  }
+  // A disabled menu is left empty and cannot be opened.
+  menu.menuAction()->setEnabled(state.Enabled);
+  if (!state.Enabled) return;
   QAction* heading = menu.addAction(ToQString(state.Heading));
   QFont bold = heading->font();
   bold.setBold(true);
@@ -286,6 +285,27 @@ void TMainForm::RunSystemCommand(TSystemCommand command, const TSystemMenu& menu
   guard.Show(failure);
 }
 
+std::string TMainForm::SystemLocationMenuPath(const TSystemLocation& location) {
+  return "File/System locations/" +
+         (location.Group.empty() ? std::string() : location.Group + "/") + location.Caption;
+}
+
+void TMainForm::EnableSystemMenuItems(Qt::KeyboardModifiers modifiers) {
+  // Alt leaves the menus of files disabled and empty: the rule is the one
+  // the menus are built by.
+  const uint32_t shift = ShiftStateFrom(modifiers);
+  const std::pair<const char*, TFileMenuKind> files[] = {
+      {"File/Send", TFileMenuKind::Send}, {"File/Navigate/Locations", TFileMenuKind::Locations}};
+  for (const auto& [path, kind] : files)
+    if (QAction* action = Menus->Action(path); action && action->isEnabled())
+      action->setEnabled(SetupSendMenu({.Kind = kind, .Shift = shift}).Enabled);
+  // A location that is not there is greyed rather than offered to fail.
+  for (const TSystemLocation& location : GetSystemLocations())
+    if (QAction* action = Menus->Action(SystemLocationMenuPath(location));
+        action && action->isEnabled())
+      action->setEnabled(SystemLocationPresent(location));
+}
+
 void TMainForm::RegisterSystemMenus() {
   TMainMenus& m = *Menus;
   m.On("File/System menu",
@@ -295,9 +315,7 @@ void TMainForm::RegisterSystemMenus() {
     FocusColumn(ActiveColumn());
   });
   for (const TSystemLocation& location : GetSystemLocations()) {
-    const std::string path = "File/System locations/" +
-                             (location.Group.empty() ? std::string() : location.Group + "/") +
-                             location.Caption;
+    const std::string path = SystemLocationMenuPath(location);
     const std::string title = location.Title;
     m.On(path, [this, title] {
       TGuard guard("TMainForm::GoToPath");

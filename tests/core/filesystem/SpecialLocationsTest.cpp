@@ -1,5 +1,6 @@
 #include "filesystem/SpecialLocations.h"
 
+#include "FileTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <sys/stat.h>
 
 namespace cv {
 namespace {
@@ -123,6 +125,29 @@ TEST_F(SpecialLocationsTest, MenuOrderAndGroups) {
       "Shared|Desktop -", "Shared|Documents", "Shared|Favorites -", "Shared|Program Links",
       "Shared|Startup"};
   EXPECT_EQ(captions, expected);
+}
+
+TEST_F(SpecialLocationsTest, ALocationIsPresentOnlyAsWhatItNames) {
+  const std::string d = Dir.Path;
+  std::filesystem::create_directories(d + "/dir");
+  ASSERT_TRUE(test::WriteBytes(d + "/hosts", "127.0.0.1 localhost\n"));
+  ASSERT_EQ(::mkfifo((d + "/fifo").c_str(), 0600), 0);
+  std::filesystem::create_directory_symlink(d + "/dir", d + "/link");
+  const struct {
+    std::string Title;
+    bool Present;
+  } cases[] = {
+      {"", false},
+      {d + "/dir/", true},
+      {d + "/link/", true},
+      {d + "/missing/", false},
+      {d + "/hosts", true},
+      {d + "/hosts/", false}, // a file where a directory is named
+      {d + "/dir", false},    // a directory where a file is named
+      {d + "/fifo", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(SystemLocationPresent({"", "x", c.Title}), c.Present) << c.Title;
 }
 
 } // namespace

@@ -65,6 +65,18 @@ TEST_F(FileMenuTest, EntriesKeepTheirFullTitlesDirectoriesFirst) {
   EXPECT_TRUE(Ui.Errors.empty());
 }
 
+TEST_F(FileMenuTest, FortyLinksShowTheFirstThirtyByName) {
+  const std::string many = Dir.Path + "/many";
+  fs::create_directories(many);
+  // Created in reverse order, so directory order is no help.
+  for (int i = 39; i >= 0; --i)
+    ASSERT_TRUE(test::WriteBytes(many + "/Link" + (i < 10 ? "0" : "") + std::to_string(i) + ".desktop", ""));
+  const std::vector<TFileMenuEntry> entries = ReadFileMenu(many, TFileMenuKind::Send);
+  ASSERT_EQ(entries.size(), static_cast<size_t>(MaxFileMenuEntries));
+  for (int i = 0; i < MaxFileMenuEntries; ++i)
+    EXPECT_EQ(entries[i].Caption, std::string("Link") + (i < 10 ? "0" : "") + std::to_string(i));
+}
+
 TEST_F(FileMenuTest, AMissingDirectoryIsEmptyAndAnUnreadableOneIsReportedOncePerReason) {
   EXPECT_TRUE(ReadFileMenu(Root + "/none", TFileMenuKind::Send).empty());
   EXPECT_TRUE(ReadFileMenu(Root + "/notes.txt", TFileMenuKind::Tools).empty());

@@ -5,6 +5,7 @@
 #include "columns/Column.h"
 #include "fileops/FileForm.h"
 #include "fileops/RenameForm.h"
+#include "mainwindow/MainMenus.h"
 
 #include <QAction>
 #include <QApplication>
@@ -158,6 +159,36 @@ TEST_F(SystemMenuWindowTest, TheDragMenuIsTheDraggedFilesMenu) {
   EXPECT_EQ(menu.Targets, (std::vector<std::string>{From + "/a*"}));
   const TSystemMenu parent = Form.SystemMenuFor(true, ssShift);
   EXPECT_EQ(parent.Title, From);
+}
+
+TEST_F(SystemMenuWindowTest, AltDisablesTheMenusOfFilesAndMissingLocationsAreGreyed) {
+  QMenu* send = Form.Menus->Action("File/Send")->menu();
+  ASSERT_NE(send, nullptr);
+  Form.EnableFileMenuItems(Qt::AltModifier);
+  for (const char* path : {"File/Send", "File/Navigate/Locations"})
+    EXPECT_FALSE(Form.Menus->Action(path)->isEnabled()) << path;
+  Form.EnableFileMenuItems(Qt::NoModifier);
+  for (const char* path : {"File/Send", "File/Navigate/Locations"})
+    EXPECT_TRUE(Form.Menus->Action(path)->isEnabled()) << path;
+
+  // "Startup" is the autostart directory of the configuration home.
+  const std::string config = Root.Path + "/config";
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  const char* startup = "File/System locations/Miscellaneous/Startup";
+  Form.EnableFileMenuItems(Qt::NoModifier);
+  const bool missing = Form.Menus->Action(startup)->isEnabled();
+  fs::create_directories(config + "/autostart");
+  Form.EnableFileMenuItems(Qt::NoModifier);
+  const bool present = Form.Menus->Action(startup)->isEnabled();
+  if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_FALSE(missing);
+  EXPECT_TRUE(present);
+  // A location without a counterpart here is never offered.
+  Form.EnableFileMenuItems(Qt::NoModifier);
+  EXPECT_FALSE(Form.Menus->Action("File/System locations/Miscellaneous/Quick Launch")->isEnabled());
 }
 
 } // namespace

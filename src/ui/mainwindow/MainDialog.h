@@ -239,7 +239,7 @@ public:
   TSystemMenu SystemMenuFor(bool drag, uint32_t shift);
   // The System menu of a tree node's directory, below its row.
   void ShowTreeSystemMenu(const std::string& title, QPoint at);
-  void PopupSystemMenu(const TSystemMenu& data, QPoint at);
+  void PopupSystemMenu(const TSystemMenu& data, QPoint at, const QRect& avoid);
   // Shows it at `at` (-1, -1: below the active column's focused row).
   void ShowContextMenu(bool drag, uint32_t shift, QPoint at);
   void RunSystemCommand(TSystemCommand command, const TSystemMenu& menu);

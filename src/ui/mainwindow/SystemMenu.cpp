@@ -28,6 +28,8 @@
 
 #include <QAction>
 #include <QFont>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMenu>
 
 #include <cerrno>
@@ -118,18 +120,22 @@ void TMainForm::ShowContextMenu(bool drag, uint32_t shift, QPoint at) {
   TGuard guard("TMainForm::ShowContextMenu");
   guard.Run([&] {
     const TSystemMenu data = SystemMenuFor(drag, shift);
-    // Below the focused row of the active list, so the row stays in sight.
+    // The row the menu is about (the drop row when dragging) stays in sight:
+    // the menu opens below it and never covers it. Thumbnails have no rows.
     MyTPanel* list = ColumnView(ActiveColumn())->FileList;
     const TColumn& column = Column(ActiveColumn());
-    const int focus = column.List.FocusIndex();
-    const QRect row = focus >= 0 ? column.List.ItemRect(focus).translated(list->InnerOrigin())
-                                 : QRect(list->rect().center(), QSize(1, 1));
-    const QRect shownRow(list->mapToGlobal(row.topLeft()), row.size());
-    if (at.x() < 0 || at.y() < 0)
-      at = list->mapToGlobal(QPoint(list->width() / 2, row.bottom() + 1));
-    else if (at.y() >= shownRow.top() && at.y() <= shownRow.bottom())
-      at.setY(shownRow.bottom() + 1);
-    PopupSystemMenu(data, at);
+    const int index = drag ? Drag.DropIndex : column.List.FocusIndex();
+    QRect avoid;
+    if (!column.ThumbAttr && index >= 0 && index < column.Count()) {
+      const QRect row = column.List.ItemRect(index).translated(list->InnerOrigin());
+      avoid = QRect(list->mapToGlobal(row.topLeft()), row.size());
+    }
+    if (at.x() < 0) at.setX(list->mapToGlobal(QPoint(list->width() / 2, 0)).x());
+    if (at.y() < 0)
+      at.setY(avoid.isValid() ? avoid.bottom() + 1 : list->mapToGlobal(list->rect().center()).y());
+    else if (avoid.isValid() && at.y() >= avoid.top() && at.y() <= avoid.bottom())
+      at.setY(avoid.bottom() + 1);
+    PopupSystemMenu(data, at, avoid);
   });
   guard.Show("Failed to show \"System\" menu.");
 }
@@ -147,12 +153,12 @@ void TMainForm::ShowTreeSystemMenu(const std::string& title, QPoint at) {
     PopupSystemMenu(
         BuildSystemMenu(request, SystemMenuTitle(request), ReadSystemTitleFacts,
                         !onClipboard.empty()),
-        at);
+        at, {});
   });
   guard.Show("Failed to show \"System\" menu.");
 }
 
-void TMainForm::PopupSystemMenu(const TSystemMenu& data, QPoint at) {
+void TMainForm::PopupSystemMenu(const TSystemMenu& data, QPoint at, const QRect& avoid) {
   if (!data.Warning.empty()) {
     ShowWarning(data.Warning);
     return;
@@ -178,6 +184,16 @@ void TMainForm::PopupSystemMenu(const TSystemMenu& data, QPoint at) {
       menu->addSeparator();
   }
   LastSystemMenu = menu;
+  // Where the screen has no room below the row, the menu goes above it
+  // rather than being pushed up over it.
+  if (avoid.isValid()) {
+    const QScreen* screen = QGuiApplication::screenAt(at);
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    const QRect room = screen->availableGeometry();
+    const int height = menu->sizeHint().height();
+    if (at.y() + height > room.bottom() + 1 && avoid.top() - height >= room.top())
+      at.setY(avoid.top() - height);
+  }
   menu->popup(at);
 }
 

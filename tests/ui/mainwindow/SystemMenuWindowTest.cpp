@@ -3,12 +3,16 @@
 #include "TestSupport.h"
 #include "WindowSupport.h"
 #include "columns/Column.h"
+#include "columns/MyPanel.h"
+#include "columns/ColumnView.h"
 #include "fileops/FileForm.h"
 #include "fileops/RenameForm.h"
 #include "mainwindow/MainMenus.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -189,6 +193,31 @@ TEST_F(SystemMenuWindowTest, AltDisablesTheMenusOfFilesAndMissingLocationsAreGre
   // A location without a counterpart here is never offered.
   Form.EnableFileMenuItems(Qt::NoModifier);
   EXPECT_FALSE(Form.Menus->Action("File/System locations/Miscellaneous/Quick Launch")->isEnabled());
+}
+
+TEST_F(SystemMenuWindowTest, TheMenuNeverCoversTheRowItIsAbout) {
+  for (int i = 0; i < 200; ++i) std::ofstream(From + "/many" + std::to_string(1000 + i));
+  const QRect room = QGuiApplication::primaryScreen()->availableGeometry();
+  Form.setGeometry(room);
+  QApplication::processEvents();
+  TColumn& column = Form.Column(Form.ActiveColumn());
+  column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, From + "/a*");
+  auto* list = Form.ColumnView(Form.ActiveColumn())->FileList;
+  for (const bool lastRow : {false, true}) {
+    SCOPED_TRACE(lastRow);
+    // The first visible row has room below; the last one, at the screen's
+    // foot, has none: the menu goes above it rather than over it.
+    column.List.SetFocusIndex(lastRow ? column.List.LastVisibleIndex() : column.List.TopIndex());
+    const int focus = column.List.FocusIndex();
+    const QRect local = column.List.ItemRect(focus).translated(list->InnerOrigin());
+    const QRect row(list->mapToGlobal(local.topLeft()), local.size());
+    Form.ShowContextMenu(false, 0, QPoint(-1, -1));
+    ASSERT_FALSE(Form.LastSystemMenu.isNull());
+    const QRect menu = Form.LastSystemMenu->geometry();
+    EXPECT_FALSE(menu.intersects(row)) << menu.y() << "+" << menu.height() << " row " << row.y();
+    EXPECT_EQ(menu.top() > row.top(), !lastRow);
+    Form.LastSystemMenu->close();
+  }
 }
 
 } // namespace

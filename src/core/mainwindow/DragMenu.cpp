@@ -143,7 +143,8 @@ const std::vector<TDragItem>& FileDragItems() {
       Later("Drop-convert picture *", {dtDropTarget, dtSrcEmpty | dtSrcPartition}),
       Item("Drop-move *", {dtDropTarget, dtSrcEmpty | dtDropIntoOwn | dtSrcPartition}),
       Separator(),
-      Later("Search duplicates", {0, CNoPartition | dtDestEmpty | dtSrcDir}),
+      Item("Search duplicates", {0, CNoPartition | dtSrcEmpty | dtDestEmpty | dtSrcDir},
+           "Search the destination column for files with the dragged file's content."),
       Separator(),
       // A directory cannot be hidden in a picture.
       Later("Steg-in", {dtDestPicture | dtSrcSmall, CNoPartition | dtSrcDir}),

@@ -14,7 +14,6 @@
 #include "foundation/Utilities.h"
 #include "mainwindow/MainMenus.h"
 #include "foundation/QtText.h"
-#include "search/SearchFileForm.h"
 
 #include <QActionGroup>
 #include <QCursor>
@@ -301,62 +300,6 @@ void TMainForm::RegisterContainerCommands() {
   m.On("File/Container/Relocate item *", [this] { RelocateItems(); });
   m.On("File/Container/Add to this container", [this] { PasteInContainer(); });
   m.On("File/Container/Go to file", [this] { GoToContainerFile(); });
-
-  // The file search puts its results into containers, so it is wired here.
-  auto searchSettings = std::make_shared<TSearchFileSettings>();
-  IniSteps.Add(
-      TIniStep::OtherDialogs,
-      [searchSettings](const TStoredTextList& ini) { searchSettings->Read(ini); },
-      [searchSettings](TStoredTextList& ini) { searchSettings->Write(ini); });
-  m.On("File/Search/Search file *", [this, searchSettings] {
-    const int searched = ActiveColumn();
-    TColumn& column = Column(searched);
-    if (column.Count() == 0) return;
-    TSearchFileForm form(*searchSettings, this);
-    form.ChooseContainer = [this] {
-      QMenu menu;
-      for (int i = 0; i < TContainerSet::Count; ++i)
-        menu.addAction(ToQString(Containers.Container(i).MenuCaption()))->setData(i);
-      const QAction* chosen = menu.exec(QCursor::pos());
-      return chosen ? chosen->data().toInt() : -1;
-    };
-    if (!form.Dialog(column)) return;
-    switch (form.Action) {
-    case TSearchAction::EnterDirectory:
-      BoardModel->EnterDirectory(searched, form.ActionTitle, {});
-      break;
-    case TSearchAction::FocusFile:
-      BusyBracket([&] {
-        column.LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt, form.ActionTitle);
-      });
-      FocusColumn(searched);
-      break;
-    case TSearchAction::SelectFound:
-      form.SelectFoundItems(column);
-      break;
-    case TSearchAction::PutInContainer: {
-      const int number =
-          form.ActionContainer == -2 ? Containers.SearchContainer() : form.ActionContainer;
-      if (!form.PutInContainer(Containers, number)) break;
-      RefreshContainer(number);
-      // A visible column that shows it already, else the chosen column, else the searched one.
-      int shown = -1;
-      if (searchSettings->ReuseContainer)
-        for (int i = 0; i < VisibleColumns() && shown < 0; ++i)
-          if (Column(i).ContainerIndex == number) shown = i;
-      if (shown < 0 && searchSettings->ReuseContainer &&
-          searchSettings->UseColumnForContainer - 1 < VisibleColumns())
-        shown = searchSettings->UseColumnForContainer - 1;
-      if (shown < 0) shown = searched;
-      if (Column(shown).ContainerIndex != number)
-        BusyBracket([&] { Column(shown).LoadDirectory(true, number); });
-      FocusColumn(shown);
-      break;
-    }
-    case TSearchAction::None:
-      break;
-    }
-  });
 }
 
 } // namespace cv

@@ -364,6 +364,8 @@ void TMainForm::FileDragItemClick(std::string_view item) {
     OnCopyMove("Copy", true);
   } else if (item == "Drop-move *") {
     OnCopyMove("Move", true);
+  } else if (item == "Search duplicates") {
+    SearchFile(-1, Drag.DragTitle);
   } else if (item == "Copy as" || item == "Move as" || item == "Copy as hard-link") {
     const TCopyAsMode mode = item == "Move as"             ? TCopyAsMode::Move
                              : item == "Copy as hard-link" ? TCopyAsMode::HardLink

@@ -1205,6 +1205,7 @@ void TMainForm::RegisterCommands() {
   RegisterColumnCommands();
   RegisterSystemMenus();
   RegisterContainerCommands();
+  RegisterSearchFileCommands();
   RegisterInterBoardCommands();
   auto onActive = [this](void (TColumn::*command)()) {
     return [this, command] {

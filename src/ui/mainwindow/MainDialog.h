@@ -238,7 +238,9 @@ public:
   // columns: in drag mode those of the dragged files.
   TSystemMenu SystemMenuFor(bool drag, uint32_t shift);
   // The System menu of a tree node's directory, below its row.
-  void ShowTreeSystemMenu(const std::string& title, QPoint at);
+  // The system menu of one title (a tree node, a found file); a caption
+  // replaces the usual heading.
+  void ShowTitleSystemMenu(const std::string& title, const std::string& caption, QPoint at);
   void PopupSystemMenu(const TSystemMenu& data, QPoint at, const QRect& avoid);
   // Shows it at `at` (-1, -1: below the active column's focused row).
   void ShowContextMenu(bool drag, uint32_t shift, QPoint at);
@@ -279,6 +281,13 @@ public:
   class TLocateFileForm* LocateFileForm = nullptr;
   class TTextToCodeForm* TextToCodeForm = nullptr;
   void RegisterSearchToolCommands();
+  void RegisterSearchFileCommands();
+  // The search dialog over the active column; with `home` 0 or 1 the search
+  // board's first or second column first; a model searches its duplicates.
+  void SearchFile(int home, const std::string& model);
+  void SearchInColumn(int column, const std::string& model);
+  void ShowSearchBoard();
+  std::shared_ptr<struct TSearchFileSettings> SearchSettings;
   // "Tree navigator dialog", "Navigate to directory", "Toggle tree navigator".
   void TreeNavigatorDialogCommand();
   void NavigateToDirectoryCommand();

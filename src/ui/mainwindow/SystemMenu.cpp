@@ -27,6 +27,7 @@
 #include "mainwindow/MainMenus.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFont>
 #include <QGuiApplication>
 #include <QScreen>
@@ -140,20 +141,21 @@ void TMainForm::ShowContextMenu(bool drag, uint32_t shift, QPoint at) {
   guard.Show("Failed to show \"System\" menu.");
 }
 
-void TMainForm::ShowTreeSystemMenu(const std::string& title, QPoint at) {
+void TMainForm::ShowTitleSystemMenu(const std::string& title, const std::string& caption,
+                                    QPoint at) {
   if (BusyCount.Busy() || title.empty()) return;
-  TGuard guard("TMainForm::ShowTreeSystemMenu");
+  TGuard guard("TMainForm::ShowSystemMenu");
   guard.Run([&] {
-    // The node's directory alone, whatever the columns have selected.
+    // The title alone, whatever the columns have selected.
     TSystemMenuRequest request;
     request.ActiveTitle = title;
     std::vector<std::string> onClipboard;
     ClipboardFilesToList(onClipboard);
     FunStatContext.Reset(fsPerfect);
-    PopupSystemMenu(
-        BuildSystemMenu(request, SystemMenuTitle(request), ReadSystemTitleFacts,
-                        !onClipboard.empty()),
-        at, {});
+    TSystemMenu menu = BuildSystemMenu(request, SystemMenuTitle(request), ReadSystemTitleFacts,
+                                       !onClipboard.empty());
+    if (!caption.empty()) menu.Heading = caption;
+    PopupSystemMenu(menu, at, {});
   });
   guard.Show("Failed to show \"System\" menu.");
 }
@@ -164,7 +166,10 @@ void TMainForm::PopupSystemMenu(const TSystemMenu& data, QPoint at, const QRect&
     return;
   }
   if (!data.Shown) return;
-  auto* menu = new QMenu(this);
+  // Over a modal dialog (the search's found list) the menu must be its
+  // child, or the dialog's modality would block its clicks.
+  QWidget* owner = QApplication::activeModalWidget();
+  auto* menu = new QMenu(owner ? owner : this);
   menu->setAttribute(Qt::WA_DeleteOnClose);
   QAction* heading = menu->addAction(ToQString(data.Heading));
   QFont bold = heading->font();

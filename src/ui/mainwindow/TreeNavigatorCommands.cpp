@@ -125,7 +125,7 @@ void TMainForm::TreeMousePressed(TTreeNode* node, const QMouseEvent& event) {
   if (event.button() == Qt::RightButton && node) {
     // At the mouse's x and the lower edge of the node's row.
     const QRect row = PanelTreeView->TextRect(*node);
-    ShowTreeSystemMenu(GetTreeNodeTitle(node),
+    ShowTitleSystemMenu(GetTreeNodeTitle(node), {},
                        PanelTreeView->viewport()->mapToGlobal(
                            QPoint(event.position().toPoint().x(), row.bottom() + 1)));
     return;

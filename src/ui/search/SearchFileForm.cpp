@@ -321,10 +321,8 @@ void TSearchFileForm::BuildControls() {
     buttons->addWidget(button);
   layout->addLayout(buttons);
 
-  FoundList->setStatusTip(
-      "Found files. Directories are displayed with bold text. [Double LMB] = run file. [Ctrl + "
-      "LMB] = enter directory / focus file. [RMB] = show menu. [F2] = clip current file name "
-      "([Ctrl] = clip current file path; [Shift] = clip current file title).");
+  ShowFoundListHint();
+  connect(SwitchMouseBox, &QCheckBox::toggled, this, [this] { ShowFoundListHint(); });
 
   connect(SearchNamesButton, &QPushButton::clicked, this, [this] { Do(false, false); });
   connect(SearchContentButton, &QPushButton::clicked, this, [this] { Do(true, false); });
@@ -356,6 +354,18 @@ void TSearchFileForm::BuildControls() {
   });
   PatternBox->installEventFilter(this);
   TextBox->installEventFilter(this);
+}
+
+void TSearchFileForm::ShowFoundListHint() {
+  const QString hint =
+      QString("Found files. Directories are displayed with bold text. ") +
+      (SwitchMouseBox->isChecked()
+           ? "[Double LMB] = enter directory / focus file. [Ctrl + LMB] = run file."
+           : "[Double LMB] = run file. [Ctrl + LMB] = enter directory / focus file.") +
+      " [RMB] = show context menu. [MMB] or [E] = edit file. [F2] = clip current file name "
+      "([Ctrl] = clip current file path; [Shift] = clip current file title).";
+  FoundList->setStatusTip(hint);
+  FoundList->setToolTip(hint);
 }
 
 void TSearchFileForm::LoadSettings() {
@@ -709,22 +719,16 @@ void TSearchFileForm::ShowItemMenu(QListWidgetItem* line, const QPoint& globalPl
   const int row = FoundList->row(line);
   if (row < 0 || static_cast<size_t>(row) >= FoundItems.size()) return;
   FoundList->setCurrentRow(row);
-  const TFoundItem item = FoundItems[static_cast<size_t>(row)];
-  QMenu menu(this);
-  menu.setTitle("Context menu");
-  QAction* open = menu.addAction("Open");
-  QAction* containing = menu.addAction("Open containing directory");
-  QAction* copy = menu.addAction("Copy path");
-  const QAction* chosen = menu.exec(globalPlace);
-  if (chosen == open) {
-    OpenFound(item);
-  } else if (chosen == containing && !IsRunning) {
-    Action = TSearchAction::FocusFile;
-    ActionTitle = item.Title;
-    accept();
-  } else if (chosen == copy) {
-    CopyTextToClipboard(item.Title, "Failed to copy file title to clipboard.");
-  }
+  if (ShowContextMenu) ShowContextMenu(FoundItems[static_cast<size_t>(row)].Title, globalPlace);
+}
+
+void TSearchFileForm::EditLine(QListWidgetItem* line) {
+  const int row = FoundList->row(line);
+  if (row < 0 || static_cast<size_t>(row) >= FoundItems.size()) return;
+  FoundList->setCurrentRow(row);
+  // A copy: editing may come back to a list the search has changed.
+  const std::string title = FoundItems[static_cast<size_t>(row)].Title;
+  if (EditFile) EditFile(title);
 }
 
 bool TSearchFileForm::ClipAllTitles() {
@@ -748,6 +752,10 @@ bool TSearchFileForm::eventFilter(QObject* watched, QEvent* event) {
         if (QListWidgetItem* line = FoundList->currentItem()) LineAction(line, ctrl);
         return true;
       }
+      if (key->key() == Qt::Key_E && !(key->modifiers() & ~Qt::KeypadModifier)) {
+        if (QListWidgetItem* line = FoundList->currentItem()) EditLine(line);
+        return true;
+      }
       if (key->key() == Qt::Key_F2) {
         if (const TFoundItem* item = CurrentFound()) {
           std::string text = item->Title;
@@ -762,6 +770,10 @@ bool TSearchFileForm::eventFilter(QObject* watched, QEvent* event) {
     }
   } else if (event->type() == QEvent::MouseButtonPress && watched == FoundList->viewport()) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::MiddleButton) {
+      if (QListWidgetItem* line = FoundList->itemAt(mouse->position().toPoint())) EditLine(line);
+      return true;
+    }
     if (mouse->button() == Qt::LeftButton && mouse->modifiers().testFlag(Qt::ControlModifier))
       if (QListWidgetItem* line = FoundList->itemAt(mouse->position().toPoint())) {
         LineAction(line, true);

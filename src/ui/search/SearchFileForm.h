@@ -104,13 +104,18 @@ public:
   // Closes with a result action (Ctrl+1..0 go to containers 0..9).
   void CloseWithContainer(int number);
   void CloseWithItem(const TFoundItem& item);
-  // The right button's menu on a found line: Open, Open containing
-  // directory, Copy path.
+  // The right button on a found line: the file's system menu, captioned
+  // "Context menu".
   void ShowItemMenu(QListWidgetItem* line, const QPoint& globalPlace);
+  // The middle button or E: the column's edit command on the found file.
+  void EditLine(QListWidgetItem* line);
   void OpenFound(const TFoundItem& item);
   bool ClipAllTitles();
   // The container menu of "Put in container"; tests set it.
   std::function<int()> ChooseContainer;
+  // The main window's system menu and edit command; tests set them.
+  std::function<void(const std::string& title, const QPoint& at)> ShowContextMenu;
+  std::function<void(const std::string& title)> EditFile;
   // Called on the window's thread each time a batch was put into the list.
   std::function<void()> OnBatchShown;
 
@@ -143,6 +148,7 @@ protected:
 private:
   void BuildControls();
   void LoadSettings();
+  void ShowFoundListHint();
   void StoreSettings();
   void SetControlsEnabled(bool enabled);
   bool MakeSettings(bool content, bool select, TSearchSettings& settings);

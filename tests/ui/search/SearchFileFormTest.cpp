@@ -3,6 +3,7 @@
 #include "StallMeter.h"
 #include "TestSupport.h"
 #include "WindowSupport.h"
+#include "columns/Board.h"
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
 #include "columns/Container.h"
@@ -258,8 +259,75 @@ TEST(SearchFileCommandTest, TheSKeyOpensTheDialogAndCtrlOneShowsContainerOne) {
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].Title, tree + "/sub/b.txt");
   EXPECT_GT(items[0].Data.Value, 0);
-  EXPECT_EQ(form.Column(0).ContainerIndex, 0);
+  // "Show Search board" is on: the search board shows, and its column that
+  // shows the container already is the one focused.
+  ASSERT_GE(FindSearchBoard(form.Boards), 0);
+  EXPECT_EQ(form.Boards.ActiveBoard(), FindSearchBoard(form.Boards));
+  EXPECT_EQ(form.Column(form.ActiveColumn()).ContainerIndex, 0);
   EXPECT_TRUE(ui.Errors.empty());
+}
+
+TEST(SearchFileCommandTest, InHomeSearchesFromTheSearchBoardAndAModelSearchesDuplicates) {
+  test::TTempDir root;
+  test::TRecordingUserInterface ui;
+  Write(root.Path + "/model.txt", "same");
+  Write(root.Path + "/copy.txt", "same");
+  Write(root.Path + "/other.txt", "diff");
+  TMainForm form;
+  form.Setup();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  const int searchBoard = FindSearchBoard(form.Boards);
+  ASSERT_GE(searchBoard, 0);
+  ASSERT_NE(form.Boards.ActiveBoard(), searchBoard);
+  struct Seen {
+    int Board = -1, Column = -1;
+    QString Caption;
+    std::vector<std::string> Found;
+  } seen;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* dialog = qobject_cast<TSearchFileForm*>(QApplication::activeModalWidget());
+    if (!dialog || dialog->Running()) return;
+    seen = {form.Boards.ActiveBoard(), form.ActiveColumn(), dialog->windowTitle(),
+            Titles(dialog->Found())};
+    dialog->reject();
+  });
+  poll.start(20);
+  // Shift+S: the second column of the search board.
+  form.RunCommand("File/Search/Search file in home 2 *", Qt::NoModifier);
+  EXPECT_EQ(seen.Board, searchBoard);
+  EXPECT_EQ(seen.Column, 1);
+  // The drag menu's duplicates search: the model's equals in the active column.
+  form.Column(1).LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt,
+                               root.Path + "/other.txt");
+  seen = {};
+  form.SearchFile(-1, root.Path + "/model.txt");
+  EXPECT_EQ(seen.Caption, "Search duplicate files of \"model.txt\"");
+  EXPECT_EQ(seen.Found, std::vector<std::string>{root.Path + "/copy.txt"});
+  EXPECT_TRUE(ui.Errors.empty());
+}
+
+TEST_F(SearchFileFormTest, TheListsButtonsAndKeysReachTheWindowsMenuAndEditor) {
+  SearchContent("badger");
+  ASSERT_FALSE(Form.Found().empty());
+  std::vector<std::string> menus, edits;
+  Form.ShowContextMenu = [&](const std::string& title, const QPoint&) { menus.push_back(title); };
+  Form.EditFile = [&](const std::string& title) { edits.push_back(title); };
+  const std::string first = Form.Found()[0].Title, second = Form.Found()[1].Title;
+  QWidget* viewport = Form.FoundList->viewport();
+  const QPoint secondLine = Form.FoundList->visualItemRect(Form.FoundList->item(1)).center();
+  QTest::mouseClick(viewport, Qt::MiddleButton, {}, secondLine);
+  Form.FoundList->setCurrentRow(0);
+  QTest::keyClick(Form.FoundList, Qt::Key_E);
+  Form.ShowItemMenu(Form.FoundList->item(1), QPoint(5, 5));
+  EXPECT_EQ(edits, (std::vector<std::string>{second, first}));
+  EXPECT_EQ(menus, std::vector<std::string>{second});
+  // The hint follows "Switch mouse operations".
+  EXPECT_TRUE(Form.FoundList->statusTip().contains("[Double LMB] = run file."));
+  Form.SwitchMouseBox->setChecked(true);
+  EXPECT_TRUE(Form.FoundList->statusTip().contains("[Ctrl + LMB] = run file."));
+  EXPECT_TRUE(Form.FoundList->statusTip().contains("[MMB] or [E] = edit file."));
 }
 
 } // namespace

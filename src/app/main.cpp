@@ -7,6 +7,8 @@
 #include "foundation/QtUserInterface.h"
 #include "mainwindow/MainDialog.h"
 
+#include <QTimer>
+
 int main(int argc, char** argv) {
   // First, so that even a failure while starting is reported.
   cv::InstallTerminationHandler();
@@ -40,6 +42,8 @@ int main(int argc, char** argv) {
     errorForm.Owner = &mainForm;
     mainForm.Setup();
     mainForm.show();
+    // Once the window is up: the wizard of a fresh data root.
+    QTimer::singleShot(0, &mainForm, [&mainForm] { mainForm.OfferFirstRunWizard(); });
     closeSignals.Listen([&mainForm](int) { mainForm.CloseFromOutside(); });
     return cv::TApplication::exec();
   });

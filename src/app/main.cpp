@@ -5,6 +5,7 @@
 #include "foundation/OffThread.h"
 #include "foundation/Program.h"
 #include "foundation/QtUserInterface.h"
+#include "install/InstallCommand.h"
 #include "mainwindow/MainDialog.h"
 
 #include <QTimer>
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
     cv::TApplication::setApplicationName(QStringLiteral("Corvantide"));
     cv::TApplication::setApplicationDisplayName(QStringLiteral("Corvantide"));
     cv::TQtUserInterface ui;
+    // Installing or removing the bundle shows no main window.
+    if (cv::IsInstallCommand(cv::Program.CommandLineArgument(1)))
+      return cv::RunInstallCommand(cv::Program.CommandLineArgument(1),
+                                   cv::Program.CommandLineArgument(2));
     cv::Program.CreateProgramDirectories();
 
     // Made before the main window and so gone after it: failures while the

@@ -5,7 +5,10 @@
 #include "foundation/OffThread.h"
 #include "foundation/Program.h"
 #include "foundation/QtUserInterface.h"
+#include "install/InstallCommand.h"
 #include "mainwindow/MainDialog.h"
+
+#include <QTimer>
 
 int main(int argc, char** argv) {
   // First, so that even a failure while starting is reported.
@@ -30,6 +33,10 @@ int main(int argc, char** argv) {
     cv::TApplication::setApplicationName(QStringLiteral("Corvantide"));
     cv::TApplication::setApplicationDisplayName(QStringLiteral("Corvantide"));
     cv::TQtUserInterface ui;
+    // Installing or removing the bundle shows no main window.
+    if (cv::IsInstallCommand(cv::Program.CommandLineArgument(1)))
+      return cv::RunInstallCommand(cv::Program.CommandLineArgument(1),
+                                   cv::Program.CommandLineArgument(2));
     cv::Program.CreateProgramDirectories();
 
     // Made before the main window and so gone after it: failures while the
@@ -40,6 +47,8 @@ int main(int argc, char** argv) {
     errorForm.Owner = &mainForm;
     mainForm.Setup();
     mainForm.show();
+    // Once the window is up: the wizard of a fresh data root.
+    QTimer::singleShot(0, &mainForm, [&mainForm] { mainForm.OfferFirstRunWizard(); });
     closeSignals.Listen([&mainForm](int) { mainForm.CloseFromOutside(); });
     return cv::TApplication::exec();
   });

@@ -78,6 +78,14 @@ wait_for 100 wm_ready || fail "the window manager did not start"
 "$program" >"$work/program.log" 2>&1 &
 program_pid=$!
 wait_for 200 xdotool search --onlyvisible --name '^Corvantide' || fail "no main window"
+# A fresh data root greets with the wizard; Escape answers it as a user would.
+wait_for 100 xdotool search --onlyvisible --name '^Configuration and help wizard' ||
+  fail "no first-run wizard"
+wizard=$(xdotool search --onlyvisible --name '^Configuration and help wizard' | head -n 1)
+xdotool windowactivate --sync "$wizard" 2>/dev/null || xdotool windowfocus --sync "$wizard"
+xdotool key --clearmodifiers Escape
+wait_for 100 sh -c "! xdotool search --onlyvisible --name '^Configuration and help wizard'" ||
+  fail "the wizard stayed"
 window=$(xdotool search --onlyvisible --name '^Corvantide' | head -n 1)
 xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
 

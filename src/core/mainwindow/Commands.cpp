@@ -372,7 +372,7 @@ constexpr TCommand CCommands[] = {
 
     Menu(0, "Help"),
     Title(1, "Help"),
-    Later(1, "Wizard", "", "The first-run wizard."),
+    Item(1, "Wizard", "", "The configuration and help wizard.", {}, true, 100),
     Item(1, "Main", "F1", "The program's help."),
     Item(1, "Keyboard, mouse", "", "Keys and mouse operations."),
     Item(1, "Online", "", "The program's help on the web."),

@@ -27,6 +27,8 @@
 #include "foundation/StoredTextListWidgets.h"
 #include "foundation/SystemInfo.h"
 #include "foundation/UserInterface.h"
+#include "install/FirstRun.h"
+#include "install/WizardForm.h"
 #include "mainwindow/Autorun.h"
 #include "mainwindow/HoverState.h"
 #include "mainwindow/InfoBar.h"
@@ -567,6 +569,35 @@ void TMainForm::Setup() {
     Created = true;
   });
   guard.Show("Failed to set up the main window.");
+}
+
+void TMainForm::OfferFirstRunWizard() {
+  if (ProgramOptions.FirstRun) WizardCommand(true);
+}
+
+void TMainForm::WizardCommand(bool firstRun) {
+  if (BusyCount.Busy()) return;
+  const std::optional<TWizardChoices> choices =
+      WizardFormDialog(TWizardForm::HelpContext, firstRun ? FirstRunChoices() : TWizardChoices{},
+                       this);
+  if (choices) {
+    ApplyWizardChoices(*choices, ProgramOptions, Boards.Active());
+    if (choices->ShowHiddenFiles)
+      for (int i = 0; i < BoardColumns; ++i)
+        Column(i).SetShowHidden(true);
+    // A link the user made stays; without a desktop editor Edit opens files
+    // with their default application, as before.
+    TGuard guard("TMainForm::WizardCommand");
+    guard.Run([&] {
+      WriteDefaultEditorLink(Program.EditLinkTitle());
+      guard.TakeOver();
+    });
+    guard.Show("Failed to create link.");
+    ApplyOptions();
+    if (choices->ShowThreeColumns) BoardModel->ChangeVisibleColumns(3);
+    NavigatePanelToBoardPath();
+  }
+  FocusColumn(ActiveColumn());
 }
 
 void TMainForm::Reset(bool reload) {
@@ -1321,6 +1352,7 @@ void TMainForm::RegisterCommands() {
   m.On("Work/Hide", [this] { showMinimized(); });
   m.On("Work/Close program", [this] { close(); });
   // Help
+  m.On("Help/Wizard", [this] { WizardCommand(false); });
   m.On("Help/Main", [] { ShowHelp(100); });
   m.On("Help/Keyboard, mouse", [] { ShowHelp(301); });
   m.On("Help/Online", [] {

@@ -64,6 +64,11 @@ public:
 
   // Runs once every window exists: options, layout, columns, focus.
   void Setup();
+  // The configuration wizard, and the checked steps applied; `firstRun`
+  // starts it with the bars of a usable window checked.
+  void WizardCommand(bool firstRun);
+  // The start path's offer: the wizard when the options were never saved.
+  void OfferFirstRunWizard();
   // Writes the options, the boards and the containers as a close does, and
   // the window stays: the close and the session manager's request to save.
   void SaveSession();

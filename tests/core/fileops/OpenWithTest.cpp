@@ -7,6 +7,7 @@
 #include "fileops/OpenWith.h"
 
 #include "foundation/Error.h"
+#include "install/FirstRun.h"
 
 #include "../filesystem/FileTestSupport.h"
 #include "TestSupport.h"
@@ -201,6 +202,25 @@ TEST_F(OpenWithTest, LaunchFailuresCarryTheReason) {
     EXPECT_EQ(FunStatContext.Parameter1, title);
     EXPECT_FALSE(FunStatContext.Parameter2.empty()) << id;
   }
+}
+
+// The first run's editor link starts what the desktop opens plain text with.
+TEST_F(OpenWithTest, TheEditorLinkNamesTheDesktopsTextApplication) {
+  std::string exec, name;
+  for (const TApplicationChoice& choice : ApplicationsForType("text/plain"))
+    if (choice.IsDefault) exec = choice.Exec, name = choice.Name;
+  ASSERT_FALSE(exec.empty());
+  const std::string link = Base + "/Edit.desktop";
+  fs::remove(link);
+  EXPECT_TRUE(WriteDefaultEditorLink(link));
+  EXPECT_FALSE(FunStatContext.Failed());
+  const std::string text = test::ReadBytes(link);
+  EXPECT_NE(text.find("\nExec=" + exec + "\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nName=" + name + "\n"), std::string::npos) << text;
+  struct stat st {};
+  ASSERT_EQ(::stat(link.c_str(), &st), 0);
+  EXPECT_TRUE(st.st_mode & S_IXUSR) << "desktops trust executable entries only";
+  EXPECT_FALSE(fs::exists(link + ".new"));
 }
 
 } // namespace

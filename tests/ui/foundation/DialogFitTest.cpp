@@ -11,6 +11,7 @@
 #include "fileops/PropertiesForm.h"
 #include "fileops/RenameForm.h"
 #include "foundation/ErrorForm.h"
+#include "install/WizardForm.h"
 #include "mainwindow/OptionsForm.h"
 #include "search/LocateFileForm.h"
 #include "search/SelectionForm.h"
@@ -61,6 +62,7 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"search file", [&] { return std::make_unique<TSearchFileForm>(searchSettings); }},
       {"file streams", [] { return std::make_unique<TFileStreamsForm>(); }},
       {"password generator", [] { return std::make_unique<TPasswordGeneratorForm>(); }},
+      {"wizard", [] { return std::make_unique<TWizardForm>(FirstRunChoices()); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

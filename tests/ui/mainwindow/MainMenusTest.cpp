@@ -40,7 +40,6 @@ const std::set<std::string> CNotBuilt = {
     "File/View & Edit/View steg noise",
     "File/View & Edit/View this media in directory",
     "Help/About",
-    "Help/Wizard",
     "Work/Layout/Close viewer",
     "Work/Layout/Hide viewer",
     "Work/Layout/Maximize viewer height",

@@ -13,12 +13,13 @@
 #include "foundation/ErrorForm.h"
 #include "mainwindow/OptionsForm.h"
 #include "search/LocateFileForm.h"
+#include "search/SearchFileForm.h"
 #include "search/SelectionForm.h"
 #include "search/TextToCodeForm.h"
-#include "search/SearchFileForm.h"
 #include "search/TreeNavigatorForm.h"
 #include "security/FileStreamsForm.h"
 #include "security/PasswordGeneratorForm.h"
+#include "security/StegForm.h"
 
 #include "TestSupport.h"
 
@@ -61,6 +62,7 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"search file", [&] { return std::make_unique<TSearchFileForm>(searchSettings); }},
       {"file streams", [] { return std::make_unique<TFileStreamsForm>(); }},
       {"password generator", [] { return std::make_unique<TPasswordGeneratorForm>(); }},
+      {"steg", [] { return std::make_unique<TStegForm>(); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

@@ -147,8 +147,10 @@ const std::vector<TDragItem>& FileDragItems() {
            "Search the destination column for files with the dragged file's content."),
       Separator(),
       // A directory cannot be hidden in a picture.
-      Later("Steg-in", {dtDestPicture | dtSrcSmall, CNoPartition | dtSrcDir}),
-      Later("Steg-out", {dtSrcPicture, dtDestContainer}),
+      Item("Steg-in", {dtDestPicture | dtSrcSmall, CNoPartition | dtSrcDir},
+           "Hide the source file in the destination picture."),
+      Item("Steg-out", {dtSrcPicture, dtDestContainer},
+           "Get back the file hidden in the source picture, into the destination column."),
       End(),
       Separator(),
       Item("Copy *", {0, CNoPartition | dtSamePath}),

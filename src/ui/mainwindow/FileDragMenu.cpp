@@ -29,6 +29,7 @@
 #include "mainwindow/DragMenu.h"
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/SkinOptions.h"
+#include "security/StegForm.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -384,6 +385,8 @@ void TMainForm::FileDragItemClick(std::string_view item) {
     });
     guard.Show(reference ? "Failed to send reference to program."
                          : "Failed to send file to program.");
+  } else if (item == "Steg-in" || item == "Steg-out") {
+    StegForm->Dialog(source, destinationTitle, item == "Steg-in");
   } else if (item == "System") {
     ShowContextMenu(true, Drag.DragShift, QPoint(-1, -1));
   } else if (item == "Set with source column") {

@@ -273,9 +273,11 @@ public:
   // ---- Security tools: the streams editor and the password generator ----
   class TFileStreamsForm* FileStreamsForm = nullptr;
   class TPasswordGeneratorForm* PasswordGeneratorForm = nullptr;
+  class TStegForm* StegForm = nullptr;
   void RegisterSecurityCommands();
   // "Edit streams" (0), "Edit streams (autoload)" (1), "Edit description" (2).
   void EditStreamsCommand(int mode);
+  void ViewStegNoiseCommand();
 
   // ---- Directory tree navigator: the docked panel and the dialog ----
   std::unique_ptr<TDirectoryTree> PanelTree;

@@ -193,8 +193,8 @@ TFileStreamsForm::TFileStreamsForm(QWidget* parent) : QDialog(parent) {
     TNewFileForm form(this);
     return form.Dialog(directory, nkStream) ? GetTitleName(form.Title()) : std::string();
   };
-  // Automatic steganography plugs in here through Model.AutoStegOut and
-  // Model.AutoStegIn once the picture tools exist; unset, "Main" is the content.
+  // Automatic steganography plugs in through Model.AutoStegOut and
+  // Model.AutoStegIn, which the main window sets; unset, "Main" is the content.
 }
 
 void TFileStreamsForm::Open(const std::string& title, int mode) {

@@ -14,12 +14,13 @@
 #include "install/WizardForm.h"
 #include "mainwindow/OptionsForm.h"
 #include "search/LocateFileForm.h"
+#include "search/SearchFileForm.h"
 #include "search/SelectionForm.h"
 #include "search/TextToCodeForm.h"
-#include "search/SearchFileForm.h"
 #include "search/TreeNavigatorForm.h"
 #include "security/FileStreamsForm.h"
 #include "security/PasswordGeneratorForm.h"
+#include "security/StegForm.h"
 
 #include "TestSupport.h"
 
@@ -63,6 +64,7 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"file streams", [] { return std::make_unique<TFileStreamsForm>(); }},
       {"password generator", [] { return std::make_unique<TPasswordGeneratorForm>(); }},
       {"wizard", [] { return std::make_unique<TWizardForm>(FirstRunChoices()); }},
+      {"steg", [] { return std::make_unique<TStegForm>(); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

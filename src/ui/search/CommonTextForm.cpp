@@ -142,7 +142,7 @@ void TCommonTextForm::BuildControls() {
   ReportEdit->setReadOnly(true);
   ReportEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
   ReportEdit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-  ReportEdit->setMinimumSize(560, 260);
+  ReportEdit->setMinimumSize(680, 300);
   // Read-only, the report leaves Escape to the dialog, which closes.
   ReportEdit->setStatusTip("Report. [Esc] = close.");
   layout->addWidget(ReportEdit, 1);

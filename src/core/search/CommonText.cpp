@@ -102,7 +102,15 @@ TCommonTextEnd FindIndexed(const std::vector<TCommonFile>& files, size_t source,
     int File, Paragraph;
   };
   std::vector<TPlace> places;
-  std::unordered_map<std::string_view, std::vector<uint32_t>> postings;
+  // Keys held in the table's own nodes: a short word then sits beside its
+  // hash, not behind a pointer into the paragraphs.
+  std::unordered_map<std::string, std::vector<uint32_t>> postings;
+  size_t words = 0;
+  for (size_t f = 0; f < files.size(); ++f)
+    if (f != source)
+      for (const TCommonParagraph& paragraph : files[f].Paragraphs)
+        words += paragraph.Words.size();
+  postings.reserve(words / 4 + 16);
   for (size_t f = 0; f < files.size(); ++f) {
     if (f == source) continue;
     for (size_t j = 0; j < files[f].Paragraphs.size(); ++j) {
@@ -116,7 +124,7 @@ TCommonTextEnd FindIndexed(const std::vector<TCommonFile>& files, size_t source,
   TCrono progress;
   progress.Start();
   std::vector<uint32_t> counts(places.size(), 0);
-  std::vector<uint32_t> touched;
+  std::vector<uint32_t> touched, paired;
   const std::vector<TCommonParagraph>& sources = files[source].Paragraphs;
   for (size_t i = 0; i < sources.size(); ++i) {
     if (host.Stopped()) return TCommonTextEnd::Stopped;
@@ -133,14 +141,19 @@ TCommonTextEnd FindIndexed(const std::vector<TCommonFile>& files, size_t source,
       for (const uint32_t id : found->second)
         if (counts[id]++ == 0) touched.push_back(id);
     }
-    // Ids grow in file and paragraph order, the all-pairs order.
-    std::sort(touched.begin(), touched.end());
     const auto needed = static_cast<uint32_t>(NeededMatches(options, paragraph.Words.size()));
+    paired.clear();
+    for (const uint32_t id : touched)
+      if (counts[id] >= needed)
+        paired.push_back(id);
+      else
+        counts[id] = 0;
+    // Ids grow in file and paragraph order, the all-pairs order.
+    std::sort(paired.begin(), paired.end());
     TMatchSource info;
     info.Paragraph = static_cast<int>(i);
-    for (const uint32_t id : touched) {
+    for (const uint32_t id : paired) {
       const uint32_t count = std::exchange(counts[id], 0);
-      if (count < needed) continue;
       const TPlace place = places[id];
       const std::vector<std::string>& against =
           files[static_cast<size_t>(place.File)].Paragraphs[static_cast<size_t>(place.Paragraph)]

@@ -250,7 +250,11 @@ void TCommonTextForm::Do() {
 
     TCommonTextResult result;
     if (!RunJob(job, result)) guard.TakeOver();
-    if (result.End == TCommonTextEnd::Stopped) return;
+    if (result.End == TCommonTextEnd::Stopped) {
+      // Else the label would still say the work goes on.
+      ShowStep("Stopped.");
+      return;
+    }
     if (result.End == TCommonTextEnd::TooManyMatches) {
       ReportEdit->setPlainText(ToQString(result.Report));
       ShowWarning("Too many matches. The operation has been aborted.\nChange the options to "

@@ -336,11 +336,17 @@ bool GetWordListFromText(std::string_view text, std::vector<std::string>& list, 
   list.clear();
   const bool ok = guard.Run(false, [&] {
     size_t begin = 0, end = text.size();
+    // Bytes of a delimiter occurrence end a word even when they are word
+    // bytes themselves (a "," delimiter), so fields never glue together.
+    std::vector<bool> cut;
     if (useDelimiter && !delimiter.empty()) {
       std::vector<size_t> occurrences;
       for (size_t at = text.find(delimiter); at != std::string_view::npos;
            at = text.find(delimiter, at + delimiter.size()))
         occurrences.push_back(at);
+      cut.assign(text.size(), false);
+      for (const size_t at : occurrences)
+        std::fill_n(cut.begin() + static_cast<std::ptrdiff_t>(at), delimiter.size(), true);
       const TBound from = DelimiterBound(occurrences, text.size(), first, true);
       const TBound to = DelimiterBound(occurrences, text.size(), last, false);
       if (to.Offset < from.Offset)
@@ -350,16 +356,19 @@ bool GetWordListFromText(std::string_view text, std::vector<std::string>& list, 
       end = to.Offset;
     }
 
+    const auto wordByte = [&](size_t at) {
+      return IsWordByte(static_cast<unsigned char>(text[at])) && (cut.empty() || !cut[at]);
+    };
     std::unordered_set<std::string> seen;
     size_t i = begin;
     while (i < end) {
-      if (!IsWordByte(static_cast<unsigned char>(text[i]))) {
+      if (!wordByte(i)) {
         ++i;
         continue;
       }
       const size_t wordStart = i;
       bool letter = false, digit = false;
-      for (; i < end && IsWordByte(static_cast<unsigned char>(text[i])); ++i) {
+      for (; i < end && wordByte(i); ++i) {
         letter = letter || IsAsciiLetter(static_cast<unsigned char>(text[i]));
         digit = digit || IsAsciiDigit(static_cast<unsigned char>(text[i]));
       }

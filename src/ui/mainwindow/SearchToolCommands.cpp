@@ -1,11 +1,14 @@
-// The main window's filtered selection, locate and text-to-code commands:
-// each picks the active column and opens or repeats its dialog.
+// The main window's filtered selection, locate, find common text and
+// text-to-code commands: each picks the active column and opens or repeats
+// its dialog.
 
 #include "mainwindow/MainDialog.h"
 
 #include "columns/Column.h"
+#include "foundation/BusyCount.h"
 #include "foundation/Guard.h"
 #include "mainwindow/MainMenus.h"
+#include "search/CommonTextForm.h"
 #include "search/LocateFileForm.h"
 #include "search/SelectionForm.h"
 #include "search/TextToCodeForm.h"
@@ -44,6 +47,22 @@ void TMainForm::RegisterSearchToolCommands() {
   };
   m.On("File/Search/Locate next file", again(true));
   m.On("File/Search/Locate previous file", again(false));
+  auto commonSettings = std::make_shared<TCommonTextSettings>();
+  IniSteps.Add(
+      TIniStep::SearchDialogs,
+      [commonSettings](const TStoredTextList& ini) { commonSettings->Read(ini); },
+      [commonSettings](TStoredTextList& ini) { commonSettings->Write(ini); });
+  m.On("File/Search/Find common text *", [this, commonSettings] {
+    TGuard guard("TColumn::Com_FindCommonText");
+    guard.Run([&] {
+      // The monitor leaves the column alone while the dialog reads its files.
+      TBusyScope busy;
+      TCommonTextForm form(*commonSettings, this);
+      form.Dialog(Column(ActiveColumn()));
+    });
+    guard.Show("Failed to find common text.");
+    FocusColumn(ActiveColumn());
+  });
   m.On("Work/Gizmos/Text to code", [this] { TextToCodeForm->Dialog(); });
 }
 

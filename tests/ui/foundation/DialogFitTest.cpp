@@ -13,6 +13,7 @@
 #include "foundation/ErrorForm.h"
 #include "install/WizardForm.h"
 #include "mainwindow/OptionsForm.h"
+#include "search/CommonTextForm.h"
 #include "search/LocateFileForm.h"
 #include "search/SearchFileForm.h"
 #include "search/SelectionForm.h"
@@ -39,6 +40,7 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
   test::TRecordingUserInterface ui;
   TFileFormSettings settings;
   TSearchFileSettings searchSettings;
+  TCommonTextSettings commonSettings;
   struct TCase {
     const char* Name;
     std::function<std::unique_ptr<QDialog>()> Make;
@@ -61,6 +63,7 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"locate file", [] { return std::make_unique<TLocateFileForm>(); }},
       {"text to code", [] { return std::make_unique<TTextToCodeForm>(); }},
       {"search file", [&] { return std::make_unique<TSearchFileForm>(searchSettings); }},
+      {"find common text", [&] { return std::make_unique<TCommonTextForm>(commonSettings); }},
       {"file streams", [] { return std::make_unique<TFileStreamsForm>(); }},
       {"password generator", [] { return std::make_unique<TPasswordGeneratorForm>(); }},
       {"wizard", [] { return std::make_unique<TWizardForm>(FirstRunChoices()); }},

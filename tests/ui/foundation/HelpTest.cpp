@@ -13,6 +13,7 @@ TEST(Help, EveryContextGetsAPageAndTheWindowShowsIt) {
   EXPECT_TRUE(HelpPageText(100).contains("Browsing"));
   EXPECT_TRUE(HelpPageText(101).contains("Program options"));
   EXPECT_TRUE(HelpPageText(20600).contains("automove"));
+  EXPECT_TRUE(HelpPageText(205).contains("Minimum matches"));
   const QString missing = HelpPageText(30300);
   EXPECT_TRUE(missing.contains("Help topic 30300")) << missing.toStdString();
 
@@ -21,9 +22,9 @@ TEST(Help, EveryContextGetsAPageAndTheWindowShowsIt) {
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isVisible());
   EXPECT_TRUE(window->toPlainText().contains("Keys and mouse"));
-  ShowHelp(205); // no page yet: one window, the missing-topic page
+  ShowHelp(208); // no page yet: one window, the missing-topic page
   EXPECT_EQ(HelpWindow(), window);
-  EXPECT_TRUE(window->toPlainText().contains("Help topic 205"));
+  EXPECT_TRUE(window->toPlainText().contains("Help topic 208"));
   window->close();
 }
 

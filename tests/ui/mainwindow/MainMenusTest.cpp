@@ -30,7 +30,6 @@ const std::set<std::string> CNotBuilt = {
     "File/Inter-board/Convert picture *",
     "File/Miscellaneous/Link as item in/Quick launch",
     "File/Miscellaneous/Set as background",
-    "File/Search/Find common text *",
     "File/View & Edit/View",
     "File/View & Edit/View clipboard picture",
     "File/View & Edit/View media in directory",

@@ -275,12 +275,7 @@ bool TFileEngine::Run(const TFileEngineSettings& settings, const std::vector<std
   guard.Show("Failed to " + Settings.Operation + ".");
   // What was done is recorded whatever stopped the run.
   if (Recorder) {
-    TGuard record("TFileEngine::Record");
-    record.Run([&] {
-      Journal->Append(Recorder->Record);
-      record.TakeOver();
-    });
-    record.Show("Failed to record the operation for undo.");
+    Journal->Record(*Recorder);
     Recorder.reset();
   }
   return done;

@@ -515,6 +515,16 @@ bool TUndoJournal::Append(TUndoRecord& record) {
   });
 }
 
+void TUndoJournal::Record(TUndoRecorder& recorder) {
+  if (recorder.Empty()) return;
+  TGuard guard("TUndoJournal::Record");
+  guard.Run([&] {
+    Append(recorder.Record);
+    guard.TakeOver();
+  });
+  guard.Show("Failed to record the operation for undo.");
+}
+
 std::vector<TUndoRecord> TUndoJournal::Pending(size_t most) const {
   TGuard guard("TUndoJournal::Pending");
   return guard.Run(std::vector<TUndoRecord>(), [&] {

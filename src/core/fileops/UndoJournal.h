@@ -93,6 +93,9 @@ public:
   // Appends the record (nothing when it has no steps) and gives it its id.
   // Guarded; any thread.
   bool Append(TUndoRecord& record);
+  // Appends what the recorder collected; a failure is shown, the operation
+  // itself stands.
+  void Record(TUndoRecorder& recorder);
   // The newest records with steps left, newest first. Guarded.
   std::vector<TUndoRecord> Pending(size_t most = ListedRecords) const;
   // Notes that `undone` steps (from the end) of record `id` are reversed.

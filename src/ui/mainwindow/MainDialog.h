@@ -279,6 +279,11 @@ public:
   class TLocateFileForm* LocateFileForm = nullptr;
   class TTextToCodeForm* TextToCodeForm = nullptr;
   void RegisterSearchToolCommands();
+  // ---- Undo of file operations ----
+  class TUndoListForm* UndoListForm = nullptr;
+  void RegisterUndoCommands();
+  // Undoes the last operation, or those down to one chosen from the list.
+  void UndoCommand(bool fromList);
   // "Tree navigator dialog", "Navigate to directory", "Toggle tree navigator".
   void TreeNavigatorDialogCommand();
   void NavigateToDirectoryCommand();

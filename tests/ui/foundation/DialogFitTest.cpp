@@ -10,12 +10,13 @@
 #include "fileops/OverwriteForm.h"
 #include "fileops/PropertiesForm.h"
 #include "fileops/RenameForm.h"
+#include "fileops/UndoListForm.h"
 #include "foundation/ErrorForm.h"
 #include "mainwindow/OptionsForm.h"
 #include "search/LocateFileForm.h"
+#include "search/SearchFileForm.h"
 #include "search/SelectionForm.h"
 #include "search/TextToCodeForm.h"
-#include "search/SearchFileForm.h"
 #include "search/TreeNavigatorForm.h"
 #include "security/FileStreamsForm.h"
 #include "security/PasswordGeneratorForm.h"
@@ -52,6 +53,7 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"overwrite", [] { return std::make_unique<TOverwriteForm>(); }},
       {"properties", [] { return std::make_unique<TPropertiesForm>(); }},
       {"rename", [] { return std::make_unique<TRenameForm>(); }},
+      {"undo list", [] { return std::make_unique<TUndoListForm>(); }},
       {"error", [] { return std::make_unique<TErrorForm>(); }},
       {"options", [] { return std::make_unique<TOptionsForm>(); }},
       {"tree navigator", [] { return std::make_unique<TTreeNavigatorForm>(); }},

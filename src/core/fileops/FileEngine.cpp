@@ -273,6 +273,11 @@ bool TFileEngine::Run(const TFileEngineSettings& settings, const std::vector<std
   TGuard guard("TFileEngine::Run");
   const bool done = guard.Run(false, [&] { return RunPasses(guard, sources); });
   guard.Show("Failed to " + Settings.Operation + ".");
+  // What was done is recorded whatever stopped the run.
+  if (Recorder) {
+    Journal->Record(*Recorder);
+    Recorder.reset();
+  }
   return done;
 }
 
@@ -310,6 +315,10 @@ bool TFileEngine::RunPasses(TGuard& guard, const std::vector<std::string>& sourc
   }
 
   Counting = false;
+  InsideCreated = 0;
+  if (Journal && (Operation == TFileOperation::Copy || Operation == TFileOperation::Move ||
+                  Operation == TFileOperation::CopyAsLink || Operation == TFileOperation::Recycle))
+    Recorder.emplace(Settings.Operation);
   Count = {};
   Titles.clear();
   ClippedTitles.clear();
@@ -422,8 +431,7 @@ void TFileEngine::ProcessDirectory(const TDirectoryLevel* parent, const TLevelEn
   guard.Run([&] {
     Refresh(source, destination);
     if (!Counting && Operation == TFileOperation::Recycle && NoFilter()) {
-      RecycleFile(source);
-      guard.TakeOver();
+      Recycle(guard, source);
       ++Count.Directories;
       return;
     }
@@ -448,6 +456,7 @@ void TFileEngine::ProcessDirectory(const TDirectoryLevel* parent, const TLevelEn
         MyMoveFile(source, target, false);
       guard.TakeOver();
       Moved(source, target);
+      if (Recorder) Recorder->Moved(source, target);
       ++Count.Directories;
       return;
     }
@@ -476,7 +485,18 @@ void TFileEngine::ProcessDirectory(const TDirectoryLevel* parent, const TLevelEn
       if (code == 0)
         made = TFileHandle(::openat(into.Handle.Get(), into.Name.c_str(),
                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+      if (code == 0 && Recorder && Operation == TFileOperation::Move)
+        Recorder->MadeDirectory(target);
     }
+    // A directory the copy made is recorded whole, its content with it.
+    struct TInsideCreated {
+      int& Depth;
+      bool On;
+      ~TInsideCreated() {
+        if (On) --Depth;
+      }
+    } inside{InsideCreated, made.Valid() && Operation == TFileOperation::Copy};
+    if (inside.On) ++InsideCreated;
     const int code = level->Read();
     const std::string inner = IncludeDelimiter(target);
     for (const TLevelEntry& entry : level->Entries) {
@@ -490,6 +510,10 @@ void TFileEngine::ProcessDirectory(const TDirectoryLevel* parent, const TLevelEn
     }
     // Last, since writing the content changed the times.
     const int attributes = made.Valid() ? CopyDirectoryAttributes(level->Facts(), made.Get()) : 0;
+    if (inside.On) {
+      inside.On = false;
+      if (--InsideCreated == 0 && Recorder) Recorder->Created(target);
+    }
     if (code != 0)
       guard.Raise("Failed to " + Settings.Operation + " directory content.", source, {},
                   static_cast<uint32_t>(code));
@@ -503,6 +527,7 @@ void TFileEngine::ProcessDirectory(const TDirectoryLevel* parent, const TLevelEn
       if (const int removed = level->Remove())
         guard.Raise("Failed to " + Settings.Operation + " directory.", source, {},
                     static_cast<uint32_t>(removed));
+      if (Recorder) Recorder->RemovedDirectory(source, facts.st_mode);
     }
     ++Count.Directories;
   });
@@ -554,7 +579,7 @@ void TFileEngine::ActOnFile(TGuard& guard, const TDirectoryLevel* parent, const 
     // directory is refused rather than followed elsewhere.
     if (parent && !TitleStillReaches(source, *parent, *listed))
       guard.Raise("Failed to recycle.", source, {}, static_cast<uint32_t>(ReplacedEntryCode));
-    RecycleFile(source);
+    Recycle(guard, source);
     break;
   case TFileOperation::ClipTitles:
     Titles += source + "\r\n";
@@ -587,28 +612,34 @@ void TFileEngine::ActOnFile(TGuard& guard, const TDirectoryLevel* parent, const 
     // The user agreed to lose the streams the destination cannot keep.
     const bool dropStreams = StreamsState > 0;
     if (Operation == TFileOperation::Copy) {
-      if (!parent) {
-        MyCopyFile(source, target, answer.Overwrite, Settings.IgnoreEncryption, dropStreams);
-        break;
-      }
       // Read through the held directory, never through a name swapped meanwhile.
-      const std::string held = DescriptorPath(parent->Fd(), listed->Name);
-      MyCopyFile(held, target, answer.Overwrite, Settings.IgnoreEncryption, dropStreams);
-      Retitle(held, source);
+      const std::string held = parent ? DescriptorPath(parent->Fd(), listed->Name) : source;
+      const bool copied =
+          MyCopyFile(held, target, answer.Overwrite, Settings.IgnoreEncryption, dropStreams);
+      if (parent) Retitle(held, source);
+      // A replaced file cannot come back: only new ones are recorded.
+      if (copied && !answer.Exists && Recorder && InsideCreated == 0) Recorder->Created(target);
       break;
     }
-    if (parent)
-      MyMoveFileAt(parent->Fd(), listed->Name, source, target, answer.Overwrite, dropStreams);
-    else
-      MyMoveFile(source, target, answer.Overwrite, dropStreams);
+    const bool moved = parent ? MyMoveFileAt(parent->Fd(), listed->Name, source, target,
+                                             answer.Overwrite, dropStreams)
+                              : MyMoveFile(source, target, answer.Overwrite, dropStreams);
     guard.TakeOver();
     Moved(source, target);
+    if (moved && Recorder) Recorder->Moved(source, target);
     return;
   }
   case TFileOperation::CopyAsLink:
     break;
   }
   guard.TakeOver();
+}
+
+void TFileEngine::Recycle(TGuard& guard, const std::string& source) {
+  TTrashedEntry trashed;
+  RecycleFileLocated(source, trashed);
+  guard.TakeOver();
+  if (Recorder && !trashed.File.empty()) Recorder->Recycled(source, trashed.File, trashed.Info);
 }
 
 void TFileEngine::CopyAsLink(const std::string& source, const std::string& destination,
@@ -628,6 +659,7 @@ void TFileEngine::CopyAsLink(const std::string& source, const std::string& desti
     if (!answer.Process) return;
     CopyFileAsLink(source, link, answer.Overwrite, false, true, {});
     guard.TakeOver();
+    if (Recorder && !answer.Exists) Recorder->Created(link);
   });
   Report(guard, "Failed to " + Settings.Operation + " file.");
   ++(isDirectory ? Count.Directories : Count.Files);

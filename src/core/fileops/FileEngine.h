@@ -7,10 +7,12 @@
 // the dialog drives it and tests script it.
 
 #include "fileops/Overwrite.h"
+#include "fileops/UndoJournal.h"
 #include "foundation/MyTime.h"
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,6 +104,9 @@ public:
   TOverwriteDecision& Overwrite() { return Decision; }
   // The user allowed unencrypted copies when asked during the last run.
   bool IgnoreEncryption() const { return Settings.IgnoreEncryption; }
+  // Copies, moves, links and recycles of the runs from now on leave how to
+  // undo what they did in the journal (null: nowhere).
+  void RecordInto(TUndoJournal* journal) { Journal = journal; }
 
 private:
   void Walk(const std::vector<std::string>& sources, const std::string& destination);
@@ -117,6 +122,8 @@ private:
   void CopyAsLink(const std::string& source, const std::string& destination, bool isDirectory);
   void ActOnFile(class TGuard& guard, const TDirectoryLevel* parent, const TLevelEntry* listed,
                  const std::string& source, const std::string& target);
+  // Recycles a title and records where the trash put it.
+  void Recycle(class TGuard& guard, const std::string& source);
   bool MatchesFilters(std::string_view name) const;
   bool NoFilter() const;
   std::string TargetTitle(const std::string& source, const std::string& destination) const;
@@ -145,6 +152,11 @@ private:
   // A run ended: the next one forgets its cancel.
   bool Ran = false;
   std::atomic<bool> Cancelled{false};
+  TUndoJournal* Journal = nullptr;
+  // The steps of the real pass, for the journal.
+  std::optional<TUndoRecorder> Recorder;
+  // Inside a directory the copy made: its content goes with it on undo.
+  int InsideCreated = 0;
   TCrono Elapsed, Display, Pump;
   TFileEngineDisplay Shown;
 };

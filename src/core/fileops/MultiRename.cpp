@@ -275,10 +275,12 @@ bool MultiRenameFiles(const std::vector<std::string>& oldTitles,
       for (const size_t i : parked) {
         if (current[i] == newTitles[i] || current[i] == oldTitles[i]) continue;
         if (!TitleExists(newTitles[i]) && MyRenameFile(current[i], newTitles[i], false)) {
+          if (host.Stepped) host.Stepped(current[i], newTitles[i]);
           current[i] = newTitles[i];
           ++outcome.Renamed;
           if (host.Renamed) host.Renamed(i, newTitles[i]);
         } else if (!TitleExists(oldTitles[i]) && MyRenameFile(current[i], oldTitles[i], false)) {
+          if (host.Stepped) host.Stepped(current[i], oldTitles[i]);
           current[i] = oldTitles[i];
         }
       }
@@ -291,6 +293,7 @@ bool MultiRenameFiles(const std::vector<std::string>& oldTitles,
     };
     const auto move = [&](size_t i, const std::string& to, bool replace) {
       if (!MyRenameFile(current[i], to, replace)) fail();
+      if (host.Stepped) host.Stepped(current[i], to);
       waiting.erase(current[i]);
       current[i] = to;
     };

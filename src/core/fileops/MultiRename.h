@@ -80,6 +80,9 @@ struct TMultiRenameHost {
   // Position `index` has its new title on disk: a container item follows
   // it at once. False (with the status context set) when the item refused.
   std::function<bool(size_t index, const std::string& newTitle)> Renamed;
+  // Each rename on disk as it happens, parking and putting back included:
+  // what the journal needs to undo exactly what was done.
+  std::function<void(const std::string& from, const std::string& to)> Stepped;
 };
 
 struct TMultiRenameOutcome {

@@ -44,7 +44,7 @@ const char* CopyAsFailure(TCopyAsMode mode) {
 
 TNameStep CopyAsStep(const std::string& source, const std::string& destinationDirectory,
                      const std::string& name, TCopyAsMode mode, TOverwriteDecision& decision,
-                     const TOverwriteAsk& ask, bool& wholeDirectory) {
+                     const TOverwriteAsk& ask, bool& wholeDirectory, TUndoRecorder* undo) {
   wholeDirectory = false;
   if (!IsValidItemName(name)) {
     ShowWarning(InvalidNameWarning);
@@ -82,6 +82,11 @@ TNameStep CopyAsStep(const std::string& source, const std::string& destinationDi
       break;
     }
     guard.TakeOver();
+    if (!undo) return;
+    if (mode == TCopyAsMode::Move)
+      undo->Moved(source, destination);
+    else if (!answer.Exists)
+      undo->Created(destination);
   });
   const bool failed = guard.Failed();
   guard.Show(CopyAsFailure(mode));
@@ -110,7 +115,7 @@ std::string NewItemTitle(const std::string& directory, const std::string& name, 
 }
 
 TNameStep NewItemStep(const std::string& directory, const std::string& name, int kind,
-                      std::string& title, bool& created) {
+                      std::string& title, bool& created, TUndoRecorder* undo) {
   created = false;
   if (!IsValidItemName(name)) {
     ShowWarning(InvalidNameWarning);
@@ -138,6 +143,7 @@ TNameStep NewItemStep(const std::string& directory, const std::string& name, int
     }
     if (code != 0) guard.Raise(failure, title, {}, static_cast<uint32_t>(code));
     created = true;
+    if (undo) undo->Created(title);
   });
   const bool failed = guard.Failed();
   guard.Show(std::string("Failed to create new ") + NewItemKindWord(kind) + ".");
@@ -147,7 +153,7 @@ TNameStep NewItemStep(const std::string& directory, const std::string& name, int
 TNameStep RenameStep(const std::string& oldTitle, const std::string& name, bool fileMode,
                      TOverwriteDecision& decision, const TOverwriteAsk& ask,
                      const std::function<bool(const std::string& newTitle)>& renameItem,
-                     bool& renamed) {
+                     bool& renamed, TUndoRecorder* undo) {
   if (!IsValidItemName(name)) {
     ShowWarning(InvalidNameWarning);
     return TNameStep::Stay;
@@ -174,6 +180,7 @@ TNameStep RenameStep(const std::string& oldTitle, const std::string& name, bool 
       MyRenameFile(oldTitle, newTitle, overwrite);
       guard.TakeOver();
       renamed = true;
+      if (undo) undo->Moved(oldTitle, newTitle);
     }
     if (renameItem) {
       if (!renameItem(newTitle)) guard.TakeOver();

@@ -5,6 +5,7 @@
 // dialog's own text and close it.
 
 #include "fileops/Overwrite.h"
+#include "fileops/UndoJournal.h"
 
 #include <functional>
 #include <string>
@@ -37,7 +38,7 @@ const char* CopyAsFailure(TCopyAsMode mode);
 // caller hands it to the file operation engine.
 TNameStep CopyAsStep(const std::string& source, const std::string& destinationDirectory,
                      const std::string& name, TCopyAsMode mode, TOverwriteDecision& decision,
-                     const TOverwriteAsk& ask, bool& wholeDirectory);
+                     const TOverwriteAsk& ask, bool& wholeDirectory, TUndoRecorder* undo = nullptr);
 
 // ---- New file --------------------------------------------------------------------
 
@@ -47,9 +48,10 @@ const char* NewItemKindWord(int kind);
 // unless the name ends with "." (then the "." goes).
 std::string NewItemTitle(const std::string& directory, const std::string& name, int kind);
 // Creates the directory or the empty file (a stream is only named).
-// `created` is set when something new is on disk.
+// `created` is set when something new is on disk. `undo`, when given,
+// records it (also for the other steps here).
 TNameStep NewItemStep(const std::string& directory, const std::string& name, int kind,
-                      std::string& title, bool& created);
+                      std::string& title, bool& created, TUndoRecorder* undo = nullptr);
 
 // ---- Rename ------------------------------------------------------------------------
 
@@ -59,6 +61,6 @@ TNameStep NewItemStep(const std::string& directory, const std::string& name, int
 TNameStep RenameStep(const std::string& oldTitle, const std::string& name, bool fileMode,
                      TOverwriteDecision& decision, const TOverwriteAsk& ask,
                      const std::function<bool(const std::string& newTitle)>& renameItem,
-                     bool& renamed);
+                     bool& renamed, TUndoRecorder* undo = nullptr);
 
 } // namespace cv

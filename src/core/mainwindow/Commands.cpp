@@ -32,6 +32,7 @@ constexpr TCommandRule rContainer{ctContainer, 0};
 constexpr TCommandRule rContainerItems{ctContainer | ctItems, 0};
 constexpr TCommandRule rMultiRenameItem{ctContainer | ctItems | ctSelection, 0};
 constexpr int CMultiRenameHelp = 406;
+constexpr int CUndoHelp = 407;
 constexpr TCommandRule rRelocate{ctContainer | ctSelection, ctFocusedSelected};
 // A file cut from a container would leave its item behind pointing nowhere.
 constexpr TCommandRule rCut{ctItems, ctPartition | ctContainer};
@@ -345,7 +346,11 @@ constexpr TCommand CCommands[] = {
     Dynamic(1, "MPLs", "Media play-lists played lately.", false, {}, 202),
     Menu(1, "Gizmos", "Small tools."),
     Item(2, "Password generator", "Z", "Make passwords.", {}, true, 703),
-    Item(2, "Text to code", "Ctrl+Z", "Turn text into HTML character codes.", {}, true, 505),
+    Item(2, "Text to code", "Ctrl+Shift+Z", "Turn text into HTML character codes.", {}, true, 505),
+    Separator(1),
+    Item(1, "Undo", "Ctrl+Z", "Reverse the last file operation.", {}, true, CUndoHelp),
+    Item(1, "Undo list", "", "The last file operations; undo down to a chosen one.", {}, true,
+         CUndoHelp),
     Separator(1),
     Item(1, "Connect partition", "", "Connect a network disk by its address."),
     Item(1, "Disconnect partition", "", "Disconnect a network disk or another removable mount."),
@@ -405,7 +410,8 @@ constexpr TMainKey CKeys[] = {
     {Qt::Key_R, kmNone, TKeyAction::Run, "File/Miscellaneous/Manual run"},
     {Qt::Key_R, kmOther, TKeyAction::Run, "File/Miscellaneous/Manual run"},
     {Qt::Key_Z, kmNone, TKeyAction::Run, "Work/Gizmos/Password generator"},
-    {Qt::Key_Z, kmCtrl, TKeyAction::Run, "Work/Gizmos/Text to code"},
+    {Qt::Key_Z, kmCtrl, TKeyAction::Run, "Work/Undo"},
+    {Qt::Key_Z, kmCtrl | kmShift, TKeyAction::Run, "Work/Gizmos/Text to code"},
     {Qt::Key_Z, kmOther, TKeyAction::Consume, {}},
     {Qt::Key_Menu, kmNone, TKeyAction::Special, "File menu"},
     {Qt::Key_Menu, kmOther, TKeyAction::Special, "File menu"},

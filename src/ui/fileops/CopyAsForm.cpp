@@ -1,9 +1,10 @@
 #include "fileops/CopyAsForm.h"
 
 #include "fileops/OverwriteForm.h"
+#include "fileops/UndoJournal.h"
 #include "filesystem/File.h"
-#include "filesystem/Partitions.h"
 #include "filesystem/FileInfo.h"
+#include "filesystem/Partitions.h"
 #include "foundation/Error.h"
 #include "foundation/MyTime.h"
 #include "foundation/QtText.h"
@@ -113,9 +114,13 @@ bool TCopyAsForm::Do() {
   if (!GetEditBytes(NameBox->lineEdit(), name)) return false;
   name = RealName(name);
   bool wholeDirectory = false;
+  TUndoRecorder undo(Mode == TCopyAsMode::Move   ? "Move as"
+                     : Mode == TCopyAsMode::Copy ? "Copy as"
+                                                 : "Hard link as");
   const TNameStep step =
       CopyAsStep(Source, DestinationDirectory, name, Mode, Decision,
-                 OverwriteAsk ? OverwriteAsk : TOverwriteAsk(&AskOverwrite), wholeDirectory);
+                 OverwriteAsk ? OverwriteAsk : TOverwriteAsk(&AskOverwrite), wholeDirectory, &undo);
+  ProgramJournal().Record(undo);
   if (step == TNameStep::Stay) return false;
   AddToComboHistory(NameBox, name);
   IsWholeDirectory = wholeDirectory;

@@ -2,14 +2,15 @@
 
 #include "columns/Column.h"
 #include "fileops/OverwriteForm.h"
+#include "fileops/UndoJournal.h"
 #include "filesystem/File.h"
-#include "filesystem/Partitions.h"
 #include "filesystem/Links.h"
-#include "foundation/OffThread.h"
+#include "filesystem/Partitions.h"
 #include "foundation/BusyCount.h"
 #include "foundation/Clipboard.h"
 #include "foundation/Error.h"
 #include "foundation/Help.h"
+#include "foundation/OffThread.h"
 #include "foundation/QtText.h"
 #include "foundation/Text.h"
 #include "foundation/UserInterface.h"
@@ -486,6 +487,7 @@ void TFileForm::RunEngine(const TFileEngineSettings& settings) {
   auto run = std::make_shared<TFileRun>(*this, Clock);
   CurrentRun = run;
   run->PumpHook = static_cast<bool>(OnEnginePump);
+  run->Engine.RecordInto(&ProgramJournal());
   QEventLoop loop;
   run->Loop = &loop;
   const TRunInput refuse(*this);

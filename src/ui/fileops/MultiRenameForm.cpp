@@ -3,6 +3,7 @@
 #include "columns/Column.h"
 #include "columns/Container.h"
 #include "fileops/OverwriteForm.h"
+#include "fileops/UndoJournal.h"
 #include "foundation/Guard.h"
 #include "foundation/Help.h"
 #include "foundation/QtText.h"
@@ -230,7 +231,15 @@ bool TMultiRenameForm::Rename() {
       host.AskOverwrite = OverwriteAsk ? OverwriteAsk : TOverwriteAsk(&AskOverwrite);
       // A container item follows its file as soon as the file has its new title.
       if (Container) host.Renamed = renameItem;
+      TUndoRecorder undo("Multi-rename");
+      host.Stepped = [&undo](const std::string& from, const std::string& to) {
+        undo.Moved(from, to);
+      };
       MultiRenameFiles(OldTitles, Titles, host, outcome);
+      // Recorded as far as it went, the failure shown after.
+      const TFunStatContext result = FunStatContext;
+      ProgramJournal().Record(undo);
+      FunStatContext = result;
     }
     guard.TakeOver();
   });

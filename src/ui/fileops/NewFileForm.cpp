@@ -1,6 +1,7 @@
 #include "fileops/NewFileForm.h"
 
 #include "fileops/NameCommands.h"
+#include "fileops/UndoJournal.h"
 #include "foundation/MyTime.h"
 #include "foundation/QtText.h"
 
@@ -61,8 +62,10 @@ bool TNewFileForm::Dialog(const std::string& directory, int kind) {
 
 bool TNewFileForm::Do() {
   bool created = false;
+  TUndoRecorder undo(std::string("New ") + NewItemKindWord(Kind));
   const TNameStep step =
-      NewItemStep(Directory, FromQString(NameEdit->text()), Kind, NewTitle, created);
+      NewItemStep(Directory, FromQString(NameEdit->text()), Kind, NewTitle, created, &undo);
+  ProgramJournal().Record(undo);
   WasCreated = created;
   if (step == TNameStep::Stay) return false;
   if (step == TNameStep::Failed) {

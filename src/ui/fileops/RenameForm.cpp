@@ -3,6 +3,7 @@
 #include "columns/Column.h"
 #include "fileops/NameCommands.h"
 #include "fileops/OverwriteForm.h"
+#include "fileops/UndoJournal.h"
 #include "filesystem/File.h"
 #include "filesystem/Partitions.h"
 #include "foundation/MyTime.h"
@@ -111,9 +112,11 @@ bool TRenameForm::Do() {
   if (name == PartitionDisplayText(GetTitleName(title))) name = GetTitleName(title);
   // Left as it was: nothing to rename (a partition's title is no valid name).
   if (GetTitlePath(title) + name == title) return true;
-  const TNameStep step =
-      RenameStep(title, name, FileMode, Decision,
-                 OverwriteAsk ? OverwriteAsk : TOverwriteAsk(&AskOverwrite), renameItem, renamed);
+  TUndoRecorder undo("Rename");
+  const TNameStep step = RenameStep(title, name, FileMode, Decision,
+                                    OverwriteAsk ? OverwriteAsk : TOverwriteAsk(&AskOverwrite),
+                                    renameItem, renamed, &undo);
+  ProgramJournal().Record(undo);
   if (step == TNameStep::Stay) return false;
   if (renamed) {
     title = GetTitlePath(title) + name;

@@ -204,6 +204,7 @@ TMainForm::TMainForm(QWidget* parent)
   RegisterCommands();
   RegisterTreeNavigatorCommands();
   RegisterSearchToolCommands();
+  RegisterUndoCommands();
   RegisterSecurityCommands();
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);

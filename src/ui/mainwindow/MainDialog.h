@@ -295,6 +295,11 @@ public:
   void SearchInColumn(int column, const std::string& model);
   void ShowSearchBoard();
   std::shared_ptr<struct TSearchFileSettings> SearchSettings;
+  // ---- Undo of file operations ----
+  class TUndoListForm* UndoListForm = nullptr;
+  void RegisterUndoCommands();
+  // Undoes the last operation, or those down to one chosen from the list.
+  void UndoCommand(bool fromList);
   // "Tree navigator dialog", "Navigate to directory", "Toggle tree navigator".
   void TreeNavigatorDialogCommand();
   void NavigateToDirectoryCommand();

@@ -69,6 +69,8 @@ TEST(CommandTable, MainKeysCompareModifierSetsExactly) {
       {Qt::Key_F1, kmAlt, TKeyAction::Special, "Help under the mouse"},
       {Qt::Key_F4, kmShift, TKeyAction::PassOn, ""},
       {Qt::Key_Z, kmShift, TKeyAction::Consume, ""},
+      {Qt::Key_Z, kmCtrl, TKeyAction::Run, "Work/Undo"},
+      {Qt::Key_Z, kmCtrl | kmShift, TKeyAction::Run, "Work/Gizmos/Text to code"},
       {Qt::Key_Escape, kmCtrl, TKeyAction::Run, "Work/Layout/Hide viewer"},
       {Qt::Key_Equal, kmNone, TKeyAction::Special, "Media"},
       {Qt::Key_Minus, kmCtrl | kmAlt, TKeyAction::Special, "Media"},

@@ -10,6 +10,7 @@
 #include "fileops/OverwriteForm.h"
 #include "fileops/PropertiesForm.h"
 #include "fileops/RenameForm.h"
+#include "fileops/UndoListForm.h"
 #include "foundation/ErrorForm.h"
 #include "install/WizardForm.h"
 #include "mainwindow/OptionsForm.h"
@@ -56,6 +57,7 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"overwrite", [] { return std::make_unique<TOverwriteForm>(); }},
       {"properties", [] { return std::make_unique<TPropertiesForm>(); }},
       {"rename", [] { return std::make_unique<TRenameForm>(); }},
+      {"undo list", [] { return std::make_unique<TUndoListForm>(); }},
       {"error", [] { return std::make_unique<TErrorForm>(); }},
       {"options", [] { return std::make_unique<TOptionsForm>(); }},
       {"tree navigator", [] { return std::make_unique<TTreeNavigatorForm>(); }},

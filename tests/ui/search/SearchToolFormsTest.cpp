@@ -145,7 +145,7 @@ TEST_F(SearchToolFormsTest, TLocatesAndCtrlTAndShiftTRepeat) {
 }
 
 TEST_F(SearchToolFormsTest, TextToCodeGivesOneReferencePerCharacter) {
-  KeyWithDialog(Qt::Key_Z, Qt::ControlModifier, [&](QDialog& dialog) {
+  KeyWithDialog(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, [&](QDialog& dialog) {
     EXPECT_EQ(&dialog, Form.TextToCodeForm);
     TTextToCodeForm& form = *Form.TextToCodeForm;
     form.TextEdit->clear();

@@ -46,6 +46,16 @@ protected:
   std::string Saved;
 };
 
+TEST_F(TrashListTest, TheHomeTrashFollowsXdgDataHome) {
+  const std::vector<TTrashDirectory> none = TrashDirectories();
+  EXPECT_TRUE(none.empty() || none.front().Path != Trash()) << "not made yet";
+  ASSERT_EQ(::mkdir(Trash().c_str(), 0700), 0);
+  const std::vector<TTrashDirectory> found = TrashDirectories();
+  ASSERT_FALSE(found.empty());
+  EXPECT_EQ(found.front().Path, Trash());
+  EXPECT_EQ(found.front().Top, Root.Path + "/data");
+}
+
 TEST_F(TrashListTest, EntriesTrashedByGioAreListedWithTheirOriginalPathByteForByte) {
   if (std::system("command -v gio >/dev/null 2>&1") != 0) GTEST_SKIP() << "gio is not installed";
   const std::string plain = Work("notes.txt");
@@ -58,7 +68,8 @@ TEST_F(TrashListTest, EntriesTrashedByGioAreListedWithTheirOriginalPathByteForBy
                               Quoted(plain) + " " + Quoted(odd) + " " + Quoted(Work("dir"));
   ASSERT_EQ(std::system(command.c_str()), 0);
 
-  const TTrashListing listing = ListTrash();
+  TTrashListing listing;
+  ListTrashDirectory(HomeTrash(), listing);
   EXPECT_TRUE(listing.Notes.empty());
   std::vector<std::string> originals;
   for (const TTrashEntry& entry : listing.Entries) {
@@ -97,7 +108,8 @@ TEST_F(TrashListTest, BrokenInfoFilesAreSkippedWithANoteAndTheRestListed) {
   ASSERT_TRUE(WriteBytes(Work("elsewhere"), "[Trash Info]\nPath=/x/linked\n"));
   ASSERT_EQ(::symlink(Work("elsewhere").c_str(), (trash + "/info/linked.trashinfo").c_str()), 0);
 
-  const TTrashListing listing = ListTrash();
+  TTrashListing listing;
+  ListTrashDirectory(HomeTrash(), listing);
   ASSERT_EQ(listing.Entries.size(), 1u);
   EXPECT_EQ(listing.Entries[0].OriginalTitle, "/x/good one");
   EXPECT_EQ(listing.Entries[0].Title, trash + "/files/good");

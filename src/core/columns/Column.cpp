@@ -538,7 +538,8 @@ bool TColumn::LoadWithTrash() {
           for (size_t i = 0; i < result.Entries.size() && !cancel; ++i) {
             TFileListData& item = result.Items.emplace_back();
             item.Title = result.Entries[i].Title;
-            item.ContainerData = static_cast<int>(i);
+            // Below zero: a container's numbering would show before the name.
+            item.ContainerData = -1 - static_cast<int>(i);
             item.Exists = info.Load(item.Title);
             const bool isDirectory = item.Exists && (info.Attributes & faDirectory);
             item.Type =
@@ -565,8 +566,8 @@ bool TColumn::LoadWithTrash() {
 }
 
 const TTrashEntry* TColumn::TrashEntryOf(const TFileListData& item) const {
-  if (!ShowsTrash || item.ContainerData < 0) return nullptr;
-  const auto index = static_cast<size_t>(item.ContainerData);
+  if (!ShowsTrash || item.ContainerData >= 0) return nullptr;
+  const auto index = static_cast<size_t>(-1 - static_cast<int64_t>(item.ContainerData));
   if (index >= TrashEntries.size() || TrashEntries[index].Title != item.Title) return nullptr;
   return &TrashEntries[index];
 }

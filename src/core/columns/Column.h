@@ -317,7 +317,7 @@ private:
     bool ShowsTrash = false;
     int64_t SelSize = 0;
   };
-  // Where the trash's items came from, by the items' ContainerData.
+  // Where the trash's items came from: item.ContainerData -1 is the first.
   std::vector<TTrashEntry> TrashEntries;
   // Shows the failure of the last load; false when the user cancelled.
   bool ShowLoadFailure();

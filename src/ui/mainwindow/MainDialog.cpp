@@ -1204,6 +1204,7 @@ void TMainForm::RegisterCommands() {
   RegisterColumnCommands();
   RegisterSystemMenus();
   RegisterContainerCommands();
+  RegisterTrashCommands();
   RegisterInterBoardCommands();
   auto onActive = [this](void (TColumn::*command)()) {
     return [this, command] {

@@ -194,6 +194,11 @@ template <typename TFrom, typename TTo> void CopyColumnFields(const TFrom& from,
   to.ThumbHeight = from.ThumbHeight;
   to.ThumbAttr = from.ThumbAttr;
   to.ActiveTitle = from.ActiveTitle;
+  // A column in the trash is kept as the place it was opened from: the
+  // trash's own files are no place to reopen.
+  if constexpr (requires { from.ShowsTrash; })
+    if (from.ShowsTrash) to.ActiveTitle = from.PreviousTitle;
+  if constexpr (requires { to.ShowsTrash; }) to.ShowsTrash = false;
   to.ActiveType = from.ActiveType;
   to.TopOffset = from.TopOffset;
   to.ActiveKey = from.ActiveKey;

@@ -324,10 +324,13 @@ void TBoardColumns::EnterDirectory(int index, const std::string& directory, TGro
 }
 
 void TBoardColumns::ParentDirectory(int index, TGroupKeys keys) {
-  if (!Shown(index) || GetTitlePath(Column(index).ActiveTitle).empty()) return TGuard::EarlyExit();
+  // The trash stands for itself: its items' directories are not its parent.
+  const std::string left =
+      Column(index).ShowsTrash ? std::string(TrashTitle) : Column(index).ActiveTitle;
+  if (!Shown(index) || (GetTitlePath(left).empty() && !IsTrashTitle(left)))
+    return TGuard::EarlyExit();
   TGuard guard("TBoardColumns::ParentDirectory");
   guard.Run([&] {
-    const std::string left = Column(index).ActiveTitle;
     Active = index;
     const int start = GroupStart(index);
     const int end = GroupEnd(index);

@@ -97,6 +97,7 @@ void TColumn::ContentChanged() {
 void TColumn::ResetColumn(bool keepFixed) {
   ClearItems();
   ContainerIndex = -1;
+  ShowsTrash = false;
   if (!keepFixed) FixedAttr = false;
   WidthAttr = 1;
   SubcolumnsAttr = 1;
@@ -224,7 +225,7 @@ void TColumn::SelectTitles(const std::vector<std::string>& titles) {
 }
 
 std::string TColumn::ShownPath() const {
-  return ContainerIndex >= 0 ? std::string() : GetTitlePath(ActiveTitle);
+  return ContainerIndex >= 0 || ShowsTrash ? std::string() : GetTitlePath(ActiveTitle);
 }
 
 void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex, std::optional<int64_t> key,
@@ -235,14 +236,19 @@ void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex, std::opti
     TBusyScope busy(Busy ? *Busy : BusyCount);
     guard.Run([&] {
       // A cancelled listing leaves the column as it was.
-      const TPlace before{ActiveTitle, PreviousTitle,  ActiveType, TopOffset,
-                          ActiveKey,   ContainerIndex, SelCount,   SelSize};
+      const TPlace before{ActiveTitle,    PreviousTitle, ActiveType, TopOffset, ActiveKey,
+                          ContainerIndex, SelCount,      SelSize,    ShowsTrash};
       LoadCancelled = false;
       SelCount = 0;
       SelSize = 0;
-      if (ContainerIndex >= 0 && containerIndex == -1 && title.empty()) ActiveTitle = PreviousTitle;
+      // A directory or container asked for leaves the trash; its items are
+      // no place to come back to.
+      const bool leavingTrash = ShowsTrash && containerIndex >= -1;
+      if (leavingTrash) ShowsTrash = false;
+      if ((ContainerIndex >= 0 || leavingTrash) && containerIndex == -1 && title.empty())
+        ActiveTitle = PreviousTitle;
       if (title.empty()) title = ActiveTitle;
-      if (ContainerIndex < 0) {
+      if (ContainerIndex < 0 && !leavingTrash && !ShowsTrash) {
         if (containerIndex >= 0)
           PreviousTitle = ActiveTitle;
         else if (rememberPrevious && GetTitlePath(title) != GetTitlePath(ActiveTitle))
@@ -254,8 +260,19 @@ void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex, std::opti
       if (key) ActiveKey = *key;
       if (containerIndex >= -1) ContainerIndex = containerIndex;
 
-      if (ContainerIndex < 0) {
-        if (!IsPartitionTitle(ActiveTitle) && GetPartitionOfTitle(ActiveTitle).empty())
+      if (ShowsTrash) {
+        DirMonitor.Ini(std::string());
+        FunStatContext.Reset(fsPerfect);
+        const bool listed = LoadWithTrash();
+        if (LoadCancelled) return;
+        if (!listed) ShowTakenFailure("TColumn::LoadDirectory");
+        if (IsTrashTitle(ActiveTitle))
+          FocusByIndex(0, 0);
+        else
+          FocusByTitle(ActiveTitle, ActiveType, false, SortMode, ActiveKey, TopOffset);
+      } else if (ContainerIndex < 0) {
+        if (!IsPartitionTitle(ActiveTitle) && !IsTrashTitle(ActiveTitle) &&
+            GetPartitionOfTitle(ActiveTitle).empty())
           ActiveTitle = SystemPartitionTitle;
         ListOrClimb();
         if (LoadCancelled) {
@@ -267,6 +284,7 @@ void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex, std::opti
           ContainerIndex = before.ContainerIndex;
           SelCount = before.SelCount;
           SelSize = before.SelSize;
+          ShowsTrash = before.ShowsTrash;
           return;
         }
         FocusByTitle(ActiveTitle, ActiveType, true, SortMode, ActiveKey, TopOffset);
@@ -489,9 +507,85 @@ bool TColumn::LoadWithPartitions() {
       CountItem(item, true);
       Items.push_back(std::move(item));
     }
+    TFileListData trash;
+    trash.Title = TrashTitle;
+    trash.Type = fltDirectory;
+    CountItem(trash, true);
+    Items.push_back(std::move(trash));
     List.EndUpdate(Count());
     return true;
   });
+}
+
+bool TColumn::LoadWithTrash() {
+  TGuard guard("TColumn::LoadWithTrash");
+  return guard.Run(false, [&] {
+    // Partition tops and the items' facts are asked on a worker, as a
+    // directory's are.
+    struct TRead {
+      std::vector<TFileListData> Items;
+      std::vector<TTrashEntry> Entries;
+      TListingCounts Counts;
+    };
+    TRead read;
+    const TWaitEnd end = WaitOffThread<TRead>(
+        [sortMode = SortMode, groups = Groups(),
+         types = TFileTypeLists::Current()](const std::atomic<bool>& cancel) {
+          TRead result;
+          result.Entries = ListTrash().Entries;
+          result.Items.reserve(result.Entries.size());
+          TFileInfo info;
+          for (size_t i = 0; i < result.Entries.size() && !cancel; ++i) {
+            TFileListData& item = result.Items.emplace_back();
+            item.Title = result.Entries[i].Title;
+            // Below zero: a container's numbering would show before the name.
+            item.ContainerData = -1 - static_cast<int>(i);
+            item.Exists = info.Load(item.Title);
+            const bool isDirectory = item.Exists && (info.Attributes & faDirectory);
+            item.Type =
+                GetFileListType(item.Title, isDirectory, item.Exists && info.Executable, types);
+            if (item.Exists) SetItemFacts(item, info, isDirectory);
+            result.Counts.Count(item, isDirectory);
+          }
+          FunStatContext.Reset(fsPerfect);
+          ArrangeFileList(result.Items, sortMode, groups);
+          return result;
+        },
+        read, LoadWait());
+    if (end != TWaitEnd::Done) {
+      LoadCancelled = true;
+      return false;
+    }
+    ClearItems();
+    Items = std::move(read.Items);
+    TrashEntries = std::move(read.Entries);
+    SetCounts(read.Counts);
+    List.EndUpdate(Count());
+    return true;
+  });
+}
+
+const TTrashEntry* TColumn::TrashEntryOf(const TFileListData& item) const {
+  if (!ShowsTrash || item.ContainerData >= 0) return nullptr;
+  const auto index = static_cast<size_t>(-1 - static_cast<int64_t>(item.ContainerData));
+  if (index >= TrashEntries.size() || TrashEntries[index].Title != item.Title) return nullptr;
+  return &TrashEntries[index];
+}
+
+void TColumn::EnterTrash() {
+  if (ShowsTrash) return LoadDirectory(false);
+  const std::string previous = PreviousTitle;
+  const int container = ContainerIndex;
+  // The place the trash was opened from is where "previous" leads back.
+  if (ContainerIndex < 0) PreviousTitle = ActiveTitle;
+  ShowsTrash = true;
+  ContainerIndex = -1;
+  LoadDirectory(false, -2, 0, 0, fltGeneric, std::string(TrashTitle));
+  if (LoadCancelled) {
+    ShowsTrash = false;
+    ContainerIndex = container;
+    PreviousTitle = previous;
+  }
 }
 
 void TColumn::SetWithList(const std::vector<std::string>& titles, bool selectAll,
@@ -592,6 +686,7 @@ void TColumn::CopyListing(const TColumn& other) {
     TakeShownItems(other.Items);
   } else {
     Items = other.Items;
+    TrashEntries = other.TrashEntries;
     SetCounts(other.Counts());
     SelCount = other.SelCount;
     SelSize = other.SelSize;
@@ -620,6 +715,7 @@ void TColumn::SetWithColumn(TColumn& source, const TColumnCopy& how) {
   TGuard guard("TColumn::SetWithColumn");
   guard.Run([&] {
     ContainerIndex = source.ContainerIndex;
+    ShowsTrash = source.ShowsTrash;
     if (how.RememberPrevious) PreviousTitle = ActiveTitle;
     if (how.CopyActive) {
       ActiveTitle = source.ActiveTitle;
@@ -732,6 +828,10 @@ void TColumn::FocusByIndex(int index, int topOffset) {
 }
 
 void TColumn::UpdateHeaderCaption() {
+  if (ShowsTrash) {
+    HeaderCaption = "Trash";
+    return;
+  }
   if (ContainerIndex >= 0) {
     const std::string name = ContainerName ? ContainerName(ContainerIndex) : std::string();
     const std::string number = std::to_string(ContainerIndex + 1);
@@ -781,15 +881,18 @@ void TColumn::LoadRemembered(const std::string& title, bool rememberPrevious,
 }
 
 void TColumn::EnterDirectory(const std::string& directoryTitle) {
+  if (IsTrashTitle(directoryTitle)) return EnterTrash();
   // Inside the directory, where nothing was focused before: the first item.
   LoadRemembered(IncludeDelimiter(directoryTitle), true, {0, 0, fltGeneric});
 }
 
 void TColumn::ParentDirectory() {
-  ParentDirectoryOf(ActiveTitle);
+  ParentDirectoryOf(ShowsTrash ? std::string(TrashTitle) : ActiveTitle);
 }
 
 void TColumn::ParentDirectoryOf(const std::string& left) {
+  // Above the trash is the partitions list, with the trash focused.
+  if (IsTrashTitle(left)) return LoadDirectory(true, -1, 0, 0, fltDirectory, left);
   if (GetTitlePath(left).empty()) return;
   std::string title = left;
   int type = fltDirectory;
@@ -1036,6 +1139,17 @@ void TColumn::FillFactFields(const TActiveFacts* facts) {
            known ? "Mod " + ShortDateText(info.Modified) + "; " + LongTimeText(info.Modified)
                  : unknown);
   if (known && Services.ReadDescription) SetDescriptionInfo(facts->Description);
+  // An item of the trash is told by where it came from and when it left.
+  if (const TFileListData* item = FocusedItem(); item && ShowsTrash) {
+    if (const TTrashEntry* entry = TrashEntryOf(*item)) {
+      SetField(Info.Title, ActiveFilePart + "Original title (where Restore puts it back): ",
+               "Title \"" + entry->OriginalTitle + "\"");
+      Info.Description.Caption = "Deleted " + DeletionDateText(entry->DeletionDate);
+      Info.Description.Hint =
+          ActiveFilePart +
+          "Deletion time (when the item was moved to the trash): " + Info.Description.Caption;
+    }
+  }
 }
 
 } // namespace cv

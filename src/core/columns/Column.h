@@ -6,7 +6,9 @@
 //
 // A column never stores the directory it shows: it stores the title of its
 // active item (`ActiveTitle`) and shows that title's parent path. An empty
-// parent path means the partitions list.
+// parent path means the partitions list. The trash is shown as a list of
+// titles, as a container is: its items are the files in the trash
+// directories, each with where it came from.
 
 #include "columns/DirectoryListing.h"
 #include "columns/FileListData.h"
@@ -15,6 +17,7 @@
 #include "filesystem/DirMonitor.h"
 #include "filesystem/DirectoryReader.h"
 #include "filesystem/FileInfo.h"
+#include "filesystem/TrashList.h"
 #include "foundation/OffThread.h"
 
 #include <cstdint>
@@ -116,6 +119,8 @@ public:
   // reads their facts.
   bool ShowHidden = false;
   int ContainerIndex = -1;
+  // The column lists the trash (ContainerIndex is then -1).
+  bool ShowsTrash = false;
   std::string ActiveTitle;
   int ActiveType = 0;
   int TopOffset = 0;
@@ -181,6 +186,13 @@ public:
   void SetWithList(const std::vector<std::string>& titles, bool selectAll,
                    const std::vector<int>* containerValues = nullptr);
   bool SetWithContainer(int containerIndex);
+  // The items of every trash directory, read on a worker; an info file that
+  // cannot be used is logged and left out.
+  bool LoadWithTrash();
+  // The trash entry behind an item of the trash, or null.
+  const TTrashEntry* TrashEntryOf(const TFileListData& item) const;
+  // Shows the trash; leaving it returns to the partitions list.
+  void EnterTrash();
   // Takes over another column's listing (a directory read once for two),
   // in this column's own sort mode.
   void SetWithColumn(const TColumn& other);
@@ -229,7 +241,7 @@ public:
   // ---- Navigation ------------------------------------------------------------------------------
   // Shown directory with a trailing "/" (empty for the partitions list).
   std::string ShownPath() const;
-  bool ShowsDirectory() const { return ContainerIndex < 0; }
+  bool ShowsDirectory() const { return ContainerIndex < 0 && !ShowsTrash; }
   void EnterDirectory(const std::string& directoryTitle);
   void ParentDirectory();
   // Loads the parent of `title`'s directory with that directory focused.
@@ -302,8 +314,11 @@ private:
     int ActiveType = 0, TopOffset = 0;
     int64_t ActiveKey = 0;
     int ContainerIndex = -1, SelCount = 0;
+    bool ShowsTrash = false;
     int64_t SelSize = 0;
   };
+  // Where the trash's items came from: item.ContainerData -1 is the first.
+  std::vector<TTrashEntry> TrashEntries;
   // Shows the failure of the last load; false when the user cancelled.
   bool ShowLoadFailure();
   void ClearItems();

@@ -90,6 +90,7 @@ constexpr std::string_view Navigate = "File/Navigate";
 constexpr std::string_view Search = "File/Search";
 constexpr std::string_view Associate = "File/Miscellaneous/Associate extension";
 constexpr std::string_view Clip = "File/Miscellaneous/Clip active file";
+constexpr std::string_view Trash = "File/Trash";
 
 // The command lines; the column's own actions are added in BuildTable.
 // clang-format off
@@ -110,6 +111,7 @@ constexpr TLine CLines[] = {
   {Qt::Key_G, false, {{{Misc, "Go to reference"}, {Container, "Go to file"}, {}, {}, {}}}},
   {Qt::Key_I, false, {{{Navigate, "Tree navigator dialog"}, {Navigate, "Navigate to directory"},
                        {}, {}, {}}}},
+  {Qt::Key_K, false, Same({Trash, "Restore *"})},
   {Qt::Key_L, false, {{{Navigate, "Load directory"}, {Navigate, "Load all directories"},
                        {Navigate, "Set as active file"}, {Navigate, "Go to path"},
                        {LinkAs, "Location"}}}},

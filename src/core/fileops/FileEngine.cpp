@@ -281,6 +281,17 @@ bool TFileEngine::Run(const TFileEngineSettings& settings, const std::vector<std
   return done;
 }
 
+bool TFileEngine::RunToTargets(const TFileEngineSettings& settings,
+                               const std::vector<std::string>& sources,
+                               const std::vector<std::string>& targets) {
+  if (targets.size() != sources.size() || targets.empty()) return false;
+  TopTargets = targets;
+  const bool done = Run(settings, sources, GetTitlePath(targets.front()));
+  TopTargets.clear();
+  TopName.clear();
+  return done;
+}
+
 bool TFileEngine::NeedsCountingPass() const {
   switch (Operation) {
   case TFileOperation::ClipTitles:
@@ -401,7 +412,12 @@ void TFileEngine::Walk(const std::vector<std::string>& sources, const std::strin
     }
     // Dropped files may come from several directories: each is top level in its own.
     SourceRoot = source.back() == PathDelimiter ? source : GetTitlePath(source);
-    Choose(source, destination);
+    if (TopTargets.empty()) {
+      Choose(source, destination);
+    } else {
+      TopName = GetTitleName(TopTargets[i]);
+      Choose(source, GetTitlePath(TopTargets[i]));
+    }
     if (!Counting && !Cancelled) Host.Deselect(i);
   }
 }
@@ -436,9 +452,10 @@ void TFileEngine::ProcessDirectory(const TDirectoryLevel* parent, const TLevelEn
       return;
     }
     // Whole-directory mode writes the content straight into the destination.
-    const std::string target = sourceTitle.back() == PathDelimiter
-                                   ? TrimDelimiter(destination)
-                                   : destination + GetTitleName(source);
+    const std::string target =
+        sourceTitle.back() == PathDelimiter
+            ? TrimDelimiter(destination)
+            : destination + (parent || TopName.empty() ? GetTitleName(source) : TopName);
     if (WritesIntoDestination(Operation)) {
       const TPlace place = PlaceOf(target, source);
       if (place == TPlace::Same)
@@ -542,8 +559,9 @@ void TFileEngine::ProcessFile(const TDirectoryLevel* parent, const TLevelEntry* 
   guard.Run([&] {
     Refresh(source, destination);
     if (MatchesFilters(GetTitleName(source))) {
-      const std::string target =
-          OperationHasDestination(Operation) ? TargetTitle(source, destination) : std::string();
+      const std::string target = !OperationHasDestination(Operation) ? std::string()
+                                 : parent || TopName.empty() ? TargetTitle(source, destination)
+                                                             : destination + TopName;
       // A file cannot hold its destination; directories were checked on the way in.
       if (!Counting) ActOnFile(guard, parent, listed, source, target);
       Refresh(source, target, 1.0);

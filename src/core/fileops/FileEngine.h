@@ -91,6 +91,10 @@ public:
   // reach its end (cancelled, or a question answered no).
   bool Run(const TFileEngineSettings& settings, const std::vector<std::string>& sources,
            const std::string& destinationDirectory);
+  // The same, each source going to its own title (`targets`, one per
+  // source, in any directories) instead of its name in one directory.
+  bool RunToTargets(const TFileEngineSettings& settings, const std::vector<std::string>& sources,
+                    const std::vector<std::string>& targets);
   // Stops the walk at the next step and the running copy or move; any
   // thread may call it. A cancel before the first run stops that run at once.
   void Cancel() { Cancelled = true; }
@@ -144,6 +148,9 @@ private:
   TOverwriteDecision Decision;
   TFileEngineCounters Count, Total;
   std::string Titles, Include, Exclude, SourceRoot, Destination;
+  // RunToTargets: the title of each source, and the name of the one walked.
+  std::vector<std::string> TopTargets;
+  std::string TopName;
   std::vector<std::string> ClippedTitles;
   // -1: streams need no check; else the secondary streams seen while counting.
   int StreamsState = -1;

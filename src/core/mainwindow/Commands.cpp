@@ -13,7 +13,7 @@ namespace {
 using K = TCommandKind;
 
 constexpr TCommandRule rItems{ctItems, 0};
-constexpr TCommandRule rNewFile{0, ctPartition | ctContainer};
+constexpr TCommandRule rNewFile{0, ctPartition | ctContainer | ctTrash};
 constexpr TCommandRule rLinkAs{ctItems, ctPartition};
 // Without an extension there is nothing to keep: an empty item would vanish
 // from the stored list at the next start.
@@ -35,9 +35,14 @@ constexpr int CMultiRenameHelp = 406;
 constexpr int CUndoHelp = 407;
 constexpr TCommandRule rRelocate{ctContainer | ctSelection, ctFocusedSelected};
 // A file cut from a container would leave its item behind pointing nowhere.
-constexpr TCommandRule rCut{ctItems, ctPartition | ctContainer};
+constexpr TCommandRule rCut{ctItems, ctPartition | ctContainer | ctTrash};
 // Pasted files need a directory to land in.
-constexpr TCommandRule rPaste{0, ctPartition | ctContainer};
+constexpr TCommandRule rPaste{0, ctPartition | ctContainer | ctTrash};
+// What is in the trash already is not sent there again.
+constexpr TCommandRule rRecycle{ctItems, ctPartition | ctTrash};
+// A picture is saved into the directory shown.
+constexpr TCommandRule rPastePicture{0, ctContainer | ctTrash};
+constexpr TCommandRule rTrashItems{ctTrash | ctItems, 0};
 
 constexpr TCommand Menu(int level, std::string_view caption, std::string_view hint = {},
                         TCommandRule rule = {}, int help = 0) {
@@ -224,7 +229,7 @@ constexpr TCommand CCommands[] = {
          rPaste, true, 404),
     Separator(1),
     Menu(1, "Often", "Commands used often."),
-    Item(2, "Recycle file *", "F11", "Move to the trash.", rFile),
+    Item(2, "Recycle file *", "F11", "Move to the trash.", rRecycle),
     Item(2, "Delete file *", "F12", "Delete for good.", rFile),
     Item(2, "New directory", "D", "Make a new directory here.", rNewFile),
     Item(2, "New file", "F", "Make a new empty file here.", rNewFile),
@@ -273,7 +278,7 @@ constexpr TCommand CCommands[] = {
     Separator(2),
     Later(2, "Set as background", "W", "Use the picture as the program's background.", rPicture),
     Item(2, "Set as wallpaper", "Ctrl+W", "Use the picture as the desktop's wallpaper.", rPicture),
-    Item(2, "Paste picture", "U", "Save the clipboard's picture here.", rNotContainer),
+    Item(2, "Paste picture", "U", "Save the clipboard's picture here.", rPastePicture),
     Menu(1, "View && Edit", "View and edit files.", {}, 207),
     Later(2, "View next", "F3", "View the next file.", rFile),
     Later(2, "View previous", "F4", "View the previous file.", rFile),
@@ -339,6 +344,11 @@ constexpr TCommand CCommands[] = {
     Item(2, "Go to file", "Ctrl+G", "Show the active item's file in its directory.",
          rContainerItems),
     Dynamic(2, "Add to container *", "Add the items to a container.", true, rItems, 305),
+    Menu(1, "Trash", "What the desktop's trash holds."),
+    Item(2, "Show trash", "", "Show the trash in the active column."),
+    Item(2, "Restore *", "K", "Put the items back where they came from.", rTrashItems),
+    Item(2, "Delete *", "", "Delete the items for good (Del and F12 in the trash).", rTrashItems),
+    Item(2, "Empty trash", "", "Delete everything in the trash for good."),
 
     Menu(0, "Work"),
     Title(1, "Work"),
@@ -498,11 +508,14 @@ uint32_t CommandTerms(const TColumn& column) {
   const int count = column.Count();
   if (count > 0) terms |= ctItems;
   if (count > 1) terms |= ctMoreThanOne;
-  if (IsPartitionTitle(column.ActiveTitle)) terms |= ctPartition;
+  // The trash's item in the partitions list is no file either.
+  if (IsPartitionTitle(column.ActiveTitle) || IsTrashTitle(column.ActiveTitle))
+    terms |= ctPartition;
   if (column.ActiveType == fltDirectory) terms |= ctDirectory;
   if (count > 0 && column.ActiveType == fltLink) terms |= ctLink;
   if (column.ActiveType == fltProgram) terms |= ctProgram;
-  if (!column.ShowsDirectory()) terms |= ctContainer;
+  if (column.ContainerIndex >= 0) terms |= ctContainer;
+  if (column.ShowsTrash) terms |= ctTrash;
   if (column.SelCount > 0) terms |= ctSelection;
   if (column.SelCount >= 2) terms |= ctTwoSelected;
   if (IsExtensionInList(column.ActiveTitle, &PictureFileExtensions)) terms |= ctPicture;

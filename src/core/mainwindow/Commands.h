@@ -27,7 +27,8 @@ enum TCommandTerm : uint32_t {
   ctTwoSelected = 1u << 8,      // at least two items selected
   ctPicture = 1u << 9,          // the active title has a picture extension
   ctFocusedSelected = 1u << 10, // the focused item is selected
-  ctExtension = 1u << 11        // the active title has an extension
+  ctExtension = 1u << 11,       // the active title has an extension
+  ctTrash = 1u << 12            // it shows the trash
 };
 
 struct TCommandRule {

@@ -186,6 +186,8 @@ std::string ColumnItemName(const TFileListData& item, bool typeField, bool exten
   if (IsPartitionTitle(item.Title)) {
     name = PartitionDisplayText(item.Title);
     if (partitionSuffix) name += partitionSuffix(item.Title);
+  } else if (IsTrashTitle(item.Title)) {
+    name = "Trash";
   } else if (extensionInTypeField && item.Type != fltDirectory) {
     name.resize(name.size() - GetExtension(name).size());
   }

@@ -293,6 +293,8 @@ void TMainForm::RegisterContainerCommands() {
   m.On("File/Container/Recycle item *", [this] {
     if (Column(ActiveColumn()).ContainerIndex >= 0)
       RecycleFromContainer(false);
+    else if (Column(ActiveColumn()).ShowsTrash)
+      TrashCommand(TTrashAction::Delete);
     else
       FileOperationOnActive("Recycle");
   });

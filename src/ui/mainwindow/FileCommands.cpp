@@ -185,7 +185,11 @@ void TMainForm::RegisterFileCommands() {
   m.On("File/Copy", [this] { PutFilesOnClipboard(false); });
   m.On("File/Paste", [this] { PasteFiles(); });
   m.On("File/Often/Recycle file *", [this] { FileOperationOnActive("Recycle"); });
-  m.On("File/Often/Delete file *", [this] { FileOperationOnActive("Delete"); });
+  m.On("File/Often/Delete file *", [this] {
+    // An item of the trash goes with its info file.
+    if (Column(ActiveColumn()).ShowsTrash) return TrashCommand(TTrashAction::Delete);
+    FileOperationOnActive("Delete");
+  });
   m.On("File/Miscellaneous/Clip titles *", [this] { FileOperationOnActive("Clip title of"); });
   m.On("File/Often/Multi-rename file *", [this] { MultiRenameCommand(true); });
   m.On("File/Container/Multi-rename item *", [this] { MultiRenameCommand(false); });

@@ -1238,6 +1238,7 @@ void TMainForm::RegisterCommands() {
   RegisterSystemMenus();
   RegisterContainerCommands();
   RegisterSearchFileCommands();
+  RegisterTrashCommands();
   RegisterInterBoardCommands();
   auto onActive = [this](void (TColumn::*command)()) {
     return [this, command] {

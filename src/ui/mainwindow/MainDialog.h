@@ -177,6 +177,10 @@ public:
   void RenameActiveItem();
   // The container menus and commands.
   void RegisterContainerCommands();
+  // The trash column's commands: put back, delete for good, empty.
+  void RegisterTrashCommands();
+  enum class TTrashAction { Restore, Delete, Empty };
+  void TrashCommand(TTrashAction action);
   void FillShowContainerMenu(QMenu& menu);
   void FillAddToContainerMenu(QMenu& menu, bool forActiveColumn);
   void RecycleFromContainer(bool all);

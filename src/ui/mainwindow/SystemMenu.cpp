@@ -118,6 +118,8 @@ TSystemMenu TMainForm::SystemMenuFor(bool drag, uint32_t shift) {
 
 void TMainForm::ShowContextMenu(bool drag, uint32_t shift, QPoint at) {
   if (BusyCount.Busy()) return;
+  // The trash's item (or an empty trash column) names no file to act on.
+  if (!drag && IsTrashTitle(Column(ActiveColumn()).ActiveTitle)) return;
   TGuard guard("TMainForm::ShowContextMenu");
   guard.Run([&] {
     const TSystemMenu data = SystemMenuFor(drag, shift);

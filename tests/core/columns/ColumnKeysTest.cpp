@@ -85,6 +85,7 @@ std::vector<TExpectedRow> ExpectedTable() {
       {Qt::Key_I,
        false,
        {nav + "Tree navigator dialog", nav + "Navigate to directory", "", "", ""}},
+      {Qt::Key_K, false, Same("File/Trash/Restore *")},
       {Qt::Key_L,
        false,
        {nav + "Load directory", nav + "Load all directories", nav + "Set as active file",

@@ -306,8 +306,10 @@ TEST_F(ColumnTest, PartitionsListFocusesThePartition) {
   ASSERT_GT(Column.Count(), 0);
   EXPECT_EQ(Column.ActiveTitle, ":/");
   EXPECT_EQ(Column.HeaderCaption, "");
+  // The partitions, then the trash.
+  EXPECT_EQ(Column.Items.back().Title, TrashTitle);
   for (const TFileListData& item : Column.Items) {
-    EXPECT_TRUE(IsPartitionTitle(item.Title)) << item.Title;
+    if (&item != &Column.Items.back()) EXPECT_TRUE(IsPartitionTitle(item.Title)) << item.Title;
     EXPECT_EQ(item.Type, fltDirectory);
   }
   // Up from the root directory reaches the partitions list.
@@ -781,6 +783,68 @@ TEST_F(ColumnTest, AFailedPartitionsListIsShownFromTheWorker) {
   EXPECT_EQ(Column.Count(), 0);
   ASSERT_EQ(Ui.Errors.size(), 1u);
   EXPECT_EQ(Ui.Errors[0].Description, "Failed to read mount table.");
+}
+
+} // namespace
+} // namespace cv
+
+namespace cv {
+namespace {
+
+TEST_F(ColumnTest, TheTrashIsAColumnBelowThePartitionsListSortedLikeAnyOther) {
+  const char* saved = std::getenv("XDG_DATA_HOME");
+  const std::string restore = saved ? saved : "";
+  ::setenv("XDG_DATA_HOME", (Dir.Path + "/data").c_str(), 1);
+  const std::string trash = Dir.Path + "/data/Trash";
+  fs::create_directories(trash + "/files");
+  fs::create_directories(trash + "/info");
+  const std::string odd = "b\xff.txt";
+  std::ofstream(trash + "/files/small.txt") << "1";
+  std::ofstream(trash + "/files/" + odd) << "12345";
+  std::ofstream(trash + "/info/small.txt.trashinfo")
+      << "[Trash Info]\nPath=/old/small.txt\nDeletionDate=2026-03-04T05:06:07\n";
+  std::ofstream(trash + "/info/" + odd + ".trashinfo")
+      << "[Trash Info]\nPath=/old/b%FF.txt\nDeletionDate=2026-03-04T05:06:08\n";
+  MakeFile("here.bin", 1);
+
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/here.bin");
+  Column.SortMode = "Size, big-small";
+  Column.EnterDirectory(std::string(TrashTitle));
+  EXPECT_TRUE(Column.ShowsTrash);
+  EXPECT_FALSE(Column.ShowsDirectory());
+  EXPECT_EQ(Column.HeaderCaption, "Trash");
+  // The partitions' own trash directories may hold items of the machine.
+  std::vector<int> ours;
+  for (int i = 0; i < Column.Count(); ++i)
+    if (Column.Items[static_cast<size_t>(i)].Title.starts_with(trash)) ours.push_back(i);
+  ASSERT_EQ(ours.size(), 2u);
+  EXPECT_LT(ours[0], ours[1]);
+  EXPECT_EQ(GetTitleName(Column.Items[static_cast<size_t>(ours[0])].Title), odd) << "larger first";
+  const TTrashEntry* entry = Column.TrashEntryOf(Column.Items[static_cast<size_t>(ours[0])]);
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->OriginalTitle, "/old/b\xff.txt");
+  Column.FocusByIndex(ours[1], 0);
+  Column.ShowInfo();
+  EXPECT_EQ(Column.Info.Title.Caption, "Title \"/old/small.txt\"");
+  EXPECT_EQ(Column.Info.Description.Caption, "Deleted 2026-03-04 05:06:07");
+
+  // A reload keeps the trash and its focus; up leaves it for the partitions
+  // list with the trash focused.
+  Column.LoadDirectory(false);
+  EXPECT_TRUE(Column.ShowsTrash);
+  EXPECT_EQ(GetTitleName(Column.ActiveTitle), "small.txt");
+  Column.ParentDirectory();
+  EXPECT_FALSE(Column.ShowsTrash);
+  EXPECT_EQ(Column.ActiveTitle, TrashTitle);
+  EXPECT_EQ(Column.ShownPath(), "");
+
+  // Back from the trash to where it was opened.
+  Column.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/here.bin");
+  Column.EnterDirectory(std::string(TrashTitle));
+  Column.LoadDirectory(false, -1);
+  EXPECT_FALSE(Column.ShowsTrash);
+  EXPECT_EQ(Column.ActiveTitle, Dir.Path + "/here.bin");
+  ::setenv("XDG_DATA_HOME", restore.c_str(), 1);
 }
 
 } // namespace

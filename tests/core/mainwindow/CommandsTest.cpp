@@ -9,6 +9,8 @@
 #include <Qt>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <set>
 
@@ -159,6 +161,34 @@ TEST_F(CommandRulesTest, AContainerColumnDisablesNewFileNewDirectoryAndSort) {
   for (const char* path : {"File/Often/New file", "File/Often/New directory",
                            "File/Attributes/Sort", "File/Attributes/Show hidden files"})
     EXPECT_TRUE(Enabled(Column, path)) << path;
+}
+
+// The trash's items are put back or deleted, sorted like any column, and
+// nothing is made, pasted or recycled there.
+TEST_F(CommandRulesTest, ATrashColumnRestoresAndSortsButMakesAndRecyclesNothing) {
+  const std::string saved = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+  ::setenv("XDG_DATA_HOME", Dir.Path.c_str(), 1);
+  std::filesystem::create_directories(Dir.Path + "/Trash/files");
+  std::filesystem::create_directories(Dir.Path + "/Trash/info");
+  std::ofstream(Dir.Path + "/Trash/files/gone.txt") << "x";
+  std::ofstream(Dir.Path + "/Trash/info/gone.txt.trashinfo") << "[Trash Info]\nPath=/gone.txt\n";
+  Column.EnterTrash();
+  ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  ASSERT_TRUE(Column.ShowsTrash);
+  ASSERT_GT(Column.Count(), 0);
+  for (const char* path : {"File/Trash/Restore *", "File/Trash/Delete *", "File/Attributes/Sort",
+                           "File/Often/Delete file *"})
+    EXPECT_TRUE(Enabled(Column, path)) << path;
+  for (const char* path :
+       {"File/Often/Recycle file *", "File/Often/New file", "File/Often/New directory",
+        "File/Paste", "File/Cut", "File/Container/Rename item", "File/Miscellaneous/Paste picture"})
+    EXPECT_FALSE(Enabled(Column, path)) << path;
+  // The trash's item of the partitions list is no file.
+  Column.ParentDirectory();
+  ASSERT_EQ(Column.ActiveTitle, TrashTitle);
+  for (const char* path : {"File/Trash/Restore *", "File/Often/Recycle file *",
+                           "File/Often/Delete file *", "File/Copy"})
+    EXPECT_FALSE(Enabled(Column, path)) << path;
 }
 
 TEST(CommandRule, RequiredAndForbiddenTerms) {

@@ -176,21 +176,22 @@ TColorMatrix AdjustMatrix(const TPictureAdjust& adjust) {
 
 QImage AdjustPicture(const QImage& picture, const TPictureAdjust& adjust, TPictureSize draw) {
   if (picture.isNull() || !FitsQImage(draw)) return {};
-  QImage image =
+  QImage source =
       picture.size() == ToQSize(draw)
           ? picture
           : picture.scaled(ToQSize(draw), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  image = image.convertToFormat(QImage::Format_ARGB32);
-  if (image.isNull() || !adjust.Applies()) return image;
+  if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32)
+    source = source.convertToFormat(QImage::Format_ARGB32);
+  if (source.isNull() || !adjust.Applies()) return source;
 
   const TColorMatrix m = AdjustMatrix(adjust);
-  // Each input channel's share of each output channel, per byte value: the
-  // per-pixel work becomes table look-ups and additions.
-  std::array<std::array<std::array<float, 256>, 3>, 3> share;
+  // Each input channel's share of each output channel per byte value, in
+  // sixteenths of a level: the per-pixel work is look-ups and additions.
+  std::array<std::array<std::array<int32_t, 256>, 3>, 3> share;
   for (int in = 0; in < 3; ++in)
     for (int out = 0; out < 3; ++out)
       for (int v = 0; v < 256; ++v)
-        share[in][out][v] = static_cast<float>(v) / 255.0f * m.M[in][out];
+        share[in][out][v] = static_cast<int32_t>(std::lround(v * 16.0 * m.M[in][out]));
   std::array<uint8_t, 256> gamma;
   const bool gammaApplies = GammaApplies(adjust);
   for (int v = 0; v < 256; ++v)
@@ -200,16 +201,23 @@ QImage AdjustPicture(const QImage& picture, const TPictureAdjust& adjust, TPictu
   std::array<uint8_t, 256> alpha;
   for (int v = 0; v < 256; ++v)
     alpha[v] = ToByte(static_cast<float>(v) / 255.0f * m.M[3][3]);
+  const auto level = [&](int32_t sixteenths) {
+    return gamma[std::clamp((sixteenths + 8) >> 4, 0, 255)];
+  };
 
+  // An opaque picture without fade stays opaque: painters copy it fastest.
+  const bool opaque = source.format() == QImage::Format_RGB32 && !FadeApplies(adjust);
+  QImage image(source.size(), opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+  if (image.isNull()) return {};
   for (int y = 0; y < image.height(); ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+    const auto* from = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+    auto* to = reinterpret_cast<QRgb*>(image.scanLine(y));
     for (int x = 0; x < image.width(); ++x) {
-      const QRgb p = line[x];
+      const QRgb p = from[x];
       const int r = qRed(p), g = qGreen(p), b = qBlue(p);
-      const float nr = share[0][0][r] + share[1][0][g] + share[2][0][b];
-      const float ng = share[0][1][r] + share[1][1][g] + share[2][1][b];
-      const float nb = share[0][2][r] + share[1][2][g] + share[2][2][b];
-      line[x] = qRgba(gamma[ToByte(nr)], gamma[ToByte(ng)], gamma[ToByte(nb)], alpha[qAlpha(p)]);
+      to[x] = qRgba(level(share[0][0][r] + share[1][0][g] + share[2][0][b]),
+                    level(share[0][1][r] + share[1][1][g] + share[2][1][b]),
+                    level(share[0][2][r] + share[1][2][g] + share[2][2][b]), alpha[qAlpha(p)]);
     }
   }
   return image;

@@ -65,7 +65,8 @@ struct TColorMatrix {
   float M[5][5];
 };
 TColorMatrix AdjustMatrix(const TPictureAdjust& adjust);
-// The adjusted picture at the draw size, as ARGB32; the gamma follows the matrix.
+// The adjusted picture at the draw size, as RGB32 or (with alpha) ARGB32;
+// the gamma follows the matrix.
 QImage AdjustPicture(const QImage& picture, const TPictureAdjust& adjust, TPictureSize draw);
 // Draws the picture scaled to the draw size at (0, 0) with the adjustments.
 void DrawPictureAdjusted(const QImage& picture, QPainter& canvas, const TPictureAdjust& adjust,

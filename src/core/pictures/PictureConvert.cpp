@@ -34,6 +34,38 @@ std::string ConvertedTitle(const std::string& destination, const std::string& ex
   return destination.substr(0, destination.size() - GetExtension(destination).size()) + extension;
 }
 
+bool SavePictureFile(const QImage& image, const std::string& title, const std::string& encoder,
+                     double quality, bool overwrite) {
+  TGuard guard("SavePictureFile");
+  return guard.Run(false, [&] {
+    const TPictureCodec* codec = FindPictureCodec(encoder);
+    if (!codec || !codec->CanWrite || image.isNull())
+      guard.Raise("Failed to convert picture.", title, encoder, ENOTSUP);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, QByteArray::fromStdString(codec->Format));
+    // Lossless encoders read "quality" as compression effort, or not at all.
+    if (codec->Lossy)
+      writer.setQuality(static_cast<int>(std::trunc(std::clamp(quality, 0.0, 1.0) * 100)));
+    if (!writer.write(image))
+      guard.Raise("Failed to convert picture.", title, writer.errorString().toStdString(), EINVAL);
+
+    TTemporaryFile file(title);
+    if (file.Error != 0)
+      guard.Raise("Failed to convert picture.", title, {}, static_cast<uint32_t>(file.Error));
+    if (const int code = WriteAll(file.Fd(), std::string_view(bytes.constData(), bytes.size())))
+      guard.Raise("Failed to convert picture.", title, {}, static_cast<uint32_t>(code));
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(file.Fd(), 0666 & ~mask) != 0)
+      guard.Raise("Failed to convert picture.", title, {}, static_cast<uint32_t>(errno));
+    if (const int code = file.Commit(overwrite, true))
+      guard.Raise("Failed to convert picture.", title, {}, static_cast<uint32_t>(code));
+    return true;
+  });
+}
+
 bool ConvertPicture(const std::string& source, const std::string& destination,
                     const TConvertPictureRequest& request) {
   TGuard guard("ConvertPicture");
@@ -79,27 +111,8 @@ bool ConvertPicture(const std::string& source, const std::string& destination,
     }
     if (image.isNull()) guard.Raise("Failed to convert picture.", target, {}, ENOMEM);
 
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, QByteArray::fromStdString(codec->Format));
-    // Lossless encoders read "quality" as compression effort, or not at all.
-    if (codec->Lossy)
-      writer.setQuality(static_cast<int>(std::trunc(std::clamp(request.Quality, 0.0, 1.0) * 100)));
-    if (!writer.write(image))
-      guard.Raise("Failed to convert picture.", target, writer.errorString().toStdString(), EINVAL);
-
-    TTemporaryFile file(target);
-    if (file.Error != 0)
-      guard.Raise("Failed to convert picture.", target, {}, static_cast<uint32_t>(file.Error));
-    if (const int code = WriteAll(file.Fd(), std::string_view(bytes.constData(), bytes.size())))
-      guard.Raise("Failed to convert picture.", target, {}, static_cast<uint32_t>(code));
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::fchmod(file.Fd(), 0666 & ~mask) != 0)
-      guard.Raise("Failed to convert picture.", target, {}, static_cast<uint32_t>(errno));
-    if (const int code = file.Commit(request.Overwrite, true))
-      guard.Raise("Failed to convert picture.", target, {}, static_cast<uint32_t>(code));
+    SavePictureFile(image, target, codec->Format, request.Quality, request.Overwrite);
+    guard.TakeOver();
     return true;
   });
 }

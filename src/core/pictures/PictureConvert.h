@@ -2,6 +2,7 @@
 // Converting a picture to another format and size: the "Convert picture"
 // file operation and the wallpaper copy.
 
+#include <QImage>
 #include <cstdint>
 #include <string>
 
@@ -16,6 +17,15 @@ struct TConvertPictureRequest {
   std::string Encoder;   // the format name GetPictureConverterID gave
   std::string Extension; // ".jpg": replaces the destination's own
 };
+
+// Writes the picture as it is (pixels and alpha untouched) in the format of
+// `encoder` (a format name from GetPictureConverterID) through a private
+// file in the title's directory that then takes the title's name, so a
+// failure leaves an old file whole. `quality` (0..1) reaches lossy encoders
+// only. Without `overwrite` an existing file stays. Raises "Failed to
+// convert picture." with the system's error.
+bool SavePictureFile(const QImage& image, const std::string& title, const std::string& encoder,
+                     double quality, bool overwrite);
 
 // The destination title with the request's extension in place of its own.
 std::string ConvertedTitle(const std::string& destination, const std::string& extension);

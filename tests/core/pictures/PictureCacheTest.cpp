@@ -1,5 +1,7 @@
 #include "pictures/PictureCache.h"
 
+#include "options/ProgramOptions.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -77,6 +79,13 @@ TEST(PictureCache, ABitmapOverTheWholeBudgetIsNotKept) {
   ASSERT_TRUE(cache.Add(Entry("b")));
   EXPECT_FALSE(cache.Add(Entry("huge", {100, 100})));
   EXPECT_EQ(Titles(cache), "ab"); // nothing was evicted for it
+}
+
+TEST(PictureCache, TheProgramsCacheSpendsTheOptionsBudget) {
+  const int saved = ProgramOptions.MaxPictureCacheSize;
+  ProgramOptions.MaxPictureCacheSize = 70'000'000;
+  EXPECT_EQ(PictureCache.Budget(), 70'000'000);
+  ProgramOptions.MaxPictureCacheSize = saved;
 }
 
 TEST(PictureCache, FindsByFileAndThumbSize) {

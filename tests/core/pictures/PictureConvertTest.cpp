@@ -139,3 +139,27 @@ TEST_F(PictureConvertTest, AFailedWriteLeavesNothingBehind) {
 
 } // namespace
 } // namespace cv
+
+namespace cv {
+namespace {
+
+TEST(SavePictureFile, KeepsEveryPixelExactly) {
+  test::TTempDir dir;
+  QImage image(3, 1, QImage::Format_ARGB32);
+  image.setPixel(0, 0, qRgba(10, 20, 30, 77));
+  image.setPixel(1, 0, qRgba(255, 0, 1, 1));
+  image.setPixel(2, 0, qRgba(0, 0, 0, 0));
+  const std::string title = dir.Path + "/exact.png";
+  ASSERT_TRUE(SavePictureFile(image, title, "png", 1.0, false));
+  const QImage back = LoadPictureFile(title).convertToFormat(QImage::Format_ARGB32);
+  for (int x = 0; x < 2; ++x)
+    EXPECT_EQ(back.pixel(x, 0), image.pixel(x, 0)) << x;
+  EXPECT_EQ(qAlpha(back.pixel(2, 0)), 0);
+  // Without overwrite the file written stays.
+  EXPECT_FALSE(SavePictureFile(QImage(1, 1, QImage::Format_RGB32), title, "png", 1.0, false));
+  EXPECT_EQ(FunStatContext.SystemErrorCode, static_cast<uint32_t>(EEXIST));
+  EXPECT_EQ(LoadPictureFile(title).size(), QSize(3, 1));
+}
+
+} // namespace
+} // namespace cv

@@ -125,12 +125,12 @@ int main(int argc, char** argv) {
         if (reader.read().isNull()) ++failures;
       });
       if (pixbuf)
-        pixbufRound += Seconds(
-            [&] { Shell("gdk-pixbuf-thumbnailer -s 256 '" + photo + "' '" + out + "'"); });
+        pixbufRound +=
+            Seconds([&] { Shell("gdk-pixbuf-thumbnailer -s 256 '" + photo + "' '" + out + "'"); });
       // ImageMagick decodes the whole photograph: one round is enough to see it.
       if (magick && round == 0)
-        magickBest += Seconds(
-            [&] { Shell("convert '" + photo + "' -thumbnail 256x256 '" + out + "'"); });
+        magickBest +=
+            Seconds([&] { Shell("convert '" + photo + "' -thumbnail 256x256 '" + out + "'"); });
     }
     ours = std::min(ours, oursRound);
     oursHigh = std::min(oursHigh, highRound);

@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -91,7 +92,9 @@ public:
   void ShowProgress(const cv::TFileEngineDisplay&) override {}
   void PumpEvents() override {}
   void Deselect(size_t) override {}
-  bool CopyToClipboard(const std::string&) override { return true; }
+  bool CopyToClipboard(const std::string&, const std::vector<std::string>&) override {
+    return true;
+  }
   void RenameContainerItem(const std::string&, const std::string&) override {}
 };
 

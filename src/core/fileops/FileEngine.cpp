@@ -13,6 +13,8 @@
 #include "foundation/Guard.h"
 #include "foundation/Text.h"
 #include "foundation/UserInterface.h"
+#include "options/ProgramOptions.h"
+#include "pictures/PictureCodecs.h"
 
 #include <algorithm>
 #include <cmath>
@@ -34,6 +36,7 @@ struct TOperationName {
 constexpr TOperationName OperationNames[] = {
     {"Copy", TFileOperation::Copy},
     {"Move", TFileOperation::Move},
+    {"Convert picture", TFileOperation::ConvertPicture},
     {"Copy as link", TFileOperation::CopyAsLink},
     {"Compare", TFileOperation::Compare},
     {"Recycle", TFileOperation::Recycle},
@@ -136,7 +139,13 @@ bool IsRealDirectory(const TFileInfo& info) {
 
 bool WritesIntoDestination(TFileOperation operation) {
   return operation == TFileOperation::Copy || operation == TFileOperation::Move ||
-         operation == TFileOperation::Compare;
+         operation == TFileOperation::ConvertPicture || operation == TFileOperation::Compare;
+}
+
+// The operation writes new files: they need room and take the source's streams.
+bool WritesNewFiles(TFileOperation operation) {
+  return operation == TFileOperation::Copy || operation == TFileOperation::Move ||
+         operation == TFileOperation::ConvertPicture;
 }
 
 bool RemovesSource(TFileOperation operation) {
@@ -217,12 +226,14 @@ void TFileEngine::Report(TGuard& guard, std::string_view text) {
 }
 
 bool TFileEngine::MatchesFilters(std::string_view name) const {
+  if (Operation == TFileOperation::ConvertPicture && !IsPictureFile(name)) return false;
   if (Include.empty() && Exclude.empty()) return true;
   return MatchesNameFilter(name, Include) && (Exclude.empty() || !MatchesNameFilter(name, Exclude));
 }
 
 bool TFileEngine::NoFilter() const {
-  return (Include.empty() || Include == "*") && Exclude.empty();
+  return (Include.empty() || Include == "*") && Exclude.empty() &&
+         Operation != TFileOperation::ConvertPicture;
 }
 
 std::string TFileEngine::TargetTitle(const std::string& source,
@@ -306,8 +317,27 @@ bool TFileEngine::NeedsCountingPass() const {
 }
 
 bool TFileEngine::RunPasses(TGuard& guard, const std::vector<std::string>& sources) {
+  if (Operation == TFileOperation::ConvertPicture) {
+    Picture = {};
+    if (!GetPictureConverterID(Settings.PictureFormat, Picture.Extension, Picture.Encoder))
+      guard.Raise("Failed to get format information.", Settings.PictureFormat, {}, ENOTSUP);
+    const double quality = Settings.PictureQuality;
+    Picture.Quality = quality >= 0 && quality <= 1 ? quality : 1;
+    if (Settings.NormalizePicture) {
+      if (!ProgramOptions.NormalizeThumbWidth && !ProgramOptions.NormalizeThumbHeight) {
+        ShowWarning("The size of thumb pictures is not normalized.\nFirst, change this in the "
+                    "options dialog.");
+        return false;
+      }
+      Picture.Normalize = true;
+      Picture.NormalizeWidth = ProgramOptions.NormalizeThumbWidth;
+      Picture.NormalizeHeight = ProgramOptions.NormalizeThumbHeight;
+      Picture.WidthTo = ProgramOptions.NormalizeThumbWidthTo;
+      Picture.HeightTo = ProgramOptions.NormalizeThumbHeightTo;
+    }
+  }
   StreamsState = -1;
-  if (Operation == TFileOperation::Copy || Operation == TFileOperation::Move) {
+  if (WritesNewFiles(Operation)) {
     StreamsState = PartitionSupportsStreams(Destination) ? -1 : 0;
     FunStatContext.Reset(fsPerfect);
   }
@@ -359,7 +389,7 @@ bool TFileEngine::AskQuestions() {
   if (Settings.StopAfterCount && Operation != TFileOperation::Compare &&
       !Host.AskYesNo("Continue with processing?"))
     return false;
-  if (Operation != TFileOperation::Copy && Operation != TFileOperation::Move) return true;
+  if (!WritesNewFiles(Operation)) return true;
   // A move on one device needs no space, and counted none.
   const uint64_t free = GetPartitionFreeSize(Destination);
   FunStatContext.Reset(fsPerfect);
@@ -371,7 +401,7 @@ bool TFileEngine::AskQuestions() {
                      "doesn't support file streams. Therefore streams will not be in the\n"
                      "destination files.\n\nClick \"Okay\" to CONTINUE."))
     return false;
-  if (EncryptedSeen && !Settings.IgnoreEncryption) {
+  if (EncryptedSeen && !Settings.IgnoreEncryption && Operation != TFileOperation::ConvertPicture) {
     const bool supported = PartitionSupportsEncryption(Destination);
     FunStatContext.Reset(fsPerfect);
     if (!supported) {
@@ -488,8 +518,7 @@ void TFileEngine::ProcessDirectory(const TDirectoryLevel* parent, const TLevelEn
     if (level->Error != 0)
       guard.Raise("Can not find file.", source, {}, static_cast<uint32_t>(level->Error));
     TFileHandle made; // the target this walk created, to take the source's mode and times
-    if (!Counting && (Operation == TFileOperation::Copy || Operation == TFileOperation::Move) &&
-        target != source) {
+    if (!Counting && WritesNewFiles(Operation) && target != source) {
       const TParentDirectory into(target);
       // Private while it fills, so a read-only source directory still takes its content.
       int code = into.Error != 0                                                 ? into.Error
@@ -572,7 +601,7 @@ void TFileEngine::ProcessFile(const TDirectoryLevel* parent, const TLevelEntry* 
           FunStatContext.Reset(fsPerfect);
         }
         Count.Size += size;
-        if (Operation == TFileOperation::Copy ||
+        if (Operation == TFileOperation::Copy || Operation == TFileOperation::ConvertPicture ||
             (Operation == TFileOperation::Move && !IsSameRoot(source, destination)))
           Count.SpaceNeeded += size;
         FunStatContext.Reset(fsPerfect);
@@ -646,6 +675,32 @@ void TFileEngine::ActOnFile(TGuard& guard, const TDirectoryLevel* parent, const 
     Moved(source, target);
     if (moved && Recorder) Recorder->Moved(source, target);
     return;
+  }
+  case TFileOperation::ConvertPicture: {
+    const std::string converted = ConvertedTitle(target, Picture.Extension);
+    const TOverwriteAnswer answer =
+        Decision.Decide(source, converted, [&](const TOverwriteView& view) {
+          return AskOverwrite(source, converted, view);
+        });
+    if (answer.Cancel) Cancelled = true;
+    if (!answer.Process) return;
+    if (answer.Exists) ++Count.Common;
+    Refresh(source, converted, 0);
+    if (Cancelled) return;
+    TConvertPictureRequest request = Picture;
+    request.Overwrite = answer.Overwrite;
+    // Read through the held directory, never through a name swapped meanwhile.
+    const std::string held = parent ? DescriptorPath(parent->Fd(), listed->Name) : source;
+    ConvertPicture(held, converted, request);
+    Retitle(held, source);
+    guard.TakeOver();
+    // The new file is a new main stream: the notes attached to the picture follow it,
+    // unless the user agreed to lose the ones the destination cannot keep.
+    if (StreamsState <= 0) {
+      CopyFileStreams(held, converted);
+      Retitle(held, source);
+    }
+    break;
   }
   case TFileOperation::CopyAsLink:
     break;

@@ -1,7 +1,7 @@
 #pragma once
 // The engine behind every command that runs over a set of files and
-// directories: copy, move, copy as link, compare, recycle, delete and clip
-// titles. It walks the sources once to count and once to act, asks before
+// directories: copy, move, convert picture, copy as link, compare, recycle,
+// delete and clip titles. It walks the sources once to count and once to act, asks before
 // overwriting, reports each failure and goes on, and stops at the next step
 // once cancelled. Everything that shows or asks goes through the host, so
 // the dialog drives it and tests script it.
@@ -9,6 +9,7 @@
 #include "fileops/Overwrite.h"
 #include "fileops/UndoJournal.h"
 #include "foundation/MyTime.h"
+#include "pictures/PictureConvert.h"
 
 #include <atomic>
 #include <cstdint>
@@ -21,10 +22,20 @@ namespace cv {
 class TDirectoryLevel;
 struct TLevelEntry;
 
-enum class TFileOperation { Copy, Move, CopyAsLink, Compare, Recycle, Delete, ClipTitles };
+enum class TFileOperation {
+  Copy,
+  Move,
+  ConvertPicture,
+  CopyAsLink,
+  Compare,
+  Recycle,
+  Delete,
+  ClipTitles
+};
 
-// The operation of a name ("Copy", "Move", "Copy as link", "Compare",
-// "Recycle", "Delete", "Clip title of"; case ignored). False when unknown.
+// The operation of a name ("Copy", "Move", "Convert picture", "Copy as
+// link", "Compare", "Recycle", "Delete", "Clip title of"; case ignored).
+// False when unknown.
 bool ParseFileOperation(std::string_view name, TFileOperation& operation);
 // The operation writes into a destination directory.
 bool OperationHasDestination(TFileOperation operation);
@@ -43,6 +54,11 @@ struct TFileEngineSettings {
   bool StopAfterCount = false;
   // Copies of encrypted files may land unencrypted without asking.
   bool IgnoreEncryption = false;
+  // "Convert picture": the format's description ("JPEG"), the quality (0 to
+  // 1; 1 when outside) and whether the thumb normalisation options apply.
+  std::string PictureFormat;
+  double PictureQuality = 1.0;
+  bool NormalizePicture = false;
 };
 
 // The warning that refuses the settings ("" when they are valid).
@@ -152,6 +168,7 @@ private:
   std::vector<std::string> TopTargets;
   std::string TopName;
   std::vector<std::string> ClippedTitles;
+  TConvertPictureRequest Picture;
   // -1: streams need no check; else the secondary streams seen while counting.
   int StreamsState = -1;
   bool EncryptedSeen = false;

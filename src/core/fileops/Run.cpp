@@ -10,11 +10,10 @@
 #include "foundation/Program.h"
 #include "foundation/Text.h"
 #include "foundation/UserInterface.h"
+#include "pictures/PictureCodecs.h"
+#include "pictures/PictureConvert.h"
 
-#include <QImage>
-#include <QImageWriter>
 #include <QMimeDatabase>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <gio/gio.h>
@@ -709,15 +708,14 @@ bool SetPictureAsWallpaper(const std::string& picture) {
   guard.Run([&] {
     const std::string wallpaper = WallpaperTitle();
     if (!IsSameFile(picture, wallpaper)) {
-      QImage image(QString::fromLocal8Bit(picture.c_str()));
-      if (image.isNull()) guard.Raise("Failed to load picture.", picture, {}, EINVAL);
+      TConvertPictureRequest request;
+      if (!GetPictureConverterID("BMP", request.Extension, request.Encoder))
+        guard.Raise("Failed to get filter information.", wallpaper, picture, ENOTSUP);
       // Written beside the old one and renamed: a failure keeps the old wallpaper.
-      QSaveFile file(QString::fromLocal8Bit(wallpaper.c_str()));
-      if (!file.open(QIODevice::WriteOnly))
-        guard.Raise("Failed to create file.", wallpaper, file.errorString().toStdString());
-      QImageWriter writer(&file, "BMP");
-      if (!writer.write(image) || !file.commit())
-        guard.Raise("Failed to save picture.", wallpaper, file.errorString().toStdString());
+      request.Overwrite = true;
+      request.Quality = 1.0;
+      ConvertPicture(picture, wallpaper, request);
+      guard.TakeOver();
     }
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
     const auto commands = WallpaperCommands(desktop ? desktop : "", wallpaper);

@@ -166,7 +166,7 @@ constexpr TCommand CCommands[] = {
     Separator(2),
     Item(2, "Set with source column", "", "Show the marked source column here."),
     Item(2, "Copy *", "", "Copy from the marked source column here."),
-    Later(2, "Convert picture *", "", "Convert pictures from the marked source column here."),
+    Item(2, "Convert picture *", "", "Convert pictures from the marked source column here."),
     Item(2, "Move *", "", "Move from the marked source column here."),
     Dynamic(1, "Partitions", "Go to a partition.", true),
     Menu(1, "System locations", "Directories of the system and the desktop."),

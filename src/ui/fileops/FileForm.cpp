@@ -16,6 +16,7 @@
 #include "foundation/UserInterface.h"
 #include "foundation/Utilities.h"
 #include "foundation/WindowThreadRun.h"
+#include "pictures/PictureCodecs.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -257,6 +258,10 @@ void TFileForm::BuildControls() {
   ConvertGroup = new QGroupBox(tr("Convert picture"));
   auto* convertForm = new QFormLayout(ConvertGroup);
   FormatBox = new QComboBox;
+  std::vector<std::string> formats;
+  LoadPictureConvertFilters(formats);
+  for (const std::string& format : formats)
+    FormatBox->addItem(ToQString(format));
   QualityBox = new QComboBox;
   QualityBox->setEditable(true);
   for (int quality = 0; quality <= 100; quality += 5)
@@ -351,7 +356,6 @@ bool TFileForm::Open(const TFileFormRequest& request, TColumn& sourceColumn) {
   if (IsRunning || sourceColumn.Count() == 0 || (sourceColumn.Busy && sourceColumn.Busy->Busy()))
     return false;
   if (request.TwoColumn && request.DestinationTitle.empty()) return false;
-  // "Convert picture" needs the picture converter, which the engine does not have yet.
   if (!ParseFileOperation(request.Operation, Operation)) return false;
   Request = request;
   SourceColumn = &sourceColumn;
@@ -408,6 +412,7 @@ bool TFileForm::Open(const TFileFormRequest& request, TColumn& sourceColumn) {
   if (!request.Prefix.empty()) PrefixBox->setCurrentText(ToQString(request.Prefix));
 
   StopAfterCountBox->setChecked(Settings.StopAfterCount);
+  SetComboIndexByText(FormatBox, Settings.PictureConverterFormat, "JPEG");
   SetComboIndexByText(QualityBox, std::to_string(Settings.PictureConverterQuality), "80");
   NormalizeBox->setChecked(Settings.NormalizePictureSize);
   {
@@ -453,6 +458,10 @@ void TFileForm::Do(TPrefixMode mode, bool noErrors) {
   Settings.NormalizePictureSize = NormalizeBox->isChecked();
   // Kept within what loading accepts, so the next start reads it back.
   Settings.PictureConverterQuality = std::clamp(QualityBox->currentText().toInt(), 0, 100);
+  Settings.PictureConverterFormat = BoxText(FormatBox);
+  settings.PictureFormat = Settings.PictureConverterFormat;
+  settings.PictureQuality = QualityBox->currentText().toInt() * 0.01;
+  settings.NormalizePicture = Settings.NormalizePictureSize;
 
   if (const std::string warning = ValidateFileEngineSettings(settings); !warning.empty()) {
     ShowWarning(warning);

@@ -361,6 +361,10 @@ void TMainForm::FileDragItemClick(std::string_view item) {
     OnCopyMove("Compare", false);
   } else if (item == "Copy as link *") {
     OnCopyMove("Copy as link", false);
+  } else if (item == "Convert picture *") {
+    OnCopyMove("Convert picture", false);
+  } else if (item == "Drop-convert picture *") {
+    OnCopyMove("Convert picture", true);
   } else if (item == "Drop-copy *") {
     OnCopyMove("Copy", true);
   } else if (item == "Drop-move *") {
@@ -569,7 +573,7 @@ void TMainForm::RegisterInterBoardCommands() {
   });
   m.On("File/Inter-board/Set with source column", [this] { BoardModel->SetWithSourceColumn(); });
   m.On("File/Inter-board/Rename board", [this] { RenameBoard(); });
-  for (const char* operation : {"Copy", "Move"})
+  for (const char* operation : {"Copy", "Convert picture", "Move"})
     m.On(std::string("File/Inter-board/") + operation + " *", [this, operation] {
       RestoreMarkedDragState();
       OnCopyMove(operation, false);
@@ -655,8 +659,8 @@ void TMainForm::ExternalDragItemClick(std::string_view item,
     guard.Show("Failed to paste in container.");
     if (refused > 0) ShowWarning(RefusedTitlesWarning(refused));
     RefreshContainer(destination.ContainerIndex);
-  } else if (item == "Copy *" || item == "Move *") {
-    OnCopyMove(item == "Copy *" ? "Copy" : "Move", false);
+  } else if (item == "Copy *" || item == "Convert picture *" || item == "Move *") {
+    OnCopyMove(item == "Copy *" ? "Copy" : item == "Move *" ? "Move" : "Convert picture", false);
   } else if (item == "Copy as" || item == "Move as") {
     ComCopyAs(titles.front(), GetTitlePath(destination.ActiveTitle),
               item == "Move as" ? TCopyAsMode::Move : TCopyAsMode::Copy);

@@ -8,7 +8,6 @@
 #include "columns/ColumnView.h"
 #include "columns/History.h"
 #include "columns/MouseOperations.h"
-#include "security/FileStreamsForm.h"
 #include "columns/MyPanel.h"
 #include "fileops/FileForm.h"
 #include "fileops/MultiRenameForm.h"
@@ -37,7 +36,10 @@
 #include "mainwindow/OptionsForm.h"
 #include "mainwindow/SkinOptions.h"
 #include "options/ProgramOptions.h"
+#include "pictures/PictureCache.h"
+#include "pictures/PictureCodecs.h"
 #include "search/DirectoryTree.h"
+#include "security/FileStreamsForm.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -197,9 +199,15 @@ TMainForm::TMainForm(QWidget* parent)
 
   // The thirty boards with their defaults, before the options replace them.
   Boards.IniPaths();
+  // Which files are pictures: whatever the installed image plug-ins read.
+  LoadPictureFileExtensions();
   CreateColumns();
   RegisterIniSteps();
   OptionsForm = new TOptionsForm(this);
+  OptionsForm->CacheStatistics = [] {
+    return std::pair<int64_t, int64_t>(static_cast<int64_t>(PictureCache.Count()),
+                                       PictureCache.Size());
+  };
   Menus = new TMainMenus(this);
   RegisterCommands();
   RegisterTreeNavigatorCommands();

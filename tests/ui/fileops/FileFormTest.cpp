@@ -3,9 +3,11 @@
 
 #include "TestSupport.h"
 #include "columns/Column.h"
+#include "filesystem/Extensions.h"
 #include "foundation/BusyCount.h"
 #include "foundation/Clipboard.h"
 #include "foundation/UserInterface.h"
+#include "pictures/PictureCodecs.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -102,7 +104,6 @@ TEST_F(FileFormTest, OpeningIsRefusedWithoutWhatTheOperationNeeds) {
   TFileFormRequest noDestination = Request("Copy", true);
   noDestination.DestinationTitle.clear();
   EXPECT_FALSE(Form.Open(noDestination, Column));
-  EXPECT_FALSE(Form.Open(Request("Convert picture", true), Column));
   BusyCount.Raise();
   Column.Busy = &BusyCount;
   EXPECT_FALSE(Form.Open(Request("Delete"), Column));
@@ -111,6 +112,28 @@ TEST_F(FileFormTest, OpeningIsRefusedWithoutWhatTheOperationNeeds) {
   EXPECT_FALSE(Form.Open(Request("Delete"), empty));
   EXPECT_TRUE(Form.Open(Request("Delete"), Column));
   EXPECT_EQ(Form.CurrentLabel->FullText(), "Delete focused file / directory?");
+}
+
+TEST_F(FileFormTest, ConvertPictureWritesTheChosenFormat) {
+  const TExtensionList saved = PictureFileExtensions;
+  LoadPictureFileExtensions();
+  QImage picture(6, 4, QImage::Format_RGB32);
+  picture.fill(Qt::red);
+  ASSERT_TRUE(picture.save(QString::fromStdString(Source + "/e.bmp"), "BMP"));
+  Load();
+  TFileFormRequest request = Request("Convert picture", true);
+  request.ActiveIndex = Column.Count() - 1;
+  ASSERT_EQ(Column.Items[static_cast<size_t>(request.ActiveIndex)].Title, Source + "/e.bmp");
+  Settings.PictureConverterFormat = "PNG";
+  ASSERT_TRUE(Form.Open(request, Column));
+  EXPECT_TRUE(Form.ConvertGroup->isEnabled());
+  EXPECT_EQ(Form.FormatBox->currentText(), "PNG");
+  EXPECT_EQ(Form.FormatBox->findText("GIF"), -1); // read, never written
+  QTest::mouseClick(Form.OkayButton, Qt::LeftButton);
+  EXPECT_TRUE(Ui.Errors.empty());
+  EXPECT_EQ(Names(Destination), (std::vector<std::string>{"e.png"}));
+  EXPECT_EQ(QImage(QString::fromStdString(Destination + "/e.png")).size(), QSize(6, 4));
+  PictureFileExtensions = saved;
 }
 
 TEST_F(FileFormTest, PanelsAndButtonsFollowTheOperation) {

@@ -31,10 +31,9 @@ constexpr auto RotateList = [] {
     values[i] = -180 + static_cast<int>(i) * 5;
   return values;
 }();
-constexpr std::array<int, 35> GammaList{1,   5,   10,  15,  20,  25,  30,  40,  50,
-                                        60,  70,  80,  90,  100, 110, 120, 130, 140,
-                                        150, 160, 170, 180, 190, 200, 250, 300, 350,
-                                        400, 450, 500, 600, 700, 800, 900, 1000};
+constexpr std::array<int, 35> GammaList{1,   5,   10,  15,  20,  25,  30,  40,  50,  60,  70,  80,
+                                        90,  100, 110, 120, 130, 140, 150, 160, 170, 180, 190, 200,
+                                        250, 300, 350, 400, 450, 500, 600, 700, 800, 900, 1000};
 constexpr std::array<int, 14> TranspList{0, 5, 10, 15, 20, 25, 30, 40, 50, 60, 70, 80, 90, 100};
 
 constexpr TColor MaxColor = 0xFFFFFF;
@@ -85,8 +84,7 @@ bool HasSkinExtension(std::string_view name) {
 // Creates `title` with `data` unless something is there already; a failed
 // write leaves nothing behind.
 bool CreateNewFile(const std::string& title, const std::string& data, int* error) {
-  const int fd =
-      ::open(title.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+  const int fd = ::open(title.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd < 0) {
     *error = errno;
     return false;
@@ -137,8 +135,7 @@ void ReadSkin(const TStoredTextList& list, TSkinOptions& skin, bool fullLoad,
     if (fullLoad) {
       const std::string_view main = SkinMainSection;
       list.ReadBool(main, "UseBackPicture", skin.UseBackPicture);
-      list.ReadText(main, "BackPictureFileTitle", skin.BackPictureFileTitle, true,
-                    MaxPictureTitle);
+      list.ReadText(main, "BackPictureFileTitle", skin.BackPictureFileTitle, true, MaxPictureTitle);
       skin.BackPictureFileTitle = ResolveBackPictureTitle(skin.BackPictureFileTitle, backPictures);
       list.ReadBool(main, "StretchBackPicture", skin.StretchBackPicture);
       list.ReadBool(main, "FitBeforeTileBackPicture", skin.FitBeforeTileBackPicture);
@@ -252,8 +249,8 @@ int CopyPredefinedSkins(const std::string& source, const std::string& skinsPath)
     }
     ::closedir(dir);
     if (names.empty()) return;
-    const std::string target = IncludeDelimiter(skinsPath) +
-                               std::string(PredefinedSkinsDirectory) + "/";
+    const std::string target =
+        IncludeDelimiter(skinsPath) + std::string(PredefinedSkinsDirectory) + "/";
     if (!ForceDirectories(target))
       guard.Raise("Failed to create directory.", target, {}, static_cast<uint32_t>(errno));
     std::sort(names.begin(), names.end());

@@ -22,10 +22,10 @@ inline constexpr std::string_view PredefinedSkinsDirectory = "Predefined";
 
 // The value lists of the editor; a stored value outside its list reads as
 // the list's first value.
-std::span<const int> SkinFadeValues();     // 0, 5, ... 100
-std::span<const int> SkinRotateValues();   // -180, -175, ... 180
-std::span<const int> SkinGammaValues();    // 1, 5, 10, ... 1000; 100 is none
-std::span<const int> SkinTranspValues();   // 0, 5, ... 30, 40, ... 100
+std::span<const int> SkinFadeValues();   // 0, 5, ... 100
+std::span<const int> SkinRotateValues(); // -180, -175, ... 180
+std::span<const int> SkinGammaValues();  // 1, 5, 10, ... 1000; 100 is none
+std::span<const int> SkinTranspValues(); // 0, 5, ... 30, 40, ... 100
 
 // A title without a directory part (the empty one too) lies in the
 // background pictures directory.

@@ -144,8 +144,8 @@ TEST(SkinFileTest, RoundTripWritesPicturesOfTheirDirectoryByName) {
     TSkinOptions read;
     ReadSkin(list, read, true, CPictures);
     EXPECT_FALSE(FunStatContext.Failed());
-    const std::string expected = c.Stored.find('/') == std::string::npos ? CPictures + c.Stored
-                                                                         : c.Title;
+    const std::string expected =
+        c.Stored.find('/') == std::string::npos ? CPictures + c.Stored : c.Title;
     EXPECT_EQ(read.BackPictureFileTitle, expected);
     read.BackPictureFileTitle = skin.BackPictureFileTitle;
     EXPECT_EQ(Values(read), Values(skin)) << c.Title;

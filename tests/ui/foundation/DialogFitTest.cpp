@@ -10,8 +10,10 @@
 #include "fileops/OverwriteForm.h"
 #include "fileops/PropertiesForm.h"
 #include "fileops/RenameForm.h"
+#include "foundation/ColorDialog.h"
 #include "foundation/ErrorForm.h"
 #include "mainwindow/OptionsForm.h"
+#include "mainwindow/SkinEditorForm.h"
 #include "search/LocateFileForm.h"
 #include "search/SelectionForm.h"
 #include "search/TextToCodeForm.h"
@@ -61,6 +63,8 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"search file", [&] { return std::make_unique<TSearchFileForm>(searchSettings); }},
       {"file streams", [] { return std::make_unique<TFileStreamsForm>(); }},
       {"password generator", [] { return std::make_unique<TPasswordGeneratorForm>(); }},
+      {"stock colors", [] { return std::make_unique<TColorForm>(); }},
+      {"skin editor", [] { return std::make_unique<TSkinEditorForm>(); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

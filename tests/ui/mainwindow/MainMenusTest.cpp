@@ -29,7 +29,6 @@ namespace {
 const std::set<std::string> CNotBuilt = {
     "File/Inter-board/Convert picture *",
     "File/Miscellaneous/Link as item in/Quick launch",
-    "File/Miscellaneous/Set as background",
     "File/Search/Find common text *",
     "File/Search/Search file in home *",
     "File/Search/Search file in home 2 *",

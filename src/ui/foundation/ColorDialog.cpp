@@ -242,7 +242,7 @@ TColorPanel::TColorPanel(TColor defaultColor, QWidget* parent)
 
 void TColorPanel::SetColor(TColor color) {
   FColor = color & 0xFFFFFF;
-  const QString hint = ToQString(ColorPanelHint(FColor));
+  const QString hint = ToQString(ColorPanelHint(FColor)) + Remark;
   setToolTip(hint);
   setStatusTip(hint);
   update();

@@ -94,6 +94,8 @@ public:
   TColor Default() const { return FDefault; }
   // Sets the colour and the hint that names it.
   void SetColor(TColor color);
+  // Said after the hint, whatever the colour.
+  QString Remark;
 
   // A press on the panel, with its button.
   std::function<void(TColorPanel& panel, Qt::MouseButton button)> OnPress;

@@ -168,8 +168,7 @@ TSkinEditorForm::TSkinEditorForm(QWidget* parent) : QDialog(parent) {
   auto* fadeRow = new QHBoxLayout;
   fadeRow->addWidget(new QLabel(tr("Fade color"), general));
   fadeRow->addWidget(ColorPanels[0]);
-  ColorPanels[0]->setToolTip(ColorPanels[0]->toolTip() +
-                             tr(" The picture is reloaded every time this is changed."));
+  ColorPanels[0]->Remark = tr(" The picture is reloaded every time this is changed.");
   fadeRow->addStretch(1);
   generalLayout->addLayout(fadeRow);
   generalLayout->addStretch(1);

@@ -97,6 +97,8 @@ TEST(SkinEditorTest, EachChangeIsAppliedAtOnceReloadingThePictureOnlyWhenItShows
   EXPECT_EQ(skin.WindowTextColor, TSkinOptions().WindowTextColor);
   EXPECT_EQ(skin.FadeColor, TSkinOptions().FadeColor);
   EXPECT_EQ(skin.ToolbarButtonsStyle, "Single oval") << "the rest stays";
+  EXPECT_TRUE(form.ColorPanels[0]->toolTip().startsWith("White (RGB 255-255-255;"));
+  EXPECT_TRUE(form.ColorPanels[0]->toolTip().endsWith("reloaded every time this is changed."));
 }
 
 TEST(SkinEditorTest, SaveAsAsksBeforeOverwritingTheFinalName) {

@@ -108,6 +108,8 @@ public:
   void EraseAll();
 
   bool HasImage() const { return ImageMade; }
+  // Whether the last load found a file (a missing one loads as empty).
+  bool FileFound() const { return FilePresent; }
   const TIniImage& Ini() const { return Image; }
   bool ValueExists(std::string_view section, std::string_view key) const;
   void EraseKey(std::string_view section, std::string_view key);

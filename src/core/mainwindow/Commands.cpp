@@ -276,7 +276,7 @@ constexpr TCommand CCommands[] = {
     Item(2, "Print", "", "Print the active file.", rNotDirectory),
     Item(2, "Manual run", "R", "Run a program with arguments."),
     Separator(2),
-    Later(2, "Set as background", "W", "Use the picture as the program's background.", rPicture),
+    Item(2, "Set as background", "W", "Use the picture as the program's background.", rPicture),
     Item(2, "Set as wallpaper", "Ctrl+W", "Use the picture as the desktop's wallpaper.", rPicture),
     Item(2, "Paste picture", "U", "Save the clipboard's picture here.", rPastePicture),
     Menu(1, "View && Edit", "View and edit files.", {}, 207),

@@ -89,7 +89,9 @@ std::vector<TFileMenuEntry> ReadLevel(const std::string& directory, TFileMenuKin
     return order != 0 ? order < 0 : a.Name < b.Name;
   });
   const std::string prefix = IncludeDelimiter(directory);
-  const bool linksOnly = kind != TFileMenuKind::Tools;
+  const bool skins = kind == TFileMenuKind::Skins;
+  const bool linksOnly = kind != TFileMenuKind::Tools && !skins;
+  const std::string_view skinExtension = ".cvs";
   std::vector<TFileMenuEntry> directories, files;
   int taken = 0;
   for (const TListed& item : listed) {
@@ -102,9 +104,13 @@ std::vector<TFileMenuEntry> ReadLevel(const std::string& directory, TFileMenuKin
       continue;
     }
     if (linksOnly && !IsLinkTitle(item.Name)) continue;
+    if (skins && !(item.Name.size() > skinExtension.size() &&
+                   SameTextFolded(item.Name.substr(item.Name.size() - skinExtension.size()),
+                                  skinExtension)))
+      continue;
     ++taken;
-    const std::string caption =
-        linksOnly ? item.Name.substr(0, item.Name.size() - LinkExtension.size()) : item.Name;
+    const size_t cut = linksOnly ? LinkExtension.size() : skins ? skinExtension.size() : 0;
+    const std::string caption = item.Name.substr(0, item.Name.size() - cut);
     files.push_back({caption, title, false, {}});
   }
   result = std::move(directories);
@@ -176,6 +182,9 @@ TSendMenuState SetupSendMenu(const TSendMenuRequest& request) {
     return state;
   case TFileMenuKind::Tools:
     state.Heading = "Tools: Active title";
+    return state;
+  case TFileMenuKind::Skins:
+    state.Heading = "Skins";
     return state;
   }
   return state;

@@ -15,7 +15,7 @@ namespace cv {
 
 // ---- Menus of files --------------------------------------------------------------
 
-enum class TFileMenuKind { Locations, Send, SendDrag, Tools };
+enum class TFileMenuKind { Locations, Send, SendDrag, Tools, Skins };
 
 struct TFileMenuEntry {
   std::string Caption; // the name as shown (bytes): links lose their extension
@@ -31,9 +31,10 @@ inline constexpr int MaxFileMenuEntries = 30;
 // links to directories never followed), then files, each in name order;
 // hidden names skipped. Locations and the send menus take desktop entries
 // only and show them without ".desktop"; Tools takes every file as it is
-// named. A missing directory is an empty menu. A directory that cannot be
-// read is shown ("Failed to load menu.") once per directory and reason in a
-// run, and gives no entries.
+// named; Skins takes ".cvs" files and shows them without it. A missing
+// directory is an empty menu. A directory that cannot be read is shown
+// ("Failed to load menu.") once per directory and reason in a run, and
+// gives no entries.
 std::vector<TFileMenuEntry> ReadFileMenu(const std::string& directory, TFileMenuKind kind);
 // Forgets which failures were shown (a new run, for tests).
 void ForgetFileMenuReports();

@@ -120,8 +120,6 @@ TMainForm::TMainForm(QWidget* parent)
   ToolbarButtons[1]->OnMouseDown = [this](const QMouseEvent& event, const QPoint&) {
     ShowBoardsMenu(event.globalPosition().toPoint());
   };
-  // The skins menu arrives with skins.
-  ToolbarButtons[2]->setEnabled(false);
   UserLogo = new QLabel(Toolbar);
   UserLogo->setObjectName(QStringLiteral("UserLogo"));
   UserLogo->setScaledContents(true);
@@ -214,6 +212,7 @@ TMainForm::TMainForm(QWidget* parent)
   RegisterSearchToolCommands();
   RegisterUndoCommands();
   RegisterSecurityCommands();
+  RegisterSkins();
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -383,6 +382,10 @@ void TMainForm::RegisterIniSteps() {
       TIniStep::FileOperation, [this](const TStoredTextList& ini) { FileFormState.Read(ini); },
       [this](TStoredTextList& ini) { FileFormState.Write(ini); });
   IniSteps.Add(TIniStep::Extensions, LoadExtensionLists, SaveExtensionLists);
+  // The current skin, ahead of the multi-rename dialog's keys.
+  IniSteps.Add(
+      TIniStep::OtherDialogs, [this](const TStoredTextList& ini) { ReadCurrentSkin(ini); },
+      [this](TStoredTextList& ini) { WriteCurrentSkin(ini); });
   IniSteps.Add(
       TIniStep::OtherDialogs,
       [this](const TStoredTextList& ini) { MultiRename().ReadSettings(ini); },
@@ -566,7 +569,10 @@ void TMainForm::Setup() {
   TGuard guard("TMainForm::Setup");
   guard.Run([&] {
     Program.CreateProgramDirectories();
+    InstallPredefinedSkins();
     LoadOptions();
+    ApplySkinLook();
+    SetupBackPicture({});
     ApplyOptions();
     BusyCount.Reset();
     MonitorCrono.Start();
@@ -839,6 +845,8 @@ void TMainForm::resizeEvent(QResizeEvent* event) {
   }
   // Only the layout: reading every column again at each step of a drag
   // would stall on large directories; the monitor reports real changes.
+  // The picture is only tiled again: it stays decoded.
+  SetupBackPicture({});
   Reset(false);
   FocusColumn(ActiveColumn());
 }

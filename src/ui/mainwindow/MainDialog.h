@@ -18,6 +18,7 @@
 #include "mainwindow/SystemMenus.h"
 #include "options/OptionsIni.h"
 
+#include <QImage>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
@@ -25,6 +26,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -402,6 +404,40 @@ private:
   void ChangeBoards(bool (TBoardSet::*operation)(int, const TBoardColumns&), int board);
 
 public:
+  // Skins: the menu of the toolbar's "Skins" button, its skin files, and
+  // showing the current skin in every window.
+  void ShowSkinsMenu(bool fullLoad);
+  void ApplySkinFile(const std::string& title);
+  void ApplySkin(bool reloadPicture);
+  // Builds the background picture for the client size; a title (when not
+  // empty) becomes the skin's picture first.
+  void SetupBackPicture(const std::string& title);
+  const QImage& BackPicture() const { return BackImage; }
+  class TSkinEditorForm* SkinEditor = nullptr;
+  QPointer<QMenu> SkinsMenu;
+
+private:
+  void RegisterSkins();
+  void ReadCurrentSkin(const TStoredTextList& ini);
+  void WriteCurrentSkin(TStoredTextList& ini) const;
+  void InstallPredefinedSkins();
+  void SaveSkinAs();
+  void EditSkin();
+  void ApplySkinLook();
+  // Whether a skin file loads everything or only its colours.
+  bool SkinFullLoad = true;
+  struct TBackPictureKey {
+    std::string Title;
+    int64_t Seconds = 0;
+    int64_t Nanoseconds = 0;
+    auto operator<=>(const TBackPictureKey&) const = default;
+  };
+  // The decoded picture and what it was decoded from; a resize only tiles it again.
+  TBackPictureKey BackSourceKey;
+  QImage BackSource;
+  QImage BackImage;
+  std::set<TBackPictureKey> BrokenBackPictures;
+
 private:
   void ShowMenuBelow(std::string_view name, QWidget* button);
   void SortActiveColumn(const std::string& mode);

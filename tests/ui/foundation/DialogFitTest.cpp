@@ -11,10 +11,12 @@
 #include "fileops/PropertiesForm.h"
 #include "fileops/RenameForm.h"
 #include "fileops/UndoListForm.h"
+#include "foundation/ColorDialog.h"
 #include "foundation/ErrorForm.h"
 #include "install/WizardForm.h"
 #include "mainwindow/OptionsForm.h"
 #include "search/CommonTextForm.h"
+#include "mainwindow/SkinEditorForm.h"
 #include "search/LocateFileForm.h"
 #include "search/SearchFileForm.h"
 #include "search/SelectionForm.h"
@@ -70,6 +72,8 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"password generator", [] { return std::make_unique<TPasswordGeneratorForm>(); }},
       {"wizard", [] { return std::make_unique<TWizardForm>(FirstRunChoices()); }},
       {"steg", [] { return std::make_unique<TStegForm>(); }},
+      {"stock colors", [] { return std::make_unique<TColorForm>(); }},
+      {"skin editor", [] { return std::make_unique<TSkinEditorForm>(); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

@@ -1,0 +1,127 @@
+#include "mainwindow/SkinEditorForm.h"
+
+#include "TestSupport.h"
+#include "WindowSupport.h"
+#include "mainwindow/SkinFile.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <vector>
+
+namespace cv {
+namespace {
+
+TSkinOptions ChangedSkin() {
+  TSkinOptions skin;
+  skin.UseBackPicture = true;
+  skin.BackPictureFileTitle = "/elsewhere/sea.jpg";
+  skin.StretchBackPicture = true;
+  skin.FitBeforeTileBackPicture = true;
+  skin.FadeBackPicture = 40;
+  skin.RotateRGBackPicture = -90;
+  skin.RotateGBBackPicture = 45;
+  skin.RotateBRBackPicture = 180;
+  skin.GammaBackPicture = 250;
+  skin.TransparentColumns = true;
+  skin.ControlMarginTransp = 30;
+  skin.ControlBackTransp = 70;
+  skin.ToolbarButtonsStyle = "Square corners";
+  skin.NonOvalButtonsStyle = "Top edge";
+  for (const TSkinColorField& color : SkinColorFields)
+    skin.*color.Field ^= 0x123456;
+  return skin;
+}
+
+TEST(SkinEditorTest, ControlsCarryEveryValue) {
+  TSkinEditorForm form;
+  ASSERT_EQ(form.Pages->count(), 2);
+  EXPECT_EQ(form.Pages->tabText(0), "General");
+  EXPECT_EQ(form.Pages->tabText(1), "Colors");
+  ASSERT_EQ(form.ColorPanels.size(), SkinColorFields.size());
+  const TSkinOptions changed = ChangedSkin();
+  form.OptionsToControls(changed);
+  TSkinOptions read;
+  form.ControlsToOptions(read);
+  read.BackPictureFileTitle = changed.BackPictureFileTitle; // not a control's value
+  EXPECT_EQ(read.UseBackPicture, changed.UseBackPicture);
+  EXPECT_EQ(read.FadeBackPicture, 40);
+  EXPECT_EQ(read.RotateRGBackPicture, -90);
+  EXPECT_EQ(read.RotateGBBackPicture, 45);
+  EXPECT_EQ(read.RotateBRBackPicture, 180);
+  EXPECT_EQ(read.GammaBackPicture, 250);
+  EXPECT_EQ(read.ControlMarginTransp, 30);
+  EXPECT_EQ(read.ControlBackTransp, 70);
+  EXPECT_EQ(read.ToolbarButtonsStyle, "Square corners");
+  EXPECT_EQ(read.NonOvalButtonsStyle, "Top edge");
+  EXPECT_TRUE(read.StretchBackPicture && read.FitBeforeTileBackPicture && read.TransparentColumns);
+  for (const TSkinColorField& color : SkinColorFields)
+    EXPECT_EQ(read.*color.Field, changed.*color.Field) << color.Key;
+}
+
+TEST(SkinEditorTest, EachChangeIsAppliedAtOnceReloadingThePictureOnlyWhenItShows) {
+  TSkinEditorForm form;
+  TSkinOptions skin;
+  form.Skin = &skin;
+  form.OptionsToControls(skin);
+  std::vector<bool> applied;
+  form.OnChange = [&](bool reload) { applied.push_back(reload); };
+
+  form.Fade->setCurrentText("50"); // no picture shown: nothing to reload
+  form.ToolbarStyle->setCurrentText("Single oval");
+  form.UseBackPicture->setChecked(true);
+  form.Gamma->setCurrentText("200");
+  form.StretchBackPicture->setChecked(true);
+  form.FitBeforeTile->setChecked(true); // ignored while stretching
+  EXPECT_EQ(applied, (std::vector<bool>{false, false, true, true, true}));
+  EXPECT_EQ(skin.FadeBackPicture, 50);
+  EXPECT_EQ(skin.GammaBackPicture, 200);
+  EXPECT_EQ(skin.ToolbarButtonsStyle, "Single oval");
+  EXPECT_FALSE(skin.FitBeforeTileBackPicture);
+
+  // A middle press gives a panel its default; the fade colour reloads.
+  applied.clear();
+  form.ColorPanels[0]->SetColor(0x123456);
+  form.ColorPanels[14]->SetColor(0x654321);
+  QTest::mouseClick(form.ColorPanels[14], Qt::MiddleButton);
+  QTest::mouseClick(form.ColorPanels[0], Qt::MiddleButton);
+  EXPECT_EQ(applied, (std::vector<bool>{false, true}));
+  EXPECT_EQ(skin.WindowTextColor, TSkinOptions().WindowTextColor);
+  EXPECT_EQ(skin.FadeColor, TSkinOptions().FadeColor);
+  EXPECT_EQ(skin.ToolbarButtonsStyle, "Single oval") << "the rest stays";
+  EXPECT_TRUE(form.ColorPanels[0]->toolTip().startsWith("White (RGB 255-255-255;"));
+  EXPECT_TRUE(form.ColorPanels[0]->toolTip().endsWith("reloaded every time this is changed."));
+}
+
+TEST(SkinEditorTest, SaveAsAsksBeforeOverwritingTheFinalName) {
+  test::TTempDir skins;
+  std::ofstream(skins.Path + "/Blue.cvs") << "[Skin_Colors]\n";
+  QWidget owner;
+  bool asked = false;
+  test::WhenDialogShows(&owner, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    // The question comes while the dialog accepts.
+    test::WhenDialogShows(&owner, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      asked = box->text().contains("Blue.cvs");
+      box->button(QMessageBox::Yes)->click();
+    });
+    dialog->selectFile("Blue");
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  EXPECT_EQ(ChooseSkinFileToSave(&owner, skins.Path + "/", "White"), skins.Path + "/Blue.cvs");
+  EXPECT_TRUE(asked);
+}
+
+} // namespace
+} // namespace cv

@@ -435,6 +435,9 @@ private:
   // The decoded picture and what it was decoded from; a resize only tiles it again.
   TBackPictureKey BackSourceKey;
   QImage BackSource;
+  // The source with the skin's gamma and colour turns, and the values it has.
+  QImage BackAdjusted;
+  std::array<int, 4> BackAdjustedFor{};
   QImage BackImage;
   std::set<TBackPictureKey> BrokenBackPictures;
 

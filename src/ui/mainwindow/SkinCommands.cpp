@@ -18,11 +18,10 @@
 #include "mainwindow/SkinEditorForm.h"
 #include "mainwindow/SkinFile.h"
 #include "mainwindow/SkinOptions.h"
+#include "pictures/Pictures.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFont>
-#include <QImageReader>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -59,37 +58,17 @@ const char* const CSkinsButtonHint =
     "Skins. [Ctrl] (when you display the menu) = when a skin is loaded, only its colors are "
     "loaded (the other parameters remain the current ones).";
 
-// A background picture larger than this many pixels is refused.
-constexpr qint64 MaxBackPicturePixels = qint64(64) * 1024 * 1024;
-
 } // namespace
 
-// Kept in one function so that the picture layer's loader can take its place.
-QImage LoadBackPictureFile(const std::string& title, struct stat& facts) {
-  TGuard guard("LoadBackPictureFile");
-  return guard.Run(QImage(), [&] {
-    // Never blocks on a FIFO or a device: only a regular file is read.
-    const int fd = ::open(title.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) guard.Raise("Failed to open file.", title, {}, static_cast<uint32_t>(errno));
-    QFile file;
-    if (::fstat(fd, &facts) != 0 || !S_ISREG(facts.st_mode)) {
-      const int error = S_ISDIR(facts.st_mode) ? EISDIR : errno != 0 ? errno : EINVAL;
-      ::close(fd);
-      guard.Raise("Not a picture file.", title, {}, static_cast<uint32_t>(error));
-    }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-      ::close(fd);
-      guard.Raise("Failed to open file.", title, {}, EIO);
-    }
-    QImageReader reader(&file);
-    const QSize size = reader.size();
-    if (!size.isValid() || qint64(size.width()) * size.height() > MaxBackPicturePixels)
-      guard.Raise("Picture too large or unreadable.", title);
-    QImage image = reader.read();
-    if (image.isNull())
-      guard.Raise("Failed to load picture.", title, FromQString(reader.errorString()));
-    return image.convertToFormat(QImage::Format_RGB32);
-  });
+// The skin's colour adjustments but the fade, which the tiling does over
+// the whole area.
+static TPictureAdjust BackPictureAdjust(const TSkinOptions& skin) {
+  TPictureAdjust adjust;
+  adjust.Gamma = skin.GammaBackPicture;
+  adjust.BlueRed = skin.RotateBRBackPicture;
+  adjust.GreenBlue = skin.RotateGBBackPicture;
+  adjust.RedGreen = skin.RotateRGBackPicture;
+  return adjust;
 }
 
 // The picture over the client area: stretched, or tiled (fitted first when
@@ -132,7 +111,10 @@ void TMainForm::SetupBackPicture(const std::string& title) {
     if (key != BackSourceKey) {
       BackSource = QImage();
       BackSourceKey = key;
-      BackSource = LoadBackPictureFile(picture, facts);
+      BackAdjusted = QImage();
+      // Regular files only, decoded under the picture layer's allocation cap.
+      BackSource = LoadPictureFile(picture, &facts);
+      if (!BackSource.isNull()) BackSource = BackSource.convertToFormat(QImage::Format_RGB32);
       if (BackSource.isNull()) {
         // One report per file and modification time, not one per resize step.
         if (BrokenBackPictures.insert(key).second) guard.TakeOver();
@@ -142,8 +124,21 @@ void TMainForm::SetupBackPicture(const std::string& title) {
     }
     // A picture that failed before stays without a picture until it changes.
     if (BackSource.isNull()) return;
+    // Gamma and colour turns are worked out once per picture and setting:
+    // a resize only tiles again.
+    const TPictureAdjust adjust = BackPictureAdjust(SkinOptions);
+    const std::array<int, 4> adjustKey{adjust.Gamma, adjust.BlueRed, adjust.GreenBlue,
+                                       adjust.RedGreen};
+    if (BackAdjusted.isNull() || adjustKey != BackAdjustedFor) {
+      BackAdjustedFor = adjustKey;
+      BackAdjusted = adjust.Applies()
+                         ? AdjustPicture(BackSource, adjust,
+                                         {BackSource.width(), BackSource.height()})
+                               .convertToFormat(QImage::Format_RGB32)
+                         : BackSource;
+    }
     // The panels find their part of it by their place in the window.
-    BackImage = TileBackPicture(BackSource, SkinOptions, size());
+    BackImage = TileBackPicture(BackAdjusted, SkinOptions, size());
   });
   guard.Show("Failed to set up background picture.");
 }

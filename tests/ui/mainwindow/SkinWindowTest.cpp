@@ -93,6 +93,14 @@ TEST_F(SkinWindowTest, BackPicturesComeFromRegularFilesAndBrokenOnesReportOnce) 
   ASSERT_FALSE(picture.isNull());
   EXPECT_EQ(picture.size(), Form.size());
   EXPECT_EQ(picture.pixel(64, 32), qRgb(255, 0, 0)) << "tiled";
+  // A colour turn of the skin reaches the picture; the plain one comes back
+  // when it is undone.
+  SkinOptions.RotateRGBackPicture = 90;
+  Form.SetupBackPicture({});
+  EXPECT_NE(Form.BackPicture().pixel(64, 32), qRgb(255, 0, 0));
+  SkinOptions.RotateRGBackPicture = 0;
+  Form.SetupBackPicture({});
+  EXPECT_EQ(Form.BackPicture().pixel(64, 32), qRgb(255, 0, 0));
 
   const std::string fifo = dir.Path + "/pipe.png";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

@@ -11,6 +11,7 @@
 #include "fileops/PropertiesForm.h"
 #include "fileops/RenameForm.h"
 #include "foundation/ErrorForm.h"
+#include "install/InstallForm.h"
 #include "install/WizardForm.h"
 #include "mainwindow/OptionsForm.h"
 #include "search/LocateFileForm.h"
@@ -33,6 +34,12 @@
 
 namespace cv {
 namespace {
+
+std::unique_ptr<QDialog> MadeInstallForm(TInstallMode mode) {
+  auto form = std::make_unique<TInstallForm>();
+  form->Setup(mode, "Corvantide", "File manager", "Version 1.0");
+  return form;
+}
 
 TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
   test::TRecordingUserInterface ui;
@@ -63,6 +70,8 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"file streams", [] { return std::make_unique<TFileStreamsForm>(); }},
       {"password generator", [] { return std::make_unique<TPasswordGeneratorForm>(); }},
       {"wizard", [] { return std::make_unique<TWizardForm>(FirstRunChoices()); }},
+      {"install", [] { return MadeInstallForm(TInstallMode::Install); }},
+      {"uninstall", [] { return MadeInstallForm(TInstallMode::Uninstall); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

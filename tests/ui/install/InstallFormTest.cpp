@@ -59,6 +59,7 @@ protected:
   void SetUp() override {
     Bundle = Dir.Path + "/bundle";
     fs::create_directories(Bundle + "/Plugins");
+    fs::create_directories(Bundle + "/Options");
     ASSERT_TRUE(test::WriteBytes(Bundle + "/corvantide", "#!/bin/sh\n", 0755));
     ASSERT_TRUE(test::WriteBytes(Bundle + "/Plugins/caf\xe9.so", "plugin"));
     Parent = Dir.Path + "/opt";

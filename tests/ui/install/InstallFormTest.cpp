@@ -3,6 +3,7 @@
 
 #include "install/InstallForm.h"
 
+#include "foundation/Help.h"
 #include "foundation/Program.h"
 #include "install/Install.h"
 
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -52,6 +54,17 @@ TEST(InstallForm, EachModeFillsTheWindowForItself) {
     EXPECT_EQ(form.Directory(), c.Directory) << c.Caption;
     EXPECT_EQ(form.VersionLabel->text(), "Version 1.0");
   }
+}
+
+TEST(InstallForm, F1ShowsItsHelpPage) {
+  TInstallForm form;
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QTest::keyClick(&form, Qt::Key_F1);
+  auto* help = qobject_cast<QTextBrowser*>(HelpWindow());
+  ASSERT_NE(help, nullptr);
+  EXPECT_TRUE(help->toPlainText().contains("Installing and uninstalling"));
+  help->close();
 }
 
 class InstallFormTest : public ::testing::Test {

@@ -47,6 +47,8 @@ int main(int argc, char** argv) {
                                                : cv::TInstallMode::Uninstall,
                         "Corvantide", "File manager", "Version " CORVANTIDE_VERSION,
                         cv::Program.CommandLineArgument(2));
+      // A question open at the time answers No, then the window goes.
+      closeSignals.Listen([](int) { cv::TApplication::closeAllWindows(); });
       installForm.exec();
       errorForm.Owner = nullptr;
       return 0;

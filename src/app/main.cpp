@@ -5,7 +5,7 @@
 #include "foundation/OffThread.h"
 #include "foundation/Program.h"
 #include "foundation/QtUserInterface.h"
-#include "install/InstallCommand.h"
+#include "install/InstallForm.h"
 #include "mainwindow/MainDialog.h"
 
 #include <QTimer>
@@ -33,16 +33,28 @@ int main(int argc, char** argv) {
     cv::TApplication::setApplicationName(QStringLiteral("Corvantide"));
     cv::TApplication::setApplicationDisplayName(QStringLiteral("Corvantide"));
     cv::TQtUserInterface ui;
-    // Installing or removing the bundle shows no main window.
-    if (cv::IsInstallCommand(cv::Program.CommandLineArgument(1)))
-      return cv::RunInstallCommand(cv::Program.CommandLineArgument(1),
-                                   cv::Program.CommandLineArgument(2));
-    cv::Program.CreateProgramDirectories();
-
     // Made before the main window and so gone after it: failures while the
     // main window is built or torn down still reach the dialog.
     cv::TErrorForm errorForm;
     cv::ErrorForm = &errorForm;
+
+    // Installing or removing the bundle shows the install window instead.
+    const std::string command = cv::Program.CommandLineArgument(1);
+    if (command == "--install" || command == "--uninstall") {
+      cv::TInstallForm installForm;
+      errorForm.Owner = &installForm;
+      installForm.Setup(command == "--install" ? cv::TInstallMode::Install
+                                               : cv::TInstallMode::Uninstall,
+                        "Corvantide", "File manager", "Version " CORVANTIDE_VERSION,
+                        cv::Program.CommandLineArgument(2));
+      // A question open at the time answers No, then the window goes.
+      closeSignals.Listen([](int) { cv::TApplication::closeAllWindows(); });
+      installForm.exec();
+      errorForm.Owner = nullptr;
+      return 0;
+    }
+    cv::Program.CreateProgramDirectories();
+
     cv::TMainForm mainForm;
     errorForm.Owner = &mainForm;
     mainForm.Setup();

@@ -213,6 +213,13 @@ bool InstallBundle(const std::string& source, const std::string& target,
     std::error_code error;
     const std::string to = WithoutSlash(fs::weakly_canonical(fs::absolute(target), error).string());
     if (error) guard.Raise(CInstallFailed, target, {}, static_cast<uint32_t>(error.value()));
+    // A program installed by the system (in /usr/bin, say) is no bundle:
+    // copying its directory would copy every program beside it.
+    struct stat bundle {};
+    if (::stat((from + "/Options").c_str(), &bundle) != 0 || !S_ISDIR(bundle.st_mode))
+      guard.Raise("The program's directory is no portable bundle: it holds no \"Options\" "
+                  "directory.",
+                  from, {}, ENOTDIR);
     if (to == from || IsInside(to, from))
       guard.Raise("The installation directory lies inside the program's directory.", to, from,
                   EINVAL);

@@ -33,8 +33,9 @@ struct TInstallOutcome {
 // Copies the bundle `source` into `target` (made with its parents), keeps
 // files already under the target's "Options/" (the user's options), writes
 // the menu entry and icon for `programName` inside the target, and lists
-// everything it wrote in the target's manifest. Refuses a target that is the
-// source or lies inside it. Any path that could not be written makes the
+// everything it wrote in the target's manifest. Refuses a source without an
+// "Options/" directory (no bundle) and a target that is the source or lies
+// inside it. Any path that could not be written makes the
 // install fail (Raise "Failed to install program..."); what was written is
 // in the manifest, so an uninstall removes it.
 bool InstallBundle(const std::string& source, const std::string& target,

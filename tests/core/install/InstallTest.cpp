@@ -94,6 +94,13 @@ TEST_F(InstallTest, RefusedTargets) {
   EXPECT_FALSE(fs::exists(Bundle + "/x"));
 }
 
+TEST_F(InstallTest, AProgramDirectoryWithoutOptionsIsNoBundleAndIsNotCopied) {
+  fs::remove_all(Bundle + "/Options");
+  EXPECT_FALSE(InstallBundle(Bundle, Target, "corvantide", Outcome));
+  EXPECT_TRUE(FunStatContext.Failed());
+  EXPECT_FALSE(fs::exists(Dir.Path + "/opt"));
+}
+
 TEST_F(InstallTest, UninstallRefusesRootHomeAndDirectoriesWithoutManifest) {
   // A directory that holds what looks like an install, without a manifest.
   ASSERT_TRUE(InstallBundle(Bundle, Target, "corvantide", Outcome));

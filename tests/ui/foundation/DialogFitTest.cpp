@@ -13,6 +13,7 @@
 #include "fileops/UndoListForm.h"
 #include "foundation/ColorDialog.h"
 #include "foundation/ErrorForm.h"
+#include "install/InstallForm.h"
 #include "install/WizardForm.h"
 #include "mainwindow/OptionsForm.h"
 #include "search/CommonTextForm.h"
@@ -38,6 +39,12 @@
 
 namespace cv {
 namespace {
+
+std::unique_ptr<QDialog> MadeInstallForm(TInstallMode mode) {
+  auto form = std::make_unique<TInstallForm>();
+  form->Setup(mode, "Corvantide", "File manager", "Version 1.0");
+  return form;
+}
 
 TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
   test::TRecordingUserInterface ui;
@@ -74,6 +81,8 @@ TEST(DialogFitTest, EveryChildFitsInsideItsDialog) {
       {"steg", [] { return std::make_unique<TStegForm>(); }},
       {"stock colors", [] { return std::make_unique<TColorForm>(); }},
       {"skin editor", [] { return std::make_unique<TSkinEditorForm>(); }},
+      {"install", [] { return MadeInstallForm(TInstallMode::Install); }},
+      {"uninstall", [] { return MadeInstallForm(TInstallMode::Uninstall); }},
   };
   for (const TCase& c : cases) {
     const std::unique_ptr<QDialog> dialog = c.Make();

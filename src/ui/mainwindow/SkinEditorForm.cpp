@@ -5,7 +5,9 @@
 #include "foundation/Help.h"
 #include "foundation/Program.h"
 #include "foundation/QtText.h"
+#include "foundation/UserInterface.h"
 #include "mainwindow/SkinFile.h"
+#include "pictures/Pictures.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -124,6 +126,7 @@ TSkinEditorForm::TSkinEditorForm(QWidget* parent) : QDialog(parent) {
   RotateGB = NumberList(pictureBox, SkinRotateValues());
   RotateBR = NumberList(pictureBox, SkinRotateValues());
   ClearRotations = new QPushButton(tr("Clear values"), pictureBox);
+  RecommendRotations = new QPushButton(tr("Recommend"), pictureBox);
   picture->addWidget(UseBackPicture, 0, 0, 1, 2);
   picture->addWidget(ChangePicture, 0, 2);
   picture->addWidget(PictureTitle, 1, 0, 1, 4);
@@ -139,7 +142,8 @@ TSkinEditorForm::TSkinEditorForm(QWidget* parent) : QDialog(parent) {
   picture->addWidget(RotateGB, 4, 3);
   picture->addWidget(new QLabel(tr("Blue - Red"), pictureBox), 5, 0);
   picture->addWidget(RotateBR, 5, 1);
-  picture->addWidget(ClearRotations, 5, 2, 1, 2);
+  picture->addWidget(ClearRotations, 5, 2);
+  picture->addWidget(RecommendRotations, 5, 3);
   generalLayout->addWidget(pictureBox);
 
   auto* controlsBox = new QGroupBox(tr("Controls"), general);
@@ -216,6 +220,20 @@ TSkinEditorForm::TSkinEditorForm(QWidget* parent) : QDialog(parent) {
       SelectText(list, QStringLiteral("0"));
     Filling = false;
     PictureParameterChanged();
+  });
+  // Shows the turns that tint the picture toward the fade colour; the lists
+  // stay as they are, the user picks from the report.
+  connect(RecommendRotations, &QPushButton::clicked, this, [this] {
+    if (!Skin) return;
+    TGuard guard("TSkinForm::RecommendColorRotateButtonClick");
+    guard.Run([&] {
+      TColorRotation rotation;
+      const std::string report =
+          RecommendColorRotateValues(Skin->BackPictureFileTitle, Skin->FadeColor, rotation);
+      guard.TakeOver();
+      ShowInformation(report);
+    });
+    guard.Show("Failed to recommend values.");
   });
   connect(ChangePicture, &QPushButton::clicked, this, [this] { LoadPicture(); });
   AskPicture = [this](const std::string& proposal) {

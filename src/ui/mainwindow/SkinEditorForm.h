@@ -53,6 +53,7 @@ public:
   QLabel* PictureTitle = nullptr;
   QPushButton* ChangePicture = nullptr;
   QPushButton* ClearRotations = nullptr;
+  QPushButton* RecommendRotations = nullptr;
   QPushButton* OkayButton = nullptr;
   // One panel per colour, in key order (the fade colour first).
   std::vector<TColorPanel*> ColorPanels;

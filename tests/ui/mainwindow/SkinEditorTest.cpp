@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QImage>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -99,6 +100,32 @@ TEST(SkinEditorTest, EachChangeIsAppliedAtOnceReloadingThePictureOnlyWhenItShows
   EXPECT_EQ(skin.ToolbarButtonsStyle, "Single oval") << "the rest stays";
   EXPECT_TRUE(form.ColorPanels[0]->toolTip().startsWith("White (RGB 255-255-255;"));
   EXPECT_TRUE(form.ColorPanels[0]->toolTip().endsWith("reloaded every time this is changed."));
+}
+
+TEST(SkinEditorTest, RecommendShowsTheTurnsAndLeavesTheListsAlone) {
+  test::TTempDir dir;
+  test::TRecordingUserInterface ui;
+  QImage picture(8, 8, QImage::Format_RGB32);
+  picture.fill(qRgb(200, 40, 40));
+  const std::string title = dir.Path + "/red.png";
+  ASSERT_TRUE(picture.save(QString::fromStdString(title)));
+  TSkinEditorForm form;
+  TSkinOptions skin;
+  skin.BackPictureFileTitle = title;
+  skin.FadeColor = 0xFF0000; // blue, as 0x00BBGGRR
+  form.Skin = &skin;
+  form.OptionsToControls(skin);
+  QTest::mouseClick(form.RecommendRotations, Qt::LeftButton);
+  ASSERT_EQ(ui.Boxes.size(), 1u);
+  EXPECT_NE(ui.Boxes[0].Text.find("Background picture tint -> fade color"), std::string::npos);
+  EXPECT_EQ(skin.RotateRGBackPicture, 0);
+  EXPECT_EQ(skin.RotateBRBackPicture, 0);
+
+  skin.BackPictureFileTitle = dir.Path + "/missing.png";
+  QTest::mouseClick(form.RecommendRotations, Qt::LeftButton);
+  ASSERT_EQ(ui.Errors.size(), 1u);
+  EXPECT_EQ(ui.Errors[0].Description.rfind("Failed to recommend values.", 0), 0u)
+      << ui.Errors[0].Description;
 }
 
 TEST(SkinEditorTest, SaveAsAsksBeforeOverwritingTheFinalName) {

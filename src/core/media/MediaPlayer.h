@@ -100,6 +100,8 @@ public:
   // Percent of the length where a thumb starts.
   int MediaStartShift = 10;
 
+  // Fits the video into the host's viewer space again.
+  void PlaceVideo();
   // The media length of the opened file.
   int64_t Length() const;
   TMediaDevice& Device() { return MediaDevice; }
@@ -107,7 +109,6 @@ public:
 private:
   void LoadItems(std::vector<std::string> titles, const std::string& resumeTitle);
   bool AnyVideo() const;
-  void PlaceVideo();
   void SetInitialInfo(bool played);
 
   TMediaDevice& MediaDevice;

@@ -36,6 +36,7 @@
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/OptionsForm.h"
 #include "mainwindow/SkinOptions.h"
+#include "media/MediaPlayback.h"
 #include "options/ProgramOptions.h"
 #include "search/DirectoryTree.h"
 
@@ -199,6 +200,7 @@ TMainForm::TMainForm(QWidget* parent)
   Boards.IniPaths();
   CreateColumns();
   RegisterIniSteps();
+  CreateMediaPlayer();
   OptionsForm = new TOptionsForm(this);
   Menus = new TMainMenus(this);
   RegisterCommands();
@@ -206,6 +208,7 @@ TMainForm::TMainForm(QWidget* parent)
   RegisterSearchToolCommands();
   RegisterUndoCommands();
   RegisterSecurityCommands();
+  RegisterMediaCommands();
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -687,6 +690,7 @@ void TMainForm::ApplyLayout(const TMainLayout& layout) {
     bars[i]->Place(layout.InfoBar[i].Fields);
   }
   place(HintBar, layout.HintBar, layout.HintBarShown);
+  PlaceMediaWidgets();
   ApplyTreeNavigatorLook();
 }
 
@@ -803,6 +807,7 @@ void TMainForm::MainTimerTimer() {
     CheckItemHotTrack();
     ActivateExternalDrag();
     SaveChangedContainers(false);
+    MediaTimerStep();
     // A tick inside a wait (the information bars' facts raise no busy
     // counter) would reload columns in the middle of their work.
     if (BusyCount.Busy() || TWait::Current() || !isActiveWindow()) return;
@@ -996,7 +1001,7 @@ bool TMainForm::MainKey(const QKeyEvent& key) {
   }
   // What the window does itself.
   if (row->Path == "Media") {
-    // Volume and seeking belong to the media player, which is not built yet.
+    MediaKey(code);
   } else if (row->Path == "Mark source column" || row->Path == "Show File-drag menu") {
     if (row->Path == "Mark source column") TakeDragStateOfActiveColumn(KeySet(key.modifiers()));
     RunCommand("File/Inter-board/" + std::string(row->Path), key.modifiers());

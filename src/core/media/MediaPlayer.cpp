@@ -155,7 +155,10 @@ bool MyTMediaPlayer::Play(int index, int64_t position) {
       const std::string title = Resolved(Items[static_cast<size_t>(Index)]);
       name = GetTitleName(Items[static_cast<size_t>(Index)]);
       if (IsMediaFile(title)) {
-        if (!MediaDevice.Open(title, TMediaDisplay::Viewer)) {
+        Opening = true;
+        const bool openedNow = MediaDevice.Open(title, TMediaDisplay::Viewer);
+        Opening = false;
+        if (!openedNow) {
           opened = false;
           break;
         }
@@ -213,7 +216,8 @@ void MyTMediaPlayer::PlaceVideo() {
 }
 
 void MyTMediaPlayer::PlayNext() {
-  if (Stopped || ThumbPlay) return;
+  // Opening a file may wait in an event loop where the timer ticks again.
+  if (Stopped || ThumbPlay || Opening) return;
   UpdateProgress();
   if (!MediaDevice.Ended()) return;
   if (Repeat) {

@@ -113,6 +113,7 @@ private:
 
   TMediaDevice& MediaDevice;
   TLastPlayedMPL& LastPlayed;
+  bool Opening = false;
   TMediaPlayerHost* Host;
   TMediaPlayerHost NoHost;
 };

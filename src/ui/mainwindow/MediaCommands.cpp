@@ -96,7 +96,7 @@ void TMainForm::ShowVideoViewer() {
 void TMainForm::PlaceMediaWidgets() {
   if (!Media) return;
   Media->Panel->setGeometry(0, 0, PlayList->width(), PlayList->height());
-  Media->Panel->setVisible(PlayList->isVisible());
+  Media->Panel->show(); // hidden with the panel that holds it
   Media->VideoPanel->setGeometry(ViewerClient->geometry());
   Media->VideoPanel->setVisible(ViewerShown && Media->VideoShown);
   ViewerClient->setVisible(ViewerShown && !Media->VideoShown);

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 
@@ -157,8 +158,10 @@ void TMainForm::ViewText(const std::string& title) {
   } else if (limit >= 0 && size > static_cast<uint64_t>(limit)) {
     status = "File size is too big (over " + std::to_string(limit) + " bytes).";
   } else {
+    // Without a limit the text area still gets no more than it can hold.
+    constexpr uint64_t CMostShown = 64u << 20;
     std::string text;
-    if (const int failed = ReadAll(file.Get(), size, text))
+    if (const int failed = ReadAll(file.Get(), std::min(size, CMostShown), text))
       status = "ERROR: " + std::string(std::strerror(failed));
     else
       ViewerClient->setPlainText(Shown(text));

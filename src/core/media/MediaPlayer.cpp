@@ -34,7 +34,9 @@ int FindItem(const std::vector<std::string>& items, const std::string& title) {
 
 } // namespace
 
-bool IsMediaTitle(const std::string& title) { return IsMediaFile(Resolved(title)); }
+bool IsMediaTitle(const std::string& title) {
+  return IsMediaFile(Resolved(title));
+}
 
 std::string MediaTimeText(int64_t milliseconds) {
   const int64_t seconds = std::max<int64_t>(milliseconds, 0) / 1000;
@@ -57,7 +59,9 @@ MyTMediaPlayer::MyTMediaPlayer(TMediaDevice& device, TLastPlayedMPL& lastPlayed,
                                TMediaPlayerHost* host)
     : MediaDevice(device), LastPlayed(lastPlayed), Host(host ? host : &NoHost) {}
 
-int64_t MyTMediaPlayer::Length() const { return MediaDevice.Length(); }
+int64_t MyTMediaPlayer::Length() const {
+  return MediaDevice.Length();
+}
 
 bool MyTMediaPlayer::AnyVideo() const {
   return std::any_of(Items.begin(), Items.end(),
@@ -121,8 +125,8 @@ bool MyTMediaPlayer::PlayTextList(const std::vector<std::string>& titles,
 }
 
 bool MyTMediaPlayer::ViewMediaInDirectory(const std::string& directory,
-                                          const std::vector<std::string>& titles,
-                                          int64_t position, const std::string& resumeTitle) {
+                                          const std::vector<std::string>& titles, int64_t position,
+                                          const std::string& resumeTitle) {
   TGuard guard("MyTMediaPlayer::ViewMediaInDirectory");
   return guard.Run(false, [&] {
     RememberResumePoint();
@@ -208,8 +212,8 @@ void MyTMediaPlayer::PlaceVideo() {
   const TMediaSize space = Host->ViewerSpace();
   const int margin = Host->ViewerMargin();
   const TMediaSize shown = FitSizeIntoBox(size, space, FitMovie);
-  VideoRect = {margin + (space.Width - shown.Width) / 2,
-               margin + (space.Height - shown.Height) / 2, shown.Width, shown.Height};
+  VideoRect = {margin + (space.Width - shown.Width) / 2, margin + (space.Height - shown.Height) / 2,
+               shown.Width, shown.Height};
   MediaDevice.PlaceVideo(VideoRect);
   VideoHint = "Space width = " + std::to_string(space.Width) +
               " | Space height = " + std::to_string(space.Height);
@@ -268,7 +272,8 @@ void MyTMediaPlayer::PauseResume() {
 void MyTMediaPlayer::SeekFraction(double fraction) {
   if (!Playing && !Paused) return;
   const int64_t length = MediaDevice.Length();
-  MediaDevice.Seek(static_cast<int64_t>(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(length)));
+  MediaDevice.Seek(
+      static_cast<int64_t>(std::clamp(fraction, 0.0, 1.0) * static_cast<double>(length)));
   if (Paused) PauseResume();
   UpdateProgress();
 }
@@ -288,7 +293,9 @@ void MyTMediaPlayer::SetVolume(double volume) {
   MediaDevice.SetVolume(Volume);
 }
 
-void MyTMediaPlayer::VolumeStep(int direction) { SetVolume(Volume + 0.05 * direction); }
+void MyTMediaPlayer::VolumeStep(int direction) {
+  SetVolume(Volume + 0.05 * direction);
+}
 
 bool MyTMediaPlayer::Randomize(TRandomSource& random) {
   if (Items.size() < 2) return true;
@@ -300,8 +307,10 @@ bool MyTMediaPlayer::Randomize(TRandomSource& random) {
       if (i == j) continue;
       std::swap(Items[i], Items[j]);
       // The item playing stays the current one wherever it goes.
-      if (current && Index == static_cast<int>(i)) Index = static_cast<int>(j);
-      else if (current && Index == static_cast<int>(j)) Index = static_cast<int>(i);
+      if (current && Index == static_cast<int>(i))
+        Index = static_cast<int>(j);
+      else if (current && Index == static_cast<int>(j))
+        Index = static_cast<int>(i);
     }
   Host->PlayListChanged();
   return true;
@@ -310,9 +319,10 @@ bool MyTMediaPlayer::Randomize(TRandomSource& random) {
 bool MyTMediaPlayer::UpdateProgress() {
   const int64_t length = MediaDevice.Length();
   const double progress =
-      length > 0 ? std::clamp(static_cast<double>(MediaDevice.Position()) / static_cast<double>(length),
-                              0.0, 1.0)
-                 : 0.0;
+      length > 0
+          ? std::clamp(static_cast<double>(MediaDevice.Position()) / static_cast<double>(length),
+                       0.0, 1.0)
+          : 0.0;
   if (progress == Progress) return false;
   Progress = progress;
   return true;

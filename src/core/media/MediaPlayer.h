@@ -36,7 +36,8 @@ TMediaSize FitSizeIntoBox(TMediaSize size, TMediaSize box, bool enlarge);
 
 class MyTMediaPlayer {
 public:
-  MyTMediaPlayer(TMediaDevice& device, TLastPlayedMPL& lastPlayed, TMediaPlayerHost* host = nullptr);
+  MyTMediaPlayer(TMediaDevice& device, TLastPlayedMPL& lastPlayed,
+                 TMediaPlayerHost* host = nullptr);
 
   // The play-list and its state.
   std::vector<std::string> Items;

@@ -37,8 +37,7 @@ bool ReadPlayListFile(const std::string& title, std::vector<std::string>& items)
     std::string text;
     if (const int error = ReadAll(file.Get(), CMaxPlayListSize + 1, text))
       guard.Raise("Failed to read the play-list.", title, {}, static_cast<uint32_t>(error));
-    if (text.size() > CMaxPlayListSize)
-      guard.Raise("The play-list is too big.", title, {}, EFBIG);
+    if (text.size() > CMaxPlayListSize) guard.Raise("The play-list is too big.", title, {}, EFBIG);
     items = ParsePlayList(text, GetTitlePath(title));
     return true;
   });

@@ -68,8 +68,7 @@ void TMainForm::CreateMediaPlayer() {
   Media->Panel->OnTogglesChanged = [this] { Media->Player.PlaceVideo(); };
   Media->OnShowVideoViewer = [this] { ShowVideoViewer(); };
   IniSteps.Add(
-      TIniStep::PlayListMemory,
-      [this](const TStoredTextList& ini) { Media->LastPlayed.Load(ini); },
+      TIniStep::PlayListMemory, [this](const TStoredTextList& ini) { Media->LastPlayed.Load(ini); },
       [this](TStoredTextList& ini) {
         Media->Player.RememberResumePoint();
         Media->LastPlayed.Save(ini);
@@ -114,14 +113,23 @@ void TMainForm::MediaKey(int key) {
   MyTMediaPlayer& player = Media->Player;
   switch (key) {
   case Qt::Key_Equal:
-  case Qt::Key_Plus: player.VolumeStep(1); break;
+  case Qt::Key_Plus:
+    player.VolumeStep(1);
+    break;
   case Qt::Key_Minus:
-  case Qt::Key_Underscore: player.VolumeStep(-1); break;
+  case Qt::Key_Underscore:
+    player.VolumeStep(-1);
+    break;
   case Qt::Key_BracketRight:
-  case Qt::Key_BraceRight: player.SeekStep(1); break;
+  case Qt::Key_BraceRight:
+    player.SeekStep(1);
+    break;
   case Qt::Key_BracketLeft:
-  case Qt::Key_BraceLeft: player.SeekStep(-1); break;
-  default: return;
+  case Qt::Key_BraceLeft:
+    player.SeekStep(-1);
+    break;
+  default:
+    return;
   }
   Media->Panel->RefreshBars();
 }

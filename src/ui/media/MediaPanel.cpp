@@ -20,11 +20,15 @@ namespace {
 const char* CListHint =
     "Media play-list. [LMB x 2] or [Enter] = play this item and go on to the end of the list.";
 
-QString Shown(const std::string& bytes) { return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())); }
+QString Shown(const std::string& bytes) {
+  return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
 
 } // namespace
 
-TMediaBar::TMediaBar(QWidget* parent) : QWidget(parent) { setCursor(Qt::PointingHandCursor); }
+TMediaBar::TMediaBar(QWidget* parent) : QWidget(parent) {
+  setCursor(Qt::PointingHandCursor);
+}
 
 void TMediaBar::SetFraction(double fraction) {
   if (fraction == Value) return;
@@ -46,7 +50,8 @@ void TMediaBar::mousePressEvent(QMouseEvent* event) {
   OnClick(std::clamp(event->position().y() / height(), 0.0, 1.0));
 }
 
-TMediaPanel::TMediaPanel(MyTMediaPlayer& player, QWidget* parent) : QWidget(parent), Player(player) {
+TMediaPanel::TMediaPanel(MyTMediaPlayer& player, QWidget* parent)
+    : QWidget(parent), Player(player) {
   setObjectName(QStringLiteral("MediaPanel"));
   Caption = new QLabel(this);
   Caption->setObjectName(QStringLiteral("MediaCaption"));
@@ -120,14 +125,13 @@ void TMediaPanel::Refresh() {
   Caption->setStatusTip(Shown(hint));
   Caption->setToolTip(Shown(Player.ErrorHint));
   const QSignalBlocker blocker(List);
-  if (List->count() != static_cast<int>(Player.Items.size()))
-    List->clear();
+  if (List->count() != static_cast<int>(Player.Items.size())) List->clear();
   for (size_t i = 0; i < Player.Items.size(); ++i) {
     if (static_cast<int>(i) >= List->count()) List->addItem(QString());
     QListWidgetItem* item = List->item(static_cast<int>(i));
     item->setText(Shown(GetTitleName(Player.Items[i])));
-    item->setStatusTip(QString::fromLatin1(CListHint) + " Current file \"" + Shown(Player.Items[i]) +
-                       "\"");
+    item->setStatusTip(QString::fromLatin1(CListHint) + " Current file \"" +
+                       Shown(Player.Items[i]) + "\"");
     const bool current = static_cast<int>(i) == Player.Index && (Player.Playing || Player.Paused);
     QFont font = List->font();
     font.setBold(current);

@@ -29,7 +29,8 @@ struct TMediaPlayback : public TMediaPlayerHost {
 
   void SetApplicationTitle(const std::string& title) override {
     QGuiApplication::setApplicationDisplayName(
-        title.empty() ? QStringLiteral("Corvantide") : QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+        title.empty() ? QStringLiteral("Corvantide")
+                      : QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
   }
   void PlayListChanged() override {
     if (Panel) Panel->Refresh();
@@ -39,7 +40,8 @@ struct TMediaPlayback : public TMediaPlayerHost {
   }
   TMediaSize ViewerSpace() const override {
     if (!VideoPanel) return {};
-    return {std::max(0, VideoPanel->width() - 2 * Margin), std::max(0, VideoPanel->height() - 2 * Margin)};
+    return {std::max(0, VideoPanel->width() - 2 * Margin),
+            std::max(0, VideoPanel->height() - 2 * Margin)};
   }
   int ViewerMargin() const override { return Margin; }
 };

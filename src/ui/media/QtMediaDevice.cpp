@@ -69,7 +69,9 @@ void TQtMediaDevice::SetDisplays(QWidget* viewer, QWidget* hover) {
   HoverDisplay = hover;
 }
 
-bool TQtMediaDevice::Available() const { return Player->isAvailable(); }
+bool TQtMediaDevice::Available() const {
+  return Player->isAvailable();
+}
 
 bool TQtMediaDevice::Open(const std::string& title, TMediaDisplay display) {
   Close();
@@ -108,7 +110,7 @@ bool TQtMediaDevice::Open(const std::string& title, TMediaDisplay display) {
   AtEnd = false;
   if (!settled() || Player->error() != QMediaPlayer::NoError ||
       Player->mediaStatus() == QMediaPlayer::InvalidMedia) {
-    LastError = !settled() ? std::string("The media did not load in time.")
+    LastError = !settled()                        ? std::string("The media did not load in time.")
                 : Player->errorString().isEmpty() ? std::string("The media cannot be played.")
                                                   : Player->errorString().toStdString();
     Close();
@@ -119,8 +121,10 @@ bool TQtMediaDevice::Open(const std::string& title, TMediaDisplay display) {
   SilentOffset = 0;
   QWidget* parent = display == TMediaDisplay::Hover ? HoverDisplay : ViewerDisplay;
   if (parent && Player->hasVideo()) {
-    if (!Video) Video = new TVideoSurface(parent);
-    else Video->setParent(parent);
+    if (!Video)
+      Video = new TVideoSurface(parent);
+    else
+      Video->setParent(parent);
     Video->SetFrame({});
   }
   return true;
@@ -176,7 +180,9 @@ bool TQtMediaDevice::Ended() const {
   return AtEnd;
 }
 
-int64_t TQtMediaDevice::Length() const { return Player->duration(); }
+int64_t TQtMediaDevice::Length() const {
+  return Player->duration();
+}
 
 TMediaSize TQtMediaDevice::Size() const {
   if (!Player->hasVideo()) return {};

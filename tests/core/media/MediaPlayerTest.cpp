@@ -1,3 +1,4 @@
+#include "media/MediaPlayer.h"
 #include "../foundation/StorageTestSupport.h"
 #include "ScriptedMediaDevice.h"
 #include "TestSupport.h"
@@ -6,17 +7,18 @@
 #include "foundation/Random.h"
 #include "foundation/StoredTextList.h"
 #include "media/LastPlayedMPL.h"
-#include "media/MediaPlayer.h"
 #include "media/PlayListFile.h"
 
-#include <gtest/gtest.h>
 #include <algorithm>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 namespace cv {
 namespace {
 
-std::string Numbered(int i) { return "/lists/" + std::to_string(i) + ".mpl"; }
+std::string Numbered(int i) {
+  return "/lists/" + std::to_string(i) + ".mpl";
+}
 
 TEST(LastPlayedMPL, TheThirtyFirstListDropsTheOldest) {
   TLastPlayedMPL last;
@@ -196,8 +198,8 @@ TEST_F(MediaPlayerTest, SwitchingListsRemembersWhereTheOldOneWas) {
   Device.End();
   Player.PlayNext();
   Device.At = 3300;
-  ASSERT_TRUE(Player.ViewMediaInDirectory(Dir.Path + "/", {At("c.wav"), At("x.txt"), At("a.wav")},
-                                          0, {}));
+  ASSERT_TRUE(
+      Player.ViewMediaInDirectory(Dir.Path + "/", {At("c.wav"), At("x.txt"), At("a.wav")}, 0, {}));
   EXPECT_EQ(*Last.Find(List), (TLastPlayedEntry{List, At("b.wav"), 3300}));
   EXPECT_EQ(Player.Items, (std::vector<std::string>{At("c.wav"), At("a.wav")}));
   EXPECT_EQ(Player.Caption, Dir.Path);
@@ -254,8 +256,8 @@ TEST_F(MediaPlayerTest, RandomizeIsAPermutationEvenForExtremeDraws) {
   ASSERT_TRUE(Player.Randomize(random));
   std::vector<std::string> sorted = Player.Items;
   std::sort(sorted.begin(), sorted.end());
-  EXPECT_EQ(sorted, (std::vector<std::string>{At("a.wav"), At("b.wav"), At("c.wav"),
-                                               At("notes.txt")}));
+  EXPECT_EQ(sorted,
+            (std::vector<std::string>{At("a.wav"), At("b.wav"), At("c.wav"), At("notes.txt")}));
   EXPECT_EQ(Player.Items[static_cast<size_t>(Player.Index)], At("c.wav"))
       << "the item playing stays the current one";
 }

@@ -54,7 +54,9 @@ public:
   }
   int64_t Position() const override { return At; }
   int64_t Length() const override { return Current.empty() ? 0 : Files.at(Current).Length; }
-  TMediaSize Size() const override { return Current.empty() ? TMediaSize{} : Files.at(Current).Size; }
+  TMediaSize Size() const override {
+    return Current.empty() ? TMediaSize{} : Files.at(Current).Size;
+  }
   bool Ended() const override { return AtEnd; }
   std::string Error() const override { return LastError; }
   void SetVolume(double volume) override { Loudness = volume; }

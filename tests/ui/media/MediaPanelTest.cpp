@@ -25,7 +25,8 @@ protected:
     Form.Setup();
     Form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
-    if (!Form.Media->Device.Available()) GTEST_SKIP() << "the ffmpeg media back end cannot be loaded here";
+    if (!Form.Media->Device.Available())
+      GTEST_SKIP() << "the ffmpeg media back end cannot be loaded here";
     for (const char* name : {"one.wav", "two \xE9.wav"})
       test::WriteFileBytes(Dir.Path + "/" + name, test::Wave(1200));
     List = Dir.Path + "/list.mpl";

@@ -1,7 +1,7 @@
+#include "media/QtMediaDevice.h"
 #include "../../core/foundation/StorageTestSupport.h"
 #include "GeneratedMedia.h"
 #include "TestSupport.h"
-#include "media/QtMediaDevice.h"
 
 #include <QTest>
 #include <QWidget>

@@ -36,7 +36,8 @@ TEST(ViewerText, ShowsTextsWithinTheLimitAndTellsWhenTooBig) {
     form.ViewText(title);
     EXPECT_TRUE(form.ViewerShown);
     EXPECT_TRUE(text->isVisible());
-    EXPECT_TRUE(text->statusTip().toStdString().starts_with(c.Status)) << text->statusTip().toStdString();
+    EXPECT_TRUE(text->statusTip().toStdString().starts_with(c.Status))
+        << text->statusTip().toStdString();
     EXPECT_EQ(text->toPlainText().isEmpty(), !c.Shown);
   }
   form.ViewText(dir.Path);

@@ -7,6 +7,7 @@
 #include "foundation/QtUserInterface.h"
 #include "install/InstallForm.h"
 #include "mainwindow/MainDialog.h"
+#include "media/QtMediaDevice.h"
 
 #include <QTimer>
 
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
       });
       signals.Show("Failed to take over the termination signals.");
     }
+    // Qt reads the media back end's name once, at the first multimedia use.
+    cv::UseFfmpegMediaBackend();
     cv::TApplication app(argc, argv);
     cv::TApplication::setApplicationName(QStringLiteral("Corvantide"));
     cv::TApplication::setApplicationDisplayName(QStringLiteral("Corvantide"));

@@ -35,6 +35,7 @@
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/OptionsForm.h"
 #include "mainwindow/SkinOptions.h"
+#include "media/MediaPlayback.h"
 #include "options/ProgramOptions.h"
 #include "pictures/PictureCache.h"
 #include "pictures/PictureCodecs.h"
@@ -201,6 +202,7 @@ TMainForm::TMainForm(QWidget* parent)
   LoadPictureFileExtensions();
   CreateColumns();
   RegisterIniSteps();
+  CreateMediaPlayer();
   OptionsForm = new TOptionsForm(this);
   OptionsForm->CacheStatistics = [] {
     return std::pair<int64_t, int64_t>(static_cast<int64_t>(PictureCache.Count()),
@@ -213,6 +215,7 @@ TMainForm::TMainForm(QWidget* parent)
   RegisterUndoCommands();
   RegisterSecurityCommands();
   RegisterSkins();
+  RegisterMediaCommands();
   MainTimer.setInterval(200);
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -701,6 +704,7 @@ void TMainForm::ApplyLayout(const TMainLayout& layout) {
     bars[i]->Place(layout.InfoBar[i].Fields);
   }
   place(HintBar, layout.HintBar, layout.HintBarShown);
+  PlaceMediaWidgets();
   ApplyTreeNavigatorLook();
 }
 
@@ -817,6 +821,7 @@ void TMainForm::MainTimerTimer() {
     CheckItemHotTrack();
     ActivateExternalDrag();
     SaveChangedContainers(false);
+    MediaTimerStep();
     // A tick inside a wait (the information bars' facts raise no busy
     // counter) would reload columns in the middle of their work.
     if (BusyCount.Busy() || TWait::Current() || !isActiveWindow()) return;
@@ -1012,7 +1017,7 @@ bool TMainForm::MainKey(const QKeyEvent& key) {
   }
   // What the window does itself.
   if (row->Path == "Media") {
-    // Volume and seeking belong to the media player, which is not built yet.
+    MediaKey(code);
   } else if (row->Path == "Mark source column" || row->Path == "Show File-drag menu") {
     if (row->Path == "Mark source column") TakeDragStateOfActiveColumn(KeySet(key.modifiers()));
     RunCommand("File/Inter-board/" + std::string(row->Path), key.modifiers());

@@ -273,8 +273,27 @@ public:
   Qt::KeyboardModifiers MenuShift;
   TDragState Drag;
 
-  // The viewer panel is shown (the viewer fills it later).
+  // The viewer panel is shown.
   bool ViewerShown = false;
+
+  // ---- Media play-lists and the viewer ----
+  std::unique_ptr<struct TMediaPlayback> Media;
+  void CreateMediaPlayer();
+  void RegisterMediaCommands();
+  // The viewer taken by a video.
+  void ShowVideoViewer();
+  // The panel and the video follow the layout.
+  void PlaceMediaWidgets();
+  void MediaTimerStep();
+  // "=", "-", "]", "[": volume and seeking.
+  void MediaKey(int key);
+  // "View": play-lists, media and texts of the active file.
+  void ViewActiveFile();
+  void ViewText(const std::string& title);
+  // The media of the active column; `fromActive` starts at the active file.
+  void ViewMediaInDirectory(bool fromActive);
+  void LastPlayedMPLMenuClick(const struct TLastPlayedEntry& entry);
+  void FillMPLsMenu(QMenu& menu);
 
   // ---- Security tools: the streams editor and the password generator ----
   class TFileStreamsForm* FileStreamsForm = nullptr;

@@ -1,0 +1,99 @@
+#include "../../core/foundation/StorageTestSupport.h"
+#include "GeneratedMedia.h"
+#include "TestSupport.h"
+#include "columns/MyPanel.h"
+#include "filesystem/Extensions.h"
+#include "mainwindow/MainDialog.h"
+#include "media/MediaPlayback.h"
+#include "options/ProgramOptions.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace cv {
+namespace {
+
+class MediaPanelTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ProgramOptions.SetDefaults();
+    AudioFileExtensions.SetText(DefaultAudioExtensions);
+    Form.Setup();
+    Form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+    if (!Form.Media->Device.Available())
+      GTEST_SKIP() << "the ffmpeg media back end cannot be loaded here";
+    for (const char* name : {"one.wav", "two \xE9.wav"})
+      test::WriteFileBytes(Dir.Path + "/" + name, test::Wave(1200));
+    List = Dir.Path + "/list.mpl";
+    test::WriteFileBytes(List, "one.wav\ntwo \xE9.wav\n");
+  }
+  std::vector<QAction*> MenuEntries() {
+    Menu.clear();
+    Form.FillMPLsMenu(Menu);
+    const QList<QAction*> actions = Menu.actions();
+    return {actions.begin(), actions.end()};
+  }
+  test::TRecordingUserInterface Ui;
+  test::TTempDir Dir;
+  std::string List;
+  TMainForm Form;
+  QMenu Menu;
+};
+
+TEST_F(MediaPanelTest, ResumesFromTheMenuAndShowsThePlayingItem) {
+  TMediaPlayback& media = *Form.Media;
+  media.LastPlayed.Add(List);
+  media.LastPlayed.SetLastPlayed(List, Dir.Path + "/two \xE9.wav", 600);
+  const std::vector<QAction*> entries = MenuEntries();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0]->text(), "Media play-lists");
+  EXPECT_FALSE(entries[0]->isEnabled());
+  entries[1]->trigger();
+  EXPECT_TRUE(media.Player.Playing);
+  EXPECT_EQ(media.Player.Index, 1);
+  EXPECT_GE(media.Device.Position(), 600);
+  QListWidget* list = media.Panel->List;
+  ASSERT_EQ(list->count(), 2);
+  EXPECT_TRUE(list->item(1)->text().startsWith("two ")) << "shown, though its name is not UTF-8";
+  EXPECT_TRUE(list->item(1)->font().bold());
+  EXPECT_FALSE(list->item(0)->font().bold());
+  // Stop keeps the place for the next time.
+  QTest::qWait(150);
+  media.Panel->StopButton->click();
+  EXPECT_TRUE(media.Player.Stopped);
+  const TLastPlayedEntry* entry = media.LastPlayed.Find(List);
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->ResumeTitle, Dir.Path + "/two \xE9.wav");
+  EXPECT_GE(entry->ResumePosition, 700);
+}
+
+TEST_F(MediaPanelTest, TheListPlaysThroughOnTheTimer) {
+  TMediaPlayback& media = *Form.Media;
+  // The main timer runs from the first activation on.
+  Form.ApplicationEventsActivate();
+  ASSERT_TRUE(media.Player.PlayMPL(List, {}, 0));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return media.Player.Index == 1; }, 10000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return media.Player.Stopped; }, 10000));
+  EXPECT_EQ(media.Player.Index, 0);
+  EXPECT_EQ(media.LastPlayed.Find(List)->ResumeTitle, Dir.Path + "/one.wav");
+}
+
+TEST_F(MediaPanelTest, AMissingListLeavesTheMenuWithAMessage) {
+  Form.Media->LastPlayed.Add(Dir.Path + "/gone.mpl");
+  Form.Media->LastPlayed.Add(List);
+  std::vector<QAction*> entries = MenuEntries();
+  ASSERT_EQ(entries.size(), 3u);
+  entries[2]->trigger();
+  ASSERT_EQ(Ui.Boxes.size(), 1u);
+  EXPECT_EQ(Ui.Boxes[0].Text, "The file doesn't exists.");
+  EXPECT_EQ(MenuEntries().size(), 2u);
+  EXPECT_FALSE(Form.Media->Player.Playing);
+}
+
+} // namespace
+} // namespace cv

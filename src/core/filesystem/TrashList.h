@@ -1,6 +1,6 @@
 #pragma once
-// What the desktop's trash holds, read as the freedesktop.org Trash
-// specification lays it out: the home trash and the ".Trash/$uid" and
+// What the desktop's trash holds, read in the freedesktop.org trash layout
+// that desktops share: the home trash and the ".Trash/$uid" and
 // ".Trash-$uid" directories at the top of mounted partitions, each with
 // "files/" and "info/<name>.trashinfo". Names are bytes throughout.
 
@@ -40,8 +40,8 @@ struct TTrashListing {
 // "$XDG_DATA_HOME/Trash" (or "~/.local/share/Trash"), whether it exists or not.
 TTrashDirectory HomeTrash();
 // The home trash and the partitions' trash directories that exist and pass
-// the specification's checks, each directory once. Remote partitions are
-// not asked.
+// the freedesktop.org trash layout's checks (sticky, not a link), each
+// directory once. Remote partitions are not asked.
 std::vector<TTrashDirectory> TrashDirectories();
 // The usable trash directories at the top of one partition.
 std::vector<TTrashDirectory> PartitionTrashDirectories(const std::string& topDirectory);

@@ -8,6 +8,7 @@
 #include "filesystem/FileHandles.h"
 #include "filesystem/Links.h"
 #include "foundation/Guard.h"
+#include "foundation/OffThread.h"
 #include "foundation/UserInterface.h"
 #include "mainwindow/MainDialog.h"
 #include "mainwindow/MainMenus.h"
@@ -196,14 +197,31 @@ void TMainForm::LastPlayedMPLMenuClick(const TLastPlayedEntry& entry) {
   TGuard guard("TMainForm::LastPlayedMPLMenuClick");
   MyTMediaPlayer& player = Media->Player;
   bool played = true;
-  if (!TitleExists(entry.Title)) {
+  // The remembered list may lie on a share that no longer answers: it is
+  // looked at off the window's thread, which Esc can leave.
+  struct TRecalled {
+    bool Exists = false, Directory = false;
+    std::vector<std::string> Titles;
+  } recalled;
+  const TWaitEnd end = WaitOffThread<TRecalled>(
+      [title = entry.Title](const std::atomic<bool>&) {
+        TRecalled facts;
+        facts.Exists = TitleExists(title);
+        facts.Directory = facts.Exists && IsDirectoryTitle(title);
+        if (facts.Directory) facts.Titles = ListDirectoryTitles(title);
+        FunStatContext.Reset(fsPerfect);
+        return facts;
+      },
+      recalled);
+  if (end != TWaitEnd::Done) return;
+  if (!recalled.Exists) {
     Media->LastPlayed.Remove(entry.Title);
     ShowInformation("The file doesn't exists.");
     return;
   }
-  if (IsDirectoryTitle(entry.Title))
-    played = player.ViewMediaInDirectory(entry.Title, ListDirectoryTitles(entry.Title),
-                                         entry.ResumePosition, entry.ResumeTitle);
+  if (recalled.Directory)
+    played = player.ViewMediaInDirectory(entry.Title, recalled.Titles, entry.ResumePosition,
+                                         entry.ResumeTitle);
   else
     played = player.PlayMPL(entry.Title, entry.ResumeTitle, entry.ResumePosition);
   if (!played) guard.Show("Failed to resume media play-list.");

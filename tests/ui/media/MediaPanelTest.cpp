@@ -72,6 +72,21 @@ TEST_F(MediaPanelTest, ResumesFromTheMenuAndShowsThePlayingItem) {
   EXPECT_GE(entry->ResumePosition, 700);
 }
 
+TEST_F(MediaPanelTest, ARememberedDirectoryIsListedAgainAndResumed) {
+  TMediaPlayback& media = *Form.Media;
+  media.LastPlayed.Add(Dir.Path);
+  media.LastPlayed.SetLastPlayed(Dir.Path, Dir.Path + "/two \xE9.wav", 300);
+  const std::vector<QAction*> entries = MenuEntries();
+  ASSERT_EQ(entries.size(), 2u);
+  entries[1]->trigger();
+  // The directory's media in name byte order; the list file is no media.
+  ASSERT_EQ(media.Panel->List->count(), 2);
+  EXPECT_TRUE(media.Player.Playing);
+  EXPECT_EQ(media.Player.Index, 1);
+  EXPECT_TRUE(Ui.Boxes.empty());
+  media.Panel->StopButton->click();
+}
+
 TEST_F(MediaPanelTest, TheListPlaysThroughOnTheTimer) {
   TMediaPlayback& media = *Form.Media;
   // The main timer runs from the first activation on.

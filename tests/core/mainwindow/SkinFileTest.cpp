@@ -3,6 +3,7 @@
 #include "foundation/StoredTextList.h"
 #include "mainwindow/SystemMenus.h"
 
+#include "SkinSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -36,36 +37,6 @@ TStoredTextList ListOf(const std::string& text) {
   return list;
 }
 
-// Every field away from its default, the picture outside the pictures directory.
-TSkinOptions ChangedSkin() {
-  TSkinOptions skin;
-  skin.UseBackPicture = true;
-  skin.BackPictureFileTitle = "/elsewhere/sea.jpg";
-  skin.StretchBackPicture = true;
-  skin.FitBeforeTileBackPicture = true;
-  skin.FadeBackPicture = 40;
-  skin.RotateRGBackPicture = -90;
-  skin.RotateGBBackPicture = 45;
-  skin.RotateBRBackPicture = 180;
-  skin.GammaBackPicture = 250;
-  skin.TransparentColumns = true;
-  skin.ControlMarginTransp = 30;
-  skin.ControlBackTransp = 70;
-  skin.ToolbarButtonsStyle = "Square corners";
-  skin.NonOvalButtonsStyle = "Top edge";
-  for (const TSkinColorField& color : SkinColorFields)
-    skin.*color.Field ^= 0x123456;
-  return skin;
-}
-
-auto Values(const TSkinOptions& s) {
-  return std::tie(s.UseBackPicture, s.BackPictureFileTitle, s.StretchBackPicture,
-                  s.FitBeforeTileBackPicture, s.FadeBackPicture, s.RotateRGBackPicture,
-                  s.RotateGBBackPicture, s.RotateBRBackPicture, s.GammaBackPicture,
-                  s.TransparentColumns, s.ControlMarginTransp, s.ControlBackTransp,
-                  s.ToolbarButtonsStyle, s.NonOvalButtonsStyle);
-}
-
 bool SameColors(const TSkinOptions& a, const TSkinOptions& b) {
   for (const TSkinColorField& color : SkinColorFields)
     if (a.*color.Field != b.*color.Field) return false;
@@ -83,7 +54,7 @@ TEST(SkinFileTest, ListValuesOutsideTheirListsReadAsTheFirst) {
                                       "ControlBackTransp=90\n"
                                       "ToolbarButtonsStyle=Oval\n"
                                       "NonOvalButtonsStyle=Bottom edge\n");
-  TSkinOptions skin = ChangedSkin();
+  TSkinOptions skin = test::ChangedSkin();
   ReadSkin(list, skin, true, CPictures);
   EXPECT_EQ(skin.FadeBackPicture, 0);
   EXPECT_EQ(skin.RotateRGBackPicture, -180);
@@ -107,7 +78,7 @@ TEST(SkinFileTest, ColoursAboveThreeBytesAreRefusedAndTheOthersStillRead) {
                                       "SelectionTextColor=red\n"
                                       "GridColor=$FF\n"
                                       "FilesTextColor=16777215\n");
-  TSkinOptions skin = ChangedSkin();
+  TSkinOptions skin = test::ChangedSkin();
   ReadSkin(list, skin, false, CPictures);
   EXPECT_EQ(FunStatContext.Description, "Invalid color value.");
   EXPECT_EQ(FunStatContext.Parameter1, "16777216") << "the first refusal is reported";
@@ -119,7 +90,7 @@ TEST(SkinFileTest, ColoursAboveThreeBytesAreRefusedAndTheOthersStillRead) {
   EXPECT_EQ(skin.GridColor, 0x0000FFu);
   EXPECT_EQ(skin.FilesTextColor, 0xFFFFFFu);
   // Only colours were loaded: the rest of the skin stayed.
-  EXPECT_EQ(Values(skin), Values(ChangedSkin()));
+  EXPECT_EQ(test::SkinMainValues(skin), test::SkinMainValues(test::ChangedSkin()));
 }
 
 TEST(SkinFileTest, RoundTripWritesPicturesOfTheirDirectoryByName) {
@@ -133,7 +104,7 @@ TEST(SkinFileTest, RoundTripWritesPicturesOfTheirDirectoryByName) {
       {"/elsewhere/sea.jpg", "/elsewhere/sea.jpg"},
   };
   for (const TCase& c : cases) {
-    TSkinOptions skin = ChangedSkin();
+    TSkinOptions skin = test::ChangedSkin();
     skin.BackPictureFileTitle = c.Title;
     TStoredTextList list;
     list.EraseAll();
@@ -148,7 +119,7 @@ TEST(SkinFileTest, RoundTripWritesPicturesOfTheirDirectoryByName) {
         c.Stored.find('/') == std::string::npos ? CPictures + c.Stored : c.Title;
     EXPECT_EQ(read.BackPictureFileTitle, expected);
     read.BackPictureFileTitle = skin.BackPictureFileTitle;
-    EXPECT_EQ(Values(read), Values(skin)) << c.Title;
+    EXPECT_EQ(test::SkinMainValues(read), test::SkinMainValues(skin)) << c.Title;
     EXPECT_TRUE(SameColors(read, skin)) << c.Title;
   }
 }
@@ -156,20 +127,20 @@ TEST(SkinFileTest, RoundTripWritesPicturesOfTheirDirectoryByName) {
 TEST(SkinFileTest, MissingFileIsReportedAndLeavesTheSkinAlone) {
   test::TTempDir dir;
   const std::string missing = dir.Path + "/Gone.cvs";
-  TSkinOptions skin = ChangedSkin();
+  TSkinOptions skin = test::ChangedSkin();
   EXPECT_FALSE(LoadSkinFile(missing, skin, true, CPictures));
   EXPECT_EQ(FunStatContext.SystemErrorCode, static_cast<uint32_t>(ENOENT));
   EXPECT_EQ(FunStatContext.Parameter1, missing);
   FunStatContext.Reset(fsPerfect);
-  EXPECT_EQ(Values(skin), Values(ChangedSkin()));
-  EXPECT_TRUE(SameColors(skin, ChangedSkin()));
+  EXPECT_EQ(test::SkinMainValues(skin), test::SkinMainValues(test::ChangedSkin()));
+  EXPECT_TRUE(SameColors(skin, test::ChangedSkin()));
 
   // A directory in its place cannot be read: the load shows that, the skin stays.
   test::TRecordingUserInterface ui;
   ASSERT_EQ(::mkdir(missing.c_str(), 0700), 0);
   EXPECT_FALSE(LoadSkinFile(missing, skin, true, CPictures));
   EXPECT_EQ(ui.Errors.size(), 1u);
-  EXPECT_EQ(Values(skin), Values(ChangedSkin()));
+  EXPECT_EQ(test::SkinMainValues(skin), test::SkinMainValues(test::ChangedSkin()));
 }
 
 TEST(SkinFileTest, LoadAppliesWhatReadsEvenPastARefusedColour) {
@@ -177,7 +148,7 @@ TEST(SkinFileTest, LoadAppliesWhatReadsEvenPastARefusedColour) {
   const std::string title = dir.Path + "/Half.cvs";
   WriteFile(title, "[Skin_Main]\nToolbarButtonsStyle=Single oval\n"
                    "[Skin_Colors]\nWindowBackColor=99999999\nWindowTextColor=Navy\n");
-  TSkinOptions skin = ChangedSkin();
+  TSkinOptions skin = test::ChangedSkin();
   EXPECT_TRUE(LoadSkinFile(title, skin, true, CPictures));
   EXPECT_EQ(FunStatContext.Description, "Invalid color value.");
   FunStatContext.Reset(fsPerfect);
@@ -190,7 +161,7 @@ TEST(SkinFileTest, SaveReplacesTheWholeFile) {
   test::TTempDir dir;
   const std::string title = dir.Path + "/Mine.cvs";
   WriteFile(title, "[Other]\nKey=1\n[Skin_Main]\nStray=yes\nUseBackPicture=FALSE\n");
-  const TSkinOptions skin = ChangedSkin();
+  const TSkinOptions skin = test::ChangedSkin();
   ASSERT_TRUE(SaveSkinFile(title, skin, CPictures));
   const std::string text = ReadFile(title);
   EXPECT_EQ(text.find("Other"), std::string::npos) << text;
@@ -198,7 +169,7 @@ TEST(SkinFileTest, SaveReplacesTheWholeFile) {
   EXPECT_EQ(text.rfind("[Skin_Main]\nUseBackPicture=TRUE\n", 0), 0u) << text;
   TSkinOptions read;
   ASSERT_TRUE(LoadSkinFile(title, read, true, CPictures));
-  EXPECT_EQ(Values(read), Values(skin));
+  EXPECT_EQ(test::SkinMainValues(read), test::SkinMainValues(skin));
   EXPECT_TRUE(SameColors(read, skin));
 }
 

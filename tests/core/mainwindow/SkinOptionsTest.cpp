@@ -1,5 +1,7 @@
 #include "mainwindow/SkinOptions.h"
 
+#include "SkinSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -79,51 +81,20 @@ TEST(SkinOptionsTest, MainDefaults) {
   EXPECT_EQ(skin.NonOvalButtonsStyle, "No edge");
 }
 
-// Every field away from its default.
-TSkinOptions ChangedSkin() {
-  TSkinOptions skin;
-  skin.UseBackPicture = true;
-  skin.BackPictureFileTitle = "/pictures/sea.jpg";
-  skin.StretchBackPicture = true;
-  skin.FitBeforeTileBackPicture = true;
-  skin.FadeBackPicture = 40;
-  skin.RotateRGBackPicture = -90;
-  skin.RotateGBBackPicture = 45;
-  skin.RotateBRBackPicture = 180;
-  skin.GammaBackPicture = 250;
-  skin.TransparentColumns = true;
-  skin.ControlMarginTransp = 30;
-  skin.ControlBackTransp = 70;
-  skin.ToolbarButtonsStyle = "Square corners";
-  skin.NonOvalButtonsStyle = "Top edge";
-  for (const TSkinColorField& color : SkinColorFields)
-    skin.*color.Field ^= 0x123456;
-  return skin;
-}
-
-// The fourteen values of "Skin_Main", comparable as one.
-auto MainValues(const TSkinOptions& s) {
-  return std::tie(s.UseBackPicture, s.BackPictureFileTitle, s.StretchBackPicture,
-                  s.FitBeforeTileBackPicture, s.FadeBackPicture, s.RotateRGBackPicture,
-                  s.RotateGBBackPicture, s.RotateBRBackPicture, s.GammaBackPicture,
-                  s.TransparentColumns, s.ControlMarginTransp, s.ControlBackTransp,
-                  s.ToolbarButtonsStyle, s.NonOvalButtonsStyle);
-}
-
 TEST(SkinOptionsTest, ResetOfColoursOnlyOrOfEverything) {
   const TSkinOptions defaults;
-  const TSkinOptions changed = ChangedSkin();
+  const TSkinOptions changed = test::ChangedSkin("/pictures/sea.jpg");
   for (const bool all : {false, true}) {
-    TSkinOptions skin = ChangedSkin();
+    TSkinOptions skin = test::ChangedSkin("/pictures/sea.jpg");
     for (const TSkinColorField& color : SkinColorFields)
       ASSERT_NE(skin.*color.Field, defaults.*color.Field) << color.Key;
     skin.SetDefaults(all);
     for (const TSkinColorField& color : SkinColorFields)
       EXPECT_EQ(skin.*color.Field, defaults.*color.Field) << color.Key << " all=" << all;
     if (all)
-      EXPECT_EQ(MainValues(skin), MainValues(defaults));
+      EXPECT_EQ(test::SkinMainValues(skin), test::SkinMainValues(defaults));
     else
-      EXPECT_EQ(MainValues(skin), MainValues(changed));
+      EXPECT_EQ(test::SkinMainValues(skin), test::SkinMainValues(changed));
   }
 }
 

@@ -1,5 +1,6 @@
 #include "mainwindow/SkinEditorForm.h"
 
+#include "SkinSupport.h"
 #include "TestSupport.h"
 #include "WindowSupport.h"
 #include "mainwindow/SkinFile.h"
@@ -21,34 +22,13 @@
 namespace cv {
 namespace {
 
-TSkinOptions ChangedSkin() {
-  TSkinOptions skin;
-  skin.UseBackPicture = true;
-  skin.BackPictureFileTitle = "/elsewhere/sea.jpg";
-  skin.StretchBackPicture = true;
-  skin.FitBeforeTileBackPicture = true;
-  skin.FadeBackPicture = 40;
-  skin.RotateRGBackPicture = -90;
-  skin.RotateGBBackPicture = 45;
-  skin.RotateBRBackPicture = 180;
-  skin.GammaBackPicture = 250;
-  skin.TransparentColumns = true;
-  skin.ControlMarginTransp = 30;
-  skin.ControlBackTransp = 70;
-  skin.ToolbarButtonsStyle = "Square corners";
-  skin.NonOvalButtonsStyle = "Top edge";
-  for (const TSkinColorField& color : SkinColorFields)
-    skin.*color.Field ^= 0x123456;
-  return skin;
-}
-
 TEST(SkinEditorTest, ControlsCarryEveryValue) {
   TSkinEditorForm form;
   ASSERT_EQ(form.Pages->count(), 2);
   EXPECT_EQ(form.Pages->tabText(0), "General");
   EXPECT_EQ(form.Pages->tabText(1), "Colors");
   ASSERT_EQ(form.ColorPanels.size(), SkinColorFields.size());
-  const TSkinOptions changed = ChangedSkin();
+  const TSkinOptions changed = test::ChangedSkin();
   form.OptionsToControls(changed);
   TSkinOptions read;
   form.ControlsToOptions(read);

@@ -246,7 +246,8 @@ TEST_F(TreeNavigatorTest, PanelFollowsTheBoardAndDrivesTheActiveColumn) {
 // A branch on a file system that does not answer: the window keeps
 // painting, a "loading" row shows, and Esc gives up.
 TEST_F(TreeNavigatorTest, ABranchOnAHangingMountNeitherStallsNorHolds) {
-  test::THangingMount mount(600);
+  // The mount answers after the loading row was looked at, however slow the build.
+  test::THangingMount mount(600 * test::TimeScale);
   if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
   TWaitInput input;
   TDirectoryTree tree;

@@ -220,7 +220,10 @@ TMainForm::TMainForm(QWidget* parent)
   connect(&MainTimer, &QTimer::timeout, this, &TMainForm::MainTimerTimer);
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
           [this](Qt::ApplicationState state) {
-            if (state == Qt::ApplicationActive) ApplicationEventsActivate();
+            if (state == Qt::ApplicationActive)
+              ApplicationEventsActivate();
+            else
+              ApplyHover(Hover.Close());
           });
 #ifndef QT_NO_SESSIONMANAGER
   // The session may end without closing the window: save what a close saves.
@@ -822,6 +825,7 @@ void TMainForm::MainTimerTimer() {
     ActivateExternalDrag();
     SaveChangedContainers(false);
     MediaTimerStep();
+    HoverTimerStep();
     // A tick inside a wait (the information bars' facts raise no busy
     // counter) would reload columns in the middle of their work.
     if (BusyCount.Busy() || TWait::Current() || !isActiveWindow()) return;
@@ -938,9 +942,10 @@ void TMainForm::ApplyHover(const THoverActions& actions) {
     else if (list->HotItem() == item.Index)
       list->SetHotItem(-1);
   };
-  // The hover window itself comes with its own part; the hot item is painted now.
+  if (actions.Close) CloseHoverWindow();
   if (actions.Unhot) paint(*actions.Unhot, false);
   if (actions.Hot) paint(*actions.Hot, true);
+  if (actions.Open) OpenHoverWindow(Hover.HotItem());
 }
 
 void TMainForm::ListMouseMove(int column, const QPoint& inner, const QPoint& global) {
@@ -1004,11 +1009,13 @@ bool TMainForm::MainKey(const QKeyEvent& key) {
   if (code == Qt::Key_Shift || code == Qt::Key_Control || code == Qt::Key_Alt ||
       code == Qt::Key_Meta)
     return true;
-  ApplyHover(Hover.Close());
   const TMainKey* row = FindMainKey(code, KeySet(key.modifiers()));
+  // The player's keys leave the hover window open: "[" and "]" replay its preview.
+  const bool mediaKey = row && row->Path == "Media" && !key.modifiers().testFlag(Qt::KeypadModifier);
+  if (!mediaKey) ApplyHover(Hover.Close());
   if (!row || row->Action == TKeyAction::PassOn) return false;
   // The pad's "+" and "-" are the column's selection keys, not the player's.
-  if (row->Path == "Media" && key.modifiers().testFlag(Qt::KeypadModifier)) return false;
+  if (row->Path == "Media" && !mediaKey) return false;
   if (windowState().testFlag(Qt::WindowMinimized)) showNormal();
   if (row->Action == TKeyAction::Consume) return true;
   if (row->Action == TKeyAction::Run) {

@@ -481,6 +481,13 @@ private:
   void RefreshListHint();
   void CheckItemHotTrack();
   void ApplyHover(const THoverActions& actions);
+  // The file hover window: opened for the hot item, closed with its preview.
+  void OpenHoverWindow(const THotItem& item);
+  void CloseHoverWindow();
+  void HoverTimerStep();
+  // "[" and "]" while nothing plays: replay the hover window's preview.
+  bool HoverReplay();
+  QPointer<class TFileHoverForm> HoverForm;
   THoverTracker Hover;
   int LargestViewerHeightNow() const;
   void ShowHint(const QString& hint);

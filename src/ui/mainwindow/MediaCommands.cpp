@@ -123,11 +123,11 @@ void TMainForm::MediaKey(int key) {
     break;
   case Qt::Key_BracketRight:
   case Qt::Key_BraceRight:
-    player.SeekStep(1);
-    break;
   case Qt::Key_BracketLeft:
   case Qt::Key_BraceLeft:
-    player.SeekStep(-1);
+    // While nothing plays they replay the hover window's preview.
+    if ((!player.Playing || player.ThumbPlay) && HoverReplay()) return;
+    player.SeekStep(key == Qt::Key_BracketRight || key == Qt::Key_BraceRight ? 1 : -1);
     break;
   default:
     return;

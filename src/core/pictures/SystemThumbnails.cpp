@@ -50,7 +50,9 @@ constexpr int64_t OutputPixelLimit = int64_t{8192} * 8192;
 // What the type detection reads of a file.
 constexpr uint64_t MimeProbeBytes = 16384;
 
-std::string SoftwareName() { return std::string("Corvantide ") + CORVANTIDE_VERSION; }
+std::string SoftwareName() {
+  return std::string("Corvantide ") + CORVANTIDE_VERSION;
+}
 
 std::string Trailing(std::string path) {
   if (path.empty() || path.back() != '/') path += '/';
@@ -90,18 +92,21 @@ uint32_t Crc32(std::string_view data) {
     std::array<uint32_t, 256> t{};
     for (uint32_t n = 0; n < 256; ++n) {
       uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      for (int k = 0; k < 8; ++k)
+        c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
       t[n] = c;
     }
     return t;
   }();
   uint32_t crc = 0xFFFFFFFFu;
-  for (const char ch : data) crc = table[(crc ^ static_cast<unsigned char>(ch)) & 0xFF] ^ (crc >> 8);
+  for (const char ch : data)
+    crc = table[(crc ^ static_cast<unsigned char>(ch)) & 0xFF] ^ (crc >> 8);
   return crc ^ 0xFFFFFFFFu;
 }
 
 void AppendBigEndian(std::string& out, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
+  for (int shift = 24; shift >= 0; shift -= 8)
+    out += static_cast<char>((value >> shift) & 0xFF);
 }
 
 std::string PngChunk(std::string_view type, std::string_view data) {
@@ -180,12 +185,23 @@ std::string UnescapeValue(std::string_view value) {
       continue;
     }
     switch (value[++i]) {
-    case 's': out += ' '; break;
-    case 'n': out += '\n'; break;
-    case 't': out += '\t'; break;
-    case 'r': out += '\r'; break;
-    case '\\': out += '\\'; break;
-    default: out += '\\', out += value[i];
+    case 's':
+      out += ' ';
+      break;
+    case 'n':
+      out += '\n';
+      break;
+    case 't':
+      out += '\t';
+      break;
+    case 'r':
+      out += '\r';
+      break;
+    case '\\':
+      out += '\\';
+      break;
+    default:
+      out += '\\', out += value[i];
     }
   }
   return out;
@@ -282,7 +298,8 @@ enum class TRunEnd { Exited, TimedOut, Cancelled };
 TRunEnd RunProcess(const std::vector<std::string>& argv, int timeoutMs,
                    const std::atomic<bool>* cancel, int& status, int& error) {
   std::vector<char*> args;
-  for (const std::string& argument : argv) args.push_back(const_cast<char*>(argument.c_str()));
+  for (const std::string& argument : argv)
+    args.push_back(const_cast<char*>(argument.c_str()));
   args.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -313,7 +330,7 @@ TRunEnd RunProcess(const std::vector<std::string>& argv, int timeoutMs,
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   TRunEnd end = TRunEnd::Exited;
   while (true) {
-    siginfo_t info {};
+    siginfo_t info{};
     // WNOWAIT: the ended child stays a zombie, so its group id cannot be
     // reused before what it left running in the group is killed below.
     if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
@@ -349,9 +366,12 @@ class TOutputDirectory {
 public:
   TOutputDirectory() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = Trailing(base && *base == '/' ? base : "/tmp") + "corvantide-thumb-XXXXXX";
-    if (::mkdtemp(pattern.data())) Path = pattern;
-    else Error = errno;
+    std::string pattern =
+        Trailing(base && *base == '/' ? base : "/tmp") + "corvantide-thumb-XXXXXX";
+    if (::mkdtemp(pattern.data()))
+      Path = pattern;
+    else
+      Error = errno;
   }
   ~TOutputDirectory() {
     if (Path.empty()) return;
@@ -373,8 +393,9 @@ std::string MimeTypeOf(const std::string& title) {
   // Only the name's globs are matched; the title itself never becomes text.
   static const QMimeDatabase database;
   return database
-      .mimeTypeForFileNameAndData(QString::fromLocal8Bit(name.data(), static_cast<qsizetype>(name.size())),
-                                  QByteArray(head.data(), static_cast<qsizetype>(head.size())))
+      .mimeTypeForFileNameAndData(
+          QString::fromLocal8Bit(name.data(), static_cast<qsizetype>(name.size())),
+          QByteArray(head.data(), static_cast<qsizetype>(head.size())))
       .name()
       .toStdString();
 }
@@ -401,9 +422,9 @@ bool LookUp(TGuard& guard, const std::string& title, int pixels, TSystemThumb& t
   const std::string uri = ThumbnailUri(title);
   const std::string name = ThumbnailHash(uri) + ".png";
   for (size_t i = static_cast<size_t>(thumb.Flavor); i < Flavors.size(); ++i) {
-    QImage image = ReadEntry(ThumbnailCacheDirectory() + ThumbnailFlavorName(Flavors[i]) + '/' +
-                                 name,
-                             uri, facts, false);
+    QImage image =
+        ReadEntry(ThumbnailCacheDirectory() + ThumbnailFlavorName(Flavors[i]) + '/' + name, uri,
+                  facts, false);
     if (image.isNull()) continue;
     // A larger flavor is shown at the size asked for.
     const int side = ThumbnailFlavorPixels(thumb.Flavor);
@@ -430,10 +451,14 @@ int ThumbnailFlavorPixels(TThumbnailFlavor flavor) {
 
 const char* ThumbnailFlavorName(TThumbnailFlavor flavor) {
   switch (flavor) {
-  case TThumbnailFlavor::Normal: return "normal";
-  case TThumbnailFlavor::Large: return "large";
-  case TThumbnailFlavor::XLarge: return "x-large";
-  case TThumbnailFlavor::XXLarge: return "xx-large";
+  case TThumbnailFlavor::Normal:
+    return "normal";
+  case TThumbnailFlavor::Large:
+    return "large";
+  case TThumbnailFlavor::XLarge:
+    return "x-large";
+  case TThumbnailFlavor::XXLarge:
+    return "xx-large";
   }
   return "normal";
 }
@@ -498,8 +523,10 @@ bool ReadThumbnailerFile(const std::string& title, TThumbnailer& out) {
     if (end == std::string::npos) end = text.size();
     std::string_view line(text.data() + start, end - start);
     start = end + 1;
-    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
-    while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+      line.remove_suffix(1);
+    while (!line.empty() && line.front() == ' ')
+      line.remove_prefix(1);
     if (line.empty() || line.front() == '#') continue;
     if (line.front() == '[') {
       inGroup = line == "[Thumbnailer Entry]";
@@ -508,9 +535,11 @@ bool ReadThumbnailerFile(const std::string& title, TThumbnailer& out) {
     const size_t equals = line.find('=');
     if (!inGroup || equals == std::string_view::npos) continue;
     std::string_view key = line.substr(0, equals);
-    while (!key.empty() && key.back() == ' ') key.remove_suffix(1);
+    while (!key.empty() && key.back() == ' ')
+      key.remove_suffix(1);
     std::string_view value = line.substr(equals + 1);
-    while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+    while (!value.empty() && value.front() == ' ')
+      value.remove_prefix(1);
     if (key == "TryExec") {
       out.TryExec = UnescapeValue(value);
     } else if (key == "Exec") {
@@ -534,7 +563,8 @@ std::vector<TThumbnailer> InstalledThumbnailers() {
   static TThumbnailerList list;
   std::vector<std::string> directories = ThumbnailerDirectories();
   std::vector<int64_t> stamps;
-  for (const std::string& directory : directories) stamps.push_back(DirectoryStamp(directory));
+  for (const std::string& directory : directories)
+    stamps.push_back(DirectoryStamp(directory));
   std::lock_guard lock(list.Lock);
   if (list.Filled && list.Directories == directories && list.Stamps == stamps)
     return list.Thumbnailers;
@@ -601,12 +631,23 @@ bool ThumbnailerArguments(const TThumbnailer& thumbnailer, const std::string& in
         continue;
       }
       switch (word[++i]) {
-      case 'i': argument += input; break;
-      case 'u': argument += ThumbnailUri(input); break;
-      case 'o': argument += output; break;
-      case 's': argument += std::to_string(size); break;
-      case '%': argument += '%'; break;
-      default: break;
+      case 'i':
+        argument += input;
+        break;
+      case 'u':
+        argument += ThumbnailUri(input);
+        break;
+      case 'o':
+        argument += output;
+        break;
+      case 's':
+        argument += std::to_string(size);
+        break;
+      case '%':
+        argument += '%';
+        break;
+      default:
+        break;
       }
     }
     argv.push_back(std::move(argument));
@@ -628,7 +669,8 @@ std::string PngWithTextChunks(const QImage& image,
   constexpr size_t AfterHeader = 8 + 25;
   if (png.size() < AfterHeader || png.compare(12, 4, "IHDR") != 0) return {};
   std::string text;
-  for (const auto& [key, value] : keys) text += PngChunk("tEXt", key + '\0' + value);
+  for (const auto& [key, value] : keys)
+    text += PngChunk("tEXt", key + '\0' + value);
   png.insert(AfterHeader, text);
   return png;
 }

@@ -129,6 +129,8 @@ protected:
                           Root +
                           "/mode')\" in\n"
                           "fail) exit 3 ;;\n"
+                          "none) exit 0 ;;\n"
+                          "huge) printf 'P6\\n12000 12000\\n255\\n' > \"$2\"; exit 0 ;;\n"
                           "hang) sleep 30 & echo $! > '" +
                           Root +
                           "/sleeper'; wait; exit 0 ;;\n"
@@ -314,6 +316,23 @@ TEST_F(SystemThumbnails, AFailureIsRecordedAndNotRetriedUntilTheFileChanges) {
   SetTime(File, 1700000300);
   EXPECT_EQ(Get(File).Outcome, TSystemThumbOutcome::Made);
   EXPECT_EQ(Runs(), 2);
+}
+
+TEST_F(SystemThumbnails, EveryWayAThumbnailerFailsIsRecorded) {
+  const std::pair<std::string, uint32_t> cases[] = {
+      {"fail", EIO},    // exits with an error
+      {"none", EINVAL}, // succeeds without writing anything
+      {"huge", EFBIG},  // claims a picture far too big to decode for a thumbnail
+  };
+  time_t time = 1700001000;
+  for (const auto& [mode, code] : cases) {
+    SetMode(mode);
+    SetTime(File, ++time);
+    EXPECT_EQ(Get(File).Outcome, TSystemThumbOutcome::Failed) << mode;
+    EXPECT_EQ(FunStatContext.SystemErrorCode, code) << mode;
+    EXPECT_EQ(Get(File).Outcome, TSystemThumbOutcome::KnownFailure) << mode;
+  }
+  EXPECT_EQ(Runs(), 3);
 }
 
 // Whether the process is gone (or a zombie nobody waits for yet), given time to die.

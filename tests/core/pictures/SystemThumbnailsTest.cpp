@@ -426,23 +426,37 @@ TEST_F(SystemThumbnails, AThumbnailerInTheUsersDataHidesTheSameNamedOne) {
   EXPECT_EQ(FindThumbnailer(all, "image/x-other"), &all[0]);
 }
 
-TEST(SystemThumbnailsVideo, AVideoGetsAFrameFromTheInstalledThumbnailer) {
+// The thumbnailers installed on the system, each found by the file's type.
+class InstalledThumbnailerRun : public ::testing::Test {
+protected:
+  void SetUp() override {
+    const char* saved = std::getenv("XDG_DATA_DIRS");
+    Saved = saved ? std::optional<std::string>(saved) : std::nullopt;
+    ::setenv("XDG_DATA_DIRS", "/usr/share", 1);
+  }
+  void TearDown() override {
+    Saved ? ::setenv("XDG_DATA_DIRS", Saved->c_str(), 1) : ::unsetenv("XDG_DATA_DIRS");
+  }
+  TSystemThumb Get(const std::string& title) {
+    TSystemThumb thumb;
+    TSystemThumbRequest request;
+    request.TimeoutMs = 30000;
+    GetSystemThumbnail(title, request, thumb);
+    return thumb;
+  }
+  std::optional<std::string> Saved;
+  test::TTempDir Dir;
+};
+
+TEST_F(InstalledThumbnailerRun, AVideoGetsAFrame) {
   if (::access("/usr/bin/ffmpegthumbnailer", X_OK) != 0 || ::access("/usr/bin/ffmpeg", X_OK) != 0)
     GTEST_SKIP() << "ffmpegthumbnailer or ffmpeg is not installed";
-  test::TTempDir dir;
-  const char* saved = std::getenv("XDG_DATA_DIRS");
-  const std::string keep = saved ? saved : "";
-  ::setenv("XDG_DATA_DIRS", "/usr/share", 1);
-  const std::string video = dir.Path + "/clip.mp4";
+  const std::string video = Dir.Path + "/clip.mp4";
   const std::string command = "ffmpeg -loglevel error -f lavfi -i color=c=green:s=64x48:r=5 -t 1 "
                               "-c:v mpeg4 '" +
                               video + "' </dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
-  TSystemThumb thumb;
-  TSystemThumbRequest request;
-  request.TimeoutMs = 30000;
-  GetSystemThumbnail(video, request, thumb);
-  saved ? ::setenv("XDG_DATA_DIRS", keep.c_str(), 1) : ::unsetenv("XDG_DATA_DIRS");
+  const TSystemThumb thumb = Get(video);
   ASSERT_EQ(thumb.Outcome, TSystemThumbOutcome::Made) << FunStatContext.GetReport();
   EXPECT_EQ(thumb.MimeType, "video/mp4");
   ASSERT_FALSE(thumb.Image.isNull());
@@ -450,6 +464,20 @@ TEST(SystemThumbnailsVideo, AVideoGetsAFrameFromTheInstalledThumbnailer) {
       test::PixelColor(thumb.Image, thumb.Image.width() / 2, thumb.Image.height() / 2);
   EXPECT_LT(test::ColorDistance(middle, 0x008000u), 60) << std::hex << middle;
   EXPECT_TRUE(std::filesystem::exists(ThumbnailCacheTitle(video, TThumbnailFlavor::Normal)));
+}
+
+// That thumbnailer opens the file by the URI it is given: an odd name that
+// it finds proves the URI means the same file to the desktop's libraries.
+TEST_F(InstalledThumbnailerRun, APictureWithAnOddNameIsFoundByItsUri) {
+  if (::access("/usr/bin/gdk-pixbuf-thumbnailer", X_OK) != 0)
+    GTEST_SKIP() << "gdk-pixbuf-thumbnailer is not installed";
+  const std::string picture = Dir.Path + "/a b%20\xE9(1);#?.png";
+  WriteText(picture, test::EncodePicture(test::Filled(40, 20, Qt::blue), "png"));
+  const TSystemThumb thumb = Get(picture);
+  ASSERT_EQ(thumb.Outcome, TSystemThumbOutcome::Made) << FunStatContext.GetReport();
+  EXPECT_EQ(thumb.Image.width(), 2 * thumb.Image.height());
+  EXPECT_LE(thumb.Image.width(), 128);
+  EXPECT_EQ(test::PixelColor(thumb.Image, 5, 5), 0xFF0000u);
 }
 
 } // namespace

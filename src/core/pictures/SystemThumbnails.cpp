@@ -625,11 +625,14 @@ bool ThumbnailerArguments(const TThumbnailer& thumbnailer, const std::string& in
   argv.clear();
   for (const std::string& word : words) {
     std::string argument;
+    bool kept = word.empty(); // an empty word ("") was meant
     for (size_t i = 0; i < word.size(); ++i) {
       if (word[i] != '%' || i + 1 == word.size()) {
         argument += word[i];
+        kept = true;
         continue;
       }
+      kept = kept || std::strchr("iuos%", word[i + 1]) != nullptr;
       switch (word[++i]) {
       case 'i':
         argument += input;
@@ -650,6 +653,8 @@ bool ThumbnailerArguments(const TThumbnailer& thumbnailer, const std::string& in
         break;
       }
     }
+    // A word that held only codes this program does not know is no argument.
+    if (!kept) continue;
     argv.push_back(std::move(argument));
   }
   return !argv.front().empty();

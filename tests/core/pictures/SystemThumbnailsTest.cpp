@@ -202,7 +202,7 @@ TEST_F(SystemThumbnails, ArgumentsKeepEveryTitleInOneArgument) {
   std::vector<std::string> argv;
   ASSERT_TRUE(ThumbnailerArguments(thumbnailer, "/a b/-c.avi", "/out put.png", 256, argv));
   EXPECT_EQ(argv, (std::vector<std::string>{"/opt/my tool", "-s", "256", "/a b/-c.avi",
-                                            "file:///a%20b/-c.avi", "/out put.png", "100%", ""}));
+                                            "file:///a%20b/-c.avi", "/out put.png", "100%"}));
 }
 
 TEST_F(SystemThumbnails, MakesOnceThenReadsTheCacheUntilTheFileChanges) {

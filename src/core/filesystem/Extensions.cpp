@@ -24,8 +24,11 @@ const char* const DefaultDocumentExtensions =
     ".pfx\n.pgp\n.plt\n.png\n.ppg\n.qt\n.rar\n.reg\n.rle\n.rmi\n.rtf\n.sda\n.sdw\n.sgi\n.shb\n"
     ".shtml\n.sig\n.snd\n.stc\n.sxw\n.sxd\n.tar\n.tga\n.theme\n.tif\n.tiff\n.txt\n.url\n.vqf\n"
     ".wav\n.wma\n.wmf\n.wmv\n.wp\n.wpd\n.wpg\n.wri\n.xab\n.xls\n.xml\n.z\n.zip";
-const char* const DefaultAudioExtensions = ".mid\n.midi\n.mp3\n.rmi\n.vqf\n.wav\n.wma";
-const char* const DefaultVideoExtensions = ".ani\n.asf\n.avi\n.mov\n.mpa\n.mpeg\n.mpg\n.wmv";
+// The media that players on this desktop meet most are there from the start.
+const char* const DefaultAudioExtensions =
+    ".flac\n.m4a\n.mid\n.midi\n.mp3\n.oga\n.ogg\n.opus\n.rmi\n.vqf\n.wav\n.wma";
+const char* const DefaultVideoExtensions =
+    ".ani\n.asf\n.avi\n.m4v\n.mkv\n.mov\n.mp4\n.mpa\n.mpeg\n.mpg\n.ogv\n.webm\n.wmv";
 const char* const DefaultTextExtensions =
     ".bat\n.c\n.cpp\n.dfm\n.dsk\n.eml\n.cvs\n.h\n.hpp\n.htm\n.html\n.ini\n.js\n.log\n.pas\n"
     ".scf\n.theme\n.txt\n.url\n.vbs\n.xml\n.xhtm\n.xhtml";

@@ -998,6 +998,12 @@ void TMainForm::CheckItemHotTrack() {
   THoverTickFacts facts;
   facts.ItemUnderMouse = !hot.None() && hot.Column < VisibleColumns() &&
                          ColumnView(hot.Column)->FileList->ItemUnderMouse() == hot.Index;
+  if (facts.ItemUnderMouse) {
+    const MyTPanel* list = ColumnView(hot.Column)->FileList;
+    const QPoint inner = list->mapFromGlobal(QCursor::pos()) - list->InnerOrigin();
+    facts.InTypeZone = InTypeZone(
+        inner - Column(hot.Column).List.ItemRect(hot.Index).topLeft(), ColumnRowHeight());
+  }
   facts.ButtonDown = QGuiApplication::mouseButtons() != Qt::NoButton;
   facts.WindowActive = isActiveWindow();
   facts.Mouse = QCursor::pos();

@@ -28,10 +28,15 @@ int32_t ToInt32(int64_t value) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
+// Plug-ins are not expected to be reentrant: one call into any of them at a
+// time, from whichever thread (the options dialog's "Info" included).
+std::mutex PluginCalls;
+
 // A plug-in's text, read defensively: a function that throws or gives null
 // counts as an empty text.
 template <typename F> std::string PluginText(F function) {
   if (!function) return {};
+  std::lock_guard call(PluginCalls);
   try {
     const char* text = function();
     return text ? std::string(text) : std::string();
@@ -183,6 +188,7 @@ bool TViewerPlugins::RecacheOnTextFormatChange(std::string_view title) const {
   if (slot < 0) return false;
   const TViewerPluginLibrary& library = *Slots[static_cast<size_t>(slot)];
   if (!library.RecacheOnTextFormatChange) return false;
+  std::lock_guard call(PluginCalls);
   try {
     return library.RecacheOnTextFormatChange(UpperCase(GetExtension(title)).c_str()) != 0;
   } catch (...) {
@@ -203,6 +209,7 @@ bool TViewerPlugins::Render(const std::string& title, const TPluginRenderRequest
       guard.Raise(request.Conversion ? "Invalid plugin function." : "Invalid rendering function",
                   title);
     const std::string extension = UpperCase(GetExtension(title));
+    std::lock_guard call(PluginCalls);
     int32_t width = 0, height = 0;
     try {
       library->GetPictureSize(title.c_str(), extension.c_str(), ToInt32(request.Box.Width),

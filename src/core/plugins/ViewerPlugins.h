@@ -109,6 +109,8 @@ public:
 private:
   int ClaimingSlotLocked(std::string_view title) const;
 
+  // Shared by every use of the slots, exclusive while loading: a library is
+  // never unloaded under a call.
   mutable std::shared_mutex Lock;
   std::array<std::unique_ptr<TViewerPluginLibrary>, ViewerPluginSlotCount> Slots;
 };

@@ -39,6 +39,7 @@
 #include "options/ProgramOptions.h"
 #include "pictures/PictureCache.h"
 #include "pictures/PictureCodecs.h"
+#include "plugins/ViewerPlugins.h"
 #include "search/DirectoryTree.h"
 #include "security/FileStreamsForm.h"
 
@@ -518,6 +519,16 @@ void TMainForm::ParentDirectory(int column, Qt::KeyboardModifiers modifiers) {
 
 void TMainForm::ApplyOptions() {
   ApplyFileDisplayOptions(ProgramOptions);
+  {
+    // Every slot is freed and loaded again, so a plug-in file replaced on
+    // disk is taken up by the next "Okay".
+    TGuard guard("TMainForm::ApplyOptions");
+    guard.Run([&] {
+      ViewerPlugins.Load(ProgramOptions);
+      guard.TakeOver();
+    });
+    guard.Show("Failed to load viewer plugin.");
+  }
   Hover.Options = HoverOptionsOf(ProgramOptions);
   // Looked up when the options change, not at every layout (a resize runs many).
   const std::string logo = ProgramOptions.ShowUserLogo ? FindUserLogo(Program.OptionsPath()) : "";

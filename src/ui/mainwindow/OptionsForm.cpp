@@ -8,6 +8,7 @@
 #include "foundation/Text.h"
 #include "foundation/UserInterface.h"
 #include "foundation/Utilities.h"
+#include "plugins/ViewerPlugins.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -142,6 +143,7 @@ QWidget* LayOutPage(const std::vector<QGroupBox*>& groups) {
 TOptionsForm::TOptionsForm(QWidget* parent) : QDialog(parent) {
   setObjectName("OptionsForm");
   setWindowTitle("Program options");
+  PluginDirectories = Program.PluginsPaths();
   ChoosePluginFile = [this](const std::string& directory, const std::string& name) {
     return ChoosePluginFileInDialog(directory, name);
   };
@@ -280,8 +282,8 @@ QWidget* TOptionsForm::AddPluginSlot(QGridLayout* grid, int line, int column,
   connect(load, &QPushButton::clicked, this, [this, slot] { LoadPlugin(slot); });
   auto* info = new QPushButton("Info");
   info->setObjectName("Info" + number);
-  info->setEnabled(false);
-  info->setToolTip("Plugin information needs a loaded plugin; plugins cannot be loaded yet.");
+  info->setToolTip("What the plugin says about itself and the file extensions it reads");
+  connect(info, &QPushButton::clicked, this, [this, slot] { ShowPluginInfo(slot); });
   auto* label = new QLabel(ToQString(row.Caption));
   label->setBuddy(name);
   auto* boxes = new QHBoxLayout;
@@ -406,7 +408,7 @@ void TOptionsForm::LoadPlugin(int slot) {
   TGuard guard("TOptionsForm::LoadPlugin");
   guard.Run([&] {
     QLineEdit* name = PluginNames.at(static_cast<size_t>(slot));
-    const std::string directory = Program.PluginsPaths().front();
+    const std::string directory = PluginDirectories.front();
     const std::string current = NameBytes(name);
     const std::string chosen = ChoosePluginFile(directory, current.empty() ? "*.so" : current);
     if (chosen.empty()) return;
@@ -414,6 +416,18 @@ void TOptionsForm::LoadPlugin(int slot) {
     SetNameBytes(name, IsSameFile(GetTitlePath(chosen), directory) ? GetTitleName(chosen) : "");
   });
   guard.Show(CShowFailure);
+}
+
+void TOptionsForm::ShowPluginInfo(int slot) {
+  TGuard guard("TOptionsForm::ShowPluginInfo");
+  guard.Run([&] {
+    std::string text;
+    ViewerPluginInformation(NameBytes(PluginNames.at(static_cast<size_t>(slot))), PluginDirectories,
+                            text);
+    guard.TakeOver();
+    ShowInformation(text);
+  });
+  guard.Show("Invalid plugin file.");
 }
 
 void TOptionsForm::ShowCacheInfo() {

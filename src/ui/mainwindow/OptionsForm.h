@@ -45,10 +45,15 @@ public:
   // gets the plug-in directory and the file name to start on.
   std::function<std::string(const std::string& directory, const std::string& name)>
       ChoosePluginFile;
+  // Where "Load" picks plug-ins and "Info" loads them from; the program's
+  // plug-in directories unless changed.
+  std::vector<std::string> PluginDirectories;
   // The thumbnail cache's pictures and bytes; unset, the cache is empty.
   std::function<std::pair<int64_t, int64_t>()> CacheStatistics;
 
   void LoadPlugin(int slot);
+  // Shows what the plug-in named in the slot says about itself.
+  void ShowPluginInfo(int slot);
   void ShowCacheInfo();
 
 private:

@@ -250,8 +250,41 @@ TEST_F(OptionsFormTest, LoadTakesOnlyFilesOfThePluginDirectory) {
   Form.Apply(options, tree);
   EXPECT_EQ(options.PluginName[1], "last.so");
   EXPECT_EQ(options.PluginName[0], "CV_PVP.so") << "the other slots keep theirs";
-  EXPECT_FALSE(Find<QPushButton>("Info1")->isEnabled());
-  EXPECT_FALSE(Find<QPushButton>("Info1")->toolTip().isEmpty());
+}
+
+TEST_F(OptionsFormTest, InfoShowsWhatThePluginSays) {
+  Form.Fill(TProgramOptions(), false);
+  Form.PluginDirectories = {CORVANTIDE_VIEWER_PLUGINS};
+  struct TCase {
+    const char* Name;
+    std::string Information; // empty: the file is refused
+  };
+  const TCase cases[] = {
+      {"ExampleViewerPlugin.so",
+       "Plugin information:\n\nExample viewer: half a picture in one colour.\n\n"
+       "Processed file extensions: \".tpv\""},
+      {"ThrowingViewerPlugin.so", "This plugin contains no information."},
+      {"Missing.so", ""},
+      {"../viewer-plugins/ExampleViewerPlugin.so", ""},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Ui.Boxes.clear();
+    Ui.Errors.clear();
+    Find<QLineEdit>("Name2")->setText(c.Name);
+    QPushButton* info = Find<QPushButton>("Info2");
+    ASSERT_TRUE(info->isEnabled());
+    QTest::mouseClick(info, Qt::LeftButton);
+    if (c.Information.empty()) {
+      EXPECT_TRUE(Ui.Boxes.empty());
+      ASSERT_EQ(Ui.Errors.size(), 1u);
+      EXPECT_EQ(Ui.Errors[0].Description, "Invalid plugin file.");
+    } else {
+      EXPECT_TRUE(Ui.Errors.empty());
+      ASSERT_EQ(Ui.Boxes.size(), 1u);
+      EXPECT_EQ(Ui.Boxes[0].Text, c.Information);
+    }
+  }
 }
 
 TEST_F(OptionsFormTest, NamesThatAreNotUtf8SurviveTheDialog) {

@@ -13,6 +13,7 @@
 #include "mainwindow/SkinOptions.h"
 #include "media/MediaPlayback.h"
 #include "options/ProgramOptions.h"
+#include "plugins/ViewerPlugins.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -20,10 +21,10 @@
 namespace cv {
 namespace {
 
-// A picture or a text shows its thumbnail rather than a blank area.
+// A picture, a text or a plug-in's file shows its thumbnail.
 bool HoverHasOwnThumb(const std::string& title) {
   return IsExtensionInList(title, &PictureFileExtensions) ||
-         IsExtensionInList(title, &TextFileExtensions);
+         IsExtensionInList(title, &TextFileExtensions) || ViewerPlugins.Claims(title);
 }
 
 } // namespace

@@ -132,8 +132,10 @@ TEST_F(ExtensionsTest, ExpandNameFilter) {
   EXPECT_NE(text.back(), ';');
   EXPECT_TRUE(MatchesNameFilter("notes.TXT", text));
   EXPECT_FALSE(MatchesNameFilter("notes.doc", text));
-  EXPECT_EQ(ExpandNameFilter("Audio files"), "*.mid;*.midi;*.mp3;*.rmi;*.vqf;*.wav;*.wma");
-  EXPECT_EQ(ExpandNameFilter("Video files"), "*.ani;*.asf;*.avi;*.mov;*.mpa;*.mpeg;*.mpg;*.wmv");
+  EXPECT_EQ(ExpandNameFilter("Audio files"),
+            "*.flac;*.m4a;*.mid;*.midi;*.mp3;*.oga;*.ogg;*.opus;*.rmi;*.vqf;*.wav;*.wma");
+  EXPECT_EQ(ExpandNameFilter("Video files"),
+            "*.ani;*.asf;*.avi;*.m4v;*.mkv;*.mov;*.mp4;*.mpa;*.mpeg;*.mpg;*.ogv;*.webm;*.wmv");
   EXPECT_EQ(ExpandNameFilter("No backup files"), "*.exe;*.dll;*.obj;*.tds;*.tmp");
   EXPECT_EQ(ExpandNameFilter("*.h;*.cpp"), "*.h;*.cpp");
   EXPECT_EQ(ExpandNameFilter("text files"), "text files");

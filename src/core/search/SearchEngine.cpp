@@ -46,6 +46,10 @@ public:
   ~TFdCloser() {
     if (Fd >= 0) ::close(Fd);
   }
+  void Reset(int fd) {
+    if (Fd >= 0) ::close(Fd);
+    Fd = fd;
+  }
   TFdCloser(const TFdCloser&) = delete;
   TFdCloser& operator=(const TFdCloser&) = delete;
 
@@ -95,6 +99,23 @@ ssize_t ReadFull(int fd, char* data, size_t size) {
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
+  return static_cast<ssize_t>(done);
+}
+
+// Reads up to `capacity` bytes, and stops early at the end of the file or
+// once the `expected` bytes of a regular file came: its size, measured just
+// now, spares the call that would only find the end.
+ssize_t ReadExpected(int fd, char* data, size_t capacity, uint64_t expected) {
+  size_t done = 0;
+  do {
+    const ssize_t n = ::read(fd, data + done, capacity - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  } while (done < capacity && done < expected);
   return static_cast<ssize_t>(done);
 }
 
@@ -771,7 +792,8 @@ void TSearchEngine::TWalker::Consider(const std::shared_ptr<TSearchDirectory>& p
       }
     }
     if (!isDirectory) {
-      if (S->Settings.FindFiles) Test(parent, name, title, false, isLink ? DT_UNKNOWN : type);
+      if (S->Settings.FindFiles)
+        Test(parent, name, title, false, isLink ? static_cast<unsigned char>(DT_UNKNOWN) : type);
       return;
     }
     if (S->Settings.FindDirectories) Test(parent, name, title, true);
@@ -958,21 +980,26 @@ std::string ReadAttribute(TGuard& guard, int fd, const char* name, const std::st
 }
 
 std::vector<std::string> StreamNames(TGuard& guard, int fd, const std::string& title) {
-  std::string list;
-  for (int attempt = 0; attempt < 4; ++attempt) {
+  // Most files have no attributes or a short list: one call into a kept
+  // buffer tells, the size is asked only when it is too small.
+  thread_local std::string kept;
+  std::string& list = kept;
+  if (list.size() < 1024) list.resize(1024);
+  ssize_t got = -1;
+  for (int attempt = 0; attempt < 4 && got < 0; ++attempt) {
+    got = ::flistxattr(fd, list.data(), list.size());
+    if (got >= 0) break;
+    if (IsStreamsNotSupportedCode(errno)) return {};
+    if (errno != ERANGE) guard.Raise("Failed to read data.", title, {}, Code(errno));
     const ssize_t size = ::flistxattr(fd, nullptr, 0);
     if (size < 0) {
       if (IsStreamsNotSupportedCode(errno)) return {};
       guard.Raise("Failed to read data.", title, {}, Code(errno));
     }
-    list.resize(static_cast<size_t>(size));
-    const ssize_t got = ::flistxattr(fd, list.data(), list.size());
-    if (got >= 0) {
-      list.resize(static_cast<size_t>(got));
-      break;
-    }
-    if (errno != ERANGE) guard.Raise("Failed to read data.", title, {}, Code(errno));
+    list.resize(std::max(list.size(), static_cast<size_t>(size)));
   }
+  if (got < 0) guard.Raise("Failed to read data.", title, {}, Code(ERANGE));
+  list.resize(static_cast<size_t>(got)); // keeps the capacity for the next file
   std::vector<std::string> names;
   for (size_t start = 0; start < list.size();) {
     const size_t end = list.find('\0', start);
@@ -1037,36 +1064,61 @@ void TSearchEngine::TShared::Evaluate(TJob& job) {
     if (job.IsDirectory) {
       if (names) buffer.AddName(TitlePathPart(job.Title), name);
     } else {
-      struct statx info {};
-      if (const int code =
-              StatEntry(directoryFd, job.Name, job.Title, STATX_TYPE | STATX_SIZE, &info)) {
-        if (code == ENOENT) return;
-        guard.Raise("Failed to get file information.", job.Title, {}, Code(code));
-      }
-      const bool regular = S_ISREG(info.stx_mode);
-      if (regular && info.stx_size > MaxSearchedFileSize) {
-        job.Jumped = true;
-        return;
-      }
-      if (names) buffer.AddName(TitlePathPart(job.Title), name);
       const bool description = parts == TFileParts::Description;
       const bool main =
           parts == TFileParts::Content || parts == TFileParts::NameContent ||
           (parts == TFileParts::NameText &&
            (Settings.Pattern == TextFilesPattern || MatchesNameFilter(name, TextFilesPattern)));
+      const bool read = description || main;
       // Only regular files are opened: FIFOs and devices could block or
-      // change state when read.
-      if (regular && (description || main)) {
-        const int fd = OpenEntry(directoryFd, job.Name, job.Title, ReadFlags);
-        if (fd < 0) {
-          if (errno == ENOENT) return;
+      // change state when read. One the listing called regular is opened at
+      // once, without following a link swapped in since, and the open file
+      // is what is checked; any other is looked at first.
+      int fd = -1;
+      if (read && job.Type == DT_REG) {
+        fd = OpenEntry(directoryFd, job.Name, job.Title, ReadFlags | O_NOFOLLOW);
+        if (fd < 0 && errno == ENOENT) return;
+        if (fd < 0 && errno != ELOOP)
           guard.Raise("Failed to open file.", job.Title, {}, Code(errno));
-        }
-        const TFdCloser closeFd(fd);
+      }
+      TFdCloser closeFd(fd);
+      bool regular = false;
+      uint64_t size = 0;
+      if (fd >= 0) {
         struct stat opened {};
         if (::fstat(fd, &opened) != 0)
           guard.Raise("Failed to get file information.", job.Title, {}, Code(errno));
-        if (!S_ISREG(opened.st_mode)) return;
+        regular = S_ISREG(opened.st_mode);
+        size = static_cast<uint64_t>(opened.st_size);
+      } else {
+        struct statx info {};
+        if (const int code =
+                StatEntry(directoryFd, job.Name, job.Title, STATX_TYPE | STATX_SIZE, &info)) {
+          if (code == ENOENT) return;
+          guard.Raise("Failed to get file information.", job.Title, {}, Code(code));
+        }
+        regular = S_ISREG(info.stx_mode);
+        size = info.stx_size;
+      }
+      if (regular && size > MaxSearchedFileSize) {
+        job.Jumped = true;
+        return;
+      }
+      if (names) buffer.AddName(TitlePathPart(job.Title), name);
+      if (regular && read) {
+        if (fd < 0) {
+          fd = OpenEntry(directoryFd, job.Name, job.Title, ReadFlags);
+          if (fd < 0) {
+            if (errno == ENOENT) return;
+            guard.Raise("Failed to open file.", job.Title, {}, Code(errno));
+          }
+          closeFd.Reset(fd);
+          struct stat opened {};
+          if (::fstat(fd, &opened) != 0)
+            guard.Raise("Failed to get file information.", job.Title, {}, Code(errno));
+          if (!S_ISREG(opened.st_mode)) return;
+          size = static_cast<uint64_t>(opened.st_size);
+        }
         if (description) {
           std::string text = ReadAttribute(guard, fd, "user.Description", job.Title);
           text.resize(std::min(text.size(), text.find('\0')));
@@ -1074,8 +1126,9 @@ void TSearchEngine::TShared::Evaluate(TJob& job) {
         }
         if (main) {
           // One byte more than measured tells a file that grew past the limit.
-          content.resize(std::min<uint64_t>(opened.st_size, MaxSearchedFileSize) + 1);
-          const ssize_t got = ReadFull(fd, content.data(), content.size());
+          const size_t capacity = std::min<uint64_t>(size, MaxSearchedFileSize) + 1;
+          if (content.size() < capacity) content.resize(capacity);
+          const ssize_t got = ReadExpected(fd, content.data(), capacity, size);
           if (got < 0) guard.Raise("Failed to read data.", job.Title, {}, Code(errno));
           if (static_cast<uint64_t>(got) > MaxSearchedFileSize) {
             job.Jumped = true; // grew since it was measured

@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
@@ -38,6 +39,14 @@ namespace {
 
 uint32_t Code(int code) {
   return static_cast<uint32_t>(code);
+}
+
+// A clock good to a few milliseconds that costs next to nothing, for the
+// age of a batch, looked at for every entry of the walk.
+double CoarseSeconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
 }
 
 class TFdCloser {
@@ -253,7 +262,8 @@ struct TSearchEngine::TShared {
   }
   // Only the owning thread changes its entry's place; the stall watch reads it.
   void Enter(TSearchBusy& busy, dev_t device, bool remote) {
-    busy.Since = SecondsNow();
+    // Only shares are watched for stalls: a local item needs no clock.
+    if (remote) busy.Since = SecondsNow();
     if (busy.Active && busy.Device == device && busy.Remote == remote) return;
     std::lock_guard lock(Lock);
     busy.Active = true;
@@ -509,7 +519,7 @@ void TSearchEngine::StartWorker() {
         for (TJob& job : batch.Jobs) {
           if (s.Stopped || busy->Lost) break;
           if (!job.Open) continue;
-          busy->Since = SecondsNow();
+          if (batch.Remote) busy->Since = SecondsNow();
           s.Evaluate(job);
         }
       lock.lock();
@@ -753,8 +763,14 @@ void TSearchEngine::TWalker::SearchDirectory(const std::shared_ptr<TSearchDirect
     Post(guard, "Failed to search in directory.");
   }
   std::sort(entries.begin(), entries.end());
+  const TSearchSettings& settings = S->Settings;
   for (const auto& [name, type] : entries) {
     if (!Alive() || S->IsDead(directory->Device)) return;
+    if (!Current.Jobs.empty() && CoarseSeconds() - CurrentSince >= BatchSeconds) Hand();
+    // Most files of a search end at the name pattern: they need no title and no guard.
+    if (type == DT_REG && !S->Duplicates &&
+        (!settings.FindFiles || !MatchesNameFilter(name, settings.Pattern)))
+      continue;
     const std::string title = directory->Prefix + name;
     if (S->WantLooking.load(std::memory_order_relaxed)) {
       std::lock_guard lock(S->Lock);
@@ -762,7 +778,6 @@ void TSearchEngine::TWalker::SearchDirectory(const std::shared_ptr<TSearchDirect
       S->WantLooking = false;
     }
     S->Enter(Busy, directory->Device, directory->Remote);
-    if (!Current.Jobs.empty() && Busy.Since - CurrentSince >= BatchSeconds) Hand();
     Consider(directory, name, title, type);
   }
 }
@@ -836,6 +851,7 @@ void TSearchEngine::TWalker::Descend(const std::shared_ptr<TSearchDirectory>& pa
     directory->Prefix = title + "/";
     directory->Real = real + "/";
     SearchDirectory(directory);
+    S->Enter(Busy, parent->Device, parent->Remote); // back in the parent's partition
   });
   Post(guard, "Failed to search in directory.");
 }
@@ -911,7 +927,7 @@ void TSearchEngine::TWalker::Submit(TJob job, bool decided) {
       Current.Remote = job.Remote;
     }
   }
-  if (Current.Jobs.empty()) CurrentSince = SecondsNow();
+  if (Current.Jobs.empty()) CurrentSince = CoarseSeconds();
   Current.Jobs.push_back(std::move(job));
   if (Current.Jobs.size() >= BatchSize) Hand();
 }

@@ -55,21 +55,34 @@ TSearchTextFilter TSearchTextFilter::Parse(std::string_view text, bool freeHand,
 
 // ---- Buffer ------------------------------------------------------------
 
+namespace {
+
+// Upper-cases while it copies: one pass over a file's bytes instead of two.
+// Branch-free, so the compiler turns it into vector code.
+void AppendUpperCase(std::string& data, std::string_view text) {
+  const size_t at = data.size();
+  data.resize(at + text.size());
+  char* out = data.data() + at;
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  for (size_t i = 0; i < text.size(); ++i)
+    out[i] = static_cast<char>(in[i] - (static_cast<unsigned char>(in[i] - 'a') < 26 ? 32 : 0));
+}
+
+} // namespace
+
 void TSearchBuffer::AddName(std::string_view path, std::string_view name) {
-  Data.append(path);
+  AppendUpperCase(Data, path);
   Start = Data.size();
-  Data.append(name);
+  AppendUpperCase(Data, name);
   Data.append(SearchPartSeparator);
 }
 
 void TSearchBuffer::AddPart(std::string_view data) {
-  Data.append(data);
+  AppendUpperCase(Data, data);
   Data.append(SearchPartSeparator);
 }
 
 void TSearchBuffer::Finish() {
-  for (char& c : Data)
-    c = UpperCaseChar(c);
   Data.push_back('\0');
   Finished = true;
 }

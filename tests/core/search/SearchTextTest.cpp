@@ -58,6 +58,14 @@ TEST(SearchBuffer, LaysOutPartsWithSeparatorsUpperCaseAndZeroEnd) {
             "/HOME/ANN/NOTES.TXT" + separator + "DESC\xc3\xa9" + separator + "BODY" + separator);
   EXPECT_EQ(buffer.NameStart(), 10u);
   EXPECT_EQ(buffer.Storage().back(), '\0');
+
+  // Only "a" to "z" change, in a part long enough for the copy's wide steps
+  // and its tail.
+  buffer.Clear();
+  buffer.AddPart(std::string(40, '`') + "az{AZ@[\x81\xe1\xfa" + std::string(37, 'z'));
+  buffer.Finish();
+  EXPECT_EQ(std::string(buffer.Text()),
+            std::string(40, '`') + "AZ{AZ@[\x81\xe1\xfa" + std::string(37, 'Z') + separator);
 }
 
 // Ranks of one item, path "/dir/", name "file", and the content.

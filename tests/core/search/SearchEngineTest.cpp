@@ -393,6 +393,26 @@ TEST_F(SearchEngineTest, APartitionThatStopsAnsweringIsReportedOnceAndLeft) {
   EXPECT_EQ(LiveDetachedThreads(), before);
 }
 
+// On a share whose listings are slow, what the walk found goes to the
+// window before it waits for the next listing, not with the items after it.
+TEST_F(SearchEngineTest, FoundItemsGoOutBeforeTheWalkEntersADirectoryOfAShare) {
+  test::THangingMount mount(1000);
+  if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
+  using TClock = std::chrono::steady_clock;
+  TClock::time_point shown{};
+  Host.OnPump = [&] {
+    for (const auto& batch : Host.Batches)
+      for (const auto& found : batch)
+        if (found.Item.Title == mount.MountPoint() + "/b.txt" && shown == TClock::time_point{})
+          shown = TClock::now();
+  };
+  ASSERT_TRUE(Engine.Run(Names("*.txt"), {mount.MountPoint()}));
+  const TClock::time_point end = TClock::now();
+  ASSERT_NE(shown, TClock::time_point{});
+  // The listing of "sub" waited a second after "b.txt" was shown.
+  EXPECT_GE(end - shown, std::chrono::milliseconds(600));
+}
+
 TEST_F(SearchEngineTest, StopsFromThePumpAndDeliversBatches) {
   for (int i = 0; i < 30; ++i)
     Write("f" + std::to_string(100 + i), "");

@@ -204,8 +204,8 @@ struct TSearchEngine::TBatch {
   bool Open = false; // some job still has contents to read
 };
 
-// What one thread is doing on which partition, for the stall watch. Its
-// thread touches Since without the lock for every item.
+// What one thread is doing on which partition, for the stall watch. On a
+// share its thread sets Since for every item, without the lock.
 struct TSearchBusy {
   bool Active = false, Remote = false, Walker = false;
   std::atomic<bool> Lost{false};

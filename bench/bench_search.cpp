@@ -9,15 +9,22 @@
 //
 // The tree is made once under $CORVANTIDE_BENCH_DIR (default
 // /var/tmp/corvantide-bench) and kept for later runs.
+//
+// Besides wall time every row reports cpu_ms, the processor time per search
+// of this process's threads and of the tools it ran (user and system), which
+// a busy machine distorts far less than wall time; the load average before
+// and after the run is printed with it.
 
 #include "search/SearchEngine.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -105,6 +112,39 @@ public:
   void Deselect(size_t) override {}
 };
 
+double CpuSeconds() {
+  double total = 0;
+  for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+    struct rusage usage {};
+    ::getrusage(who, &usage);
+    for (const timeval& time : {usage.ru_utime, usage.ru_stime})
+      total += static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+  }
+  return total;
+}
+
+// Processor time of the row (the engine's threads, or the tool it ran).
+class TCpuCounter {
+public:
+  explicit TCpuCounter(benchmark::State& state) : State(state), Start(CpuSeconds()) {}
+  ~TCpuCounter() {
+    State.counters["cpu_ms"] =
+        benchmark::Counter((CpuSeconds() - Start) * 1000, benchmark::Counter::kAvgIterations);
+  }
+
+private:
+  benchmark::State& State;
+  double Start;
+};
+
+std::string LoadAverage() {
+  double load[3] = {0, 0, 0};
+  if (::getloadavg(load, 3) != 3) return "unknown";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f %.2f %.2f", load[0], load[1], load[2]);
+  return text;
+}
+
 size_t RunSearch(const TSearchSettings& settings) {
   TQuietHost host;
   TSearchEngine engine(host);
@@ -130,36 +170,42 @@ void Names(benchmark::State& state) {
   settings.Pattern = "*report*";
   settings.FindDirectories = false;
   size_t found = 0;
+  const TCpuCounter cpu(state);
   for (auto _ : state)
     found = RunSearch(settings);
   state.counters["found"] = static_cast<double>(found);
 }
 
 void FindNames(benchmark::State& state) {
+  const TCpuCounter cpu(state);
   for (auto _ : state)
     RunCommand("find " + FixtureTree() + " -type f -iname '*report*'");
 }
 
 void OneWord(benchmark::State& state) {
   size_t found = 0;
+  const TCpuCounter cpu(state);
   for (auto _ : state)
     found = RunSearch(Content("zebrafish", static_cast<unsigned>(state.range(0))));
   state.counters["found"] = static_cast<double>(found);
 }
 
 void GrepOneWord(benchmark::State& state) {
+  const TCpuCounter cpu(state);
   for (auto _ : state)
     RunCommand("grep -rliF zebrafish " + FixtureTree());
 }
 
 void ThreeFiltersNear(benchmark::State& state) {
   size_t found = 0;
+  const TCpuCounter cpu(state);
   for (auto _ : state)
     found = RunSearch(Content("quokka narwhal wombat", static_cast<unsigned>(state.range(0))));
   state.counters["found"] = static_cast<double>(found);
 }
 
 void GrepAnyOfThree(benchmark::State& state) {
+  const TCpuCounter cpu(state);
   for (auto _ : state)
     RunCommand("grep -rliF -e quokka -e narwhal -e wombat " + FixtureTree());
 }
@@ -174,12 +220,14 @@ void Duplicates(benchmark::State& state) {
     if (entry.path().filename().string().starts_with("copy_")) model = entry.path().string();
   settings.Model = model;
   size_t found = 0;
+  const TCpuCounter cpu(state);
   for (auto _ : state)
     found = RunSearch(settings);
   state.counters["found"] = static_cast<double>(found);
 }
 
 void FdupesAll(benchmark::State& state) {
+  const TCpuCounter cpu(state);
   for (auto _ : state)
     RunCommand("fdupes -r " + FixtureTree());
 }
@@ -206,4 +254,13 @@ BENCHMARK(GrepAnyOfThree)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime
 BENCHMARK(Duplicates)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 BENCHMARK(FdupesAll)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  FixtureTree(); // made before any row is timed
+  benchmark::AddCustomContext("load average before", LoadAverage());
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::fprintf(stderr, "load average after: %s\n", LoadAverage().c_str());
+  return 0;
+}

@@ -17,6 +17,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <dirent.h>
 #include <fcntl.h>
@@ -40,11 +41,23 @@ uint32_t Code(int code) {
   return static_cast<uint32_t>(code);
 }
 
+// A clock good to a few milliseconds that costs next to nothing, for the
+// age of a batch, looked at for every entry of the walk.
+double CoarseSeconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
 class TFdCloser {
 public:
   explicit TFdCloser(int fd) : Fd(fd) {}
   ~TFdCloser() {
     if (Fd >= 0) ::close(Fd);
+  }
+  void Reset(int fd) {
+    if (Fd >= 0) ::close(Fd);
+    Fd = fd;
   }
   TFdCloser(const TFdCloser&) = delete;
   TFdCloser& operator=(const TFdCloser&) = delete;
@@ -95,6 +108,23 @@ ssize_t ReadFull(int fd, char* data, size_t size) {
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
+  return static_cast<ssize_t>(done);
+}
+
+// Reads up to `capacity` bytes, and stops early at the end of the file or
+// once the `expected` bytes of a regular file came: its size, measured just
+// now, spares the call that would only find the end.
+ssize_t ReadExpected(int fd, char* data, size_t capacity, uint64_t expected) {
+  size_t done = 0;
+  do {
+    const ssize_t n = ::read(fd, data + done, capacity - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  } while (done < capacity && done < expected);
   return static_cast<ssize_t>(done);
 }
 
@@ -149,6 +179,10 @@ struct TSearchEngine::TJob {
   std::shared_ptr<TSearchDirectory> Parent; // null for a chosen item
   std::string Name, Title;
   bool IsDirectory = false;
+  // What the listing said (DT_REG, DT_LNK...; DT_UNKNOWN for a chosen item).
+  unsigned char Type = DT_UNKNOWN;
+  // Its contents are still to be read by a worker.
+  bool Open = false;
   dev_t Device = 0;
   bool Remote = false;
   int Rank = 0;
@@ -159,11 +193,24 @@ struct TSearchEngine::TJob {
   size_t Index = 0; // the chosen item of a Deselect
 };
 
-// What one thread is doing on which partition, for the stall watch.
-struct TSearchBusy {
-  bool Active = false, Remote = false, Walker = false, Lost = false;
+// Jobs handed over together, in the order of the walk. Its items to read
+// are all on one partition, so a partition that stops answering holds up
+// no other.
+struct TSearchEngine::TBatch {
+  uint64_t Sequence = 0;
+  std::vector<TJob> Jobs;
   dev_t Device = 0;
-  double Since = 0;
+  bool Remote = false;
+  bool Open = false; // some job still has contents to read
+};
+
+// What one thread is doing on which partition, for the stall watch. On a
+// share its thread sets Since for every item, without the lock.
+struct TSearchBusy {
+  bool Active = false, Remote = false, Walker = false;
+  std::atomic<bool> Lost{false};
+  dev_t Device = 0;
+  std::atomic<double> Since{0};
 };
 
 struct TSearchEngine::TShared {
@@ -175,17 +222,25 @@ struct TSearchEngine::TShared {
   dev_t ModelDevice = 0;
   ino_t ModelInode = 0;
   std::string ModelExtension;
-  size_t Limit = 64;
+  // Batches handed over and not yet taken by the host.
+  size_t Limit = 8;
   std::atomic<bool> Stopped{false};
   std::atomic<int> Generation{0};
 
   std::mutex Lock;
-  std::condition_variable Work, Done;
-  std::deque<TJob> Queue;
-  std::map<uint64_t, TJob> Finished;
+  // Work: a batch to read. Done: the next batch in order is ready, or a
+  // thread ended. Room: the walker may hand over again.
+  std::condition_variable Work, Done, Room;
+  std::deque<TBatch> Queue;
+  std::map<uint64_t, TBatch> Finished;
   std::map<uint64_t, dev_t> Pending; // handed to a worker, not finished
   uint64_t NextSequence = 0, NextCommit = 0;
   std::set<dev_t> Dead;
+  // Dead's size, so the walk asks without the lock while nothing died.
+  std::atomic<size_t> DeadCount{0};
+  // The host is shown a "looking in" title about once a second: the walk
+  // names its current item only when asked.
+  std::atomic<bool> WantLooking{true};
   std::list<TSearchBusy> Busy; // stable places, one per thread
   std::string Looking;
   size_t CurrentTitle = 0;
@@ -201,10 +256,15 @@ struct TSearchEngine::TShared {
   }
 
   bool IsDead(dev_t device) {
+    if (DeadCount.load(std::memory_order_acquire) == 0) return false;
     std::lock_guard lock(Lock);
     return Dead.count(device) != 0;
   }
+  // Only the owning thread changes its entry's place; the stall watch reads it.
   void Enter(TSearchBusy& busy, dev_t device, bool remote) {
+    // Only shares are watched for stalls: a local item needs no clock.
+    if (remote) busy.Since = SecondsNow();
+    if (busy.Active && busy.Device == device && busy.Remote == remote) return;
     std::lock_guard lock(Lock);
     busy.Active = true;
     busy.Device = device;
@@ -237,10 +297,13 @@ private:
   void Descend(const std::shared_ptr<TSearchDirectory>& parent, const std::string& name,
                const std::string& title);
   void Test(const std::shared_ptr<TSearchDirectory>& parent, const std::string& name,
-            const std::string& title, bool isDirectory);
+            const std::string& title, bool isDirectory, unsigned char type = DT_UNKNOWN);
   void Submit(TJob job, bool decided);
+  // Hands the batch being gathered to the workers or, when it has nothing
+  // to read, straight to the thread that commits.
+  void Hand();
   void Post(TGuard& guard, const char* sentence);
-  bool SkipMount(const std::string& realTitle) const;
+  bool SkipMount(const TMountEntry* mount) const;
   // The partition of a title from the mount table alone: no call into it.
   const TMountEntry* MountOfTitle(const std::string& title) const;
 
@@ -251,7 +314,18 @@ private:
   std::set<std::string> AllowedMounts;
   dev_t Device = 0;
   bool Remote = false;
+  TBatch Current;
+  double CurrentSince = 0; // when its first job came
 };
+
+namespace {
+// Large enough that a hand-over costs little next to the reading, small
+// enough that both workers of a directory of a hundred files get some.
+constexpr size_t BatchSize = 32;
+// A batch that has gathered this long goes over even when not full, so
+// found items reach the window while the walk goes on.
+constexpr double BatchSeconds = 0.02;
+} // namespace
 
 TSearchEngine::TSearchEngine(TSearchHost& host, TSecondsClock clock)
     : Host(host), Clock(clock), Elapsed(clock), Display(clock), Pump(clock) {}
@@ -260,6 +334,7 @@ TSearchEngine::~TSearchEngine() {
   if (Shared) {
     Shared->Stopped = true;
     Shared->Work.notify_all();
+    Shared->Room.notify_all();
   }
 }
 
@@ -320,7 +395,7 @@ bool TSearchEngine::Run(TSearchSettings settings, const std::vector<std::string>
       s.Settings.Threads != 0 ? s.Settings.Threads : std::thread::hardware_concurrency();
   threads = std::clamp(threads, 1u, 64u);
   s.Workers = s.ContentWork && threads > 1;
-  s.Limit = 4 * threads + 16;
+  s.Limit = 2 * threads + 4;
   Shared = shared;
   StartWalker(0);
   if (s.Workers)
@@ -329,7 +404,7 @@ bool TSearchEngine::Run(TSearchSettings settings, const std::vector<std::string>
 
   std::vector<std::string> stalled;
   for (;;) {
-    std::vector<TJob> ready;
+    std::vector<TBatch> ready;
     bool done = false;
     std::string looking;
     {
@@ -358,7 +433,8 @@ bool TSearchEngine::Run(TSearchSettings settings, const std::vector<std::string>
       looking = s.Looking;
     }
     if (!looking.empty()) Looking = looking;
-    s.Done.notify_all(); // room for a walker waiting on the bound
+    s.WantLooking = true;
+    if (!ready.empty()) s.Room.notify_all(); // for a walker waiting on the bound
     for (const std::string& title : stalled) {
       TGuard guard("TSearchEngine::Run");
       guard.Run([&] { guard.Raise("The partition does not answer.", title); });
@@ -366,11 +442,12 @@ bool TSearchEngine::Run(TSearchSettings settings, const std::vector<std::string>
     }
     stalled.clear();
     // A step after each result: a stop asked for in the pump takes effect at once.
-    for (TJob& job : ready) {
-      if (Stopped) break;
-      Commit(job);
-      Step();
-    }
+    for (TBatch& batch : ready)
+      for (TJob& job : batch.Jobs) {
+        if (Stopped) break;
+        Commit(job);
+        Step();
+      }
     if (done || s.Stopped || Stopped) break;
     Step();
   }
@@ -379,6 +456,7 @@ bool TSearchEngine::Run(TSearchSettings settings, const std::vector<std::string>
     s.Quit = true;
     if (Stopped) s.Stopped = true;
     s.Work.notify_all();
+    s.Room.notify_all();
   }
   // Nothing of this run goes on behind the caller's back, but for the
   // threads stuck in a partition that stopped answering.
@@ -429,24 +507,31 @@ void TSearchEngine::StartWorker() {
     for (;;) {
       s.Work.wait(lock, [&] { return s.Quit || s.Stopped || !s.Queue.empty(); });
       if (s.Quit || s.Stopped) break;
-      TJob job = std::move(s.Queue.front());
+      TBatch batch = std::move(s.Queue.front());
       s.Queue.pop_front();
-      const bool dead = s.Dead.count(job.Device) != 0;
+      const bool dead = s.Dead.count(batch.Device) != 0;
       busy->Active = true;
-      busy->Device = job.Device;
-      busy->Remote = job.Remote;
+      busy->Device = batch.Device;
+      busy->Remote = batch.Remote;
       busy->Since = SecondsNow();
       lock.unlock();
-      if (!dead) s.Evaluate(job);
+      if (!dead)
+        for (TJob& job : batch.Jobs) {
+          if (s.Stopped || busy->Lost) break;
+          if (!job.Open) continue;
+          if (batch.Remote) busy->Since = SecondsNow();
+          s.Evaluate(job);
+        }
       lock.lock();
       busy->Active = false;
       // Given up meanwhile: a new worker took this one's place.
       if (busy->Lost) break;
-      if (s.Pending.erase(job.Sequence) != 0) {
-        const uint64_t sequence = job.Sequence;
-        s.Finished.emplace(sequence, std::move(job));
+      if (s.Pending.erase(batch.Sequence) != 0) {
+        const uint64_t sequence = batch.Sequence;
+        s.Finished.emplace(sequence, std::move(batch));
+        // Only the next batch in order lets the committing thread go on.
+        if (sequence == s.NextCommit) s.Done.notify_one();
       }
-      s.Done.notify_all();
     }
     lock.unlock();
     s.Ended(*busy);
@@ -465,6 +550,7 @@ void TSearchEngine::CheckStalls(std::vector<std::string>& stalled, double limit)
       busy.Lost = true;
       --s.Live;
       if (s.Dead.insert(busy.Device).second) {
+        s.DeadCount = s.Dead.size();
         std::string where = s.Looking;
         if (s.Mounts)
           for (const TMountEntry& mount : s.Mounts->Mounts())
@@ -559,7 +645,9 @@ void TSearchEngine::TWalker::Run(const std::vector<std::string>& titles, size_t 
     job.Kind = TJob::Deselect;
     job.Index = i;
     Submit(std::move(job), true);
+    Hand();
   }
+  Hand();
   S->Leave(Busy);
   std::lock_guard lock(S->Lock);
   if (S->Generation == Generation) S->WalkDone = true;
@@ -579,9 +667,7 @@ const TMountEntry* TSearchEngine::TWalker::MountOfTitle(const std::string& title
   return S->Mounts ? S->Mounts->MountOfPath(title) : nullptr;
 }
 
-bool TSearchEngine::TWalker::SkipMount(const std::string& realTitle) const {
-  if (!S->Mounts) return false;
-  const TMountEntry* mount = S->Mounts->MountAt(realTitle);
+bool TSearchEngine::TWalker::SkipMount(const TMountEntry* mount) const {
   if (!mount) return false;
   if (IsPseudoFileSystem(mount->FileSystem)) return true;
   // Shares and unknown FUSE file systems may hang: searched only when the
@@ -677,12 +763,19 @@ void TSearchEngine::TWalker::SearchDirectory(const std::shared_ptr<TSearchDirect
     Post(guard, "Failed to search in directory.");
   }
   std::sort(entries.begin(), entries.end());
+  const TSearchSettings& settings = S->Settings;
   for (const auto& [name, type] : entries) {
     if (!Alive() || S->IsDead(directory->Device)) return;
+    if (!Current.Jobs.empty() && CoarseSeconds() - CurrentSince >= BatchSeconds) Hand();
+    // Most files of a search end at the name pattern: they need no title and no guard.
+    if (type == DT_REG && !S->Duplicates &&
+        (!settings.FindFiles || !MatchesNameFilter(name, settings.Pattern)))
+      continue;
     const std::string title = directory->Prefix + name;
-    {
+    if (S->WantLooking.load(std::memory_order_relaxed)) {
       std::lock_guard lock(S->Lock);
       S->Looking = title;
+      S->WantLooking = false;
     }
     S->Enter(Busy, directory->Device, directory->Remote);
     Consider(directory, name, title, type);
@@ -714,7 +807,8 @@ void TSearchEngine::TWalker::Consider(const std::shared_ptr<TSearchDirectory>& p
       }
     }
     if (!isDirectory) {
-      if (S->Settings.FindFiles) Test(parent, name, title, false);
+      if (S->Settings.FindFiles)
+        Test(parent, name, title, false, isLink ? static_cast<unsigned char>(DT_UNKNOWN) : type);
       return;
     }
     if (S->Settings.FindDirectories) Test(parent, name, title, true);
@@ -726,7 +820,10 @@ void TSearchEngine::TWalker::Consider(const std::shared_ptr<TSearchDirectory>& p
 void TSearchEngine::TWalker::Descend(const std::shared_ptr<TSearchDirectory>& parent,
                                      const std::string& name, const std::string& title) {
   const std::string real = parent->Real + name;
-  if (SkipMount(real)) return;
+  const TMountEntry* mount = S->Mounts ? S->Mounts->MountAt(real) : nullptr;
+  if (SkipMount(mount)) return;
+  // Another partition or a share may not answer: what was found before goes first.
+  if (mount || parent->Remote) Hand();
   TGuard guard("TSearchEngine::Descend");
   guard.Run([&] {
     const int fd = ::openat(parent->Fd, name.c_str(),
@@ -754,23 +851,28 @@ void TSearchEngine::TWalker::Descend(const std::shared_ptr<TSearchDirectory>& pa
     directory->Prefix = title + "/";
     directory->Real = real + "/";
     SearchDirectory(directory);
+    S->Enter(Busy, parent->Device, parent->Remote); // back in the parent's partition
   });
   Post(guard, "Failed to search in directory.");
 }
 
 void TSearchEngine::TWalker::Test(const std::shared_ptr<TSearchDirectory>& parent,
                                   const std::string& name, const std::string& title,
-                                  bool isDirectory) {
+                                  bool isDirectory, unsigned char type) {
   const TSearchSettings& settings = S->Settings;
   TGuard guard("TSearchEngine::Test");
   guard.Run([&] {
-    TJob job;
-    job.Parent = parent;
-    job.Name = name;
-    job.Title = title;
-    job.IsDirectory = isDirectory;
-    job.Device = parent ? parent->Device : Device;
-    job.Remote = parent ? parent->Remote : Remote;
+    const auto job = [&] {
+      TJob made;
+      made.Parent = parent;
+      made.Name = name;
+      made.Title = title;
+      made.IsDirectory = isDirectory;
+      made.Type = type;
+      made.Device = parent ? parent->Device : Device;
+      made.Remote = parent ? parent->Remote : Remote;
+      return made;
+    };
     const int directoryFd = parent ? parent->Fd : -1;
     if (S->Duplicates) {
       if (isDirectory || !SameTextFolded(GetExtension(name), S->ModelExtension)) return;
@@ -785,7 +887,7 @@ void TSearchEngine::TWalker::Test(const std::shared_ptr<TSearchDirectory>& paren
           (makedev(info.stx_dev_major, info.stx_dev_minor) == S->ModelDevice &&
            info.stx_ino == S->ModelInode))
         return;
-      Submit(std::move(job), false);
+      Submit(job(), false);
       return;
     }
     if (!MatchesNameFilter(name, settings.Pattern) && !(isDirectory && !settings.Text.Empty()))
@@ -804,8 +906,9 @@ void TSearchEngine::TWalker::Test(const std::shared_ptr<TSearchDirectory>& paren
       if (!limits.TimesMatch(creation, modified)) return;
       if (!isDirectory && !limits.SizeMatches(info.stx_size)) return;
     }
-    if (settings.Text.Empty()) job.Rank = 1;
-    Submit(std::move(job), settings.Text.Empty());
+    TJob made = job();
+    if (settings.Text.Empty()) made.Rank = 1;
+    Submit(std::move(made), settings.Text.Empty());
   });
   Post(guard, "Failed to process file.");
 }
@@ -815,25 +918,44 @@ void TSearchEngine::TWalker::Submit(TJob job, bool decided) {
     S->Evaluate(job);
     decided = true;
   }
+  job.Open = !decided;
+  if (job.Open) {
+    if (Current.Open && (Current.Device != job.Device || Current.Remote != job.Remote)) Hand();
+    if (!Current.Open) {
+      Current.Open = true;
+      Current.Device = job.Device;
+      Current.Remote = job.Remote;
+    }
+  }
+  if (Current.Jobs.empty()) CurrentSince = CoarseSeconds();
+  Current.Jobs.push_back(std::move(job));
+  if (Current.Jobs.size() >= BatchSize) Hand();
+}
+
+void TSearchEngine::TWalker::Hand() {
+  if (Current.Jobs.empty()) return;
+  TBatch batch = std::move(Current);
+  Current = {};
   std::unique_lock lock(S->Lock);
   // Bounded: a walk far ahead of the readers would hold every title.
   while (S->NextSequence - S->NextCommit >= S->Limit && !S->Stopped &&
          S->Generation == Generation) {
-    const TSearchBusy was = Busy;
+    const bool active = Busy.Active;
     Busy.Active = false; // waiting here is no stall
-    S->Done.wait_for(lock, std::chrono::milliseconds(20));
-    Busy.Active = was.Active;
+    S->Room.wait_for(lock, std::chrono::milliseconds(20));
+    Busy.Active = active;
     Busy.Since = SecondsNow();
   }
   if (S->Stopped || S->Generation != Generation) return;
-  job.Sequence = S->NextSequence++;
-  if (decided) {
-    S->Finished.emplace(job.Sequence, std::move(job));
-    S->Done.notify_all();
-  } else {
-    S->Pending.emplace(job.Sequence, job.Device);
-    S->Queue.push_back(std::move(job));
+  batch.Sequence = S->NextSequence++;
+  const uint64_t sequence = batch.Sequence;
+  if (batch.Open) {
+    S->Pending.emplace(sequence, batch.Device);
+    S->Queue.push_back(std::move(batch));
     S->Work.notify_one();
+  } else {
+    S->Finished.emplace(sequence, std::move(batch));
+    if (sequence == S->NextCommit) S->Done.notify_one();
   }
 }
 
@@ -874,21 +996,26 @@ std::string ReadAttribute(TGuard& guard, int fd, const char* name, const std::st
 }
 
 std::vector<std::string> StreamNames(TGuard& guard, int fd, const std::string& title) {
-  std::string list;
-  for (int attempt = 0; attempt < 4; ++attempt) {
+  // Most files have no attributes or a short list: one call into a kept
+  // buffer tells, the size is asked only when it is too small.
+  thread_local std::string kept;
+  std::string& list = kept;
+  if (list.size() < 1024) list.resize(1024);
+  ssize_t got = -1;
+  for (int attempt = 0; attempt < 4 && got < 0; ++attempt) {
+    got = ::flistxattr(fd, list.data(), list.size());
+    if (got >= 0) break;
+    if (IsStreamsNotSupportedCode(errno)) return {};
+    if (errno != ERANGE) guard.Raise("Failed to read data.", title, {}, Code(errno));
     const ssize_t size = ::flistxattr(fd, nullptr, 0);
     if (size < 0) {
       if (IsStreamsNotSupportedCode(errno)) return {};
       guard.Raise("Failed to read data.", title, {}, Code(errno));
     }
-    list.resize(static_cast<size_t>(size));
-    const ssize_t got = ::flistxattr(fd, list.data(), list.size());
-    if (got >= 0) {
-      list.resize(static_cast<size_t>(got));
-      break;
-    }
-    if (errno != ERANGE) guard.Raise("Failed to read data.", title, {}, Code(errno));
+    list.resize(std::max(list.size(), static_cast<size_t>(size)));
   }
+  if (got < 0) guard.Raise("Failed to read data.", title, {}, Code(ERANGE));
+  list.resize(static_cast<size_t>(got)); // keeps the capacity for the next file
   std::vector<std::string> names;
   for (size_t start = 0; start < list.size();) {
     const size_t end = list.find('\0', start);
@@ -953,36 +1080,61 @@ void TSearchEngine::TShared::Evaluate(TJob& job) {
     if (job.IsDirectory) {
       if (names) buffer.AddName(TitlePathPart(job.Title), name);
     } else {
-      struct statx info {};
-      if (const int code =
-              StatEntry(directoryFd, job.Name, job.Title, STATX_TYPE | STATX_SIZE, &info)) {
-        if (code == ENOENT) return;
-        guard.Raise("Failed to get file information.", job.Title, {}, Code(code));
-      }
-      const bool regular = S_ISREG(info.stx_mode);
-      if (regular && info.stx_size > MaxSearchedFileSize) {
-        job.Jumped = true;
-        return;
-      }
-      if (names) buffer.AddName(TitlePathPart(job.Title), name);
       const bool description = parts == TFileParts::Description;
       const bool main =
           parts == TFileParts::Content || parts == TFileParts::NameContent ||
           (parts == TFileParts::NameText &&
            (Settings.Pattern == TextFilesPattern || MatchesNameFilter(name, TextFilesPattern)));
+      const bool read = description || main;
       // Only regular files are opened: FIFOs and devices could block or
-      // change state when read.
-      if (regular && (description || main)) {
-        const int fd = OpenEntry(directoryFd, job.Name, job.Title, ReadFlags);
-        if (fd < 0) {
-          if (errno == ENOENT) return;
+      // change state when read. One the listing called regular is opened at
+      // once, without following a link swapped in since, and the open file
+      // is what is checked; any other is looked at first.
+      int fd = -1;
+      if (read && job.Type == DT_REG) {
+        fd = OpenEntry(directoryFd, job.Name, job.Title, ReadFlags | O_NOFOLLOW);
+        if (fd < 0 && errno == ENOENT) return;
+        if (fd < 0 && errno != ELOOP)
           guard.Raise("Failed to open file.", job.Title, {}, Code(errno));
-        }
-        const TFdCloser closeFd(fd);
+      }
+      TFdCloser closeFd(fd);
+      bool regular = false;
+      uint64_t size = 0;
+      if (fd >= 0) {
         struct stat opened {};
         if (::fstat(fd, &opened) != 0)
           guard.Raise("Failed to get file information.", job.Title, {}, Code(errno));
-        if (!S_ISREG(opened.st_mode)) return;
+        regular = S_ISREG(opened.st_mode);
+        size = static_cast<uint64_t>(opened.st_size);
+      } else {
+        struct statx info {};
+        if (const int code =
+                StatEntry(directoryFd, job.Name, job.Title, STATX_TYPE | STATX_SIZE, &info)) {
+          if (code == ENOENT) return;
+          guard.Raise("Failed to get file information.", job.Title, {}, Code(code));
+        }
+        regular = S_ISREG(info.stx_mode);
+        size = info.stx_size;
+      }
+      if (regular && size > MaxSearchedFileSize) {
+        job.Jumped = true;
+        return;
+      }
+      if (names) buffer.AddName(TitlePathPart(job.Title), name);
+      if (regular && read) {
+        if (fd < 0) {
+          fd = OpenEntry(directoryFd, job.Name, job.Title, ReadFlags);
+          if (fd < 0) {
+            if (errno == ENOENT) return;
+            guard.Raise("Failed to open file.", job.Title, {}, Code(errno));
+          }
+          closeFd.Reset(fd);
+          struct stat opened {};
+          if (::fstat(fd, &opened) != 0)
+            guard.Raise("Failed to get file information.", job.Title, {}, Code(errno));
+          if (!S_ISREG(opened.st_mode)) return;
+          size = static_cast<uint64_t>(opened.st_size);
+        }
         if (description) {
           std::string text = ReadAttribute(guard, fd, "user.Description", job.Title);
           text.resize(std::min(text.size(), text.find('\0')));
@@ -990,8 +1142,9 @@ void TSearchEngine::TShared::Evaluate(TJob& job) {
         }
         if (main) {
           // One byte more than measured tells a file that grew past the limit.
-          content.resize(std::min<uint64_t>(opened.st_size, MaxSearchedFileSize) + 1);
-          const ssize_t got = ReadFull(fd, content.data(), content.size());
+          const size_t capacity = std::min<uint64_t>(size, MaxSearchedFileSize) + 1;
+          if (content.size() < capacity) content.resize(capacity);
+          const ssize_t got = ReadExpected(fd, content.data(), capacity, size);
           if (got < 0) guard.Raise("Failed to read data.", job.Title, {}, Code(errno));
           if (static_cast<uint64_t>(got) > MaxSearchedFileSize) {
             job.Jumped = true; // grew since it was measured

@@ -4,9 +4,10 @@
 // limits and the text filters (or, in duplicates mode, against a model
 // file), and hands the found items to the host in batches. The walk runs on
 // a thread of its own and reading and matching contents is spread over
-// worker threads; the thread that calls Run takes their results in the
-// order of the walk (so the found list never depends on how many threads
-// ran) and is the only one that talks to the host. A partition that stops
+// worker threads, which take the walk's items in batches (a wake-up per file
+// would cost more than reading it); the thread that calls Run takes their
+// results in the order of the walk (so the found list never depends on how
+// many threads ran) and is the only one that talks to the host. A partition that stops
 // answering is reported once and left behind with the threads stuck in it.
 
 #include "search/SearchText.h"
@@ -94,6 +95,7 @@ public:
 
 private:
   struct TJob;
+  struct TBatch;
   struct TShared;
   class TWalker;
 

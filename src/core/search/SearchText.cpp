@@ -7,6 +7,9 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace cv {
 
@@ -55,21 +58,34 @@ TSearchTextFilter TSearchTextFilter::Parse(std::string_view text, bool freeHand,
 
 // ---- Buffer ------------------------------------------------------------
 
+namespace {
+
+// Upper-cases while it copies: one pass over a file's bytes instead of two.
+// Branch-free, so the compiler turns it into vector code.
+void AppendUpperCase(std::string& data, std::string_view text) {
+  const size_t at = data.size();
+  data.resize(at + text.size());
+  char* out = data.data() + at;
+  const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+  for (size_t i = 0; i < text.size(); ++i)
+    out[i] = static_cast<char>(in[i] - (static_cast<unsigned char>(in[i] - 'a') < 26 ? 32 : 0));
+}
+
+} // namespace
+
 void TSearchBuffer::AddName(std::string_view path, std::string_view name) {
-  Data.append(path);
+  AppendUpperCase(Data, path);
   Start = Data.size();
-  Data.append(name);
+  AppendUpperCase(Data, name);
   Data.append(SearchPartSeparator);
 }
 
 void TSearchBuffer::AddPart(std::string_view data) {
-  Data.append(data);
+  AppendUpperCase(Data, data);
   Data.append(SearchPartSeparator);
 }
 
 void TSearchBuffer::Finish() {
-  for (char& c : Data)
-    c = UpperCaseChar(c);
   Data.push_back('\0');
   Finished = true;
 }
@@ -103,6 +119,29 @@ TBoundary BoundaryOf(std::string_view buffer, size_t start, size_t length) {
 size_t Find(std::string_view text, size_t from, std::string_view needle) {
   if (needle.empty() || from > text.size() || text.size() - from < needle.size())
     return std::string_view::npos;
+#if defined(__SSE2__)
+  // Sixteen places at a time are tested for the needle's first and last
+  // byte, and only those with both are compared whole: in text, few places
+  // pass, so this runs several times faster than memmem. The tail that
+  // leaves no room for a full step goes to memmem.
+  if (const size_t length = needle.size(); length >= 2) {
+    const char* data = text.data();
+    const __m128i first = _mm_set1_epi8(needle.front());
+    const __m128i last = _mm_set1_epi8(needle.back());
+    for (; from + length - 1 + 16 <= text.size(); from += 16) {
+      const __m128i starts = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from));
+      const __m128i ends =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + from + length - 1));
+      auto places = static_cast<unsigned>(_mm_movemask_epi8(
+          _mm_and_si128(_mm_cmpeq_epi8(starts, first), _mm_cmpeq_epi8(ends, last))));
+      for (; places != 0; places &= places - 1) {
+        const size_t at = from + static_cast<size_t>(__builtin_ctz(places));
+        if (std::memcmp(data + at + 1, needle.data() + 1, length - 2) == 0) return at;
+      }
+    }
+    if (text.size() - from < length) return std::string_view::npos;
+  }
+#endif
   const void* at = ::memmem(text.data() + from, text.size() - from, needle.data(), needle.size());
   return at ? static_cast<size_t>(static_cast<const char*>(at) - text.data())
             : std::string_view::npos;

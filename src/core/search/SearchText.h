@@ -59,8 +59,8 @@ inline constexpr std::string_view SearchPartSeparator =
 // Files with a larger main stream are jumped, not examined.
 inline constexpr uint64_t MaxSearchedFileSize = 10'000'000;
 
-// The buffer of one item. Parts are appended in their order; Finish puts
-// the zero byte at the end and upper-cases the ASCII letters.
+// The buffer of one item. Parts are appended in their order, their ASCII
+// letters upper-cased; Finish puts the zero byte at the end.
 class TSearchBuffer {
 public:
   // Path part and name, then a separator; the name start is noted.

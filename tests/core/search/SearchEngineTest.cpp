@@ -35,7 +35,7 @@ double SteppingClock() {
 class TScriptedHost : public TSearchHost {
 public:
   std::vector<std::vector<TFoundBatchItem>> Batches;
-  std::vector<std::string> Errors;
+  std::vector<std::string> Errors, ErrorTitles;
   std::vector<size_t> Deselected;
   int Pumps = 0;
   bool StopAtError = false;
@@ -52,6 +52,7 @@ public:
   }
   bool ReportError(const TFunStatContext& failure, const std::string& sentence) override {
     Errors.push_back(sentence + " " + failure.Description);
+    ErrorTitles.push_back(failure.Parameter1);
     return !StopAtError;
   }
   void Deselect(size_t index) override { Deselected.push_back(index); }
@@ -392,6 +393,26 @@ TEST_F(SearchEngineTest, APartitionThatStopsAnsweringIsReportedOnceAndLeft) {
   EXPECT_EQ(LiveDetachedThreads(), before);
 }
 
+// On a share whose listings are slow, what the walk found goes to the
+// window before it waits for the next listing, not with the items after it.
+TEST_F(SearchEngineTest, FoundItemsGoOutBeforeTheWalkEntersADirectoryOfAShare) {
+  test::THangingMount mount(1000);
+  if (!mount.Available()) GTEST_SKIP() << mount.SkipReason();
+  using TClock = std::chrono::steady_clock;
+  TClock::time_point shown{};
+  Host.OnPump = [&] {
+    for (const auto& batch : Host.Batches)
+      for (const auto& found : batch)
+        if (found.Item.Title == mount.MountPoint() + "/b.txt" && shown == TClock::time_point{})
+          shown = TClock::now();
+  };
+  ASSERT_TRUE(Engine.Run(Names("*.txt"), {mount.MountPoint()}));
+  const TClock::time_point end = TClock::now();
+  ASSERT_NE(shown, TClock::time_point{});
+  // The listing of "sub" waited a second after "b.txt" was shown.
+  EXPECT_GE(end - shown, std::chrono::milliseconds(600));
+}
+
 TEST_F(SearchEngineTest, StopsFromThePumpAndDeliversBatches) {
   for (int i = 0; i < 30; ++i)
     Write("f" + std::to_string(100 + i), "");
@@ -464,6 +485,78 @@ TEST_F(SearchEngineTest, FailuresAreCountedAndCanStop) {
     return {};
   });
   EXPECT_EQ(failure, "");
+}
+
+// More files than a batch holds, in several directories and with unreadable
+// ones among them: the found list, its batches and the errors keep the
+// walk's order whatever the number of threads.
+TEST_F(SearchEngineTest, BatchesKeepTheWalkOrderAndTheErrorsWithAnyThreads) {
+  std::vector<std::string> unreadable, matching;
+  for (const std::string directory : {"d0", "d1", "d1/inner", "d2"}) {
+    MakeDirectory(directory);
+    for (int i = 0; i < 45; ++i) {
+      const std::string title = Root + "/" + directory + "/f" + std::to_string(100 + i);
+      std::string content = "filler " + std::to_string(i);
+      if (i % 3 == 0) content += " needle";
+      if (i % 7 == 0) content += " needles";
+      Write(title.substr(Root.size() + 1), content);
+      if (i % 11 == 5) {
+        ASSERT_EQ(::chmod(title.c_str(), 0), 0);
+        unreadable.push_back(title);
+      } else if (i % 3 == 0 || i % 7 == 0) {
+        matching.push_back(title);
+      }
+    }
+  }
+  const std::string failure = test::RunUnprivileged({Root}, [&]() -> std::string {
+    std::vector<std::string> single;
+    for (unsigned threads : {1u, 3u}) {
+      const std::string trace = " with " + std::to_string(threads) + " threads";
+      TScriptedHost host;
+      TSearchEngine engine(host);
+      if (!engine.Run(Content("needle", threads), {Root})) return "stopped" + trace;
+      if (engine.Counters().Errors != unreadable.size() || host.ErrorTitles != unreadable)
+        return std::to_string(engine.Counters().Errors) + " errors" + trace;
+      std::vector<std::string> titles;
+      for (const auto& item : engine.FoundList().Items())
+        titles.push_back(item.Title);
+      if (host.Rebuilt() != titles) return "batches differ from the list" + trace;
+      std::vector<std::string> sorted = titles;
+      std::sort(sorted.begin(), sorted.end());
+      if (sorted != matching) return std::to_string(titles.size()) + " found" + trace;
+      if (threads == 1)
+        single = titles;
+      else if (titles != single)
+        return "order differs" + trace;
+    }
+    return {};
+  });
+  EXPECT_EQ(failure, "");
+}
+
+// A stop asked for while a batch is being taken in ends the search there,
+// and no thread of it goes on.
+TEST_F(SearchEngineTest, AStopInTheMiddleOfABatchTakesEffectAtOnce) {
+  std::vector<std::string> first;
+  for (int i = 0; i < 100; ++i) {
+    Write("f" + std::to_string(100 + i), "needle");
+    if (i < 40) first.push_back(Root + "/f" + std::to_string(100 + i));
+  }
+  const int before = LiveDetachedThreads();
+  for (unsigned threads : {1u, 3u}) {
+    SCOPED_TRACE(threads);
+    TScriptedHost host;
+    TSearchEngine engine(host, &SteppingClock);
+    host.OnPump = [&] {
+      if (engine.Counters().Files >= 40) engine.Stop();
+    };
+    EXPECT_FALSE(engine.Run(Content("needle", threads), {Root}));
+    EXPECT_EQ(engine.Counters().Files, 40u);
+    EXPECT_EQ(host.Rebuilt(), first);
+  }
+  for (int i = 0; i < 500 && LiveDetachedThreads() > before; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(LiveDetachedThreads(), before);
 }
 
 } // namespace

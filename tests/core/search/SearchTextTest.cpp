@@ -58,6 +58,14 @@ TEST(SearchBuffer, LaysOutPartsWithSeparatorsUpperCaseAndZeroEnd) {
             "/HOME/ANN/NOTES.TXT" + separator + "DESC\xc3\xa9" + separator + "BODY" + separator);
   EXPECT_EQ(buffer.NameStart(), 10u);
   EXPECT_EQ(buffer.Storage().back(), '\0');
+
+  // Only "a" to "z" change, in a part long enough for the copy's wide steps
+  // and its tail.
+  buffer.Clear();
+  buffer.AddPart(std::string(40, '`') + "az{AZ@[\x81\xe1\xfa" + std::string(37, 'z'));
+  buffer.Finish();
+  EXPECT_EQ(std::string(buffer.Text()),
+            std::string(40, '`') + "AZ{AZ@[\x81\xe1\xfa" + std::string(37, 'Z') + separator);
 }
 
 // Ranks of one item, path "/dir/", name "file", and the content.
@@ -129,6 +137,33 @@ TEST(SearchScoring, RanksAsTheTableSays) {
     const TBuilt built = Build(c.Path, c.FileName, c.Content);
     EXPECT_EQ(MatchTextInBuffer(built.Data, built.NameStart, filter), c.Rank);
   }
+}
+
+// Every place of a match, at the start, in the middle and at the very end
+// of contents of many lengths, with needles short and long: found there,
+// and not found when one byte of it differs.
+TEST(SearchScoring, FindsAMatchAtAnyPlace) {
+  for (const std::string needle : {"QZ", "QUX", "QUOKKAZEBRA", "QUOKKA-NARWHAL-WOMBAT"})
+    for (size_t size = needle.size(); size < needle.size() + 40; ++size)
+      for (size_t at = 0; at + needle.size() <= size; ++at) {
+        SCOPED_TRACE(needle + " at " + std::to_string(at) + " of " + std::to_string(size));
+        std::string content(size, '.');
+        content.replace(at, needle.size(), needle);
+        const TSearchTextFilter filter = TSearchTextFilter::Parse(needle, false, false);
+        // Without the closing separator the contents end the buffer.
+        const auto match = [&](const std::string& text) {
+          const TBuilt built = Build("/", "f", text);
+          return MatchTextInBuffer(std::string_view(built.Data)
+                                       .substr(0, built.Data.size() - SearchPartSeparator.size()),
+                                   built.NameStart, filter);
+        };
+        EXPECT_GT(match(content), 0);
+        for (const size_t changed : {size_t{0}, needle.size() / 2, needle.size() - 1}) {
+          std::string missing = content;
+          missing[at + changed] = '.';
+          EXPECT_EQ(match(missing), 0) << changed;
+        }
+      }
 }
 
 TEST(SearchScoring, ProgressOfLongBuffersCanStop) {

@@ -117,8 +117,7 @@ std::string PictureColorClip(uint32_t rgb) {
 std::string PictureCoordinatesClip(const TPictureViewFacts& f, int x, int y) {
   const int64_t rw = std::max<int64_t>(f.Rendered.Width, 1);
   const int64_t rh = std::max<int64_t>(f.Rendered.Height, 1);
-  return "\nXY(" + Number3(x * f.Image.Width / rw) + ", " + Number3(y * f.Image.Height / rh) +
-         ");";
+  return "\nXY(" + Number3(x * f.Image.Width / rw) + ", " + Number3(y * f.Image.Height / rh) + ");";
 }
 
 std::string ViewerPrivateDirectory() {
@@ -134,15 +133,13 @@ std::string ViewerPrivateDirectory() {
     if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
       guard.Raise("Failed to create directory.", path, {}, static_cast<uint32_t>(errno));
     // A link planted under that name is refused, not followed.
-    TFileHandle directory(
-        ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    TFileHandle directory(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!directory.Valid())
       guard.Raise("Failed to create directory.", path, {}, static_cast<uint32_t>(errno));
     struct stat facts {};
     if (::fstat(directory.Get(), &facts) != 0)
       guard.Raise("Failed to create directory.", path, {}, static_cast<uint32_t>(errno));
-    if (facts.st_uid != ::geteuid())
-      guard.Raise("Failed to create directory.", path, {}, EPERM);
+    if (facts.st_uid != ::geteuid()) guard.Raise("Failed to create directory.", path, {}, EPERM);
     if ((facts.st_mode & 07777) != 0700 && ::fchmod(directory.Get(), 0700) != 0)
       guard.Raise("Failed to create directory.", path, {}, static_cast<uint32_t>(errno));
     return IncludeDelimiter(path);

@@ -3,8 +3,8 @@
 
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
-#include "fileops/Run.h"
 #include "columns/MyPanel.h"
+#include "fileops/Run.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
 #include "filesystem/FileHandles.h"

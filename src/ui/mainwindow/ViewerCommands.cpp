@@ -63,6 +63,12 @@ void TMainForm::ViewTitle(const std::string& title) {
   TGuard guard("TFileViewer::View");
   MyTMediaPlayer& player = Media->Player;
   const std::string resolved = GetWhenReference(title, nullptr, nullptr, nullptr, true);
+  // What was viewed goes, also when nothing takes its place; a playing video stays.
+  PictureShown = false;
+  PictureViewer->Clear();
+  ViewerClient->clear();
+  ShowHint({});
+  if (ViewerShown) Reset(false);
   if (IsPlayListExtension(GetExtension(title))) {
     if (!player.PlayMPL(title, {}, 0)) guard.Show("Failed to play.");
     return;

@@ -17,7 +17,7 @@ std::function<void(const std::string& title)> TPictureViewer::BeforeDecode;
 TPictureViewer::TPictureViewer(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("PictureViewer"));
   setMouseTracking(true);
-  setProperty("HelpContext", 208);
+  setProperty("HelpContext", 20700);
 }
 
 void TPictureViewer::View(const std::string& title, bool fitSmall, uint32_t background) {
@@ -85,8 +85,11 @@ void TPictureViewer::Finished(uint64_t request, QImage bitmap, const TPictureVie
 }
 
 void TPictureViewer::SetStatus(const std::string& status) {
-  setStatusTip(QString::fromUtf8(status.data(), static_cast<qsizetype>(status.size())));
-  if (OnStatus) OnStatus(status);
+  // Hints are "short|long" and the hint bar shows the long part; this one
+  // has bars of its own, so all of it is the long part.
+  const std::string hint = "|" + status;
+  setStatusTip(QString::fromUtf8(hint.data(), static_cast<qsizetype>(hint.size())));
+  if (OnStatus) OnStatus(hint);
 }
 
 void TPictureViewer::paintEvent(QPaintEvent*) {

@@ -27,7 +27,8 @@ public:
   const std::string& Title() const { return Shown; }
   const QImage& Bitmap() const { return Picture; }
   const TPictureViewFacts& Facts() const { return Info; }
-  // The status to show: the information hint, the mouse's hint, "ERROR: ...".
+  // The hint to show ("|" and the information hint, the mouse's hint or
+  // "ERROR: ..."), as the hint bar takes it.
   std::function<void(const std::string& status)> OnStatus;
   // Runs on the decoding thread before it reads the file (tests hold it there).
   static std::function<void(const std::string& title)> BeforeDecode;

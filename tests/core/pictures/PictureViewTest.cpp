@@ -1,9 +1,9 @@
+#include "pictures/PictureView.h"
 #include "../foundation/StorageTestSupport.h"
 #include "PictureTestSupport.h"
 #include "TestSupport.h"
 #include "foundation/Error.h"
 #include "foundation/Program.h"
-#include "pictures/PictureView.h"
 
 #include <cstdlib>
 #include <dirent.h>
@@ -73,11 +73,8 @@ TEST(PictureView, TheSpaceKeepsBothMarginsFree) {
 }
 
 TEST(PictureView, HintsAndClipboardTexts) {
-  const TPictureViewFacts facts{.FileSize = 2048,
-                                .Image = {400, 100},
-                                .Rendered = {200, 50},
-                                .Depth = "24 bpp",
-                                .Frames = 3};
+  const TPictureViewFacts facts{
+      .FileSize = 2048, .Image = {400, 100}, .Rendered = {200, 50}, .Depth = "24 bpp", .Frames = 3};
   const std::string info = PictureInfoHint(facts);
   EXPECT_TRUE(info.starts_with("File size = ")) << info;
   EXPECT_NE(info.find(" | Color depth = 24 bpp | Frames = 3 | Zoom = 50% | Image width = 400 | "

@@ -1,11 +1,12 @@
+#include "viewer/PictureViewer.h"
 #include "../../core/foundation/StorageTestSupport.h"
 #include "../../core/pictures/PictureTestSupport.h"
 #include "TestSupport.h"
 #include "columns/Column.h"
+#include "foundation/Help.h"
 #include "foundation/Program.h"
 #include "mainwindow/MainDialog.h"
 #include "options/ProgramOptions.h"
-#include "viewer/PictureViewer.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -23,9 +24,11 @@ class PictureViewerTest : public ::testing::Test {
 protected:
   void SetUp() override {
     ProgramOptions.SetDefaults();
-    test::WriteFileBytes(Dir.Path + "/a.png", test::EncodePicture(test::Filled(3000, 50, Qt::red), "png"));
+    test::WriteFileBytes(Dir.Path + "/a.png",
+                         test::EncodePicture(test::Filled(3000, 50, Qt::red), "png"));
     test::WriteFileBytes(Dir.Path + "/b.txt", "some text\n");
-    test::WriteFileBytes(Dir.Path + "/c.png", test::EncodePicture(test::Filled(40, 30, Qt::blue), "png"));
+    test::WriteFileBytes(Dir.Path + "/c.png",
+                         test::EncodePicture(test::Filled(40, 30, Qt::blue), "png"));
     Form.Setup();
     Form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
@@ -59,7 +62,8 @@ TEST_F(PictureViewerTest, APictureIsDecodedForTheViewerWithinItsMargins) {
   EXPECT_EQ(viewer.Bitmap().width(), viewer.width() - 2 * margin);
   EXPECT_EQ(viewer.Bitmap().height(), 50 * viewer.Bitmap().width() / 3000);
   EXPECT_EQ(viewer.Facts().Image, (TPictureSize{3000, 50}));
-  EXPECT_TRUE(viewer.statusTip().startsWith("File size = ")) << viewer.statusTip().toStdString();
+  EXPECT_TRUE(viewer.statusTip().startsWith("|File size = ")) << viewer.statusTip().toStdString();
+  EXPECT_TRUE(HelpPageText(viewer.property("HelpContext").toInt()).contains("View next"));
   // The viewer grows: the picture is decoded again for the new size.
   const int before = viewer.Bitmap().width();
   Form.resize(Form.width() + 100, Form.height());
@@ -69,14 +73,23 @@ TEST_F(PictureViewerTest, APictureIsDecodedForTheViewerWithinItsMargins) {
 }
 
 TEST_F(PictureViewerTest, NextAndPreviousViewTheNeighboursAndStopAtTheEnds) {
+  // A file no part of the viewer shows still takes the last one's place.
+  test::WriteFileBytes(Dir.Path + "/d.bin", "data");
+  Show(Dir.Path + "/a.png");
   const struct {
     const char* Command;
     const char* Active;
     bool Picture;
+    const char* Text;
   } steps[] = {
-      {"View next", "b.txt", false},     {"View next", "c.png", true},
-      {"View next", "c.png", true},      {"View previous", "b.txt", false},
-      {"View previous", "a.png", true},  {"View previous", "a.png", true},
+      {"View next", "b.txt", false, "some text\n"},
+      {"View next", "c.png", true, ""},
+      {"View next", "d.bin", false, ""},
+      {"View next", "d.bin", false, ""},
+      {"View previous", "c.png", true, ""},
+      {"View previous", "b.txt", false, "some text\n"},
+      {"View previous", "a.png", true, ""},
+      {"View previous", "a.png", true, ""},
   };
   for (const auto& step : steps) {
     ASSERT_TRUE(Form.RunCommand(std::string("File/View & Edit/") + step.Command)) << step.Command;
@@ -84,10 +97,8 @@ TEST_F(PictureViewerTest, NextAndPreviousViewTheNeighboursAndStopAtTheEnds) {
     ASSERT_TRUE(Decoded());
     EXPECT_EQ(Form.PictureViewer->isVisible(), step.Picture) << step.Active;
     EXPECT_EQ(Text->isVisible(), !step.Picture) << step.Active;
-    if (step.Picture)
-      EXPECT_EQ(Form.PictureViewer->Title(), Dir.Path + "/" + step.Active);
-    else
-      EXPECT_EQ(Text->toPlainText(), "some text\n");
+    EXPECT_EQ(Form.PictureViewer->Title(), step.Picture ? Dir.Path + "/" + step.Active : "");
+    EXPECT_EQ(Text->toPlainText().toStdString(), step.Text) << step.Active;
   }
 }
 

@@ -287,9 +287,23 @@ public:
   void MediaTimerStep();
   // "=", "-", "]", "[": volume and seeking.
   void MediaKey(int key);
-  // "View": play-lists, media and texts of the active file.
+  // "View": play-lists, media, pictures and texts of the active file.
   void ViewActiveFile();
+  void ViewTitle(const std::string& title);
   void ViewText(const std::string& title);
+  // ---- The viewer's pictures ----
+  class TPictureViewer* PictureViewer = nullptr;
+  // A picture occupies the viewer (the text area is hidden).
+  bool PictureShown = false;
+  void CreatePictureViewer();
+  void RegisterViewerCommands();
+  void ViewPicture(const std::string& title, uint32_t background);
+  // Hides the video and the picture, empties the text.
+  void ResetViewer();
+  // "View next" (1) and "View previous" (-1): the focus moves that far in
+  // the active column, then the new active file is viewed.
+  void ViewStep(int step);
+  void ViewClipboardPicture();
   // The media of the active column; `fromActive` starts at the active file.
   void ViewMediaInDirectory(bool fromActive);
   void LastPlayedMPLMenuClick(const struct TLastPlayedEntry& entry);

@@ -2,7 +2,9 @@
 // and text, the "MPLs" menu and the player's commands and keys.
 
 #include "columns/Column.h"
+#include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
+#include "fileops/Run.h"
 #include "filesystem/Extensions.h"
 #include "filesystem/File.h"
 #include "filesystem/FileHandles.h"
@@ -14,6 +16,7 @@
 #include "mainwindow/MainMenus.h"
 #include "media/MediaPlayback.h"
 #include "options/ProgramOptions.h"
+#include "viewer/PictureViewer.h"
 
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -60,6 +63,7 @@ void TMainForm::CreateMediaPlayer() {
   Media->VideoPanel->setProperty("HelpContext", 207);
   Media->VideoPanel->hide();
   Media->Device.SetDisplays(Media->VideoPanel, nullptr);
+  CreatePictureViewer();
   Media->Panel = new TMediaPanel(Media->Player, PlayList);
   Media->Panel->OnFailure = [](const char* sentence) {
     TGuard guard("TMediaPanel");
@@ -67,6 +71,25 @@ void TMainForm::CreateMediaPlayer() {
     guard.Show(sentence);
   };
   Media->Panel->OnTogglesChanged = [this] { Media->Player.PlaceVideo(); };
+  Media->Panel->OnStopAndRun = [](const std::string& title) {
+    TGuard guard("TMainForm::PlayListStopAndRun");
+    guard.Run([&] {
+      MyRunFile(title, {}, {}, true, false);
+      guard.TakeOver();
+    });
+    guard.Show("Failed to run file.");
+  };
+  Media->Panel->OnDropItem = [this](const std::string& title, const QPoint& global) {
+    for (int target = 0; target < VisibleColumns(); ++target) {
+      const QWidget* list = ColumnView(target)->FileList;
+      if (!list->rect().contains(list->mapFromGlobal(global))) continue;
+      // The file becomes the active file of the column it was dropped on.
+      FocusColumn(target);
+      Column(target).LoadDirectory(true, -1, std::nullopt, std::nullopt, std::nullopt, title);
+      FocusColumn(target);
+      return;
+    }
+  };
   Media->OnShowVideoViewer = [this] { ShowVideoViewer(); };
   IniSteps.Add(
       TIniStep::PlayListMemory, [this](const TStoredTextList& ini) { Media->LastPlayed.Load(ini); },
@@ -88,7 +111,7 @@ void TMainForm::CreateMediaPlayer() {
 }
 
 void TMainForm::ShowVideoViewer() {
-  ViewerClient->clear();
+  ResetViewer();
   Media->VideoShown = true;
   ViewerShown = true;
   Reset(false);
@@ -100,7 +123,9 @@ void TMainForm::PlaceMediaWidgets() {
   Media->Panel->show(); // hidden with the panel that holds it
   Media->VideoPanel->setGeometry(ViewerClient->geometry());
   Media->VideoPanel->setVisible(ViewerShown && Media->VideoShown);
-  ViewerClient->setVisible(ViewerShown && !Media->VideoShown);
+  PictureViewer->setGeometry(ViewerClient->geometry());
+  PictureViewer->setVisible(ViewerShown && !Media->VideoShown && PictureShown);
+  ViewerClient->setVisible(ViewerShown && !Media->VideoShown && !PictureShown);
   if (Media->VideoShown) Media->Player.PlaceVideo();
 }
 
@@ -135,26 +160,10 @@ void TMainForm::MediaKey(int key) {
   Media->Panel->RefreshBars();
 }
 
-void TMainForm::ViewActiveFile() {
-  const std::string title = Column(ActiveColumn()).ActiveTitle;
-  if (title.empty() || GetExtension(title).empty()) return;
-  TGuard guard("TFileViewer::View");
-  MyTMediaPlayer& player = Media->Player;
-  const std::string resolved = GetWhenReference(title, nullptr, nullptr, nullptr, true);
-  if (IsPlayListExtension(GetExtension(title))) {
-    if (!player.PlayMPL(title, {}, 0)) guard.Show("Failed to play.");
-  } else if (IsAudioFile(resolved) || IsVideoFile(resolved)) {
-    if (!player.PlayFile(title)) guard.Show("Failed to play.");
-  } else if (IsTextFile(resolved)) {
-    ViewText(resolved);
-  }
-}
-
 void TMainForm::ViewText(const std::string& title) {
-  Media->VideoShown = false;
+  ResetViewer();
   ViewerShown = true;
   Reset(false);
-  ViewerClient->clear();
   ViewerClient->setLineWrapMode(ProgramOptions.ViewerTextWordWrap ? QPlainTextEdit::WidgetWidth
                                                                   : QPlainTextEdit::NoWrap);
   const int64_t limit = ProgramOptions.ViewerMaxTextSize;
@@ -248,6 +257,7 @@ void TMainForm::RegisterMediaCommands() {
   m.On("File/View & Edit/View", [this] { ViewActiveFile(); });
   m.On("File/View & Edit/View media in directory", [this] { ViewMediaInDirectory(false); });
   m.On("File/View & Edit/View this media in directory", [this] { ViewMediaInDirectory(true); });
+  RegisterViewerCommands();
   m.OnFill("Work/MPLs", [this](QMenu& menu) { FillMPLsMenu(menu); });
   m.On("Work/Layout/Toggle media play-list", [this] {
     Boards.Active().ShowMPL = !Boards.Active().ShowMPL;
@@ -256,8 +266,7 @@ void TMainForm::RegisterMediaCommands() {
   m.On("Work/Layout/Close viewer", [this] {
     Media->Player.RememberResumePoint();
     Media->Player.Stop();
-    Media->VideoShown = false;
-    ViewerClient->clear();
+    ResetViewer();
     ViewerShown = false;
     Reset(false);
     FocusColumn(ActiveColumn());

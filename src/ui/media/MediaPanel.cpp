@@ -5,6 +5,7 @@
 #include "foundation/Random.h"
 #include "media/MediaPlayer.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
@@ -12,13 +13,16 @@
 #include <QPainter>
 #include <QPushButton>
 #include <cmath>
+#include <utility>
 
 namespace cv {
 
 namespace {
 
 const char* CListHint =
-    "Media play-list. [LMB x 2] or [Enter] = play this item and go on to the end of the list.";
+    "Media play-list. [LMB x 2] or [Enter] = play this item and go on to the end of the list. "
+    "[RMB] = stop and run this file. Drag an item to a column to make it the column's active "
+    "file.";
 
 QString Shown(const std::string& bytes) {
   return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -59,6 +63,7 @@ TMediaPanel::TMediaPanel(MyTMediaPlayer& player, QWidget* parent)
   List->setObjectName(QStringLiteral("MediaList"));
   List->setToolTip(QString());
   List->setStatusTip(QString::fromLatin1(CListHint));
+  List->viewport()->installEventFilter(this);
   ProgressBar = new TMediaBar(this);
   ProgressBar->setObjectName(QStringLiteral("MediaProgress"));
   VolumeBar = new TMediaBar(this);
@@ -108,6 +113,65 @@ TMediaPanel::TMediaPanel(MyTMediaPlayer& player, QWidget* parent)
     RefreshBars();
   };
   Refresh();
+}
+
+bool TMediaPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != List->viewport()) return QWidget::eventFilter(watched, event);
+  const auto rowAt = [this](const QMouseEvent& mouse) {
+    const int row = List->row(List->itemAt(mouse.position().toPoint()));
+    return row >= 0 && row < static_cast<int>(Player.Items.size()) ? row : -1;
+  };
+  switch (event->type()) {
+  case QEvent::MouseButtonPress: {
+    const auto& mouse = static_cast<const QMouseEvent&>(*event);
+    const int row = rowAt(mouse);
+    Dragging = false;
+    DragRow = -1;
+    if (mouse.button() == Qt::RightButton && row >= 0) {
+      const std::string title = Player.Items[static_cast<size_t>(row)];
+      Player.FocusIndex = row;
+      List->setCurrentRow(row);
+      Player.RememberResumePoint();
+      if (!Player.Stop() && OnFailure) OnFailure("Failed to stop playing.");
+      Refresh();
+      if (OnStopAndRun) OnStopAndRun(title);
+      return true;
+    }
+    if (mouse.button() == Qt::LeftButton && row >= 0) {
+      DragRow = row;
+      DragStart = mouse.globalPosition().toPoint();
+    }
+    return false;
+  }
+  case QEvent::MouseMove: {
+    if (DragRow < 0) return false;
+    const auto& mouse = static_cast<const QMouseEvent&>(*event);
+    if (!(mouse.buttons() & Qt::LeftButton)) {
+      DragRow = -1;
+      return false;
+    }
+    if (!Dragging && (mouse.globalPosition().toPoint() - DragStart).manhattanLength() >=
+                         QApplication::startDragDistance()) {
+      Dragging = true;
+      List->viewport()->setCursor(Qt::DragCopyCursor);
+    }
+    // While dragging the list's own selection stays where the press was.
+    return Dragging;
+  }
+  case QEvent::MouseButtonRelease: {
+    const auto& mouse = static_cast<const QMouseEvent&>(*event);
+    const bool dropped = Dragging && mouse.button() == Qt::LeftButton;
+    const int row = std::exchange(DragRow, -1);
+    Dragging = false;
+    if (!dropped) return false;
+    List->viewport()->unsetCursor();
+    if (row < static_cast<int>(Player.Items.size()) && OnDropItem)
+      OnDropItem(Player.Items[static_cast<size_t>(row)], mouse.globalPosition().toPoint());
+    return true;
+  }
+  default:
+    return false;
+  }
 }
 
 void TMediaPanel::PlayRow(int row) {

@@ -2,8 +2,10 @@
 // The media play-list panel: the list's caption, its items, the progress
 // and volume bars and the player's buttons.
 
+#include <QPoint>
 #include <QWidget>
 #include <functional>
+#include <string>
 
 class QLabel;
 class QListWidget;
@@ -41,6 +43,10 @@ public:
   std::function<void()> OnTogglesChanged;
   // The player needs the window (stop and run, errors shown).
   std::function<void(const char* sentence)> OnFailure;
+  // A right click on an item: the player stopped, the file is to run.
+  std::function<void(const std::string& title)> OnStopAndRun;
+  // An item dragged out of the list and released at a screen point.
+  std::function<void(const std::string& title, const QPoint& global)> OnDropItem;
 
   QLabel* Caption = nullptr;
   QListWidget* List = nullptr;
@@ -54,11 +60,16 @@ public:
 
 protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void PlayRow(int row);
   MyTMediaPlayer& Player;
   std::string ProgressHint, VolumeHint;
+  // A left press on an item may become a drag of it.
+  int DragRow = -1;
+  QPoint DragStart;
+  bool Dragging = false;
 };
 
 } // namespace cv

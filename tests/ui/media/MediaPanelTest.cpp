@@ -1,6 +1,9 @@
 #include "../../core/foundation/StorageTestSupport.h"
 #include "GeneratedMedia.h"
+#include "LauncherSupport.h"
 #include "TestSupport.h"
+#include "columns/Column.h"
+#include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
 #include "filesystem/Extensions.h"
 #include "mainwindow/MainDialog.h"
@@ -8,8 +11,10 @@
 #include "options/ProgramOptions.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QListWidget>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -108,6 +113,47 @@ TEST_F(MediaPanelTest, AMissingListLeavesTheMenuWithAMessage) {
   EXPECT_EQ(Ui.Boxes[0].Text, "The file doesn't exists.");
   EXPECT_EQ(MenuEntries().size(), 2u);
   EXPECT_FALSE(Form.Media->Player.Playing);
+}
+
+TEST_F(MediaPanelTest, ARightClickOnARowStopsAndRunsItsFile) {
+  test::TRecordingLauncher launcher;
+  TMediaPlayback& media = *Form.Media;
+  ASSERT_TRUE(media.Player.PlayMPL(List, {}, 0));
+  ASSERT_TRUE(media.Player.Playing);
+  QListWidget* list = media.Panel->List;
+  const QPoint row = list->visualItemRect(list->item(1)).center();
+  QTest::mouseClick(list->viewport(), Qt::RightButton, {}, row);
+  EXPECT_TRUE(media.Player.Stopped);
+  EXPECT_FALSE(media.Player.Playing);
+  EXPECT_EQ(launcher.Opened, std::vector<std::string>{Dir.Path + "/two \xE9.wav"});
+  EXPECT_EQ(media.LastPlayed.Find(List)->ResumeTitle, Dir.Path + "/one.wav")
+      << "the place is kept for the next time";
+}
+
+TEST_F(MediaPanelTest, ARowDraggedToAColumnBecomesItsActiveFile) {
+  test::WriteFileBytes(Dir.Path + "/other.txt", "x");
+  Form.Column(1).LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt,
+                               Dir.Path + "/other.txt");
+  Form.FocusColumn(1);
+  TMediaPlayback& media = *Form.Media;
+  ASSERT_TRUE(media.Player.PlayMPL(List, {}, 0));
+  media.Panel->StopButton->click();
+  QListWidget* list = media.Panel->List;
+  QWidget* viewport = list->viewport();
+  const QPoint row = list->visualItemRect(list->item(1)).center();
+  MyTPanel* column = Form.ColumnView(0)->FileList;
+  const QPoint over = viewport->mapFromGlobal(column->mapToGlobal(column->rect().center()));
+  // A press and release without moving is no drag.
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, row);
+  EXPECT_EQ(Form.ActiveColumn(), 1);
+  QTest::mousePress(viewport, Qt::LeftButton, {}, row);
+  QMouseEvent move(QEvent::MouseMove, QPointF(over), QPointF(viewport->mapToGlobal(over)),
+                   Qt::NoButton, Qt::LeftButton, {});
+  QApplication::sendEvent(viewport, &move);
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, over);
+  EXPECT_EQ(Form.ActiveColumn(), 0);
+  EXPECT_EQ(Form.Column(0).ActiveTitle, Dir.Path + "/two \xE9.wav");
+  EXPECT_EQ(Form.Column(1).ActiveTitle, Dir.Path + "/other.txt");
 }
 
 } // namespace

@@ -238,11 +238,11 @@ TSystemMenu BuildSystemMenu(const TSystemMenuRequest& request, const std::string
     menu.Items.push_back({command, caption, enabled});
   };
   // An item of the trash is run, cut, renamed or pasted into only at the
-  // cost of the info file that says where it goes back to. Dropped, its
-  // column is no longer the active one: Restore and Delete are the trash
-  // column's own commands.
+  // cost of the info file that says where it goes back to. Restore and
+  // Delete are the trash column's own commands, for its items: not for the
+  // parent or reference shown with Shift or Ctrl, nor once dropped elsewhere.
   const bool trash = request.InTrash;
-  const bool trashCommands = trash && !request.Drag;
+  const bool trashCommands = trash && !request.Drag && plainTitle;
   menu.InTrash = trash;
   add(TSystemCommand::Open, "&Open", any);
   add(TSystemCommand::OpenWith, "Open &with...", one && facts.Exists && !directory);

@@ -292,7 +292,7 @@ TEST(SystemMenuTest, TargetsTitleAndEnabledStates) {
 
 // In the trash the menu restores and deletes for good; what would part an
 // item from its info file is not offered, nor is the trash again. Dragged,
-// the items are only looked at, copied or opened.
+// or for the trash's directory shown with Shift, nothing is restored or deleted.
 TEST(SystemMenuTest, TheTrashRestoresAndDeletesForGood) {
   using C = TSystemCommand;
   const auto factsOf = [](const std::string&) { return TSystemTitleFacts{true, false, true}; };
@@ -309,13 +309,17 @@ TEST(SystemMenuTest, TheTrashRestoresAndDeletesForGood) {
       {C::Restore, true},   {C::Delete, true},   {C::Rename, false},   {C::Properties, true}};
   EXPECT_EQ(items, expected);
 
-  const TSystemMenu drag = BuildSystemMenu(
-      {.Drag = true, .ActiveTitle = item, .Selection = {item}, .InTrash = true}, item, factsOf,
-      true);
-  for (const TSystemMenuItem& entry : drag.Items) {
-    EXPECT_NE(entry.Command, C::MoveToTrash);
-    if (entry.Command == C::Restore || entry.Command == C::Delete) EXPECT_FALSE(entry.Enabled);
-  }
+  const TSystemMenuRequest others[] = {
+      {.Drag = true, .ActiveTitle = item, .Selection = {item}, .InTrash = true},
+      {.Shift = ssShift, .ActiveTitle = item, .InTrash = true},
+  };
+  for (const TSystemMenuRequest& request : others)
+    for (const TSystemMenuItem& entry :
+         BuildSystemMenu(request, request.Drag ? item : "/d/Trash/files", factsOf, true).Items) {
+      EXPECT_NE(entry.Command, C::MoveToTrash);
+      if (entry.Command == C::Restore || entry.Command == C::Delete)
+        EXPECT_FALSE(entry.Enabled) << request.Drag;
+    }
 }
 
 TEST(SystemMenuTest, PathsLeaveTheProgramWithoutPartitionTitles) {

@@ -123,8 +123,8 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
         changed = AskTrashMonitors(column);
       } else {
         if (!column.ShowsDirectory() || column.ShownPath().empty()) continue;
-        const bool polled = state.Polled ? state.Polled(column.ActiveTitle)
-                                         : IsPolledPartition(column.ActiveTitle);
+        const bool polled =
+            state.Polled ? state.Polled(column.ActiveTitle) : IsPolledPartition(column.ActiveTitle);
         if (!force && !polled) continue;
         changed = AskMonitor(column, polled);
       }
@@ -132,8 +132,8 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
       column.HeaderChanged = true;
       anyChanged = true;
       if (column.ShowsTrash) {
-        const bool reload =
-            force || (ProgramOptions.ReloadChangedDirectories && !(state.Held && state.Held(column)));
+        const bool reload = force || (ProgramOptions.ReloadChangedDirectories &&
+                                      !(state.Held && state.Held(column)));
         if (reload && !ReloadTrashKeepingPlace(column, shows)) break;
       } else if (force) {
         if (!ReloadShared(columns, i, shows)) break;

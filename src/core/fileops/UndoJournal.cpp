@@ -616,7 +616,8 @@ bool UndoRecords(TUndoJournal& journal, const std::vector<TUndoRecord>& records,
           failed = true;
           break;
         }
-        if (movedBack && step.Kind == TUndoStepKind::Moved) movedBack->push_back({step.From, step.To});
+        if (movedBack && step.Kind == TUndoStepKind::Moved)
+          movedBack->push_back({step.From, step.To});
         ++undone;
       }
       const TFunStatContext failure = FunStatContext;

@@ -302,7 +302,8 @@ bool TidyTrashDirectory(const TTrashDirectory& trash) {
     const TFileHandle files = OpenDirectoryAt(directory.Get(), "files");
     const auto present = [&](const std::string& name) {
       struct stat facts {};
-      return files.Valid() && ::fstatat(files.Get(), name.c_str(), &facts, AT_SYMLINK_NOFOLLOW) == 0;
+      return files.Valid() &&
+             ::fstatat(files.Get(), name.c_str(), &facts, AT_SYMLINK_NOFOLLOW) == 0;
     };
     if (const TFileHandle info = OpenDirectoryAt(directory.Get(), "info"); info.Valid()) {
       std::vector<std::string> names;
@@ -320,8 +321,9 @@ bool TidyTrashDirectory(const TTrashDirectory& trash) {
     std::string text;
     const int read = ReadSmallFileAt(directory.Get(), Sizes, text);
     if (read == ENOENT) return;
-    if (read != 0) guard.Raise("Failed to read file.", trash.Path + "/" + Sizes, {},
-                                static_cast<uint32_t>(read));
+    if (read != 0)
+      guard.Raise("Failed to read file.", trash.Path + "/" + Sizes, {},
+                  static_cast<uint32_t>(read));
     std::string kept, name;
     size_t start = 0;
     while (start < text.size()) {

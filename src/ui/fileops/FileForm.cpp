@@ -551,9 +551,8 @@ void TFileForm::RunTask(const std::string& caption, TColumn* column, std::vector
   IsRunning = true;
   {
     TBusyScope busy;
-    RunOnThread(
-        [&make](TFileRun& run) { run.Task = make(run); },
-        [](TFileRun& run) { run.Task->Run(); });
+    RunOnThread([&make](TFileRun& run) { run.Task = make(run); },
+                [](TFileRun& run) { run.Task->Run(); });
   }
   IsRunning = false;
   hide();

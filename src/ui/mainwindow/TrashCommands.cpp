@@ -135,8 +135,7 @@ void TMainForm::TrashCommand(TTrashAction action, const std::vector<std::string>
       kind == TKind::Restore  ? "Restore"
       : kind == TKind::Delete ? "Delete"
                               : "Empty trash",
-      rows.empty() ? nullptr : &column,
-      std::move(rows), [&](TFileEngineHost& host) {
+      rows.empty() ? nullptr : &column, std::move(rows), [&](TFileEngineHost& host) {
         return std::make_shared<TTrashTask>(host, kind, std::move(entries), std::move(trashes));
       });
   if (wasEmpty) ShowInformation("The trash is empty.");

@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -250,7 +250,10 @@ TEST(TrashEmptyTest, LeavesNothingBehindAndACancelledRunOnlyWhatItDid) {
   };
   const TCase cases[] = {
       {"whole", 0, {}, {}, nullptr},
-      {"cancelled", 1, {"dir", "stray", "stray-dir"}, {"dir.trashinfo"},
+      {"cancelled",
+       1,
+       {"dir", "stray", "stray-dir"},
+       {"dir.trashinfo"},
        "10 1 dir\n20 1 stray%2Ddir\n"},
   };
   for (const TCase& c : cases) {

@@ -304,9 +304,9 @@ TEST(SystemMenuTest, TheTrashRestoresAndDeletesForGood) {
   for (const TSystemMenuItem& entry : menu.Items)
     items.emplace_back(entry.Command, entry.Enabled);
   const std::vector<std::pair<C, bool>> expected = {
-      {C::Open, true},      {C::OpenWith, true}, {C::Run, false},      {C::OpenTerminal, true},
-      {C::Cut, false},      {C::Copy, true},     {C::PasteInto, false}, {C::CopyPath, true},
-      {C::Restore, true},   {C::Delete, true},   {C::Rename, false},   {C::Properties, true}};
+      {C::Open, true},    {C::OpenWith, true}, {C::Run, false},       {C::OpenTerminal, true},
+      {C::Cut, false},    {C::Copy, true},     {C::PasteInto, false}, {C::CopyPath, true},
+      {C::Restore, true}, {C::Delete, true},   {C::Rename, false},    {C::Properties, true}};
   EXPECT_EQ(items, expected);
 
   const TSystemMenuRequest others[] = {

@@ -142,8 +142,8 @@ TEST_F(TrashCommandsTest, RestoreAsksTheOverwriteQuestion) {
     TOverwriteChoice Answer;
     bool Restored;
   };
-  for (const TCase& c : {TCase{TOverwriteChoice::OverwriteThis, true},
-                         TCase{TOverwriteChoice::SkipThis, false}}) {
+  for (const TCase& c :
+       {TCase{TOverwriteChoice::OverwriteThis, true}, TCase{TOverwriteChoice::SkipThis, false}}) {
     const std::string name = PutInTrash(c.Restored ? "over" : "skip", "trashed");
     std::ofstream(Tree + "/" + name) << "taken";
     ShowTrashSelecting({name});

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
 
 namespace cv {
 
@@ -113,6 +114,7 @@ void TColumn::ResetColumn(bool keepFixed) {
   DefaultTitle = ActiveTitle;
   HeaderChanged = false;
   DirMonitor.Reset();
+  TrashMonitors.clear();
 }
 
 // ---- Selection ----------------------------------------------------------------
@@ -237,7 +239,7 @@ void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex, std::opti
     guard.Run([&] {
       // A cancelled listing leaves the column as it was.
       const TPlace before{ActiveTitle,    PreviousTitle, ActiveType, TopOffset, ActiveKey,
-                          ContainerIndex, SelCount,      SelSize,    ShowsTrash};
+                          ContainerIndex, SelCount,      ShowsTrash, SelSize};
       LoadCancelled = false;
       SelCount = 0;
       SelSize = 0;
@@ -292,6 +294,7 @@ void TColumn::LoadDirectory(bool rememberPrevious, int containerIndex, std::opti
         if (!SetWithContainer(ContainerIndex)) ShowTakenFailure("TColumn::LoadDirectory");
         FocusByTitle(ActiveTitle, ActiveType, false, SortMode, ActiveKey, TopOffset);
       }
+      if (!ShowsTrash) TrashMonitors.clear();
       HeaderChanged = false;
     });
   }
@@ -526,13 +529,32 @@ bool TColumn::LoadWithTrash() {
       std::vector<TFileListData> Items;
       std::vector<TTrashEntry> Entries;
       TListingCounts Counts;
+      std::vector<TDirectoryMonitor> Monitors;
     };
     TRead read;
     const TWaitEnd end = WaitOffThread<TRead>(
         [sortMode = SortMode, groups = Groups(),
          types = TFileTypeLists::Current()](const std::atomic<bool>& cancel) {
           TRead result;
-          result.Entries = ListTrash().Entries;
+          // Watched before they are read: an item trashed meanwhile shows
+          // as a change, not as a silent gap.
+          const std::vector<TTrashDirectory> trashes = TrashDirectories();
+          const auto watch = [&](const std::string& path) {
+            struct stat facts {};
+            // A watch on what is not there would report a change at every look.
+            if (::stat(path.c_str(), &facts) != 0 || !S_ISDIR(facts.st_mode)) return;
+            result.Monitors.emplace_back().Ini(IncludeDelimiter(path));
+          };
+          // Without a home trash yet, its first item creates it in the data directory.
+          const TTrashDirectory home = HomeTrash();
+          if (trashes.empty() || trashes.front().Path != home.Path) watch(home.Top);
+          for (const TTrashDirectory& trash : trashes)
+            for (const char* part : {"", "/files", "/info"})
+              watch(trash.Path + part);
+          TTrashListing listing;
+          for (const TTrashDirectory& trash : trashes)
+            ListTrashDirectory(trash, listing);
+          result.Entries = std::move(listing.Entries);
           result.Items.reserve(result.Entries.size());
           TFileInfo info;
           for (size_t i = 0; i < result.Entries.size() && !cancel; ++i) {
@@ -559,6 +581,7 @@ bool TColumn::LoadWithTrash() {
     ClearItems();
     Items = std::move(read.Items);
     TrashEntries = std::move(read.Entries);
+    TrashMonitors = std::move(read.Monitors);
     SetCounts(read.Counts);
     List.EndUpdate(Count());
     return true;

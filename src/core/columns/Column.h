@@ -128,6 +128,9 @@ public:
   std::string PreviousTitle;
   std::string DefaultTitle;
   TDirectoryMonitor DirMonitor;
+  // While the column shows the trash: its trash directories and their
+  // files/ and info/, armed before they were read.
+  std::vector<TDirectoryMonitor> TrashMonitors;
 
   // ---- Counters -------------------------------------------------------------
   int DirsCount = 0, LinksCount = 0, ProgsCount = 0, DocsCount = 0, GenericCount = 0;

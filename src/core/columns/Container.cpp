@@ -288,6 +288,21 @@ std::string TContainerSet::Directory() const {
   return ContainersDirectory.empty() ? Program.ContainersPath() : ContainersDirectory;
 }
 
+std::vector<int> TContainerSet::RenameEverywhere(const std::string& oldTitle,
+                                                 const std::string& newTitle) {
+  std::vector<int> changed;
+  for (int n = 0; n < Count; ++n) {
+    TContainer& container = Container(n);
+    bool renamed = false;
+    for (int i = 0; i < container.Count(); ++i)
+      if (container.Items()[static_cast<size_t>(i)].Title == oldTitle)
+        renamed = container.RenameItem(i, newTitle, oldTitle) || renamed;
+    FunStatContext.Reset(fsPerfect);
+    if (renamed) changed.push_back(n);
+  }
+  return changed;
+}
+
 int TContainerSet::SearchContainer() const {
   for (int n = 0; n < Count; ++n) {
     const std::string& name = Container(n).Name();

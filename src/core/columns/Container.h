@@ -129,6 +129,10 @@ public:
   const TContainer& Container(int number) const;
   std::string Directory() const;
 
+  // A file moved from `oldTitle` to `newTitle`: every container that lists
+  // it follows. The numbers of the containers changed.
+  std::vector<int> RenameEverywhere(const std::string& oldTitle, const std::string& newTitle);
+
   // The first container named "Search" or "Find" (any case), else 0.
   int SearchContainer() const;
 

@@ -74,6 +74,28 @@ bool AskMonitor(TColumn& column, bool polled) {
   return end == TWaitEnd::Done && changed;
 }
 
+// A trash column changed when any of its trash directories did; each
+// monitor is asked, so every change is taken at once.
+bool AskTrashMonitors(TColumn& column) {
+  bool changed = false;
+  for (TDirectoryMonitor& monitor : column.TrashMonitors)
+    changed = monitor.Next() || changed;
+  FunStatContext.Reset(fsPerfect);
+  return changed;
+}
+
+// A trash column read again, keeping the titles it had selected.
+bool ReloadTrashKeepingPlace(TColumn& column, TFailureShows& shows) {
+  const std::vector<std::string> selected = column.SelectedTitles();
+  if (!column.Items.empty()) column.TopOffset = column.List.FocusIndex() - column.List.TopIndex();
+  column.FailureShows = &shows;
+  column.LoadDirectory(false);
+  column.FailureShows = nullptr;
+  if (shows.Cancelled) return false;
+  column.SelectTitles(selected);
+  return true;
+}
+
 } // namespace
 
 bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool activeListFocused,
@@ -96,15 +118,24 @@ bool CheckDirMonitor(const std::vector<TColumn*>& columns, bool force, bool acti
     TFailureShows shows;
     for (size_t i = 0; i < columns.size(); ++i) {
       TColumn& column = *columns[i];
-      if (!column.ShowsDirectory() || column.ShownPath().empty()) continue;
-      const bool polled =
-          state.Polled ? state.Polled(column.ActiveTitle) : IsPolledPartition(column.ActiveTitle);
-      if (!force && !polled) continue;
-      const bool changed = AskMonitor(column, polled);
+      bool changed = false;
+      if (column.ShowsTrash) {
+        changed = AskTrashMonitors(column);
+      } else {
+        if (!column.ShowsDirectory() || column.ShownPath().empty()) continue;
+        const bool polled =
+            state.Polled ? state.Polled(column.ActiveTitle) : IsPolledPartition(column.ActiveTitle);
+        if (!force && !polled) continue;
+        changed = AskMonitor(column, polled);
+      }
       if (!changed && !(force && column.HeaderChanged)) continue;
       column.HeaderChanged = true;
       anyChanged = true;
-      if (force) {
+      if (column.ShowsTrash) {
+        const bool reload = force || (ProgramOptions.ReloadChangedDirectories &&
+                                      !(state.Held && state.Held(column)));
+        if (reload && !ReloadTrashKeepingPlace(column, shows)) break;
+      } else if (force) {
         if (!ReloadShared(columns, i, shows)) break;
       } else if (ProgramOptions.ReloadChangedDirectories && !(state.Held && state.Held(column))) {
         if (!ReloadKeepingPlace(columns, i, shows)) break;

@@ -112,4 +112,13 @@ bool TTrashRun::Delete(const std::vector<TTrashEntry>& entries) {
   return done;
 }
 
+bool TTrashRun::Empty(const std::vector<TTrashDirectory>& trashes,
+                      const std::vector<TTrashEntry>& items) {
+  bool done = items.empty() || Delete(items);
+  // A cancelled run left items with their info files; what it did is tidied.
+  for (const TTrashDirectory& trash : trashes)
+    if (!TidyTrashDirectory(trash)) done = false;
+  return done;
+}
+
 } // namespace cv

@@ -25,6 +25,10 @@ public:
   bool Restore(const std::vector<TTrashEntry>& entries);
   // Deletes the items and their info files; the caller asked first.
   bool Delete(const std::vector<TTrashEntry>& entries);
+  // Deletes `items` (ListTrashItems of `trashes`), then tidies each trash
+  // directory: info files left without their item and the cache of
+  // directory sizes. Items trashed meanwhile stay with their info files.
+  bool Empty(const std::vector<TTrashDirectory>& trashes, const std::vector<TTrashEntry>& items);
   // Any thread may call it.
   void Cancel();
   // Items whose info file went with them in the last run.

@@ -601,7 +601,7 @@ std::string CheckUndo(const std::vector<TUndoRecord>& records) {
 }
 
 bool UndoRecords(TUndoJournal& journal, const std::vector<TUndoRecord>& records,
-                 const std::atomic<bool>* cancel) {
+                 const std::atomic<bool>* cancel, std::vector<TMovedBack>* movedBack) {
   TGuard guard("UndoRecords");
   return guard.Run(false, [&] {
     if (const std::string problem = CheckUndo(records); !problem.empty()) guard.Warn(problem);
@@ -611,10 +611,13 @@ bool UndoRecords(TUndoJournal& journal, const std::vector<TUndoRecord>& records,
       bool failed = false;
       for (size_t i = record.StepsLeft(); i-- > 0;) {
         if (cancel && *cancel) break;
-        if (!ReverseStep(record.Steps[i], modes)) {
+        const TUndoStep& step = record.Steps[i];
+        if (!ReverseStep(step, modes)) {
           failed = true;
           break;
         }
+        if (movedBack && step.Kind == TUndoStepKind::Moved)
+          movedBack->push_back({step.From, step.To});
         ++undone;
       }
       const TFunStatContext failure = FunStatContext;

@@ -120,10 +120,17 @@ std::vector<TUndoRecord> RecordsThrough(const std::vector<TUndoRecord>& pending,
 // recorded; else the message naming what changed. Touches nothing.
 std::string CheckUndo(const std::vector<TUndoRecord>& records);
 
+// A move reversed: the file at `To` went back to `From`.
+struct TMovedBack {
+  std::string From, To;
+};
+
 // Reverses the steps left of the records, newest first, marking each in
 // the journal as it goes. Checks first (a refusal is a warning with the
-// check's message); a failure stops at that step. Guarded.
+// check's message); a failure stops at that step. Each move reversed is
+// added to `movedBack`, for the containers that followed it. Guarded.
 bool UndoRecords(TUndoJournal& journal, const std::vector<TUndoRecord>& records,
-                 const std::atomic<bool>* cancel = nullptr);
+                 const std::atomic<bool>* cancel = nullptr,
+                 std::vector<TMovedBack>* movedBack = nullptr);
 
 } // namespace cv

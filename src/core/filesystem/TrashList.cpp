@@ -4,6 +4,7 @@
 #include "filesystem/FileHandles.h"
 #include "filesystem/Partitions.h"
 #include "foundation/Error.h"
+#include "foundation/Guard.h"
 #include "foundation/Program.h"
 
 #include <algorithm>
@@ -274,6 +275,104 @@ void ListTrashDirectory(const TTrashDirectory& trash, TTrashListing& listing) {
     listing.Entries.push_back(
         {trash.Path + "/files/" + name, infoTitle, std::move(original), date});
   }
+}
+
+void ListTrashItems(const TTrashDirectory& trash, std::vector<TTrashEntry>& items) {
+  const TFileHandle directory(
+      ::open(trash.Path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!directory.Valid()) return;
+  const TFileHandle files = OpenDirectoryAt(directory.Get(), "files");
+  if (!files.Valid()) return;
+  std::vector<std::string> names;
+  ReadNames(files.Get(), names);
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names)
+    items.push_back({trash.Path + "/files/" + name,
+                     trash.Path + "/info/" + name + std::string(InfoSuffix),
+                     {},
+                     {}});
+}
+
+bool TidyTrashDirectory(const TTrashDirectory& trash) {
+  TGuard guard("TidyTrashDirectory");
+  guard.Run([&] {
+    const TFileHandle directory(
+        ::open(trash.Path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!directory.Valid()) return;
+    const TFileHandle files = OpenDirectoryAt(directory.Get(), "files");
+    const auto present = [&](const std::string& name) {
+      struct stat facts {};
+      return files.Valid() &&
+             ::fstatat(files.Get(), name.c_str(), &facts, AT_SYMLINK_NOFOLLOW) == 0;
+    };
+    if (const TFileHandle info = OpenDirectoryAt(directory.Get(), "info"); info.Valid()) {
+      std::vector<std::string> names;
+      ReadNames(info.Get(), names);
+      for (const std::string& name : names) {
+        if (!name.ends_with(InfoSuffix) || name.size() == InfoSuffix.size()) continue;
+        if (present(name.substr(0, name.size() - InfoSuffix.size()))) continue;
+        if (::unlinkat(info.Get(), name.c_str(), 0) != 0 && errno != ENOENT)
+          guard.Raise("Failed to delete file.", trash.Path + "/info/" + name, {},
+                      static_cast<uint32_t>(errno));
+      }
+    }
+    // "size mtime percent-encoded-name" per directory of files/.
+    constexpr const char* Sizes = "directorysizes";
+    std::string text;
+    const int read = ReadSmallFileAt(directory.Get(), Sizes, text);
+    if (read == ENOENT) return;
+    if (read != 0)
+      guard.Raise("Failed to read file.", trash.Path + "/" + Sizes, {},
+                  static_cast<uint32_t>(read));
+    std::string kept, name;
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find('\n', start);
+      if (end == std::string::npos) end = text.size();
+      const std::string_view line = std::string_view(text).substr(start, end - start);
+      start = end + 1;
+      const size_t space = line.rfind(' ');
+      if (space != std::string_view::npos && PercentDecode(line.substr(space + 1), name) &&
+          !name.empty() && name.find('/') == std::string::npos && present(name))
+        kept.append(line).append("\n");
+    }
+    if (kept.empty()) {
+      if (::unlinkat(directory.Get(), Sizes, 0) != 0 && errno != ENOENT)
+        guard.Raise("Failed to delete file.", trash.Path + "/" + Sizes, {},
+                    static_cast<uint32_t>(errno));
+      return;
+    }
+    if (kept == text) return;
+    // Written aside and renamed over: a reader never sees half a cache.
+    const std::string temporary = std::string(Sizes) + ".new";
+    {
+      const TFileHandle out(::openat(directory.Get(), temporary.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600));
+      if (!out.Valid())
+        guard.Raise("Failed to create file.", trash.Path + "/" + temporary, {},
+                    static_cast<uint32_t>(errno));
+      for (size_t done = 0; done < kept.size();) {
+        const ssize_t wrote = ::write(out.Get(), kept.data() + done, kept.size() - done);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote < 0) {
+          const int code = errno;
+          ::unlinkat(directory.Get(), temporary.c_str(), 0);
+          guard.Raise("Failed to write file.", trash.Path + "/" + temporary, {},
+                      static_cast<uint32_t>(code));
+        }
+        done += static_cast<size_t>(wrote);
+      }
+    }
+    if (::renameat(directory.Get(), temporary.c_str(), directory.Get(), Sizes) != 0) {
+      const int code = errno;
+      ::unlinkat(directory.Get(), temporary.c_str(), 0);
+      guard.Raise("Failed to rename file.", trash.Path + "/" + Sizes, {},
+                  static_cast<uint32_t>(code));
+    }
+  });
+  const bool failed = guard.Failed();
+  guard.Show("Failed to empty the trash.");
+  return !failed;
 }
 
 TTrashListing ListTrash() {

@@ -51,6 +51,14 @@ std::vector<TTrashDirectory> PartitionTrashDirectories(const std::string& topDir
 void ListTrashDirectory(const TTrashDirectory& trash, TTrashListing& listing);
 // Every trash directory.
 TTrashListing ListTrash();
+// Everything in the trash directory's "files/", whether an info file tells
+// of it or not, each with the info file title it would have (no original
+// title); what emptying the trash deletes.
+void ListTrashItems(const TTrashDirectory& trash, std::vector<TTrashEntry>& items);
+// After items were deleted: info files whose item is gone are removed, and
+// the "directorysizes" cache keeps the lines of directories still there
+// (it goes when none is). Failures are shown; false when one happened.
+bool TidyTrashDirectory(const TTrashDirectory& trash);
 
 // "%2F" and the like turned back into bytes; false for a broken escape.
 bool PercentDecode(std::string_view text, std::string& bytes);

@@ -24,7 +24,9 @@ constexpr TCommandRule rCommonText{ctTwoSelected, ctPartition | ctDirectory};
 constexpr TCommandRule rReference{ctLink, 0};
 constexpr TCommandRule rGoReference{ctLink, ctPartition};
 constexpr TCommandRule rFile{ctItems, ctPartition};
-constexpr TCommandRule rMultiRename{ctItems | ctSelection, ctPartition};
+// A trash item renamed would part from the info file that says where it goes back.
+constexpr TCommandRule rRename{ctItems, ctPartition | ctTrash};
+constexpr TCommandRule rMultiRename{ctItems | ctSelection, ctPartition | ctTrash};
 constexpr TCommandRule rNotDirectory{ctItems, ctPartition | ctDirectory};
 constexpr TCommandRule rPicture{ctItems | ctPicture, ctPartition | ctDirectory};
 constexpr TCommandRule rNotContainer{0, ctContainer};
@@ -233,7 +235,7 @@ constexpr TCommand CCommands[] = {
     Item(2, "Delete file *", "F12", "Delete for good.", rFile),
     Item(2, "New directory", "D", "Make a new directory here.", rNewFile),
     Item(2, "New file", "F", "Make a new empty file here.", rNewFile),
-    Item(2, "Rename file", "N", "Rename the active file.", rFile),
+    Item(2, "Rename file", "N", "Rename the active file.", rRename),
     Item(2, "Multi-rename file *", "Ctrl+N", "Rename the selected files by a pattern.",
          rMultiRename, true, CMultiRenameHelp),
     Item(2, "Properties", "P", "Properties of the active file.", rItems),

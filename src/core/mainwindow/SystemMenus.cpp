@@ -237,17 +237,28 @@ TSystemMenu BuildSystemMenu(const TSystemMenuRequest& request, const std::string
   const auto add = [&](TSystemCommand command, const char* caption, bool enabled) {
     menu.Items.push_back({command, caption, enabled});
   };
+  // An item of the trash is run, cut, renamed or pasted into only at the
+  // cost of the info file that says where it goes back to. Restore and
+  // Delete are the trash column's own commands, for its items: not for the
+  // parent or reference shown with Shift or Ctrl, nor once dropped elsewhere.
+  const bool trash = request.InTrash;
+  const bool trashCommands = trash && !request.Drag && plainTitle;
+  menu.InTrash = trash;
   add(TSystemCommand::Open, "&Open", any);
   add(TSystemCommand::OpenWith, "Open &with...", one && facts.Exists && !directory);
-  add(TSystemCommand::Run, "&Run", one && facts.IsRunnable);
+  add(TSystemCommand::Run, "&Run", one && facts.IsRunnable && !trash);
   add(TSystemCommand::OpenTerminal, "Open &terminal here", !title.empty());
-  add(TSystemCommand::Cut, "Cu&t", any && !partition);
+  add(TSystemCommand::Cut, "Cu&t", any && !partition && !trash);
   add(TSystemCommand::Copy, "&Copy", any);
-  add(TSystemCommand::PasteInto, "&Paste into", clipboardHasFiles && directory);
+  add(TSystemCommand::PasteInto, "&Paste into", clipboardHasFiles && directory && !trash);
   add(TSystemCommand::CopyPath, "Copy pat&h", any);
-  add(TSystemCommand::MoveToTrash, "Move to Tr&ash", any && !partition);
-  add(TSystemCommand::Delete, "&Delete", any && !partition);
-  add(TSystemCommand::Rename, "Re&name", !title.empty() && !IsPartitionTitle(title));
+  if (trash)
+    add(TSystemCommand::Restore, "Rest&ore", any && trashCommands);
+  else
+    add(TSystemCommand::MoveToTrash, "Move to Tr&ash", any && !partition);
+  add(TSystemCommand::Delete, trash ? "&Delete for good" : "&Delete",
+      any && !partition && (!trash || trashCommands));
+  add(TSystemCommand::Rename, "Re&name", !title.empty() && !IsPartitionTitle(title) && !trash);
   add(TSystemCommand::Properties, "Propert&ies", one);
   return menu;
 }

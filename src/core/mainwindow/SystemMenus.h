@@ -76,6 +76,7 @@ enum class TSystemCommand {
   Delete,
   Rename,
   Properties,
+  Restore, // in the trash, instead of MoveToTrash
 };
 
 struct TSystemMenuItem {
@@ -92,6 +93,9 @@ struct TSystemMenuRequest {
   std::string ActiveTitle;
   std::vector<std::string> Selection;
   bool DestinationIsContainer = false; // drag mode: the active column
+  // The source column shows the trash: its items go back or away for good,
+  // never into the trash again, and keep the names their info files know.
+  bool InTrash = false;
 };
 
 // Facts of a title the menu acts on.
@@ -113,6 +117,8 @@ struct TSystemMenu {
   // one file).
   std::vector<std::string> Targets;
   std::vector<TSystemMenuItem> Items;
+  // Built for items of the trash: Delete is the trash's own.
+  bool InTrash = false;
 };
 
 // The title the menu shows (reads a link's reference with Ctrl).

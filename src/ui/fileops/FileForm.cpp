@@ -122,6 +122,9 @@ public:
   TFileEngine Engine;
   // Set before the thread starts.
   bool PumpHook = false;
+  std::function<void()> StepHook;
+  // The window's task, when it runs one instead of the engine.
+  std::shared_ptr<TFileTask> Task;
 
   // ---- Engine host: each call is answered on the window's thread ----
   TOverwriteChoice AskOverwrite(const TOverwriteView& view) override {
@@ -160,6 +163,7 @@ public:
       });
   }
   void Deselect(size_t sourceIndex) override {
+    if (StepHook) StepHook();
     Call<bool>([sourceIndex](TFileForm& form) {
       form.Deselect(sourceIndex);
       return true;
@@ -492,18 +496,27 @@ void TFileForm::LiftModality() {
 }
 
 void TFileForm::RunEngine(const TFileEngineSettings& settings) {
+  RunOnThread([](TFileRun& run) { run.Engine.RecordInto(&ProgramJournal()); },
+              [settings, sources = Sources, destination = DestinationDirectory](TFileRun& run) {
+                run.Engine.Run(settings, sources, destination);
+              });
+}
+
+void TFileForm::RunOnThread(const std::function<void(TFileRun& run)>& prepare,
+                            std::function<void(TFileRun& run)> work) {
   CurrentRun->Abandon();
   auto run = std::make_shared<TFileRun>(*this, Clock);
   CurrentRun = run;
   run->PumpHook = static_cast<bool>(OnEnginePump);
-  run->Engine.RecordInto(&ProgramJournal());
+  run->StepHook = OnEngineStep;
+  prepare(*run);
   QEventLoop loop;
   run->Loop = &loop;
   const TRunInput refuse(*this);
-  StartDetached([run, settings, sources = Sources, destination = DestinationDirectory] {
+  StartDetached([run, work = std::move(work)] {
     // Its failures and questions reach the user through the window's thread.
     SetThreadUserInterface(run.get());
-    run->Engine.Run(settings, sources, destination);
+    work(*run);
     SetThreadUserInterface(nullptr);
     if (QCoreApplication* app = QCoreApplication::instance())
       QMetaObject::invokeMethod(
@@ -513,9 +526,42 @@ void TFileForm::RunEngine(const TFileEngineSettings& settings) {
   run->Loop = nullptr;
 }
 
+void TFileForm::RunTask(const std::string& caption, TColumn* column, std::vector<int> indices,
+                        const TFileTaskMaker& make) {
+  if (IsRunning) return;
+  Request = {};
+  Request.Operation = caption;
+  SourceColumn = column;
+  SourceIndices = std::move(indices);
+  Sources.clear();
+  setWindowTitle(ToQString(caption));
+  for (TElidedLabel* label : {TotalLabel, CurrentLabel, SourceLabel, DestinationLabel})
+    label->SetFullText({});
+  CurrentLabel->SetFullText(ToQString(caption + "..."));
+  SetControlsEnabled(false);
+  OptionsPanel->setVisible(false);
+  adjustSize();
+  if (QWidget* owner = parentWidget()) {
+    const QRect frame = owner->frameGeometry();
+    move(frame.center().x() - width() / 2, frame.center().y() - height() / 2);
+  }
+  // Not modal: the window manager's close request still reaches the main window.
+  setWindowModality(Qt::NonModal);
+  show();
+  IsRunning = true;
+  {
+    TBusyScope busy;
+    RunOnThread([&make](TFileRun& run) { run.Task = make(run); },
+                [](TFileRun& run) { run.Task->Run(); });
+  }
+  IsRunning = false;
+  hide();
+}
+
 void TFileForm::CancelRun() {
   if (!IsRunning) return;
   CurrentRun->Engine.Cancel();
+  if (CurrentRun->Task) CurrentRun->Task->Cancel();
   QTimer::singleShot(AbandonAfterMs, this, [run = std::weak_ptr<TFileRun>(CurrentRun)] {
     if (const auto held = run.lock(); held && !held->Ended && held->Loop) held->Abandon();
   });
@@ -527,7 +573,7 @@ void TFileForm::Finish(const TFileEngineSettings& settings) {
     AddToComboHistory(box, settings.Include);
   }
   if (settings.PrefixMode != TPrefixMode::None) AddToComboHistory(PrefixBox, settings.Prefix);
-  SourceColumn->List.RepaintAll();
+  if (SourceColumn) SourceColumn->List.RepaintAll();
   accept();
 }
 
@@ -570,7 +616,7 @@ void TFileForm::PumpEvents() {
 }
 
 void TFileForm::Deselect(size_t sourceIndex) {
-  if (sourceIndex < SourceIndices.size() && !Request.WholeDirectory)
+  if (SourceColumn && sourceIndex < SourceIndices.size() && !Request.WholeDirectory)
     SourceColumn->DeselectItem(SourceIndices[sourceIndex]);
 }
 
@@ -581,7 +627,7 @@ bool TFileForm::CopyToClipboard(const std::string& text, const std::vector<std::
 }
 
 void TFileForm::RenameContainerItem(const std::string& oldTitle, const std::string& newTitle) {
-  if (SourceColumn->ContainerIndex >= 0 && OnContainerItemMoved)
+  if (SourceColumn && SourceColumn->ContainerIndex >= 0 && OnContainerItemMoved)
     OnContainerItemMoved(SourceColumn->ContainerIndex, oldTitle, newTitle);
 }
 

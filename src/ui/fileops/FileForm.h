@@ -41,6 +41,19 @@ private:
   QString Full;
 };
 
+// Work of the window's own over the engine (the trash's restore and delete),
+// run as the dialog runs its operations.
+class TFileTask {
+public:
+  virtual ~TFileTask() = default;
+  // On the run's thread.
+  virtual void Run() = 0;
+  // Any thread: stop at the next step.
+  virtual void Cancel() = 0;
+};
+// Makes the task over the run's host, on the window's thread.
+using TFileTaskMaker = std::function<std::shared_ptr<TFileTask>(TFileEngineHost& host)>;
+
 struct TFileFormRequest {
   std::string Operation;
   bool TwoColumn = false;
@@ -72,6 +85,12 @@ public:
   // works on a thread of its own while the window answers its questions.
   void Do(TPrefixMode mode, bool noErrors);
   bool Running() const { return IsRunning; }
+  // Runs a task of the window the way Do runs an operation: on a thread of
+  // its own, the dialog (without its Okay buttons) showing the progress,
+  // asking the questions and offering Cancel. An item the engine finished
+  // is deselected in `column` (`indices` by source; column may be null).
+  void RunTask(const std::string& caption, TColumn* column, std::vector<int> indices,
+               const TFileTaskMaker& make);
   // The engine of the running or the last run.
   TFileEngine& Engine();
   // Cancel, Esc and closing while the operation runs: the engine stops at
@@ -106,6 +125,9 @@ public:
   // Runs on the window's thread at each pump of the engine, while the
   // engine waits: tests act there at a step of their choosing.
   std::function<void()> OnEnginePump;
+  // Runs on the engine's thread each time it finished a source item, before
+  // the window hears of it: tests slow the run there.
+  std::function<void()> OnEngineStep;
 
 public Q_SLOTS:
   void reject() override;
@@ -121,6 +143,10 @@ private:
   void SetControlsEnabled(bool enabled);
   bool IsConvert() const;
   void RunEngine(const TFileEngineSettings& settings);
+  // A fresh run: `prepare` on the window's thread, then `work` on a thread
+  // of its own while the window answers it.
+  void RunOnThread(const std::function<void(TFileRun& run)>& prepare,
+                   std::function<void(TFileRun& run)> work);
   void LiftModality();
 
   TFileFormSettings& Settings;

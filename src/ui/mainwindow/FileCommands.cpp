@@ -22,7 +22,7 @@
 
 namespace cv {
 
-bool TMainForm::RunFileOperation(const TFileFormRequest& request, int source) {
+TFileForm& TMainForm::FileDialog() {
   if (!FileForm) {
     FileForm = new TFileForm(FileFormState, this);
     FileForm->OnContainerItemMoved = [this](int container, const std::string& oldTitle,
@@ -35,6 +35,11 @@ bool TMainForm::RunFileOperation(const TFileFormRequest& request, int source) {
         }
     };
   }
+  return *FileForm;
+}
+
+bool TMainForm::RunFileOperation(const TFileFormRequest& request, int source) {
+  FileDialog();
   TColumn& column = Column(source);
   if (!ColumnMatchesContainer(column)) {
     TGuard guard("TFileForm::Dialog");

@@ -150,6 +150,8 @@ public:
   // column when the operation has no destination, then every visible
   // column whose directory changed. True when an Okay button ran it.
   bool RunFileOperation(const TFileFormRequest& request, int source);
+  // The file operation dialog, made at its first use.
+  TFileForm& FileDialog();
   // Cut and Copy: the active column's selection (or active file) on the
   // desktop's clipboard as a file list.
   void PutFilesOnClipboard(bool cut);
@@ -182,7 +184,9 @@ public:
   // The trash column's commands: put back, delete for good, empty.
   void RegisterTrashCommands();
   enum class TTrashAction { Restore, Delete, Empty };
-  void TrashCommand(TTrashAction action);
+  // Restore and Delete act on `titles` of the trash column when given
+  // (the System menu's targets), else on its selection or focused item.
+  void TrashCommand(TTrashAction action, const std::vector<std::string>* titles = nullptr);
   void FillShowContainerMenu(QMenu& menu);
   void FillAddToContainerMenu(QMenu& menu, bool forActiveColumn);
   void RecycleFromContainer(bool all);

@@ -109,6 +109,7 @@ TSystemMenu TMainForm::SystemMenuFor(bool drag, uint32_t shift) {
   request.ActiveTitle = Column(source).ActiveTitle;
   request.Selection = SelectedTitles(source);
   request.DestinationIsContainer = drag && Column(ActiveColumn()).ContainerIndex >= 0;
+  request.InTrash = Column(source).ShowsTrash;
   const std::string title = SystemMenuTitle(request);
   std::vector<std::string> onClipboard;
   ClipboardFilesToList(onClipboard);
@@ -295,7 +296,15 @@ void TMainForm::RunSystemCommand(TSystemCommand command, const TSystemMenu& menu
   case TSystemCommand::MoveToTrash:
     RunFileOperationOn("Recycle", menu.Targets);
     return;
+  case TSystemCommand::Restore:
+    if (Column(ActiveColumn()).ShowsTrash) TrashCommand(TTrashAction::Restore, &menu.Targets);
+    return;
   case TSystemCommand::Delete:
+    // An item of the trash leaves with its info file.
+    if (menu.InTrash) {
+      if (Column(ActiveColumn()).ShowsTrash) TrashCommand(TTrashAction::Delete, &menu.Targets);
+      return;
+    }
     RunFileOperationOn("Delete", menu.Targets);
     return;
   case TSystemCommand::Rename:

@@ -12,6 +12,8 @@
 #include "foundation/UserInterface.h"
 #include "mainwindow/MainMenus.h"
 
+#include <set>
+
 namespace cv {
 
 void TMainForm::RegisterUndoCommands() {
@@ -52,6 +54,7 @@ void TMainForm::UndoCommand(bool fromList) {
   struct TUndone {
     bool Done = false;
     TFunStatContext Context;
+    std::vector<TMovedBack> MovedBack;
   };
   TUndone undone;
   TWaitEnd end;
@@ -63,13 +66,20 @@ void TMainForm::UndoCommand(bool fromList) {
     end = WaitOffThread<TUndone>(
         [records, &journal](const std::atomic<bool>& cancel) {
           TUndone result;
-          result.Done = UndoRecords(journal, records, &cancel);
+          result.Done = UndoRecords(journal, records, &cancel, &result.MovedBack);
           result.Context = FunStatContext;
           FunStatContext.Reset(fsPerfect);
           return result;
         },
         undone, wait);
   }
+  // Containers that followed a move follow it back, as the move renamed them.
+  std::set<int> renamed;
+  for (const TMovedBack& moved : undone.MovedBack)
+    for (const int container : Containers.RenameEverywhere(moved.To, moved.From))
+      renamed.insert(container);
+  for (const int container : renamed)
+    RefreshContainer(container);
   if (end == TWaitEnd::Done && !undone.Done) {
     if (!undone.Context.Failed() && !undone.Context.Description.empty()) {
       // Changed between the check and the undo.

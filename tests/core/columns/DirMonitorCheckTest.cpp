@@ -14,8 +14,11 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 namespace cv {
@@ -313,6 +316,51 @@ TEST_F(DirMonitorCheckTest, AMonitorThatDoesNotAnswerHoldsNothing) {
   Touch("newer.txt");
   EXPECT_TRUE(CheckDirMonitor({&A}, true, true, State, Busy));
   EXPECT_EQ(Names(A), (std::vector<std::string>{"new.txt", "newer.txt"}));
+}
+
+// Another program trashing an item while a column shows the trash: the
+// check sees it in the trash's own directories and the column lists it,
+// keeping its selection; a home trash not made yet is seen being made.
+TEST_F(DirMonitorCheckTest, ATrashColumnFollowsItemsTrashedElsewhere) {
+  ProgramOptions.ReloadChangedDirectories = true;
+  const char* saved = std::getenv("XDG_DATA_HOME");
+  const std::string restore = saved ? saved : "";
+  for (const bool made : {true, false}) {
+    test::TTempDir data;
+    ::setenv("XDG_DATA_HOME", data.Path.c_str(), 1);
+    const std::string trash = data.Path + "/Trash";
+    const auto put = [&](const std::string& name) {
+      std::filesystem::create_directories(trash + "/files");
+      std::filesystem::create_directories(trash + "/info");
+      std::ofstream(trash + "/files/" + name) << name;
+      std::ofstream(trash + "/info/" + name + ".trashinfo")
+          << "[Trash Info]\nPath=/old/" << name << "\nDeletionDate=2026-03-04T05:06:07\n";
+    };
+    const auto ours = [&] {
+      std::vector<std::string> names;
+      for (const TFileListData& item : A.Items)
+        if (item.Title.starts_with(trash + "/")) names.push_back(GetTitleName(item.Title));
+      return names;
+    };
+    if (made) put("old.txt");
+    A.EnterTrash();
+    ASSERT_TRUE(A.ShowsTrash);
+    for (int i = 0; i < A.Count(); ++i)
+      if (A.Items[static_cast<size_t>(i)].Title == trash + "/files/old.txt") A.SelectItem(i);
+    EXPECT_FALSE(CheckDirMonitor(Columns, false, true, State, Busy)) << made << ": nothing yet";
+
+    put("new.txt");
+    EXPECT_TRUE(CheckDirMonitor(Columns, false, true, State, Busy)) << made;
+    std::vector<std::string> expected{"new.txt"};
+    if (made) expected.insert(expected.begin(), "old.txt");
+    std::vector<std::string> names = ours();
+    std::sort(names.begin(), names.end(), std::greater<>());
+    EXPECT_EQ(names, expected) << made;
+    if (made) EXPECT_EQ(A.SelectedTitles(), std::vector<std::string>{trash + "/files/old.txt"});
+    EXPECT_FALSE(B.HeaderChanged) << "the directory column saw nothing";
+    A.LoadDirectory(false, -1, std::nullopt, std::nullopt, std::nullopt, Dir.Path + "/");
+  }
+  ::setenv("XDG_DATA_HOME", restore.c_str(), 1);
 }
 
 } // namespace

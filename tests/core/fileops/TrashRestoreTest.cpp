@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -223,6 +225,78 @@ TEST_F(TrashRestoreTest, AnItemOfAnotherPartitionsTrashIsCopiedBackWithItsStream
   EXPECT_EQ(test::Attribute(Work("far.txt"), "user.x"), "y");
   EXPECT_FALSE(Exists(item));
   EXPECT_FALSE(Exists(trash + "/info/far.txt.trashinfo"));
+}
+
+// Sorted names of a directory; none when it cannot be read.
+std::vector<std::string> NamesIn(const std::string& directory) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (auto it = std::filesystem::directory_iterator(directory, error);
+       !error && it != std::filesystem::directory_iterator(); it.increment(error))
+    names.push_back(it->path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Emptying takes what a listing leaves out too: items without an info file,
+// info files without their item and the cache of directory sizes. A cancel
+// leaves what was not done whole.
+TEST(TrashEmptyTest, LeavesNothingBehindAndACancelledRunOnlyWhatItDid) {
+  struct TCase {
+    const char* Name;
+    size_t CancelAfter; // items done before Cancel; 0: never
+    std::vector<std::string> Files, Infos;
+    const char* Sizes; // null: no cache
+  };
+  const TCase cases[] = {
+      {"whole", 0, {}, {}, nullptr},
+      {"cancelled",
+       1,
+       {"dir", "stray", "stray-dir"},
+       {"dir.trashinfo"},
+       "10 1 dir\n20 1 stray%2Ddir\n"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    test::TTempDir root;
+    const std::string trash = root.Path + "/T";
+    for (const char* directory : {"/files/dir", "/files/stray-dir", "/info"})
+      std::filesystem::create_directories(trash + directory);
+    for (const char* file : {"/files/a", "/files/dir/x", "/files/stray", "/files/stray-dir/y"})
+      ASSERT_TRUE(WriteBytes(trash + file, "x"));
+    for (const char* name : {"a", "dir", "gone"})
+      ASSERT_TRUE(WriteBytes(trash + "/info/" + name + ".trashinfo",
+                             std::string("[Trash Info]\nPath=/w/") + name + "\n"));
+    ASSERT_TRUE(WriteBytes(trash + "/directorysizes", "10 1 dir\n20 1 stray%2Ddir\n30 1 old\n"));
+
+    class TCancellingHost : public TAnsweringHost {
+    public:
+      void Deselect(size_t index) override {
+        TAnsweringHost::Deselect(index);
+        if (Deselected.size() == CancelAfter) Run->Cancel();
+      }
+      size_t CancelAfter = 0;
+      TTrashRun* Run = nullptr;
+    } host;
+    TTrashRun run(host);
+    host.CancelAfter = c.CancelAfter;
+    host.Run = &run;
+    const TTrashDirectory directory{trash, root.Path};
+    std::vector<TTrashEntry> items;
+    ListTrashItems(directory, items);
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(run.Empty({directory}, items), c.CancelAfter == 0);
+    EXPECT_EQ(NamesIn(trash + "/files"), c.Files);
+    EXPECT_EQ(NamesIn(trash + "/info"), c.Infos);
+    if (c.Sizes)
+      EXPECT_EQ(ReadBytes(trash + "/directorysizes"), c.Sizes);
+    else
+      EXPECT_FALSE(Exists(trash + "/directorysizes"));
+    // The cache was replaced whole, nothing written aside stays.
+    std::vector<std::string> top = {"files", "info"};
+    if (c.Sizes) top.insert(top.begin(), "directorysizes");
+    EXPECT_EQ(NamesIn(trash), top);
+  }
 }
 
 } // namespace

@@ -181,7 +181,8 @@ TEST_F(CommandRulesTest, ATrashColumnRestoresAndSortsButMakesAndRecyclesNothing)
     EXPECT_TRUE(Enabled(Column, path)) << path;
   for (const char* path :
        {"File/Often/Recycle file *", "File/Often/New file", "File/Often/New directory",
-        "File/Paste", "File/Cut", "File/Container/Rename item", "File/Miscellaneous/Paste picture"})
+        "File/Paste", "File/Cut", "File/Container/Rename item", "File/Miscellaneous/Paste picture",
+        "File/Often/Rename file", "File/Often/Multi-rename file *"})
     EXPECT_FALSE(Enabled(Column, path)) << path;
   // The trash's item of the partitions list is no file.
   Column.ParentDirectory();

@@ -290,6 +290,38 @@ TEST(SystemMenuTest, TargetsTitleAndEnabledStates) {
   EXPECT_EQ(container.Warning, "The destination can't be a container.");
 }
 
+// In the trash the menu restores and deletes for good; what would part an
+// item from its info file is not offered, nor is the trash again. Dragged,
+// or for the trash's directory shown with Shift, nothing is restored or deleted.
+TEST(SystemMenuTest, TheTrashRestoresAndDeletesForGood) {
+  using C = TSystemCommand;
+  const auto factsOf = [](const std::string&) { return TSystemTitleFacts{true, false, true}; };
+  const std::string item = "/d/Trash/files/run.sh";
+  const TSystemMenu menu =
+      BuildSystemMenu({.ActiveTitle = item, .InTrash = true}, item, factsOf, true);
+  EXPECT_TRUE(menu.InTrash);
+  std::vector<std::pair<C, bool>> items;
+  for (const TSystemMenuItem& entry : menu.Items)
+    items.emplace_back(entry.Command, entry.Enabled);
+  const std::vector<std::pair<C, bool>> expected = {
+      {C::Open, true},    {C::OpenWith, true}, {C::Run, false},       {C::OpenTerminal, true},
+      {C::Cut, false},    {C::Copy, true},     {C::PasteInto, false}, {C::CopyPath, true},
+      {C::Restore, true}, {C::Delete, true},   {C::Rename, false},    {C::Properties, true}};
+  EXPECT_EQ(items, expected);
+
+  const TSystemMenuRequest others[] = {
+      {.Drag = true, .ActiveTitle = item, .Selection = {item}, .InTrash = true},
+      {.Shift = ssShift, .ActiveTitle = item, .InTrash = true},
+  };
+  for (const TSystemMenuRequest& request : others)
+    for (const TSystemMenuItem& entry :
+         BuildSystemMenu(request, request.Drag ? item : "/d/Trash/files", factsOf, true).Items) {
+      EXPECT_NE(entry.Command, C::MoveToTrash);
+      if (entry.Command == C::Restore || entry.Command == C::Delete)
+        EXPECT_FALSE(entry.Enabled) << request.Drag;
+    }
+}
+
 TEST(SystemMenuTest, PathsLeaveTheProgramWithoutPartitionTitles) {
   EXPECT_EQ(TargetPaths({":/", ":/media/stick", "/w/a*"}),
             (std::vector<std::string>{"/", "/media/stick", "/w/a*"}));

@@ -7,6 +7,7 @@
 #include "WindowSupport.h"
 #include "columns/Column.h"
 #include "columns/ColumnView.h"
+#include "columns/Container.h"
 #include "columns/MyPanel.h"
 #include "fileops/FileForm.h"
 #include "fileops/UndoListForm.h"
@@ -104,6 +105,44 @@ TEST_F(UndoCommandsTest, TheListUndoesDownToTheChosenOperation) {
   EXPECT_GE(rows, 2);
   EXPECT_TRUE(fs::exists(Tree + "/a.txt"));
   EXPECT_TRUE(fs::exists(Tree + "/b.txt"));
+  EXPECT_TRUE(Ui.Errors.empty());
+}
+
+// A move out of a column that shows a container renames the container's
+// items; its undo names them as before, as the files go back.
+TEST_F(UndoCommandsTest, UndoOfAMoveRenamesTheContainersItemsBack) {
+  TContainer& container = Form.Containers.Container(3);
+  container.ClearItems();
+  for (const char* name : {"a.txt", "b.txt"})
+    container.AddItem(Tree + "/" + name);
+  const std::string there = Root.Path + "/there";
+  fs::create_directories(there);
+  TColumn& column = Form.Column(1);
+  column.LoadDirectory(true, 3);
+  ASSERT_EQ(column.Count(), 2);
+  column.SelectItem(0);
+  column.SelectItem(1);
+  const auto titles = [&] {
+    std::vector<std::string> found;
+    for (const TContainerItem& item : container.Items())
+      found.push_back(item.Title);
+    return found;
+  };
+  TFileFormRequest request;
+  request.Operation = "Move";
+  request.TwoColumn = true;
+  request.DestinationTitle = there + "/a.txt";
+  test::WhenDialogShows(&Form, [&] { Form.FileForm->OkayButton->click(); });
+  ASSERT_TRUE(Form.RunFileOperation(request, 1));
+  ASSERT_EQ(titles(), (std::vector<std::string>{there + "/a.txt", there + "/b.txt"}));
+
+  Form.FocusColumn(1);
+  QTest::keyClick(List(), Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(fs::exists(Tree + "/a.txt"));
+  EXPECT_EQ(titles(), (std::vector<std::string>{Tree + "/a.txt", Tree + "/b.txt"}));
+  EXPECT_EQ(column.ContainerIndex, 3);
+  ASSERT_EQ(column.Count(), 2);
+  EXPECT_EQ(column.Items[0].Title, Tree + "/a.txt") << "the column shows the names back";
   EXPECT_TRUE(Ui.Errors.empty());
 }
 

@@ -217,6 +217,8 @@ void TMainForm::RunMouseCommand(const TMouseCommand& command, Qt::KeyboardModifi
   };
   switch (command.Action) {
   case TMouseAction::Nothing:
+    // "None", a single left click on a name, a click on empty space.
+    break;
   case TMouseAction::SystemMenu:
     ShowContextMenu(false, ShiftStateFrom(modifiers), at);
     break;

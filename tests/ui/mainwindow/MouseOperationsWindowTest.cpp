@@ -14,6 +14,7 @@
 #include "fileops/FileForm.h"
 #include "options/ProgramOptions.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
@@ -62,9 +63,13 @@ protected:
 
 TEST_F(MouseOperationsWindowTest, ClicksOnNameAndTypeAndDoubleClicks) {
   ASSERT_GT(MouseTypeWidth(ColumnRowHeight()), 2) << "the default settings have a type zone";
-  // A single left click on the name only focuses.
+  // A single left click on the name only focuses: it runs nothing and opens
+  // no menu, nor does a left click on empty space.
   QTest::mouseClick(List, Qt::LeftButton, {}, At(0, false));
   EXPECT_TRUE(Launch.Started.empty());
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  QTest::mouseClick(List, Qt::LeftButton, {}, List->rect().bottomLeft() + QPoint(20, -20));
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
   // On the type field it runs, once even when it was a double click.
   QTest::mouseClick(List, Qt::LeftButton, {}, At(0, true));
   EXPECT_EQ(Launch.Started.size(), 1u);

@@ -269,7 +269,11 @@ void TThumbWorkers::Queue(TThumbJob job) {
   {
     std::lock_guard lock(Shared->Lock);
     const auto same = [&](const TThumbJob& other) { return other.SameAs(job); };
-    if (std::any_of(Shared->Running.begin(), Shared->Running.end(), same)) return;
+    // Running, or done and not yet collected: asking again would render it twice.
+    if (std::any_of(Shared->Running.begin(), Shared->Running.end(), same) ||
+        std::any_of(Shared->Results.begin(), Shared->Results.end(),
+                    [&](const TThumbResult& result) { return result.Job.SameAs(job); }))
+      return;
     const auto queued = std::find_if(Shared->Jobs.begin(), Shared->Jobs.end(), same);
     // Asked again: it moves up to be taken next.
     if (queued != Shared->Jobs.end()) Shared->Jobs.erase(queued);

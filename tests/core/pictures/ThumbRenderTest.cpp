@@ -195,6 +195,9 @@ TEST(ThumbWorkersTest, RetainDropsQueuedJobsOnly) {
   for (int i = 0; i < 500 && workers.Outstanding() > 0; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   ASSERT_EQ(workers.Outstanding(), 0u);
+  // Done but not yet collected: asking again renders nothing twice.
+  workers.Queue(job("kept"));
+  EXPECT_EQ(workers.Queued(), 0u);
   std::lock_guard guard(lock);
   EXPECT_EQ(rendered, (std::vector<std::string>{"first", "kept"}));
   EXPECT_EQ(workers.TakeResults().size(), 2u);

@@ -28,12 +28,12 @@
 #include <QThread>
 #include <algorithm>
 #include <atomic>
-#include <memory>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <random>
 #include <string>
 #include <sys/resource.h>
@@ -141,8 +141,8 @@ int main(int argc, char** argv) {
   QApplication::processEvents();
   const QRect box = cv::ColumnItemLayout(column.List.ItemRect(0)).Picture;
   if (column.Count() != Photos || column.List.LastPaintIndex() < Photos - 1) {
-    std::fprintf(stderr, "the column shows %d of %d items\n",
-                 column.List.LastPaintIndex() + 1, column.Count());
+    std::fprintf(stderr, "the column shows %d of %d items\n", column.List.LastPaintIndex() + 1,
+                 column.Count());
     return 1;
   }
 
@@ -181,8 +181,8 @@ int main(int argc, char** argv) {
   const bool pixbuf = Installed("gdk-pixbuf-thumbnailer");
   const std::string out = BenchRoot() + "/thumbs-out.png";
   const std::string loop = "for f in '" + directory + "'/*.jpg; do gdk-pixbuf-thumbnailer -s " +
-                           std::to_string(std::max(box.width(), box.height())) + " \"$f\" '" +
-                           out + "' || exit 1; done";
+                           std::to_string(std::max(box.width(), box.height())) + " \"$f\" '" + out +
+                           "' || exit 1; done";
   for (int round = 0; round < rounds; ++round) {
     for (int workers : {1, 2}) {
       cv::TPictureCache cache([] { return int64_t{200'000'000}; });
@@ -192,12 +192,15 @@ int main(int argc, char** argv) {
       if (workers == 2) {
         // Every item from the cache now: the repaint of the whole column.
         auto rendered = std::make_shared<std::atomic<int>>(0);
-        cv::TColumnThumbs thumbs(2, [rendered](const cv::TThumbJob& job) {
-          ++*rendered;
-          cv::TThumbResult result;
-          result.Job = job;
-          return result;
-        }, cache);
+        cv::TColumnThumbs thumbs(
+            2,
+            [rendered](const cv::TThumbJob& job) {
+              ++*rendered;
+              cv::TThumbResult result;
+              result.Job = job;
+              return result;
+            },
+            cache);
         thumbs.Attach(view);
         const int repaints = 20;
         const TTimes cached = Measure(RUSAGE_SELF, [&] {
@@ -235,8 +238,8 @@ int main(int argc, char** argv) {
               "painted: 1 worker %.2f s (CPU %.2f s), 2 workers %.2f s (CPU %.2f s)",
               Photos, box.width(), box.height(), one.Wall, one.Cpu, two.Wall, two.Cpu);
   if (pixbuf)
-    std::printf("; gdk-pixbuf-thumbnailer loop %.2f s (CPU %.2f s, %.2fx our 2 workers)",
-                peer.Wall, peer.Cpu, peer.Wall / two.Wall);
+    std::printf("; gdk-pixbuf-thumbnailer loop %.2f s (CPU %.2f s, %.2fx our 2 workers)", peer.Wall,
+                peer.Cpu, peer.Wall / two.Wall);
   else
     std::printf("; gdk-pixbuf-thumbnailer not installed: skipped");
   std::printf("\nCached repaint of the whole column: %.1f us per item (the thumb and its "

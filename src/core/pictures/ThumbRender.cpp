@@ -54,8 +54,8 @@ int64_t TextThumbCharacters(int thumbWidth, int thumbHeight, int itemsFontSize) 
   return std::max<int64_t>(1000, int64_t{thumbHeight} * thumbWidth / font / 5);
 }
 
-QImage LoadTextToBitmap(const std::string& title, const TTextThumbStyle& style,
-                        int64_t characters, int margin, TPictureSize box) {
+QImage LoadTextToBitmap(const std::string& title, const TTextThumbStyle& style, int64_t characters,
+                        int margin, TPictureSize box) {
   TGuard guard("LoadTextToBitmap");
   return guard.Run(QImage(), [&] {
     if (!FitsBitmap(box)) guard.Raise("Invalid picture size.", title);
@@ -76,7 +76,8 @@ QImage LoadTextToBitmap(const std::string& title, const TTextThumbStyle& style,
     int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextExpandTabs;
     if (TextThumbWraps(text)) flags |= Qt::TextWordWrap;
     // Shown only: the bytes are not kept in this form.
-    canvas.drawText(area, flags, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    canvas.drawText(area, flags,
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
     canvas.end();
     return bitmap;
   });
@@ -108,9 +109,9 @@ bool TThumbJob::SameAs(const TThumbJob& other) const {
          Kind == other.Kind && Request.Box == other.Request.Box &&
          Request.Exact == other.Request.Exact && Request.Enlarge == other.Request.Enlarge &&
          (!TextFormat ||
-          (Style.Background == other.Style.Background &&
-           Style.TextColor == other.Style.TextColor && Style.FontName == other.Style.FontName &&
-           Style.FontSize == other.Style.FontSize && Style.Bold == other.Style.Bold));
+          (Style.Background == other.Style.Background && Style.TextColor == other.Style.TextColor &&
+           Style.FontName == other.Style.FontName && Style.FontSize == other.Style.FontSize &&
+           Style.Bold == other.Style.Bold));
 }
 
 bool RenderThumb(const TThumbJob& job, TPictureCacheEntry& entry) {
@@ -179,7 +180,8 @@ bool RenderThumb(const TThumbJob& job, TPictureCacheEntry& entry) {
           job.Request.Exact ? box : FitSizeInBox(entry.Picture, box, job.Request.Enlarge);
       if (!FitsBitmap(size)) guard.Raise("Invalid picture size.", job.Title);
       entry.Zoom = size.Height * 100 / entry.Picture.Height;
-      QImage bitmap = FilledBitmap(size, job.Style.Background).convertToFormat(QImage::Format_ARGB32);
+      QImage bitmap =
+          FilledBitmap(size, job.Style.Background).convertToFormat(QImage::Format_ARGB32);
       if (bitmap.isNull()) guard.Raise("Failed to allocate memory.", job.Title);
       // A plug-in that throws leaves the bitmap as far as it got; that is kept.
       try {
@@ -312,9 +314,9 @@ std::string ThumbSizeText(uint64_t fileSize) {
 
 std::string ThumbInfoLine(TPictureSize picture, int64_t zoom, uint64_t fileSize,
                           const TThumbInfoOptions& options) {
-  NormalizeSize(picture, options.NormalizeWidth || options.NormalizeHeight,
-                options.NormalizeWidth, options.NormalizeHeight, options.NormalizeWidthTo,
-                options.NormalizeHeightTo, picture);
+  NormalizeSize(picture, options.NormalizeWidth || options.NormalizeHeight, options.NormalizeWidth,
+                options.NormalizeHeight, options.NormalizeWidthTo, options.NormalizeHeightTo,
+                picture);
   return "W " + std::to_string(picture.Width) + (options.NormalizeWidth ? "±" : "") + " * H " +
          std::to_string(picture.Height) + (options.NormalizeHeight ? "±" : "") + " | " + "Z " +
          std::to_string(zoom) + "%" + " | " + " Sz " + ThumbSizeText(fileSize);

@@ -30,8 +30,8 @@ struct TTextThumbStyle {
 // The first `characters` bytes of the file drawn into a box-sized bitmap.
 // Only regular files are opened, so a FIFO named "a.txt" fails at once
 // instead of blocking. A negative margin is 2.
-QImage LoadTextToBitmap(const std::string& title, const TTextThumbStyle& style,
-                        int64_t characters, int margin, TPictureSize box);
+QImage LoadTextToBitmap(const std::string& title, const TTextThumbStyle& style, int64_t characters,
+                        int margin, TPictureSize box);
 // Text is word-wrapped unless it has its own line breaks: a "\r" or "\n"
 // between its third and its next-to-last character.
 bool TextThumbWraps(std::string_view text);

@@ -40,7 +40,8 @@ TColumnThumbs::TColumnThumbs(int workers, TThumbWorkers::TRender render, TPictur
       workers,
       [this, posted = CollectPosted] {
         if (posted->exchange(true)) return;
-        QMetaObject::invokeMethod(this, [this] { Collect(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Collect(); }, Qt::QueuedConnection);
       },
       std::move(render));
 }
@@ -63,9 +64,7 @@ void TColumnThumbs::Attach(TColumnView& view) {
     connect(bar, &QScrollBar::sliderReleased, this, [&view] { view.FileList->update(); });
     connect(bar, &QScrollBar::valueChanged, this, [this] { ScheduleDrop(); });
   }
-  connect(&view, &QObject::destroyed, this, [this, &view] {
-    std::erase(Views, &view);
-  });
+  connect(&view, &QObject::destroyed, this, [this, &view] { std::erase(Views, &view); });
 }
 
 void TColumnThumbs::Detach(TColumnView& view) {

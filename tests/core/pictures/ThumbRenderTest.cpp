@@ -52,8 +52,7 @@ TEST(ThumbInfoLineTest, LinesReadAsTheUserSeesThem) {
   // Normalised to a width of 800 the height follows, and both sides say so.
   EXPECT_EQ(ThumbInfoLine({400, 300}, 25, 2048, {.NormalizeWidth = true, .NormalizeWidthTo = 800}),
             "W 800± * H 600 | Z 25% |  Sz 2.0 KB");
-  EXPECT_EQ(ThumbInfoLine({400, 300}, 25, 100,
-                          {.NormalizeHeight = true, .NormalizeHeightTo = 150}),
+  EXPECT_EQ(ThumbInfoLine({400, 300}, 25, 100, {.NormalizeHeight = true, .NormalizeHeightTo = 150}),
             "W 200 * H 150± | Z 25% |  Sz 100 B");
   EXPECT_EQ(TextThumbInfoLine(100), "Sz 100 B");
   EXPECT_EQ(ThumbTooBigLine(200 * 1024), "File size too big: 200.0 KB");
@@ -160,16 +159,18 @@ TEST(ThumbWorkersTest, RetainDropsQueuedJobsOnly) {
   std::condition_variable changed;
   bool open = false;
   std::vector<std::string> rendered;
-  TThumbWorkers workers(1, [] {}, [&](const TThumbJob& job) {
-    std::unique_lock guard(lock);
-    rendered.push_back(job.Title);
-    changed.notify_all();
-    changed.wait(guard, [&] { return open; });
-    TThumbResult result;
-    result.Job = job;
-    result.Ok = true;
-    return result;
-  });
+  TThumbWorkers workers(
+      1, [] {},
+      [&](const TThumbJob& job) {
+        std::unique_lock guard(lock);
+        rendered.push_back(job.Title);
+        changed.notify_all();
+        changed.wait(guard, [&] { return open; });
+        TThumbResult result;
+        result.Job = job;
+        result.Ok = true;
+        return result;
+      });
   const auto job = [](const std::string& title) {
     TThumbJob made;
     made.Title = title;
@@ -179,7 +180,8 @@ TEST(ThumbWorkersTest, RetainDropsQueuedJobsOnly) {
   workers.Queue(job("first"));
   {
     std::unique_lock guard(lock);
-    ASSERT_TRUE(changed.wait_for(guard, std::chrono::seconds(5), [&] { return !rendered.empty(); }));
+    ASSERT_TRUE(
+        changed.wait_for(guard, std::chrono::seconds(5), [&] { return !rendered.empty(); }));
   }
   for (const char* title : {"gone1", "kept", "gone2", "Kept"})
     workers.Queue(job(title));

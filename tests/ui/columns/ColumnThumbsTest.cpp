@@ -79,9 +79,7 @@ protected:
       if (Column.Items[static_cast<size_t>(i)].Title == Dir.Path + "/" + name) return i;
     return -1;
   }
-  QRect PictureOf(int index) const {
-    return ColumnItemLayout(Column.List.ItemRect(index)).Picture;
-  }
+  QRect PictureOf(int index) const { return ColumnItemLayout(Column.List.ItemRect(index)).Picture; }
   QImage Shot() { return View.FileList->grab().toImage(); }
   // Renders through the real renderer, counting every job (the only path
   // that opens files).

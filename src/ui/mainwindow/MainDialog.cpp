@@ -5,6 +5,7 @@
 #include "columns/Column.h"
 #include "columns/ColumnKeys.h"
 #include "columns/ColumnPainter.h"
+#include "columns/ColumnThumbs.h"
 #include "columns/ColumnView.h"
 #include "columns/History.h"
 #include "columns/MouseOperations.h"
@@ -246,6 +247,7 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::CreateColumns() {
+  Thumbs = std::make_unique<TColumnThumbs>();
   for (int i = 0; i < ColumnCount; ++i) {
     Columns[static_cast<size_t>(i)] = std::make_unique<TColumn>(i);
     BindColumn(*Columns[static_cast<size_t>(i)]);
@@ -268,6 +270,7 @@ void TMainForm::CreateColumns() {
     view->FileList->OnKeyDown = [this, i](QKeyEvent& key) { ColumnKey(i, key); };
 
     Views[static_cast<size_t>(i)] = view;
+    Thumbs->Attach(*view);
     view->FileList->OnEnter = [this, i] {
       if (ActiveColumn() == i || i >= VisibleColumns()) return;
       BoardModel->SetActiveColumn(i);

@@ -41,6 +41,7 @@ namespace cv {
 class TColumn;
 class TBoardsBar;
 class TColumnView;
+class TColumnThumbs;
 class TFileForm;
 struct TFileFormRequest;
 struct TTypedPath;
@@ -489,6 +490,8 @@ private:
 
   std::array<std::unique_ptr<TColumn>, ColumnCount> Columns;
   std::array<TColumnView*, BoardColumns> Views{};
+  // Paints the thumbs of every column in thumb mode.
+  std::unique_ptr<TColumnThumbs> Thumbs;
   void ApplyLayout(const struct TMainLayout& layout);
   // The item under the mouse: hot-tracking now, the hover window later.
   void ListMouseMove(int column, const QPoint& inner, const QPoint& global);

@@ -157,8 +157,9 @@ private:
 struct alignas(64) TShare {
   std::vector<TFileListData> Items;
   std::vector<uint32_t> Order; // the arranged order of Items: the merge moves each record once
-  // The keys of the names that sort the items, made while each name is in
-  // cache: sorting and merging read no title but for ties.
+  // In "Name", the keys of the names, made while each name is in cache:
+  // sorting and merging read no title but for ties. (The other modes sort
+  // only the few directories by name.)
   TNameWeights Names;
   size_t Kept = 0;
   TListingCounts Counts;
@@ -179,7 +180,7 @@ bool ListBlock(const TDirectoryNames& names, const TNameBlock& block, const std:
   // Reserved here, so that this thread faults its records' pages in itself.
   if (share.Items.capacity() < share.Reserve) {
     share.Items.reserve(share.Reserve);
-    share.Names.Reserve(share.Reserve);
+    if (arrangement.Mode == TSortMode::Name) share.Names.Reserve(share.Reserve);
   }
   TFileInfo info;
   for (size_t i = 0; i < block.Count(); ++i) {
@@ -192,17 +193,18 @@ bool ListBlock(const TDirectoryNames& names, const TNameBlock& block, const std:
     if (facts == TEntryFacts::Gone) continue;
     TFileListData& item = share.Items.emplace_back();
     FillItem(item, path, name, facts == TEntryFacts::Read ? &info : nullptr, types, share.Counts);
-    if (SortsByName(item, arrangement.Mode, arrangement.Groups))
-      share.Names.Add(TitleNamePart(item.Title));
-    else
-      share.Names.AddNone();
+    if (arrangement.Mode == TSortMode::Name) share.Names.Add(TitleNamePart(item.Title));
   }
   return true;
 }
 
+const TNameWeights* NameKeys(const TShare& share, const TArrangement& arrangement) {
+  return arrangement.Mode == TSortMode::Name ? &share.Names : nullptr;
+}
+
 void ArrangeShare(TShare& share, const TArrangement& arrangement) {
   share.Order = ArrangedOrder(share.Items.begin(), share.Items.size(), arrangement.SortMode,
-                              arrangement.Groups, share.Kept, &share.Names);
+                              arrangement.Groups, share.Kept, NameKeys(share, arrangement));
 }
 
 // Has the kernel give the pages of places [first, end) of `items` (reserved,
@@ -294,7 +296,8 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
   std::vector<TArrangedRun> runs;
   for (TShare& share : shares) {
     listing.Counts.Add(share.Counts);
-    if (share.Kept > 0) runs.push_back({&share.Items, share.Kept, &share.Order, &share.Names});
+    if (share.Kept > 0)
+      runs.push_back({&share.Items, share.Kept, &share.Order, NameKeys(share, arrangement)});
   }
   std::vector<TFileListData>& items = listing.Items;
   if (runs.size() <= 1) {

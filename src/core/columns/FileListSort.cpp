@@ -295,10 +295,6 @@ TSortMode GroupSortMode(int rank, TSortMode mode) {
 
 } // namespace
 
-bool SortsByName(const TFileListData& item, TSortMode mode, const TGroupOptions& options) {
-  return GroupSortMode(DisplayRank(item, options), mode) == TSortMode::Name;
-}
-
 namespace {
 
 // The items of a group, through the places of the grouped order, with the

@@ -111,10 +111,6 @@ std::vector<uint32_t> ArrangedOrder(std::vector<TFileListData>::iterator first, 
                                     std::string_view sortMode, const TGroupOptions& options,
                                     size_t& kept, const TNameWeights* weights = nullptr);
 
-// Whether an item of a listing in `mode` sorts by its name (a separate
-// directory group always does), so that TNameWeights needs its key.
-bool SortsByName(const TFileListData& item, TSortMode mode, const TGroupOptions& options);
-
 // Moves the items into `order` (the source place of each place, a
 // permutation of them all), in place along the permutation's cycles.
 void ApplyFileOrder(std::vector<TFileListData>::iterator first, const std::vector<uint32_t>& order);

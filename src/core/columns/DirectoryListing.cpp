@@ -157,17 +157,31 @@ private:
 struct alignas(64) TShare {
   std::vector<TFileListData> Items;
   std::vector<uint32_t> Order; // the arranged order of Items: the merge moves each record once
+  // In "Name", the keys of the names, made while each name is in cache:
+  // sorting and merging read no title but for ties. (The other modes sort
+  // only the few directories by name.)
+  TNameWeights Names;
   size_t Kept = 0;
   TListingCounts Counts;
   size_t Reserve = 0; // the items expected, reserved with the first block
 };
 
+// How the threads' items are arranged.
+struct TArrangement {
+  const std::string& SortMode;
+  const TSortMode Mode;
+  const TGroupOptions& Groups;
+};
+
 // Lists the names of `block` into `share`; false when asked to stop.
 bool ListBlock(const TDirectoryNames& names, const TNameBlock& block, const std::string& path,
                const std::atomic<bool>* cancel, const TFileTypeLists& types, bool showHidden,
-               TShare& share) {
+               const TArrangement& arrangement, TShare& share) {
   // Reserved here, so that this thread faults its records' pages in itself.
-  if (share.Items.capacity() < share.Reserve) share.Items.reserve(share.Reserve);
+  if (share.Items.capacity() < share.Reserve) {
+    share.Items.reserve(share.Reserve);
+    if (arrangement.Mode == TSortMode::Name) share.Names.Reserve(share.Reserve);
+  }
   TFileInfo info;
   for (size_t i = 0; i < block.Count(); ++i) {
     if (Stopped(cancel)) return false;
@@ -177,15 +191,20 @@ bool ListBlock(const TDirectoryNames& names, const TNameBlock& block, const std:
     // A read held in the file system may come back long after the cancel.
     if (Stopped(cancel)) return false;
     if (facts == TEntryFacts::Gone) continue;
-    FillItem(share.Items.emplace_back(), path, name, facts == TEntryFacts::Read ? &info : nullptr,
-             types, share.Counts);
+    TFileListData& item = share.Items.emplace_back();
+    FillItem(item, path, name, facts == TEntryFacts::Read ? &info : nullptr, types, share.Counts);
+    if (arrangement.Mode == TSortMode::Name) share.Names.Add(TitleNamePart(item.Title));
   }
   return true;
 }
 
-void ArrangeShare(TShare& share, const std::string& sortMode, const TGroupOptions& groups) {
-  share.Order =
-      ArrangedOrder(share.Items.begin(), share.Items.size(), sortMode, groups, share.Kept);
+const TNameWeights* NameKeys(const TShare& share, const TArrangement& arrangement) {
+  return arrangement.Mode == TSortMode::Name ? &share.Names : nullptr;
+}
+
+void ArrangeShare(TShare& share, const TArrangement& arrangement) {
+  share.Order = ArrangedOrder(share.Items.begin(), share.Items.size(), arrangement.SortMode,
+                              arrangement.Groups, share.Kept, NameKeys(share, arrangement));
 }
 
 // Has the kernel give the pages of places [first, end) of `items` (reserved,
@@ -239,6 +258,7 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
   for (TShare& share : shares)
     share.Reserve = std::min(expected, expected / threadCount + expected / 8 + blockNames);
 
+  const TArrangement arrangement{sortMode, ParseSortMode(sortMode), groups};
   TBlockQueue queue;
   for (std::unique_ptr<TNameBlock>& block : first)
     queue.Push(std::move(block));
@@ -257,15 +277,17 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
             auto block = std::make_unique<TNameBlock>();
             names.ReadBlock(*block, blockNames, cancel);
             if (threadCount == 1) {
-              if (!ListBlock(names, *block, path, cancel, types, showHidden, share)) return;
+              if (!ListBlock(names, *block, path, cancel, types, showHidden, arrangement, share))
+                return;
             } else if (block->Count() > 0) {
               queue.Push(std::move(block));
             }
           }
         }
         while (const std::unique_ptr<TNameBlock> block = queue.Pop())
-          if (!ListBlock(names, *block, path, cancel, types, showHidden, share)) return;
-        ArrangeShare(share, sortMode, groups);
+          if (!ListBlock(names, *block, path, cancel, types, showHidden, arrangement, share))
+            return;
+        ArrangeShare(share, arrangement);
       },
       false);
   if (Stopped(cancel)) return CancelledListing();
@@ -274,7 +296,8 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
   std::vector<TArrangedRun> runs;
   for (TShare& share : shares) {
     listing.Counts.Add(share.Counts);
-    if (share.Kept > 0) runs.push_back({&share.Items, share.Kept, &share.Order});
+    if (share.Kept > 0)
+      runs.push_back({&share.Items, share.Kept, &share.Order, NameKeys(share, arrangement)});
   }
   std::vector<TFileListData>& items = listing.Items;
   if (runs.size() <= 1) {
@@ -297,7 +320,10 @@ TDirectoryListing ListInShares(const std::string& path, const std::string& sortM
   items.resize(merge.Total());
   RunOnThreads(parts, [&](unsigned part) { merge.MergePart(part, items); });
   // The moved-from records are freed by their own threads too.
-  RunOnThreads(threadCount, [&](unsigned t) { std::vector<TFileListData>().swap(shares[t].Items); });
+  RunOnThreads(threadCount, [&](unsigned t) {
+    std::vector<TFileListData>().swap(shares[t].Items);
+    shares[t].Names = TNameWeights();
+  });
   return listing;
 }
 

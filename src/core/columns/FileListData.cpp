@@ -1,6 +1,7 @@
 #include "columns/FileListData.h"
 
 #include "filesystem/Extensions.h"
+#include "filesystem/File.h"
 
 #include <cstdint>
 
@@ -37,9 +38,11 @@ TFileTypeLists TFileTypeLists::Current() {
 int GetFileListType(std::string_view title, bool isDirectory, bool executable,
                     const TFileTypeLists& lists) {
   if (isDirectory) return fltDirectory;
-  if (IsExtensionInList(title, &lists.Documents)) return fltDocument;
-  if (IsLinkFile(title)) return fltLink;
-  if (executable || IsExtensionInList(title, &lists.Programs)) return fltProgram;
+  // Taken once for the three tests: a listing types every entry.
+  const std::string extension = GetExtension(title);
+  if (lists.Documents.Contains(extension)) return fltDocument;
+  if (SameTextFolded(extension, LinkFileExtension)) return fltLink;
+  if (executable || lists.Programs.Contains(extension)) return fltProgram;
   return fltGeneric;
 }
 

@@ -109,19 +109,6 @@ const TAsciiCollation& TAsciiCollation::Instance() {
   return instance;
 }
 
-bool TAsciiCollation::AppendKey(std::string_view name, std::string& out) const {
-  const size_t size = out.size();
-  for (const char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x80) {
-      out.resize(size);
-      return false;
-    }
-    if (Weight[byte] != 0) out += static_cast<char>(Weight[byte]);
-  }
-  return true;
-}
-
 std::optional<int> TAsciiCollation::Compare(std::string_view a, std::string_view b) const {
   if (!IsAscii(a) || !IsAscii(b)) return std::nullopt;
   size_t i = 0, j = 0;
@@ -135,6 +122,32 @@ std::optional<int> TAsciiCollation::Compare(std::string_view a, std::string_view
         Weight[static_cast<unsigned char>(a[i++])] - Weight[static_cast<unsigned char>(b[j++])];
     if (c != 0) return Sign(c);
   }
+}
+
+void TNameWeights::Add(std::string_view name) {
+  const TAsciiCollation& ascii = TAsciiCollation::Instance();
+  const auto tail = static_cast<uint32_t>(Tails.size());
+  TKey key{{0, 0}, tail, 0};
+  if (!ascii.Usable || Tails.size() >= NotAscii - name.size()) {
+    AddNone();
+    return;
+  }
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x80) {
+      Tails.resize(tail);
+      AddNone();
+      return;
+    }
+    const uint8_t weight = ascii.Weight[byte];
+    if (weight == 0) continue;
+    if (key.Length < HeadBytes)
+      key.Head[key.Length / 8] |= uint64_t{weight} << (8 * (7 - key.Length % 8));
+    else
+      Tails += static_cast<char>(weight);
+    ++key.Length;
+  }
+  Keys.push_back(key);
 }
 
 TNameCollator::TNameCollator() : Collator(MakeNameCollator()) {}
@@ -169,23 +182,12 @@ void ApplyFileOrder(std::vector<TFileListData>::iterator first,
 
 namespace {
 
-// An ASCII name's key: its first 16 weights inline (zero-padded, so a
-// shorter key sorts first), the rest in a shared pool.
+// An ASCII name's key, with the item it belongs to.
 struct TAsciiSortEntry {
-  uint64_t Head[2];
-  uint32_t Offset;
-  uint32_t Length;
+  TNameWeights::TKey Key;
   uint32_t Item;
 };
-constexpr uint32_t HeadBytes = sizeof(TAsciiSortEntry::Head);
-
-TAsciiSortEntry MakeAsciiEntry(const std::string& pool, uint32_t offset, uint32_t item) {
-  TAsciiSortEntry entry{{0, 0}, offset, static_cast<uint32_t>(pool.size()) - offset, item};
-  for (uint32_t i = 0; i < std::min(entry.Length, HeadBytes); ++i)
-    entry.Head[i / 8] |= uint64_t{static_cast<unsigned char>(pool[offset + i])}
-                         << (8 * (7 - i % 8));
-  return entry;
-}
+constexpr uint32_t HeadBytes = TNameWeights::HeadBytes;
 
 // The first position from `from` whose entry is not less than the target:
 // galloping, so that few targets among many entries cost little.
@@ -210,33 +212,41 @@ size_t FirstNotLess(size_t from, size_t count, LessThanTarget lessThanTarget) {
 
 // Name order: ASCII names by their weights, the others by collation keys,
 // then merged; only ASCII names that meet another name in the merge pay
-// for a collation key.
+// for a collation key. The weights are those made as the items were listed
+// when `first` has them, else they are made here from the titles.
 template <typename Items> std::vector<uint32_t> NameOrder(const Items& first, size_t count) {
-  const TAsciiCollation& ascii = TAsciiCollation::Instance();
   const TNameCollator collator;
   const auto title = [&](uint32_t i) -> std::string_view { return first[i].Title; };
-  std::string pool;
+  TNameWeights made;
+  const TNameWeights* weights = nullptr;
+  const uint32_t* places = nullptr; // the item of each index in `weights`, when listed
+  if constexpr (requires { first.Weights; }) {
+    weights = first.Weights;
+    places = first.Places;
+  }
+  if (!weights) {
+    made.Reserve(count);
+    for (uint32_t i = 0; i < count; ++i)
+      made.Add(TitleNamePart(first[i].Title));
+    weights = &made;
+    places = nullptr;
+  }
   std::vector<TAsciiSortEntry> fast;
   std::vector<uint32_t> others;
   fast.reserve(count);
   for (uint32_t i = 0; i < count; ++i) {
-    const auto offset = static_cast<uint32_t>(pool.size());
-    if (ascii.Usable && pool.size() < UINT32_MAX - first[i].Title.size() &&
-        ascii.AppendKey(TitleNamePart(first[i].Title), pool))
-      fast.push_back(MakeAsciiEntry(pool, offset, i));
+    const TNameWeights::TKey& key = (*weights)[places ? places[i] : i];
+    if (key.Length != TNameWeights::NotAscii)
+      fast.push_back({key, i});
     else
       others.push_back(i);
   }
-  const auto tail = [&](const TAsciiSortEntry& e) {
-    return e.Length <= HeadBytes
-               ? std::string_view()
-               : std::string_view(pool).substr(e.Offset + HeadBytes, e.Length - HeadBytes);
-  };
   std::sort(fast.begin(), fast.end(), [&](const TAsciiSortEntry& a, const TAsciiSortEntry& b) {
-    if (a.Head[0] != b.Head[0]) return a.Head[0] < b.Head[0];
-    if (a.Head[1] != b.Head[1]) return a.Head[1] < b.Head[1];
-    if (a.Length > HeadBytes || b.Length > HeadBytes)
-      if (const int c = CompareBytes(tail(a), tail(b)); c != 0) return c < 0;
+    if (a.Key.Head[0] != b.Key.Head[0]) return a.Key.Head[0] < b.Key.Head[0];
+    if (a.Key.Head[1] != b.Key.Head[1]) return a.Key.Head[1] < b.Key.Head[1];
+    if (a.Key.Length > HeadBytes || b.Key.Length > HeadBytes)
+      if (const int c = CompareBytes(weights->Tail(a.Key), weights->Tail(b.Key)); c != 0)
+        return c < 0;
     return CompareBytes(title(a.Item), title(b.Item)) < 0;
   });
 
@@ -287,10 +297,12 @@ TSortMode GroupSortMode(int rank, TSortMode mode) {
 
 namespace {
 
-// The items of a group, through the places of the grouped order.
+// The items of a group, through the places of the grouped order, with the
+// keys of their names when made as they were listed.
 struct TGroupItems {
   std::vector<TFileListData>::iterator First;
   const uint32_t* Places;
+  const TNameWeights* Weights;
   const TFileListData& operator[](size_t i) const { return First[Places[i]]; }
 };
 
@@ -336,7 +348,7 @@ size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count
 
 std::vector<uint32_t> ArrangedOrder(std::vector<TFileListData>::iterator first, size_t count,
                                     std::string_view sortMode, const TGroupOptions& options,
-                                    size_t& kept) {
+                                    size_t& kept, const TNameWeights* weights) {
   // Ranks are 0..7: one counting pass puts each group in listing order.
   std::vector<uint8_t> ranks(count);
   std::array<size_t, HiddenRank + 1> counts{};
@@ -359,8 +371,9 @@ std::vector<uint32_t> ArrangedOrder(std::vector<TFileListData>::iterator first, 
   for (size_t rank = 0; rank < HiddenRank; ++rank) {
     if (counts[rank] < 2) continue;
     uint32_t* places = order.data() + starts[rank];
-    const std::vector<uint32_t> within = ModeOrder(TGroupItems{first, places}, counts[rank],
-                                                   GroupSortMode(static_cast<int>(rank), mode));
+    const std::vector<uint32_t> within =
+        ModeOrder(TGroupItems{first, places, weights}, counts[rank],
+                  GroupSortMode(static_cast<int>(rank), mode));
     sorted.resize(within.size());
     for (size_t i = 0; i < within.size(); ++i)
       sorted[i] = places[within[i]];
@@ -380,7 +393,8 @@ public:
   TDisplayOrder(TSortMode mode, const TGroupOptions& options)
       : Mode(mode), Options(options), Ascii(TAsciiCollation::Instance()) {}
 
-  TMergeKey Key(const TFileListData& item) const {
+  // `name`, when given, is the key of the item's name made as it was listed.
+  TMergeKey Key(const TFileListData& item, const TNameWeights::TKey* name = nullptr) const {
     TMergeKey key{{0, 0}, static_cast<uint8_t>(DisplayRank(item, Options)), false};
     const TSortMode mode = GroupSortMode(key.Rank, Mode);
     if (mode != TSortMode::Name) {
@@ -390,6 +404,13 @@ public:
       return key;
     }
     if (!Ascii.Usable) return key;
+    if (name) {
+      if (name->Length == TNameWeights::NotAscii) return key;
+      key.Head[0] = name->Head[0];
+      key.Head[1] = name->Head[1];
+      key.AsciiName = true;
+      return key;
+    }
     unsigned weights = 0;
     for (const char c : TitleNamePart(item.Title)) {
       const auto byte = static_cast<unsigned char>(c);
@@ -479,10 +500,11 @@ TArrangedRunsMerge::TArrangedRunsMerge(const std::vector<TArrangedRun>& runs,
 void TArrangedRunsMerge::PrepareRun(size_t run) {
   const TDisplayOrder display(Mode, Options);
   const std::vector<TFileListData>& items = *Runs_[run].Items;
+  const TNameWeights* weights = Runs_[run].Weights;
   std::vector<TMergeKey>& keys = Keys[run];
   keys.resize(items.size());
   for (size_t i = 0; i < items.size(); ++i)
-    keys[i] = display.Key(items[i]);
+    keys[i] = display.Key(items[i], weights ? &(*weights)[i] : nullptr);
 }
 
 size_t TArrangedRunsMerge::Parts() const {
@@ -520,9 +542,12 @@ void TArrangedRunsMerge::MergePart(size_t part, std::vector<TFileListData>& merg
     head.Count = end - first;
     head.Keys.resize(head.Count);
     const TArrangedRun& run = Runs_[r];
-    for (size_t i = 0; i < head.Count; ++i)
-      head.Keys[i] = Keys[r].empty() ? display.Key(run[first + i])
-                                     : Keys[r][run.Order ? (*run.Order)[first + i] : first + i];
+    for (size_t i = 0; i < head.Count; ++i) {
+      const size_t item = run.Order ? (*run.Order)[first + i] : first + i;
+      head.Keys[i] = !Keys[r].empty() ? Keys[r][item]
+                                      : display.Key(run[first + i],
+                                                    run.Weights ? &(*run.Weights)[item] : nullptr);
+    }
   }
   const auto collation = [&](THead& head) {
     return [&head, &collator]() -> const QCollatorSortKey& {

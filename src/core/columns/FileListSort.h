@@ -54,11 +54,42 @@ public:
   // 0 for bytes the collator ignores, else the rank of the byte's weight
   // (case ignored); only meaningful below 0x80.
   uint8_t Weight[128] = {};
-  // Appends the weights of a name of ASCII bytes; false (and `out` as it
-  // was) when the name has other bytes.
-  bool AppendKey(std::string_view name, std::string& out) const;
   // <0, 0, >0 for two names of ASCII bytes; nullopt when either has others.
   std::optional<int> Compare(std::string_view a, std::string_view b) const;
+};
+
+// The collation weights of names of ASCII bytes, by item, made while the
+// names are at hand: arranging and merging then need not read the titles
+// again, long after they have left the cache. The key of a name is that of
+// its title's name part.
+class TNameWeights {
+public:
+  // Length of the key of a name that is not of ASCII bytes (or of any name
+  // when the weight table is unusable): it sorts through the collator.
+  static constexpr uint32_t NotAscii = UINT32_MAX;
+  static constexpr uint32_t HeadBytes = 16;
+  struct TKey {
+    uint64_t Head[2]; // the first 16 weights, zero-padded, so a shorter key sorts first
+    uint32_t Tail;    // where the weights after the first 16 start in the tails
+    uint32_t Length;  // the number of weights, or NotAscii
+  };
+  // Appends the key of the next item's name.
+  void Add(std::string_view name);
+  // Appends a key for an item whose name does not sort it.
+  void AddNone() { Keys.push_back({{0, 0}, 0, NotAscii}); }
+  void Reserve(size_t count) { Keys.reserve(count); }
+  const TKey& operator[](size_t item) const { return Keys[item]; }
+  size_t Size() const { return Keys.size(); }
+  // The weights after the first 16 (empty for a shorter key).
+  std::string_view Tail(const TKey& key) const {
+    return key.Length == NotAscii || key.Length <= HeadBytes
+               ? std::string_view()
+               : std::string_view(Tails).substr(key.Tail, key.Length - HeadBytes);
+  }
+
+private:
+  std::vector<TKey> Keys;
+  std::string Tails;
 };
 
 // Puts the items in display order: the groups by rank, a separate directory
@@ -74,10 +105,11 @@ size_t ArrangeFileRange(std::vector<TFileListData>::iterator first, size_t count
 
 // The order ArrangeFileRange puts the `count` items from `first` in (the
 // source place of each place), without moving them; the first `kept` places
-// are the kept items.
+// are the kept items. `weights`, when given, holds the keys of the items'
+// names, at least of those that sort by name.
 std::vector<uint32_t> ArrangedOrder(std::vector<TFileListData>::iterator first, size_t count,
                                     std::string_view sortMode, const TGroupOptions& options,
-                                    size_t& kept);
+                                    size_t& kept, const TNameWeights* weights = nullptr);
 
 // Moves the items into `order` (the source place of each place, a
 // permutation of them all), in place along the permutation's cycles.
@@ -89,6 +121,8 @@ struct TArrangedRun {
   std::vector<TFileListData>* Items = nullptr;
   size_t Count = 0;
   const std::vector<uint32_t>* Order = nullptr;
+  // The keys of the names of Items, by place in Items, when made as listed.
+  const TNameWeights* Weights = nullptr;
   TFileListData& operator[](size_t i) const { return (*Items)[Order ? (*Order)[i] : i]; }
 };
 

@@ -176,7 +176,7 @@ TEST_F(ColumnTest, CreatedModesUseTheBirthOrModificationTime) {
 }
 
 // Execute bits make programs in a listing and in a list of titles alike; a
-// document stays a document whatever its bits.
+// document stays a document and a desktop entry a link whatever their bits.
 TEST_F(ColumnTest, ExecutableFilesArePrograms) {
   struct {
     const char* Name;
@@ -188,6 +188,7 @@ TEST_F(ColumnTest, ExecutableFilesArePrograms) {
       {"plain", fs::perms::owner_read | fs::perms::owner_write, fltGeneric},
       {"run.sh", fs::perms::owner_read, fltProgram},
       {"notes.txt", fs::perms::owner_all, fltDocument},
+      {"start.Desktop", fs::perms::owner_all, fltLink},
   };
   std::vector<std::string> titles;
   for (const auto& c : cases) {

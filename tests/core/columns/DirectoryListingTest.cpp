@@ -48,10 +48,22 @@ protected:
   }
 
   // Mixed types, names differing in case and accents, names that are not
-  // UTF-8, a link and a dangling link, sizes and times that repeat.
+  // UTF-8, long names alike in their first letters, a link and a dangling
+  // link, sizes and times that repeat.
   void MakeMixedFixture() {
-    const char* const stems[] = {"a",        "A",   "b",    "caf\xc3\xa9",  "cafe",
-                                 "\xff\xfe", "z-9", "Z_10", "\xce\xa9mega", "e\xcc\x81t\xc3\xa9"};
+    const char* const stems[] = {"a",
+                                 "A",
+                                 "b",
+                                 "caf\xc3\xa9",
+                                 "cafe",
+                                 "\xff\xfe",
+                                 "z-9",
+                                 "Z_10",
+                                 "\xce\xa9mega",
+                                 "e\xcc\x81t\xc3\xa9",
+                                 "a-long-name-alike-at-first-2",
+                                 "A-long-name-alike-at-first-10",
+                                 "a-long-name-alike-at-first-\xc3\xa9"};
     const char* const extensions[] = {".txt", ".exe", ".bin", ".desktop", ""};
     int n = 0;
     for (const char* stem : stems)

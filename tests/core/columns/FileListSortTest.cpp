@@ -6,6 +6,7 @@
 
 #include <QCollator>
 #include <QLocale>
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -127,6 +128,7 @@ TEST(FileListSortTest, MergedArrangedRunsGiveTheWholeArrangement) {
         // runs come moved into order or as they were, with their order.
         std::vector<std::vector<TFileListData>> moved(cut.size() - 1), unmoved(cut.size() - 1);
         std::vector<std::vector<uint32_t>> orders(cut.size() - 1);
+        std::vector<TNameWeights> names(cut.size() - 1);
         std::vector<size_t> kept(cut.size() - 1);
         for (size_t r = 0; r + 1 < cut.size(); ++r) {
           unmoved[r].assign(all.begin() + static_cast<ptrdiff_t>(cut[r]),
@@ -137,16 +139,30 @@ TEST(FileListSortTest, MergedArrangedRunsGiveTheWholeArrangement) {
           size_t orderKept = 0;
           orders[r] = ArrangedOrder(unmoved[r].begin(), unmoved[r].size(), mode, groups, orderKept);
           ASSERT_EQ(orderKept, kept[r]);
+          // The names' keys made beforehand, as a listing makes them, give
+          // the same order.
+          for (const TFileListData& item : unmoved[r])
+            names[r].Add(TitleNamePart(item.Title));
+          EXPECT_EQ(ArrangedOrder(unmoved[r].begin(), unmoved[r].size(), mode, groups, orderKept,
+                                  &names[r]),
+                    orders[r]);
         }
-        for (const bool byOrder : {false, true})
+        const struct {
+          bool ByOrder, WithNames, Prepared;
+        } ways[] = {
+            {false, false, false}, {true, false, true}, {true, true, true}, {true, true, false}};
+        for (const auto& way : ways)
           for (const size_t parts : {1, 3}) {
-            SCOPED_TRACE(testing::Message() << parts << " parts, by order " << byOrder);
-            std::vector<std::vector<TFileListData>> runItems = byOrder ? unmoved : moved;
+            SCOPED_TRACE(testing::Message()
+                         << parts << " parts, by order " << way.ByOrder << ", names' keys "
+                         << way.WithNames << ", prepared " << way.Prepared);
+            std::vector<std::vector<TFileListData>> runItems = way.ByOrder ? unmoved : moved;
             std::vector<TArrangedRun> runs;
             for (size_t r = 0; r < runItems.size(); ++r)
-              runs.push_back({&runItems[r], kept[r], byOrder ? &orders[r] : nullptr});
+              runs.push_back({&runItems[r], kept[r], way.ByOrder ? &orders[r] : nullptr,
+                              way.WithNames ? &names[r] : nullptr});
             TArrangedRunsMerge merge(runs, mode, groups, parts);
-            if (byOrder)
+            if (way.Prepared)
               for (size_t r = 0; r < merge.Runs(); ++r)
                 merge.PrepareRun(r);
             std::vector<TFileListData> merged(merge.Total());
@@ -157,6 +173,52 @@ TEST(FileListSortTest, MergedArrangedRunsGiveTheWholeArrangement) {
               ASSERT_EQ(merged[i].Title, whole[i].Title) << i;
           }
       }
+}
+
+// A name's key made beforehand is that of the weight table: names of ASCII
+// bytes (long ones too, ignorable bytes, after a long name given up on a
+// byte beyond ASCII) compare by their keys as the collator compares them;
+// any other name is left to the collator.
+TEST(FileListSortTest, NamesKeysMadeBeforehandCompareAsTheCollator) {
+  ASSERT_TRUE(TAsciiCollation::Instance().Usable);
+  const char* const names[] = {"a",
+                               "B",
+                               "b\x01",
+                               "File_1234_99.txt",
+                               "file_1234_99.txt",
+                               "abcdefghijklmnop",
+                               "abcdefghijklmnopqrs-long-\xc3\xa9",
+                               "ABCDEFGHIJKLMNOPq",
+                               "abcdefghijklmnopr",
+                               "abcdefghijklmnopqrs",
+                               "abcdefghijklmnop\x01q",
+                               "caf\xc3\xa9",
+                               "\xff\xfe",
+                               "e\xcc\x81t\xc3\xa9",
+                               "z"};
+  TNameWeights weights;
+  for (const char* name : names)
+    weights.Add(name);
+  const auto compare = [&](const TNameWeights::TKey& a, const TNameWeights::TKey& b) {
+    if (a.Head[0] != b.Head[0]) return a.Head[0] < b.Head[0] ? -1 : 1;
+    if (a.Head[1] != b.Head[1]) return a.Head[1] < b.Head[1] ? -1 : 1;
+    const int c = weights.Tail(a).compare(weights.Tail(b));
+    return (c > 0) - (c < 0);
+  };
+  const TNameCollator collator;
+  for (size_t i = 0; i < std::size(names); ++i) {
+    const std::string_view name = names[i];
+    const bool ascii = std::all_of(name.begin(), name.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    EXPECT_EQ(weights[i].Length != TNameWeights::NotAscii, ascii) << testing::PrintToString(name);
+    if (!ascii) continue;
+    for (size_t j = 0; j < std::size(names); ++j) {
+      if (weights[j].Length == TNameWeights::NotAscii) continue;
+      const int expected = collator.Key(name).compare(collator.Key(names[j]));
+      EXPECT_EQ(compare(weights[i], weights[j]), (expected > 0) - (expected < 0))
+          << testing::PrintToString(name) << " / " << testing::PrintToString(names[j]);
+    }
+  }
 }
 
 QCollator CaseInsensitiveCollator(const char* locale) {

@@ -795,4 +795,17 @@ bool GetSystemThumbnail(const std::string& title, const TSystemThumbRequest& req
   return !thumb.Image.isNull();
 }
 
+std::optional<QImage> SystemThumbnailInBox(const std::string& title, TPictureSize box) {
+  TSystemThumbRequest request;
+  request.Pixels = static_cast<int>(std::clamp<int64_t>(std::max(box.Width, box.Height), 1, 1024));
+  // A thumbnailer that takes longer holds one of few render workers.
+  request.TimeoutMs = 5000;
+  TSystemThumb thumb;
+  if (!GetSystemThumbnail(title, request, thumb) || thumb.Image.isNull()) return std::nullopt;
+  if (thumb.Image.width() > box.Width || thumb.Image.height() > box.Height)
+    return thumb.Image.scaled(static_cast<int>(box.Width), static_cast<int>(box.Height),
+                              Qt::KeepAspectRatio, Qt::SmoothTransformation);
+  return std::move(thumb.Image);
+}
+
 } // namespace cv

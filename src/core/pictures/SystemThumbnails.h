@@ -10,7 +10,10 @@
 // Everything here runs on worker threads (one call per file, no shared state
 // but a locked list of thumbnailers); titles are bytes throughout.
 
+#include "pictures/PictureSize.h"
+
 #include <QImage>
+#include <optional>
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -115,5 +118,9 @@ bool StoreThumbnailFailure(const std::string& title, const struct stat& facts);
 // placed before the image data, where every reader sees them.
 std::string PngWithTextChunks(const QImage& image,
                               const std::vector<std::pair<std::string, std::string>>& keys);
+
+// The renderers' source of system thumbnails: the cached or newly made
+// thumbnail, scaled into `box` when larger, or nothing. On a worker.
+std::optional<QImage> SystemThumbnailInBox(const std::string& title, TPictureSize box);
 
 } // namespace cv

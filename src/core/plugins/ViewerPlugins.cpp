@@ -6,6 +6,8 @@
 #include "foundation/Program.h"
 #include "foundation/Text.h"
 
+#include <QPainter>
+
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -262,6 +264,32 @@ bool ViewerPluginInformation(const std::string& name, const std::vector<std::str
     text = library->Information();
     return true;
   });
+}
+
+const TThumbPluginSlot* ViewerPluginThumbSlot(const std::string& extension) {
+  // The plug-in sizes and fills its picture itself; the thumb's bitmap is
+  // the box, and the picture goes to its top-left corner on the background.
+  static const TThumbPluginSlot slot{
+      .GetPictureSize = [](const std::string&, const std::string&, TPictureSize, int64_t& width,
+                           int64_t& height) { width = height = -1; },
+      .LoadFileToBitmap =
+          [](const std::string& title, const std::string&, QImage& bitmap, uint32_t background,
+             uint32_t textColor) {
+            TPluginRenderRequest request;
+            request.Box = {bitmap.width(), bitmap.height()};
+            request.Background = background;
+            request.TextColor = textColor;
+            QImage picture;
+            if (!ViewerPlugins.Render(title, request, picture) || picture.isNull()) return;
+            QPainter canvas(&bitmap);
+            canvas.drawImage(0, 0, picture);
+          },
+      .RecacheOnTextFormatChange =
+          [](const std::string& extension) {
+            return ViewerPlugins.RecacheOnTextFormatChange("x." + extension);
+          },
+  };
+  return extension.empty() || !ViewerPlugins.Claims("x." + extension) ? nullptr : &slot;
 }
 
 } // namespace cv

@@ -7,6 +7,7 @@
 #include "options/ProgramOptions.h"
 #include "pictures/PictureSize.h"
 #include "pictures/Pictures.h"
+#include "pictures/ThumbRender.h"
 #include "plugins/ViewerPlugin.h"
 
 #include <QImage>
@@ -116,6 +117,10 @@ private:
 };
 
 extern TViewerPlugins ViewerPlugins;
+
+// The thumb renderers' way to the loaded plug-ins: the slot for an
+// upper-cased extension without its dot, or null when none claims it.
+const TThumbPluginSlot* ViewerPluginThumbSlot(const std::string& extension);
 
 // The "Info" text of the plug-in `name`; raises "Invalid plugin file." when
 // it cannot be loaded.

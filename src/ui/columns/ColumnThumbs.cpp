@@ -75,8 +75,9 @@ void TColumnThumbs::Detach(TColumnView& view) {
   disconnect(&view, nullptr, this, nullptr);
 }
 
-bool TColumnThumbs::Scrolling(const TColumnView& view) const {
-  const QScrollBar* bar = view.FileList->ScrollBar();
+bool TColumnThumbs::Scrolling(const TColumnView* view) const {
+  if (!view) return false;
+  const QScrollBar* bar = view->FileList->ScrollBar();
   return bar && bar->isSliderDown();
 }
 
@@ -88,6 +89,16 @@ const TThumbResult* TColumnThumbs::Failure(const TThumbJob& job) const {
 
 void TColumnThumbs::PaintThumb(TColumnView& view, QPainter& canvas, const QRect& picture,
                                const QRect& infoLine, const TFileListData& item) {
+  Paint(&view, canvas, picture, infoLine, item);
+}
+
+void TColumnThumbs::PaintThumb(QPainter& canvas, const QRect& picture, const QRect& infoLine,
+                               const TFileListData& item) {
+  Paint(nullptr, canvas, picture, infoLine, item);
+}
+
+void TColumnThumbs::Paint(TColumnView* view, QPainter& canvas, const QRect& picture,
+                          const QRect& infoLine, const TFileListData& item) {
   const std::string& title = item.Title;
   if (title.empty() || IsPartitionTitle(title) || item.Type == fltDirectory || !item.Exists) {
     DrawLine(canvas, infoLine, "Picture not available");
@@ -161,6 +172,8 @@ void TColumnThumbs::PaintThumb(TColumnView& view, QPainter& canvas, const QRect&
 }
 
 bool TColumnThumbs::Shown(const TThumbJob& job) const {
+  for (const TClient& client : Clients)
+    if (client.Shows && client.Shows(job.Title, job.Request.Box)) return true;
   for (const TColumnView* view : Views) {
     const TColumn& column = view->Column;
     if (!column.ThumbAttr || !view->isVisible()) continue;
@@ -203,6 +216,8 @@ void TColumnThumbs::Collect() {
       for (int i = std::max(column.List.TopIndex(), 0); i <= last; ++i)
         if (column.Items[static_cast<size_t>(i)].Title == title) view->FileList->RepaintItems(i, i);
     }
+    for (const TClient& client : Clients)
+      if (client.Repaint) client.Repaint(title);
   }
   DropInvisible();
 }

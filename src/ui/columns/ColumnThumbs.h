@@ -13,6 +13,7 @@
 #include <QObject>
 #include <QRect>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,17 @@ public:
   // Paints one item's thumb and information line (the painter's hook).
   void PaintThumb(TColumnView& view, QPainter& canvas, const QRect& picture, const QRect& infoLine,
                   const TFileListData& item);
+  // The same for a single thumb outside the columns (the hover window).
+  void PaintThumb(QPainter& canvas, const QRect& picture, const QRect& infoLine,
+                  const TFileListData& item);
+
+  // A painter of single thumbs: which title it shows at which size, and how
+  // it repaints once that title's rendering is in.
+  struct TClient {
+    std::function<bool(const std::string& title, TPictureSize box)> Shows;
+    std::function<void(const std::string& title)> Repaint;
+  };
+  void AddClient(TClient client) { Clients.push_back(std::move(client)); }
   // Admits the finished renderings and repaints their items.
   void Collect();
   // Drops queued renders whose items no list shows any more.
@@ -48,7 +60,9 @@ public:
 
 private:
   // The list is being dragged by its scroll bar.
-  bool Scrolling(const TColumnView& view) const;
+  bool Scrolling(const TColumnView* view) const;
+  void Paint(TColumnView* view, QPainter& canvas, const QRect& picture, const QRect& infoLine,
+             const TFileListData& item);
   // Some list shows the job's item at the job's size.
   bool Shown(const TThumbJob& job) const;
   void ScheduleDrop();
@@ -58,6 +72,7 @@ private:
   const TSkinOptions& Skin;
   const TProgramOptions& Options;
   std::vector<TColumnView*> Views;
+  std::vector<TClient> Clients;
   // Renders that failed, so they are not asked again on every paint.
   std::vector<TThumbResult> Failures;
   bool DropScheduled = false;

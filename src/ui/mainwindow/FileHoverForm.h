@@ -57,6 +57,7 @@ public:
   bool PreviewPlays() const;
 
   const THoverKind& Kind() const { return FKind; }
+  const std::string& Title() const { return Opening.Item.Title; }
   const THoverGeometry& Geometry() const { return FGeometry; }
   const std::string& StatusText() const { return LastStatus; }
   const THoverMediaState& Media() const { return FMedia; }

@@ -6,6 +6,7 @@
 
 #include "columns/Column.h"
 #include "columns/ColumnPainter.h"
+#include "columns/ColumnThumbs.h"
 #include "columns/ColumnView.h"
 #include "columns/MyPanel.h"
 #include "filesystem/Extensions.h"
@@ -38,6 +39,23 @@ void TMainForm::OpenHoverWindow(const THotItem& hot) {
     HoverForm = new TFileHoverForm(Media ? &Media->Player : nullptr, this);
     HoverForm->OnCloseRequest = [this] { ApplyHover(Hover.Close()); };
     if (Media) Media->Device.SetDisplays(Media->VideoPanel, HoverForm);
+    // The hover window paints its thumbnail as a column does, from the cache.
+    QPointer<TFileHoverForm> form = HoverForm;
+    HoverForm->PaintThumb = [this](QPainter& canvas, const QRect& picture, const QRect& info,
+                                   const TFileListData& item) {
+      Thumbs->PaintThumb(canvas, picture, info, item);
+    };
+    Thumbs->AddClient(
+        {.Shows =
+             [form](const std::string& title, TPictureSize box) {
+               return form && form->Shown() && form->Kind().ShowThumb && form->Title() == title &&
+                      box == TPictureSize{form->Geometry().AreaRect.width(),
+                                          form->Geometry().AreaRect.height()};
+             },
+         .Repaint =
+             [form](const std::string& title) {
+               if (form && form->Shown() && form->Title() == title) form->update();
+             }});
   }
   THoverOpening opening;
   opening.Item = column.Items[static_cast<size_t>(hot.Index)];

@@ -6,6 +6,8 @@
 #include "columns/ColumnKeys.h"
 #include "columns/ColumnPainter.h"
 #include "columns/ColumnThumbs.h"
+#include "pictures/SystemThumbnails.h"
+#include "plugins/ViewerPlugins.h"
 #include "columns/ColumnView.h"
 #include "columns/History.h"
 #include "columns/MouseOperations.h"
@@ -247,6 +249,10 @@ TMainForm::~TMainForm() {
 }
 
 void TMainForm::CreateColumns() {
+  // Thumbs the program cannot decode come from the desktop's thumbnailers
+  // and from the viewer plug-ins.
+  SystemThumbnailSource = &SystemThumbnailInBox;
+  ThumbPluginDispatch = &ViewerPluginThumbSlot;
   Thumbs = std::make_unique<TColumnThumbs>();
   for (int i = 0; i < ColumnCount; ++i) {
     Columns[static_cast<size_t>(i)] = std::make_unique<TColumn>(i);

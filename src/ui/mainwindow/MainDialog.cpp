@@ -38,6 +38,7 @@
 #include "mainwindow/MainMenus.h"
 #include "mainwindow/OptionsForm.h"
 #include "mainwindow/SkinOptions.h"
+#include "mainwindow/UserLogo.h"
 #include "media/MediaPlayback.h"
 #include "options/ProgramOptions.h"
 #include "pictures/PictureCache.h"
@@ -125,9 +126,7 @@ TMainForm::TMainForm(QWidget* parent)
   ToolbarButtons[1]->OnMouseDown = [this](const QMouseEvent& event, const QPoint&) {
     ShowBoardsMenu(event.globalPosition().toPoint());
   };
-  UserLogo = new QLabel(Toolbar);
-  UserLogo->setObjectName(QStringLiteral("UserLogo"));
-  UserLogo->setScaledContents(true);
+  UserLogo = new TUserLogo(Toolbar);
   UserLogo->setToolTip(QStringLiteral(
       "User logo. Here is displayed the first picture with the name \"UserLogo\" and any "
       "extension, from the options directory of the program."));
@@ -254,6 +253,19 @@ void TMainForm::CreateColumns() {
   SystemThumbnailSource = &SystemThumbnailInBox;
   ThumbPluginDispatch = &ViewerPluginThumbSlot;
   Thumbs = std::make_unique<TColumnThumbs>();
+  // The logo is a thumb of its own, from the same cache and workers.
+  UserLogo->PaintThumb = [this](QPainter& canvas, const QRect& area, const TFileListData& item) {
+    Thumbs->PaintThumb(canvas, area, QRect(), item);
+  };
+  Thumbs->AddClient({.Shows =
+                         [this](const std::string& title, TPictureSize box) {
+                           return UserLogo->isVisible() && UserLogo->Picture().Title == title &&
+                                  box == TPictureSize{UserLogo->width(), UserLogo->height()};
+                         },
+                     .Repaint =
+                         [this](const std::string& title) {
+                           if (UserLogo->Picture().Title == title) UserLogo->update();
+                         }});
   for (int i = 0; i < ColumnCount; ++i) {
     Columns[static_cast<size_t>(i)] = std::make_unique<TColumn>(i);
     BindColumn(*Columns[static_cast<size_t>(i)]);
@@ -541,7 +553,8 @@ void TMainForm::ApplyOptions() {
   Hover.Options = HoverOptionsOf(ProgramOptions);
   // Looked up when the options change, not at every layout (a resize runs many).
   const std::string logo = ProgramOptions.ShowUserLogo ? FindUserLogo(Program.OptionsPath()) : "";
-  UserLogo->setPixmap(logo.empty() ? QPixmap() : QPixmap(QString::fromStdString(logo)));
+  UserLogo->BackColor = SkinOptions.ButtonBackColor;
+  UserLogo->SetPicture(logo);
   setWindowTitle(QString::fromStdString(CaptionText()));
   for (TColumnView* view : Views)
     view->Refresh();
@@ -695,7 +708,7 @@ void TMainForm::ApplyLayout(const TMainLayout& layout) {
   place(Toolbar, layout.Toolbar, true);
   for (size_t i = 0; i < ToolbarButtons.size(); ++i)
     place(ToolbarButtons[i], layout.Buttons[i], true);
-  place(UserLogo, layout.UserLogo, layout.UserLogoShown && !UserLogo->pixmap().isNull());
+  place(UserLogo, layout.UserLogo, layout.UserLogoShown && UserLogo->HasPicture());
   place(BoardsBar, layout.BoardsBar, layout.BoardsBarShown);
   if (layout.BoardsBarShown) {
     Bar->Reset(ProgramOptions.VisibleBoards, ProgramOptions.BoardsBarRows);

@@ -516,7 +516,7 @@ private:
   QWidget* Client = nullptr;
   MyTPanel* Toolbar = nullptr;
   std::vector<MyTPanel*> ToolbarButtons;
-  QLabel* UserLogo = nullptr;
+  class TUserLogo* UserLogo = nullptr;
   MyTPanel* BoardsBar = nullptr;
   QWidget* WorkArea = nullptr;
   MyTPanel* TreePanel = nullptr;

@@ -14,6 +14,8 @@
 #include "pictures/Pictures.h"
 
 #include <QCoreApplication>
+#include "BenchPhoto.h"
+
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
@@ -36,22 +38,8 @@ std::string BenchRoot() {
   return root && *root ? root : "/var/tmp/corvantide-bench";
 }
 
-// A photograph-like picture: smooth light with fine grain and a few edges.
 QImage Photo(int width, int height, unsigned seed) {
-  QImage image(width, height, QImage::Format_RGB32);
-  std::minstd_rand random(seed);
-  const int shift = static_cast<int>(seed % 97);
-  for (int y = 0; y < height; ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < width; ++x) {
-      const int grain = static_cast<int>(random() % 17) - 8;
-      const int r = (x * 255 / width + shift + grain) & 255;
-      const int g = (y * 255 / height + grain) & 255;
-      const int b = (((x / 300 + y / 200) % 2) * 120 + 60 + grain) & 255;
-      line[x] = qRgb(r, g, b);
-    }
-  }
-  return image;
+  return cv::bench::Photo(width, height, seed, 300, 200);
 }
 
 std::vector<std::string> PhotoFiles() {

@@ -22,6 +22,8 @@
 #include "pictures/PictureCodecs.h"
 
 #include <QApplication>
+#include "BenchPhoto.h"
+
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -49,18 +51,7 @@ std::string BenchRoot() {
 }
 
 QImage Photo(int width, int height, unsigned seed) {
-  QImage image(width, height, QImage::Format_RGB32);
-  std::minstd_rand random(seed);
-  const int shift = static_cast<int>(seed % 97);
-  for (int y = 0; y < height; ++y) {
-    auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-    for (int x = 0; x < width; ++x) {
-      const int grain = static_cast<int>(random() % 17) - 8;
-      line[x] = qRgb((x * 255 / width + shift + grain) & 255, (y * 255 / height + grain) & 255,
-                     (((x / 200 + y / 150) % 2) * 120 + 60 + grain) & 255);
-    }
-  }
-  return image;
+  return cv::bench::Photo(width, height, seed, 200, 150);
 }
 
 std::string PhotoDirectory() {

@@ -56,7 +56,7 @@ asan: deps
 	rm -rf "$$home"; exit $$rc
 
 # The tests of the code that runs on more than one thread, under ThreadSanitizer.
-TSAN_TESTS ?= OffThread|DetachedThreads|Column|DirMonitor|DirectoryListing|DirectoryReader|Partitions|HangingMount|SlowFileSystem|PropertiesForm|WindowStall|FileRun|FileForm|CloseDuringOperation|SessionEnd|SearchEngine|DirectoryTree|TreeNavigator|GoToPath|CommonText|MediaPlayer|MediaPanel|QtMediaDevice|TrashList|TrashRestore|UndoJournal|UndoCommands|SearchFileCommand|SearchFileForm|StegForm
+TSAN_TESTS ?= OffThread|DetachedThreads|Column|DirMonitor|DirectoryListing|DirectoryReader|Partitions|HangingMount|SlowFileSystem|PropertiesForm|WindowStall|FileRun|FileForm|CloseDuringOperation|SessionEnd|SearchEngine|DirectoryTree|TreeNavigator|GoToPath|CommonText|MediaPlayer|MediaPanel|QtMediaDevice|TrashList|TrashRestore|UndoJournal|UndoCommands|SearchFileCommand|SearchFileForm|StegForm|ThumbRender|ThumbWorkers|ColumnThumbs|SystemThumbnail|ViewerPlugins|PictureViewer|FileHoverForm|TrashCommands|TrashEmpty
 tsan: deps
 	cmake --preset tsan
 	cmake --build --preset tsan -j $(JOBS)
